@@ -1,0 +1,20 @@
+# Sourced by run.sh and test.sh: installs the Debian packages the build needs,
+# and nothing when they are all present.
+tessarin_packages=(
+  cmake ninja-build g++ pkg-config
+  libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev zlib1g-dev libgif-dev
+  libgtest-dev libgmock-dev
+)
+
+tessarin_install_packages() {
+  local missing=() p
+  for p in "${tessarin_packages[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

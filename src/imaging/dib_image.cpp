@@ -1,0 +1,158 @@
+#include "imaging/dib_image.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace tessarin {
+
+uint64_t DibStride(int64_t width, int bitCount) {
+    if (width <= 0 || bitCount <= 0) return 0;
+    uint64_t bits = static_cast<uint64_t>(width) * static_cast<uint64_t>(bitCount);
+    return ((bits + 31) / 32) * 4;
+}
+
+bool DibSizeAcceptable(int64_t width, int64_t height, int bitCount) {
+    switch (bitCount) {
+        case 1: case 4: case 8: case 16: case 24: case 32: break;
+        default: return false;
+    }
+    if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX) return false;
+    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > kMaxRasterPixels) return false;
+    return DibStride(width, bitCount) * static_cast<uint64_t>(height) <= kMaxRasterBytes;
+}
+
+std::unique_ptr<DibImage> DibImage::Create(const BitmapInfoHeader& header, const RgbQuad* colors,
+                                           int colorCount, bool zeroed) {
+    int64_t absHeight = header.biHeight < 0 ? -static_cast<int64_t>(header.biHeight) : header.biHeight;
+    if (!DibSizeAcceptable(header.biWidth, absHeight, header.biBitCount)) return nullptr;
+    std::unique_ptr<DibImage> image(new (std::nothrow) DibImage());
+    if (!image) return nullptr;
+    image->header_ = header;
+    image->header_.biSize = 40;
+    image->header_.biPlanes = 1;
+    image->header_.biCompression = 0;
+    image->stride_ = static_cast<size_t>(DibStride(header.biWidth, header.biBitCount));
+    image->header_.biSizeImage = static_cast<uint32_t>(image->stride_ * static_cast<size_t>(absHeight));
+    size_t bytes = image->stride_ * static_cast<size_t>(absHeight);
+    image->bits_.reset(zeroed ? new (std::nothrow) uint8_t[bytes]() : new (std::nothrow) uint8_t[bytes]);
+    if (!image->bits_) return nullptr;
+    if (header.biBitCount <= 8) {
+        try {
+            image->colors_.assign(size_t{1} << header.biBitCount, RgbQuad{});
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        int n = std::clamp(colorCount, 0, static_cast<int>(image->colors_.size()));
+        if (colors) std::copy(colors, colors + n, image->colors_.begin());
+    }
+    return image;
+}
+
+int DibImage::ColorEntryCount() const {
+    if (header_.biClrUsed != 0) return static_cast<int>(std::min<uint32_t>(header_.biClrUsed, 256));
+    switch (header_.biBitCount) {
+        case 1: return 2;
+        case 4: return 16;
+        case 8: return 256;
+        default: return 0;
+    }
+}
+
+RgbQuad DibImage::ColorAt(int i) const {
+    if (i < 0 || static_cast<size_t>(i) >= colors_.size()) return RgbQuad{};
+    return colors_[static_cast<size_t>(i)];
+}
+
+void CopyRowSegment(const DibImage& source, int x, int y, int width, uint8_t* out) {
+    const uint8_t* row = source.Row(y);
+    const int depth = source.BitCount();
+    if (depth >= 8) {
+        const size_t bpp = static_cast<size_t>(depth / 8);
+        std::memcpy(out, row + static_cast<size_t>(x) * bpp, static_cast<size_t>(width) * bpp);
+        return;
+    }
+    // 1- and 4-bit: pixels packed from the high bits of each byte.
+    const uint64_t firstBit = static_cast<uint64_t>(x) * static_cast<uint64_t>(depth);
+    const uint64_t bitCount = static_cast<uint64_t>(width) * static_cast<uint64_t>(depth);
+    const size_t outBytes = static_cast<size_t>((bitCount + 7) / 8);
+    const unsigned shift = static_cast<unsigned>(firstBit % 8);
+    const uint8_t* in = row + firstBit / 8;
+    if (shift == 0) {
+        std::memcpy(out, in, outBytes);
+    } else {
+        // Bytes past the source row are never read: the last output byte needs
+        // in[i + 1] only when its bits reach into it.
+        const uint64_t lastSourceByte = (firstBit + bitCount - 1) / 8 - firstBit / 8;
+        for (size_t i = 0; i < outBytes; ++i) {
+            unsigned v = static_cast<unsigned>(in[i]) << shift;
+            if (i + 1 <= lastSourceByte) v |= static_cast<unsigned>(in[i + 1]) >> (8 - shift);
+            out[i] = static_cast<uint8_t>(v);
+        }
+    }
+    const unsigned tailBits = static_cast<unsigned>(bitCount % 8);
+    if (tailBits != 0) out[outBytes - 1] &= static_cast<uint8_t>(0xFF00u >> tailBits);
+}
+
+std::unique_ptr<DibImage> CropDibImage(const DibImage& source, int x, int y, int width, int height) {
+    if (x < 0 || y < 0 || width <= 0 || height <= 0) return nullptr;
+    if (static_cast<int64_t>(x) + width > source.Width() ||
+        static_cast<int64_t>(y) + height > source.AbsHeight())
+        return nullptr;
+    BitmapInfoHeader header = source.Header();
+    header.biWidth = width;
+    header.biHeight = height;
+    auto tile = DibImage::Create(header, source.Colors().data(), static_cast<int>(source.Colors().size()));
+    if (!tile) return nullptr;
+    const size_t stride = tile->Stride();
+    for (int r = 0; r < height; ++r) {
+        uint8_t* out = tile->Row(r);
+        CopyRowSegment(source, x, y + r, width, out);
+        size_t used = static_cast<size_t>((static_cast<uint64_t>(width) * static_cast<uint64_t>(source.BitCount()) + 7) / 8);
+        std::memset(out + used, 0, stride - used);
+    }
+    return tile;
+}
+
+std::unique_ptr<DibImage> ReduceDibDepth(const DibImage& source, int bitCount) {
+    if (source.BitCount() != 8 || (bitCount != 1 && bitCount != 4)) return nullptr;
+    BitmapInfoHeader header = source.Header();
+    header.biBitCount = static_cast<uint16_t>(bitCount);
+    const int entries = 1 << bitCount;
+    auto result = DibImage::Create(header, source.Colors().data(), entries, true);
+    if (!result) return nullptr;
+    // Index map: each source entry to the first destination entry of the same
+    // colour, else the nearest one.
+    uint8_t map[256];
+    const auto& dest = result->Colors();
+    for (int i = 0; i < 256; ++i) {
+        RgbQuad c = source.ColorAt(i);
+        int best = 0;
+        long bestDistance = -1;
+        for (int j = 0; j < entries; ++j) {
+            long db = long{c.blue} - dest[static_cast<size_t>(j)].blue;
+            long dg = long{c.green} - dest[static_cast<size_t>(j)].green;
+            long dr = long{c.red} - dest[static_cast<size_t>(j)].red;
+            long d = db * db + dg * dg + dr * dr;
+            if (bestDistance < 0 || d < bestDistance) {
+                best = j;
+                bestDistance = d;
+                if (d == 0) break;
+            }
+        }
+        map[i] = static_cast<uint8_t>(best);
+    }
+    const int width = source.Width();
+    const int perByte = 8 / bitCount;
+    for (int y = 0; y < source.AbsHeight(); ++y) {
+        const uint8_t* in = source.Row(y);
+        uint8_t* out = result->Row(y);
+        for (int x = 0; x < width; ++x) {
+            unsigned shift = static_cast<unsigned>(8 - bitCount * (x % perByte + 1));
+            out[x / perByte] |= static_cast<uint8_t>(map[in[x]] << shift);
+        }
+    }
+    return result;
+}
+
+}  // namespace tessarin

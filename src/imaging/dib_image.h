@@ -1,0 +1,111 @@
+#pragma once
+// The in-memory raster every reader produces and every writer consumes: a
+// device-independent bitmap with the 40-byte BITMAPINFOHEADER fields, a colour
+// table of up to 256 BGRA entries and rows padded to 4 bytes, bottom-up when
+// the height is positive and top-down when it is negative.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace tessarin {
+
+// Rasters larger than this are refused by every reader before allocating
+// (a gigapixel, and 4 GiB of pixel memory).
+inline constexpr uint64_t kMaxRasterPixels = uint64_t{1} << 30;
+inline constexpr uint64_t kMaxRasterBytes = uint64_t{1} << 32;
+
+struct RgbQuad {
+    uint8_t blue = 0;
+    uint8_t green = 0;
+    uint8_t red = 0;
+    uint8_t reserved = 0;
+    bool operator==(const RgbQuad&) const = default;
+};
+
+struct BitmapInfoHeader {
+    uint32_t biSize = 40;
+    int32_t biWidth = 0;
+    int32_t biHeight = 0;
+    uint16_t biPlanes = 1;
+    uint16_t biBitCount = 0;
+    uint32_t biCompression = 0;
+    uint32_t biSizeImage = 0;
+    int32_t biXPelsPerMeter = 0;
+    int32_t biYPelsPerMeter = 0;
+    uint32_t biClrUsed = 0;
+    uint32_t biClrImportant = 0;
+};
+
+// Bytes per row for a width and depth, padded to 4 bytes; 0 when it does not fit.
+uint64_t DibStride(int64_t width, int bitCount);
+// Whether a raster of this size can be made (depth, limits above).
+bool DibSizeAcceptable(int64_t width, int64_t height, int bitCount);
+
+class DibImage {
+public:
+    // Makes a raster from a header (width, height with its sign, depth,
+    // resolution, colour counts; size, planes, compression and image size are
+    // set as for a plain RGB section) and up to 256 colour entries. The pixel
+    // memory is left uninitialised unless `zeroed`. Returns null when the size
+    // is not acceptable or memory cannot be had.
+    static std::unique_ptr<DibImage> Create(const BitmapInfoHeader& header,
+                                            const RgbQuad* colors = nullptr, int colorCount = 0,
+                                            bool zeroed = false);
+
+    const BitmapInfoHeader& Header() const { return header_; }
+    int Width() const { return header_.biWidth; }
+    int Height() const { return header_.biHeight; }  // signed: negative means top-down
+    int AbsHeight() const { return header_.biHeight < 0 ? -header_.biHeight : header_.biHeight; }
+    bool TopDown() const { return header_.biHeight < 0; }
+    int BitCount() const { return header_.biBitCount; }
+    size_t Stride() const { return stride_; }
+    size_t ImageSize() const { return stride_ * static_cast<size_t>(AbsHeight()); }
+    uint8_t* Bits() { return bits_.get(); }
+    const uint8_t* Bits() const { return bits_.get(); }
+
+    // Row y of the picture, counted from the top whatever the orientation.
+    uint8_t* Row(int y) { return bits_.get() + RowOffset(y); }
+    const uint8_t* Row(int y) const { return bits_.get() + RowOffset(y); }
+
+    // The colour table as the section holds it (2^depth entries for 1, 4 and 8 bits).
+    const std::vector<RgbQuad>& Colors() const { return colors_; }
+    std::vector<RgbQuad>& Colors() { return colors_; }
+    // How many entries a header block or a BMP file carries: the used-colour
+    // count when set (at most 256), else 2, 16 or 256 by depth, else none.
+    int ColorEntryCount() const;
+    // Entry i of the table, zero beyond the section's table.
+    RgbQuad ColorAt(int i) const;
+
+private:
+    DibImage() = default;
+    size_t RowOffset(int y) const {
+        size_t row = TopDown() ? static_cast<size_t>(y) : static_cast<size_t>(AbsHeight() - 1 - y);
+        return row * stride_;
+    }
+
+    BitmapInfoHeader header_;
+    size_t stride_ = 0;
+    std::unique_ptr<uint8_t[]> bits_;
+    std::vector<RgbQuad> colors_;
+};
+
+// Copies `width` pixels starting at pixel x of source row `y` (from the top)
+// into `out`, bit-exact for 1- and 4-bit rows at any x; the rest of the last
+// byte is zero. `out` must hold DibStride(width, depth) bytes.
+void CopyRowSegment(const DibImage& source, int x, int y, int width, uint8_t* out);
+
+// A new bottom-up raster of width x height pixels cut from (x, y) of `source`
+// (image coordinates from the top left), with the source's depth, resolution,
+// colour counts and colour table. Null when the rectangle is not inside the
+// source or memory cannot be had.
+std::unique_ptr<DibImage> CropDibImage(const DibImage& source, int x, int y, int width, int height);
+
+// Copies an 8-bit raster into a new one of lower depth (1 or 4) whose table is
+// the first 2^bitCount entries of the source's: every pixel becomes the first
+// entry with the same colour as its own, or the nearest colour when none is
+// the same. Header fields other than the depth stay.
+std::unique_ptr<DibImage> ReduceDibDepth(const DibImage& source, int bitCount);
+
+}  // namespace tessarin

@@ -1,0 +1,19 @@
+#pragma once
+// GIF files: the first image for the viewer, and GIF tiles with the source's
+// colour table, background, transparency and interlacing.
+
+#include <memory>
+#include <string>
+
+#include "imaging/current_image.h"
+#include "imaging/loaded_image.h"
+#include "settings/split_settings.h"
+#include "split/tile_source.h"
+
+namespace tessarin {
+
+bool LoadGifFile(const std::string& path, LoadedImage& out);
+std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image,
+                                              const SplitSettings& settings, std::string& error);
+
+}  // namespace tessarin

@@ -1,0 +1,22 @@
+#pragma once
+// JPEG files: reading, exact tiles re-encoded at a quality, and lossless tiles
+// cut by the outside tool jpegtran.
+
+#include <memory>
+#include <string>
+
+#include "imaging/current_image.h"
+#include "imaging/dib_image.h"
+#include "imaging/loaded_image.h"
+#include "settings/split_settings.h"
+#include "split/tile_source.h"
+
+namespace tessarin {
+
+bool LoadJpegFile(const std::string& path, LoadedImage& out);
+// Baseline JPEG of an 8-bit grey or 24-bit raster at `quality` (0..100).
+bool SaveJpegFile(const std::string& path, const DibImage& image, int quality);
+std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
+                                               const SplitSettings& settings, std::string& error);
+
+}  // namespace tessarin

@@ -1,0 +1,19 @@
+#pragma once
+// PNG files: reading for the viewer and lossless PNG tiles in the source's own
+// colour type, bit depth, palette and chunks.
+
+#include <memory>
+#include <string>
+
+#include "imaging/current_image.h"
+#include "imaging/loaded_image.h"
+#include "settings/split_settings.h"
+#include "split/tile_source.h"
+
+namespace tessarin {
+
+bool LoadPngFile(const std::string& path, LoadedImage& out);
+std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image,
+                                              const SplitSettings& settings, std::string& error);
+
+}  // namespace tessarin

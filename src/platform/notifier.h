@@ -1,0 +1,18 @@
+#pragma once
+// How the engine tells the user something. The window implements it with
+// message boxes; tests record the texts. The command mode has none.
+
+#include <string>
+
+namespace tessarin {
+
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    // An error box: caption "エラー", error icon.
+    virtual void ShowError(const std::string& text) = 0;
+    // A notice that does not wait for the user: caption "確認", OK only.
+    virtual void ShowNotice(const std::string& text) = 0;
+};
+
+}  // namespace tessarin

@@ -1,0 +1,20 @@
+#pragma once
+// Where this user's files live on a Linux desktop.
+
+#include <string>
+
+namespace tessarin {
+
+// $XDG_CONFIG_HOME/tessarin, else ~/.config/tessarin (not created here).
+std::string SettingsFolder();
+// Login name of the effective user, else $USER, else "user".
+std::string UserName();
+// XDG_DESKTOP_DIR from user-dirs.dirs, else ~/Desktop; the home folder when
+// that folder does not exist.
+std::string DesktopFolder();
+// $HOME, else the password entry's home, else "/".
+std::string HomeFolder();
+// The folder of the running program, without a trailing "/" (empty if unknown).
+std::string ProgramFolder();
+
+}  // namespace tessarin

@@ -1,0 +1,27 @@
+#pragma once
+// The job error text: the failure message of the file being loaded or split.
+// Every store copies a whole message over the old one under the job-state
+// lock, so the last message stored wins; empty after a file means success.
+
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace tessarin {
+
+class JobState {
+public:
+    void StoreError(std::string_view message);
+    void Clear();
+    std::string ErrorText() const;
+    bool Failed() const;
+
+private:
+    mutable std::mutex mutex_;  // the job-state lock
+    std::string text_;
+};
+
+// Cuts a UTF-8 text to at most `maxChars` characters without splitting one.
+std::string TruncateUtf8(std::string_view text, size_t maxChars);
+
+}  // namespace tessarin
