@@ -71,6 +71,8 @@ bool ReadHeader(const ByteSource& in, Header& h) {
     return true;
 }
 
+bool IsRle(uint32_t compression) { return compression == kRle8 || compression == kRle4; }
+
 bool HeaderIsSupported(const Header& h) {
     if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN) return false;
     switch (h.compression) {
@@ -221,6 +223,12 @@ bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
     if (dataOffset == 0) dataOffset = tableOffset + tableBytes;
     if (dataOffset >= in.Size()) return false;
 
+    // Uncompressed pixel data must all be there: refuse a short file before
+    // allocating its raster.
+    if (!IsRle(h.compression) &&
+        DibStride(h.width, h.bitCount) * static_cast<uint64_t>(absHeight) > in.Size() - dataOffset)
+        return false;
+
     BitmapInfoHeader info;
     info.biWidth = static_cast<int32_t>(h.width);
     info.biHeight = static_cast<int32_t>(h.height);
@@ -231,7 +239,7 @@ bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
         info.biClrUsed = h.clrUsed ? static_cast<uint32_t>(colors.size()) : 0;
         info.biClrImportant = std::min(h.clrImportant, static_cast<uint32_t>(colors.size()));
     }
-    const bool rle = h.compression == kRle8 || h.compression == kRle4;
+    const bool rle = IsRle(h.compression);
     auto raster = DibImage::Create(info, colors.data(), static_cast<int>(colors.size()), rle);
     if (!raster) return false;
 

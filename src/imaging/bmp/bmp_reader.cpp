@@ -38,9 +38,12 @@ BitmapInfoHeader RasterHeader(const uint8_t* info, int bitCount) {
     return h;
 }
 
-bool ValidSize(const BitmapInfoHeader& h) {
-    return h.biHeight != INT32_MIN &&
-           DibSizeAcceptable(h.biWidth, h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight, h.biBitCount);
+// The size is acceptable and the file holds all the pixel data it promises.
+bool ValidSize(const BitmapInfoHeader& h, const InputFile& file, uint64_t dataOffset) {
+    if (h.biHeight == INT32_MIN) return false;
+    const int64_t absHeight = h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight;
+    return DibSizeAcceptable(h.biWidth, absHeight, h.biBitCount) && dataOffset <= file.Size() &&
+           DibStride(h.biWidth, h.biBitCount) * static_cast<uint64_t>(absHeight) <= file.Size() - dataOffset;
 }
 
 // Returns the raster, or null when the own reader declines.
@@ -67,7 +70,7 @@ std::unique_ptr<DibImage> ReadOwn(const InputFile& file, const std::string& path
         const bool is565 = r == 0xF800 && g == 0x07E0 && bl == 0x001F;
         if (!is555 && !is565) return nullptr;
         BitmapInfoHeader h = RasterHeader(info, 16);
-        if (!ValidSize(h)) return nullptr;
+        if (!ValidSize(h, file, dataOffset)) return nullptr;
         auto raster = DibImage::Create(h);
         if (!raster || !file.ReadAt(dataOffset, raster->Bits(), raster->ImageSize())) return nullptr;
         if (is565) {
@@ -92,7 +95,7 @@ std::unique_ptr<DibImage> ReadOwn(const InputFile& file, const std::string& path
         BitmapInfoHeader h = RasterHeader(info, 1);
         h.biClrUsed = 2;
         h.biClrImportant = 2;
-        if (!ValidSize(h)) return nullptr;
+        if (!ValidSize(h, file, dataOffset)) return nullptr;
         auto raster = DibImage::Create(h, colors, 2);
         if (!raster || !file.ReadAt(dataOffset, raster->Bits(), raster->ImageSize())) return nullptr;
         return raster;
