@@ -60,7 +60,9 @@ class SelectionMap {
     // Flag of tile (column, row); false outside the map or when the mode is
     // off. Safe to call from tile workers while the GUI thread toggles flags.
     bool IsTileSelected(int column, int row) const;
-    // Copies every flag aside (replacing an older copy) and back.
+    // Copies every flag aside (replacing an older copy) and back. Restoring
+    // after the map has grown puts each flag back at its row and column;
+    // cells the copy did not cover keep their flags.
     void SnapshotSelection();
     void RestoreSelectionSnapshot();
 
