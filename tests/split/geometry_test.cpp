@@ -83,9 +83,15 @@ INSTANTIATE_TEST_SUITE_P(
     Geometry, AxisGrid,
     testing::Values(
         AxisCase{"Pixel300", 1000, {kPx, 300}, {300, 300, 300, 100}, "300x3, 100(余)"},
-        AxisCase{"Offset100Pixel300", 1000, {kPx, 300, kPx, 100}, {100, 300, 300, 300},
+        AxisCase{"Offset100Pixel300",
+                 1000,
+                 {kPx, 300, kPx, 100},
+                 {100, 300, 300, 300},
                  "100(オ), 300x3"},
-        AxisCase{"Offset126Pixel500", 1001, {kPx, 500, kPct, 12.5}, {126, 500, 375},
+        AxisCase{"Offset126Pixel500",
+                 1001,
+                 {kPx, 500, kPct, 12.5},
+                 {126, 500, 375},
                  "126(オ), 500x1, 375(余)"},
         AxisCase{"PixelZero", 1000, {kPx, 0}, {1000}, "1000x1"},
         AxisCase{"PercentZero", 1000, {kPct, 0}, {1000}, "1000x1"},
@@ -94,12 +100,18 @@ INSTANTIATE_TEST_SUITE_P(
         AxisCase{"Count4Of1001", 1001, {kCount, 4}, {251, 251, 251, 248}, "251x3, 248(余)"},
         AxisCase{"Count6Of10", 10, {kCount, 6}, {2, 2, 2, 2, 2}, "2x5"},
         AxisCase{"CountBelowOne", 10, {kCount, 0.5}, {10}, "10x1"},
-        AxisCase{"CountAfterOffset", 1000, {kCount, 3, kPct, 10}, {100, 300, 300, 300},
+        AxisCase{"CountAfterOffset",
+                 1000,
+                 {kCount, 3, kPct, 10},
+                 {100, 300, 300, 300},
                  "100(オ), 300x3"},
         AxisCase{"OffsetBeyondImage", 1000, {kPx, 300, kPx, 5000}, {1000}, "1000(オ)"},
         AxisCase{"CountWithFullOffset", 1000, {kCount, 3, kPct, 100}, {1000}, "1000(オ)"},
         AxisCase{"TileWiderThanImage", 1000, {kPx, 2000}, {1000}, "2000x0, 1000(余)"},
-        AxisCase{"OffsetAndWideTile", 1000, {kPx, 2000, kPx, 100}, {100, 900},
+        AxisCase{"OffsetAndWideTile",
+                 1000,
+                 {kPx, 2000, kPx, 100},
+                 {100, 900},
                  "100(オ), 2000x0, 900(余)"},
         AxisCase{"OnePixelImage", 1, {kPct, 50}, {1}, "1x1"}),
     [](const testing::TestParamInfo<AxisCase>& info) { return std::string(info.param.name); });
@@ -109,8 +121,8 @@ TEST(Geometry, SizesAndOffsetsOfTheRecord) {
     SetWidth(s, {kCount, 3, kPct, 12.5});
     SetHeight(s, {kPx, 100.9, kPx, 7.8});
     const TileGrid g = ComputeGridCounts(1001, 250, s);
-    EXPECT_EQ(g.offsetX, 126);     // ceil(125.125)
-    EXPECT_EQ(g.tileWidth, 292);   // ceil(875 / 3)
+    EXPECT_EQ(g.offsetX, 126);    // ceil(125.125)
+    EXPECT_EQ(g.tileWidth, 292);  // ceil(875 / 3)
     EXPECT_EQ(g.columns, 4);
     EXPECT_EQ(g.offsetY, 7);       // whole part
     EXPECT_EQ(g.tileHeight, 100);  // whole part
@@ -232,7 +244,8 @@ TEST(Geometry, RandomSettingsTileTheImageExactly) {
                       : a.unit == kCount ? pick(1, size + 5)
                                          : pick(0, size + 10);
             a.offsetUnit = static_cast<SizeUnit>(pick(0, 1));
-            a.offset = pick(0, 3) == 0 ? 0 : (a.offsetUnit == kPct ? pick(0, 100) : pick(0, size + 5));
+            a.offset =
+                pick(0, 3) == 0 ? 0 : (a.offsetUnit == kPct ? pick(0, 100) : pick(0, size + 5));
             return a;
         };
         SplitSettings s;
@@ -304,14 +317,12 @@ TEST_P(AspectPixels, HeightBase) {
     EXPECT_EQ(s.widthValue[0], c.derived);
 }
 
-INSTANTIATE_TEST_SUITE_P(Geometry, AspectPixels,
-                         testing::Values(AspectCase{400, 300, 100, 75},
-                                         AspectCase{300, 400, 100, 133},
-                                         AspectCase{300, 301, 100, 100},
-                                         AspectCase{301, 300, 100, 100},
-                                         AspectCase{500, 500, 100.7, 100},
-                                         AspectCase{100000, 99999, 99999, 99999},
-                                         AspectCase{100000, 50000, 99999, 50000}));
+INSTANTIATE_TEST_SUITE_P(
+    Geometry, AspectPixels,
+    testing::Values(AspectCase{400, 300, 100, 75}, AspectCase{300, 400, 100, 133},
+                    AspectCase{300, 301, 100, 100}, AspectCase{301, 300, 100, 100},
+                    AspectCase{500, 500, 100.7, 100}, AspectCase{100000, 99999, 99999, 99999},
+                    AspectCase{100000, 50000, 99999, 50000}));
 
 TEST(Geometry, AspectCopiesPercentAndCount) {
     SplitSettings s;

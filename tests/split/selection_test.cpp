@@ -43,7 +43,7 @@ std::string Flags(const SelectionMap& map) {
 }
 
 class Selection : public testing::Test {
-protected:
+  protected:
     void Start(int columns, int rows) {
         map.Enter(columns, rows);
         Paint(map);
@@ -168,8 +168,8 @@ TEST_F(Selection, ClicksOutsideTheCellsChangeNothing) {
     Start(3, 2);
     ClickTile(map, 1, 1);
     const std::string before = Flags(map);
-    const int right = kLeft + 4 * kCellW;   // just past column 2
-    const int bottom = kTop + 3 * kCellH;   // just below row 1
+    const int right = kLeft + 4 * kCellW;  // just past column 2
+    const int bottom = kTop + 3 * kCellH;  // just below row 1
     for (auto [x, y] : {std::pair{kLeft - 1, kTop + 5}, std::pair{kLeft + 5, kTop - 1},
                         std::pair{right, kTop + 60}, std::pair{kLeft + 150, bottom},
                         std::pair{-1000, -1000}, std::pair{INT_MAX, INT_MAX}}) {
@@ -190,7 +190,7 @@ TEST_F(Selection, CellsBeyondTheGridAreNotHit) {
     Resize(2, 1);
     const std::string before = Flags(map);
     EXPECT_EQ(map.HitTestSelection(kLeft + 4 * kCellW + 50, kTop + 25), -1);  // column header 3
-    EXPECT_FALSE(Click(map, 3, 1));                                          // tile (0, 2)
+    EXPECT_FALSE(Click(map, 3, 1));                                           // tile (0, 2)
     EXPECT_FALSE(Click(map, 0, 4));
     EXPECT_EQ(Flags(map), before);
 }
@@ -274,10 +274,18 @@ TEST_F(Selection, WorkerReadsWhileTheGuiToggles) {
     });
     for (int i = 0; i < 3000; ++i) {
         switch (i % 4) {
-            case 0: ClickTile(map, i % 6, i % 5); break;
-            case 1: ClickColumnHeader(map, i % 6); break;
-            case 2: ClickRowHeader(map, i % 5); break;
-            default: Click(map, 0, 0); break;
+            case 0:
+                ClickTile(map, i % 6, i % 5);
+                break;
+            case 1:
+                ClickColumnHeader(map, i % 6);
+                break;
+            case 2:
+                ClickRowHeader(map, i % 5);
+                break;
+            default:
+                Click(map, 0, 0);
+                break;
         }
     }
     done = true;
