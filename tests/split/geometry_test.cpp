@@ -322,7 +322,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(AspectCase{400, 300, 100, 75}, AspectCase{300, 400, 100, 133},
                     AspectCase{300, 301, 100, 100}, AspectCase{301, 300, 100, 100},
                     AspectCase{500, 500, 100.7, 100}, AspectCase{100000, 99999, 99999, 99999},
-                    AspectCase{100000, 50000, 99999, 50000}));
+                    AspectCase{100000, 50000, 99999, 50000}),
+    [](const testing::TestParamInfo<AspectCase>& info) {
+        return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+    });
 
 TEST(Geometry, AspectCopiesPercentAndCount) {
     SplitSettings s;
