@@ -208,6 +208,12 @@ std::string ProfileDocument::Serialize() const {
         out += line.text;
         out += '\n';
     }
+    // Text that happens to begin like a byte order mark gets a real UTF-8 one,
+    // so the next read does not take it for UTF-16.
+    std::string_view head(out);
+    if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF" ||
+        head.substr(0, 3) == "\xEF\xBB\xBF")
+        out.insert(0, "\xEF\xBB\xBF");
     return out;
 }
 
