@@ -43,34 +43,30 @@ std::string Get(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// UTF-8 (up to three-byte sequences) to UTF-16 with BOM.
-std::string Utf16(const std::string& utf8, bool littleEndian) {
+std::string Utf16(const std::u16string& text, bool littleEndian) {
     std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
-    for (std::size_t i = 0; i < utf8.size();) {
-        auto c = static_cast<unsigned char>(utf8[i]);
-        unsigned cp = c;
-        int extra = c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (extra) cp = c & (extra == 2 ? 0x0F : 0x1F);
-        for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
-        i += 1 + extra;
-        char lo = static_cast<char>(cp & 0xFF), hi = static_cast<char>(cp >> 8);
+    for (char16_t c : text) {
+        char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
         out += littleEndian ? std::string{lo, hi} : std::string{hi, lo};
     }
     return out;
 }
 
 TEST_F(ProfileFile, ReadsFilesAsWindowsWritesThem) {
-    const std::string lf =
-        "; hand-written\n[Cut_Size]\n  width = 640  \nWidth_Per = \"12.5\"\n\n"
-        "[save_folder]\nPath=\"/home/a/出力 \"\n";
-    std::string crlf;
-    for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const std::u16string text =
+        u"; hand-written\r\n[Cut_Size]\r\n  width = 640  \r\nWidth_Per = \"12.5\"\r\n\r\n"
+        u"[save_folder]\r\nPath=\"/home/a/出力 \"\r\n";
+    const std::string crlf =
+        "; hand-written\r\n[Cut_Size]\r\n  width = 640  \r\nWidth_Per = \"12.5\"\r\n\r\n"
+        "[save_folder]\r\nPath=\"/home/a/出力 \"\r\n";
+    std::string lf = crlf;
+    std::erase(lf, '\r');
     const std::pair<const char*, std::string> variants[] = {
         {"LF", lf},
         {"CRLF", crlf},
         {"UTF-8 BOM", "\xEF\xBB\xBF" + crlf},
-        {"UTF-16LE", Utf16(crlf, true)},
-        {"UTF-16BE", Utf16(lf, false)},
+        {"UTF-16LE", Utf16(text, true)},
+        {"UTF-16BE", Utf16(text, false)},
     };
     for (const auto& [name, bytes] : variants) {
         Put(At("w.ini"), bytes);
