@@ -68,10 +68,12 @@ void LoadSplitSettings(SplitSettings& settings, const SettingsPaths& paths);
 // LoadSplitSettings with `path` standing in for the slot file.
 void LoadSplitSettingsFrom(SplitSettings& settings, const SettingsPaths& paths,
                            const std::string& path);
-// Writes the record; a failed write is reported through `owner` (may be null)
-// and stops. Returns whether the last write succeeded.
-// Both files are rewritten in one piece each, so a failure never leaves part of
-// the record written; a failure of the slot file is reported as well.
+// Writes the three application-wide values into the main file, then, unless
+// notOverwrite is set, the record's keys into the slot file (the option flags
+// and the slot name are left to their own commands). Each file is rewritten in
+// one piece, so a failure never leaves part of its keys written. A failed
+// write is reported through `owner` (may be null) with slotSettingsPath and
+// stops. Returns whether every write succeeded.
 bool SaveSplitSettings(const SplitSettings& settings, const SettingsPaths& paths, Notifier* owner);
 
 // "設定ファイルの書き込みに失敗しました\n\n<path>".
