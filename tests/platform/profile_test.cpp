@@ -12,6 +12,8 @@
 #include <iterator>
 #include <random>
 
+#include "support/test_files.h"
+
 namespace tessarin {
 namespace {
 
@@ -20,18 +22,10 @@ using namespace std::string_literals;
 
 class ProfileFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "tessarin-profile-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
-    }
     std::string At(const std::string& name) const { return folder_ + "/" + name; }
 
-    std::string folder_;
+    testing::TempDir dir_;
+    std::string folder_ = dir_.Path().string();
 };
 
 void Put(const std::string& path, const std::string& bytes) {

@@ -12,17 +12,15 @@
 #include "platform/notifier.h"
 #include "platform/profile.h"
 
+#include "support/recording_notifier.h"
+#include "support/test_files.h"
+
 namespace tessarin {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RecordingNotifier : Notifier {
-    void ShowError(const std::string& text) override { errors.push_back(text); }
-    void ShowNotice(const std::string& text) override { notices.push_back(text); }
-    std::vector<std::string> errors;
-    std::vector<std::string> notices;
-};
+using testing::RecordingNotifier;
 
 void Put(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -86,16 +84,7 @@ SplitSettings NonDefault() {
 
 class SplitSettingsFiles : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "tessarin-settings-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        paths_ = ResolveSettingsPathsIn(folder_, "alice");
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
-    }
+    void SetUp() override { paths_ = ResolveSettingsPathsIn(folder_, "alice"); }
     std::string At(const std::string& name) const { return folder_ + "/" + name; }
     // Loaded over a record that differs in every field, so nothing is left as it was.
     SplitSettings Loaded() const {
@@ -105,7 +94,8 @@ class SplitSettingsFiles : public ::testing::Test {
         return s;
     }
 
-    std::string folder_;
+    testing::TempDir dir_;
+    std::string folder_ = dir_.Path().string();
     SettingsPaths paths_;
 };
 

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "imaging/bmp/bmp_format.h"
-#include "platform/notifier.h"
+#include "support/recording_notifier.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -18,12 +18,7 @@ using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
-class RecordingNotifier : public Notifier {
-public:
-    void ShowError(const std::string& text) override { errors.push_back(text); }
-    void ShowNotice(const std::string& text) override { notices.push_back(text); }
-    std::vector<std::string> errors, notices;
-};
+using testing::RecordingNotifier;
 
 LoadedImage LoadBytes(const TempDir& dir, const std::vector<uint8_t>& bytes, Notifier* owner = nullptr,
                       const std::string& name = "in.bmp") {
