@@ -42,7 +42,9 @@ TEST(CommandModeGrammar, IntegersRealsAndUnits) {
         EXPECT_EQ(unit, c.unit) << c.value;
         EXPECT_DOUBLE_EQ(values[c.index], c.expected) << c.value;
         for (int i = 0; i < 3; ++i) {
-            if (i != c.index) EXPECT_EQ(values[i], -1) << "other units keep their values: " << c.value;
+            if (i != c.index) {
+                EXPECT_EQ(values[i], -1) << "other units keep their values: " << c.value;
+            }
         }
     }
     SizeUnit unit = SizeUnit::Percent;
