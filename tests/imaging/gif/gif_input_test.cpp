@@ -278,7 +278,7 @@ TEST(GifDecodeMemory, KeepsTheFirstControlBlockWithTheTransparentFlag) {
     EXPECT_EQ(info.colorBits, 5);
     // The first block with the transparent colour flag, as stored.
     EXPECT_EQ(info.transparency, (std::vector<uint8_t>{0x09, 5, 0, 17}));
-    EXPECT_EQ(gif::DecodeGifMemory(nullptr, 0, info, sink), msg::kOpenFailed);
+    EXPECT_STREQ(gif::DecodeGifMemory(nullptr, 0, info, sink), msg::kOpenFailed);
 }
 
 }  // namespace
