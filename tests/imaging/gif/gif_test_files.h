@@ -4,15 +4,13 @@
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "support/test_files.h"
 
 namespace tessarin::giftest {
 
@@ -49,6 +47,20 @@ inline std::vector<uint8_t> RandomIndices(int width, int height, int colorCount,
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
     for (auto& p : pixels) p = static_cast<uint8_t>(rng() % static_cast<unsigned>(colorCount));
     return pixels;
+}
+
+// One frame of `colorCount` random indices with a global table of that size.
+inline Gif OneFrame(int width, int height, int colorCount, bool interlaced = false,
+                    unsigned seed = 1) {
+    Gif gif;
+    gif.globalColors = Palette(colorCount);
+    Frame frame;
+    frame.width = width;
+    frame.height = height;
+    frame.interlaced = interlaced;
+    frame.pixels = RandomIndices(width, height, colorCount, seed);
+    gif.frames.push_back(frame);
+    return gif;
 }
 
 // Picture rows in the order an interlaced file stores them.
@@ -134,17 +146,6 @@ inline void SetVersion(std::vector<uint8_t>& bytes, const std::string& version) 
     std::copy(version.begin(), version.end(), bytes.begin() + 3);
 }
 
-inline void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 // Everything a tile file holds, as giflib reads it back.
 struct Decoded {
     bool ok = false;
@@ -170,9 +171,9 @@ inline std::vector<GifColorType> Colors(const ColorMapObject* map) {
     return std::vector<GifColorType>(map->Colors, map->Colors + map->ColorCount);
 }
 
-inline Decoded DecodeWithGiflib(const std::filesystem::path& path) {
+inline Decoded DecodeWithGiflib(const std::string& path) {
     Decoded d;
-    d.bytes = ReadFile(path);
+    d.bytes = tessarin::testing::ReadBytes(path);
     int error = 0;
     GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
     if (!gif) return d;
@@ -211,25 +212,5 @@ inline bool SameColors(const std::vector<GifColorType>& a, const std::vector<Gif
             return false;
     return true;
 }
-
-// A folder of its own for each test, removed afterwards.
-class GifFolderTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("tessarin_gif_") + std::to_string(getpid()) + "_" +
-                           info->test_suite_name() + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    std::filesystem::path dir_;
-};
 
 }  // namespace tessarin::giftest

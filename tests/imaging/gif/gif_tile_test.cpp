@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "imaging/gif/gif_format.h"
@@ -11,7 +12,7 @@ namespace {
 
 using giftest::Frame;
 using giftest::Gif;
-namespace fs = std::filesystem;
+using giftest::OneFrame;
 
 // The tiles of a W x H image: an offset strip of ox / oy, then tw x th tiles,
 // clipped at the right and bottom edges.
@@ -29,44 +30,6 @@ std::vector<TileRect> GridRects(int width, int height, int tw, int th, int ox = 
     return rects;
 }
 
-class GifTiles : public giftest::GifFolderTest {
-  protected:
-    // Loads the file as the program does and prepares its tile source.
-    std::unique_ptr<TileSource> Prepare(const fs::path& path) {
-        LoadedImage loaded;
-        EXPECT_TRUE(LoadGifFile(path.string(), loaded)) << loaded.error;
-        if (!loaded.raster) return nullptr;
-        image_.width = loaded.raster->Width();
-        image_.height = loaded.raster->AbsHeight();
-        image_.raster = std::move(loaded.raster);
-        image_.path = path.string();
-        image_.displayDepth = loaded.displayDepth;
-        image_.colorKind = loaded.colorKind;
-        image_.interlaced = loaded.interlaced;
-        std::string error;
-        auto source = MakeGifTileSource(image_, SplitSettings{}, error);
-        EXPECT_TRUE(source) << error;
-        return source;
-    }
-
-    std::unique_ptr<TileSource> Prepare(const Gif& gif) {
-        const auto path = dir_ / "source.gif";
-        giftest::WriteFile(path, giftest::Encode(gif));
-        return Prepare(path);
-    }
-
-    giftest::Decoded WriteAndRead(const TileSource& source, const TileRect& rect) {
-        const auto path = dir_ / ("tile_" + std::to_string(rect.column) + "_" +
-                                  std::to_string(rect.row) + ".gif");
-        TileContext context;
-        const char* failure = source.WriteTile(rect, path.string(), context);
-        EXPECT_EQ(failure, nullptr) << failure;
-        return giftest::DecodeWithGiflib(path);
-    }
-
-    CurrentImage image_;
-};
-
 std::vector<uint8_t> Cut(const Frame& frame, const TileRect& r) {
     std::vector<uint8_t> out;
     for (int y = r.y; y < r.y + r.height; ++y)
@@ -74,6 +37,40 @@ std::vector<uint8_t> Cut(const Frame& frame, const TileRect& r) {
             out.push_back(frame.pixels[static_cast<size_t>(y * frame.width + x)]);
     return out;
 }
+
+class GifTiles : public ::testing::Test {
+  protected:
+    // Loads the file as the program does and prepares its tile source.
+    std::unique_ptr<TileSource> Prepare(const std::string& path) {
+        LoadedImage loaded;
+        EXPECT_TRUE(LoadGifFile(path, loaded)) << loaded.error;
+        if (!loaded.raster) return nullptr;
+        image_.width = loaded.raster->Width();
+        image_.height = loaded.raster->AbsHeight();
+        image_.raster = std::move(loaded.raster);
+        image_.path = path;
+        image_.displayDepth = loaded.displayDepth;
+        std::string error;
+        auto source = MakeGifTileSource(image_, SplitSettings{}, error);
+        EXPECT_TRUE(source) << error;
+        return source;
+    }
+    std::unique_ptr<TileSource> Prepare(const std::vector<uint8_t>& bytes) {
+        testing::WriteBytes(dir_ / "source.gif", bytes);
+        return Prepare(dir_ / "source.gif");
+    }
+
+    giftest::Decoded WriteAndRead(const TileSource& source, const TileRect& rect) {
+        const std::string path = dir_ / "tile.gif";
+        TileContext context;
+        const char* failure = source.WriteTile(rect, path, context);
+        EXPECT_EQ(failure, nullptr) << failure;
+        return giftest::DecodeWithGiflib(path);
+    }
+
+    testing::TempDir dir_;
+    CurrentImage image_;
+};
 
 // Every tile of a grid holds the source's indices, table, background, colour
 // resolution, interlacing and transparency, as a single "GIF87a" image.
@@ -94,24 +91,21 @@ TEST_F(GifTiles, EveryTileCarriesTheSourceIndicesAndDescriptors) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.colorBits);
         const int count = 1 << c.colorBits;
-        Gif gif;
+        Gif gif = OneFrame(23, 17, c.local ? 4 : count, c.interlaced);
         gif.colorResolution = c.colorBits == 1 ? 3 : 6;
         gif.background = count - 1;
-        gif.globalColors = giftest::Palette(c.local ? 4 : count);
-        Frame frame;
-        frame.width = 23;
-        frame.height = 17;
-        frame.interlaced = c.interlaced;
-        if (c.local) frame.localColors = giftest::Palette(count, 77);
-        frame.pixels = giftest::RandomIndices(23, 17, count, static_cast<unsigned>(count));
+        Frame& frame = gif.frames[0];
+        if (c.local) {
+            frame.localColors = giftest::Palette(count, 77);
+            frame.pixels = giftest::RandomIndices(23, 17, count, 2);
+        }
         if (!c.control.empty()) frame.graphicControls = {c.control};
-        gif.frames.push_back(frame);
         const auto& table = c.local ? frame.localColors : gif.globalColors;
 
-        auto source = Prepare(gif);
+        auto source = Prepare(giftest::Encode(gif));
         ASSERT_TRUE(source);
         for (const TileRect& rect : GridRects(23, 17, 7, 10, 3, 2)) {
-            SCOPED_TRACE(testing::Message() << rect.column << "," << rect.row);
+            SCOPED_TRACE(::testing::Message() << rect.column << "," << rect.row);
             giftest::Decoded tile = WriteAndRead(*source, rect);
             ASSERT_TRUE(tile.ok);
             EXPECT_EQ(std::string(tile.bytes.begin(), tile.bytes.begin() + 6), "GIF87a");
@@ -129,30 +123,27 @@ TEST_F(GifTiles, EveryTileCarriesTheSourceIndicesAndDescriptors) {
             EXPECT_EQ(tile.height, rect.height);
             EXPECT_EQ(tile.interlaced, c.interlaced);
             EXPECT_EQ(tile.pixels, Cut(frame, rect));
-            if (c.copied) {
-                ASSERT_EQ(tile.extensions.size(), 1u);
-                EXPECT_EQ(tile.extensions[0].first, GRAPHICS_EXT_FUNC_CODE);
-                EXPECT_EQ(tile.extensions[0].second, c.control);
-            } else {
-                EXPECT_TRUE(tile.extensions.empty());
-            }
+            using Extensions = decltype(tile.extensions);
+            const Extensions expected =
+                c.copied ? Extensions{{GRAPHICS_EXT_FUNC_CODE, c.control}} : Extensions{};
+            EXPECT_EQ(tile.extensions, expected);
         }
     }
 }
 
+// The first frame's own rectangle, whatever the logical screen says.
 TEST_F(GifTiles, AnimationGivesSingleImageTilesOfTheFirstFrame) {
-    Gif gif;
-    gif.globalColors = giftest::Palette(16);
+    Gif gif = OneFrame(12, 8, 16);
+    gif.screenWidth = 65535;
+    gif.screenHeight = 65535;
     for (int i = 0; i < 3; ++i) {
-        Frame frame;
-        frame.width = 12;
-        frame.height = 8;
-        frame.pixels = giftest::RandomIndices(12, 8, 16, 40u + static_cast<unsigned>(i));
-        frame.graphicControls = {{0x05, static_cast<uint8_t>(10 + i), 0, static_cast<uint8_t>(i)}};
-        gif.frames.push_back(frame);
+        if (i > 0) gif.frames.push_back(OneFrame(20, 20, 16, false, 40u + unsigned(i)).frames[0]);
+        gif.frames.back().graphicControls = {{0x05, uint8_t(10 + i), 0, uint8_t(i)}};
     }
-    auto source = Prepare(gif);
+    auto source = Prepare(giftest::Encode(gif));
     ASSERT_TRUE(source);
+    EXPECT_EQ(image_.width, 12);
+    EXPECT_EQ(image_.height, 8);
     for (const TileRect& rect : GridRects(12, 8, 5, 5)) {
         giftest::Decoded tile = WriteAndRead(*source, rect);
         ASSERT_TRUE(tile.ok);
@@ -165,23 +156,16 @@ TEST_F(GifTiles, AnimationGivesSingleImageTilesOfTheFirstFrame) {
 
 // The rows of an interlaced tile, read in file order with the low-level calls.
 TEST_F(GifTiles, InterlacedTileStoresRowsInInterlacedOrder) {
-    Gif gif;
-    gif.globalColors = giftest::Palette(16);
-    Frame frame;
-    frame.width = 3;
-    frame.height = 12;
-    frame.interlaced = true;
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 3; ++x) frame.pixels.push_back(static_cast<uint8_t>(y));
-    gif.frames.push_back(frame);
-    auto source = Prepare(gif);
+    Gif gif = OneFrame(3, 12, 16, true);
+    for (size_t i = 0; i < gif.frames[0].pixels.size(); ++i)
+        gif.frames[0].pixels[i] = static_cast<uint8_t>(i / 3);  // each row holds its number
+    auto source = Prepare(giftest::Encode(gif));
     ASSERT_TRUE(source);
-    const auto path = dir_ / "tile.gif";
     TileContext context;
-    ASSERT_EQ(source->WriteTile(TileRect{0, 0, 1, 1, 2, 10}, path.string(), context), nullptr);
+    ASSERT_EQ(source->WriteTile(TileRect{0, 0, 1, 1, 2, 10}, dir_ / "tile.gif", context), nullptr);
 
     int error = 0;
-    GifFileType* tile = DGifOpenFileName(path.c_str(), &error);
+    GifFileType* tile = DGifOpenFileName((dir_ / "tile.gif").c_str(), &error);
     ASSERT_TRUE(tile);
     GifRecordType type;
     ASSERT_EQ(DGifGetRecordType(tile, &type), GIF_OK);
@@ -198,117 +182,65 @@ TEST_F(GifTiles, InterlacedTileStoresRowsInInterlacedOrder) {
     EXPECT_EQ(fileOrder, (std::vector<int>{0, 8, 4, 2, 6, 1, 3, 5, 7, 9}));
 }
 
-TEST_F(GifTiles, NonAsciiPathsLoadAndSplit) {
-    const fs::path folder = dir_ / "タイル 🎨";
-    fs::create_directories(folder);
-    const fs::path path = folder / "日本語の画像😀.gif";
-    Gif gif;
-    gif.globalColors = giftest::Palette(4);
-    Frame frame;
-    frame.width = 9;
-    frame.height = 7;
-    frame.pixels = giftest::RandomIndices(9, 7, 4, 9);
-    gif.frames.push_back(frame);
-    giftest::WriteFile(path, giftest::Encode(gif));
-    auto source = Prepare(path);
-    ASSERT_TRUE(source);
-    EXPECT_EQ(image_.displayDepth, 2);
-    const fs::path tilePath = folder / "日本語の画像😀_1_1.gif";
-    TileContext context;
-    ASSERT_EQ(source->WriteTile(TileRect{0, 0, 0, 0, 4, 4}, tilePath.string(), context), nullptr);
-    giftest::Decoded tile = giftest::DecodeWithGiflib(tilePath);
-    ASSERT_TRUE(tile.ok);
-    EXPECT_EQ(tile.pixels, Cut(frame, TileRect{0, 0, 0, 0, 4, 4}));
-}
-
 // A corrupt source whose code size allows indices beyond its 2-colour table:
 // nothing crashes, and the tiles hold the indices as the library codes them
 // for the table's depth (code size 2 at least).
 TEST_F(GifTiles, IndicesBeyondTheTableDoNotCrash) {
-    Gif gif;
-    gif.globalColors = giftest::Palette(256);
-    Frame frame;
-    frame.width = 16;
-    frame.height = 16;
-    for (int i = 0; i < 256; ++i) frame.pixels.push_back(static_cast<uint8_t>(i));
-    gif.frames.push_back(frame);
+    Gif gif = OneFrame(16, 16, 256);
+    for (size_t i = 0; i < 256; ++i) gif.frames[0].pixels[i] = static_cast<uint8_t>(i);
     auto bytes = giftest::Encode(gif);
     bytes[10] &= 0xF8;  // global table of 2 entries; the image keeps code size 8
     bytes.erase(bytes.begin() + 13 + 6, bytes.begin() + 13 + 768);
-    const auto path = dir_ / "corrupt.gif";
-    giftest::WriteFile(path, bytes);
-    auto source = Prepare(path);
+    auto source = Prepare(bytes);
     ASSERT_TRUE(source);
     EXPECT_EQ(image_.raster->BitCount(), 1);
     for (const TileRect& rect : GridRects(16, 16, 10, 10)) {
-        giftest::Decoded tile = WriteAndRead(*source, rect);
-        ASSERT_TRUE(tile.ok);
-        std::vector<uint8_t> expected = Cut(frame, rect);
+        std::vector<uint8_t> expected = Cut(gif.frames[0], rect);
         for (auto& v : expected) v &= 0x03;
-        EXPECT_EQ(tile.pixels, expected);
+        EXPECT_EQ(WriteAndRead(*source, rect).pixels, expected);
     }
 }
 
 TEST_F(GifTiles, ConcurrentWorkersWriteTheSameBytes) {
-    Gif gif;
-    gif.globalColors = giftest::Palette(64);
-    Frame frame;
-    frame.width = 61;
-    frame.height = 47;
-    frame.interlaced = true;
-    frame.pixels = giftest::RandomIndices(61, 47, 64, 12);
-    frame.graphicControls = {{0x01, 0, 0, 9}};
-    gif.frames.push_back(frame);
-    auto source = Prepare(gif);
+    Gif gif = OneFrame(61, 47, 64, true, 12);
+    gif.frames[0].graphicControls = {{0x01, 0, 0, 9}};
+    auto source = Prepare(giftest::Encode(gif));
     ASSERT_TRUE(source);
     const auto rects = GridRects(61, 47, 8, 8);
-    auto run = [&](const fs::path& folder, int threads) {
-        fs::create_directories(folder);
+    auto run = [&](const std::string& folder, size_t threads) {
+        std::filesystem::create_directories(folder);
         std::vector<std::thread> workers;
-        std::vector<int> failures(static_cast<size_t>(threads), 0);
-        for (int k = 0; k < threads; ++k)
+        for (size_t k = 0; k < threads; ++k)
             workers.emplace_back([&, k] {
                 TileContext context;
-                context.workerIndex = k;
-                for (size_t n = static_cast<size_t>(k); n < rects.size();
-                     n += static_cast<size_t>(threads)) {
-                    const auto path = folder / (std::to_string(n) + ".gif");
-                    if (source->WriteTile(rects[n], path.string(), context)) ++failures[size_t(k)];
-                    ++context.tilesWritten;
-                }
+                context.workerIndex = static_cast<int>(k);
+                for (size_t n = k; n < rects.size(); n += threads, ++context.tilesWritten)
+                    EXPECT_EQ(
+                        source->WriteTile(rects[n], folder + "/" + std::to_string(n), context),
+                        nullptr);
             });
         for (auto& w : workers) w.join();
-        for (int f : failures) EXPECT_EQ(f, 0);
     };
     run(dir_ / "one", 1);
     run(dir_ / "four", 4);
-    for (size_t n = 0; n < rects.size(); ++n) {
-        const std::string name = std::to_string(n) + ".gif";
-        EXPECT_EQ(giftest::ReadFile(dir_ / "one" / name), giftest::ReadFile(dir_ / "four" / name))
+    for (size_t n = 0; n < rects.size(); ++n)
+        EXPECT_EQ(testing::ReadBytes(dir_ / ("one/" + std::to_string(n))),
+                  testing::ReadBytes(dir_ / ("four/" + std::to_string(n))))
             << n;
-    }
 }
 
 TEST_F(GifTiles, FailuresGiveTheirMessages) {
-    Gif gif;
-    gif.globalColors = giftest::Palette(2);
-    Frame frame;
-    frame.width = 4;
-    frame.height = 4;
-    frame.pixels = giftest::RandomIndices(4, 4, 2, 1);
-    gif.frames.push_back(frame);
-    auto source = Prepare(gif);
+    auto source = Prepare(giftest::Encode(OneFrame(4, 4, 2)));
     ASSERT_TRUE(source);
     TileContext context;
-    EXPECT_STREQ(source->WriteTile(TileRect{0, 0, 0, 0, 2, 2}, (dir_ / "no/such/tile.gif").string(),
-                                   context),
+    EXPECT_STREQ(source->WriteTile(TileRect{0, 0, 0, 0, 2, 2}, dir_ / "no/such/tile.gif", context),
                  msg::kSaveFailed);
-    EXPECT_STREQ(source->WriteTile(TileRect{0, 0, 3, 0, 2, 2}, (dir_ / "t.gif").string(), context),
+    EXPECT_STREQ(source->WriteTile(TileRect{0, 0, 3, 0, 2, 2}, dir_ / "t.gif", context),
                  msg::kClipFailed);
 
     std::string error;
     CurrentImage missing;
-    missing.path = (dir_ / "missing.gif").string();
+    missing.path = dir_ / "missing.gif";
     EXPECT_FALSE(MakeGifTileSource(missing, SplitSettings{}, error));
     EXPECT_EQ(error, msg::kOpenFailed);
     // The file was replaced by one of another size since it was loaded.
@@ -318,6 +250,29 @@ TEST_F(GifTiles, FailuresGiveTheirMessages) {
     stale.height = 4;
     EXPECT_FALSE(MakeGifTileSource(stale, SplitSettings{}, error));
     EXPECT_EQ(error, msg::kInvalidFile);
+}
+
+// The command mode end to end, with Japanese and an emoji in the folder and
+// file names: GIF tiles named after the source, each holding its indices.
+TEST_F(GifTiles, CommandModeSplitsAGifWithANonAsciiName) {
+    const std::string folder = dir_ / "画像 🎨";
+    std::filesystem::create_directories(folder + "/out");
+    const std::string path = folder + "/日本語😀.gif";
+    Gif gif = OneFrame(9, 7, 4, true, 9);
+    testing::WriteBytes(path, giftest::Encode(gif));
+    testing::TempDir home;
+    auto run = testing::RunTessarin(
+        {"/cmd", "/outdir", folder + "/out", "/notmake", "/x", "4", "/y", "4", "/t", "2", path},
+        home.Path().string());
+    EXPECT_NE(run.output.find("○：" + path), std::string::npos) << run.output;
+    for (const TileRect& rect : GridRects(9, 7, 4, 4)) {
+        const std::string name = folder + "/out/日本語😀_" + std::to_string(rect.row + 1) + "_" +
+                                 std::to_string(rect.column + 1) + ".gif";
+        giftest::Decoded tile = giftest::DecodeWithGiflib(name);
+        ASSERT_TRUE(tile.ok) << name;
+        EXPECT_TRUE(tile.interlaced);
+        EXPECT_EQ(tile.pixels, Cut(gif.frames[0], rect)) << name;
+    }
 }
 
 }  // namespace
