@@ -1,0 +1,75 @@
+#pragma once
+// Glue between giflib and the GIF reader, writer and tile source: the first
+// image of a file as plain data, and the row order of interlaced images.
+
+#include <gif_lib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessarin::gif {
+
+// Everything about a file's first image except its pixels.
+struct GifImageInfo {
+    int width = 0;
+    int height = 0;
+    bool interlaced = false;
+    int colorResolution = 1;  // from the logical screen descriptor
+    int backgroundIndex = 0;  // likewise
+    int colorBits = 1;        // depth of the colour table used, 1 to 8
+    // The first image's local colour table, else the global one: 1 << colorBits entries.
+    std::vector<GifColorType> colors;
+    // Data of the first graphic control extension before the image that has
+    // the transparent colour flag set, as stored; empty when there is none.
+    std::vector<uint8_t> transparency;
+};
+
+// Where decoded rows go. Prepare is called once the size and colour table are
+// known and checked; it returns false when memory cannot be had.
+class GifRowSink {
+  public:
+    virtual ~GifRowSink() = default;
+    virtual bool Prepare(const GifImageInfo& info) = 0;
+    // Picture row y from the top: info.width bytes, one colour index each.
+    virtual uint8_t* Row(int y) = 0;
+};
+
+// Decodes the first image of a GIF file into `sink`. Returns nullptr on
+// success, else the failure message. Rows the file does not hold (cut short,
+// corrupt data) come out as the background index.
+const char* DecodeGifFile(const std::string& path, GifImageInfo& info, GifRowSink& sink);
+// The same over a buffer in memory (fuzzing, tests).
+const char* DecodeGifMemory(const uint8_t* data, size_t size, GifImageInfo& info, GifRowSink& sink);
+
+// A file's first image as the tile source keeps it: indices in picture order,
+// width bytes per row, rows following one another directly.
+struct GifSplitData {
+    GifImageInfo info;
+    std::vector<uint8_t> pixels;
+};
+
+const char* ReadGifForSplit(const std::string& path, GifSplitData& out);
+
+// Writes the rectangle (x, y, width, height) of `source` as a GIF file of its
+// own. Returns nullptr on success, else the failure message.
+const char* WriteGifTile(const GifSplitData& source, int x, int y, int width, int height,
+                         const std::string& path);
+
+// Calls visit(pictureRow) for every row in the order a GIF file stores them:
+// top to bottom, or for interlaced images rows 0, 8, 16, …, then 4, 12, …,
+// then 2, 6, 10, …, then 1, 3, 5, ….
+template <class Visit>
+void ForEachGifRow(int height, bool interlaced, Visit&& visit) {
+    if (!interlaced) {
+        for (int y = 0; y < height; ++y) visit(y);
+        return;
+    }
+    static constexpr int kStart[4] = {0, 4, 2, 1};
+    static constexpr int kStep[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+        for (int y = kStart[pass]; y < height; y += kStep[pass]) visit(y);
+}
+
+}  // namespace tessarin::gif
