@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 
 #include "app/command_help.h"
@@ -82,12 +81,18 @@ protected:
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
-    // The text of a console line after its time stamp.
+    // The text of a console line after its time stamp "【MM/DD/hh:mm:ss】".
     std::string Body(const std::string& line) {
-        static const std::regex stamp("^【[0-9]{2}/[0-9]{2}/[0-9]{2}:[0-9]{2}:[0-9]{2}】(.*)$");
-        std::smatch m;
-        EXPECT_TRUE(std::regex_match(line, m, stamp)) << line;
-        return m.size() > 1 ? m[1].str() : line;
+        const std::string open = "【", close = "】";
+        const std::string shape = "00/00/00:00:00";
+        bool ok = line.compare(0, open.size(), open) == 0 &&
+                  line.compare(open.size() + shape.size(), close.size(), close) == 0;
+        for (size_t i = 0; ok && i < shape.size(); ++i) {
+            char c = line[open.size() + i];
+            ok = shape[i] == '0' ? (c >= '0' && c <= '9') : c == shape[i];
+        }
+        EXPECT_TRUE(ok) << line;
+        return ok ? line.substr(open.size() + shape.size() + close.size()) : line;
     }
     size_t CountFiles(const std::string& folder) {
         return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
