@@ -1,0 +1,18 @@
+// LoadGifFile, and the split's read of the same file with one tile written.
+#include "imaging/gif/gif_format.h"
+#include "imaging/gif/gif_pvt.h"
+#include "support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace tessarin;
+    const std::string& path = fuzz::InputFile(data, size, ".gif");
+    LoadedImage image;
+    LoadGifFile(path, image);
+    gif::GifSplitData split;
+    if (gif::ReadGifForSplit(path, split) == nullptr) {
+        const int w = (split.info.width + 1) / 2, h = (split.info.height + 1) / 2;
+        gif::WriteGifTile(split, split.info.width - w, split.info.height - h, w, h,
+                          fuzz::InputFile(nullptr, 0, ".tile.gif"));
+    }
+    return 0;
+}
