@@ -8,11 +8,15 @@
 // that arm a recovery point (setjmp) hold only plain data: a jump skips
 // destructors.
 
-#include <jpeglib.h>
-
 #include <csetjmp>
-#include <cstdio>
 #include <string>
+
+// jpeglib.h needs size_t and FILE declared before it.
+// clang-format off
+#include <cstddef>
+#include <cstdio>
+#include <jpeglib.h>
+// clang-format on
 
 #include "imaging/dib_image.h"
 
