@@ -15,9 +15,9 @@ namespace {
 
 constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失敗しました";
 
-// Every worker encodes its tiles straight from the one shared raster: the
-// rows of a tile are contiguous runs of the raster's rows, so nothing is
-// copied and each call only needs its own compressor.
+// Every worker encodes its tiles from the one shared raster, which it only
+// reads; each call has its own compressor and a few rows of buffer, and no
+// tile raster is made.
 class ExactJpegTileSource final : public TileSource {
   public:
     ExactJpegTileSource(const DibImage& raster, int quality) : raster_(raster), quality_(quality) {}
