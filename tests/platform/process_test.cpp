@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/paths.h"
+#include "support/test_files.h"
 
 namespace tessarin {
 namespace {
@@ -19,16 +20,9 @@ namespace fs = std::filesystem;
 class ProcessTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tessarin-process-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         if (const char* path = std::getenv("PATH")) oldPath_ = path;
     }
-    void TearDown() override {
-        setenv("PATH", oldPath_.c_str(), 1);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    void TearDown() override { setenv("PATH", oldPath_.c_str(), 1); }
     std::string Script(const std::string& folder, const std::string& name,
                        const std::string& body) {
         fs::create_directories(folder);
@@ -43,7 +37,8 @@ class ProcessTest : public ::testing::Test {
         s << in.rdbuf();
         return s.str();
     }
-    std::string dir_;
+    testing::TempDir temp_;
+    const std::string dir_ = temp_.Path().string();
     std::string oldPath_;
 };
 

@@ -37,6 +37,7 @@ struct KindCase {
     bool progressive;
     int depth;
     int colorKind;
+    bool rgbCoded = false;
 };
 
 class JpegReaderKinds : public ::testing::TestWithParam<KindCase> {};
@@ -47,7 +48,7 @@ TEST_P(JpegReaderKinds, RasterHoldsTheLibrarySamples) {
     const KindCase k = GetParam();
     TempDir dir;
     const std::string path = dir / "source.jpg";
-    WriteLibraryJpeg(path, Pattern(45, 31, k.components), 90, k.progressive);
+    WriteLibraryJpeg(path, Pattern(45, 31, k.components), 90, k.progressive, k.rgbCoded);
     const Samples expected = DecodeLibraryJpeg(path);
     ASSERT_EQ(expected.components, k.components);
 
@@ -74,10 +75,12 @@ INSTANTIATE_TEST_SUITE_P(Kinds, JpegReaderKinds,
                                            KindCase{3, true, 24, kColorKindNone},
                                            KindCase{1, false, 8, kColorKindGrey},
                                            KindCase{1, true, 8, kColorKindGrey},
-                                           KindCase{4, false, 32, kColorKindNone}),
+                                           KindCase{4, false, 32, kColorKindNone},
+                                           KindCase{3, false, 24, kColorKindNone, true}),
                          [](const auto& info) {
                              return std::to_string(info.param.components) + "Components" +
-                                    (info.param.progressive ? "Progressive" : "Baseline");
+                                    (info.param.progressive ? "Progressive" : "Baseline") +
+                                    (info.param.rgbCoded ? "Rgb" : "");
                          });
 
 TEST(JpegReader, PureRedIsStoredBlueGreenRed) {

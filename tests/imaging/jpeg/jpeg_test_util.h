@@ -3,7 +3,6 @@
 // the code under test), temporary folders, and a tile run like the job core's.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -24,28 +23,13 @@
 #include "imaging/current_image.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "split/geometry.h"
+#include "support/test_files.h"
 
 namespace tessarin::jpeg_test {
 
 namespace fs = std::filesystem;
 
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "tessarin-jpeg-XXXXXX").string();
-        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-        EXPECT_FALSE(path_.empty());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
+using testing::TempDir;
 
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -81,8 +65,9 @@ inline Samples MakeSamples(int width, int height, int components,
 }
 
 // Writes samples with libjpeg: 1 = grey, 3 = RGB, 4 = CMYK.
+// rgbCoded stores colour as RGB instead of YCbCr (an Adobe marker says so).
 inline void WriteLibraryJpeg(const std::string& path, const Samples& s, int quality = 90,
-                             bool progressive = false) {
+                             bool progressive = false, bool rgbCoded = false) {
     jpeg_compress_struct codec;
     jpeg_error_mgr errors;
     codec.err = jpeg_std_error(&errors);
@@ -98,6 +83,7 @@ inline void WriteLibraryJpeg(const std::string& path, const Samples& s, int qual
                                                : JCS_CMYK;
     jpeg_set_defaults(&codec);
     jpeg_set_quality(&codec, quality, TRUE);
+    if (rgbCoded) jpeg_set_colorspace(&codec, JCS_RGB);
     if (progressive) jpeg_simple_progression(&codec);
     jpeg_start_compress(&codec, TRUE);
     for (int y = 0; y < s.height; ++y) {

@@ -73,7 +73,7 @@ TEST(JpegExactTiles, RedSourceGivesRedTilesOfTheClippedSize) {
     const CurrentImage image = LoadCurrent(dir / "red.jpg");
     auto source = MakeSource(image, Exact());
     const auto rects = GridRects(100, 70, 32, 32);
-    for (const std::string& r : RunTiles(*source, rects, dir.path(), 2)) EXPECT_EQ(r, "");
+    for (const std::string& r : RunTiles(*source, rects, dir.Path().string(), 2)) EXPECT_EQ(r, "");
     for (const TileRect& rect : rects) {
         const Samples tile = DecodeLibraryJpeg(dir / TileName(rect));
         ASSERT_EQ(tile.components, 3);
@@ -91,7 +91,7 @@ TEST(JpegExactTiles, GreySourceGivesOneComponentTiles) {
     const CurrentImage image = LoadCurrent(dir / "grey.jpg");
     auto source = MakeSource(image, Exact(100));
     const auto rects = GridRects(70, 50, 24, 24);
-    for (const std::string& r : RunTiles(*source, rects, dir.path(), 2)) EXPECT_EQ(r, "");
+    for (const std::string& r : RunTiles(*source, rects, dir.Path().string(), 2)) EXPECT_EQ(r, "");
     for (const TileRect& rect : rects) {
         const Samples tile = DecodeLibraryJpeg(dir / TileName(rect));
         ASSERT_EQ(tile.components, 1);
@@ -176,7 +176,8 @@ TEST(JpegLosslessTiles, PassTheCropOfEveryTile) {
     ScopedEnv path("PATH", dir / "bin");
     ScopedEnv log("TESSARIN_TEST_LOG", dir / "log.txt");
     const auto rects = GridRects(330, 370, 100, 50);
-    for (const std::string& r : RunTiles(*MakeSource(image, Lossless()), rects, dir.path(), 1))
+    for (const std::string& r :
+         RunTiles(*MakeSource(image, Lossless()), rects, dir.Path().string(), 1))
         EXPECT_EQ(r, "");
     std::string expected;
     for (const TileRect& rect : rects) {
@@ -219,7 +220,7 @@ TEST(JpegLosslessTiles, SourceNameStartingWithDash) {
     WriteLibraryJpeg(dir / "-dash.jpg", Gradient(32, 32, 3));
     CurrentImage image = LoadCurrent(dir / "-dash.jpg");
     const fs::path before = fs::current_path();
-    fs::current_path(dir.path());
+    fs::current_path(dir.Path().string());
     image.path = "-dash.jpg";
     TileContext context;
     const char* failure =
