@@ -1,0 +1,25 @@
+#include "imaging/jpeg/jpeg_glue.h"
+
+namespace tessarin::jpeg_glue {
+
+namespace {
+
+[[noreturn]] void JpegErrorExit(j_common_ptr codec) {
+    auto* manager = reinterpret_cast<JpegErrorManager*>(codec->err);
+    std::longjmp(manager->recovery, 1);
+}
+
+// Warnings (corrupt data, premature end of the data) are not worth stopping
+// for: a damaged file shows what the library could make of it.
+void IgnoreJpegMessage(j_common_ptr) {}
+
+}  // namespace
+
+jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager) {
+    jpeg_error_mgr* standard = jpeg_std_error(&manager.pub);
+    standard->error_exit = JpegErrorExit;
+    standard->output_message = IgnoreJpegMessage;
+    return standard;
+}
+
+}  // namespace tessarin::jpeg_glue

@@ -1,0 +1,93 @@
+// JPEG tiles: exact ones re-encoded from the decoded raster, or lossless ones
+// cut from the source file by the outside tool jpegtran.
+
+#include <new>
+#include <vector>
+
+#include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_glue.h"
+#include "platform/process.h"
+#include "split/messages.h"
+
+namespace tessarin {
+
+namespace {
+
+constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失敗しました";
+
+// Every worker encodes its tiles from the one shared raster, which it only
+// reads; each call has its own compressor and a few rows of buffer, and no
+// tile raster is made.
+class ExactJpegTileSource final : public TileSource {
+  public:
+    ExactJpegTileSource(const DibImage& raster, int quality) : raster_(raster), quality_(quality) {}
+
+    const char* WriteTile(const TileRect& rect, const std::string& path,
+                          TileContext&) const override {
+        if (rect.x < 0 || rect.y < 0 || rect.width <= 0 || rect.height <= 0 ||
+            static_cast<int64_t>(rect.x) + rect.width > raster_.Width() ||
+            static_cast<int64_t>(rect.y) + rect.height > raster_.AbsHeight())
+            return msg::kClipFailed;
+        if (!jpeg_glue::EncodeJpegRegion(path, raster_, rect.x, rect.y, rect.width, rect.height,
+                                         quality_))
+            return msg::kSaveFailed;
+        return nullptr;
+    }
+
+  private:
+    const DibImage& raster_;
+    int quality_;
+};
+
+// Runs "jpegtran -copy all -crop WxH+X+Y -outfile <tile> <source>" per tile.
+// jpegtran moves the corner to the source's block boundaries and widens the
+// region to match, so tiles off the block grid come out larger than asked.
+class LosslessJpegTileSource final : public TileSource {
+  public:
+    explicit LosslessJpegTileSource(std::string source) : source_(std::move(source)) {}
+
+    const char* WriteTile(const TileRect& rect, const std::string& path,
+                          TileContext&) const override {
+        try {
+            const std::string geometry = std::to_string(rect.width) + "x" +
+                                         std::to_string(rect.height) + "+" +
+                                         std::to_string(rect.x) + "+" + std::to_string(rect.y);
+            const std::vector<std::string> args = {"jpegtran", "-copy",    "all", "-crop",
+                                                   geometry,   "-outfile", path,  SourceArgument()};
+            return RunExternalCommand(args) ? nullptr : kJpegtranFailed;
+        } catch (const std::bad_alloc&) {
+            return kJpegtranFailed;
+        }
+    }
+
+  private:
+    // jpegtran reads any argument starting with "-" as an option.
+    std::string SourceArgument() const {
+        return !source_.empty() && source_[0] == '-' ? "./" + source_ : source_;
+    }
+
+    std::string source_;
+};
+
+}  // namespace
+
+std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
+                                               const SplitSettings& settings, std::string& error) {
+    std::unique_ptr<TileSource> source;
+    if (settings.correctCut) {
+        if (!image.raster) {
+            error = msg::kClipFailed;
+            return nullptr;
+        }
+        source.reset(new (std::nothrow) ExactJpegTileSource(*image.raster, settings.jpegQuality));
+    } else {
+        try {
+            source.reset(new LosslessJpegTileSource(image.path));
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    if (!source) error = msg::kSaveFailed;
+    return source;
+}
+
+}  // namespace tessarin

@@ -1,0 +1,234 @@
+#include <random>
+
+#include "imaging/jpeg/jpeg_format.h"
+#include "jpeg_test_util.h"
+
+namespace tessarin {
+namespace {
+
+using namespace jpeg_test;
+
+constexpr const char* kHeaderFailed = "ヘッダ情報の読み込みに失敗しました";
+constexpr const char* kExpandFailed = "ファイルの展開に失敗しました";
+constexpr const char* kMemoryFailed = "メモリ領域の確保に失敗しました";
+constexpr const char* kImageDataFailed = "イメージデータの取得に失敗しました";
+
+Samples Pattern(int width, int height, int components) {
+    return MakeSamples(width, height, components, [](int x, int y, int c) {
+        return static_cast<uint8_t>((x * 5 + y * 3 + c * 80) % 256);
+    });
+}
+
+// Offset just past the first SOS segment: cut before it, the header is incomplete.
+size_t EndOfFirstScanHeader(const std::string& bytes) {
+    size_t i = 2;
+    while (i + 4 <= bytes.size()) {
+        const auto marker = static_cast<uint8_t>(bytes[i + 1]);
+        const size_t length =
+            static_cast<uint8_t>(bytes[i + 2]) * 256u + static_cast<uint8_t>(bytes[i + 3]);
+        if (marker == 0xDA) return i + 2 + length;
+        i += 2 + length;
+    }
+    return std::string::npos;
+}
+
+struct KindCase {
+    int components;
+    bool progressive;
+    int depth;
+    int colorKind;
+    bool rgbCoded = false;
+};
+
+class JpegReaderKinds : public ::testing::TestWithParam<KindCase> {};
+
+// The raster holds exactly what the library decodes, in the raster's byte
+// order, bottom-up, with the right depth, table and colour kind.
+TEST_P(JpegReaderKinds, RasterHoldsTheLibrarySamples) {
+    const KindCase k = GetParam();
+    TempDir dir;
+    const std::string path = dir / "source.jpg";
+    WriteLibraryJpeg(path, Pattern(45, 31, k.components), 90, k.progressive, k.rgbCoded);
+    const Samples expected = DecodeLibraryJpeg(path);
+    ASSERT_EQ(expected.components, k.components);
+
+    LoadedImage loaded;
+    ASSERT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
+    const DibImage& raster = *loaded.raster;
+    EXPECT_EQ(raster.Width(), 45);
+    EXPECT_EQ(raster.Height(), 31);  // positive: bottom-up
+    EXPECT_EQ(raster.BitCount(), k.depth);
+    EXPECT_EQ(loaded.displayDepth, k.depth);
+    EXPECT_EQ(loaded.colorKind, k.colorKind);
+    EXPECT_EQ(RasterSamples(raster).data, expected.data);
+    if (k.components == 1) {
+        ASSERT_EQ(raster.Colors().size(), 256u);
+        for (int i = 0; i < 256; ++i) {
+            const auto v = static_cast<uint8_t>(i);
+            EXPECT_EQ(raster.ColorAt(i), (RgbQuad{v, v, v, 0}));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, JpegReaderKinds,
+                         ::testing::Values(KindCase{3, false, 24, kColorKindNone},
+                                           KindCase{3, true, 24, kColorKindNone},
+                                           KindCase{1, false, 8, kColorKindGrey},
+                                           KindCase{1, true, 8, kColorKindGrey},
+                                           KindCase{4, false, 32, kColorKindNone},
+                                           KindCase{3, false, 24, kColorKindNone, true}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.components) + "Components" +
+                                    (info.param.progressive ? "Progressive" : "Baseline") +
+                                    (info.param.rgbCoded ? "Rgb" : "");
+                         });
+
+TEST(JpegReader, PureRedIsStoredBlueGreenRed) {
+    TempDir dir;
+    const std::string path = dir / "red.jpg";
+    WriteLibraryJpeg(path,
+                     MakeSamples(16, 16, 3, [](int, int, int c) { return c == 0 ? 255 : 0; }));
+    LoadedImage loaded;
+    ASSERT_TRUE(LoadJpegFile(path, loaded));
+    const uint8_t* pixel = loaded.raster->Row(8) + 8 * 3;
+    EXPECT_LT(pixel[0], 16);   // blue
+    EXPECT_LT(pixel[1], 16);   // green
+    EXPECT_GT(pixel[2], 240);  // red
+}
+
+TEST(JpegReader, RowsRunTopDownInTheImage) {
+    TempDir dir;
+    const std::string path = dir / "halves.jpg";
+    // White top half, black bottom half.
+    WriteLibraryJpeg(path,
+                     MakeSamples(16, 32, 1, [](int, int y, int) { return y < 16 ? 255 : 0; }));
+    LoadedImage loaded;
+    ASSERT_TRUE(LoadJpegFile(path, loaded));
+    EXPECT_GT(loaded.raster->Row(0)[0], 240);
+    EXPECT_LT(loaded.raster->Row(31)[0], 16);
+    EXPECT_LT(loaded.raster->Bits()[0], 16);  // memory starts with the bottom row
+}
+
+TEST(JpegReader, BadFilesGiveTheirMessages) {
+    TempDir dir;
+    std::mt19937 rng(7);
+    std::string noise(4096, '\0');
+    for (char& c : noise) c = static_cast<char>(rng());
+    std::string noiseAfterSoi = "\xFF\xD8" + noise;
+    const std::pair<std::string, const char*> cases[] = {
+        {"", kHeaderFailed},
+        {noise, kHeaderFailed},
+        {std::string("\x89PNG\r\n\x1a\n", 8) + noise, kHeaderFailed},
+        {"just some text that happens to be called .jpg\n", kHeaderFailed},
+        {"\xFF\xD8\xFF\xD9", kHeaderFailed},
+    };
+    for (const auto& [bytes, message] : cases) {
+        WriteBytes(dir / "bad.jpg", bytes);
+        LoadedImage loaded;
+        EXPECT_FALSE(LoadJpegFile(dir / "bad.jpg", loaded)) << bytes.size();
+        EXPECT_EQ(loaded.error, message) << bytes.size();
+        EXPECT_EQ(loaded.raster, nullptr);
+    }
+    // Noise behind a valid start marker fails somewhere, cleanly.
+    WriteBytes(dir / "bad.jpg", noiseAfterSoi);
+    LoadedImage loaded;
+    EXPECT_FALSE(LoadJpegFile(dir / "bad.jpg", loaded));
+    EXPECT_FALSE(loaded.error.empty());
+
+    EXPECT_FALSE(LoadJpegFile(dir / "missing.jpg", loaded));
+    EXPECT_EQ(loaded.error, "ファイルの読み込みに失敗しました");
+}
+
+// Every cut of the file: before the first scan header it fails with the
+// header message; from the end of that header on it loads at full size
+// (missing data is filled in by the library and its warning dropped). Cuts
+// inside that scan header may go either way, but cleanly.
+TEST(JpegReader, TruncatedFilesLoadOrFailCleanly) {
+    TempDir dir;
+    for (bool progressive : {false, true}) {
+        const std::string source = dir / "whole.jpg";
+        WriteLibraryJpeg(source, Pattern(40, 24, 3), 90, progressive);
+        const std::string bytes = ReadBytes(source);
+        const size_t headerEnd = EndOfFirstScanHeader(bytes);
+        ASSERT_NE(headerEnd, std::string::npos);
+        const size_t scanStart = bytes.rfind("\xFF\xDA", headerEnd);
+        for (size_t cut = 0; cut < bytes.size();
+             cut += cut + 8 >= scanStart && cut < headerEnd + 16 ? 1 : 5) {
+            WriteBytes(dir / "cut.jpg", bytes.substr(0, cut));
+            LoadedImage loaded;
+            const bool ok = LoadJpegFile(dir / "cut.jpg", loaded);
+            if (ok) {
+                EXPECT_EQ(loaded.raster->Width(), 40);
+                EXPECT_EQ(loaded.raster->Height(), 24);
+            } else {
+                EXPECT_FALSE(loaded.error.empty());
+            }
+            if (cut <= scanStart) {
+                EXPECT_EQ(loaded.error, kHeaderFailed) << cut;
+            } else if (cut >= headerEnd) {
+                // A progressive file cut inside a later scan's header has
+                // nonsense scan parameters: the library refuses it at start.
+                if (!ok) {
+                    EXPECT_TRUE(progressive) << cut << " " << loaded.error;
+                    EXPECT_EQ(loaded.error, kExpandFailed) << cut;
+                }
+            }
+        }
+    }
+}
+
+std::string WithSize(std::string bytes, int width, int height) {
+    for (size_t i = 2; i + 9 < bytes.size();) {
+        const auto marker = static_cast<uint8_t>(bytes[i + 1]);
+        if (marker == 0xC0 || marker == 0xC2) {
+            bytes[i + 5] = static_cast<char>(height >> 8);
+            bytes[i + 6] = static_cast<char>(height & 0xFF);
+            bytes[i + 7] = static_cast<char>(width >> 8);
+            bytes[i + 8] = static_cast<char>(width & 0xFF);
+            return bytes;
+        }
+        i += 2 + static_cast<uint8_t>(bytes[i + 2]) * 256u + static_cast<uint8_t>(bytes[i + 3]);
+    }
+    ADD_FAILURE() << "no frame header";
+    return bytes;
+}
+
+// A small file claiming a huge picture is refused before anything is
+// allocated for it; a zero size is a header error.
+TEST(JpegReader, AbsurdDimensionsAreRefused) {
+    TempDir dir;
+    for (bool progressive : {false, true}) {
+        WriteLibraryJpeg(dir / "small.jpg", Pattern(16, 16, 3), 90, progressive);
+        const std::string bytes = ReadBytes(dir / "small.jpg");
+        const std::tuple<int, int, const char*> cases[] = {
+            {65000, 65000, kMemoryFailed},
+            {65500, 20000, kMemoryFailed},
+            {0, 16, kHeaderFailed},
+            {16, 0, kHeaderFailed},
+        };
+        for (const auto& [width, height, message] : cases) {
+            WriteBytes(dir / "huge.jpg", WithSize(bytes, width, height));
+            LoadedImage loaded;
+            EXPECT_FALSE(LoadJpegFile(dir / "huge.jpg", loaded)) << width << "x" << height;
+            EXPECT_EQ(loaded.error, message) << width << "x" << height;
+        }
+    }
+}
+
+// A second scan after the image of a single-scan file is an error of the
+// finishing call: the image-data message, not a crash or a success.
+TEST(JpegReader, SecondScanOfASingleScanFileFails) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "one.jpg", Pattern(16, 16, 3));
+    std::string bytes = ReadBytes(dir / "one.jpg");
+    const size_t sos = bytes.rfind("\xFF\xDA", EndOfFirstScanHeader(bytes));
+    const std::string scanHeader = bytes.substr(sos, EndOfFirstScanHeader(bytes) - sos);
+    bytes.resize(bytes.size() - 2);  // drop EOI
+    WriteBytes(dir / "two.jpg", bytes + scanHeader + std::string(64, '\0') + "\xFF\xD9");
+    LoadedImage loaded;
+    EXPECT_FALSE(LoadJpegFile(dir / "two.jpg", loaded));
+    EXPECT_EQ(loaded.error, kImageDataFailed);
+}
+
+}  // namespace
+}  // namespace tessarin

@@ -1,0 +1,247 @@
+#pragma once
+// Test helpers: JPEG files made and read with libjpeg directly (independent of
+// the code under test), temporary folders, and a tile run like the job core's.
+
+#include <gtest/gtest.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+// clang-format off
+#include <cstddef>
+#include <jpeglib.h>
+// clang-format on
+
+#include "imaging/current_image.h"
+#include "imaging/jpeg/jpeg_format.h"
+#include "split/geometry.h"
+#include "support/test_files.h"
+
+namespace tessarin::jpeg_test {
+
+namespace fs = std::filesystem;
+
+using testing::TempDir;
+
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Interleaved samples, rows from the top, in the library's component order.
+struct Samples {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    std::vector<uint8_t> data;
+    uint8_t At(int x, int y, int c) const {
+        return data[(static_cast<size_t>(y) * width + x) * components + c];
+    }
+};
+
+inline Samples MakeSamples(int width, int height, int components,
+                           const std::function<uint8_t(int x, int y, int c)>& value) {
+    Samples s{width, height, components, {}};
+    s.data.resize(static_cast<size_t>(width) * height * components);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < components; ++c)
+                s.data[(static_cast<size_t>(y) * width + x) * components + c] = value(x, y, c);
+    return s;
+}
+
+// Writes samples with libjpeg: 1 = grey, 3 = RGB, 4 = CMYK.
+// rgbCoded stores colour as RGB instead of YCbCr (an Adobe marker says so).
+inline void WriteLibraryJpeg(const std::string& path, const Samples& s, int quality = 90,
+                             bool progressive = false, bool rgbCoded = false) {
+    jpeg_compress_struct codec;
+    jpeg_error_mgr errors;
+    codec.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&codec);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    jpeg_stdio_dest(&codec, file);
+    codec.image_width = static_cast<JDIMENSION>(s.width);
+    codec.image_height = static_cast<JDIMENSION>(s.height);
+    codec.input_components = s.components;
+    codec.in_color_space = s.components == 1   ? JCS_GRAYSCALE
+                           : s.components == 3 ? JCS_RGB
+                                               : JCS_CMYK;
+    jpeg_set_defaults(&codec);
+    jpeg_set_quality(&codec, quality, TRUE);
+    if (rgbCoded) jpeg_set_colorspace(&codec, JCS_RGB);
+    if (progressive) jpeg_simple_progression(&codec);
+    jpeg_start_compress(&codec, TRUE);
+    for (int y = 0; y < s.height; ++y) {
+        JSAMPROW row =
+            const_cast<JSAMPROW>(&s.data[static_cast<size_t>(y) * s.width * s.components]);
+        jpeg_write_scanlines(&codec, &row, 1);
+    }
+    jpeg_finish_compress(&codec);
+    jpeg_destroy_compress(&codec);
+    std::fclose(file);
+}
+
+namespace detail {
+struct Decoder {
+    jpeg_decompress_struct codec;
+    jpeg_error_mgr errors;
+    std::jmp_buf recovery;
+};
+inline void Jump(j_common_ptr codec) {
+    std::longjmp(reinterpret_cast<Decoder*>(codec->client_data)->recovery, 1);
+}
+inline bool Header(Decoder* d, std::FILE* file) {
+    if (setjmp(d->recovery)) return false;
+    jpeg_create_decompress(&d->codec);
+    d->codec.client_data = d;
+    jpeg_stdio_src(&d->codec, file);
+    jpeg_read_header(&d->codec, TRUE);
+    jpeg_start_decompress(&d->codec);
+    return true;
+}
+inline bool Rows(Decoder* d, uint8_t* out) {
+    if (setjmp(d->recovery)) return false;
+    const size_t stride = size_t{d->codec.output_width} * d->codec.output_components;
+    while (d->codec.output_scanline < d->codec.output_height) {
+        JSAMPROW row = out + stride * d->codec.output_scanline;
+        jpeg_read_scanlines(&d->codec, &row, 1);
+    }
+    jpeg_finish_decompress(&d->codec);
+    return true;
+}
+}  // namespace detail
+
+// Decodes with the library's defaults (RGB for colour, raw CMYK); components 0
+// when the file does not decode.
+inline Samples DecodeLibraryJpeg(const std::string& path) {
+    Samples s;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return s;
+    auto* d = new detail::Decoder();
+    d->codec.err = jpeg_std_error(&d->errors);
+    d->errors.error_exit = detail::Jump;
+    d->codec.client_data = d;
+    if (detail::Header(d, file)) {
+        s.width = static_cast<int>(d->codec.output_width);
+        s.height = static_cast<int>(d->codec.output_height);
+        s.components = d->codec.output_components;
+        s.data.resize(static_cast<size_t>(s.width) * s.height * s.components);
+        if (!detail::Rows(d, s.data.data())) s = Samples{};
+    }
+    jpeg_destroy_decompress(&d->codec);
+    delete d;
+    std::fclose(file);
+    return s;
+}
+
+// Sample c of pixel (x, y) of a raster, in the library's order (red first for
+// 24-bit rasters, whose bytes are blue, green, red).
+inline uint8_t RasterSample(const DibImage& image, int x, int y, int c) {
+    const int components = image.BitCount() / 8;
+    const int byte = components == 3 ? 2 - c : c;
+    return image.Row(y)[x * components + byte];
+}
+
+inline Samples RasterSamples(const DibImage& image) {
+    const int components = image.BitCount() / 8;
+    return MakeSamples(image.Width(), image.AbsHeight(), components,
+                       [&](int x, int y, int c) { return RasterSample(image, x, y, c); });
+}
+
+inline CurrentImage LoadCurrent(const std::string& path) {
+    LoadedImage loaded;
+    EXPECT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
+    CurrentImage image;
+    if (!loaded.raster) return image;
+    image.width = loaded.raster->Width();
+    image.height = loaded.raster->AbsHeight();
+    image.raster = std::move(loaded.raster);
+    image.path = path;
+    image.displayDepth = loaded.displayDepth;
+    image.colorKind = loaded.colorKind;
+    return image;
+}
+
+// Tile rectangles of a plain grid without offsets.
+inline std::vector<TileRect> GridRects(int width, int height, int tileWidth, int tileHeight) {
+    TileGrid grid;
+    grid.imageWidth = width;
+    grid.imageHeight = height;
+    grid.tileWidth = tileWidth;
+    grid.tileHeight = tileHeight;
+    grid.columns = (width + tileWidth - 1) / tileWidth;
+    grid.rows = (height + tileHeight - 1) / tileHeight;
+    std::vector<TileRect> rects;
+    ForEachTile(grid, [&](const TileRect& r) {
+        rects.push_back(r);
+        return true;
+    });
+    return rects;
+}
+
+inline std::string TileName(const TileRect& r) {
+    return "tile_" + std::to_string(r.row) + "_" + std::to_string(r.column) + ".jpg";
+}
+
+// Writes every rect into `folder` the way the job core does: tile n goes to
+// worker n mod threads, all workers on one shared source. Returns the message
+// of each tile ("" for success; tiles after a worker's first failure are not
+// written and keep "-").
+inline std::vector<std::string> RunTiles(const TileSource& source,
+                                         const std::vector<TileRect>& rects,
+                                         const std::string& folder, int threads) {
+    std::vector<std::string> results(rects.size(), "-");
+    std::vector<std::thread> workers;
+    for (int k = 0; k < threads; ++k) {
+        workers.emplace_back([&, k] {
+            TileContext context;
+            context.workerIndex = k;
+            for (size_t n = static_cast<size_t>(k); n < rects.size(); n += threads) {
+                const char* failure =
+                    source.WriteTile(rects[n], folder + "/" + TileName(rects[n]), context);
+                results[n] = failure ? failure : "";
+                if (failure) return;
+                ++context.tilesWritten;
+            }
+        });
+    }
+    for (auto& w : workers) w.join();
+    return results;
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (had_)
+            setenv(name_, old_.c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+}  // namespace tessarin::jpeg_test

@@ -1,0 +1,234 @@
+#include <sys/stat.h>
+
+#include "imaging/jpeg/jpeg_format.h"
+#include "jpeg_test_util.h"
+
+namespace tessarin {
+namespace {
+
+using namespace jpeg_test;
+
+constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失敗しました";
+constexpr const char* kSaveFailed = "ファイルの保存に失敗しました";
+
+SplitSettings Exact(int quality = 75) {
+    SplitSettings s;
+    s.correctCut = 1;
+    s.jpegQuality = quality;
+    return s;
+}
+
+SplitSettings Lossless() {
+    SplitSettings s;
+    s.correctCut = 0;
+    return s;
+}
+
+std::unique_ptr<TileSource> MakeSource(const CurrentImage& image, const SplitSettings& settings) {
+    std::string error;
+    auto source = MakeJpegTileSource(image, settings, error);
+    EXPECT_NE(source, nullptr) << error;
+    return source;
+}
+
+Samples Gradient(int width, int height, int components) {
+    return MakeSamples(width, height, components, [](int x, int y, int c) {
+        return static_cast<uint8_t>(c == 0 ? x * 255 / 200 : c == 1 ? y * 255 / 200 : 90 + c * 20);
+    });
+}
+
+void WriteScript(const std::string& path, const std::string& body) {
+    WriteBytes(path, "#!/bin/sh\n" + body);
+    chmod(path.c_str(), 0755);
+}
+
+bool Exists(const std::string& path) { return fs::exists(path); }
+
+// Exact tiles are what cropping the raster and encoding the crop gives, byte
+// for byte, whatever the number of workers.
+TEST(JpegExactTiles, EqualCropThenEncodeForAnyThreadCount) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "src.jpg", Gradient(150, 90, 3));
+    const CurrentImage image = LoadCurrent(dir / "src.jpg");
+    auto source = MakeSource(image, Exact(80));
+    const auto rects = GridRects(150, 90, 64, 40);
+    ASSERT_EQ(rects.size(), 9u);
+    for (int threads : {1, 2, 3}) {
+        const std::string out = dir / ("t" + std::to_string(threads));
+        fs::create_directory(out);
+        for (const std::string& r : RunTiles(*source, rects, out, threads)) EXPECT_EQ(r, "");
+        for (const TileRect& rect : rects) {
+            auto crop = CropDibImage(*image.raster, rect.x, rect.y, rect.width, rect.height);
+            ASSERT_TRUE(SaveJpegFile(dir / "expected.jpg", *crop, 80));
+            ASSERT_EQ(ReadBytes(out + "/" + TileName(rect)), ReadBytes(dir / "expected.jpg"))
+                << threads << " threads, tile " << rect.column << "," << rect.row;
+        }
+    }
+}
+
+TEST(JpegExactTiles, RedSourceGivesRedTilesOfTheClippedSize) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "red.jpg",
+                     MakeSamples(100, 70, 3, [](int, int, int c) { return c == 0 ? 255 : 0; }));
+    const CurrentImage image = LoadCurrent(dir / "red.jpg");
+    auto source = MakeSource(image, Exact());
+    const auto rects = GridRects(100, 70, 32, 32);
+    for (const std::string& r : RunTiles(*source, rects, dir.Path().string(), 2)) EXPECT_EQ(r, "");
+    for (const TileRect& rect : rects) {
+        const Samples tile = DecodeLibraryJpeg(dir / TileName(rect));
+        ASSERT_EQ(tile.components, 3);
+        EXPECT_EQ(tile.width, rect.width);
+        EXPECT_EQ(tile.height, rect.height);
+        EXPECT_GT(tile.At(tile.width / 2, tile.height / 2, 0), 240);
+        EXPECT_LT(tile.At(tile.width / 2, tile.height / 2, 1), 16);
+        EXPECT_LT(tile.At(tile.width / 2, tile.height / 2, 2), 16);
+    }
+}
+
+TEST(JpegExactTiles, GreySourceGivesOneComponentTiles) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "grey.jpg", Gradient(70, 50, 1), 100);
+    const CurrentImage image = LoadCurrent(dir / "grey.jpg");
+    auto source = MakeSource(image, Exact(100));
+    const auto rects = GridRects(70, 50, 24, 24);
+    for (const std::string& r : RunTiles(*source, rects, dir.Path().string(), 2)) EXPECT_EQ(r, "");
+    for (const TileRect& rect : rects) {
+        const Samples tile = DecodeLibraryJpeg(dir / TileName(rect));
+        ASSERT_EQ(tile.components, 1);
+        ASSERT_EQ(tile.width, rect.width);
+        for (int x = 0; x < tile.width; ++x)
+            EXPECT_NEAR(tile.At(x, 0, 0), RasterSample(*image.raster, rect.x + x, rect.y, 0), 3);
+    }
+}
+
+TEST(JpegExactTiles, QualityReachesTheEncoder) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "src.jpg", Gradient(64, 64, 3));
+    const CurrentImage image = LoadCurrent(dir / "src.jpg");
+    const TileRect rect{0, 0, 0, 0, 64, 64};
+    TileContext context;
+    ASSERT_EQ(MakeSource(image, Exact(0))->WriteTile(rect, dir / "q0.jpg", context), nullptr);
+    ASSERT_EQ(MakeSource(image, Exact(100))->WriteTile(rect, dir / "q100.jpg", context), nullptr);
+    EXPECT_LT(ReadBytes(dir / "q0.jpg").size(), ReadBytes(dir / "q100.jpg").size());
+    EXPECT_EQ(DecodeLibraryJpeg(dir / "q0.jpg").width, 64);
+    EXPECT_EQ(DecodeLibraryJpeg(dir / "q100.jpg").width, 64);
+    const TileRect outside{0, 0, 40, 0, 64, 64};
+    EXPECT_STREQ(MakeSource(image, Exact())->WriteTile(outside, dir / "x.jpg", context),
+                 "画像のクリッピングに失敗しました");
+}
+
+// CMYK: each worker fails at its first tile in exact mode; jpegtran copes.
+TEST(JpegTiles, CmykFailsExactButCutsLosslessly) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "cmyk.jpg", Gradient(48, 32, 4));
+    const CurrentImage image = LoadCurrent(dir / "cmyk.jpg");
+    ASSERT_EQ(image.raster->BitCount(), 32);
+    const auto rects = GridRects(48, 32, 16, 16);
+    fs::create_directory(dir / "exact");
+    const auto exact = RunTiles(*MakeSource(image, Exact()), rects, dir / "exact", 2);
+    EXPECT_EQ(exact[0], kSaveFailed);
+    EXPECT_EQ(exact[1], kSaveFailed);
+    for (size_t n = 2; n < exact.size(); ++n) EXPECT_EQ(exact[n], "-");
+
+    fs::create_directory(dir / "lossless");
+    for (const std::string& r :
+         RunTiles(*MakeSource(image, Lossless()), rects, dir / "lossless", 2))
+        EXPECT_EQ(r, "");
+    for (const TileRect& rect : rects) {
+        const Samples tile = DecodeLibraryJpeg(dir / "lossless/" + TileName(rect));
+        EXPECT_EQ(tile.components, 4);
+        EXPECT_EQ(tile.width, 16);
+        EXPECT_EQ(tile.height, 16);
+    }
+}
+
+// Lossless tiles are byte for byte what jpegtran gives when run by hand with
+// the tile's rectangle, edge tiles with their clipped size.
+TEST(JpegLosslessTiles, MatchJpegtranRunByHand) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "src.jpg", Gradient(330, 370, 3));
+    CurrentImage image = LoadCurrent(dir / "src.jpg");
+    auto source = MakeSource(image, Lossless());
+    const auto rects = GridRects(330, 370, 100, 50);
+    ASSERT_EQ(rects.size(), 32u);
+    EXPECT_EQ(rects.back().width, 30);
+    EXPECT_EQ(rects.back().height, 20);
+    fs::create_directory(dir / "tiles");
+    for (const std::string& r : RunTiles(*source, rects, dir / "tiles", 2)) EXPECT_EQ(r, "");
+    for (const TileRect& rect : rects) {
+        const std::string command = "jpegtran -copy all -crop " + std::to_string(rect.width) + "x" +
+                                    std::to_string(rect.height) + "+" + std::to_string(rect.x) +
+                                    "+" + std::to_string(rect.y) + " -outfile '" +
+                                    dir / "hand.jpg" + "' '" + dir / "src.jpg" + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(ReadBytes(dir / "tiles/" + TileName(rect)), ReadBytes(dir / "hand.jpg"))
+            << rect.width << "x" << rect.height << "+" << rect.x << "+" << rect.y;
+    }
+}
+
+// The arguments jpegtran receives, one per line, as a stand-in logs them.
+TEST(JpegLosslessTiles, PassTheCropOfEveryTile) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "my source.jpg", Gradient(330, 370, 3));
+    CurrentImage image = LoadCurrent(dir / "my source.jpg");
+    fs::create_directory(dir / "bin");
+    WriteScript(dir / "bin/jpegtran", "printf '%s\\n' \"$@\" >> \"$TESSARIN_TEST_LOG\"\n");
+    ScopedEnv path("PATH", dir / "bin");
+    ScopedEnv log("TESSARIN_TEST_LOG", dir / "log.txt");
+    const auto rects = GridRects(330, 370, 100, 50);
+    for (const std::string& r :
+         RunTiles(*MakeSource(image, Lossless()), rects, dir.Path().string(), 1))
+        EXPECT_EQ(r, "");
+    std::string expected;
+    for (const TileRect& rect : rects) {
+        expected += "-copy\nall\n-crop\n" + std::to_string(rect.width) + "x" +
+                    std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" +
+                    std::to_string(rect.y) + "\n-outfile\n" + dir / TileName(rect) + "\n" +
+                    dir / "my source.jpg" + "\n";
+    }
+    EXPECT_EQ(ReadBytes(dir / "log.txt"), expected);
+    EXPECT_NE(expected.find("-crop\n30x20+300+350\n"), std::string::npos);
+    EXPECT_NE(expected.find("-crop\n100x50+200+300\n"), std::string::npos);
+}
+
+TEST(JpegLosslessTiles, FailWhenJpegtranIsMissingOrFails) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "src.jpg", Gradient(64, 64, 3));
+    CurrentImage image = LoadCurrent(dir / "src.jpg");
+    auto source = MakeSource(image, Lossless());
+    const TileRect rect{0, 0, 0, 0, 32, 32};
+    TileContext context;
+    fs::create_directory(dir / "bin");
+    ScopedEnv path("PATH", dir / "bin");
+    EXPECT_STREQ(source->WriteTile(rect, dir / "missing.jpg", context), kJpegtranFailed);
+    EXPECT_FALSE(Exists(dir / "missing.jpg"));
+
+    // Writes its output and still reports failure.
+    WriteScript(dir / "bin/jpegtran",
+                "while [ $# -gt 0 ]; do\n"
+                "  if [ \"$1\" = -outfile ]; then echo partial > \"$2\"; fi\n"
+                "  shift\n"
+                "done\n"
+                "exit 1\n");
+    EXPECT_STREQ(source->WriteTile(rect, dir / "failed.jpg", context), kJpegtranFailed);
+    EXPECT_TRUE(Exists(dir / "failed.jpg"));
+}
+
+// A relative source name starting with "-" must not be taken for an option.
+TEST(JpegLosslessTiles, SourceNameStartingWithDash) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "-dash.jpg", Gradient(32, 32, 3));
+    CurrentImage image = LoadCurrent(dir / "-dash.jpg");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.Path().string());
+    image.path = "-dash.jpg";
+    TileContext context;
+    const char* failure =
+        MakeSource(image, Lossless())->WriteTile(TileRect{0, 0, 0, 0, 16, 16}, "tile.jpg", context);
+    fs::current_path(before);
+    EXPECT_EQ(failure, nullptr);
+    EXPECT_EQ(DecodeLibraryJpeg(dir / "tile.jpg").width, 16);
+}
+
+}  // namespace
+}  // namespace tessarin
