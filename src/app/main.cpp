@@ -1,3 +1,19 @@
-// Process entry. The command mode is checked before anything needs a display.
+// Process entry: settings first, then the command mode, which needs no display.
 
-int main() { return 0; }
+#include <string>
+#include <vector>
+
+#include "app/command_mode.h"
+#include "settings/split_settings.h"
+
+int main(int argc, char** argv) {
+    using namespace tessarin;
+    SettingsPaths paths = ResolveSettingsPaths();
+    SplitSettings settings;
+    LoadSplitSettings(settings, paths);
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (RunCommandMode(args, settings, paths) == 1) return 0;
+    // The window comes here.
+    return 0;
+}

@@ -12,9 +12,15 @@
 namespace tessarin {
 
 // Rasters larger than this are refused by every reader before allocating
-// (a gigapixel, and 4 GiB of pixel memory).
+// (a gigapixel, and 4 GiB of pixel memory). Fuzz builds use a smaller limit
+// so that each input runs quickly.
+#ifdef TESSARIN_FUZZING
+inline constexpr uint64_t kMaxRasterPixels = uint64_t{1} << 24;
+inline constexpr uint64_t kMaxRasterBytes = uint64_t{1} << 26;
+#else
 inline constexpr uint64_t kMaxRasterPixels = uint64_t{1} << 30;
 inline constexpr uint64_t kMaxRasterBytes = uint64_t{1} << 32;
+#endif
 
 struct RgbQuad {
     uint8_t blue = 0;

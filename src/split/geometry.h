@@ -4,7 +4,9 @@
 // and the file numbering all use this one arithmetic.
 
 #include <algorithm>
+#include <climits>
 #include <string>
+#include <type_traits>
 
 #include "settings/split_settings.h"
 
@@ -32,13 +34,22 @@ struct TileRect {
     int height = 0;
 };
 
-// Fills offsetX, offsetY, tileWidth, tileHeight (and the image size).
+// Fills offsetX, offsetY, tileWidth, tileHeight (and the image size). Offsets
+// lie in 0..W and 0..H. An image size below 1 gives an all-zero grid.
 TileGrid ComputeTileSizes(int width, int height, const SplitSettings& settings);
-// ComputeTileSizes plus columns and rows.
+// ComputeTileSizes plus columns and rows; columns x rows is the number of
+// tiles ForEachTile produces.
 TileGrid ComputeGridCounts(int width, int height, const SplitSettings& settings);
 
+// Rectangle of tile (column, row) of a grid from ComputeGridCounts; an empty
+// rectangle outside the grid.
+TileRect TileRectAt(const TileGrid& grid, int column, int row);
+
 // Calls visit(const TileRect&) for every tile, rows from the top and within a
-// row columns from the left. Stops early when visit returns false.
+// row columns from the left. A visitor returning bool stops the walk early by
+// returning false; a void visitor sees every tile. Each step advances by at
+// least one pixel, so the walk ends for any grid; a tile size of 0 or below
+// takes the rest of the axis, an offset of 0 or below means no offset strip.
 template <class Visit>
 void ForEachTile(const TileGrid& grid, Visit&& visit);
 
@@ -56,32 +67,46 @@ AxisBreakdown ComputeAxisBreakdown(const TileGrid& grid, Axis axis);
 std::string AxisBreakdownText(const TileGrid& grid, Axis axis);
 
 // Derives one tile dimension from the other and the image proportions. Runs
-// only when adjustAspect is set; returns whether it changed the record (the
-// caller saves when it has a window).
+// only when adjustAspect is 1 and the image size is at least 1 x 1; returns
+// whether it ran. It never saves: the caller saves when it has a window.
 bool MatchAspect(int width, int height, SplitSettings& settings);
 
 // ---- implementation of the template ----
+namespace geometry_detail {
+
+// Nominal size of strip `index` along an axis before clipping at the edge.
+inline int NominalSize(int index, int offset, int tile) {
+    if (index == 0 && offset > 0) return offset;
+    return tile > 0 ? tile : INT_MAX;
+}
+
+template <class Visit>
+bool Call(Visit& visit, const TileRect& rect) {
+    if constexpr (std::is_void_v<std::invoke_result_t<Visit&, const TileRect&>>) {
+        visit(rect);
+        return true;
+    } else {
+        return static_cast<bool>(visit(rect));
+    }
+}
+
+}  // namespace geometry_detail
+
 template <class Visit>
 void ForEachTile(const TileGrid& grid, Visit&& visit) {
+    if (grid.imageWidth <= 0 || grid.imageHeight <= 0) return;
     TileRect rect;
-    rect.y = 0;
-    rect.row = 0;
-    while (rect.y < grid.imageHeight) {
-        int nominalH = (rect.row == 0 && grid.offsetY != 0) ? grid.offsetY : grid.tileHeight;
-        rect.height = std::min(grid.imageHeight - rect.y, nominalH);
-        if (rect.height <= 0) rect.height = grid.imageHeight - rect.y;  // tile size 0: the rest
-        rect.x = 0;
-        rect.column = 0;
-        while (rect.x < grid.imageWidth) {
-            int nominalW = (rect.column == 0 && grid.offsetX != 0) ? grid.offsetX : grid.tileWidth;
-            rect.width = std::min(grid.imageWidth - rect.x, nominalW);
-            if (rect.width <= 0) rect.width = grid.imageWidth - rect.x;
-            if (!visit(static_cast<const TileRect&>(rect))) return;
-            rect.x += rect.width;
-            ++rect.column;
+    for (rect.y = 0, rect.row = 0; rect.y < grid.imageHeight; rect.y += rect.height, ++rect.row) {
+        rect.height =
+            std::min(grid.imageHeight - rect.y,
+                     geometry_detail::NominalSize(rect.row, grid.offsetY, grid.tileHeight));
+        for (rect.x = 0, rect.column = 0; rect.x < grid.imageWidth;
+             rect.x += rect.width, ++rect.column) {
+            rect.width =
+                std::min(grid.imageWidth - rect.x,
+                         geometry_detail::NominalSize(rect.column, grid.offsetX, grid.tileWidth));
+            if (!geometry_detail::Call(visit, static_cast<const TileRect&>(rect))) return;
         }
-        rect.y += rect.height;
-        ++rect.row;
     }
 }
 

@@ -1,0 +1,30 @@
+#pragma once
+// The console command mode: "tessarin /cmd [options and files]".
+
+#include <string>
+#include <vector>
+
+#include "imaging/current_image.h"
+#include "settings/split_settings.h"
+#include "split/job_state.h"
+
+namespace tessarin {
+
+// `args` are the arguments after the program path. Returns 1 when this was a
+// command-mode run (everything done), 0 when the window is to start; the
+// banner has then been written.
+int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings,
+                   const SettingsPaths& paths);
+
+// The banner written when the command mode is not selected.
+std::string CommandBanner();
+
+// The value grammar of the options.
+int ParseOptionInt(const std::string& text);
+double ParseOptionReal(const std::string& text);
+// "/x" and "/y": "N", "R%" or "N個".
+void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3]);
+// "/xo" and "/yo": "N" or "R%".
+void ApplyOffsetOption(const std::string& value, SizeUnit& unit, double values[2]);
+
+}  // namespace tessarin

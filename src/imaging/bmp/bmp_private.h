@@ -1,0 +1,66 @@
+#pragma once
+// Glue shared by the BMP reader, the general decoder and the writer.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "imaging/loaded_image.h"
+#include "platform/file_io.h"
+
+namespace tessarin::bmp {
+
+inline uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t U32(const uint8_t* p) {
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+inline int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
+inline void Put16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void Put32(uint8_t* p, uint32_t v) {
+    Put16(p, v);
+    Put16(p + 2, v >> 16);
+}
+
+// Positioned reads from a file or from memory.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual uint64_t Size() const = 0;
+    virtual bool ReadAt(uint64_t offset, void* buffer, size_t n) const = 0;
+};
+
+class FileSource : public ByteSource {
+public:
+    explicit FileSource(const InputFile& file) : file_(file) {}
+    uint64_t Size() const override { return file_.Size(); }
+    bool ReadAt(uint64_t offset, void* buffer, size_t n) const override {
+        return file_.ReadAt(offset, buffer, n);
+    }
+
+private:
+    const InputFile& file_;
+};
+
+class MemorySource : public ByteSource {
+public:
+    MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    uint64_t Size() const override { return size_; }
+    bool ReadAt(uint64_t offset, void* buffer, size_t n) const override {
+        if (offset > size_ || n > size_ - offset) return false;
+        if (n) std::memcpy(buffer, data_ + offset, n);
+        return true;
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+};
+
+// The general decoder: every BMP variant the system loader reads. Fills
+// out.raster (no message; the caller reports "ファイルが不正です").
+bool DecodeBmpFrom(const ByteSource& source, LoadedImage& out);
+
+}  // namespace tessarin::bmp

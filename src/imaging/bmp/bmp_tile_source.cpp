@@ -1,0 +1,38 @@
+// BMP tiles cut from the current raster. Every worker reads the one shared
+// raster; a tile is written row by row without making a crop first.
+
+#include "imaging/bmp/bmp_format.h"
+#include "split/messages.h"
+
+namespace tessarin {
+
+namespace {
+
+class BmpTileSource : public TileSource {
+public:
+    explicit BmpTileSource(const DibImage& raster) : raster_(raster) {}
+    const char* WriteTile(const TileRect& rect, const std::string& path, TileContext&) const override {
+        if (rect.x < 0 || rect.y < 0 || rect.width <= 0 || rect.height <= 0 ||
+            int64_t{rect.x} + rect.width > raster_.Width() ||
+            int64_t{rect.y} + rect.height > raster_.AbsHeight())
+            return msg::kClipFailed;
+        return SaveBmpRegion(path, raster_, rect.x, rect.y, rect.width, rect.height) ? nullptr
+                                                                                    : msg::kSaveFailed;
+    }
+
+private:
+    const DibImage& raster_;
+};
+
+}  // namespace
+
+std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const SplitSettings&,
+                                              std::string& error) {
+    if (!image.raster) {
+        error = msg::kClipFailed;
+        return nullptr;
+    }
+    return std::make_unique<BmpTileSource>(*image.raster);
+}
+
+}  // namespace tessarin

@@ -1,0 +1,41 @@
+#include "platform/console.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+namespace tessarin {
+
+namespace {
+std::atomic<bool> g_commandMode{false};
+}
+
+void ConsoleWrite(const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t put = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return;
+        done += static_cast<size_t>(put);
+    }
+}
+
+std::string ConsoleLine(const std::string& text) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "【%02d/%02d/%02d:%02d:%02d】", local.tm_mon + 1, local.tm_mday,
+                  local.tm_hour, local.tm_min, local.tm_sec);
+    return stamp + text + "\n";
+}
+
+void ConsoleLog(const std::string& text) { ConsoleWrite(ConsoleLine(text)); }
+
+void SetCommandMode(bool on) { g_commandMode = on; }
+bool IsCommandMode() { return g_commandMode; }
+
+}  // namespace tessarin

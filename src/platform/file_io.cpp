@@ -1,0 +1,116 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+namespace tessarin {
+
+namespace {
+constexpr size_t kWriteBuffer = 256 * 1024;
+}
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool InputFile::Open(const std::string& path) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return false;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    size_ = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+size_t InputFile::ReadSomeAt(uint64_t offset, void* buffer, size_t n) const {
+    if (fd_ < 0) return 0;
+    size_t done = 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (done < n) {
+        ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t n) const {
+    return ReadSomeAt(offset, buffer, n) == n;
+}
+
+OutputFile::~OutputFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool OutputFile::Open(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) return false;
+    try {
+        buffer_.resize(kWriteBuffer);
+    } catch (const std::bad_alloc&) {
+        failed_ = true;
+    }
+    return !failed_;
+}
+
+bool OutputFile::Flush() {
+    size_t done = 0;
+    while (done < used_) {
+        ssize_t put = ::write(fd_, buffer_.data() + done, used_ - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            failed_ = true;
+            break;
+        }
+        done += static_cast<size_t>(put);
+    }
+    used_ = 0;
+    return !failed_;
+}
+
+bool OutputFile::Write(const void* data, size_t n) {
+    if (fd_ < 0 || failed_) return false;
+    const auto* in = static_cast<const uint8_t*>(data);
+    while (n > 0) {
+        if (used_ == buffer_.size() && !Flush()) return false;
+        size_t take = std::min(n, buffer_.size() - used_);
+        std::memcpy(buffer_.data() + used_, in, take);
+        used_ += take;
+        in += take;
+        n -= take;
+    }
+    return true;
+}
+
+bool OutputFile::Close() {
+    if (fd_ < 0) return false;
+    if (!failed_) Flush();
+    if (::close(fd_) != 0) failed_ = true;
+    fd_ = -1;
+    return !failed_;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+    InputFile file;
+    if (!file.Open(path) || file.Size() > maxBytes) return false;
+    try {
+        out.resize(static_cast<size_t>(file.Size()));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return file.ReadAt(0, out.data(), out.size());
+}
+
+}  // namespace tessarin

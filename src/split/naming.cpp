@@ -1,0 +1,277 @@
+#include "split/naming.h"
+
+#include <limits.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+
+#include "platform/paths.h"
+
+namespace tessarin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifdef NAME_MAX
+constexpr size_t kNameMax = NAME_MAX;
+#else
+constexpr size_t kNameMax = 255;
+#endif
+#ifdef PATH_MAX
+constexpr size_t kPathMax = PATH_MAX;
+#else
+constexpr size_t kPathMax = 4096;
+#endif
+
+// The longest extension (with its dot) a path may have, in characters.
+constexpr size_t kMaxExtension = 256;
+// Zero padding wider than this gives a name no file system accepts; capping it
+// keeps an absurd digits value from building a huge string, and the capped
+// name is still rejected by PathFitsFileSystem.
+constexpr int kMaxPadding = static_cast<int>(kPathMax);
+
+const char kAutoFolder[] = "Tessarin_out";
+
+// Guards the last output folder and the trimming of savePath, which several
+// workers of a split may do at once.
+std::mutex& NamingMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::string& LastFolderStore() {
+    static std::string folder;
+    return folder;
+}
+
+// Characters of UTF-8 text: every byte that does not continue a sequence.
+size_t CharacterCount(const std::string& text) {
+    size_t n = 0;
+    for (unsigned char c : text) n += (c & 0xC0) != 0x80 ? 1 : 0;
+    return n;
+}
+
+std::string FileNamePart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Base and extension split at the last dot of the name; a name without a dot
+// has no extension.
+void SplitAtExtension(const std::string& name, std::string& base, std::string& extension) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos) {
+        base = name;
+        extension.clear();
+    } else {
+        base = name.substr(0, dot);
+        extension = name.substr(dot);
+    }
+}
+
+bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+void StripTrailingSlashes(std::string& path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+}
+
+// A relative source names a file under the working folder.
+std::string AbsoluteSource(const std::string& source) {
+    if (!source.empty() && source.front() == '/') return source;
+    std::error_code ec;
+    fs::path cwd = fs::current_path(ec);
+    if (ec) return source;
+    std::string base = cwd.string();
+    StripTrailingSlashes(base);
+    return base == "/" ? "/" + source : base + "/" + source;
+}
+
+// The source's folder without a trailing "/"; empty for the root.
+std::string FolderText(const std::string& source) {
+    const std::string path = AbsoluteSource(source);
+    std::string folder = path.substr(0, path.rfind('/'));
+    while (!folder.empty() && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
+std::string SourceFolder(const std::string& source) {
+    std::string folder = FolderText(source);
+    return folder.empty() ? "/" : folder;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+bool IsDirectory(const std::string& path) {
+    if (path.empty()) return false;
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+// Appends the automatic sub-folder when makeFolder is set. A folder named
+// after the image gets a leading underscore in the image's own folder, where
+// the image itself already has that name.
+std::string WithSubFolder(const std::string& base, const std::string& source,
+                          const SplitSettings& settings) {
+    if (settings.makeFolder == 0) return base;
+    if (settings.uniqueFolder == 0) return JoinPath(base, kAutoFolder);
+    const bool ownFolder =
+        (settings.relative != 0 && settings.dirLevel <= 0) || base == SourceFolder(source);
+    return JoinPath(base, (ownFolder ? "_" : "") + FileNamePart(source));
+}
+
+// printf's "%0*lld": zero padded to `width`, the minus sign counting in it.
+std::string PaddedNumber(int64_t value, int width) {
+    const bool negative = value < 0;
+    // Tile numbers stay far from the int64 limits, so the negation is safe.
+    std::string digits = std::to_string(negative ? -value : value);
+    const size_t room = width > (negative ? 1 : 0) ? static_cast<size_t>(width - negative) : 0;
+    if (digits.size() < room) digits.insert(0, room - digits.size(), '0');
+    return negative ? "-" + digits : digits;
+}
+
+}  // namespace
+
+ImageFileKind ClassifyImageFile(const std::string& path) {
+    std::string base;
+    std::string extension;
+    SplitAtExtension(FileNamePart(path), base, extension);
+    if (CharacterCount(extension) > kMaxExtension) return ImageFileKind::BadPath;
+    if (extension.empty()) return ImageFileKind::Unsupported;
+    if (EqualsIgnoringAsciiCase(extension, ".png")) return ImageFileKind::Png;
+    if (EqualsIgnoringAsciiCase(extension, ".gif")) return ImageFileKind::Gif;
+    if (EqualsIgnoringAsciiCase(extension, ".bmp") || EqualsIgnoringAsciiCase(extension, ".dib"))
+        return ImageFileKind::Bmp;
+    for (const char* jpeg : {".jpg", ".jpeg", ".jpe", ".jfif", ".jfi", ".jif"})
+        if (EqualsIgnoringAsciiCase(extension, jpeg)) return ImageFileKind::Jpeg;
+    return ImageFileKind::Unsupported;
+}
+
+bool SplitFileName(const std::string& path, std::string& baseName, std::string& extension) {
+    const std::string name = FileNamePart(path);
+    if (name.empty()) return false;
+    std::string base;
+    std::string ext;
+    SplitAtExtension(name, base, ext);
+    if (CharacterCount(ext) > kMaxExtension) return false;
+    baseName = std::move(base);
+    extension = std::move(ext);
+    return true;
+}
+
+std::string RelativeBaseFolder(const std::string& source, int levels) {
+    std::string folder = FolderText(source);
+    for (int i = 0; i < levels && !folder.empty(); ++i) {
+        const size_t slash = folder.rfind('/');
+        folder.resize(slash == std::string::npos ? 0 : slash);
+        while (!folder.empty() && folder.back() == '/') folder.pop_back();
+    }
+    return folder.empty() ? "/" : folder;
+}
+
+void NormalizeSavePath(SplitSettings& settings) { StripTrailingSlashes(settings.savePath); }
+
+std::string ResolveOutputFolder(const std::string& source, SplitSettings& settings) {
+    std::string base;
+    if (settings.relative != 0) {
+        base = RelativeBaseFolder(source, settings.dirLevel);
+    } else {
+        std::string savePath;
+        {
+            std::lock_guard<std::mutex> lock(NamingMutex());
+            if (settings.savePath.size() > 1 && settings.savePath.back() == '/')
+                NormalizeSavePath(settings);
+            savePath = settings.savePath;
+        }
+        base = IsDirectory(savePath) ? savePath : DesktopFolder();
+    }
+    const std::string folder = WithSubFolder(base, source, settings);
+    if (settings.makeFolder != 0 && !IsDirectory(folder)) {
+        // Two workers may race to create it; the loser's failure is harmless,
+        // and any real failure shows when the tiles are written.
+        std::error_code ec;
+        fs::create_directory(folder, ec);
+    }
+    {
+        std::lock_guard<std::mutex> lock(NamingMutex());
+        LastFolderStore() = folder;
+    }
+    return folder;
+}
+
+std::string DescribeOutputFolder(const std::string& source, const SplitSettings& settings) {
+    const bool dependsOnImage =
+        settings.relative != 0 || (settings.makeFolder != 0 && settings.uniqueFolder != 0);
+    if (source.empty() && dependsOnImage) return "未定";
+    std::string base;
+    if (settings.relative != 0) {
+        base = RelativeBaseFolder(source, settings.dirLevel);
+    } else {
+        base = settings.savePath;
+        StripTrailingSlashes(base);
+        // With makeDir the folder is created before the split, so it is shown
+        // as it will be; an empty setting still ends up on the desktop.
+        const bool shownAsIs = settings.makeDir != 0 ? !base.empty() : IsDirectory(base);
+        if (!shownAsIs) base = DesktopFolder();
+    }
+    return WithSubFolder(base, source, settings);
+}
+
+std::string BuildTileFileName(const std::string& folder, const std::string& baseName,
+                              const std::string& extension, int column, int row, int columns,
+                              int rows, const SplitSettings& settings) {
+    const int64_t c = settings.reverse != 0 ? int64_t{columns} - 1 - column : int64_t{column};
+    const int64_t r = row;
+    const int64_t first = settings.firstNumber;
+    const int width = settings.digits < 0 ? 0 : std::min(settings.digits, kMaxPadding);
+    std::string numbers;
+    switch (settings.nameFormat) {
+        case NameFormat::ColRow:
+            numbers = "_" + PaddedNumber(c + first, width) + "_" + PaddedNumber(r + first, width);
+            break;
+        case NameFormat::AcrossCount:
+            numbers = "_" + PaddedNumber(r * columns + c + first, width);
+            break;
+        case NameFormat::DownCount:
+            numbers = "_" + PaddedNumber(c * rows + r + first, width);
+            break;
+        default:
+            numbers = "_" + PaddedNumber(r + first, width) + "_" + PaddedNumber(c + first, width);
+            break;
+    }
+    return JoinPath(folder, baseName + numbers + extension);
+}
+
+bool PathFitsFileSystem(const std::string& path) {
+    if (path.empty() || path.size() >= kPathMax) return false;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        if (end - start > kNameMax) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string LastOutputFolder() {
+    std::lock_guard<std::mutex> lock(NamingMutex());
+    return LastFolderStore();
+}
+
+}  // namespace tessarin

@@ -1,0 +1,35 @@
+#pragma once
+// The tile-worker loop every format shares: walk all tile rectangles, take the
+// tiles whose number modulo the worker count is this worker's, skip tiles not
+// selected, name each tile and have the format's source write it.
+
+#include <string>
+
+#include "settings/split_settings.h"
+#include "split/geometry.h"
+#include "split/job_state.h"
+#include "split/selection.h"
+#include "split/tile_source.h"
+
+namespace tessarin {
+
+// One file's prepared work, shared read-only by its workers.
+struct SplitPlan {
+    const TileSource* source = nullptr;
+    TileGrid grid;
+    std::string folder;
+    std::string baseName;
+    std::string extension;  // with its dot
+    const SplitSettings* settings = nullptr;
+    const SelectionMap* selection = nullptr;  // null when the selection mode is off
+    int threadCount = 1;
+    JobState* job = nullptr;
+};
+
+// Writes worker `workerIndex`'s tiles. A tile is written to a temporary name
+// and renamed into place only when complete, so a failed write never leaves a
+// damaged tile (nor destroys an older tile of the same name). The first
+// failure stores its message in the job error text and ends the worker.
+void RunTileWorker(const SplitPlan& plan, int workerIndex);
+
+}  // namespace tessarin

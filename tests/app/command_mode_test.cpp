@@ -1,0 +1,198 @@
+#include "app/command_mode.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "app/command_help.h"
+#include "imaging/bmp/bmp_format.h"
+#include "support/test_files.h"
+
+namespace tessarin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RunTessarin;
+using testing::TempDir;
+
+TEST(CommandModeGrammar, IntegersRealsAndUnits) {
+    EXPECT_EQ(ParseOptionInt("  -3x"), -3);
+    EXPECT_EQ(ParseOptionInt("12.5"), 12);
+    EXPECT_EQ(ParseOptionInt("abc"), 0);
+    EXPECT_EQ(ParseOptionInt(""), 0);
+    EXPECT_EQ(ParseOptionInt("+7"), 7);
+    EXPECT_EQ(ParseOptionInt("99999999999"), 2147483647);
+
+    struct Case {
+        const char* value;
+        SizeUnit unit;
+        int index;
+        double expected;
+    };
+    for (Case c : {Case{"12.5", SizeUnit::Pixel, 0, 12}, Case{"12.5%", SizeUnit::Percent, 1, 12.5},
+                   Case{"150%", SizeUnit::Percent, 1, 100}, Case{"-4%", SizeUnit::Percent, 1, 0},
+                   Case{"0個", SizeUnit::Count, 2, 1}, Case{"6個", SizeUnit::Count, 2, 6},
+                   Case{"-20", SizeUnit::Pixel, 0, 0}, Case{"", SizeUnit::Pixel, 0, 0}}) {
+        SizeUnit unit = SizeUnit::Percent;
+        double values[3] = {-1, -1, -1};
+        ApplySizeOption(c.value, unit, values);
+        EXPECT_EQ(unit, c.unit) << c.value;
+        EXPECT_DOUBLE_EQ(values[c.index], c.expected) << c.value;
+        for (int i = 0; i < 3; ++i) {
+            if (i != c.index) EXPECT_EQ(values[i], -1) << "other units keep their values: " << c.value;
+        }
+    }
+    SizeUnit unit = SizeUnit::Percent;
+    double offsets[2] = {0, 0};
+    ApplyOffsetOption("3個", unit, offsets);  // no count unit for offsets
+    EXPECT_EQ(unit, SizeUnit::Pixel);
+    EXPECT_EQ(offsets[0], 3);
+    ApplyOffsetOption("12.5%", unit, offsets);
+    EXPECT_EQ(unit, SizeUnit::Percent);
+    EXPECT_EQ(offsets[1], 12.5);
+}
+
+// Generated 24-bit sources and the program run on them.
+class CommandModeRun : public ::testing::Test {
+protected:
+    std::unique_ptr<DibImage> MakeSource(const std::string& name, int width, int height) {
+        BitmapInfoHeader h;
+        h.biWidth = width;
+        h.biHeight = height;
+        h.biBitCount = 24;
+        auto raster = DibImage::Create(h);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                uint8_t* p = raster->Row(y) + 3 * x;
+                p[0] = static_cast<uint8_t>(x);
+                p[1] = static_cast<uint8_t>(y);
+                p[2] = static_cast<uint8_t>(x ^ y);
+            }
+        EXPECT_TRUE(SaveBmpFile(dir_ / name, *raster));
+        return raster;
+    }
+    std::vector<std::string> Lines(const std::string& output) {
+        std::vector<std::string> lines;
+        std::istringstream in(output);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    // The text of a console line after its time stamp.
+    std::string Body(const std::string& line) {
+        static const std::regex stamp("^【[0-9]{2}/[0-9]{2}/[0-9]{2}:[0-9]{2}:[0-9]{2}】(.*)$");
+        std::smatch m;
+        EXPECT_TRUE(std::regex_match(line, m, stamp)) << line;
+        return m.size() > 1 ? m[1].str() : line;
+    }
+    size_t CountFiles(const std::string& folder) {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+    }
+    TempDir dir_;
+    TempDir home_;
+};
+
+TEST_F(CommandModeRun, SplitsBmpIntoExactTilesAndLogsOneLinePerFile) {
+    auto source = MakeSource("picture.bmp", 600, 300);
+    fs::create_directory(dir_ / "out");
+    auto run = RunTessarin({"/cmd", "/outdir", dir_ / "out", "/x", "256", "/y", "256", "/t", "2",
+                            dir_ / "picture.bmp", dir_ / "notes.txt"},
+                           home_.Path().string());
+    EXPECT_EQ(run.exitCode, 0);
+    auto lines = Lines(run.output);
+    ASSERT_EQ(lines.size(), 3u) << run.output;
+    EXPECT_EQ(Body(lines[0]), "Tessarinの処理を開始します");
+    EXPECT_EQ(Body(lines[1]), "○：" + dir_ / "picture.bmp");
+    EXPECT_EQ(Body(lines[2]), "Tessarinの処理が終了しました");
+
+    ASSERT_EQ(CountFiles(dir_ / "out"), 6u);
+    for (int r = 0; r < 2; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            std::string name = "picture_" + std::to_string(r + 1) + "_" + std::to_string(c + 1) + ".bmp";
+            LoadedImage tile;
+            ASSERT_TRUE(LoadBmpFile(dir_ / ("out/" + name), nullptr, tile)) << name;
+            const int w = c < 2 ? 256 : 88, h = r < 1 ? 256 : 44;
+            ASSERT_EQ(tile.raster->Width(), w);
+            ASSERT_EQ(tile.raster->Height(), h);
+            for (int y = 0; y < h; ++y)
+                ASSERT_EQ(0, std::memcmp(tile.raster->Row(y), source->Row(r * 256 + y) + 3 * c * 256, 3 * w))
+                    << name << " row " << y;
+        }
+    }
+}
+
+TEST_F(CommandModeRun, OptionsApplyOnlyToFilesOnTheirRight) {
+    MakeSource("a.bmp", 300, 100);
+    MakeSource("b.dib", 300, 100);
+    testing::WriteBytes(dir_ / "c.tif", {'x'});
+    fs::create_directory(dir_ / "out");
+    auto run = RunTessarin({"/CMD", "/outdir", dir_ / "out", "a.bmp", "/x", "100", "b.dib", "c.tif", "/keta"},
+                           home_.Path().string(), dir_.Path().string());
+    EXPECT_EQ(run.exitCode, 0);
+    auto lines = Lines(run.output);
+    ASSERT_EQ(lines.size(), 5u) << run.output;
+    EXPECT_EQ(Body(lines[1]), "○：a.bmp");
+    EXPECT_EQ(Body(lines[2]), "○：b.dib");
+    EXPECT_EQ(Body(lines[3]), "×：c.tif【非対応のファイル形式です】");
+    EXPECT_TRUE(fs::exists(dir_ / "out/a_1_1.bmp"));
+    EXPECT_FALSE(fs::exists(dir_ / "out/a_1_2.bmp"));  // no width yet: one tile
+    EXPECT_TRUE(fs::exists(dir_ / "out/b_1_3.dib"));   // a .dib source gives .dib tiles
+}
+
+TEST_F(CommandModeRun, IniReplacesEarlierOptions) {
+    MakeSource("a.bmp", 40, 10);
+    fs::create_directory(dir_ / "out");
+    testing::WriteBytes(dir_ / "set.ini", {});
+    {
+        std::string text = "[CUT_SIZE]\r\nWIDTH=10\r\n[SAVE_FOLDER]\r\nPATH=" + dir_ / "out" + "\r\n";
+        testing::WriteBytes(dir_ / "set.ini", std::vector<uint8_t>(text.begin(), text.end()));
+    }
+    auto run = RunTessarin({"/cmd", "/x", "20", "/ini", dir_ / "set.ini", "/rc", dir_ / "a.bmp"}, home_.Path().string());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(CountFiles(dir_ / "out"), 4u);  // the file's width of 10, not the 20 given before
+    // Nothing was written to any settings file.
+    EXPECT_FALSE(fs::exists(home_ / ".config/tessarin"));
+}
+
+TEST_F(CommandModeRun, BannerWithoutTheCommandModeAndTheHelpText) {
+    auto banner = RunTessarin({}, home_.Path().string());
+    EXPECT_EQ(banner.exitCode, 0);
+    EXPECT_EQ(banner.output, CommandBanner());
+    EXPECT_NE(banner.output.find("\n\n  --==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--\n"),
+              std::string::npos);
+    EXPECT_NE(banner.output.find("\n                            Tessarin Version 1.16\n"), std::string::npos);
+    EXPECT_EQ(RunTessarin({"-cmd"}, home_.Path().string()).output, CommandBanner());
+
+    auto help = RunTessarin({"/cmd", "/help"}, home_.Path().string());
+    auto lines = Lines(help.output);
+    ASSERT_GE(lines.size(), 4u);
+    const std::string expected = lines[0] + "\n" + std::string(kCommandHelp);
+    EXPECT_EQ(help.output.substr(0, expected.size()), expected);
+    EXPECT_NE(help.output.find("\n\n《オプション説明》\n\n  /help\n    ヘルプ表示\n"), std::string::npos);
+    EXPECT_NE(help.output.find("  /t 1以上の整数\n    分割同時処理（スレッド）数の指定\n\n【"), std::string::npos);
+}
+
+TEST_F(CommandModeRun, BadBmpFilesGiveTheirLineAndTheNextFileIsStillSplit) {
+    auto good = MakeSource("good.bmp", 8, 8);
+    auto bytes = testing::ReadBytes(dir_ / "good.bmp");
+    testing::WriteBytes(dir_ / "empty.bmp", {});
+    testing::WriteBytes(dir_ / "cut.bmp", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 80));
+    testing::WriteBytes(dir_ / "noise.dib", std::vector<uint8_t>(300, 0x5A));
+    testing::WriteBytes(dir_ / "png-inside.bmp", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
+    fs::create_directory(dir_ / "out");
+    auto run = RunTessarin({"/cmd", "/outdir", dir_ / "out", "empty.bmp", "cut.bmp", "noise.dib", "png-inside.bmp", "good.bmp"},
+                           home_.Path().string(), dir_.Path().string());
+    auto lines = Lines(run.output);
+    ASSERT_EQ(lines.size(), 7u) << run.output;
+    EXPECT_EQ(Body(lines[1]), "×：empty.bmp【ファイルが不正です】");
+    EXPECT_EQ(Body(lines[2]), "×：cut.bmp【ファイルが不正です】");
+    EXPECT_EQ(Body(lines[3]), "×：noise.dib【ファイルが不正です】");
+    EXPECT_EQ(Body(lines[4]), "×：png-inside.bmp【ファイルが不正です】");
+    EXPECT_EQ(Body(lines[5]), "○：good.bmp");
+    EXPECT_EQ(CountFiles(dir_ / "out"), 1u);
+}
+
+}  // namespace
+}  // namespace tessarin

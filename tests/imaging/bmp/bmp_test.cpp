@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "imaging/bmp/bmp_format.h"
+#include "platform/notifier.h"
+#include "support/test_files.h"
+
+namespace tessarin {
+namespace {
+
+using testing::BmpSpec;
+using testing::BuildBmp;
+using testing::GetLe16;
+using testing::GetLe32;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+class RecordingNotifier : public Notifier {
+public:
+    void ShowError(const std::string& text) override { errors.push_back(text); }
+    void ShowNotice(const std::string& text) override { notices.push_back(text); }
+    std::vector<std::string> errors, notices;
+};
+
+LoadedImage LoadBytes(const TempDir& dir, const std::vector<uint8_t>& bytes, Notifier* owner = nullptr,
+                      const std::string& name = "in.bmp") {
+    WriteBytes(dir / name, bytes);
+    LoadedImage out;
+    LoadBmpFile(dir / name, owner, out);
+    return out;
+}
+
+std::vector<uint8_t> Words16(std::initializer_list<uint16_t> words) {
+    std::vector<uint8_t> out;
+    for (uint16_t w : words) testing::Le16(out, w);
+    return out;
+}
+
+BmpSpec Bitfields16(uint32_t r, uint32_t g, uint32_t b, std::vector<uint8_t> pixels, int width) {
+    BmpSpec spec;
+    spec.width = width;
+    spec.height = 1;
+    spec.bitCount = 16;
+    spec.compression = 3;
+    testing::Le32(spec.extra, r);
+    testing::Le32(spec.extra, g);
+    testing::Le32(spec.extra, b);
+    spec.pixels = std::move(pixels);
+    return spec;
+}
+
+TEST(BmpReader, Converts565To555AndShowsTheNoticeOnlyWithAnOwner) {
+    TempDir dir;
+    // Four pixels: white, pure green, the lowest green bit alone, pure red; width 4 = 8 bytes.
+    auto bytes = BuildBmp(Bitfields16(0xF800, 0x07E0, 0x001F, Words16({0xFFFF, 0x07E0, 0x0020, 0xF800}), 4));
+    RecordingNotifier owner;
+    LoadedImage image = LoadBytes(dir, bytes, &owner);
+    ASSERT_NE(image.raster, nullptr);
+    EXPECT_EQ(image.raster->BitCount(), 16);
+    EXPECT_EQ(image.displayDepth, 16);
+    const uint8_t* row = image.raster->Row(0);
+    EXPECT_EQ(row[0] | row[1] << 8, 0x7FFF);
+    EXPECT_EQ(row[2] | row[3] << 8, 0x03E0);
+    EXPECT_EQ(row[4] | row[5] << 8, 0x0000);
+    EXPECT_EQ(row[6] | row[7] << 8, 0x7C00);
+    ASSERT_EQ(owner.notices.size(), 1u);
+    EXPECT_EQ(owner.notices[0], "緑の情報量を「6bit」から「5bit」に減らします\n\n" + dir / "in.bmp");
+
+    // 5-5-5 masks: no conversion, no notice.
+    RecordingNotifier quiet;
+    auto plain = LoadBytes(dir, BuildBmp(Bitfields16(0x7C00, 0x03E0, 0x001F, Words16({0x7FFF, 0x0123}), 2)), &quiet);
+    ASSERT_NE(plain.raster, nullptr);
+    EXPECT_EQ(plain.raster->Row(0)[2] | plain.raster->Row(0)[3] << 8, 0x0123);
+    EXPECT_TRUE(quiet.notices.empty());
+}
+
+TEST(BmpReader, OneBitTwoColourPaletteIsKeptAndZeroUsedColoursMeansGrey) {
+    TempDir dir;
+    BmpSpec spec;
+    spec.width = 3;
+    spec.height = 2;
+    spec.bitCount = 1;
+    spec.clrUsed = 2;
+    spec.palette = {0x112233, 0xA0B0C0};
+    spec.pixels = {0xA0, 0, 0, 0, 0x40, 0, 0, 0};
+    LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+    ASSERT_NE(image.raster, nullptr);
+    EXPECT_EQ(image.raster->BitCount(), 1);
+    EXPECT_EQ(image.raster->Header().biClrUsed, 2u);
+    EXPECT_EQ(image.raster->ColorAt(0), (RgbQuad{0x33, 0x22, 0x11, 0}));
+    EXPECT_EQ(image.raster->ColorAt(1), (RgbQuad{0xC0, 0xB0, 0xA0, 0}));
+    EXPECT_EQ(image.colorKind, kColorKindIndexed);
+    EXPECT_EQ(image.raster->Row(1)[0], 0xA0);  // file rows are bottom-up
+
+    spec.clrUsed = 0;
+    LoadedImage grey = LoadBytes(dir, BuildBmp(spec));
+    ASSERT_NE(grey.raster, nullptr);
+    EXPECT_EQ(grey.colorKind, kColorKindGrey);
+    EXPECT_EQ(grey.raster->ColorAt(1), (RgbQuad{0xC0, 0xB0, 0xA0, 0}));
+}
+
+TEST(BmpReader, TopDownSourceKeepsItsOrientationAndTilesAreBottomUp) {
+    TempDir dir;
+    BmpSpec spec;
+    spec.width = 2;
+    spec.height = -3;
+    spec.bitCount = 24;
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 2; ++x) spec.pixels.insert(spec.pixels.end(), {uint8_t(y), uint8_t(x), 7});
+        spec.pixels.insert(spec.pixels.end(), {0, 0});
+    }
+    LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+    ASSERT_NE(image.raster, nullptr);
+    EXPECT_EQ(image.raster->Height(), -3);
+    EXPECT_EQ(image.raster->Row(0)[0], 0);  // first file row is the top row
+    EXPECT_EQ(image.raster->Row(2)[0], 2);
+
+    ASSERT_TRUE(SaveBmpRegion(dir / "tile.bmp", *image.raster, 1, 1, 1, 2));
+    auto tile = ReadBytes(dir / "tile.bmp");
+    EXPECT_EQ(static_cast<int32_t>(GetLe32(tile, 22)), 2);  // positive height
+    // Bottom row first: image row 2, then row 1; pixel x = 1.
+    EXPECT_EQ(tile[54], 2);
+    EXPECT_EQ(tile[55], 1);
+    EXPECT_EQ(tile[58], 1);
+}
+
+TEST(BmpWriter, TileHeaderFieldsAndFileSize) {
+    TempDir dir;
+    struct Case {
+        uint16_t depth;
+        uint32_t clrUsed;
+        uint32_t expectedEntries;
+    };
+    for (Case c : {Case{8, 0, 256}, Case{8, 17, 17}, Case{24, 0, 0}, Case{4, 0, 16}, Case{1, 0, 2}, Case{32, 0, 0}}) {
+        BitmapInfoHeader h;
+        h.biWidth = 13;
+        h.biHeight = 9;
+        h.biBitCount = c.depth;
+        h.biClrUsed = c.clrUsed;
+        h.biClrImportant = c.clrUsed;
+        h.biXPelsPerMeter = 3780;
+        h.biYPelsPerMeter = 2835;
+        auto raster = DibImage::Create(h, nullptr, 0, true);
+        ASSERT_TRUE(SaveBmpRegion(dir / "t.bmp", *raster, 2, 3, 5, 4));
+        auto file = ReadBytes(dir / "t.bmp");
+        const uint32_t stride = static_cast<uint32_t>(DibStride(5, c.depth));
+        const uint32_t imageSize = stride * 4;
+        const uint32_t n = c.expectedEntries;
+        SCOPED_TRACE(c.depth);
+        EXPECT_EQ(file[0], 'B');
+        EXPECT_EQ(file[1], 'M');
+        EXPECT_EQ(GetLe32(file, 2), imageSize + 4 * n + 54);
+        EXPECT_EQ(file.size(), imageSize + 4 * n + 54);
+        EXPECT_EQ(GetLe32(file, 10), 4 * n + 54);
+        EXPECT_EQ(GetLe32(file, 14), 40u);
+        EXPECT_EQ(GetLe32(file, 18), 5u);
+        EXPECT_EQ(GetLe32(file, 22), 4u);
+        EXPECT_EQ(GetLe16(file, 26), 1);
+        EXPECT_EQ(GetLe16(file, 28), c.depth);
+        EXPECT_EQ(GetLe32(file, 30), 0u);
+        EXPECT_EQ(GetLe32(file, 34), imageSize);
+        EXPECT_EQ(GetLe32(file, 38), 3780u);
+        EXPECT_EQ(GetLe32(file, 42), 2835u);
+        EXPECT_EQ(GetLe32(file, 46), c.clrUsed);
+        EXPECT_EQ(GetLe32(file, 50), c.clrUsed);
+    }
+}
+
+TEST(BmpWriter, RoundTripsPixelsOfEveryDepthAtOddOffsets) {
+    TempDir dir;
+    std::mt19937 rng(7);
+    for (uint16_t depth : {1, 4, 8, 16, 24, 32}) {
+        BitmapInfoHeader h;
+        h.biWidth = 29;
+        h.biHeight = 7;
+        h.biBitCount = depth;
+        std::vector<RgbQuad> table(depth <= 8 ? 1u << depth : 0u);
+        for (auto& e : table) e = RgbQuad{uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), 0};
+        auto raster = DibImage::Create(h, table.data(), static_cast<int>(table.size()));
+        for (size_t i = 0; i < raster->ImageSize(); ++i) raster->Bits()[i] = uint8_t(rng());
+        ASSERT_TRUE(SaveBmpRegion(dir / "t.bmp", *raster, 3, 1, 11, 5));
+        LoadedImage back;
+        ASSERT_TRUE(LoadBmpFile(dir / "t.bmp", nullptr, back)) << depth;
+        auto expected = CropDibImage(*raster, 3, 1, 11, 5);
+        ASSERT_EQ(back.raster->BitCount(), depth);
+        for (int y = 0; y < 5; ++y) {
+            const size_t used = (11u * depth + 7) / 8;
+            ASSERT_EQ(0, std::memcmp(back.raster->Row(y), expected->Row(y), used)) << depth << " row " << y;
+        }
+        if (depth <= 8) {
+            EXPECT_EQ(back.raster->ColorAt(1), table[1]);
+        }
+    }
+}
+
+TEST(BmpWriter, UnwritableDestinationFails) {
+    TempDir dir;
+    BitmapInfoHeader h;
+    h.biWidth = 4;
+    h.biHeight = 4;
+    h.biBitCount = 24;
+    auto raster = DibImage::Create(h, nullptr, 0, true);
+    EXPECT_FALSE(SaveBmpFile(dir / "missing/folder/t.bmp", *raster));
+    EXPECT_FALSE(SaveBmpFile("/dev/full", *raster));
+}
+
+TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {
+    TempDir dir;
+    {  // 12-byte core header, 8-bit, three-byte palette entries.
+        BmpSpec spec;
+        spec.headerSize = 12;
+        spec.width = 2;
+        spec.height = 1;
+        spec.bitCount = 8;
+        spec.palette.assign(256, 0);
+        spec.palette[5] = 0x010203;
+        spec.pixels = {5, 0, 0, 0};
+        LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+        ASSERT_NE(image.raster, nullptr);
+        EXPECT_EQ(image.raster->ColorAt(5), (RgbQuad{3, 2, 1, 0}));
+        EXPECT_EQ(image.displayDepth, 8);
+    }
+    {  // RLE8: a run, end of line, an absolute run, delta, end of bitmap.
+        BmpSpec spec;
+        spec.width = 4;
+        spec.height = 3;
+        spec.bitCount = 8;
+        spec.compression = 1;
+        spec.palette.assign(256, 0);
+        spec.pixels = {3, 9, 0, 0, 0, 3, 1, 2, 3, 0, 0, 2, 1, 1, 7, 0, 0, 1};
+        LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+        ASSERT_NE(image.raster, nullptr);
+        const DibImage& r = *image.raster;
+        // Bottom row (y = 2 from the top) holds the first line of the stream.
+        EXPECT_EQ(std::vector<uint8_t>(r.Row(2), r.Row(2) + 4), (std::vector<uint8_t>{9, 9, 9, 0}));
+        EXPECT_EQ(std::vector<uint8_t>(r.Row(1), r.Row(1) + 4), (std::vector<uint8_t>{1, 2, 3, 0}));
+        // The delta moved from (3, 1) to (4, 2): past the row's end, nothing more lands on screen.
+        EXPECT_EQ(std::vector<uint8_t>(r.Row(0), r.Row(0) + 4), (std::vector<uint8_t>{0, 0, 0, 0}));
+    }
+    {  // RLE4: a run of alternating nibbles.
+        BmpSpec spec;
+        spec.width = 5;
+        spec.height = 1;
+        spec.bitCount = 4;
+        spec.compression = 2;
+        spec.palette.assign(16, 0);
+        spec.pixels = {5, 0x12, 0, 1};
+        LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+        ASSERT_NE(image.raster, nullptr);
+        EXPECT_EQ(image.raster->Row(0)[0], 0x12);
+        EXPECT_EQ(image.raster->Row(0)[1], 0x12);
+        EXPECT_EQ(image.raster->Row(0)[2], 0x10);
+    }
+    {  // 32-bit with masks and alpha in a 108-byte header: converted to plain BGRA.
+        BmpSpec spec;
+        spec.headerSize = 108;
+        spec.width = 1;
+        spec.height = 1;
+        spec.bitCount = 32;
+        spec.compression = 3;
+        spec.masks[0] = 0x000000FF;  // red in the low byte
+        spec.masks[1] = 0x0000FF00;
+        spec.masks[2] = 0x00FF0000;
+        spec.masks[3] = 0xFF000000;
+        spec.pixels = {0x11, 0x22, 0x33, 0x44};
+        LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+        ASSERT_NE(image.raster, nullptr);
+        EXPECT_EQ(image.raster->BitCount(), 32);
+        const uint8_t* p = image.raster->Row(0);
+        EXPECT_EQ(p[0], 0x33);  // blue
+        EXPECT_EQ(p[1], 0x22);
+        EXPECT_EQ(p[2], 0x11);  // red
+        EXPECT_EQ(p[3], 0x44);
+    }
+    {  // 16-bit plain RGB goes through the general decoder and stays 5-5-5.
+        BmpSpec spec;
+        spec.width = 2;
+        spec.height = 1;
+        spec.bitCount = 16;
+        spec.pixels = Words16({0x7FFF, 0x1234});
+        LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+        ASSERT_NE(image.raster, nullptr);
+        EXPECT_EQ(image.raster->BitCount(), 16);
+        EXPECT_EQ(image.raster->Row(0)[2] | image.raster->Row(0)[3] << 8, 0x1234);
+    }
+}
+
+TEST(BmpReader, BadInputIsRefusedWithoutACrash) {
+    TempDir dir;
+    BmpSpec spec;
+    spec.width = 16;
+    spec.height = 16;
+    spec.bitCount = 8;
+    spec.palette.assign(256, 0x808080);
+    spec.pixels.assign(256, 3);
+    const auto good = BuildBmp(spec);
+    ASSERT_NE(LoadBytes(dir, good).raster, nullptr);
+    for (size_t cut = 0; cut < good.size(); cut += 7) {
+        std::vector<uint8_t> truncated(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+        EXPECT_EQ(LoadBytes(dir, truncated).raster, nullptr) << cut;
+    }
+    std::mt19937 rng(3);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<uint8_t> noise(static_cast<size_t>(rng() % 400));
+        for (auto& b : noise) b = uint8_t(rng());
+        if (round % 2 && noise.size() > 2) noise[0] = 'B', noise[1] = 'M';
+        LoadBytes(dir, noise);  // must not crash
+        auto mutated = good;
+        for (int k = 0; k < 4; ++k) mutated[rng() % 60] = uint8_t(rng());
+        LoadBytes(dir, mutated);
+    }
+    // Dimensions whose raster cannot be had are refused before allocating.
+    BmpSpec huge;
+    huge.width = 200000;
+    huge.height = 200000;
+    huge.bitCount = 32;
+    huge.pixels.assign(64, 0);
+    EXPECT_EQ(LoadBytes(dir, BuildBmp(huge)).raster, nullptr);
+    huge.bitCount = 16;
+    huge.compression = 3;
+    testing::Le32(huge.extra, 0xF800);
+    testing::Le32(huge.extra, 0x07E0);
+    testing::Le32(huge.extra, 0x001F);
+    EXPECT_EQ(LoadBytes(dir, BuildBmp(huge)).raster, nullptr);
+    // Not a bitmap at all, and a folder.
+    EXPECT_EQ(LoadBytes(dir, {'h', 'e', 'l', 'l', 'o'}).raster, nullptr);
+    LoadedImage folder;
+    EXPECT_FALSE(LoadBmpFile(dir.Path().string(), nullptr, folder));
+}
+
+}  // namespace
+}  // namespace tessarin

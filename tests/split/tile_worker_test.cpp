@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "imaging/bmp/bmp_format.h"
+#include "split/job_core.h"
+#include "split/messages.h"
+#include "split/tile_worker.h"
+#include "support/test_files.h"
+
+namespace tessarin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+// Records which worker was asked for which tile; fails on request.
+class RecordingSource : public TileSource {
+public:
+    const char* WriteTile(const TileRect& rect, const std::string& path, TileContext& ctx) const override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls.push_back({ctx.workerIndex, rect.row * 100 + rect.column, ctx.tilesWritten});
+        testing::WriteBytes(path, {'x'});
+        if (failAtTile >= 0 && rect.row * 100 + rect.column == failAtTile) return "失敗";
+        return nullptr;
+    }
+    struct Call {
+        int worker, tile, writtenBefore;
+    };
+    mutable std::vector<Call> calls;
+    int failAtTile = -1;
+
+private:
+    mutable std::mutex mutex_;
+};
+
+SplitPlan MakePlan(const TileSource& source, const SplitSettings& settings, JobState& job,
+                   const std::string& folder, int width, int height, int threads) {
+    SplitPlan plan;
+    plan.source = &source;
+    plan.grid = ComputeGridCounts(width, height, settings);
+    plan.folder = folder;
+    plan.baseName = "img";
+    plan.extension = ".bmp";
+    plan.settings = &settings;
+    plan.threadCount = threads;
+    plan.job = &job;
+    return plan;
+}
+
+TEST(TileWorker, WorkersShareTilesByNumberModuloTheWorkerCount) {
+    TempDir dir;
+    SplitSettings settings;
+    settings.widthValue[0] = 300;
+    settings.heightValue[0] = 300;
+    RecordingSource source;
+    JobState job;
+    SplitPlan plan = MakePlan(source, settings, job, dir.Path().string(), 1000, 600, 2);
+    ASSERT_EQ(plan.grid.columns, 4);
+    ASSERT_EQ(plan.grid.rows, 2);
+    RunTileWorker(plan, 0);
+    RunTileWorker(plan, 1);
+    std::vector<int> byWorker[2];
+    for (auto& c : source.calls) byWorker[c.worker].push_back(c.tile);
+    EXPECT_EQ(byWorker[0], (std::vector<int>{0, 2, 100, 102}));  // tiles 0, 2, 4, 6
+    EXPECT_EQ(byWorker[1], (std::vector<int>{1, 3, 101, 103}));  // tiles 1, 3, 5, 7
+    EXPECT_FALSE(job.Failed());
+    EXPECT_TRUE(fs::exists(dir / "img_1_1.bmp"));
+    EXPECT_TRUE(fs::exists(dir / "img_2_4.bmp"));
+    // No temporary names are left behind.
+    int files = 0;
+    for (auto& entry : fs::directory_iterator(dir.Path())) {
+        ++files;
+        EXPECT_NE(entry.path().filename().string()[0], '.');
+    }
+    EXPECT_EQ(files, 8);
+}
+
+TEST(TileWorker, FirstFailureStopsTheWorkerRemovesItsTileAndKeepsEarlierOnes) {
+    TempDir dir;
+    SplitSettings settings;
+    settings.widthValue[0] = 10;
+    settings.heightValue[0] = 10;
+    testing::WriteBytes(dir / "img_1_2.bmp", {'o', 'l', 'd'});
+    RecordingSource source;
+    source.failAtTile = 1;  // column 1 of row 0: img_1_2
+    JobState job;
+    SplitPlan plan = MakePlan(source, settings, job, dir.Path().string(), 30, 10, 1);
+    RunTileWorker(plan, 0);
+    EXPECT_EQ(job.ErrorText(), "失敗");
+    EXPECT_EQ(source.calls.size(), 2u);  // the third tile is never reached
+    EXPECT_TRUE(fs::exists(dir / "img_1_1.bmp"));
+    // The failed tile's older file is untouched; no partial file is left.
+    EXPECT_EQ(testing::ReadBytes(dir / "img_1_2.bmp"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_FALSE(fs::exists(dir / "img_1_3.bmp"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+    // The per-worker count reaches the source: the first tile saw 0 tiles written.
+    EXPECT_EQ(source.calls[0].writtenBefore, 0);
+    EXPECT_EQ(source.calls[1].writtenBefore, 1);
+}
+
+TEST(TileWorker, NameTooLongForTheFileSystemIsASaveFailure) {
+    TempDir dir;
+    SplitSettings settings;
+    RecordingSource source;
+    JobState job;
+    SplitPlan plan = MakePlan(source, settings, job, dir.Path().string(), 5, 5, 1);
+    plan.baseName = std::string(300, 'n');
+    RunTileWorker(plan, 0);
+    EXPECT_EQ(job.ErrorText(), msg::kSaveFailed);
+    EXPECT_TRUE(source.calls.empty());
+}
+
+TEST(TileWorker, SelectionModeWithNothingSelectedWritesNothing) {
+    TempDir dir;
+    SplitSettings settings;
+    settings.widthValue[0] = 2;
+    RecordingSource source;
+    JobState job;
+    SplitPlan plan = MakePlan(source, settings, job, dir.Path().string(), 6, 2, 1);
+    SelectionMap selection;
+    selection.Enter(plan.grid.columns, plan.grid.rows);
+    plan.selection = &selection;
+    RunTileWorker(plan, 0);
+    EXPECT_TRUE(source.calls.empty());
+    EXPECT_FALSE(job.Failed());
+}
+
+// A BMP source on disk, split by the job core with several thread counts.
+class JobCoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        BitmapInfoHeader h;
+        h.biWidth = 97;
+        h.biHeight = 61;
+        h.biBitCount = 24;
+        raster_ = DibImage::Create(h);
+        for (size_t i = 0; i < raster_->ImageSize(); ++i) raster_->Bits()[i] = static_cast<uint8_t>(i * 31 + 7);
+        source_ = dir_ / "pic.bmp";
+        ASSERT_TRUE(SaveBmpFile(source_, *raster_));
+        settings_.widthValue[0] = 20;
+        settings_.heightValue[0] = 16;
+        settings_.savePath = (dir_ / "out");
+        fs::create_directory(settings_.savePath);
+    }
+    std::map<std::string, std::vector<uint8_t>> Tiles() const {
+        std::map<std::string, std::vector<uint8_t>> tiles;
+        for (auto& e : fs::directory_iterator(settings_.savePath))
+            tiles[e.path().filename().string()] = testing::ReadBytes(e.path().string());
+        return tiles;
+    }
+    TempDir dir_;
+    std::unique_ptr<DibImage> raster_;
+    std::string source_;
+    SplitSettings settings_;
+};
+
+TEST_F(JobCoreTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
+    CurrentImage image;
+    JobState job;
+    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr)) << job.ErrorText();
+    const auto single = Tiles();
+    ASSERT_EQ(single.size(), 5u * 4u);
+    for (int threads : {2, 3, 7, 64}) {
+        fs::remove_all(settings_.savePath);
+        fs::create_directory(settings_.savePath);
+        settings_.threadCount = threads;
+        ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr)) << job.ErrorText();
+        EXPECT_EQ(Tiles(), single) << threads << " threads";
+    }
+    // Every tile holds its rectangle of the source.
+    LoadedImage tile;
+    ASSERT_TRUE(LoadBmpFile((fs::path(settings_.savePath) / "pic_4_5.bmp").string(), nullptr, tile));
+    EXPECT_EQ(tile.raster->Width(), 17);   // 97 - 4 * 20
+    EXPECT_EQ(tile.raster->Height(), 13);  // 61 - 3 * 16
+    EXPECT_EQ(0, std::memcmp(tile.raster->Row(0), raster_->Row(48) + 80 * 3, 17 * 3));
+}
+
+TEST_F(JobCoreTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
+    settings_.widthValue[0] = 0;
+    settings_.heightValue[0] = 0;
+    settings_.threadCount = 4;
+    CurrentImage image;
+    JobState job;
+    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr));
+    EXPECT_EQ(Tiles().size(), 1u);
+
+    // The automatic sub-folder cannot be made where a file has its name, so
+    // no tile can be created (this holds for root too).
+    testing::WriteBytes((fs::path(settings_.savePath) / "Tessarin_out").string(), {'f'});
+    settings_.makeFolder = 1;
+    settings_.widthValue[0] = 10;
+    EXPECT_FALSE(SplitFile(source_, image, settings_, job, nullptr, nullptr));
+    EXPECT_EQ(job.ErrorText(), msg::kSaveFailed);
+}
+
+TEST_F(JobCoreTest, LoaderMessagesForBadFiles) {
+    CurrentImage image;
+    JobState job;
+    testing::WriteBytes(dir_ / "junk.bmp", {'n', 'o', 'p', 'e'});
+    EXPECT_FALSE(SplitFile(dir_ / "junk.bmp", image, settings_, job, nullptr, nullptr));
+    EXPECT_EQ(job.ErrorText(), msg::kInvalidFile);
+    testing::WriteBytes(dir_ / "photo.txt", {'x'});
+    EXPECT_FALSE(SplitFile(dir_ / "photo.txt", image, settings_, job, nullptr, nullptr));
+    EXPECT_EQ(job.ErrorText(), msg::kUnsupported);
+    // A failed load keeps the previous image.
+    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr));
+    EXPECT_FALSE(SplitFile(dir_ / "junk.bmp", image, settings_, job, nullptr, nullptr));
+    EXPECT_EQ(image.path, source_);
+    EXPECT_EQ(image.width, 97);
+}
+
+}  // namespace
+}  // namespace tessarin

@@ -1,0 +1,136 @@
+#include "support/test_files.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace tessarin::testing {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    std::random_device rd;
+    path_ = fs::temp_directory_path() /
+            ("tessarin-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+             std::to_string(rd()));
+    fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void Le16(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void Le32(std::vector<uint8_t>& out, uint32_t v) {
+    Le16(out, v);
+    Le16(out, v >> 16);
+}
+
+uint32_t GetLe32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t{b.at(at)} | uint32_t{b.at(at + 1)} << 8 | uint32_t{b.at(at + 2)} << 16 |
+           uint32_t{b.at(at + 3)} << 24;
+}
+
+uint16_t GetLe16(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8);
+}
+
+std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
+    std::vector<uint8_t> header;
+    const bool core = spec.headerSize == 12;
+    Le32(header, spec.headerSize);
+    if (core) {
+        Le16(header, static_cast<uint32_t>(spec.width));
+        Le16(header, static_cast<uint32_t>(spec.height));
+        Le16(header, 1);
+        Le16(header, spec.bitCount);
+    } else {
+        Le32(header, static_cast<uint32_t>(spec.width));
+        Le32(header, static_cast<uint32_t>(spec.height));
+        Le16(header, 1);
+        Le16(header, spec.bitCount);
+        Le32(header, spec.compression);
+        Le32(header, static_cast<uint32_t>(spec.pixels.size()));
+        Le32(header, 2835);
+        Le32(header, 2835);
+        Le32(header, spec.clrUsed);
+        Le32(header, spec.clrImportant);
+        for (int i = 0; i < 4 && header.size() < spec.headerSize; ++i) Le32(header, spec.masks[i]);
+        header.resize(spec.headerSize, 0);
+    }
+    std::vector<uint8_t> table;
+    for (uint32_t c : spec.palette) {
+        table.push_back(static_cast<uint8_t>(c));
+        table.push_back(static_cast<uint8_t>(c >> 8));
+        table.push_back(static_cast<uint8_t>(c >> 16));
+        if (!core) table.push_back(0);
+    }
+    const uint32_t offset = static_cast<uint32_t>(14 + header.size() + spec.extra.size() + table.size());
+    std::vector<uint8_t> file = {'B', 'M'};
+    Le32(file, static_cast<uint32_t>(offset + spec.pixels.size()));
+    Le32(file, 0);
+    Le32(file, offset);
+    file.insert(file.end(), header.begin(), header.end());
+    file.insert(file.end(), spec.extra.begin(), spec.extra.end());
+    file.insert(file.end(), table.begin(), table.end());
+    file.insert(file.end(), spec.pixels.begin(), spec.pixels.end());
+    return file;
+}
+
+RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
+                      const std::string& workDir) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) ::_exit(126);
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+        std::vector<char*> argv;
+        std::string exe = TESSARIN_EXE;
+        argv.push_back(exe.data());
+        std::vector<std::string> copies(args);
+        for (std::string& a : copies) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(exe.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    RunResult result;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, static_cast<size_t>(got));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+}  // namespace tessarin::testing
