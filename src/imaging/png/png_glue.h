@@ -27,9 +27,10 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Distinct chunk names seen in the stream, in two groups: before the first IDAT and
-// after the last one. libpng 1.6 reports gAMA and cHRM as present when a file
-// only has sRGB or iCCP; this record says what the file itself holds.
+// Distinct chunk names seen in the stream, in two groups: before the image
+// data and after it. libpng 1.6 reports gAMA and cHRM (and sRGB for a known
+// profile) as present when they only follow from another colour-space chunk;
+// this record says what the file itself holds.
 struct PngChunkTrace {
     static constexpr int kMaxNames = 64;
     char names[kMaxNames][5] = {};

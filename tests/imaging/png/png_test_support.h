@@ -104,7 +104,7 @@ struct TextEntry {
 };
 
 // A PNG as stored: IHDR, rows still packed (only the interlacing undone),
-// palette, transparency, texts.
+// palette and texts.
 struct RawPng {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
@@ -114,9 +114,6 @@ struct RawPng {
     int channels = 0;
     std::vector<std::vector<uint8_t>> rows;
     std::vector<png_color> palette;
-    bool hasTrns = false;
-    std::vector<uint8_t> trnsAlpha;
-    png_color_16 trnsColor{};
     std::vector<TextEntry> texts;
 
     // Sample c of pixel x in row y: big-endian 16-bit values, smaller ones
@@ -175,15 +172,6 @@ inline bool ReadRawPng(const std::string& path, RawPng& out) {
         png_colorp palette = nullptr;
         int count = 0;
         if (png_get_PLTE(png, info, &palette, &count)) out.palette.assign(palette, palette + count);
-        png_bytep alpha = nullptr;
-        png_color_16p color = nullptr;
-        if (png_get_tRNS(png, info, &alpha, &count, &color)) {
-            out.hasTrns = true;
-            if (out.colorType == PNG_COLOR_TYPE_PALETTE)
-                out.trnsAlpha.assign(alpha, alpha + count);
-            else
-                out.trnsColor = *color;
-        }
         detail::CollectTexts(png, info, false, out.texts);
         size_t rowBytes = png_get_rowbytes(png, info);
         out.rows.assign(out.height, std::vector<uint8_t>(rowBytes));
