@@ -1,0 +1,139 @@
+#include "imaging/png/png_glue.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+
+#include "imaging/dib_image.h"
+#include "split/messages.h"
+
+namespace tessarin::png {
+namespace {
+
+// Follows the chunk structure of the bytes libpng consumes, which arrive in
+// file order: a header of 8 bytes, then the data and the CRC.
+void TraceBytes(PngReadStream& stream, const uint8_t* data, size_t length) {
+    while (length > 0) {
+        if (stream.chunkRemaining > 0) {
+            uint64_t skip = std::min<uint64_t>(stream.chunkRemaining, length);
+            stream.chunkRemaining -= skip;
+            data += skip;
+            length -= static_cast<size_t>(skip);
+            continue;
+        }
+        size_t take = std::min(static_cast<size_t>(8 - stream.headerFill), length);
+        std::memcpy(stream.header + stream.headerFill, data, take);
+        stream.headerFill += static_cast<int>(take);
+        data += take;
+        length -= take;
+        if (stream.headerFill < 8) continue;
+        stream.headerFill = 0;
+        const unsigned char* h = stream.header;
+        uint64_t dataLength = (uint64_t{h[0]} << 24) | (uint64_t{h[1]} << 16) |
+                              (uint64_t{h[2]} << 8) | uint64_t{h[3]};
+        stream.chunkRemaining = dataLength + 4;
+        if (std::memcmp(h + 4, "IDAT", 4) == 0) {
+            stream.seenImageData = true;
+            continue;
+        }
+        char name[5] = {};
+        std::memcpy(name, h + 4, 4);
+        PngChunkTrace& trace = *stream.trace;
+        if (!trace.Has(name, stream.seenImageData) && trace.count < PngChunkTrace::kMaxNames) {
+            std::memcpy(trace.names[trace.count], name, 4);
+            trace.names[trace.count][4] = '\0';
+            trace.afterImage[trace.count] = stream.seenImageData;
+            ++trace.count;
+        }
+    }
+}
+
+void ReadFromStream(png_structp png, png_bytep data, size_t length) {
+    auto* stream = static_cast<PngReadStream*>(png_get_io_ptr(png));
+    // A short read is a truncated file: fail now rather than let libpng parse
+    // whatever the buffer held.
+    if (std::fread(data, 1, length, stream->file) != length) png_error(png, "file ends early");
+    if (stream->trace) TraceBytes(*stream, data, length);
+}
+
+}  // namespace
+
+bool PngChunkTrace::Has(const char* name, bool afterImageData) const {
+    for (int i = 0; i < count; ++i) {
+        if (afterImage[i] == afterImageData && std::memcmp(names[i], name, 4) == 0) return true;
+    }
+    return false;
+}
+
+FilePtr OpenPngFile(const std::string& path, const char*& error) {
+    FilePtr file(std::fopen(path.c_str(), "rbe"));
+    if (!file) {
+        error = msg::kReadFailed;
+        return nullptr;
+    }
+    png_byte signature[4];
+    if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature) {
+        error = msg::kReadFailed;
+        return nullptr;
+    }
+    if (png_sig_cmp(signature, 0, sizeof signature) != 0) {
+        error = kNotPng;
+        return nullptr;
+    }
+    return file;
+}
+
+bool CreatePngReader(PngReadHandles& handles, bool withEndInfo) {
+    handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorSilently,
+                                         PngWarningSilently);
+    if (!handles.png) return false;
+    handles.info = png_create_info_struct(handles.png);
+    if (!handles.info) return false;
+    if (withEndInfo) {
+        handles.endInfo = png_create_info_struct(handles.png);
+        if (!handles.endInfo) return false;
+    }
+    // No side can exceed what a raster may hold; libpng refuses larger
+    // headers itself, before anything is allocated for the rows.
+    png_set_user_limits(handles.png, static_cast<png_uint_32>(kMaxRasterPixels),
+                        static_cast<png_uint_32>(kMaxRasterPixels));
+    return true;
+}
+
+bool PngReadInfoGuarded(png_structp png, png_infop info, PngReadStream* stream) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    stream->chunkRemaining = 4;  // the rest of the signature
+    png_set_read_fn(png, stream, ReadFromStream);
+    png_set_sig_bytes(png, 4);
+    png_read_info(png, info);
+    return true;
+}
+
+bool PngStartRowsGuarded(png_structp png, png_infop info, unsigned transforms, bool interlaced,
+                         int* passes, size_t* rowBytes) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    if (transforms & kPngBgr) png_set_bgr(png);
+    if (transforms & kPngStrip16) png_set_strip_16(png);
+    if (transforms & kPngPacking) png_set_packing(png);
+    if (transforms & kPngGreyToRgb) png_set_gray_to_rgb(png);
+    *passes = interlaced ? png_set_interlace_handling(png) : 1;
+    png_read_update_info(png, info);
+    *rowBytes = png_get_rowbytes(png, info);
+    return true;
+}
+
+bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow, ptrdiff_t rowStep,
+                        int height, int passes) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int i = 0; i < height; ++i) png_read_row(png, firstRow + i * rowStep, nullptr);
+    }
+    png_read_end(png, endInfo);
+    return true;
+}
+
+void PngErrorSilently(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+void PngWarningSilently(png_structp, png_const_charp) {}
+
+}  // namespace tessarin::png

@@ -1,0 +1,103 @@
+#pragma once
+// Private glue between the PNG reader, the split reader and the tile writer
+// and libpng: file access, the library's error handlers, the messages.
+//
+// Fatal library errors longjmp back into the function that armed the
+// structure's jump buffer. Those functions (the Png…Guarded ones) keep only
+// plain C data in their frames, so nothing with a destructor is ever skipped.
+
+#include <png.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace tessarin::png {
+
+inline constexpr const char* kNotPng = "PNGファイルではありません";
+inline constexpr const char* kPrepareReadFailed = "読み込みの準備に失敗しました";
+inline constexpr const char* kBadBitDepth = "非対応のビット深度です";
+inline constexpr const char* kBadInterlace = "非対応のインターレース形式です";
+inline constexpr const char* kWriteFailed = "ファイルの書き込みに失敗しました";
+inline constexpr const char* kPrepareWriteFailed = "書き込みの準備に失敗しました";
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Distinct chunk names seen in the stream, in two groups: before the image
+// data and after it. libpng 1.6 reports gAMA and cHRM (and sRGB for a known
+// profile) as present when they only follow from another colour-space chunk;
+// this record says what the file itself holds.
+struct PngChunkTrace {
+    static constexpr int kMaxNames = 64;
+    char names[kMaxNames][5] = {};
+    bool afterImage[kMaxNames] = {};
+    int count = 0;
+    bool Has(const char* name, bool afterImageData) const;
+};
+
+// What the read callback works with: the file and, optionally, the trace.
+struct PngReadStream {
+    std::FILE* file = nullptr;
+    PngChunkTrace* trace = nullptr;
+    // Stream parser: bytes of the current chunk (data and CRC) still to come,
+    // or the header being gathered when 0.
+    uint64_t chunkRemaining = 0;
+    unsigned char header[8] = {};
+    int headerFill = 0;
+    bool seenImageData = false;
+};
+
+// Opens `path` for reading and checks the first 4 signature bytes. Null with
+// `error` set on failure.
+FilePtr OpenPngFile(const std::string& path, const char*& error);
+
+// Read structure with its info records; every pointer may be null.
+struct PngReadHandles {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    png_infop endInfo = nullptr;
+    PngReadHandles() = default;
+    PngReadHandles(const PngReadHandles&) = delete;
+    PngReadHandles& operator=(const PngReadHandles&) = delete;
+    ~PngReadHandles() { png_destroy_read_struct(&png, &info, &endInfo); }
+};
+
+// Creates the read structure with silent handlers and one or two info
+// records. False when any of them cannot be made.
+bool CreatePngReader(PngReadHandles& handles, bool withEndInfo);
+
+// Attaches the stream, skips the 4 signature bytes already checked and reads
+// every chunk up to the image data. False on a library error.
+bool PngReadInfoGuarded(png_structp png, png_infop info, PngReadStream* stream);
+
+// Transforms a reader may request before the rows are read.
+enum PngTransform : unsigned {
+    kPngBgr = 1,        // blue-green-red order
+    kPngStrip16 = 2,    // 16-bit samples to their high byte
+    kPngPacking = 4,    // samples under 8 bits to one byte each
+    kPngGreyToRgb = 8,  // grey copied into red, green and blue
+};
+
+// Requests `transforms` (PngTransform bits) and, for an interlaced file, the
+// interlace handling, then lets libpng prepare its rows. Gives the number of
+// passes and the bytes of one row after the transforms. False on a library
+// error.
+bool PngStartRowsGuarded(png_structp png, png_infop info, unsigned transforms, bool interlaced,
+                         int* passes, size_t* rowBytes);
+
+// Reads every pass of the image, row i (from the top) to firstRow + i * rowStep,
+// then the chunks after the image data into `endInfo` (may be null). The
+// transforms must already be requested. False on a library error.
+bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow, ptrdiff_t rowStep,
+                        int height, int passes);
+
+// Error and warning handlers: libpng's defaults print to the standard error
+// stream; ours stay silent, the caller turns the failure into its message.
+void PngErrorSilently(png_structp png, png_const_charp message);
+void PngWarningSilently(png_structp png, png_const_charp message);
+
+}  // namespace tessarin::png

@@ -1,0 +1,66 @@
+#include "imaging/png/png_split_read.h"
+
+#include <new>
+
+#include "imaging/dib_image.h"
+#include "split/messages.h"
+
+namespace tessarin::png {
+
+const char* ReadPngForSplit(const std::string& path, PngSplitImage& out) {
+    const char* error = nullptr;
+    FilePtr file = OpenPngFile(path, error);
+    if (!file) return error;
+    PngReadHandles handles;
+    if (!CreatePngReader(handles, true)) return kPrepareReadFailed;
+    PngChunkTrace trace;
+    PngReadStream stream;
+    stream.file = file.get();
+    stream.trace = &trace;
+    if (!PngReadInfoGuarded(handles.png, handles.info, &stream)) return msg::kReadFailed;
+
+    png_uint_32 width = 0, height = 0;
+    png_get_IHDR(handles.png, handles.info, &width, &height, &out.bitDepth, &out.colorType,
+                 &out.interlaceMethod, nullptr, nullptr);
+    const int channels = png_get_channels(handles.png, handles.info);
+    const int depth = out.bitDepth;
+    if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) return kBadBitDepth;
+    if (out.interlaceMethod != PNG_INTERLACE_NONE && out.interlaceMethod != PNG_INTERLACE_ADAM7)
+        return kBadInterlace;
+    // Nothing larger than a raster could hold is decoded (the file was shown
+    // before it is split, so this only trips when it changed meanwhile).
+    if (width == 0 || height == 0 || uint64_t{width} * height > kMaxRasterPixels)
+        return msg::kReadFailed;
+    out.width = static_cast<int>(width);
+    out.height = static_cast<int>(height);
+    out.bytesPerPixel = static_cast<size_t>(channels) * (depth == 16 ? 2 : 1);
+    out.rowBytes = static_cast<size_t>(width) * out.bytesPerPixel;
+
+    try {
+        CapturePngChunks(handles.png, handles.info, trace, false, out.beforeImageData);
+    } catch (const std::bad_alloc&) {
+        return kPrepareReadFailed;
+    }
+
+    int passes = 1;
+    size_t libraryRowBytes = 0;
+    if (!PngStartRowsGuarded(handles.png, handles.info, depth < 8 ? kPngPacking : 0u,
+                             out.interlaceMethod == PNG_INTERLACE_ADAM7, &passes, &libraryRowBytes))
+        return msg::kReadFailed;
+    if (libraryRowBytes != out.rowBytes) return msg::kReadFailed;
+
+    out.samples.reset(new (std::nothrow) uint8_t[out.rowBytes * height]);
+    if (!out.samples) return kPrepareReadFailed;
+    if (!PngReadRowsGuarded(handles.png, handles.endInfo, out.samples.get(),
+                            static_cast<ptrdiff_t>(out.rowBytes), out.height, passes))
+        return msg::kReadFailed;
+
+    try {
+        CapturePngChunks(handles.png, handles.endInfo, trace, true, out.afterImageData);
+    } catch (const std::bad_alloc&) {
+        return kPrepareReadFailed;
+    }
+    return nullptr;
+}
+
+}  // namespace tessarin::png
