@@ -1,0 +1,28 @@
+// LoadPngFile, then the split's own read of the same file and one PNG tile
+// written from it (with the text chunks of a worker's first tile).
+#include "imaging/png/png_format.h"
+#include "support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace tessarin;
+    const std::string& path = fuzz::InputFile(data, size, ".png");
+    LoadedImage loaded;
+    if (!LoadPngFile(path, loaded) || !loaded.raster) return 0;
+    CurrentImage image;
+    image.width = loaded.raster->Width();
+    image.height = loaded.raster->AbsHeight();
+    image.raster = std::move(loaded.raster);
+    image.path = path;
+    SplitSettings settings;
+    std::string error;
+    auto source = MakePngTileSource(image, settings, error);
+    if (!source) return 0;
+    TileRect rect;
+    rect.width = (image.width + 1) / 2;
+    rect.height = (image.height + 1) / 2;
+    rect.x = image.width - rect.width;
+    rect.y = image.height - rect.height;
+    TileContext context;
+    source->WriteTile(rect, fuzz::InputFile(nullptr, 0, ".tile.png"), context);
+    return 0;
+}
