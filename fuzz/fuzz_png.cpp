@@ -9,10 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LoadedImage loaded;
     if (!LoadPngFile(path, loaded) || !loaded.raster) return 0;
     CurrentImage image;
-    image.width = loaded.raster->Width();
-    image.height = loaded.raster->AbsHeight();
-    image.raster = std::move(loaded.raster);
-    image.path = path;
+    SetCurrentImage(image, std::move(loaded), path);
     SplitSettings settings;
     std::string error;
     auto source = MakePngTileSource(image, settings, error);

@@ -20,4 +20,15 @@ struct CurrentImage {
     bool interlaced = false;
 };
 
+// Makes a reader's result the current image of `path`; loaded.raster must be set.
+inline void SetCurrentImage(CurrentImage& image, LoadedImage&& loaded, const std::string& path) {
+    image.width = loaded.raster->Width();
+    image.height = loaded.raster->AbsHeight();
+    image.raster = std::move(loaded.raster);
+    image.path = path;
+    image.displayDepth = loaded.displayDepth;
+    image.colorKind = loaded.colorKind;
+    image.interlaced = loaded.interlaced;
+}
+
 }  // namespace tessarin

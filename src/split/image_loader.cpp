@@ -27,13 +27,7 @@ bool LoadCurrentImage(const std::string& path, CurrentImage& image, SplitSetting
     }
     if (kind == ImageFileKind::Gif) loaded.colorKind = kColorKindIndexed;
 
-    image.width = loaded.raster->Width();
-    image.height = loaded.raster->AbsHeight();
-    image.raster = std::move(loaded.raster);
-    image.path = path;
-    image.displayDepth = loaded.displayDepth;
-    image.colorKind = loaded.colorKind;
-    image.interlaced = loaded.interlaced;
+    SetCurrentImage(image, std::move(loaded), path);
     MatchAspect(image.width, image.height, settings);
     return true;
 }

@@ -45,11 +45,7 @@ class GifTiles : public ::testing::Test {
         LoadedImage loaded;
         EXPECT_TRUE(LoadGifFile(path, loaded)) << loaded.error;
         if (!loaded.raster) return nullptr;
-        image_.width = loaded.raster->Width();
-        image_.height = loaded.raster->AbsHeight();
-        image_.raster = std::move(loaded.raster);
-        image_.path = path;
-        image_.displayDepth = loaded.displayDepth;
+        SetCurrentImage(image_, std::move(loaded), path);
         std::string error;
         auto source = MakeGifTileSource(image_, SplitSettings{}, error);
         EXPECT_TRUE(source) << error;

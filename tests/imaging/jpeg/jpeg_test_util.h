@@ -168,12 +168,7 @@ inline CurrentImage LoadCurrent(const std::string& path) {
     EXPECT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
     CurrentImage image;
     if (!loaded.raster) return image;
-    image.width = loaded.raster->Width();
-    image.height = loaded.raster->AbsHeight();
-    image.raster = std::move(loaded.raster);
-    image.path = path;
-    image.displayDepth = loaded.displayDepth;
-    image.colorKind = loaded.colorKind;
+    SetCurrentImage(image, std::move(loaded), path);
     return image;
 }
 
