@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
 
 #include "app/command_help.h"
 #include "imaging/bmp/bmp_format.h"
+#include "imaging/jpeg/jpeg_format.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -199,6 +201,30 @@ TEST_F(CommandModeRun, BadBmpFilesGiveTheirLineAndTheNextFileIsStillSplit) {
     EXPECT_EQ(Body(lines[4]), "×：png-inside.bmp【ファイルが不正です】");
     EXPECT_EQ(Body(lines[5]), "○：good.bmp");
     EXPECT_EQ(CountFiles(dir_ / "out"), 1u);
+}
+
+TEST_F(CommandModeRun, TileWritesThatFailPartWayLeaveNoFileBehind) {
+    auto source = MakeSource("big.bmp", 400, 300);
+    ASSERT_TRUE(SaveJpegFile(dir_ / "big.jpg", *source, 90));
+    ASSERT_TRUE(SaveBmpFile(dir_ / "small.bmp", *CropDibImage(*source, 0, 0, 8, 8)));
+    fs::create_directory(dir_ / "out");
+    testing::WriteBytes(dir_ / "out/big_1_1.bmp", {'o', 'l', 'd'});
+    // Files the program writes may hold 60000 bytes: the BMP tile (360 KB) and
+    // the all-BMP tile of the JPEG fail part-way; the small BMP still fits.
+    auto run = RunTessarin({"/cmd", "/outdir", "out", "big.bmp", "big.jpg", "/bmp", "big.jpg", "small.bmp"},
+                           home_.Path().string(), dir_.Path().string(), 60000);
+    auto lines = Lines(run.output);
+    ASSERT_EQ(lines.size(), 6u) << run.output;
+    EXPECT_EQ(Body(lines[1]), "×：big.bmp【ファイルの保存に失敗しました】");
+    EXPECT_EQ(Body(lines[2]), "○：big.jpg");  // the exact JPEG tile is small enough
+    EXPECT_EQ(Body(lines[3]), "×：big.jpg【ファイルの保存に失敗しました】");
+    EXPECT_EQ(Body(lines[4]), "○：small.bmp");
+    // The older tile of the same name is untouched, and nothing half-written is left.
+    EXPECT_EQ(testing::ReadBytes(dir_ / "out/big_1_1.bmp"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(dir_ / "out")) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"big_1_1.bmp", "big_1_1.jpg", "small_1_1.bmp"}));
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "support/test_files.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -101,7 +103,7 @@ std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
 }
 
 RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
-                      const std::string& workDir) {
+                      const std::string& workDir, uint64_t fileSizeLimit) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe");
     pid_t pid = ::fork();
@@ -110,6 +112,11 @@ RunResult RunTessarin(const std::vector<std::string>& args, const std::string& h
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
         if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) ::_exit(126);
+        if (fileSizeLimit) {
+            ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+            rlimit limit{fileSizeLimit, fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         ::setenv("HOME", home.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
         std::vector<char*> argv;

@@ -56,7 +56,9 @@ struct RunResult {
 };
 // Runs build/tessarin with the arguments, HOME and XDG_CONFIG_HOME set to
 // `home` so no real settings are touched; captures standard output.
+// A non-zero `fileSizeLimit` caps the size of every file the program writes
+// (RLIMIT_FSIZE), so writes fail part-way as on a full disk.
 RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
-                      const std::string& workDir = {});
+                      const std::string& workDir = {}, uint64_t fileSizeLimit = 0);
 
 }  // namespace tessarin::testing
