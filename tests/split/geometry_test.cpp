@@ -10,21 +10,21 @@
 namespace tessarin {
 namespace {
 
-struct AxisSpec {
+struct AxisLayout {
     SizeUnit unit = SizeUnit::Pixel;
     double value = 0;
     SizeUnit offsetUnit = SizeUnit::Pixel;
     double offset = 0;
 };
 
-void SetWidth(SplitSettings& s, const AxisSpec& a) {
+void SetWidth(SplitSettings& s, const AxisLayout& a) {
     s.widthUnit = a.unit;
     s.widthValue[UnitIndex(a.unit)] = a.value;
     s.offsetXUnit = a.offsetUnit;
     s.offsetXValue[UnitIndex(a.offsetUnit)] = a.offset;
 }
 
-void SetHeight(SplitSettings& s, const AxisSpec& a) {
+void SetHeight(SplitSettings& s, const AxisLayout& a) {
     s.heightUnit = a.unit;
     s.heightValue[UnitIndex(a.unit)] = a.value;
     s.offsetYUnit = a.offsetUnit;
@@ -50,7 +50,7 @@ std::vector<int> RowHeights(const TileGrid& grid) {
 struct AxisCase {
     const char* name;
     int size;
-    AxisSpec spec;
+    AxisLayout layout;
     std::vector<int> strips;
     const char* breakdown;  // after "横："
 };
@@ -62,8 +62,8 @@ class AxisGrid : public testing::TestWithParam<AxisCase> {};
 TEST_P(AxisGrid, StripsCountsAndBreakdown) {
     const AxisCase& c = GetParam();
     SplitSettings s;
-    SetWidth(s, c.spec);
-    SetHeight(s, c.spec);
+    SetWidth(s, c.layout);
+    SetHeight(s, c.layout);
     const TileGrid grid = ComputeGridCounts(c.size, c.size, s);
     EXPECT_EQ(ColumnWidths(grid), c.strips);
     EXPECT_EQ(RowHeights(grid), c.strips);
@@ -238,7 +238,7 @@ TEST(Geometry, RandomSettingsTileTheImageExactly) {
         const int w = pick(1, 90);
         const int h = pick(1, 90);
         auto randomAxis = [&](int size) {
-            AxisSpec a;
+            AxisLayout a;
             a.unit = static_cast<SizeUnit>(pick(0, 2));
             a.value = a.unit == kPct     ? pick(0, 1000) / 10.0
                       : a.unit == kCount ? pick(1, size + 5)

@@ -60,45 +60,45 @@ uint16_t GetLe16(const std::vector<uint8_t>& b, size_t at) {
     return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8);
 }
 
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
+std::vector<uint8_t> BuildBmp(const BmpLayout& layout) {
     std::vector<uint8_t> header;
-    const bool core = spec.headerSize == 12;
-    Le32(header, spec.headerSize);
+    const bool core = layout.headerSize == 12;
+    Le32(header, layout.headerSize);
     if (core) {
-        Le16(header, static_cast<uint32_t>(spec.width));
-        Le16(header, static_cast<uint32_t>(spec.height));
+        Le16(header, static_cast<uint32_t>(layout.width));
+        Le16(header, static_cast<uint32_t>(layout.height));
         Le16(header, 1);
-        Le16(header, spec.bitCount);
+        Le16(header, layout.bitCount);
     } else {
-        Le32(header, static_cast<uint32_t>(spec.width));
-        Le32(header, static_cast<uint32_t>(spec.height));
+        Le32(header, static_cast<uint32_t>(layout.width));
+        Le32(header, static_cast<uint32_t>(layout.height));
         Le16(header, 1);
-        Le16(header, spec.bitCount);
-        Le32(header, spec.compression);
-        Le32(header, static_cast<uint32_t>(spec.pixels.size()));
+        Le16(header, layout.bitCount);
+        Le32(header, layout.compression);
+        Le32(header, static_cast<uint32_t>(layout.pixels.size()));
         Le32(header, 2835);
         Le32(header, 2835);
-        Le32(header, spec.clrUsed);
-        Le32(header, spec.clrImportant);
-        for (int i = 0; i < 4 && header.size() < spec.headerSize; ++i) Le32(header, spec.masks[i]);
-        header.resize(spec.headerSize, 0);
+        Le32(header, layout.clrUsed);
+        Le32(header, layout.clrImportant);
+        for (int i = 0; i < 4 && header.size() < layout.headerSize; ++i) Le32(header, layout.masks[i]);
+        header.resize(layout.headerSize, 0);
     }
     std::vector<uint8_t> table;
-    for (uint32_t c : spec.palette) {
+    for (uint32_t c : layout.palette) {
         table.push_back(static_cast<uint8_t>(c));
         table.push_back(static_cast<uint8_t>(c >> 8));
         table.push_back(static_cast<uint8_t>(c >> 16));
         if (!core) table.push_back(0);
     }
-    const uint32_t offset = static_cast<uint32_t>(14 + header.size() + spec.extra.size() + table.size());
+    const uint32_t offset = static_cast<uint32_t>(14 + header.size() + layout.extra.size() + table.size());
     std::vector<uint8_t> file = {'B', 'M'};
-    Le32(file, static_cast<uint32_t>(offset + spec.pixels.size()));
+    Le32(file, static_cast<uint32_t>(offset + layout.pixels.size()));
     Le32(file, 0);
     Le32(file, offset);
     file.insert(file.end(), header.begin(), header.end());
-    file.insert(file.end(), spec.extra.begin(), spec.extra.end());
+    file.insert(file.end(), layout.extra.begin(), layout.extra.end());
     file.insert(file.end(), table.begin(), table.end());
-    file.insert(file.end(), spec.pixels.begin(), spec.pixels.end());
+    file.insert(file.end(), layout.pixels.begin(), layout.pixels.end());
     return file;
 }
 

@@ -34,7 +34,7 @@ uint16_t GetLe16(const std::vector<uint8_t>& b, size_t at);
 // A BMP file: 14-byte file header, a header of `headerSize` bytes (12 for a
 // core header), then `extra` (masks after a 40-byte header), the palette
 // entries (4 bytes each, 3 in a core file) and the pixel bytes as given.
-struct BmpSpec {
+struct BmpLayout {
     uint32_t headerSize = 40;
     int32_t width = 1;
     int32_t height = 1;
@@ -47,7 +47,7 @@ struct BmpSpec {
     std::vector<uint8_t> pixels;
     uint32_t masks[4] = {0, 0, 0, 0};  // written into headers of 52 bytes and more
 };
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec);
+std::vector<uint8_t> BuildBmp(const BmpLayout& layout);
 
 // Result of running the program.
 struct RunResult {

@@ -10,7 +10,7 @@
 namespace tessarin {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpLayout;
 using testing::BuildBmp;
 using testing::GetLe16;
 using testing::GetLe32;
@@ -34,17 +34,17 @@ std::vector<uint8_t> Words16(std::initializer_list<uint16_t> words) {
     return out;
 }
 
-BmpSpec Bitfields16(uint32_t r, uint32_t g, uint32_t b, std::vector<uint8_t> pixels, int width) {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = 1;
-    spec.bitCount = 16;
-    spec.compression = 3;
-    testing::Le32(spec.extra, r);
-    testing::Le32(spec.extra, g);
-    testing::Le32(spec.extra, b);
-    spec.pixels = std::move(pixels);
-    return spec;
+BmpLayout Bitfields16(uint32_t r, uint32_t g, uint32_t b, std::vector<uint8_t> pixels, int width) {
+    BmpLayout layout;
+    layout.width = width;
+    layout.height = 1;
+    layout.bitCount = 16;
+    layout.compression = 3;
+    testing::Le32(layout.extra, r);
+    testing::Le32(layout.extra, g);
+    testing::Le32(layout.extra, b);
+    layout.pixels = std::move(pixels);
+    return layout;
 }
 
 TEST(BmpReader, Converts565To555AndShowsTheNoticeOnlyWithAnOwner) {
@@ -74,14 +74,14 @@ TEST(BmpReader, Converts565To555AndShowsTheNoticeOnlyWithAnOwner) {
 
 TEST(BmpReader, OneBitTwoColourPaletteIsKeptAndZeroUsedColoursMeansGrey) {
     TempDir dir;
-    BmpSpec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.bitCount = 1;
-    spec.clrUsed = 2;
-    spec.palette = {0x112233, 0xA0B0C0};
-    spec.pixels = {0xA0, 0, 0, 0, 0x40, 0, 0, 0};
-    LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+    BmpLayout layout;
+    layout.width = 3;
+    layout.height = 2;
+    layout.bitCount = 1;
+    layout.clrUsed = 2;
+    layout.palette = {0x112233, 0xA0B0C0};
+    layout.pixels = {0xA0, 0, 0, 0, 0x40, 0, 0, 0};
+    LoadedImage image = LoadBytes(dir, BuildBmp(layout));
     ASSERT_NE(image.raster, nullptr);
     EXPECT_EQ(image.raster->BitCount(), 1);
     EXPECT_EQ(image.raster->Header().biClrUsed, 2u);
@@ -90,8 +90,8 @@ TEST(BmpReader, OneBitTwoColourPaletteIsKeptAndZeroUsedColoursMeansGrey) {
     EXPECT_EQ(image.colorKind, kColorKindIndexed);
     EXPECT_EQ(image.raster->Row(1)[0], 0xA0);  // file rows are bottom-up
 
-    spec.clrUsed = 0;
-    LoadedImage grey = LoadBytes(dir, BuildBmp(spec));
+    layout.clrUsed = 0;
+    LoadedImage grey = LoadBytes(dir, BuildBmp(layout));
     ASSERT_NE(grey.raster, nullptr);
     EXPECT_EQ(grey.colorKind, kColorKindGrey);
     EXPECT_EQ(grey.raster->ColorAt(1), (RgbQuad{0xC0, 0xB0, 0xA0, 0}));
@@ -99,15 +99,15 @@ TEST(BmpReader, OneBitTwoColourPaletteIsKeptAndZeroUsedColoursMeansGrey) {
 
 TEST(BmpReader, TopDownSourceKeepsItsOrientationAndTilesAreBottomUp) {
     TempDir dir;
-    BmpSpec spec;
-    spec.width = 2;
-    spec.height = -3;
-    spec.bitCount = 24;
+    BmpLayout layout;
+    layout.width = 2;
+    layout.height = -3;
+    layout.bitCount = 24;
     for (int y = 0; y < 3; ++y) {
-        for (int x = 0; x < 2; ++x) spec.pixels.insert(spec.pixels.end(), {uint8_t(y), uint8_t(x), 7});
-        spec.pixels.insert(spec.pixels.end(), {0, 0});
+        for (int x = 0; x < 2; ++x) layout.pixels.insert(layout.pixels.end(), {uint8_t(y), uint8_t(x), 7});
+        layout.pixels.insert(layout.pixels.end(), {0, 0});
     }
-    LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+    LoadedImage image = LoadBytes(dir, BuildBmp(layout));
     ASSERT_NE(image.raster, nullptr);
     EXPECT_EQ(image.raster->Height(), -3);
     EXPECT_EQ(image.raster->Row(0)[0], 0);  // first file row is the top row
@@ -205,28 +205,28 @@ TEST(BmpWriter, UnwritableDestinationFails) {
 TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {
     TempDir dir;
     {  // 12-byte core header, 8-bit, three-byte palette entries.
-        BmpSpec spec;
-        spec.headerSize = 12;
-        spec.width = 2;
-        spec.height = 1;
-        spec.bitCount = 8;
-        spec.palette.assign(256, 0);
-        spec.palette[5] = 0x010203;
-        spec.pixels = {5, 0, 0, 0};
-        LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+        BmpLayout layout;
+        layout.headerSize = 12;
+        layout.width = 2;
+        layout.height = 1;
+        layout.bitCount = 8;
+        layout.palette.assign(256, 0);
+        layout.palette[5] = 0x010203;
+        layout.pixels = {5, 0, 0, 0};
+        LoadedImage image = LoadBytes(dir, BuildBmp(layout));
         ASSERT_NE(image.raster, nullptr);
         EXPECT_EQ(image.raster->ColorAt(5), (RgbQuad{3, 2, 1, 0}));
         EXPECT_EQ(image.displayDepth, 8);
     }
     {  // RLE8: a run, end of line, an absolute run, delta, end of bitmap.
-        BmpSpec spec;
-        spec.width = 4;
-        spec.height = 3;
-        spec.bitCount = 8;
-        spec.compression = 1;
-        spec.palette.assign(256, 0);
-        spec.pixels = {3, 9, 0, 0, 0, 3, 1, 2, 3, 0, 0, 2, 1, 1, 7, 0, 0, 1};
-        LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+        BmpLayout layout;
+        layout.width = 4;
+        layout.height = 3;
+        layout.bitCount = 8;
+        layout.compression = 1;
+        layout.palette.assign(256, 0);
+        layout.pixels = {3, 9, 0, 0, 0, 3, 1, 2, 3, 0, 0, 2, 1, 1, 7, 0, 0, 1};
+        LoadedImage image = LoadBytes(dir, BuildBmp(layout));
         ASSERT_NE(image.raster, nullptr);
         const DibImage& r = *image.raster;
         // Bottom row (y = 2 from the top) holds the first line of the stream.
@@ -236,32 +236,32 @@ TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {
         EXPECT_EQ(std::vector<uint8_t>(r.Row(0), r.Row(0) + 4), (std::vector<uint8_t>{0, 0, 0, 0}));
     }
     {  // RLE4: a run of alternating nibbles.
-        BmpSpec spec;
-        spec.width = 5;
-        spec.height = 1;
-        spec.bitCount = 4;
-        spec.compression = 2;
-        spec.palette.assign(16, 0);
-        spec.pixels = {5, 0x12, 0, 1};
-        LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+        BmpLayout layout;
+        layout.width = 5;
+        layout.height = 1;
+        layout.bitCount = 4;
+        layout.compression = 2;
+        layout.palette.assign(16, 0);
+        layout.pixels = {5, 0x12, 0, 1};
+        LoadedImage image = LoadBytes(dir, BuildBmp(layout));
         ASSERT_NE(image.raster, nullptr);
         EXPECT_EQ(image.raster->Row(0)[0], 0x12);
         EXPECT_EQ(image.raster->Row(0)[1], 0x12);
         EXPECT_EQ(image.raster->Row(0)[2], 0x10);
     }
     {  // 32-bit with masks and alpha in a 108-byte header: converted to plain BGRA.
-        BmpSpec spec;
-        spec.headerSize = 108;
-        spec.width = 1;
-        spec.height = 1;
-        spec.bitCount = 32;
-        spec.compression = 3;
-        spec.masks[0] = 0x000000FF;  // red in the low byte
-        spec.masks[1] = 0x0000FF00;
-        spec.masks[2] = 0x00FF0000;
-        spec.masks[3] = 0xFF000000;
-        spec.pixels = {0x11, 0x22, 0x33, 0x44};
-        LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+        BmpLayout layout;
+        layout.headerSize = 108;
+        layout.width = 1;
+        layout.height = 1;
+        layout.bitCount = 32;
+        layout.compression = 3;
+        layout.masks[0] = 0x000000FF;  // red in the low byte
+        layout.masks[1] = 0x0000FF00;
+        layout.masks[2] = 0x00FF0000;
+        layout.masks[3] = 0xFF000000;
+        layout.pixels = {0x11, 0x22, 0x33, 0x44};
+        LoadedImage image = LoadBytes(dir, BuildBmp(layout));
         ASSERT_NE(image.raster, nullptr);
         EXPECT_EQ(image.raster->BitCount(), 32);
         const uint8_t* p = image.raster->Row(0);
@@ -271,12 +271,12 @@ TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {
         EXPECT_EQ(p[3], 0x44);
     }
     {  // 16-bit plain RGB goes through the general decoder and stays 5-5-5.
-        BmpSpec spec;
-        spec.width = 2;
-        spec.height = 1;
-        spec.bitCount = 16;
-        spec.pixels = Words16({0x7FFF, 0x1234});
-        LoadedImage image = LoadBytes(dir, BuildBmp(spec));
+        BmpLayout layout;
+        layout.width = 2;
+        layout.height = 1;
+        layout.bitCount = 16;
+        layout.pixels = Words16({0x7FFF, 0x1234});
+        LoadedImage image = LoadBytes(dir, BuildBmp(layout));
         ASSERT_NE(image.raster, nullptr);
         EXPECT_EQ(image.raster->BitCount(), 16);
         EXPECT_EQ(image.raster->Row(0)[2] | image.raster->Row(0)[3] << 8, 0x1234);
@@ -285,13 +285,13 @@ TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {
 
 TEST(BmpReader, BadInputIsRefusedWithoutACrash) {
     TempDir dir;
-    BmpSpec spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.bitCount = 8;
-    spec.palette.assign(256, 0x808080);
-    spec.pixels.assign(256, 3);
-    const auto good = BuildBmp(spec);
+    BmpLayout layout;
+    layout.width = 16;
+    layout.height = 16;
+    layout.bitCount = 8;
+    layout.palette.assign(256, 0x808080);
+    layout.pixels.assign(256, 3);
+    const auto good = BuildBmp(layout);
     ASSERT_NE(LoadBytes(dir, good).raster, nullptr);
     for (size_t cut = 0; cut < good.size(); cut += 7) {
         std::vector<uint8_t> truncated(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
@@ -308,7 +308,7 @@ TEST(BmpReader, BadInputIsRefusedWithoutACrash) {
         LoadBytes(dir, mutated);
     }
     // Dimensions whose raster cannot be had are refused before allocating.
-    BmpSpec huge;
+    BmpLayout huge;
     huge.width = 200000;
     huge.height = 200000;
     huge.bitCount = 32;

@@ -79,20 +79,20 @@ inline int AppendBytes(GifFileType* gif, const GifByteType* data, int length) {
     return length;
 }
 
-inline std::vector<uint8_t> Encode(const Gif& spec) {
+inline std::vector<uint8_t> Encode(const Gif& layout) {
     std::vector<uint8_t> bytes;
     int error = 0;
     GifFileType* gif = EGifOpen(&bytes, AppendBytes, &error);
-    ColorMapObject* global = spec.globalColors.empty()
+    ColorMapObject* global = layout.globalColors.empty()
                                  ? nullptr
-                                 : GifMakeMapObject(static_cast<int>(spec.globalColors.size()),
-                                                    spec.globalColors.data());
-    const Frame& first = spec.frames.at(0);
-    EXPECT_EQ(EGifPutScreenDesc(gif, spec.screenWidth ? spec.screenWidth : first.width,
-                                spec.screenHeight ? spec.screenHeight : first.height,
-                                spec.colorResolution, spec.background, global),
+                                 : GifMakeMapObject(static_cast<int>(layout.globalColors.size()),
+                                                    layout.globalColors.data());
+    const Frame& first = layout.frames.at(0);
+    EXPECT_EQ(EGifPutScreenDesc(gif, layout.screenWidth ? layout.screenWidth : first.width,
+                                layout.screenHeight ? layout.screenHeight : first.height,
+                                layout.colorResolution, layout.background, global),
               GIF_OK);
-    for (const Frame& frame : spec.frames) {
+    for (const Frame& frame : layout.frames) {
         for (const auto& block : frame.graphicControls)
             EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(block.size()),
                              block.data());

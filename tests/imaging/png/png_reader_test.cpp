@@ -138,14 +138,14 @@ TEST(LoadPngFile, RasterDepthTableAndKindFollowColourTypeAndDepth) {
 // file's palette and whose indices are the file's.
 TEST(LoadPngFile, TwoBitPaletteOfOddWidthBecomesFourBit) {
     TempDir dir;
-    PngSpec spec;
-    spec.width = 10;
-    spec.height = 3;
-    spec.bitDepth = 2;
-    spec.colorType = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = {{200, 10, 20}, {0, 255, 0}, {1, 2, 3}, {90, 80, 70}};
-    spec.rows = RandomRows(10, 3, 2, 7);
-    ASSERT_TRUE(WritePng(dir / "p2.png", spec));
+    PngLayout layout;
+    layout.width = 10;
+    layout.height = 3;
+    layout.bitDepth = 2;
+    layout.colorType = PNG_COLOR_TYPE_PALETTE;
+    layout.palette = {{200, 10, 20}, {0, 255, 0}, {1, 2, 3}, {90, 80, 70}};
+    layout.rows = RandomRows(10, 3, 2, 7);
+    ASSERT_TRUE(WritePng(dir / "p2.png", layout));
     RawPng raw;
     ASSERT_TRUE(ReadRawPng(dir / "p2.png", raw));
 
@@ -156,7 +156,7 @@ TEST(LoadPngFile, TwoBitPaletteOfOddWidthBecomesFourBit) {
     EXPECT_EQ(raster.Width(), 10);
     EXPECT_EQ(raster.Header().biClrUsed, 4u);
     for (int i = 0; i < 4; ++i) {
-        const png_color& p = spec.palette[static_cast<size_t>(i)];
+        const png_color& p = layout.palette[static_cast<size_t>(i)];
         EXPECT_EQ(raster.ColorAt(i), (RgbQuad{p.blue, p.green, p.red, 0}));
     }
     for (int y = 0; y < 3; ++y)
@@ -167,12 +167,12 @@ TEST(LoadPngFile, TwoBitPaletteOfOddWidthBecomesFourBit) {
 
 TEST(LoadPngFile, GreyWithAlphaBecomesBgra) {
     TempDir dir;
-    PngSpec spec;
-    spec.width = 3;
-    spec.height = 1;
-    spec.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
-    spec.rows = {{10, 255, 128, 0, 250, 77}};
-    ASSERT_TRUE(WritePng(dir / "ga.png", spec));
+    PngLayout layout;
+    layout.width = 3;
+    layout.height = 1;
+    layout.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+    layout.rows = {{10, 255, 128, 0, 250, 77}};
+    ASSERT_TRUE(WritePng(dir / "ga.png", layout));
     LoadedImage loaded;
     ASSERT_TRUE(LoadPngFile(dir / "ga.png", loaded)) << loaded.error;
     ASSERT_EQ(loaded.raster->BitCount(), 32);

@@ -186,7 +186,7 @@ inline bool ReadRawPng(const std::string& path, RawPng& out) {
 }
 
 // What a hand-made source holds; rows are packed as in the file.
-struct PngSpec {
+struct PngLayout {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     int bitDepth = 8;
@@ -214,35 +214,35 @@ inline bool WriteAll(png_structp png, png_infop info, png_infop endInfo, std::FI
     return true;
 }
 
-inline bool SetAll(png_structp png, png_infop info, png_infop endInfo, const PngSpec& spec,
+inline bool SetAll(png_structp png, png_infop info, png_infop endInfo, const PngLayout& layout,
                    const std::vector<png_text>& before, const std::vector<png_text>& after,
                    png_charpp params) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType, spec.interlace,
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colorType, layout.interlace,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-    if (!spec.trnsAlpha.empty())
-        png_set_tRNS(png, info, spec.trnsAlpha.data(), static_cast<int>(spec.trnsAlpha.size()),
+    if (!layout.palette.empty())
+        png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
+    if (!layout.trnsAlpha.empty())
+        png_set_tRNS(png, info, layout.trnsAlpha.data(), static_cast<int>(layout.trnsAlpha.size()),
                      nullptr);
-    if (spec.srgbIntent) png_set_sRGB(png, info, *spec.srgbIntent);
-    if (!spec.iccProfile.empty())
-        png_set_iCCP(png, info, "test profile", 0, spec.iccProfile.data(),
-                     static_cast<png_uint_32>(spec.iccProfile.size()));
-    if (spec.calibration) {
+    if (layout.srgbIntent) png_set_sRGB(png, info, *layout.srgbIntent);
+    if (!layout.iccProfile.empty())
+        png_set_iCCP(png, info, "test profile", 0, layout.iccProfile.data(),
+                     static_cast<png_uint_32>(layout.iccProfile.size()));
+    if (layout.calibration) {
         png_set_pCAL(png, info, "depth", -100, 900, PNG_EQUATION_LINEAR, 2, "metre", params);
         png_set_sCAL_s(png, info, PNG_SCALE_METER, "0.25", "1.5e-2");
         png_set_oFFs(png, info, -7, 12, PNG_OFFSET_PIXEL);
     }
-    if (spec.physicalSize) png_set_pHYs(png, info, 3780, 2835, PNG_RESOLUTION_METER);
+    if (layout.physicalSize) png_set_pHYs(png, info, 3780, 2835, PNG_RESOLUTION_METER);
     if (!before.empty()) png_set_text(png, info, before.data(), static_cast<int>(before.size()));
     if (!after.empty()) png_set_text(png, endInfo, after.data(), static_cast<int>(after.size()));
-    if (spec.timeAfterImage) png_set_tIME(png, endInfo, &*spec.timeAfterImage);
+    if (layout.timeAfterImage) png_set_tIME(png, endInfo, &*layout.timeAfterImage);
     return true;
 }
 }  // namespace detail
 
-inline bool WritePng(const std::string& path, const PngSpec& spec) {
+inline bool WritePng(const std::string& path, const PngLayout& layout) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, detail::SilentError,
@@ -250,7 +250,7 @@ inline bool WritePng(const std::string& path, const PngSpec& spec) {
     png_infop info = png_create_info_struct(png);
     png_infop endInfo = png_create_info_struct(png);
     std::vector<png_text> before, after;
-    for (const TextEntry& t : spec.texts) {
+    for (const TextEntry& t : layout.texts) {
         png_text v{};
         v.compression = t.compression;
         v.key = const_cast<char*>(t.key.c_str());
@@ -260,8 +260,8 @@ inline bool WritePng(const std::string& path, const PngSpec& spec) {
     char p0[] = "-1.5", p1[] = "2e3";
     png_charp params[] = {p0, p1};
     std::vector<png_bytep> rows;
-    for (const auto& row : spec.rows) rows.push_back(const_cast<png_bytep>(row.data()));
-    bool ok = detail::SetAll(png, info, endInfo, spec, before, after, params) &&
+    for (const auto& row : layout.rows) rows.push_back(const_cast<png_bytep>(row.data()));
+    bool ok = detail::SetAll(png, info, endInfo, layout, before, after, params) &&
               detail::WriteAll(png, info, endInfo, file, rows.data());
     png_destroy_info_struct(png, &endInfo);
     png_destroy_write_struct(&png, &info);
@@ -269,7 +269,7 @@ inline bool WritePng(const std::string& path, const PngSpec& spec) {
     return ok;
 }
 
-// Rows of random bytes for a spec's size (samples of any depth are valid, so
+// Rows of random bytes for a layout's size (samples of any depth are valid, so
 // are palette indices when the palette has 2^depth entries).
 inline std::vector<std::vector<uint8_t>> RandomRows(png_uint_32 width, png_uint_32 height,
                                                     int bitsPerPixel, unsigned seed) {

@@ -142,29 +142,29 @@ TEST(PngTileSource, EverySuiteImageSplitsIntoTilesOfItsOwnSamples) {
 }
 
 // Every chunk kind tiles carry, texts on both sides of the image data.
-PngSpec ChunkRichSpec() {
-    PngSpec spec;
-    spec.width = 12;
-    spec.height = 8;
-    spec.bitDepth = 4;
-    spec.colorType = PNG_COLOR_TYPE_PALETTE;
+PngLayout ChunkRichLayout() {
+    PngLayout layout;
+    layout.width = 12;
+    layout.height = 8;
+    layout.bitDepth = 4;
+    layout.colorType = PNG_COLOR_TYPE_PALETTE;
     for (int i = 0; i < 16; ++i)
-        spec.palette.push_back({static_cast<png_byte>(i * 16), static_cast<png_byte>(255 - i), 9});
-    spec.trnsAlpha = {0, 128, 255};
-    spec.rows = RandomRows(12, 8, 4, 5);
-    spec.texts = {{PNG_TEXT_COMPRESSION_NONE, "Title", "tiles", false},
+        layout.palette.push_back({static_cast<png_byte>(i * 16), static_cast<png_byte>(255 - i), 9});
+    layout.trnsAlpha = {0, 128, 255};
+    layout.rows = RandomRows(12, 8, 4, 5);
+    layout.texts = {{PNG_TEXT_COMPRESSION_NONE, "Title", "tiles", false},
                   {PNG_TEXT_COMPRESSION_zTXt, "Comment", std::string(300, 'z'), true},
                   {PNG_ITXT_COMPRESSION_NONE, "Author", "\xe5\x90\x8d\xe5\x89\x8d", false}};
-    spec.timeAfterImage = png_time{2024, 2, 29, 23, 59, 58};
-    spec.calibration = true;
-    spec.physicalSize = true;
-    return spec;
+    layout.timeAfterImage = png_time{2024, 2, 29, 23, 59, 58};
+    layout.calibration = true;
+    layout.physicalSize = true;
+    return layout;
 }
 
 // Tiles 0, 2, 4 are worker 0's, 1, 3, 5 worker 1's: only 0 and 1 carry text.
 TEST(PngTileSource, TextGoesIntoTheFirstTileOfEachWorkerOnly) {
     TempDir dir;
-    ASSERT_TRUE(WritePng(dir / "src.png", ChunkRichSpec()));
+    ASSERT_TRUE(WritePng(dir / "src.png", ChunkRichLayout()));
     CurrentImage image = LoadCurrent(dir / "src.png");
     auto source = MakeSource(image);
     ASSERT_NE(source, nullptr);
@@ -195,7 +195,7 @@ TEST(PngTileSource, TextGoesIntoTheFirstTileOfEachWorkerOnly) {
 TEST(PngTileSource, ColourSpaceChunksAreCarriedAsTheFileHasThem) {
     TempDir dir;
     // sRGB alone: libpng derives gAMA and cHRM from it; tiles must not gain them.
-    PngSpec srgb;
+    PngLayout srgb;
     srgb.width = 5;
     srgb.height = 5;
     srgb.rows = RandomRows(5, 5, 24, 1);
@@ -214,12 +214,12 @@ TEST(PngTileSource, ColourSpaceChunksAreCarriedAsTheFileHasThem) {
     icc[9] = 0x10;
     const uint8_t d50[] = {0, 0, 0xf6, 0xd6, 0, 1, 0, 0, 0, 0, 0xd3, 0x2d};
     std::copy(std::begin(d50), std::end(d50), icc.begin() + 68);
-    PngSpec profiled = srgb;
+    PngLayout profiled = srgb;
     profiled.srgbIntent.reset();
     profiled.iccProfile = icc;
-    for (auto [name, spec] : {std::pair{"srgb.png", srgb}, {"icc.png", profiled}}) {
+    for (auto [name, layout] : {std::pair{"srgb.png", srgb}, {"icc.png", profiled}}) {
         SCOPED_TRACE(name);
-        ASSERT_TRUE(WritePng(dir / name, spec));
+        ASSERT_TRUE(WritePng(dir / name, layout));
         auto sourceChunks = CarriedChunks(dir / name);
         ASSERT_EQ(sourceChunks.size(), 1u);
         CurrentImage image = LoadCurrent(dir / name);
@@ -236,16 +236,16 @@ TEST(PngTileSource, ColourSpaceChunksAreCarriedAsTheFileHasThem) {
 // the other.
 TEST(PngTileSource, ConcurrentWorkersWriteTheSameTilesAsSequentialOnes) {
     TempDir dir;
-    PngSpec spec;
-    spec.width = 150;
-    spec.height = 90;
-    spec.bitDepth = 2;
-    spec.colorType = PNG_COLOR_TYPE_PALETTE;
-    spec.interlace = PNG_INTERLACE_ADAM7;
-    spec.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12}};
-    spec.rows = RandomRows(150, 90, 2, 9);
-    spec.texts = {{PNG_TEXT_COMPRESSION_NONE, "Title", "x", false}};
-    ASSERT_TRUE(WritePng(dir / "src.png", spec));
+    PngLayout layout;
+    layout.width = 150;
+    layout.height = 90;
+    layout.bitDepth = 2;
+    layout.colorType = PNG_COLOR_TYPE_PALETTE;
+    layout.interlace = PNG_INTERLACE_ADAM7;
+    layout.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12}};
+    layout.rows = RandomRows(150, 90, 2, 9);
+    layout.texts = {{PNG_TEXT_COMPRESSION_NONE, "Title", "x", false}};
+    ASSERT_TRUE(WritePng(dir / "src.png", layout));
     CurrentImage image = LoadCurrent(dir / "src.png");
     auto source = MakeSource(image);
     ASSERT_NE(source, nullptr);
