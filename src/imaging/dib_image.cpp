@@ -95,10 +95,7 @@ void CopyRowSegment(const DibImage& source, int x, int y, int width, uint8_t* ou
 }
 
 std::unique_ptr<DibImage> CropDibImage(const DibImage& source, int x, int y, int width, int height) {
-    if (x < 0 || y < 0 || width <= 0 || height <= 0) return nullptr;
-    if (static_cast<int64_t>(x) + width > source.Width() ||
-        static_cast<int64_t>(y) + height > source.AbsHeight())
-        return nullptr;
+    if (!RegionInside(x, y, width, height, source.Width(), source.AbsHeight())) return nullptr;
     BitmapInfoHeader header = source.Header();
     header.biWidth = width;
     header.biHeight = height;

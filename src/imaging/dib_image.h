@@ -44,6 +44,13 @@ struct BitmapInfoHeader {
     uint32_t biClrImportant = 0;
 };
 
+// Whether the rectangle is non-empty and lies inside an image of that size.
+inline bool RegionInside(int64_t x, int64_t y, int64_t width, int64_t height, int64_t imageWidth,
+                         int64_t imageHeight) {
+    return x >= 0 && y >= 0 && width > 0 && height > 0 && x + width <= imageWidth &&
+           y + height <= imageHeight;
+}
+
 // Bytes per row for a width and depth, padded to 4 bytes; 0 when it does not fit.
 uint64_t DibStride(int64_t width, int bitCount);
 // Whether a raster of this size can be made (depth, limits above).

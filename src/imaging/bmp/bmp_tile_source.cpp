@@ -12,9 +12,7 @@ class BmpTileSource : public TileSource {
 public:
     explicit BmpTileSource(const DibImage& raster) : raster_(raster) {}
     const char* WriteTile(const TileRect& rect, const std::string& path, TileContext&) const override {
-        if (rect.x < 0 || rect.y < 0 || rect.width <= 0 || rect.height <= 0 ||
-            int64_t{rect.x} + rect.width > raster_.Width() ||
-            int64_t{rect.y} + rect.height > raster_.AbsHeight())
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(), raster_.AbsHeight()))
             return msg::kClipFailed;
         return SaveBmpRegion(path, raster_, rect.x, rect.y, rect.width, rect.height) ? nullptr
                                                                                     : msg::kSaveFailed;

@@ -54,9 +54,7 @@ bool WriteHeaders(OutputFile& file, const DibImage& image, int width, int height
 
 bool SaveBmpRegion(const std::string& path, const DibImage& image, int x, int y, int width,
                    int height) {
-    if (x < 0 || y < 0 || width <= 0 || height <= 0 ||
-        int64_t{x} + width > image.Width() || int64_t{y} + height > image.AbsHeight())
-        return false;
+    if (!RegionInside(x, y, width, height, image.Width(), image.AbsHeight())) return false;
     const size_t stride = static_cast<size_t>(DibStride(width, image.BitCount()));
     OutputFile file;
     if (!file.Open(path) || !WriteHeaders(file, image, width, height, stride)) return false;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "imaging/dib_image.h"
 #include "imaging/gif/gif_pvt.h"
 #include "split/messages.h"
 
@@ -63,8 +64,7 @@ bool WriteGifStream(const GifSplitData& source, int x, int y, int width, int hei
 const char* WriteGifTile(const GifSplitData& source, int x, int y, int width, int height,
                          const std::string& path) {
     const GifImageInfo& info = source.info;
-    if (x < 0 || y < 0 || width <= 0 || height <= 0 || int64_t{x} + width > info.width ||
-        int64_t{y} + height > info.height ||
+    if (!RegionInside(x, y, width, height, info.width, info.height) ||
         source.pixels.size() != static_cast<size_t>(info.width) * static_cast<size_t>(info.height))
         return msg::kClipFailed;
 

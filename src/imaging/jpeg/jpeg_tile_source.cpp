@@ -24,9 +24,7 @@ class ExactJpegTileSource final : public TileSource {
 
     const char* WriteTile(const TileRect& rect, const std::string& path,
                           TileContext&) const override {
-        if (rect.x < 0 || rect.y < 0 || rect.width <= 0 || rect.height <= 0 ||
-            static_cast<int64_t>(rect.x) + rect.width > raster_.Width() ||
-            static_cast<int64_t>(rect.y) + rect.height > raster_.AbsHeight())
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(), raster_.AbsHeight()))
             return msg::kClipFailed;
         if (!jpeg_glue::EncodeJpegRegion(path, raster_, rect.x, rect.y, rect.width, rect.height,
                                          quality_))

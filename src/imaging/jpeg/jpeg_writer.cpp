@@ -80,10 +80,7 @@ bool EncodeJpegRegion(const std::string& path, const DibImage& image, int x, int
         default:
             return false;  // the encoder takes grey or three-sample colour only
     }
-    if (x < 0 || y < 0 || width <= 0 || height <= 0 ||
-        static_cast<int64_t>(x) + width > image.Width() ||
-        static_cast<int64_t>(y) + height > image.AbsHeight())
-        return false;
+    if (!RegionInside(x, y, width, height, image.Width(), image.AbsHeight())) return false;
 
     std::unique_ptr<uint8_t[]> batch(
         new (std::nothrow)

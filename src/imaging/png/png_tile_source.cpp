@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 
+#include "imaging/dib_image.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_split_read.h"
 #include "split/messages.h"
@@ -72,9 +73,7 @@ class PngTileSource final : public TileSource {
     const char* WriteTile(const TileRect& rect, const std::string& path,
                           TileContext& context) const override {
         const PngSplitImage& source = *source_;
-        if (rect.x < 0 || rect.y < 0 || rect.width <= 0 || rect.height <= 0 ||
-            int64_t{rect.x} + rect.width > source.width ||
-            int64_t{rect.y} + rect.height > source.height)
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, source.width, source.height))
             return kWriteFailed;
 
         // Text chunks go into the first tile of each worker only.
