@@ -17,7 +17,7 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for t in "$root"/build-fuzz/fuzz/fuzz_*; do targets+=("$(basename "$t")"); done
 fi
-shared="$root/../shared/testdata/pngsuite"
+shared="$root/tests/data/pngsuite"
 for t in "${targets[@]}"; do
   kind="${t#fuzz_}"
   corpus="$root/fuzz/out/corpus/$kind"

@@ -75,7 +75,9 @@ Bgra RasterColor(const DibImage& raster, int x, int y) {
 // interlaced or not, whatever the colour type and depth (grey with alpha
 // included: grey in blue, green and red, alpha kept).
 TEST(LoadPngFile, EverySuiteImageHasTheColoursOfItsSamples) {
-    for (const std::string& name : ValidSuiteImages()) {
+    const std::vector<std::string> names = ValidSuiteImages();
+    ASSERT_GE(names.size(), 100u) << SuiteDir();
+    for (const std::string& name : names) {
         SCOPED_TRACE(name);
         std::string path = SuiteDir() + "/" + name;
         RawPng raw;
@@ -214,6 +216,7 @@ TEST(LoadPngFile, MissingEmptyNoiseAndDamagedSignatureFail) {
     EXPECT_EQ(LoadError(dir / "signed-noise.png"), msg::kOpenFailed);
     // Line ends converted by a text-mode transfer: the first 4 bytes still right.
     std::vector<uint8_t> damaged = ReadBytes(SuiteDir() + "/basn0g08.png");
+    ASSERT_GT(damaged.size(), 8u);
     damaged[4] = '\n';
     WriteBytes(dir / "damaged.png", damaged);
     EXPECT_EQ(LoadError(dir / "damaged.png"), msg::kOpenFailed);
@@ -223,6 +226,7 @@ TEST(LoadPngFile, TruncatedFilesFailAtEveryCut) {
     TempDir dir;
     for (const char* name : {"basn2c16.png", "basi3p02.png", "ctzn0g04.png", "tbbn3p08.png"}) {
         std::vector<uint8_t> bytes = ReadBytes(SuiteDir() + "/" + name);
+        ASSERT_FALSE(bytes.empty()) << name;
         for (size_t cut : CutPoints(bytes.size(), 13)) {
             std::string path = dir / (std::to_string(cut) + name);
             WriteBytes(path, std::vector<uint8_t>(bytes.begin(),

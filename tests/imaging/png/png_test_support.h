@@ -20,7 +20,7 @@ namespace tessarin::pngtest {
 
 namespace fs = std::filesystem;
 
-inline std::string SuiteDir() { return std::string(TESSARIN_SHARED_TESTDATA) + "/pngsuite"; }
+inline std::string SuiteDir() { return std::string(TESSARIN_TEST_DATA) + "/pngsuite"; }
 
 // The suite's valid images (every file not starting with 'x').
 inline std::vector<std::string> ValidSuiteImages() {

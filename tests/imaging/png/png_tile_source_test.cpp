@@ -124,7 +124,9 @@ void ExpectTileMatches(const RawPng& source, const std::string& sourcePath,
 
 TEST(PngTileSource, EverySuiteImageSplitsIntoTilesOfItsOwnSamples) {
     TempDir dir;
-    for (const std::string& name : ValidSuiteImages()) {
+    const std::vector<std::string> names = ValidSuiteImages();
+    ASSERT_GE(names.size(), 100u) << SuiteDir();
+    for (const std::string& name : names) {
         SCOPED_TRACE(name);
         std::string path = SuiteDir() + "/" + name;
         RawPng raw;
@@ -319,6 +321,7 @@ TEST(PngTileSource, UnreadableSourcesGiveTheReaderMessages) {
     WriteBytes(dir / "noise.png", RandomRows(3000, 1, 8, 8)[0]);
     EXPECT_EQ(SourceError(dir / "noise.png"), "PNGファイルではありません");
     std::vector<uint8_t> damaged = ReadBytes(SuiteDir() + "/basn2c08.png");
+    ASSERT_GT(damaged.size(), 8u);
     damaged[6] = 0;
     WriteBytes(dir / "damaged.png", damaged);
     EXPECT_EQ(SourceError(dir / "damaged.png"), msg::kReadFailed);
@@ -331,6 +334,7 @@ TEST(PngTileSource, TruncatedSourcesFailAtEveryCut) {
     TempDir dir;
     for (const char* name : {"basi4a16.png", "ctzn0g04.png", "ch1n3p04.png"}) {
         std::vector<uint8_t> bytes = ReadBytes(SuiteDir() + "/" + name);
+        ASSERT_FALSE(bytes.empty()) << name;
         for (size_t cut : CutPoints(bytes.size(), 11)) {
             std::string path = dir / (std::to_string(cut) + name);
             WriteBytes(path, std::vector<uint8_t>(bytes.begin(),
