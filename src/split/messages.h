@@ -1,5 +1,5 @@
 #pragma once
-// Failure messages of the loader and the job core; the readers' and writers'
+// Failure messages of the loader and the split job; the readers' and writers'
 // own messages are in imaging/messages.h.
 
 #include "imaging/messages.h"

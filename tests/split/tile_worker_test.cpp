@@ -133,8 +133,8 @@ TEST(TileWorker, SelectionModeWithNothingSelectedWritesNothing) {
     EXPECT_FALSE(job.Failed());
 }
 
-// A BMP source on disk, split by the job core with several thread counts.
-class JobCoreTest : public ::testing::Test {
+// A BMP source on disk, split as a job with several thread counts.
+class SplitJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
         BitmapInfoHeader h;
@@ -168,7 +168,7 @@ protected:
     SplitSettings settings_;
 };
 
-TEST_F(JobCoreTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
+TEST_F(SplitJobTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
     SplitResult result = Split(source_);
     ASSERT_TRUE(result.ok) << result.message;
     const auto single = Tiles();
@@ -189,7 +189,7 @@ TEST_F(JobCoreTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
     EXPECT_EQ(0, std::memcmp(tile.raster->Row(0), raster_->Row(48) + 80 * 3, 17 * 3));
 }
 
-TEST_F(JobCoreTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
+TEST_F(SplitJobTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
     settings_.widthValue[0] = 0;
     settings_.heightValue[0] = 0;
     settings_.threadCount = 4;
@@ -204,7 +204,7 @@ TEST_F(JobCoreTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
     EXPECT_EQ(Split(source_).message, msg::kSaveFailed);
 }
 
-TEST_F(JobCoreTest, LoaderMessagesForBadFiles) {
+TEST_F(SplitJobTest, LoaderMessagesForBadFiles) {
     testing::WriteBytes(dir_ / "junk.bmp", {'n', 'o', 'p', 'e'});
     EXPECT_EQ(Split(dir_ / "junk.bmp").message, msg::kInvalidFile);
     testing::WriteBytes(dir_ / "photo.txt", {'x'});
