@@ -2,6 +2,7 @@
 // raster; a tile is written row by row without making a crop first.
 
 #include "imaging/bmp/bmp_format.h"
+#include "imaging/failure_text.h"
 #include "split/messages.h"
 
 namespace tessarin {
@@ -9,16 +10,19 @@ namespace tessarin {
 namespace {
 
 class BmpTileSource : public TileSource {
-public:
+  public:
     explicit BmpTileSource(const DibImage& raster) : raster_(raster) {}
-    const char* WriteTile(const TileRect& rect, const std::string& path, TileContext&) const override {
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(), raster_.AbsHeight()))
+    const char* WriteTile(const TileRect& rect, const std::string& path,
+                          TileContext&) const override {
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
+                          raster_.AbsHeight()))
             return msg::kClipFailed;
-        return SaveBmpRegion(path, raster_, rect.x, rect.y, rect.width, rect.height) ? nullptr
-                                                                                    : msg::kSaveFailed;
+        return SaveBmpRegion(path, raster_, rect.x, rect.y, rect.width, rect.height)
+                   ? nullptr
+                   : msg::kSaveFailed;
     }
 
-private:
+  private:
     const DibImage& raster_;
 };
 
@@ -26,11 +30,16 @@ private:
 
 std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const SplitSettings&,
                                               std::string& error) {
-    if (!image.raster) {
-        error = msg::kClipFailed;
+    try {
+        if (!image.raster) {
+            error = msg::kClipFailed;
+            return nullptr;
+        }
+        return std::make_unique<BmpTileSource>(*image.raster);
+    } catch (...) {
+        SetFailureText(error, kMemoryFailed);
         return nullptr;
     }
-    return std::make_unique<BmpTileSource>(*image.raster);
 }
 
 }  // namespace tessarin
