@@ -9,6 +9,7 @@
 // destructors.
 
 #include <csetjmp>
+#include <memory>
 #include <string>
 
 // jpeglib.h needs size_t and FILE declared before it.
@@ -19,6 +20,7 @@
 // clang-format on
 
 #include "imaging/dib_image.h"
+#include "split/tile_source.h"
 
 namespace tessarin::jpeg_glue {
 
@@ -37,5 +39,19 @@ jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager);
 // is not inside the raster, or any library or write error.
 bool EncodeJpegRegion(const std::string& path, const DibImage& image, int x, int y, int width,
                       int height, int quality);
+
+inline constexpr const char* kLosslessFailed = "jpegtranを使った分割処理に失敗しました";
+
+enum class LosslessPrepare {
+    kReady,    // `out` cuts the tiles in-process
+    kRefused,  // the coefficients would take too much memory: leave the file to jpegtran
+    kFailed,   // the file cannot be read, or no longer has the size it was loaded with
+};
+
+// Reads the DCT coefficients and the comment and application markers of the
+// JPEG file at `path` (expected to be width x height) for lossless tiles,
+// which `out` then writes as jpegtran -copy all -crop would.
+LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, int height,
+                                            std::unique_ptr<TileSource>& out);
 
 }  // namespace tessarin::jpeg_glue

@@ -1,5 +1,5 @@
 // JPEG tiles: exact ones re-encoded from the decoded raster, or lossless ones
-// cut from the source file by the outside tool jpegtran.
+// cut from the source file's coefficients.
 
 #include <new>
 #include <vector>
@@ -13,7 +13,7 @@ namespace tessarin {
 
 namespace {
 
-constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失敗しました";
+using jpeg_glue::kLosslessFailed;
 
 // Every worker encodes its tiles from the one shared raster, which it only
 // reads; each call has its own compressor and a few rows of buffer, and no
@@ -24,7 +24,8 @@ class ExactJpegTileSource final : public TileSource {
 
     const char* WriteTile(const TileRect& rect, const std::string& path,
                           TileContext&) const override {
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(), raster_.AbsHeight()))
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
+                          raster_.AbsHeight()))
             return msg::kClipFailed;
         if (!jpeg_glue::EncodeJpegRegion(path, raster_, rect.x, rect.y, rect.width, rect.height,
                                          quality_))
@@ -37,12 +38,13 @@ class ExactJpegTileSource final : public TileSource {
     int quality_;
 };
 
-// Runs "jpegtran -copy all -crop WxH+X+Y -outfile <tile> <source>" per tile.
+// Runs "jpegtran -copy all -crop WxH+X+Y -outfile <tile> <source>" per tile,
+// for a file whose coefficients are too large to hold in-process.
 // jpegtran moves the corner to the source's block boundaries and widens the
 // region to match, so tiles off the block grid come out larger than asked.
-class LosslessJpegTileSource final : public TileSource {
+class JpegtranTileSource final : public TileSource {
   public:
-    explicit LosslessJpegTileSource(std::string source) : source_(std::move(source)) {}
+    explicit JpegtranTileSource(std::string source) : source_(std::move(source)) {}
 
     const char* WriteTile(const TileRect& rect, const std::string& path,
                           TileContext&) const override {
@@ -52,9 +54,9 @@ class LosslessJpegTileSource final : public TileSource {
                                          std::to_string(rect.x) + "+" + std::to_string(rect.y);
             const std::vector<std::string> args = {"jpegtran", "-copy",    "all", "-crop",
                                                    geometry,   "-outfile", path,  SourceArgument()};
-            return RunExternalCommand(args) ? nullptr : kJpegtranFailed;
+            return RunExternalCommand(args) ? nullptr : kLosslessFailed;
         } catch (const std::bad_alloc&) {
-            return kJpegtranFailed;
+            return kLosslessFailed;
         }
     }
 
@@ -79,9 +81,19 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
         }
         source.reset(new (std::nothrow) ExactJpegTileSource(*image.raster, settings.jpegQuality));
     } else {
-        try {
-            source.reset(new LosslessJpegTileSource(image.path));
-        } catch (const std::bad_alloc&) {
+        switch (
+            jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height, source)) {
+            case jpeg_glue::LosslessPrepare::kReady:
+                break;
+            case jpeg_glue::LosslessPrepare::kRefused:
+                try {
+                    source.reset(new JpegtranTileSource(image.path));
+                } catch (const std::bad_alloc&) {
+                }
+                break;
+            case jpeg_glue::LosslessPrepare::kFailed:
+                error = kLosslessFailed;
+                return nullptr;
         }
     }
     if (!source) error = msg::kSaveFailed;
