@@ -7,7 +7,7 @@
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
 #include "platform/process.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 
@@ -20,7 +20,8 @@ using jpeg_glue::kLosslessFailed;
 // tile raster is made.
 class ExactJpegTileSource final : public TileSource {
   public:
-    ExactJpegTileSource(const DibImage& raster, int quality) : raster_(raster), quality_(quality) {}
+    ExactJpegTileSource(std::shared_ptr<const DibImage> raster, int quality)
+        : keep_(std::move(raster)), raster_(*keep_), quality_(quality) {}
 
     const char* WriteTile(const TileRect& rect, const std::string& path,
                           TileContext&) const override {
@@ -34,6 +35,7 @@ class ExactJpegTileSource final : public TileSource {
     }
 
   private:
+    std::shared_ptr<const DibImage> keep_;
     const DibImage& raster_;
     int quality_;
 };
@@ -72,14 +74,14 @@ class JpegtranTileSource final : public TileSource {
 }  // namespace
 
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
-                                               const SplitSettings& settings, std::string& error) {
+                                               const TileOptions& options, std::string& error) {
     std::unique_ptr<TileSource> source;
-    if (settings.correctCut) {
+    if (options.exactJpeg) {
         if (!image.raster) {
             error = msg::kClipFailed;
             return nullptr;
         }
-        source.reset(new (std::nothrow) ExactJpegTileSource(*image.raster, settings.jpegQuality));
+        source.reset(new (std::nothrow) ExactJpegTileSource(image.raster, options.jpegQuality));
     } else {
         switch (
             jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height, source)) {

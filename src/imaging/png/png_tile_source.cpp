@@ -10,7 +10,7 @@
 #include "imaging/dib_image.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_split_read.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 namespace {
@@ -136,7 +136,7 @@ class PngTileSource final : public TileSource {
 
 }  // namespace
 
-std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const SplitSettings&,
+std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
     std::unique_ptr<PngSplitImage> source(new (std::nothrow) PngSplitImage);
     if (!source) {

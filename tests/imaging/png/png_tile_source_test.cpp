@@ -5,8 +5,9 @@
 
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_test_support.h"
+#include "split/geometry.h"
 #include "split/image_loader.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -28,7 +29,7 @@ CurrentImage LoadCurrent(const std::string& path) {
 
 std::unique_ptr<TileSource> MakeSource(const CurrentImage& image, std::string* error = nullptr) {
     std::string message;
-    auto source = MakePngTileSource(image, SplitSettings{}, message);
+    auto source = MakePngTileSource(image, TileOptions{}, message);
     if (error) *error = message;
     return source;
 }
