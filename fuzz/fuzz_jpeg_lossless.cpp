@@ -12,10 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!LoadJpegFile(path, loaded) || !loaded.raster) return 0;
     CurrentImage image;
     SetCurrentImage(image, std::move(loaded), path);
-    SplitSettings settings;
-    settings.correctCut = 0;
+    TileOptions options;
+    options.exactJpeg = false;
     std::string error;
-    auto source = MakeJpegTileSource(image, settings, error);
+    auto source = MakeJpegTileSource(image, options, error);
     if (!source) return 0;
     TileContext context;
     const std::string tile = fuzz::InputFile(nullptr, 0, ".tile.jpg");

@@ -20,7 +20,7 @@
 // clang-format on
 
 #include "imaging/dib_image.h"
-#include "split/tile_source.h"
+#include "imaging/tile_source.h"
 
 namespace tessarin::jpeg_glue {
 
@@ -42,6 +42,24 @@ bool EncodeJpegRegion(const std::string& path, const DibImage& image, int x, int
 
 inline constexpr const char* kLosslessFailed = "jpegtranを使った分割処理に失敗しました";
 
+// The iMCU grid of a JPEG file: 8 x 8 pixels for one component, else 8 times
+// the largest sampling factors. A lossless crop starts on it.
+struct JpegCropGrid {
+    int width = 8;
+    int height = 8;
+    // What jpegtran cuts for `rect`: the corner moved up and left onto the
+    // grid, the size grown by as much (97x61+13+7 gives 110x68+0+0 on a
+    // 16 x 16 grid).
+    TileRect Cut(const TileRect& rect) const {
+        TileRect cut = rect;
+        cut.x = rect.x - rect.x % width;
+        cut.y = rect.y - rect.y % height;
+        cut.width = rect.width + rect.x % width;
+        cut.height = rect.height + rect.y % height;
+        return cut;
+    }
+};
+
 enum class LosslessPrepare {
     kReady,    // `out` cuts the tiles in-process
     kRefused,  // the coefficients would take too much memory: leave the file to jpegtran
@@ -50,8 +68,9 @@ enum class LosslessPrepare {
 
 // Reads the DCT coefficients and the comment and application markers of the
 // JPEG file at `path` (expected to be width x height) for lossless tiles,
-// which `out` then writes as jpegtran -copy all -crop would.
+// which `out` then writes as jpegtran -copy all -crop would. `grid` is set
+// when the header could be read (kReady and kRefused).
 LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, int height,
-                                            std::unique_ptr<TileSource>& out);
+                                            std::unique_ptr<TileSource>& out, JpegCropGrid& grid);
 
 }  // namespace tessarin::jpeg_glue

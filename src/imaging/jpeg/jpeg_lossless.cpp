@@ -153,13 +153,22 @@ void SetExifImageSize(uint8_t* data, size_t length, uint32_t width, uint32_t hei
     }
 }
 
-// One tile's crop on the iMCU grid, as jpegtran computes it.
+// One tile's crop on the iMCU grid.
 struct CropGeometry {
-    JDIMENSION width = 0;       // the tile's width grown by how far x moved left
-    JDIMENSION height = 0;      // likewise
+    JDIMENSION width = 0;
+    JDIMENSION height = 0;
     JDIMENSION columnMcus = 0;  // the crop's corner in iMCUs
     JDIMENSION rowMcus = 0;
 };
+
+JpegCropGrid CropGridOf(const jpeg_decompress_struct& codec) {
+    JpegCropGrid grid;
+    if (codec.num_components > 1) {
+        grid.width = DCTSIZE * codec.max_h_samp_factor;
+        grid.height = DCTSIZE * codec.max_v_samp_factor;
+    }
+    return grid;
+}
 
 struct TileJob {
     std::FILE* file = nullptr;
@@ -185,10 +194,9 @@ bool WriteTileStage(JpegTileWriter* writer, const TileJob* job) {
     codec->image_height = job->crop.height;
     if (job->exifFirst) codec->write_JFIF_header = FALSE;
 
-    const JDIMENSION mcuWidth =
-        codec->num_components == 1 ? DCTSIZE : DCTSIZE * source->max_h_samp_factor;
-    const JDIMENSION mcuHeight =
-        codec->num_components == 1 ? DCTSIZE : DCTSIZE * source->max_v_samp_factor;
+    const JpegCropGrid grid = CropGridOf(*source);
+    const auto mcuWidth = static_cast<JDIMENSION>(grid.width);
+    const auto mcuHeight = static_cast<JDIMENSION>(grid.height);
     const JDIMENSION mcuColumns = (job->crop.width + mcuWidth - 1) / mcuWidth;
     const JDIMENSION mcuRows = (job->crop.height + mcuHeight - 1) / mcuHeight;
     jvirt_barray_ptr arrays[MAX_COMPONENTS];
@@ -237,7 +245,9 @@ class InProcessLosslessSource final : public TileSource {
   public:
     InProcessLosslessSource(std::unique_ptr<JpegCoefficientReader, ReaderDeleter> reader,
                             std::vector<std::vector<JBLOCKROW>> rows)
-        : reader_(std::move(reader)), rows_(std::move(rows)) {}
+        : reader_(std::move(reader)), rows_(std::move(rows)), grid_(CropGridOf(reader_->codec)) {}
+
+    TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
 
     const char* WriteTile(const TileRect& rect, const std::string& path,
                           TileContext&) const override {
@@ -246,20 +256,14 @@ class InProcessLosslessSource final : public TileSource {
                           static_cast<int64_t>(source.image_width),
                           static_cast<int64_t>(source.image_height)))
             return kLosslessFailed;
-        // jpegtran moves the corner down to the iMCU grid and grows the tile
-        // by the same amount.
-        const bool grey = source.num_components == 1;
-        const JDIMENSION mcuWidth = grey ? DCTSIZE : DCTSIZE * source.max_h_samp_factor;
-        const JDIMENSION mcuHeight = grey ? DCTSIZE : DCTSIZE * source.max_v_samp_factor;
-        const auto x = static_cast<JDIMENSION>(rect.x);
-        const auto y = static_cast<JDIMENSION>(rect.y);
+        const TileRect cut = grid_.Cut(rect);
         TileJob job;
         job.source = &source;
         job.rows = rows_.data();
-        job.crop.width = static_cast<JDIMENSION>(rect.width) + x % mcuWidth;
-        job.crop.height = static_cast<JDIMENSION>(rect.height) + y % mcuHeight;
-        job.crop.columnMcus = x / mcuWidth;
-        job.crop.rowMcus = y / mcuHeight;
+        job.crop.width = static_cast<JDIMENSION>(cut.width);
+        job.crop.height = static_cast<JDIMENSION>(cut.height);
+        job.crop.columnMcus = static_cast<JDIMENSION>(cut.x / grid_.width);
+        job.crop.rowMcus = static_cast<JDIMENSION>(cut.y / grid_.height);
 
         // An Exif block first means no JFIF marker, and its image size follows
         // the tile's when that differs from the source's.
@@ -293,12 +297,13 @@ class InProcessLosslessSource final : public TileSource {
   private:
     std::unique_ptr<JpegCoefficientReader, ReaderDeleter> reader_;
     std::vector<std::vector<JBLOCKROW>> rows_;  // block rows of each component
+    JpegCropGrid grid_;
 };
 
 }  // namespace
 
 LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, int height,
-                                            std::unique_ptr<TileSource>& out) {
+                                            std::unique_ptr<TileSource>& out, JpegCropGrid& grid) {
     out.reset();
     // Zero-filled, so destroying it is safe however far creation got.
     std::unique_ptr<JpegCoefficientReader, ReaderDeleter> reader(new (std::nothrow)
@@ -311,15 +316,11 @@ LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, 
     if (!file) return LosslessPrepare::kFailed;
     jvirt_barray_ptr* arrays = nullptr;
     if (width <= 0 || height <= 0) return LosslessPrepare::kFailed;
-    switch (ReadStage(reader.get(), file.get(), static_cast<JDIMENSION>(width),
-                      static_cast<JDIMENSION>(height), &arrays)) {
-        case ReadResult::kRead:
-            break;
-        case ReadResult::kTooLarge:
-            return LosslessPrepare::kRefused;
-        case ReadResult::kFailed:
-            return LosslessPrepare::kFailed;
-    }
+    const ReadResult read = ReadStage(reader.get(), file.get(), static_cast<JDIMENSION>(width),
+                                      static_cast<JDIMENSION>(height), &arrays);
+    if (read == ReadResult::kFailed) return LosslessPrepare::kFailed;
+    grid = CropGridOf(reader->codec);
+    if (read == ReadResult::kTooLarge) return LosslessPrepare::kRefused;
     file.reset();
     const jpeg_decompress_struct& codec = reader->codec;
 

@@ -6,8 +6,8 @@
 
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
-#include "platform/process.h"
 #include "imaging/messages.h"
+#include "platform/process.h"
 
 namespace tessarin {
 
@@ -46,7 +46,10 @@ class ExactJpegTileSource final : public TileSource {
 // region to match, so tiles off the block grid come out larger than asked.
 class JpegtranTileSource final : public TileSource {
   public:
-    explicit JpegtranTileSource(std::string source) : source_(std::move(source)) {}
+    JpegtranTileSource(std::string source, jpeg_glue::JpegCropGrid grid)
+        : source_(std::move(source)), grid_(grid) {}
+
+    TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
 
     const char* WriteTile(const TileRect& rect, const std::string& path,
                           TileContext&) const override {
@@ -69,6 +72,7 @@ class JpegtranTileSource final : public TileSource {
     }
 
     std::string source_;
+    jpeg_glue::JpegCropGrid grid_;
 };
 
 }  // namespace
@@ -83,13 +87,14 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
         }
         source.reset(new (std::nothrow) ExactJpegTileSource(image.raster, options.jpegQuality));
     } else {
-        switch (
-            jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height, source)) {
+        jpeg_glue::JpegCropGrid grid;
+        switch (jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height,
+                                                       source, grid)) {
             case jpeg_glue::LosslessPrepare::kReady:
                 break;
             case jpeg_glue::LosslessPrepare::kRefused:
                 try {
-                    source.reset(new JpegtranTileSource(image.path));
+                    source.reset(new JpegtranTileSource(image.path, grid));
                 } catch (const std::bad_alloc&) {
                 }
                 break;

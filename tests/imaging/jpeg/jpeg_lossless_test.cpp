@@ -229,10 +229,10 @@ TEST(JpegLosslessInProcess, EveryTileEqualsJpegtran) {
         WriteSource(source, kind);
         CurrentImage image = LoadCurrent(source);
         ASSERT_EQ(image.width, kind.width);
-        SplitSettings settings;
-        settings.correctCut = 0;
+        TileOptions options;
+        options.exactJpeg = false;
         std::string error;
-        const std::unique_ptr<TileSource> tiles = MakeJpegTileSource(image, settings, error);
+        const std::unique_ptr<TileSource> tiles = MakeJpegTileSource(image, options, error);
         ASSERT_NE(tiles, nullptr) << error;
         for (const GridKind& g : grids) {
             const std::string out = dir / (std::string("tiles-") + g.name);
@@ -247,6 +247,13 @@ TEST(JpegLosslessInProcess, EveryTileEqualsJpegtran) {
                 ASSERT_TRUE(status == 0 || status == 2) << Crop(rect);
                 ASSERT_EQ(ReadBytes(out + "/" + TileName(rect)), ReadBytes(expected))
                     << g.name << " grid, tile " << Crop(rect);
+                // The rectangle the manifest records is what the tile holds.
+                const TileRect cut = tiles->CutRect(rect);
+                const Samples pixels = DecodeLibraryJpeg(expected);
+                ASSERT_EQ(Crop(TileRect{0, 0, 0, 0, pixels.width, pixels.height}),
+                          Crop(TileRect{0, 0, 0, 0, cut.width, cut.height}));
+                ASSERT_EQ(cut.x + cut.width, rect.x + rect.width);
+                ASSERT_EQ(cut.y + cut.height, rect.y + rect.height);
                 ++compared;
             }
         }
