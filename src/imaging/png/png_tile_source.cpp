@@ -1,6 +1,8 @@
 // PNG tiles: each tile written losslessly from the shared decoded source, in
 // the source's bit depth, colour type, interlace method, palette and chunks.
 
+#include <zlib.h>
+
 #include <csetjmp>
 #include <cstdio>
 #include <new>
@@ -56,6 +58,18 @@ bool PngWriteTileGuarded(png_structp png, png_infop info, png_infop endInfo,
     // tile instead of failing it.
     png_set_benign_errors(png, 1);
     png_set_write_fn(png, job->file, WriteToFile, FlushNothing);
+#ifndef TESSARIN_PNG_LIBRARY_DEFAULTS
+    // Fast compression: level 1, and for 8- and 16-bit samples the Up filter
+    // with run-length matching instead of trying every filter per row. On a
+    // large photograph this takes about a third of the time of the library's
+    // defaults for files about a tenth larger. Palette and low-depth images
+    // stay unfiltered, as by default.
+    png_set_compression_level(png, 1);
+    if (source.colorType != PNG_COLOR_TYPE_PALETTE && source.bitDepth >= 8) {
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+        png_set_compression_strategy(png, Z_RLE);
+    }
+#endif
     png_set_IHDR(png, info, job->width, job->height, source.bitDepth, source.colorType,
                  source.interlaceMethod, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     SetPngChunks(png, info, source.beforeImageData, *job->beforeViews);
