@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <limits>
 
 #include "app/command_help.h"
 #include "platform/console.h"
+#include "settings/number_text.h"
 #include "split/job_core.h"
 
 namespace tessarin {
@@ -23,7 +22,8 @@ bool EqualsNoCase(const std::string& a, const char* b) {
     size_t n = std::char_traits<char>::length(b);
     if (a.size() != n) return false;
     for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -34,7 +34,8 @@ bool IsExistingFile(const std::string& path) {
 }
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 // Options without a value; false when `arg` is not one.
@@ -115,26 +116,22 @@ int ParseOptionInt(const std::string& text) {
     int64_t value = 0;
     for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
         value = value * 10 + (text[i] - '0');
-        if (value > int64_t{std::numeric_limits<int>::max()} + 1) value = int64_t{std::numeric_limits<int>::max()} + 1;
+        if (value > int64_t{std::numeric_limits<int>::max()} + 1)
+            value = int64_t{std::numeric_limits<int>::max()} + 1;
     }
     if (negative) value = -value;
     return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(),
                                                 std::numeric_limits<int>::max()));
 }
 
-double ParseOptionReal(const std::string& text) {
-    // strtod in the "C" locale (the program never changes it); no number reads as 0.
-    double value = std::strtod(text.c_str(), nullptr);
-    return std::isfinite(value) ? value : 0.0;
-}
-
 void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3]) {
     if (EndsWith(value, "%")) {
         unit = SizeUnit::Percent;
-        values[1] = std::clamp(ParseOptionReal(value.substr(0, value.size() - 1)), 0.0, 100.0);
+        values[1] = ClampPercent(ParseCReal(std::string_view(value).substr(0, value.size() - 1)));
     } else if (EndsWith(value, kPieceSuffix)) {
         unit = SizeUnit::Count;
-        values[2] = std::max(1, ParseOptionInt(value.substr(0, value.size() - kPieceSuffix.size())));
+        values[2] =
+            std::max(1, ParseOptionInt(value.substr(0, value.size() - kPieceSuffix.size())));
     } else {
         unit = SizeUnit::Pixel;
         values[0] = std::max(0, ParseOptionInt(value));
@@ -144,7 +141,7 @@ void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3])
 void ApplyOffsetOption(const std::string& value, SizeUnit& unit, double values[2]) {
     if (EndsWith(value, "%")) {
         unit = SizeUnit::Percent;
-        values[1] = std::clamp(ParseOptionReal(value.substr(0, value.size() - 1)), 0.0, 100.0);
+        values[1] = ClampPercent(ParseCReal(std::string_view(value).substr(0, value.size() - 1)));
     } else {
         unit = SizeUnit::Pixel;
         values[0] = std::max(0, ParseOptionInt(value));
@@ -155,7 +152,8 @@ std::string CommandBanner() {
     std::string frame = "  ";
     for (int i = 0; i < 18; ++i) frame += "--==";
     frame += "--\n";
-    return "\n\n" + frame + "\n" + std::string(28, ' ') + "Tessarin Version " TESSARIN_VERSION "\n\n" +
+    return "\n\n" + frame + "\n" + std::string(28, ' ') +
+           "Tessarin Version " TESSARIN_VERSION "\n\n" +
            "  Made by the Tessarin developers\n"
            "  Documentation: Readme.txt beside the program\n"
            "\n" +

@@ -19,9 +19,9 @@ int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings
 // The banner written when the command mode is not selected.
 std::string CommandBanner();
 
-// The value grammar of the options.
+// The value grammar of the options; reals are read as settings files read
+// them (ParseCReal).
 int ParseOptionInt(const std::string& text);
-double ParseOptionReal(const std::string& text);
 // "/x" and "/y": "N", "R%" or "N個".
 void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3]);
 // "/xo" and "/yo": "N" or "R%".

@@ -4,13 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace tessarin {
 
 class InputFile {
-public:
+  public:
     InputFile() = default;
     explicit InputFile(const std::string& path) { Open(path); }
     ~InputFile();
@@ -25,31 +26,34 @@ public:
     // Reads up to n bytes at offset; returns how many came back.
     size_t ReadSomeAt(uint64_t offset, void* buffer, size_t n) const;
 
-private:
+  private:
     int fd_ = -1;
     uint64_t size_ = 0;
 };
 
+// Buffered writes into a file the caller has opened and keeps owning.
 class OutputFile {
-public:
-    OutputFile() = default;
-    ~OutputFile();  // closes without reporting; call Close() to know
+  public:
+    explicit OutputFile(int fd);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates or truncates the file.
-    bool Open(const std::string& path);
     bool Write(const void* data, size_t n);
-    // Flushes and closes; false when any write or the close failed.
-    bool Close();
+    // Writes what is buffered; false when any write failed.
+    bool Finish();
 
-private:
+  private:
     bool Flush();
     int fd_ = -1;
     bool failed_ = false;
     std::vector<uint8_t> buffer_;
     size_t used_ = 0;
 };
+
+// A buffered stream over a duplicate of `fd` (close-on-exec), for libraries
+// that write through stdio. Closing the stream leaves `fd` open. Null on
+// failure.
+std::FILE* OpenWriteStream(int fd);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);

@@ -1,11 +1,12 @@
 #include "split/job_core.h"
 
 #include <algorithm>
-#include <system_error>
+#include <new>
 #include <thread>
 #include <vector>
 
 #include "imaging/bmp/bmp_format.h"
+#include "platform/atomic_file.h"
 #include "split/formats.h"
 #include "split/image_loader.h"
 #include "split/messages.h"
@@ -14,8 +15,10 @@
 
 namespace tessarin {
 
-bool SplitCurrentImage(CurrentImage& image, SplitSettings& settings, JobState& job,
-                       const SelectionMap* selection) {
+namespace {
+
+bool SplitPrepared(CurrentImage& image, SplitSettings& settings, JobState& job,
+                   const SelectionMap* selection) {
     const ImageFileKind kind = ClassifyImageFile(image.path);
     const ImageFormat* format = FindImageFormat(kind);
     if (!image.raster || !format) {
@@ -24,6 +27,8 @@ bool SplitCurrentImage(CurrentImage& image, SplitSettings& settings, JobState& j
     }
     SplitPlan plan;
     plan.folder = ResolveOutputFolder(image.path, settings);
+    // What a killed run left in this folder goes before new tiles arrive.
+    RemoveStaleTemporaryFilesOnce(plan.folder);
     std::string sourceExtension;
     if (!SplitFileName(image.path, plan.baseName, sourceExtension)) {
         job.StoreError(msg::kBadSourcePath);
@@ -38,8 +43,9 @@ bool SplitCurrentImage(CurrentImage& image, SplitSettings& settings, JobState& j
 
     // The source is prepared once per file and shared by the workers.
     std::string error;
-    std::unique_ptr<TileSource> source = settings.allBmp ? MakeBmpTileSource(image, settings, error)
-                                                         : format->makeSource(image, settings, error);
+    std::unique_ptr<TileSource> source = settings.allBmp
+                                             ? MakeBmpTileSource(image, settings, error)
+                                             : format->makeSource(image, settings, error);
     if (!source) {
         job.StoreError(error.empty() ? msg::kSaveFailed : error);
         return false;
@@ -49,13 +55,16 @@ bool SplitCurrentImage(CurrentImage& image, SplitSettings& settings, JobState& j
     // Worker k writes tiles k, k + threadCount, ...: workers beyond the number
     // of tiles would write nothing, so they are not started.
     const int64_t tiles = int64_t{plan.grid.columns} * plan.grid.rows;
-    const int workers = static_cast<int>(std::min<int64_t>(plan.threadCount, std::max<int64_t>(tiles, 1)));
+    const int workers =
+        static_cast<int>(std::min<int64_t>(plan.threadCount, std::max<int64_t>(tiles, 1)));
     std::vector<std::thread> threads;
     threads.reserve(static_cast<size_t>(workers));
     for (int k = 0; k < workers; ++k) {
+        // Whatever stops a start (no thread, no memory for it), the workers
+        // already running are waited for below.
         try {
             threads.emplace_back(RunTileWorker, std::cref(plan), k);
-        } catch (const std::system_error&) {
+        } catch (...) {
             job.StoreError(msg::kThreadFailed);
             break;
         }
@@ -64,11 +73,32 @@ bool SplitCurrentImage(CurrentImage& image, SplitSettings& settings, JobState& j
     return !job.Failed();
 }
 
-bool SplitFile(const std::string& path, CurrentImage& image, SplitSettings& settings,
-               JobState& job, Notifier* owner, const SelectionMap* selection) {
+}  // namespace
+
+bool SplitCurrentImage(CurrentImage& image, SplitSettings& settings, JobState& job,
+                       const SelectionMap* selection) {
+    try {
+        return SplitPrepared(image, settings, job, selection);
+    } catch (const std::bad_alloc&) {
+        job.StoreError(msg::kOutOfMemory);
+    } catch (...) {
+        job.StoreError(msg::kSaveFailed);
+    }
+    return false;
+}
+
+bool SplitFile(const std::string& path, CurrentImage& image, SplitSettings& settings, JobState& job,
+               Notifier* owner, const SelectionMap* selection) {
     job.Clear();
-    if (!LoadCurrentImage(path, image, settings, job, owner)) return false;
-    return SplitCurrentImage(image, settings, job, selection);
+    bool loaded = false;
+    try {
+        loaded = LoadCurrentImage(path, image, settings, job, owner);
+    } catch (const std::bad_alloc&) {
+        job.StoreError(msg::kOutOfMemory);
+    } catch (...) {
+        job.StoreError(msg::kInvalidFile);
+    }
+    return loaded && SplitCurrentImage(image, settings, job, selection);
 }
 
 std::string CommandModeFileRun(const std::string& path, CurrentImage& image,

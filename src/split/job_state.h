@@ -10,13 +10,16 @@
 namespace tessarin {
 
 class JobState {
-public:
-    void StoreError(std::string_view message);
+  public:
+    JobState();
+    // Never throws, so that a worker can report even a memory shortage: the
+    // text's room is reserved once, up front.
+    void StoreError(std::string_view message) noexcept;
     void Clear();
     std::string ErrorText() const;
     bool Failed() const;
 
-private:
+  private:
     mutable std::mutex mutex_;  // the job-state lock
     std::string text_;
 };

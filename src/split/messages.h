@@ -11,6 +11,7 @@ inline constexpr const char* kBadSourcePath = "分割対象ファイルのパス
 inline constexpr const char* kClipFailed = "画像のクリッピングに失敗しました";
 inline constexpr const char* kSaveFailed = "ファイルの保存に失敗しました";
 inline constexpr const char* kReadFailed = "ファイルの読み込みに失敗しました";
+inline constexpr const char* kOutOfMemory = "メモリ領域の確保に失敗しました";
 inline constexpr const char* kOpenFailed = "ファイルを開くのに失敗しました";
 inline constexpr const char* kSettingsWriteFailed = "設定ファイルの書き込みに失敗しました\n\n%s";
 

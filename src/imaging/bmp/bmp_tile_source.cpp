@@ -9,16 +9,19 @@ namespace tessarin {
 namespace {
 
 class BmpTileSource : public TileSource {
-public:
+  public:
     explicit BmpTileSource(const DibImage& raster) : raster_(raster) {}
-    const char* WriteTile(const TileRect& rect, const std::string& path, TileContext&) const override {
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(), raster_.AbsHeight()))
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
+                          raster_.AbsHeight()))
             return msg::kClipFailed;
-        return SaveBmpRegion(path, raster_, rect.x, rect.y, rect.width, rect.height) ? nullptr
-                                                                                    : msg::kSaveFailed;
+        return WriteBmpRegion(file.fd, raster_, rect.x, rect.y, rect.width, rect.height)
+                   ? nullptr
+                   : msg::kSaveFailed;
     }
+    const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
-private:
+  private:
     const DibImage& raster_;
 };
 

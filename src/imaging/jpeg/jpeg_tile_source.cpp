@@ -22,15 +22,16 @@ class ExactJpegTileSource final : public TileSource {
   public:
     ExactJpegTileSource(const DibImage& raster, int quality) : raster_(raster), quality_(quality) {}
 
-    const char* WriteTile(const TileRect& rect, const std::string& path,
-                          TileContext&) const override {
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(), raster_.AbsHeight()))
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
+                          raster_.AbsHeight()))
             return msg::kClipFailed;
-        if (!jpeg_glue::EncodeJpegRegion(path, raster_, rect.x, rect.y, rect.width, rect.height,
+        if (!jpeg_glue::EncodeJpegRegion(file.fd, raster_, rect.x, rect.y, rect.width, rect.height,
                                          quality_))
             return msg::kSaveFailed;
         return nullptr;
     }
+    const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
   private:
     const DibImage& raster_;
@@ -44,19 +45,23 @@ class LosslessJpegTileSource final : public TileSource {
   public:
     explicit LosslessJpegTileSource(std::string source) : source_(std::move(source)) {}
 
-    const char* WriteTile(const TileRect& rect, const std::string& path,
-                          TileContext&) const override {
+    // jpegtran opens the output by name: it is given the temporary file that
+    // the loop has just created, exclusively and under an unguessable name,
+    // and truncates that fresh file of ours.
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         try {
             const std::string geometry = std::to_string(rect.width) + "x" +
                                          std::to_string(rect.height) + "+" +
                                          std::to_string(rect.x) + "+" + std::to_string(rect.y);
-            const std::vector<std::string> args = {"jpegtran", "-copy",    "all", "-crop",
-                                                   geometry,   "-outfile", path,  SourceArgument()};
+            const std::vector<std::string> args = {"jpegtran", "-copy",         "all",
+                                                   "-crop",    geometry,        "-outfile",
+                                                   file.path,  SourceArgument()};
             return RunExternalCommand(args) ? nullptr : kJpegtranFailed;
         } catch (const std::bad_alloc&) {
             return kJpegtranFailed;
         }
     }
+    const char* SaveFailedMessage() const override { return kJpegtranFailed; }
 
   private:
     // jpegtran reads any argument starting with "-" as an option.

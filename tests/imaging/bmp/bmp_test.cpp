@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <random>
@@ -20,8 +22,8 @@ using testing::WriteBytes;
 
 using testing::RecordingNotifier;
 
-LoadedImage LoadBytes(const TempDir& dir, const std::vector<uint8_t>& bytes, Notifier* owner = nullptr,
-                      const std::string& name = "in.bmp") {
+LoadedImage LoadBytes(const TempDir& dir, const std::vector<uint8_t>& bytes,
+                      Notifier* owner = nullptr, const std::string& name = "in.bmp") {
     WriteBytes(dir / name, bytes);
     LoadedImage out;
     LoadBmpFile(dir / name, owner, out);
@@ -50,7 +52,8 @@ BmpLayout Bitfields16(uint32_t r, uint32_t g, uint32_t b, std::vector<uint8_t> p
 TEST(BmpReader, Converts565To555AndShowsTheNoticeOnlyWithAnOwner) {
     TempDir dir;
     // Four pixels: white, pure green, the lowest green bit alone, pure red; width 4 = 8 bytes.
-    auto bytes = BuildBmp(Bitfields16(0xF800, 0x07E0, 0x001F, Words16({0xFFFF, 0x07E0, 0x0020, 0xF800}), 4));
+    auto bytes =
+        BuildBmp(Bitfields16(0xF800, 0x07E0, 0x001F, Words16({0xFFFF, 0x07E0, 0x0020, 0xF800}), 4));
     RecordingNotifier owner;
     LoadedImage image = LoadBytes(dir, bytes, &owner);
     ASSERT_NE(image.raster, nullptr);
@@ -62,11 +65,13 @@ TEST(BmpReader, Converts565To555AndShowsTheNoticeOnlyWithAnOwner) {
     EXPECT_EQ(row[4] | row[5] << 8, 0x0000);
     EXPECT_EQ(row[6] | row[7] << 8, 0x7C00);
     ASSERT_EQ(owner.notices.size(), 1u);
-    EXPECT_EQ(owner.notices[0], "緑の情報量を「6bit」から「5bit」に減らします\n\n" + dir / "in.bmp");
+    EXPECT_EQ(owner.notices[0],
+              "緑の情報量を「6bit」から「5bit」に減らします\n\n" + dir / "in.bmp");
 
     // 5-5-5 masks: no conversion, no notice.
     RecordingNotifier quiet;
-    auto plain = LoadBytes(dir, BuildBmp(Bitfields16(0x7C00, 0x03E0, 0x001F, Words16({0x7FFF, 0x0123}), 2)), &quiet);
+    auto plain = LoadBytes(
+        dir, BuildBmp(Bitfields16(0x7C00, 0x03E0, 0x001F, Words16({0x7FFF, 0x0123}), 2)), &quiet);
     ASSERT_NE(plain.raster, nullptr);
     EXPECT_EQ(plain.raster->Row(0)[2] | plain.raster->Row(0)[3] << 8, 0x0123);
     EXPECT_TRUE(quiet.notices.empty());
@@ -104,7 +109,8 @@ TEST(BmpReader, TopDownSourceKeepsItsOrientationAndTilesAreBottomUp) {
     layout.height = -3;
     layout.bitCount = 24;
     for (int y = 0; y < 3; ++y) {
-        for (int x = 0; x < 2; ++x) layout.pixels.insert(layout.pixels.end(), {uint8_t(y), uint8_t(x), 7});
+        for (int x = 0; x < 2; ++x)
+            layout.pixels.insert(layout.pixels.end(), {uint8_t(y), uint8_t(x), 7});
         layout.pixels.insert(layout.pixels.end(), {0, 0});
     }
     LoadedImage image = LoadBytes(dir, BuildBmp(layout));
@@ -129,7 +135,8 @@ TEST(BmpWriter, TileHeaderFieldsAndFileSize) {
         uint32_t clrUsed;
         uint32_t expectedEntries;
     };
-    for (Case c : {Case{8, 0, 256}, Case{8, 17, 17}, Case{24, 0, 0}, Case{4, 0, 16}, Case{1, 0, 2}, Case{32, 0, 0}}) {
+    for (Case c : {Case{8, 0, 256}, Case{8, 17, 17}, Case{24, 0, 0}, Case{4, 0, 16}, Case{1, 0, 2},
+                   Case{32, 0, 0}}) {
         BitmapInfoHeader h;
         h.biWidth = 13;
         h.biHeight = 9;
@@ -183,7 +190,8 @@ TEST(BmpWriter, RoundTripsPixelsOfEveryDepthAtOddOffsets) {
         ASSERT_EQ(back.raster->BitCount(), depth);
         for (int y = 0; y < 5; ++y) {
             const size_t used = (11u * depth + 7) / 8;
-            ASSERT_EQ(0, std::memcmp(back.raster->Row(y), expected->Row(y), used)) << depth << " row " << y;
+            ASSERT_EQ(0, std::memcmp(back.raster->Row(y), expected->Row(y), used))
+                << depth << " row " << y;
         }
         if (depth <= 8) {
             EXPECT_EQ(back.raster->ColorAt(1), table[1]);
@@ -199,7 +207,11 @@ TEST(BmpWriter, UnwritableDestinationFails) {
     h.biBitCount = 24;
     auto raster = DibImage::Create(h, nullptr, 0, true);
     EXPECT_FALSE(SaveBmpFile(dir / "missing/folder/t.bmp", *raster));
-    EXPECT_FALSE(SaveBmpFile("/dev/full", *raster));
+    // The disk fills up while writing.
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    EXPECT_FALSE(WriteBmpRegion(full, *raster, 0, 0, 4, 4));
+    ::close(full);
 }
 
 TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {
@@ -294,7 +306,8 @@ TEST(BmpReader, BadInputIsRefusedWithoutACrash) {
     const auto good = BuildBmp(layout);
     ASSERT_NE(LoadBytes(dir, good).raster, nullptr);
     for (size_t cut = 0; cut < good.size(); cut += 7) {
-        std::vector<uint8_t> truncated(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+        std::vector<uint8_t> truncated(good.begin(),
+                                       good.begin() + static_cast<std::ptrdiff_t>(cut));
         EXPECT_EQ(LoadBytes(dir, truncated).raster, nullptr) << cut;
     }
     std::mt19937 rng(3);

@@ -8,6 +8,7 @@
 #include "split/image_loader.h"
 #include "split/messages.h"
 #include "support/test_files.h"
+#include "support/tile_writing.h"
 
 namespace tessarin {
 namespace {
@@ -62,7 +63,7 @@ std::vector<WrittenTile> WriteAllTiles(const TileSource& source, const TileGrid&
         TileContext& context = contexts[static_cast<size_t>(n % workers)];
         WrittenTile tile{rect, dir / (prefix + std::to_string(n) + ".png"),
                          context.tilesWritten == 0};
-        const char* failure = source.WriteTile(rect, tile.path, context);
+        const char* failure = testing::WriteTileAt(source, rect, tile.path, context);
         EXPECT_EQ(failure, nullptr) << "tile " << n << ": " << failure;
         if (!failure) ++context.tilesWritten;
         tiles.push_back(tile);
@@ -151,12 +152,13 @@ PngLayout ChunkRichLayout() {
     layout.bitDepth = 4;
     layout.colorType = PNG_COLOR_TYPE_PALETTE;
     for (int i = 0; i < 16; ++i)
-        layout.palette.push_back({static_cast<png_byte>(i * 16), static_cast<png_byte>(255 - i), 9});
+        layout.palette.push_back(
+            {static_cast<png_byte>(i * 16), static_cast<png_byte>(255 - i), 9});
     layout.trnsAlpha = {0, 128, 255};
     layout.rows = RandomRows(12, 8, 4, 5);
     layout.texts = {{PNG_TEXT_COMPRESSION_NONE, "Title", "tiles", false},
-                  {PNG_TEXT_COMPRESSION_zTXt, "Comment", std::string(300, 'z'), true},
-                  {PNG_ITXT_COMPRESSION_NONE, "Author", "\xe5\x90\x8d\xe5\x89\x8d", false}};
+                    {PNG_TEXT_COMPRESSION_zTXt, "Comment", std::string(300, 'z'), true},
+                    {PNG_ITXT_COMPRESSION_NONE, "Author", "\xe5\x90\x8d\xe5\x89\x8d", false}};
     layout.timeAfterImage = png_time{2024, 2, 29, 23, 59, 58};
     layout.calibration = true;
     layout.physicalSize = true;
@@ -228,7 +230,8 @@ TEST(PngTileSource, ColourSpaceChunksAreCarriedAsTheFileHasThem) {
         auto source = MakeSource(image);
         ASSERT_NE(source, nullptr);
         TileContext context;
-        ASSERT_EQ(source->WriteTile({0, 0, 1, 1, 3, 4}, dir / ("t-" + std::string(name)), context),
+        ASSERT_EQ(testing::WriteTileAt(*source, {0, 0, 1, 1, 3, 4},
+                                       dir / ("t-" + std::string(name)), context),
                   nullptr);
         EXPECT_EQ(CarriedChunks(dir / ("t-" + std::string(name))), sourceChunks);
     }
@@ -259,8 +262,9 @@ TEST(PngTileSource, ConcurrentWorkersWriteTheSameTilesAsSequentialOnes) {
         context.workerIndex = k;
         int n = 0;
         ForEachTile(grid, [&](const TileRect& rect) {
-            if (n % 2 == k && source->WriteTile(rect, dir / ("par" + std::to_string(n) + ".png"),
-                                                context) == nullptr)
+            if (n % 2 == k &&
+                testing::WriteTileAt(*source, rect, dir / ("par" + std::to_string(n) + ".png"),
+                                     context) == nullptr)
                 ++context.tilesWritten;
             ++n;
             return true;
@@ -358,16 +362,16 @@ TEST(PngTileSource, TilesThatCannotBeWrittenGiveTheWriteMessage) {
     ASSERT_NE(source, nullptr);
     TileContext context;
     const TileRect small{0, 0, 0, 0, 8, 8}, whole{0, 0, 0, 0, 32, 32};
-    EXPECT_STREQ(source->WriteTile(small, dir / "missing/t.png", context),
+    EXPECT_STREQ(testing::WriteTileAt(*source, small, dir / "missing/t.png", context),
                  "ファイルの書き込みに失敗しました");
     // A full disk: small tiles fail when the file is closed, large ones while
     // libpng writes.
-    EXPECT_STREQ(source->WriteTile(small, "/dev/full", context),
+    EXPECT_STREQ(testing::WriteTileInto(*source, small, "/dev/full", context),
                  "ファイルの書き込みに失敗しました");
-    EXPECT_STREQ(source->WriteTile(whole, "/dev/full", context),
+    EXPECT_STREQ(testing::WriteTileInto(*source, whole, "/dev/full", context),
                  "ファイルの書き込みに失敗しました");
     // A rectangle outside the image is never read.
-    EXPECT_STREQ(source->WriteTile({0, 0, 30, 0, 8, 8}, dir / "out.png", context),
+    EXPECT_STREQ(testing::WriteTileAt(*source, {0, 0, 30, 0, 8, 8}, dir / "out.png", context),
                  "ファイルの書き込みに失敗しました");
 }
 
