@@ -234,11 +234,8 @@ TEST_F(CommandModeRun, TileWritesThatFailPartWayLeaveNoFileBehind) {
     EXPECT_EQ(Body(lines[4]), "○：small.bmp");
     // The older tile of the same name is untouched, and nothing half-written is left.
     EXPECT_EQ(testing::ReadBytes(dir_ / "out/big_1_1.bmp"), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    std::vector<std::string> names;
-    for (auto& e : fs::directory_iterator(dir_ / "out"))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"big_1_1.bmp", "big_1_1.jpg", "small_1_1.bmp"}));
+    EXPECT_EQ(testing::FileNames(dir_ / "out"),
+              (std::vector<std::string>{"big_1_1.bmp", "big_1_1.jpg", "small_1_1.bmp"}));
 }
 
 TEST_F(CommandModeRun, ClosedOutputDoesNotEndTheRun) {
@@ -363,10 +360,8 @@ TEST_F(CommandModeRun, MemoryShortageFailsTheFileAndTheRunGoesOn) {
     EXPECT_EQ(Body(lines[1]), "×：wide4.bmp【メモリ領域の確保に失敗しました】");
     EXPECT_EQ(Body(lines[2]), "○：wide24.bmp");
     EXPECT_EQ(Body(lines[3]), "○：small.bmp");
-    std::vector<std::string> names;
-    for (auto& e : fs::directory_iterator(dir_ / "out")) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"small_1_1.bmp", "wide24_1_1.bmp"}));
+    EXPECT_EQ(testing::FileNames(dir_ / "out"),
+              (std::vector<std::string>{"small_1_1.bmp", "wide24_1_1.bmp"}));
     EXPECT_EQ(fs::file_size(dir_ / "out/wide24_1_1.bmp"), 54 + kRaster);
 }
 

@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -19,13 +18,6 @@ namespace fs = std::filesystem;
 using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
-
-std::vector<std::string> Names(const TempDir& dir) {
-    std::vector<std::string> names;
-    for (auto& e : fs::directory_iterator(dir.Path())) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Whatever already has the name (a file, a folder, a link to a file, a link
 // to nothing) makes the creation fail, and what the link points at is not
@@ -72,7 +64,7 @@ TEST(AtomicFile, TemporaryNamesAreUnguessableAndCarryThePid) {
         randomParts.insert(random);
     }
     EXPECT_EQ(randomParts.size(), 50u);
-    EXPECT_TRUE(Names(dir).empty());  // each one removed with its object
+    EXPECT_TRUE(testing::FileNames(dir.Path()).empty());  // each one removed with its object
 }
 
 TEST(AtomicFile, CommitPutsTheFileInPlaceAndFailureLeavesNothing) {
@@ -103,7 +95,8 @@ TEST(AtomicFile, CommitPutsTheFileInPlaceAndFailureLeavesNothing) {
     EXPECT_FALSE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(ReadBytes(dir / "link"), (std::vector<uint8_t>{'x'}));
     EXPECT_EQ(ReadBytes(dir / "target"), (std::vector<uint8_t>{'n', 'e', 'w'}));
-    EXPECT_EQ(Names(dir), (std::vector<std::string>{"folder", "link", "pipe", "target"}));
+    EXPECT_EQ(testing::FileNames(dir.Path()),
+              (std::vector<std::string>{"folder", "link", "pipe", "target"}));
 }
 
 TEST(AtomicFile, TemporaryFileNames) {

@@ -136,9 +136,7 @@ TEST(TileWorker, ExceptionsEndTheWorkerWithAMessage) {
         RunTileWorker(plan, 0);
         EXPECT_EQ(job.ErrorText(), c.message);
         EXPECT_EQ(source.calls.size(), 2u);
-        std::vector<std::string> names;
-        for (auto& e : fs::directory_iterator(dir.Path())) names.push_back(e.path().filename());
-        EXPECT_EQ(names, (std::vector<std::string>{"img_1_1.bmp"}));
+        EXPECT_EQ(testing::FileNames(dir.Path()), (std::vector<std::string>{"img_1_1.bmp"}));
     }
 }
 
@@ -282,10 +280,7 @@ TEST_F(JobCoreTest, TileThatCannotBeCreatedGivesItsFormatsMessage) {
         EXPECT_FALSE(SplitFile(dir_ / c.source, image, settings_, job, nullptr, nullptr));
         EXPECT_EQ(job.ErrorText(), c.message);
         // Nothing but the folder in the way: no temporary file is left.
-        std::vector<std::string> names;
-        for (auto& e : fs::directory_iterator(settings_.savePath))
-            names.push_back(e.path().filename());
-        EXPECT_EQ(names, (std::vector<std::string>{c.tile}));
+        EXPECT_EQ(testing::FileNames(settings_.savePath), (std::vector<std::string>{c.tile}));
     }
 }
 

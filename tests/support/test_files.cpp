@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -102,6 +103,14 @@ std::vector<uint8_t> BuildBmp(const BmpLayout& layout) {
     file.insert(file.end(), table.begin(), table.end());
     file.insert(file.end(), layout.pixels.begin(), layout.pixels.end());
     return file;
+}
+
+std::vector<std::string> FileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,

@@ -25,6 +25,8 @@ class TempDir {
 };
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
+// The names in a folder, sorted.
+std::vector<std::string> FileNames(const std::string& folder);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 void Le16(std::vector<uint8_t>& out, uint32_t v);
