@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/current_image.h"
 #include "settings/split_settings.h"
-#include "split/job_state.h"
 
 namespace tessarin {
 
@@ -19,9 +17,8 @@ int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings
 // The banner written when the command mode is not selected.
 std::string CommandBanner();
 
-// The value grammar of the options; reals are read as settings files read
-// them (ParseCReal).
-int ParseOptionInt(const std::string& text);
+// The value grammar of the options: integers as ParseDecimalInt reads them,
+// reals as settings files read them (ParseCReal).
 // "/x" and "/y": "N", "R%" or "N個".
 void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3]);
 // "/xo" and "/yo": "N" or "R%".

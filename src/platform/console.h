@@ -16,9 +16,4 @@ std::string ConsoleLine(const std::string& text);
 // Bytes below 0x20 and 0x7F as "\n", "\r", "\t" or "\xHH"; the rest as it is.
 std::string EscapeControlCharacters(const std::string& text);
 
-// Set once the command mode is recognised; nothing in that mode asks or
-// tells the user through a window.
-void SetCommandMode(bool on);
-bool IsCommandMode();
-
 }  // namespace tessarin

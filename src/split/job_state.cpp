@@ -2,38 +2,20 @@
 
 #include <algorithm>
 
+#include "platform/text.h"
+
 namespace tessarin {
 
 namespace {
-
-constexpr size_t kMaxErrorChars = 1023;
-// Room for that many characters of four bytes; malformed text with longer
-// runs of continuation bytes is cut there.
-constexpr size_t kMaxErrorBytes = kMaxErrorChars * 4;
-
-// Bytes of the first `maxChars` UTF-8 characters of `text`.
-size_t Utf8PrefixBytes(std::string_view text, size_t maxChars) {
-    size_t chars = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (chars == maxChars) return i;
-        ++i;
-        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
-        ++chars;
-    }
-    return text.size();
-}
-
+// Room for the longest text in characters of four bytes; malformed text with
+// longer runs of continuation bytes is cut there.
+constexpr size_t kMaxJobErrorBytes = kMaxJobErrorChars * 4;
 }  // namespace
 
-std::string TruncateUtf8(std::string_view text, size_t maxChars) {
-    return std::string(text.substr(0, Utf8PrefixBytes(text, maxChars)));
-}
-
-JobState::JobState() { text_.reserve(kMaxErrorBytes); }
+JobState::JobState() { text_.reserve(kMaxJobErrorBytes); }
 
 void JobState::StoreError(std::string_view message) noexcept {
-    const size_t bytes = std::min(Utf8PrefixBytes(message, kMaxErrorChars), kMaxErrorBytes);
+    const size_t bytes = std::min(Utf8PrefixLength(message, kMaxJobErrorChars), kMaxJobErrorBytes);
     std::lock_guard<std::mutex> lock(mutex_);
     text_.assign(message.data(), bytes);  // within the reserved room: no allocation
 }

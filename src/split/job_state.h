@@ -9,6 +9,9 @@
 
 namespace tessarin {
 
+// The longest job error text, in characters.
+inline constexpr size_t kMaxJobErrorChars = 1023;
+
 class JobState {
   public:
     JobState();
@@ -23,8 +26,5 @@ class JobState {
     mutable std::mutex mutex_;  // the job-state lock
     std::string text_;
 };
-
-// Cuts a UTF-8 text to at most `maxChars` characters without splitting one.
-std::string TruncateUtf8(std::string_view text, size_t maxChars);
 
 }  // namespace tessarin

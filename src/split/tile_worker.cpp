@@ -5,6 +5,7 @@
 #include "platform/atomic_file.h"
 #include "split/messages.h"
 #include "split/naming.h"
+#include "split/split_job.h"
 
 namespace tessarin {
 
@@ -23,6 +24,10 @@ const char* WriteTileFile(const TileSource& source, const TileRect& rect, const 
     return file.Commit(path, false) ? nullptr : saveFailed;
 }
 
+bool IsTileWanted(const SplitPlan& plan, int column, int row) {
+    return !plan.selection || plan.selection->IsTileSelected(column, row);
+}
+
 void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept {
     // Nothing may leave the thread: an exception there would end the process.
     // The temporary file of the tile being written is removed on the way out.
@@ -33,8 +38,8 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept {
         ForEachTile(plan.grid, [&](const TileRect& rect) {
             const int64_t number = rect.row * columns + rect.column;
             if (number % plan.threadCount != workerIndex) return true;
-            if (plan.selection && !plan.selection->IsTileSelected(rect.column, rect.row))
-                return true;
+            if (!IsTileWanted(plan, rect.column, rect.row)) return true;
+
             const std::string path =
                 BuildTileFileName(plan.folder, plan.baseName, plan.extension, rect.column, rect.row,
                                   plan.grid.columns, plan.grid.rows, *plan.settings);
@@ -44,10 +49,15 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept {
                 return false;
             }
             ++context.tilesWritten;
+            if (plan.written) plan.written[workerIndex].push_back(rect);
+            if (plan.finished) {
+                const int64_t done = plan.finished->fetch_add(1, std::memory_order_relaxed) + 1;
+                if (plan.progress) plan.progress->TileFinished(done, plan.total);
+            }
             return true;
         });
     } catch (const std::bad_alloc&) {
-        plan.job->StoreError(msg::kOutOfMemory);
+        plan.job->StoreError(msg::kMemoryFailed);
     } catch (...) {
         plan.job->StoreError(plan.source->SaveFailedMessage());
     }

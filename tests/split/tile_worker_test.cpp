@@ -14,7 +14,8 @@
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/jpeg/jpeg_format.h"
-#include "split/job_core.h"
+#include "split/batch_runner.h"
+#include "split/image_loader.h"
 #include "split/messages.h"
 #include "support/test_files.h"
 
@@ -123,7 +124,7 @@ TEST(TileWorker, ExceptionsEndTheWorkerWithAMessage) {
         void (*raise)();
         const char* message;
     };
-    for (Case c : {Case{[] { throw std::bad_alloc(); }, msg::kOutOfMemory},
+    for (Case c : {Case{[] { throw std::bad_alloc(); }, msg::kMemoryFailed},
                    Case{[] { throw std::length_error("row"); }, "保存の失敗"}}) {
         TempDir dir;
         SplitSettings settings;
@@ -167,8 +168,8 @@ TEST(TileWorker, SelectionModeWithNothingSelectedWritesNothing) {
     EXPECT_FALSE(job.Failed());
 }
 
-// A BMP source on disk, split by the job core with several thread counts.
-class JobCoreTest : public ::testing::Test {
+// A BMP source on disk, split as a job with several thread counts.
+class SplitJobTest : public ::testing::Test {
   protected:
     void SetUp() override {
         BitmapInfoHeader h;
@@ -191,23 +192,29 @@ class JobCoreTest : public ::testing::Test {
             tiles[e.path().filename().string()] = testing::ReadBytes(e.path().string());
         return tiles;
     }
+    SplitResult Split(const std::string& path) {
+        BatchObserver quiet;
+        SplitResult result;
+        SplitFileAsJob(BatchItem{path, &settings_}, BatchOptions{}, quiet, result);
+        return result;
+    }
     TempDir dir_;
     std::unique_ptr<DibImage> raster_;
     std::string source_;
     SplitSettings settings_;
 };
 
-TEST_F(JobCoreTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
-    CurrentImage image;
-    JobState job;
-    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr)) << job.ErrorText();
+TEST_F(SplitJobTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
+    SplitResult result = Split(source_);
+    ASSERT_TRUE(result.ok) << result.message;
     const auto single = Tiles();
     ASSERT_EQ(single.size(), 5u * 4u);
     for (int threads : {2, 3, 7, 64}) {
         fs::remove_all(settings_.savePath);
         fs::create_directory(settings_.savePath);
         settings_.threadCount = threads;
-        ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr)) << job.ErrorText();
+        result = Split(source_);
+        ASSERT_TRUE(result.ok) << result.message;
         EXPECT_EQ(Tiles(), single) << threads << " threads";
     }
     // Every tile holds its rectangle of the source.
@@ -219,13 +226,11 @@ TEST_F(JobCoreTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
     EXPECT_EQ(0, std::memcmp(tile.raster->Row(0), raster_->Row(48) + 80 * 3, 17 * 3));
 }
 
-TEST_F(JobCoreTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
+TEST_F(SplitJobTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
     settings_.widthValue[0] = 0;
     settings_.heightValue[0] = 0;
     settings_.threadCount = 4;
-    CurrentImage image;
-    JobState job;
-    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr));
+    ASSERT_TRUE(Split(source_).ok);
     EXPECT_EQ(Tiles().size(), 1u);
 
     // The automatic sub-folder cannot be made where a file has its name, so
@@ -233,29 +238,27 @@ TEST_F(JobCoreTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
     testing::WriteBytes((fs::path(settings_.savePath) / "Tessarin_out").string(), {'f'});
     settings_.makeFolder = 1;
     settings_.widthValue[0] = 10;
-    EXPECT_FALSE(SplitFile(source_, image, settings_, job, nullptr, nullptr));
-    EXPECT_EQ(job.ErrorText(), msg::kSaveFailed);
+    EXPECT_EQ(Split(source_).message, msg::kSaveFailed);
 }
 
-TEST_F(JobCoreTest, LoaderMessagesForBadFiles) {
+TEST_F(SplitJobTest, LoaderMessagesForBadFiles) {
+    testing::WriteBytes(dir_ / "junk.bmp", {'n', 'o', 'p', 'e'});
+    EXPECT_EQ(Split(dir_ / "junk.bmp").message, msg::kInvalidFile);
+    testing::WriteBytes(dir_ / "photo.txt", {'x'});
+    EXPECT_EQ(Split(dir_ / "photo.txt").message, msg::kUnsupported);
+    // A failed load keeps the previous image.
     CurrentImage image;
     JobState job;
-    testing::WriteBytes(dir_ / "junk.bmp", {'n', 'o', 'p', 'e'});
-    EXPECT_FALSE(SplitFile(dir_ / "junk.bmp", image, settings_, job, nullptr, nullptr));
+    ASSERT_TRUE(LoadCurrentImage(source_, image, settings_, job, nullptr));
+    EXPECT_FALSE(LoadCurrentImage(dir_ / "junk.bmp", image, settings_, job, nullptr));
     EXPECT_EQ(job.ErrorText(), msg::kInvalidFile);
-    testing::WriteBytes(dir_ / "photo.txt", {'x'});
-    EXPECT_FALSE(SplitFile(dir_ / "photo.txt", image, settings_, job, nullptr, nullptr));
-    EXPECT_EQ(job.ErrorText(), msg::kUnsupported);
-    // A failed load keeps the previous image.
-    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr));
-    EXPECT_FALSE(SplitFile(dir_ / "junk.bmp", image, settings_, job, nullptr, nullptr));
     EXPECT_EQ(image.path, source_);
     EXPECT_EQ(image.width, 97);
 }
 
 // A tile that cannot be put in place under its name (a folder has it) gives
 // its format's own failure text.
-TEST_F(JobCoreTest, TileThatCannotBeCreatedGivesItsFormatsMessage) {
+TEST_F(SplitJobTest, TileThatCannotBeCreatedGivesItsFormatsMessage) {
     const std::string exact = "ファイルの保存に失敗しました";
     ASSERT_TRUE(SaveJpegFile(dir_ / "pic.jpg", *raster_, 90));
     fs::copy_file(std::string(TESSARIN_TEST_DATA) + "/pngsuite/basn2c08.png", dir_ / "pic.png");
@@ -275,10 +278,7 @@ TEST_F(JobCoreTest, TileThatCannotBeCreatedGivesItsFormatsMessage) {
         fs::remove_all(settings_.savePath);
         fs::create_directories(fs::path(settings_.savePath) / c.tile);
         settings_.correctCut = c.correctCut;
-        CurrentImage image;
-        JobState job;
-        EXPECT_FALSE(SplitFile(dir_ / c.source, image, settings_, job, nullptr, nullptr));
-        EXPECT_EQ(job.ErrorText(), c.message);
+        EXPECT_EQ(Split(dir_ / c.source).message, c.message);
         // Nothing but the folder in the way: no temporary file is left.
         EXPECT_EQ(testing::FileNames(settings_.savePath), (std::vector<std::string>{c.tile}));
     }
@@ -286,7 +286,7 @@ TEST_F(JobCoreTest, TileThatCannotBeCreatedGivesItsFormatsMessage) {
 
 // What a killed run left behind goes at the next split into the folder; the
 // files of a live process, and anything else, stay.
-TEST_F(JobCoreTest, SplitRemovesTemporaryFilesOfDeadRuns) {
+TEST_F(SplitJobTest, SplitRemovesTemporaryFilesOfDeadRuns) {
     const pid_t dead = ::fork();
     if (dead == 0) ::_exit(0);
     ASSERT_GT(dead, 0);
@@ -302,9 +302,8 @@ TEST_F(JobCoreTest, SplitRemovesTemporaryFilesOfDeadRuns) {
     for (const std::string& name : kept) testing::WriteBytes((out / name).string(), {'k'});
     testing::WriteBytes((out / deadName).string(), {'d'});
     testing::WriteBytes((out / oldDeadName).string(), {'d'});
-    CurrentImage image;
-    JobState job;
-    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr)) << job.ErrorText();
+    const SplitResult result = Split(source_);
+    ASSERT_TRUE(result.ok) << result.message;
     EXPECT_FALSE(fs::exists(out / deadName));
     EXPECT_FALSE(fs::exists(out / oldDeadName));
     for (const std::string& name : kept) EXPECT_TRUE(fs::exists(out / name)) << name;
@@ -313,16 +312,15 @@ TEST_F(JobCoreTest, SplitRemovesTemporaryFilesOfDeadRuns) {
 
 // Links planted under the names temporary files had before (pid and a
 // counter) point at a file that must survive the split.
-TEST_F(JobCoreTest, PlantedLinksAreNeverFollowed) {
+TEST_F(SplitJobTest, PlantedLinksAreNeverFollowed) {
     testing::WriteBytes(dir_ / "victim", {'v'});
     const fs::path out = settings_.savePath;
     for (int n = 0; n < 64; ++n)
         fs::create_symlink(dir_ / "victim", out / (".tessarin-" + std::to_string(::getpid()) + "-" +
                                                    std::to_string(n) + ".part"));
     settings_.threadCount = 2;
-    CurrentImage image;
-    JobState job;
-    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr)) << job.ErrorText();
+    const SplitResult result = Split(source_);
+    ASSERT_TRUE(result.ok) << result.message;
     EXPECT_EQ(testing::ReadBytes(dir_ / "victim"), (std::vector<uint8_t>{'v'}));
     LoadedImage tile;
     ASSERT_TRUE(LoadBmpFile((out / "pic_1_1.bmp").string(), nullptr, tile));

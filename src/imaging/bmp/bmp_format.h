@@ -7,8 +7,7 @@
 #include "imaging/current_image.h"
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
-#include "settings/split_settings.h"
-#include "split/tile_source.h"
+#include "imaging/tile_source.h"
 
 namespace tessarin {
 
@@ -34,7 +33,7 @@ bool SaveBmpRegion(const std::string& path, const DibImage& image, int x, int y,
 bool SaveBmpFile(const std::string& path, const DibImage& image);
 
 // BMP tiles cut from the current raster, shared read-only by the workers.
-std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image,
-                                              const SplitSettings& settings, std::string& error);
+std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const TileOptions& options,
+                                              std::string& error);
 
 }  // namespace tessarin

@@ -6,7 +6,6 @@
 
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/bmp/bmp_private.h"
-#include "platform/console.h"
 #include "platform/notifier.h"
 
 namespace tessarin {
@@ -74,7 +73,7 @@ std::unique_ptr<DibImage> ReadOwn(const InputFile& file, const std::string& path
         auto raster = DibImage::Create(h);
         if (!raster || !file.ReadAt(dataOffset, raster->Bits(), raster->ImageSize())) return nullptr;
         if (is565) {
-            if (owner && !IsCommandMode()) {
+            if (owner) {
                 char text[4096];
                 std::snprintf(text, sizeof text, "緑の情報量を「6bit」から「5bit」に減らします\n\n%s",
                               path.c_str());

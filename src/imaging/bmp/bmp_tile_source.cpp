@@ -2,7 +2,7 @@
 // raster; a tile is written row by row without making a crop first.
 
 #include "imaging/bmp/bmp_format.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 
@@ -10,7 +10,8 @@ namespace {
 
 class BmpTileSource : public TileSource {
   public:
-    explicit BmpTileSource(const DibImage& raster) : raster_(raster) {}
+    explicit BmpTileSource(std::shared_ptr<const DibImage> raster)
+        : keep_(std::move(raster)), raster_(*keep_) {}
     const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
                           raster_.AbsHeight()))
@@ -22,18 +23,19 @@ class BmpTileSource : public TileSource {
     const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
   private:
+    std::shared_ptr<const DibImage> keep_;
     const DibImage& raster_;
 };
 
 }  // namespace
 
-std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const SplitSettings&,
+std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
     if (!image.raster) {
         error = msg::kClipFailed;
         return nullptr;
     }
-    return std::make_unique<BmpTileSource>(*image.raster);
+    return std::make_unique<BmpTileSource>(image.raster);
 }
 
 }  // namespace tessarin

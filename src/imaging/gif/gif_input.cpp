@@ -2,7 +2,7 @@
 
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_pvt.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 namespace {

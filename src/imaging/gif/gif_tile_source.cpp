@@ -5,7 +5,7 @@
 
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_pvt.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 namespace gif {
@@ -49,7 +49,7 @@ const char* ReadGifForSplit(const std::string& path, GifSplitData& out) {
 
 }  // namespace gif
 
-std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const SplitSettings&,
+std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
     std::unique_ptr<gif::GifTileSource> source(new (std::nothrow) gif::GifTileSource());
     if (!source) {

@@ -7,7 +7,7 @@
 
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 

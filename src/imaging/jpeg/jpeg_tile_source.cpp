@@ -6,8 +6,8 @@
 
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/messages.h"
 #include "platform/process.h"
-#include "split/messages.h"
 
 namespace tessarin {
 
@@ -20,7 +20,8 @@ constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失�
 // tile raster is made.
 class ExactJpegTileSource final : public TileSource {
   public:
-    ExactJpegTileSource(const DibImage& raster, int quality) : raster_(raster), quality_(quality) {}
+    ExactJpegTileSource(std::shared_ptr<const DibImage> raster, int quality)
+        : keep_(std::move(raster)), raster_(*keep_), quality_(quality) {}
 
     const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
@@ -34,6 +35,7 @@ class ExactJpegTileSource final : public TileSource {
     const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
   private:
+    std::shared_ptr<const DibImage> keep_;
     const DibImage& raster_;
     int quality_;
 };
@@ -75,14 +77,14 @@ class LosslessJpegTileSource final : public TileSource {
 }  // namespace
 
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
-                                               const SplitSettings& settings, std::string& error) {
+                                               const TileOptions& options, std::string& error) {
     std::unique_ptr<TileSource> source;
-    if (settings.correctCut) {
+    if (options.exactJpeg) {
         if (!image.raster) {
             error = msg::kClipFailed;
             return nullptr;
         }
-        source.reset(new (std::nothrow) ExactJpegTileSource(*image.raster, settings.jpegQuality));
+        source.reset(new (std::nothrow) ExactJpegTileSource(image.raster, options.jpegQuality));
     } else {
         try {
             source.reset(new LosslessJpegTileSource(image.path));

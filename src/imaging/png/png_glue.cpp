@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "imaging/dib_image.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin::png {
 namespace {

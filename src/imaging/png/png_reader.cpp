@@ -7,7 +7,7 @@
 
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_glue.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 namespace {

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "imaging/dib_image.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin::png {
 

@@ -6,10 +6,10 @@
 #include <new>
 
 #include "imaging/dib_image.h"
+#include "imaging/messages.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_split_read.h"
 #include "platform/file_io.h"
-#include "split/messages.h"
 
 namespace tessarin {
 namespace {
@@ -125,7 +125,7 @@ class PngTileSource final : public TileSource {
 
 }  // namespace
 
-std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const SplitSettings&,
+std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
     std::unique_ptr<PngSplitImage> source(new (std::nothrow) PngSplitImage);
     if (!source) {

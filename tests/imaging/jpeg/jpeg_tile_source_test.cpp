@@ -15,22 +15,22 @@ using namespace jpeg_test;
 constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失敗しました";
 constexpr const char* kSaveFailed = "ファイルの保存に失敗しました";
 
-SplitSettings Exact(int quality = 75) {
-    SplitSettings s;
-    s.correctCut = 1;
-    s.jpegQuality = quality;
-    return s;
+TileOptions Exact(int quality = 75) {
+    TileOptions options;
+    options.exactJpeg = true;
+    options.jpegQuality = quality;
+    return options;
 }
 
-SplitSettings Lossless() {
-    SplitSettings s;
-    s.correctCut = 0;
-    return s;
+TileOptions Lossless() {
+    TileOptions options;
+    options.exactJpeg = false;
+    return options;
 }
 
-std::unique_ptr<TileSource> MakeSource(const CurrentImage& image, const SplitSettings& settings) {
+std::unique_ptr<TileSource> MakeSource(const CurrentImage& image, const TileOptions& options) {
     std::string error;
-    auto source = MakeJpegTileSource(image, settings, error);
+    auto source = MakeJpegTileSource(image, options, error);
     EXPECT_NE(source, nullptr) << error;
     return source;
 }

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <thread>
 
+#include "imaging/messages.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_test_support.h"
+#include "split/geometry.h"
 #include "split/image_loader.h"
-#include "split/messages.h"
 #include "support/test_files.h"
 #include "support/tile_writing.h"
 
@@ -29,7 +30,7 @@ CurrentImage LoadCurrent(const std::string& path) {
 
 std::unique_ptr<TileSource> MakeSource(const CurrentImage& image, std::string* error = nullptr) {
     std::string message;
-    auto source = MakePngTileSource(image, SplitSettings{}, message);
+    auto source = MakePngTileSource(image, TileOptions{}, message);
     if (error) *error = message;
     return source;
 }
