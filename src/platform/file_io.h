@@ -55,6 +55,13 @@ class OutputFile {
 // failure.
 std::FILE* OpenWriteStream(int fd);
 
+// Opens a regular file for reading, close-on-exec. Anything else (a FIFO, a
+// device, a folder) is refused at once: the open never waits for a writer.
+// Returns the descriptor, or -1.
+int OpenRegularFile(const std::string& path);
+// The same as a stdio stream for the C libraries; null when refused.
+std::FILE* OpenRegularFileStream(const std::string& path);
+
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
 

@@ -2,6 +2,7 @@
 // raster; a tile is written row by row without making a crop first.
 
 #include "imaging/bmp/bmp_format.h"
+#include "imaging/failure_text.h"
 #include "imaging/messages.h"
 
 namespace tessarin {
@@ -31,11 +32,16 @@ class BmpTileSource : public TileSource {
 
 std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
-    if (!image.raster) {
-        error = msg::kClipFailed;
+    try {
+        if (!image.raster) {
+            error = msg::kClipFailed;
+            return nullptr;
+        }
+        return std::make_unique<BmpTileSource>(image.raster);
+    } catch (...) {
+        SetFailureText(error, msg::kMemoryFailed);
         return nullptr;
     }
-    return std::make_unique<BmpTileSource>(image.raster);
 }
 
 }  // namespace tessarin

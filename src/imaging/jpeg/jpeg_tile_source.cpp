@@ -1,9 +1,12 @@
 // JPEG tiles: exact ones re-encoded from the decoded raster, or lossless ones
 // cut from the source file by the outside tool jpegtran.
 
+#include <filesystem>
 #include <new>
+#include <system_error>
 #include <vector>
 
+#include "imaging/failure_text.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
 #include "imaging/messages.h"
@@ -78,21 +81,26 @@ class LosslessJpegTileSource final : public TileSource {
 
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
                                                const TileOptions& options, std::string& error) {
-    std::unique_ptr<TileSource> source;
-    if (options.exactJpeg) {
-        if (!image.raster) {
-            error = msg::kClipFailed;
+    try {
+        if (options.exactJpeg) {
+            if (!image.raster) {
+                error = msg::kClipFailed;
+                return nullptr;
+            }
+            return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
+        }
+        // jpegtran would wait for ever on a FIFO put in the file's place since
+        // it was loaded; only a regular file is handed to it.
+        std::error_code failure;
+        if (!std::filesystem::is_regular_file(image.path, failure)) {
+            error = msg::kReadFailed;
             return nullptr;
         }
-        source.reset(new (std::nothrow) ExactJpegTileSource(image.raster, options.jpegQuality));
-    } else {
-        try {
-            source.reset(new LosslessJpegTileSource(image.path));
-        } catch (const std::bad_alloc&) {
-        }
+        return std::make_unique<LosslessJpegTileSource>(image.path);
+    } catch (...) {
+        SetFailureText(error, msg::kMemoryFailed);
+        return nullptr;
     }
-    if (!source) error = msg::kSaveFailed;
-    return source;
 }
 
 }  // namespace tessarin

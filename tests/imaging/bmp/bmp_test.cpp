@@ -295,6 +295,47 @@ TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {
     }
 }
 
+// Deltas can push the column of an RLE stream arbitrarily far right (here
+// past 2^31 with 8.4 million of them, a 34 MB stream): what lands beyond the
+// right edge is dropped up to the end of the line, and nothing is written
+// outside the raster.
+TEST(BmpDecoder, RleColumnFarPastTheEdgeEndsTheRow) {
+    constexpr size_t kDeltas = (size_t{1} << 31) / 255 + 16;
+    for (const uint16_t bitCount : {8, 4}) {
+        const uint8_t five = bitCount == 8 ? 0x05 : 0x55, nine = bitCount == 8 ? 0x09 : 0x99,
+                      seven = bitCount == 8 ? 0x07 : 0x77;
+        BmpLayout layout;
+        layout.width = 8;
+        layout.height = 2;
+        layout.bitCount = bitCount;
+        layout.compression = bitCount == 8 ? 1 : 2;
+        layout.palette.assign(size_t{1} << bitCount, 0);
+        std::vector<uint8_t>& stream = layout.pixels;
+        stream.reserve(4 * kDeltas + 16);
+        stream.insert(stream.end(), {2, five});
+        for (size_t i = 0; i < kDeltas; ++i) stream.insert(stream.end(), {0, 2, 255, 0});
+        stream.insert(stream.end(), {3, nine, 0, 4, nine, nine});  // a run, an absolute run
+        if (bitCount == 8) stream.insert(stream.end(), {nine, nine});
+        stream.insert(stream.end(), {0, 0, 4, seven, 0, 1});  // end of line, a run, end of bitmap
+        const std::vector<uint8_t> bytes = BuildBmp(layout);
+        layout.pixels = {};
+
+        LoadedImage image;
+        ASSERT_TRUE(DecodeBmp(bytes.data(), bytes.size(), image)) << bitCount;
+        const DibImage& r = *image.raster;
+        const size_t rowBytes = bitCount == 8 ? 8 : 4;
+        const std::vector<uint8_t> bottom(r.Row(1), r.Row(1) + rowBytes);
+        const std::vector<uint8_t> top(r.Row(0), r.Row(0) + rowBytes);
+        if (bitCount == 8) {
+            EXPECT_EQ(bottom, (std::vector<uint8_t>{5, 5, 0, 0, 0, 0, 0, 0}));
+            EXPECT_EQ(top, (std::vector<uint8_t>{7, 7, 7, 7, 0, 0, 0, 0}));
+        } else {
+            EXPECT_EQ(bottom, (std::vector<uint8_t>{0x55, 0, 0, 0}));
+            EXPECT_EQ(top, (std::vector<uint8_t>{0x77, 0x77, 0, 0}));
+        }
+    }
+}
+
 TEST(BmpReader, BadInputIsRefusedWithoutACrash) {
     TempDir dir;
     BmpLayout layout;
