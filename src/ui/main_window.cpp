@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 
 #include "settings/app_preferences.h"
 #include "split/geometry.h"
@@ -16,8 +17,11 @@ namespace tessarin {
 
 namespace {
 
+// The split item's two texts; the first is also its text in the command table.
 const char* const kSplitText = QT_TRANSLATE_NOOP("Tessarin", "分割実行(&E)\tF3");
 const char* const kStopText = QT_TRANSLATE_NOOP("Tessarin", "分割中止(&E)\tF3");
+
+QString Tr(const char* text) { return QCoreApplication::translate("Tessarin", text); }
 
 }  // namespace
 
@@ -94,13 +98,13 @@ void MainWindow::SyncSplitChecks() {
 
 void MainWindow::EnterSplitState() {
     splitRunning_ = true;
-    Action(cmd::kSplit)->setText(tr(kStopText));
+    Action(cmd::kSplit)->setText(Tr(kStopText));
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
         if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(false);
 }
 
 void MainWindow::RestoreIdleState() {
-    Action(cmd::kSplit)->setText(tr(kSplitText));
+    Action(cmd::kSplit)->setText(Tr(kSplitText));
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
         if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(true);
     // Selection mode without an image would be a mode with nothing to select.
