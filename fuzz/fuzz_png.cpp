@@ -10,9 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!LoadPngFile(path, loaded) || !loaded.raster) return 0;
     CurrentImage image;
     SetCurrentImage(image, std::move(loaded), path);
-    SplitSettings settings;
     std::string error;
-    auto source = MakePngTileSource(image, settings, error);
+    auto source = MakePngTileSource(image, TileOptions{}, error);
     if (!source) return 0;
     TileRect rect;
     rect.width = (image.width + 1) / 2;

@@ -74,6 +74,11 @@ inline constexpr const char* kCommandHelp = "\n"
     "\n"
     "  /t 1以上の整数\n"
     "    分割同時処理（スレッド）数の指定\n"
+    "\n"
+    "  /manifest\n"
+    "    タイルの一覧（<画像名>_tiles.json）をタイルと同じフォルダに書き出す指定\n"
+    "    (writes <image>_tiles.json beside the tiles: source, settings and every\n"
+    "    tile's file name, column, row and pixel rectangle)\n"
     "\n";
 
 }  // namespace tessarin

@@ -1,15 +1,14 @@
 #include "app/command_mode.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <limits>
 
 #include "app/command_help.h"
 #include "platform/console.h"
-#include "split/job_core.h"
+#include "platform/text.h"
+#include "split/batch_runner.h"
 
 namespace tessarin {
 
@@ -19,22 +18,14 @@ namespace fs = std::filesystem;
 
 const std::string kPieceSuffix = "個";
 
-bool EqualsNoCase(const std::string& a, const char* b) {
-    size_t n = std::char_traits<char>::length(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 bool IsExistingFile(const std::string& path) {
     std::error_code ec;
     return fs::exists(path, ec) && !fs::is_directory(path, ec);
 }
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 // Options without a value; false when `arg` is not one.
@@ -63,7 +54,7 @@ bool ApplyFlag(const std::string& arg, SplitSettings& s) {
         {"/!jc", [](SplitSettings& x) { x.correctCut = 0; }},
     };
     for (const Flag& flag : kFlags) {
-        if (EqualsNoCase(arg, flag.name)) {
+        if (EqualsAsciiNoCase(arg, flag.name)) {
             flag.apply(s);
             return true;
         }
@@ -74,53 +65,81 @@ bool ApplyFlag(const std::string& arg, SplitSettings& s) {
 // Options with a value; false when `arg` is not one.
 bool ApplyValueOption(const std::string& arg, const std::string& value, SplitSettings& s,
                       const SettingsPaths& paths) {
-    if (EqualsNoCase(arg, "/ini")) {
+    if (EqualsAsciiNoCase(arg, "/ini")) {
         if (IsExistingFile(value)) LoadSplitSettingsFrom(s, paths, value);
-    } else if (EqualsNoCase(arg, "/x")) {
+    } else if (EqualsAsciiNoCase(arg, "/x")) {
         ApplySizeOption(value, s.widthUnit, s.widthValue);
-    } else if (EqualsNoCase(arg, "/y")) {
+    } else if (EqualsAsciiNoCase(arg, "/y")) {
         ApplySizeOption(value, s.heightUnit, s.heightValue);
-    } else if (EqualsNoCase(arg, "/xo")) {
+    } else if (EqualsAsciiNoCase(arg, "/xo")) {
         ApplyOffsetOption(value, s.offsetXUnit, s.offsetXValue);
-    } else if (EqualsNoCase(arg, "/yo")) {
+    } else if (EqualsAsciiNoCase(arg, "/yo")) {
         ApplyOffsetOption(value, s.offsetYUnit, s.offsetYValue);
-    } else if (EqualsNoCase(arg, "/relative")) {
+    } else if (EqualsAsciiNoCase(arg, "/relative")) {
         s.relative = 1;
-        s.dirLevel = std::max(0, ParseOptionInt(value));
-    } else if (EqualsNoCase(arg, "/outdir")) {
+        s.dirLevel = std::max(0, ParseDecimalInt(value));
+    } else if (EqualsAsciiNoCase(arg, "/outdir")) {
         s.relative = 0;
         std::error_code ec;
         if (fs::is_directory(value, ec)) s.savePath = value;
-    } else if (EqualsNoCase(arg, "/no")) {
-        s.firstNumber = ParseOptionInt(value);
-    } else if (EqualsNoCase(arg, "/keta")) {
-        s.digits = std::max(0, ParseOptionInt(value));
-    } else if (EqualsNoCase(arg, "/jq")) {
-        s.jpegQuality = std::clamp(ParseOptionInt(value), 0, 100);
-    } else if (EqualsNoCase(arg, "/t")) {
-        s.threadCount = std::max(1, ParseOptionInt(value));
+    } else if (EqualsAsciiNoCase(arg, "/no")) {
+        s.firstNumber = ParseDecimalInt(value);
+    } else if (EqualsAsciiNoCase(arg, "/keta")) {
+        s.digits = std::max(0, ParseDecimalInt(value));
+    } else if (EqualsAsciiNoCase(arg, "/jq")) {
+        s.jpegQuality = std::clamp(ParseDecimalInt(value), 0, 100);
+    } else if (EqualsAsciiNoCase(arg, "/t")) {
+        s.threadCount = std::max(1, ParseDecimalInt(value));
     } else {
         return false;
     }
     return true;
 }
 
-}  // namespace
+// The files of the command line, with the options to their left applied as
+// the walk reaches them.
+class CommandLineFiles final : public BatchSource {
+  public:
+    CommandLineFiles(const std::vector<std::string>& args, SplitSettings& settings,
+                     const SettingsPaths& paths)
+        : args_(args), settings_(settings), paths_(paths) {}
 
-int ParseOptionInt(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int64_t value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > int64_t{std::numeric_limits<int>::max()} + 1) value = int64_t{std::numeric_limits<int>::max()} + 1;
+    bool Next(BatchItem& item) override {
+        while (next_ < args_.size()) {
+            const std::string& arg = args_[next_++];
+            if (IsExistingFile(arg)) {
+                item.path = arg;
+                item.settings = &settings_;
+                item.writeManifest = manifest_;
+                return true;
+            }
+            if (EqualsAsciiNoCase(arg, "/manifest")) {
+                manifest_ = true;
+                continue;
+            }
+            if (ApplyFlag(arg, settings_)) continue;
+            if (next_ == args_.size()) break;
+            if (ApplyValueOption(arg, args_[next_], settings_, paths_)) ++next_;
+        }
+        return false;
     }
-    if (negative) value = -value;
-    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(),
-                                                std::numeric_limits<int>::max()));
-}
+
+  private:
+    const std::vector<std::string>& args_;
+    SplitSettings& settings_;
+    const SettingsPaths& paths_;
+    size_t next_ = 1;  // after "/cmd"
+    bool manifest_ = false;
+};
+
+class ConsoleResults final : public BatchObserver {
+  public:
+    void FileFinished(size_t, FileOutcome, const SplitResult&, const std::string& line) override {
+        ConsoleLog(line);
+    }
+};
+
+}  // namespace
 
 double ParseOptionReal(const std::string& text) {
     // strtod in the "C" locale (the program never changes it); no number reads as 0.
@@ -134,10 +153,11 @@ void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3])
         values[1] = std::clamp(ParseOptionReal(value.substr(0, value.size() - 1)), 0.0, 100.0);
     } else if (EndsWith(value, kPieceSuffix)) {
         unit = SizeUnit::Count;
-        values[2] = std::max(1, ParseOptionInt(value.substr(0, value.size() - kPieceSuffix.size())));
+        values[2] =
+            std::max(1, ParseDecimalInt(value.substr(0, value.size() - kPieceSuffix.size())));
     } else {
         unit = SizeUnit::Pixel;
-        values[0] = std::max(0, ParseOptionInt(value));
+        values[0] = std::max(0, ParseDecimalInt(value));
     }
 }
 
@@ -147,7 +167,7 @@ void ApplyOffsetOption(const std::string& value, SizeUnit& unit, double values[2
         values[1] = std::clamp(ParseOptionReal(value.substr(0, value.size() - 1)), 0.0, 100.0);
     } else {
         unit = SizeUnit::Pixel;
-        values[0] = std::max(0, ParseOptionInt(value));
+        values[0] = std::max(0, ParseDecimalInt(value));
     }
 }
 
@@ -155,7 +175,8 @@ std::string CommandBanner() {
     std::string frame = "  ";
     for (int i = 0; i < 18; ++i) frame += "--==";
     frame += "--\n";
-    return "\n\n" + frame + "\n" + std::string(28, ' ') + "Tessarin Version " TESSARIN_VERSION "\n\n" +
+    return "\n\n" + frame + "\n" + std::string(28, ' ') +
+           "Tessarin Version " TESSARIN_VERSION "\n\n" +
            "  Made by the Tessarin developers\n"
            "  Documentation: Readme.txt beside the program\n"
            "\n" +
@@ -169,25 +190,14 @@ std::string CommandBanner() {
 
 int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings,
                    const SettingsPaths& paths) {
-    if (args.empty() || !EqualsNoCase(args[0], "/cmd")) {
+    if (args.empty() || !EqualsAsciiNoCase(args[0], "/cmd")) {
         ConsoleWrite(CommandBanner());
         return 0;
     }
-    SetCommandMode(true);
     ConsoleLog("Tessarinの処理を開始します");
-    CurrentImage image;
-    JobState job;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (IsExistingFile(arg)) {
-            ConsoleLog(CommandModeFileRun(arg, image, settings, job));
-            image = CurrentImage{};  // free the raster between files
-            continue;
-        }
-        if (ApplyFlag(arg, settings)) continue;
-        if (i + 1 == args.size()) break;
-        if (ApplyValueOption(arg, args[i + 1], settings, paths)) ++i;
-    }
+    CommandLineFiles files(args, settings, paths);
+    ConsoleResults console;
+    RunBatch(files, BatchOptions{}, console);
     ConsoleLog("Tessarinの処理が終了しました");
     return 1;
 }

@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/current_image.h"
 #include "settings/split_settings.h"
-#include "split/job_state.h"
 
 namespace tessarin {
 
@@ -20,7 +18,6 @@ int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings
 std::string CommandBanner();
 
 // The value grammar of the options.
-int ParseOptionInt(const std::string& text);
 double ParseOptionReal(const std::string& text);
 // "/x" and "/y": "N", "R%" or "N個".
 void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3]);

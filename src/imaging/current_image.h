@@ -1,6 +1,7 @@
 #pragma once
-// The one loaded image shared by the viewer and the split. Written only by the
-// image loader, and only while no tile worker runs.
+// A loaded image: the raster and what the viewer and the split need to know
+// about its file. The raster is immutable once loaded, so the viewer may keep
+// painting it while a split job cuts it; copying the record shares it.
 
 #include <memory>
 #include <string>
@@ -11,7 +12,7 @@
 namespace tessarin {
 
 struct CurrentImage {
-    std::unique_ptr<DibImage> raster;
+    std::shared_ptr<const DibImage> raster;  // shared with running splits and the viewer
     std::string path;
     int width = 0;
     int height = 0;  // a positive count whatever the raster's orientation

@@ -2,16 +2,11 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 
 namespace tessarin {
-
-namespace {
-std::atomic<bool> g_commandMode{false};
-}
 
 void ConsoleWrite(const std::string& text) {
     size_t done = 0;
@@ -34,8 +29,5 @@ std::string ConsoleLine(const std::string& text) {
 }
 
 void ConsoleLog(const std::string& text) { ConsoleWrite(ConsoleLine(text)); }
-
-void SetCommandMode(bool on) { g_commandMode = on; }
-bool IsCommandMode() { return g_commandMode; }
 
 }  // namespace tessarin

@@ -12,9 +12,4 @@ void ConsoleWrite(const std::string& text);
 void ConsoleLog(const std::string& text);
 std::string ConsoleLine(const std::string& text);
 
-// Set once the command mode is recognised; nothing in that mode asks or
-// tells the user through a window.
-void SetCommandMode(bool on);
-bool IsCommandMode();
-
 }  // namespace tessarin

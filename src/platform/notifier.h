@@ -1,6 +1,11 @@
 #pragma once
 // How the engine tells the user something. The window implements it with
-// message boxes; tests record the texts. The command mode has none.
+// message boxes; tests record the texts. The command mode has none, so
+// nothing in that mode asks or tells through a window.
+//
+// Readers and split runners call it from whatever thread they run on: an
+// implementation must be safe to call from any thread (the window's hands
+// the text to its GUI thread).
 
 #include <string>
 

@@ -1,5 +1,7 @@
 #include "platform/profile.h"
 
+#include "platform/text.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,8 +26,6 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool IsBlankLine(std::string_view s) { return Trim(s).empty(); }
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 void AppendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
@@ -96,22 +96,6 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-int ParseProfileInt(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (IsBlank(text[i]) || text[i] == '\n')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    std::int64_t value = 0;
-    constexpr std::int64_t kLimit = std::int64_t{INT_MAX} + 1;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > kLimit) value = kLimit;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    return static_cast<int>(value);
-}
-
 ProfileDocument::Line ProfileDocument::ParseLine(std::string text) {
     Line line;
     line.text = std::move(text);
@@ -137,10 +121,7 @@ ProfileDocument::Line ProfileDocument::ParseLine(std::string text) {
 }
 
 bool ProfileDocument::NameEquals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
+    return EqualsAsciiNoCase(a, b);
 }
 
 long ProfileDocument::FindLine(std::string_view section, std::string_view key) const {
@@ -169,7 +150,7 @@ std::string ProfileDocument::GetString(std::string_view section, std::string_vie
 
 int ProfileDocument::GetInt(std::string_view section, std::string_view key, int def) const {
     std::optional<std::string> value = Find(section, key);
-    return value ? ParseProfileInt(*value) : def;
+    return value ? ParseDecimalInt(*value) : def;
 }
 
 bool ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {

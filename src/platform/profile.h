@@ -18,11 +18,6 @@ namespace tessarin {
 // defaults and writes fail, so it is never truncated by a rewrite.
 inline constexpr std::uint64_t kMaxProfileBytes = 16u << 20;
 
-// The integer rule of the profile functions: optional blanks, optional sign,
-// decimal digits up to the first other character; no digits reads as 0.
-// Values beyond the int range saturate.
-int ParseProfileInt(std::string_view text);
-
 // The lines of one INI file, decoded to UTF-8. Lines that are neither section
 // headers nor keys (comments, blank lines, anything else) are kept verbatim.
 class ProfileDocument {

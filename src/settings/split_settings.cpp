@@ -6,8 +6,8 @@
 #include "platform/notifier.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "settings/number_text.h"
-#include "split/messages.h"
 
 namespace tessarin {
 
@@ -61,26 +61,6 @@ void ReportWriteFailure(Notifier* owner, const std::string& path) {
     if (owner) owner->ShowError(SettingsWriteFailedText(path));
 }
 
-// The prefix of UTF-8 text that fits in `maxUnits` UTF-16 units, never
-// splitting a character; stray bytes count as one unit each.
-std::string LimitUtf16Units(const std::string& text, std::size_t maxUnits) {
-    std::size_t units = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        std::size_t width = lead >= 0xF0 ? 2 : 1;
-        if (units + width > maxUnits) break;
-        std::size_t next = i + 1;
-        while (next < text.size() && next < i + length &&
-               (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80)
-            ++next;
-        units += width;
-        i = next;
-    }
-    return text.substr(0, i);
-}
-
 bool WriteSlotFlag(const SettingsPaths& paths, const char* section, const char* key, int value,
                    Notifier* owner) {
     if (WriteProfileString(paths.slotSettingsPath, section, key, std::to_string(value)))
@@ -99,9 +79,7 @@ bool ToggleAndWrite(int& field, const SplitSettings& settings, const SettingsPat
 }  // namespace
 
 std::string SettingsWriteFailedText(const std::string& path) {
-    std::string text = msg::kSettingsWriteFailed;
-    if (std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, path);
-    return text;
+    return "設定ファイルの書き込みに失敗しました\n\n" + path;
 }
 
 std::string SlotSettingsPath(const SettingsPaths& paths, int slot) {
@@ -157,7 +135,7 @@ void LoadSplitSettings(SplitSettings& s, const SettingsPaths& paths) {
     s.nameFormat =
         static_cast<NameFormat>(InRangeOrZero(slot.GetInt("FNAME_RULE", "FORMAT", 0), 3));
     s.reverse = slot.GetInt("FNAME_RULE", "REVERSE", 0);
-    s.firstNumber = ParseProfileInt(slot.GetString("FNAME_RULE", "FIRST_NO", "1"));
+    s.firstNumber = ParseDecimalInt(slot.GetString("FNAME_RULE", "FIRST_NO", "1"));
     s.digits = std::max(0, slot.GetInt("FNAME_RULE", "KETA", 0));
 
     s.jpegQuality = std::clamp(slot.GetInt("JPEG", "QUALITY", 75), 0, 100);

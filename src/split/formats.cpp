@@ -4,6 +4,8 @@
 #include "imaging/gif/gif_format.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/png/png_format.h"
+#include "platform/text.h"
+#include "split/naming.h"
 
 namespace tessarin {
 
@@ -14,14 +16,33 @@ bool LoadWithoutOwner(const std::string& path, Notifier*, LoadedImage& out) {
     return Load(path, out);
 }
 
+constexpr const char* kBmpExtensions[] = {".bmp", ".dib", nullptr};
+constexpr const char* kJpegExtensions[] = {".jpg", ".jpeg", ".jpe", ".jfif",
+                                           ".jfi", ".jif",  nullptr};
+constexpr const char* kPngExtensions[] = {".png", nullptr};
+constexpr const char* kGifExtensions[] = {".gif", nullptr};
+
 const ImageFormat kFormats[] = {
-    {ImageFileKind::Bmp, &LoadBmpFile, &MakeBmpTileSource},
-    {ImageFileKind::Jpeg, &LoadWithoutOwner<&LoadJpegFile>, &MakeJpegTileSource},
-    {ImageFileKind::Png, &LoadWithoutOwner<&LoadPngFile>, &MakePngTileSource},
-    {ImageFileKind::Gif, &LoadWithoutOwner<&LoadGifFile>, &MakeGifTileSource},
+    {ImageFileKind::Png, kPngExtensions, &LoadWithoutOwner<&LoadPngFile>, &MakePngTileSource},
+    {ImageFileKind::Gif, kGifExtensions, &LoadWithoutOwner<&LoadGifFile>, &MakeGifTileSource},
+    {ImageFileKind::Bmp, kBmpExtensions, &LoadBmpFile, &MakeBmpTileSource},
+    {ImageFileKind::Jpeg, kJpegExtensions, &LoadWithoutOwner<&LoadJpegFile>, &MakeJpegTileSource},
 };
 
 }  // namespace
+
+ImageFileKind ClassifyImageFile(const std::string& path) {
+    std::string base;
+    std::string extension;
+    if (!SplitFileName(path, base, extension))
+        return path.empty() || path.back() == '/' ? ImageFileKind::Unsupported
+                                                  : ImageFileKind::BadPath;
+    if (extension.empty()) return ImageFileKind::Unsupported;
+    for (const ImageFormat& format : kFormats)
+        for (const char* const* e = format.extensions; *e; ++e)
+            if (EqualsAsciiNoCase(extension, *e)) return format.kind;
+    return ImageFileKind::Unsupported;
+}
 
 const ImageFormat* FindImageFormat(ImageFileKind kind) {
     for (const ImageFormat& format : kFormats)
@@ -33,6 +54,19 @@ std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension
                           const SplitSettings& settings) {
     if (kind != ImageFileKind::Bmp && settings.allBmp) return ".bmp";
     return sourceExtension;
+}
+
+std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
+                                           const SplitSettings& settings, std::string& error) {
+    TileOptions options;
+    options.exactJpeg = settings.correctCut != 0;
+    options.jpegQuality = settings.jpegQuality;
+    return settings.allBmp ? MakeBmpTileSource(image, options, error)
+                           : format.makeSource(image, options, error);
+}
+
+bool CutsLosslessly(ImageFileKind kind, const SplitSettings& settings) {
+    return kind == ImageFileKind::Jpeg && settings.allBmp == 0 && settings.correctCut == 0;
 }
 
 }  // namespace tessarin

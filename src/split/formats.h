@@ -1,28 +1,44 @@
 #pragma once
-// The formats the program reads and cuts, by file kind: the reader that makes
-// the current image, and the tile source the workers cut from.
+// The formats the program reads and cuts: the one place where a file kind,
+// its extensions, its reader and its tile source meet.
 
 #include <memory>
 #include <string>
 
 #include "imaging/current_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/tile_source.h"
 #include "settings/split_settings.h"
-#include "split/naming.h"
-#include "split/tile_source.h"
 
 namespace tessarin {
 
 class Notifier;
 
+enum class ImageFileKind : int {
+    Unsupported = 0,
+    Bmp = 1,
+    Jpeg = 2,
+    Png = 3,
+    Gif = 4,
+    BadPath = 5
+};
+
 struct ImageFormat {
     ImageFileKind kind;
+    // File name extensions with their dot, lower case, ended by a null.
+    const char* const* extensions;
     // Reads the file; on failure out.error holds the message.
     bool (*load)(const std::string& path, Notifier* owner, LoadedImage& out);
     // Prepares one file's tiles; on failure returns null with the message in error.
-    std::unique_ptr<TileSource> (*makeSource)(const CurrentImage& image,
-                                              const SplitSettings& settings, std::string& error);
+    std::unique_ptr<TileSource> (*makeSource)(const CurrentImage& image, const TileOptions& options,
+                                              std::string& error);
 };
+
+// The kind by the extension of the path's file name, in any ASCII case. No
+// extension: Unsupported; an extension (with its dot) over 256 characters:
+// BadPath. A name that starts with its only dot, such as ".png", is all
+// extension: it classifies as Png.
+ImageFileKind ClassifyImageFile(const std::string& path);
 
 // Null for Unsupported and BadPath.
 const ImageFormat* FindImageFormat(ImageFileKind kind);
@@ -31,5 +47,14 @@ const ImageFormat* FindImageFormat(ImageFileKind kind);
 // the other formats ".bmp" when allBmp is set, else the source's own.
 std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension,
                           const SplitSettings& settings);
+
+// The tile source of one file: BMP tiles when allBmp is set, else the
+// format's own. Null with the message in `error` when it cannot be prepared.
+std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
+                                           const SplitSettings& settings, std::string& error);
+
+// Whether tiles of this kind with these settings are cut losslessly from
+// the file's compressed data rather than from the raster.
+bool CutsLosslessly(ImageFileKind kind, const SplitSettings& settings);
 
 }  // namespace tessarin

@@ -8,6 +8,7 @@
 #include <string>
 #include <type_traits>
 
+#include "imaging/tile_source.h"
 #include "settings/split_settings.h"
 
 namespace tessarin {
@@ -21,17 +22,6 @@ struct TileGrid {
     int tileHeight = 0;
     int columns = 0;
     int rows = 0;
-};
-
-// One tile: its column and row and its pixel rectangle, already clipped at the
-// right and bottom edges of the image.
-struct TileRect {
-    int column = 0;
-    int row = 0;
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
 };
 
 // Fills offsetX, offsetY, tileWidth, tileHeight (and the image size). Offsets

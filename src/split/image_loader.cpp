@@ -6,29 +6,44 @@
 
 namespace tessarin {
 
-bool LoadCurrentImage(const std::string& path, CurrentImage& image, SplitSettings& settings,
-                      JobState& job, Notifier* owner) {
+bool LoadImageFile(const std::string& path, Notifier* owner, CurrentImage& out,
+                   std::string& error) {
     const ImageFileKind kind = ClassifyImageFile(path);
     if (kind == ImageFileKind::BadPath) {
-        job.StoreError(msg::kBadPath);
+        error = msg::kBadPath;
         return false;
     }
     const ImageFormat* format = FindImageFormat(kind);
     if (!format) {
-        job.StoreError(msg::kUnsupported);
+        error = msg::kUnsupported;
         return false;
     }
     LoadedImage loaded;
     if (!format->load(path, owner, loaded) || !loaded.raster) {
         // The BMP readers have no messages of their own.
-        job.StoreError(kind == ImageFileKind::Bmp || loaded.error.empty() ? msg::kInvalidFile
-                                                                          : loaded.error);
+        error =
+            kind == ImageFileKind::Bmp || loaded.error.empty() ? msg::kInvalidFile : loaded.error;
         return false;
     }
     if (kind == ImageFileKind::Gif) loaded.colorKind = kColorKindIndexed;
+    SetCurrentImage(out, std::move(loaded), path);
+    return true;
+}
 
-    SetCurrentImage(image, std::move(loaded), path);
-    MatchAspect(image.width, image.height, settings);
+void CommitImage(CurrentImage& current, CurrentImage&& loaded, SplitSettings& settings) {
+    current = std::move(loaded);
+    MatchAspect(current.width, current.height, settings);
+}
+
+bool LoadCurrentImage(const std::string& path, CurrentImage& image, SplitSettings& settings,
+                      JobState& job, Notifier* owner) {
+    CurrentImage loaded;
+    std::string error;
+    if (!LoadImageFile(path, owner, loaded, error)) {
+        job.StoreError(error);
+        return false;
+    }
+    CommitImage(image, std::move(loaded), settings);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// Loading a file as the current image, without a window. The window's loader
-// wraps this one and then updates the title, the panel, the zoom and the menu.
+// Loading a file as an image, apart from making it current. A load produces
+// a new image on whatever thread runs it; the owner of the current image
+// commits it (on the GUI thread in the window) and applies aspect matching.
 
 #include <string>
 
@@ -12,9 +13,18 @@ namespace tessarin {
 
 class Notifier;
 
-// Reads `path` with the reader of its kind and makes it `image`; then applies
-// aspect matching to `settings`. On failure the message is in `job` and the
-// previous image stays. `owner` receives the reader's notices (may be null).
+// Reads `path` with the reader of its kind into `out`. On failure returns
+// false with the message in `error`, and `out` is left as it was. `owner`
+// receives the reader's notices (may be null; it may be called from the
+// loading thread).
+bool LoadImageFile(const std::string& path, Notifier* owner, CurrentImage& out, std::string& error);
+
+// Makes `loaded` the current image and matches the tile proportions of
+// `settings` to it.
+void CommitImage(CurrentImage& current, CurrentImage&& loaded, SplitSettings& settings);
+
+// Both steps at once, for callers without a window; on failure the message
+// is stored in `job` and the previous image stays.
 bool LoadCurrentImage(const std::string& path, CurrentImage& image, SplitSettings& settings,
                       JobState& job, Notifier* owner);
 

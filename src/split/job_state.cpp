@@ -1,25 +1,11 @@
 #include "split/job_state.h"
 
+#include "platform/text.h"
+
 namespace tessarin {
 
-namespace {
-constexpr size_t kMaxErrorChars = 1023;
-}
-
-std::string TruncateUtf8(std::string_view text, size_t maxChars) {
-    size_t chars = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (chars == maxChars) return std::string(text.substr(0, i));
-        ++i;
-        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
-        ++chars;
-    }
-    return std::string(text);
-}
-
 void JobState::StoreError(std::string_view message) {
-    std::string copy = TruncateUtf8(message, kMaxErrorChars);
+    std::string copy = TruncateUtf8(message, kMaxJobErrorChars);
     std::lock_guard<std::mutex> lock(mutex_);
     text_ = std::move(copy);
 }

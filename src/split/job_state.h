@@ -9,19 +9,19 @@
 
 namespace tessarin {
 
+// The longest job error text, in characters.
+inline constexpr size_t kMaxJobErrorChars = 1023;
+
 class JobState {
-public:
+  public:
     void StoreError(std::string_view message);
     void Clear();
     std::string ErrorText() const;
     bool Failed() const;
 
-private:
+  private:
     mutable std::mutex mutex_;  // the job-state lock
     std::string text_;
 };
-
-// Cuts a UTF-8 text to at most `maxChars` characters without splitting one.
-std::string TruncateUtf8(std::string_view text, size_t maxChars);
 
 }  // namespace tessarin

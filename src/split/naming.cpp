@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace tessarin {
 
@@ -35,25 +35,6 @@ constexpr int kMaxPadding = static_cast<int>(kPathMax);
 
 const char kAutoFolder[] = "Tessarin_out";
 
-// Guards the last output folder and the trimming of savePath, which several
-// workers of a split may do at once.
-std::mutex& NamingMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::string& LastFolderStore() {
-    static std::string folder;
-    return folder;
-}
-
-// Characters of UTF-8 text: every byte that does not continue a sequence.
-size_t CharacterCount(const std::string& text) {
-    size_t n = 0;
-    for (unsigned char c : text) n += (c & 0xC0) != 0x80 ? 1 : 0;
-    return n;
-}
-
 std::string FileNamePart(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -70,18 +51,6 @@ void SplitAtExtension(const std::string& name, std::string& base, std::string& e
         base = name.substr(0, dot);
         extension = name.substr(dot);
     }
-}
-
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return i == a.size() && b[i] == '\0';
 }
 
 void StripTrailingSlashes(std::string& path) {
@@ -147,28 +116,13 @@ std::string PaddedNumber(int64_t value, int width) {
 
 }  // namespace
 
-ImageFileKind ClassifyImageFile(const std::string& path) {
-    std::string base;
-    std::string extension;
-    SplitAtExtension(FileNamePart(path), base, extension);
-    if (CharacterCount(extension) > kMaxExtension) return ImageFileKind::BadPath;
-    if (extension.empty()) return ImageFileKind::Unsupported;
-    if (EqualsIgnoringAsciiCase(extension, ".png")) return ImageFileKind::Png;
-    if (EqualsIgnoringAsciiCase(extension, ".gif")) return ImageFileKind::Gif;
-    if (EqualsIgnoringAsciiCase(extension, ".bmp") || EqualsIgnoringAsciiCase(extension, ".dib"))
-        return ImageFileKind::Bmp;
-    for (const char* jpeg : {".jpg", ".jpeg", ".jpe", ".jfif", ".jfi", ".jif"})
-        if (EqualsIgnoringAsciiCase(extension, jpeg)) return ImageFileKind::Jpeg;
-    return ImageFileKind::Unsupported;
-}
-
 bool SplitFileName(const std::string& path, std::string& baseName, std::string& extension) {
     const std::string name = FileNamePart(path);
     if (name.empty()) return false;
     std::string base;
     std::string ext;
     SplitAtExtension(name, base, ext);
-    if (CharacterCount(ext) > kMaxExtension) return false;
+    if (Utf8CharCount(ext) > kMaxExtension) return false;
     baseName = std::move(base);
     extension = std::move(ext);
     return true;
@@ -184,32 +138,20 @@ std::string RelativeBaseFolder(const std::string& source, int levels) {
     return folder.empty() ? "/" : folder;
 }
 
-void NormalizeSavePath(SplitSettings& settings) { StripTrailingSlashes(settings.savePath); }
-
-std::string ResolveOutputFolder(const std::string& source, SplitSettings& settings) {
+std::string ResolveOutputFolder(const std::string& source, const SplitSettings& settings) {
     std::string base;
     if (settings.relative != 0) {
         base = RelativeBaseFolder(source, settings.dirLevel);
     } else {
-        std::string savePath;
-        {
-            std::lock_guard<std::mutex> lock(NamingMutex());
-            if (settings.savePath.size() > 1 && settings.savePath.back() == '/')
-                NormalizeSavePath(settings);
-            savePath = settings.savePath;
-        }
+        std::string savePath = settings.savePath;
+        StripTrailingSlashes(savePath);
         base = IsDirectory(savePath) ? savePath : DesktopFolder();
     }
     const std::string folder = WithSubFolder(base, source, settings);
     if (settings.makeFolder != 0 && !IsDirectory(folder)) {
-        // Two workers may race to create it; the loser's failure is harmless,
-        // and any real failure shows when the tiles are written.
+        // A failure shows when the tiles are written.
         std::error_code ec;
         fs::create_directory(folder, ec);
-    }
-    {
-        std::lock_guard<std::mutex> lock(NamingMutex());
-        LastFolderStore() = folder;
     }
     return folder;
 }
@@ -267,11 +209,6 @@ bool PathFitsFileSystem(const std::string& path) {
         start = end + 1;
     }
     return true;
-}
-
-std::string LastOutputFolder() {
-    std::lock_guard<std::mutex> lock(NamingMutex());
-    return LastFolderStore();
 }
 
 }  // namespace tessarin

@@ -16,7 +16,7 @@ constexpr auto kRelaxed = std::memory_order_relaxed;
 
 bool SelectionMap::Allocate(int rowCapacity, int stride) {
     const int64_t count = static_cast<int64_t>(rowCapacity) * stride;
-    // Cell indices are ints (HitTestSelection returns one).
+    // Cell indices are ints.
     if (rowCapacity < 1 || stride < 1 || count > INT_MAX) return false;
     std::unique_ptr<SelectionCell[]> cells(new (std::nothrow) SelectionCell[count]);
     if (!cells) return false;
@@ -27,10 +27,6 @@ bool SelectionMap::Allocate(int rowCapacity, int stride) {
             const SelectionCell& from = cells_[static_cast<int64_t>(j) * stride_ + k];
             SelectionCell& to = cells[static_cast<int64_t>(j) * stride + k];
             to.flag.store(from.flag.load(kRelaxed), kRelaxed);
-            to.left = from.left;
-            to.top = from.top;
-            to.right = from.right;
-            to.bottom = from.bottom;
         }
     }
     cells_ = std::move(cells);
@@ -122,22 +118,9 @@ void SelectionMap::RecomputeHeaderFlags() {
     PropagateHeaderFlags();
 }
 
-int SelectionMap::HitTestSelection(int x, int y) const {
-    if (!active_ || !cells_) return -1;
-    if (x < Cell(0, 0).left) return -1;
-    int k = 0;
-    while (k <= columns_ && Cell(0, k).right < x) ++k;
-    if (k > columns_) return -1;
-    if (y < Cell(0, 0).top) return -1;
-    int j = 0;
-    while (j <= rows_ && Cell(j, 0).bottom < y) ++j;
-    if (j > rows_) return -1;
-    return j * stride_ + k;
-}
-
-bool SelectionMap::ToggleSelectionAt(int x, int y) {
-    const int i = HitTestSelection(x, y);
-    if (i < 0) return false;
+bool SelectionMap::ToggleSelectionCell(int j, int k) {
+    if (!active_ || !cells_ || j < 0 || k < 0 || j > rows_ || k > columns_) return false;
+    const int i = j * stride_ + k;
     if (i == 0) {
         SetAll(!Flag(0));
         return true;
@@ -198,15 +181,6 @@ SelectionCell& SelectionMap::Cell(int j, int k) {
 
 const SelectionCell& SelectionMap::Cell(int j, int k) const {
     return cells_[static_cast<int64_t>(j) * stride_ + k];
-}
-
-void SelectionMap::SetRect(int j, int k, int left, int top, int right, int bottom) {
-    if (!cells_ || j < 0 || k < 0 || j >= rowCapacity_ || k >= stride_) return;
-    SelectionCell& cell = Cell(j, k);
-    cell.left = left;
-    cell.top = top;
-    cell.right = right;
-    cell.bottom = bottom;
 }
 
 }  // namespace tessarin

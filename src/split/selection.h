@@ -23,12 +23,6 @@ namespace tessarin {
 
 struct SelectionCell {
     std::atomic<int32_t> flag{0};
-    // The cell's area in view client coordinates, written by the overlay when
-    // it paints and read by hit testing.
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t right = 0;
-    int32_t bottom = 0;
 };
 
 class SelectionMap {
@@ -50,11 +44,10 @@ class SelectionMap {
     // Derives the header flags from the tiles of the current grid, then
     // propagates them.
     void RecomputeHeaderFlags();
-    // Cell index under a point of the view, or -1.
-    int HitTestSelection(int x, int y) const;
-    // The single-click action. Returns whether a cell was hit (the caller
-    // repaints).
-    bool ToggleSelectionAt(int x, int y);
+    // The single-click action on cell (j, k) of the current grid: the corner
+    // flips everything, a header its column or row, a tile itself. Returns
+    // whether the cell lies in the grid (the caller repaints).
+    bool ToggleSelectionCell(int j, int k);
     // Selected tiles of the current grid.
     int CountSelectedTiles() const;
     // Flag of tile (column, row); false outside the map or when the mode is
@@ -74,8 +67,6 @@ class SelectionMap {
     // inside the capacity.
     SelectionCell& Cell(int j, int k);
     const SelectionCell& Cell(int j, int k) const;
-    // Stores the painted rectangle of cell (j, k); ignored outside the map.
-    void SetRect(int j, int k, int left, int top, int right, int bottom);
 
   private:
     bool Allocate(int rowCapacity, int stride);

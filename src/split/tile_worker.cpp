@@ -7,6 +7,7 @@
 
 #include "split/messages.h"
 #include "split/naming.h"
+#include "split/split_job.h"
 
 namespace tessarin {
 
@@ -25,6 +26,10 @@ std::string TemporaryTileName(const std::string& folder) {
 
 }  // namespace
 
+bool IsTileWanted(const SplitPlan& plan, int column, int row) {
+    return !plan.selection || plan.selection->IsTileSelected(column, row);
+}
+
 void RunTileWorker(const SplitPlan& plan, int workerIndex) {
     TileContext context;
     context.workerIndex = workerIndex;
@@ -32,7 +37,7 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex) {
     ForEachTile(plan.grid, [&](const TileRect& rect) {
         const int64_t number = rect.row * columns + rect.column;
         if (number % plan.threadCount != workerIndex) return true;
-        if (plan.selection && !plan.selection->IsTileSelected(rect.column, rect.row)) return true;
+        if (!IsTileWanted(plan, rect.column, rect.row)) return true;
 
         const std::string path =
             BuildTileFileName(plan.folder, plan.baseName, plan.extension, rect.column, rect.row,
@@ -43,13 +48,19 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex) {
         }
         const std::string temporary = TemporaryTileName(plan.folder);
         const char* failure = plan.source->WriteTile(rect, temporary, context);
-        if (!failure && std::rename(temporary.c_str(), path.c_str()) != 0) failure = msg::kSaveFailed;
+        if (!failure && std::rename(temporary.c_str(), path.c_str()) != 0)
+            failure = msg::kSaveFailed;
         if (failure) {
             std::remove(temporary.c_str());
             plan.job->StoreError(failure);
             return false;
         }
         ++context.tilesWritten;
+        if (plan.written) plan.written[workerIndex].push_back(rect);
+        if (plan.finished) {
+            const int64_t done = plan.finished->fetch_add(1, std::memory_order_relaxed) + 1;
+            if (plan.progress) plan.progress->TileFinished(done, plan.total);
+        }
         return true;
     });
 }

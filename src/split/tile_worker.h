@@ -3,17 +3,23 @@
 // tiles whose number modulo the worker count is this worker's, skip tiles not
 // selected, name each tile and have the format's source write it.
 
+#include <atomic>
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "imaging/tile_source.h"
 #include "settings/split_settings.h"
 #include "split/geometry.h"
 #include "split/job_state.h"
 #include "split/selection.h"
-#include "split/tile_source.h"
 
 namespace tessarin {
 
-// One file's prepared work, shared read-only by its workers.
+class TileProgress;
+
+// One file's prepared work, shared read-only by its workers (apart from the
+// job state and the finished-tile count).
 struct SplitPlan {
     const TileSource* source = nullptr;
     TileGrid grid;
@@ -24,7 +30,16 @@ struct SplitPlan {
     const SelectionMap* selection = nullptr;  // null when the selection mode is off
     int threadCount = 1;
     JobState* job = nullptr;
+    std::atomic<int64_t>* finished = nullptr;  // tiles written by all workers
+    int64_t total = 0;                         // tiles the job will write
+    TileProgress* progress = nullptr;          // may be null
+    // When set, worker k appends the rectangle of every tile it wrote to
+    // written[k] (for the manifest).
+    std::vector<TileRect>* written = nullptr;
 };
+
+// Whether the plan's worker loop writes tile (column, row).
+bool IsTileWanted(const SplitPlan& plan, int column, int row);
 
 // Writes worker `workerIndex`'s tiles. A tile is written to a temporary name
 // and renamed into place only when complete, so a failed write never leaves a

@@ -6,6 +6,7 @@
 
 #include "settings/app_preferences.h"
 #include "split/geometry.h"
+#include "split/image_loader.h"
 #include "ui/command_actions.h"
 #include "ui/command_ids.h"
 #include "ui/image_loading.h"
@@ -116,7 +117,7 @@ void MainWindow::OpenForViewing(const std::string& path) {
     if (splitRunning_) return;
     EnterSplitState();
     stopRequested_ = false;
-    if (!loading_->Start(path, settings_, &notifier_)) {
+    if (!loading_->Start(path, &notifier_)) {
         RestoreIdleState();
         messages_->ShowError(this, tr("スレッドの作成に失敗"));
     }
@@ -129,8 +130,10 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
         emit loadFinished(false);
         return;
     }
-    image_ = std::move(outcome->image);
-    if (MatchAspect(image_.width, image_.height, settings_)) SaveSettings();
+    // Aspect matching runs with the commit; the window saves what it derived.
+    const bool matchesAspect = settings_.adjustAspect == 1;
+    CommitImage(image_, std::move(outcome->image), settings_);
+    if (matchesAspect) SaveSettings();
     zoom_ = ViewZoom{};
     ApplyInitialZoom();
     setWindowTitle(QStringLiteral("Tessarin - ") + QString::fromStdString(outcome->path));

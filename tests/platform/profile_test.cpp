@@ -1,4 +1,5 @@
 #include "platform/profile.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -104,7 +105,7 @@ TEST(Profile, IntegerRule) {
         {"-2147483648", INT_MIN},
         {"-99999999999", INT_MIN},
     };
-    for (const auto& [text, value] : cases) EXPECT_EQ(ParseProfileInt(text), value) << text;
+    for (const auto& [text, value] : cases) EXPECT_EQ(ParseDecimalInt(text), value) << text;
 }
 
 TEST_F(ProfileFile, WriteChangesOnlyTheKeyLine) {

@@ -9,7 +9,8 @@
 #include <set>
 
 #include "imaging/bmp/bmp_format.h"
-#include "split/job_core.h"
+#include "split/batch_runner.h"
+#include "split/image_loader.h"
 #include "split/messages.h"
 #include "split/tile_worker.h"
 #include "support/test_files.h"
@@ -132,8 +133,8 @@ TEST(TileWorker, SelectionModeWithNothingSelectedWritesNothing) {
     EXPECT_FALSE(job.Failed());
 }
 
-// A BMP source on disk, split by the job core with several thread counts.
-class JobCoreTest : public ::testing::Test {
+// A BMP source on disk, split as a job with several thread counts.
+class SplitJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
         BitmapInfoHeader h;
@@ -155,23 +156,29 @@ protected:
             tiles[e.path().filename().string()] = testing::ReadBytes(e.path().string());
         return tiles;
     }
+    SplitResult Split(const std::string& path) {
+        BatchObserver quiet;
+        SplitResult result;
+        SplitFileAsJob(BatchItem{path, &settings_}, BatchOptions{}, quiet, result);
+        return result;
+    }
     TempDir dir_;
     std::unique_ptr<DibImage> raster_;
     std::string source_;
     SplitSettings settings_;
 };
 
-TEST_F(JobCoreTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
-    CurrentImage image;
-    JobState job;
-    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr)) << job.ErrorText();
+TEST_F(SplitJobTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
+    SplitResult result = Split(source_);
+    ASSERT_TRUE(result.ok) << result.message;
     const auto single = Tiles();
     ASSERT_EQ(single.size(), 5u * 4u);
     for (int threads : {2, 3, 7, 64}) {
         fs::remove_all(settings_.savePath);
         fs::create_directory(settings_.savePath);
         settings_.threadCount = threads;
-        ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr)) << job.ErrorText();
+        result = Split(source_);
+        ASSERT_TRUE(result.ok) << result.message;
         EXPECT_EQ(Tiles(), single) << threads << " threads";
     }
     // Every tile holds its rectangle of the source.
@@ -182,13 +189,11 @@ TEST_F(JobCoreTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
     EXPECT_EQ(0, std::memcmp(tile.raster->Row(0), raster_->Row(48) + 80 * 3, 17 * 3));
 }
 
-TEST_F(JobCoreTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
+TEST_F(SplitJobTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
     settings_.widthValue[0] = 0;
     settings_.heightValue[0] = 0;
     settings_.threadCount = 4;
-    CurrentImage image;
-    JobState job;
-    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr));
+    ASSERT_TRUE(Split(source_).ok);
     EXPECT_EQ(Tiles().size(), 1u);
 
     // The automatic sub-folder cannot be made where a file has its name, so
@@ -196,22 +201,20 @@ TEST_F(JobCoreTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
     testing::WriteBytes((fs::path(settings_.savePath) / "Tessarin_out").string(), {'f'});
     settings_.makeFolder = 1;
     settings_.widthValue[0] = 10;
-    EXPECT_FALSE(SplitFile(source_, image, settings_, job, nullptr, nullptr));
-    EXPECT_EQ(job.ErrorText(), msg::kSaveFailed);
+    EXPECT_EQ(Split(source_).message, msg::kSaveFailed);
 }
 
-TEST_F(JobCoreTest, LoaderMessagesForBadFiles) {
+TEST_F(SplitJobTest, LoaderMessagesForBadFiles) {
+    testing::WriteBytes(dir_ / "junk.bmp", {'n', 'o', 'p', 'e'});
+    EXPECT_EQ(Split(dir_ / "junk.bmp").message, msg::kInvalidFile);
+    testing::WriteBytes(dir_ / "photo.txt", {'x'});
+    EXPECT_EQ(Split(dir_ / "photo.txt").message, msg::kUnsupported);
+    // A failed load keeps the previous image.
     CurrentImage image;
     JobState job;
-    testing::WriteBytes(dir_ / "junk.bmp", {'n', 'o', 'p', 'e'});
-    EXPECT_FALSE(SplitFile(dir_ / "junk.bmp", image, settings_, job, nullptr, nullptr));
+    ASSERT_TRUE(LoadCurrentImage(source_, image, settings_, job, nullptr));
+    EXPECT_FALSE(LoadCurrentImage(dir_ / "junk.bmp", image, settings_, job, nullptr));
     EXPECT_EQ(job.ErrorText(), msg::kInvalidFile);
-    testing::WriteBytes(dir_ / "photo.txt", {'x'});
-    EXPECT_FALSE(SplitFile(dir_ / "photo.txt", image, settings_, job, nullptr, nullptr));
-    EXPECT_EQ(job.ErrorText(), msg::kUnsupported);
-    // A failed load keeps the previous image.
-    ASSERT_TRUE(SplitFile(source_, image, settings_, job, nullptr, nullptr));
-    EXPECT_FALSE(SplitFile(dir_ / "junk.bmp", image, settings_, job, nullptr, nullptr));
     EXPECT_EQ(image.path, source_);
     EXPECT_EQ(image.width, 97);
 }

@@ -7,8 +7,7 @@
 #include "imaging/current_image.h"
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
-#include "settings/split_settings.h"
-#include "split/tile_source.h"
+#include "imaging/tile_source.h"
 
 namespace tessarin {
 
@@ -32,6 +31,6 @@ bool SaveBmpRegion(const std::string& path, const DibImage& image, int x, int y,
 
 // BMP tiles cut from the current raster, shared read-only by the workers.
 std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image,
-                                              const SplitSettings& settings, std::string& error);
+                                              const TileOptions& options, std::string& error);
 
 }  // namespace tessarin

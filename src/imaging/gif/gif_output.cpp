@@ -9,7 +9,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/gif/gif_pvt.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin::gif {
 namespace {

@@ -3,9 +3,10 @@
 
 #include <new>
 
+#include "imaging/failure_text.h"
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_pvt.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 namespace gif {
@@ -49,23 +50,24 @@ const char* ReadGifForSplit(const std::string& path, GifSplitData& out) {
 
 }  // namespace gif
 
-std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const SplitSettings&,
+std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
-    std::unique_ptr<gif::GifTileSource> source(new (std::nothrow) gif::GifTileSource());
-    if (!source) {
-        error = msg::kReadFailed;
+    try {
+        auto source = std::make_unique<gif::GifTileSource>();
+        if (const char* failure = gif::ReadGifForSplit(image.path, source->data)) {
+            error = failure;
+            return nullptr;
+        }
+        // The file changed since it was loaded: the grid no longer fits it.
+        if (source->data.info.width != image.width || source->data.info.height != image.height) {
+            error = msg::kInvalidFile;
+            return nullptr;
+        }
+        return source;
+    } catch (...) {
+        SetFailureText(error, msg::kReadFailed);
         return nullptr;
     }
-    if (const char* failure = gif::ReadGifForSplit(image.path, source->data)) {
-        error = failure;
-        return nullptr;
-    }
-    // The file changed since it was loaded: the grid no longer fits it.
-    if (source->data.info.width != image.width || source->data.info.height != image.height) {
-        error = msg::kInvalidFile;
-        return nullptr;
-    }
-    return source;
 }
 
 }  // namespace tessarin

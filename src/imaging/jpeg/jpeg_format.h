@@ -8,8 +8,7 @@
 #include "imaging/current_image.h"
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
-#include "settings/split_settings.h"
-#include "split/tile_source.h"
+#include "imaging/tile_source.h"
 
 namespace tessarin {
 
@@ -17,6 +16,6 @@ bool LoadJpegFile(const std::string& path, LoadedImage& out);
 // Baseline JPEG of an 8-bit grey or 24-bit raster at `quality` (0..100).
 bool SaveJpegFile(const std::string& path, const DibImage& image, int quality);
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
-                                               const SplitSettings& settings, std::string& error);
+                                               const TileOptions& options, std::string& error);
 
 }  // namespace tessarin

@@ -1,13 +1,16 @@
 // JPEG tiles: exact ones re-encoded from the decoded raster, or lossless ones
 // cut from the source file by the outside tool jpegtran.
 
+#include <filesystem>
 #include <new>
+#include <system_error>
 #include <vector>
 
+#include "imaging/failure_text.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/messages.h"
 #include "platform/process.h"
-#include "split/messages.h"
 
 namespace tessarin {
 
@@ -20,11 +23,13 @@ constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失�
 // tile raster is made.
 class ExactJpegTileSource final : public TileSource {
   public:
-    ExactJpegTileSource(const DibImage& raster, int quality) : raster_(raster), quality_(quality) {}
+    ExactJpegTileSource(std::shared_ptr<const DibImage> raster, int quality)
+        : keep_(std::move(raster)), raster_(*keep_), quality_(quality) {}
 
     const char* WriteTile(const TileRect& rect, const std::string& path,
                           TileContext&) const override {
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(), raster_.AbsHeight()))
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
+                          raster_.AbsHeight()))
             return msg::kClipFailed;
         if (!jpeg_glue::EncodeJpegRegion(path, raster_, rect.x, rect.y, rect.width, rect.height,
                                          quality_))
@@ -33,6 +38,7 @@ class ExactJpegTileSource final : public TileSource {
     }
 
   private:
+    std::shared_ptr<const DibImage> keep_;
     const DibImage& raster_;
     int quality_;
 };
@@ -70,22 +76,27 @@ class LosslessJpegTileSource final : public TileSource {
 }  // namespace
 
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
-                                               const SplitSettings& settings, std::string& error) {
-    std::unique_ptr<TileSource> source;
-    if (settings.correctCut) {
-        if (!image.raster) {
-            error = msg::kClipFailed;
+                                               const TileOptions& options, std::string& error) {
+    try {
+        if (options.exactJpeg) {
+            if (!image.raster) {
+                error = msg::kClipFailed;
+                return nullptr;
+            }
+            return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
+        }
+        // jpegtran would wait for ever on a FIFO put in the file's place since
+        // it was loaded; only a regular file is handed to it.
+        std::error_code failure;
+        if (!std::filesystem::is_regular_file(image.path, failure)) {
+            error = msg::kReadFailed;
             return nullptr;
         }
-        source.reset(new (std::nothrow) ExactJpegTileSource(*image.raster, settings.jpegQuality));
-    } else {
-        try {
-            source.reset(new LosslessJpegTileSource(image.path));
-        } catch (const std::bad_alloc&) {
-        }
+        return std::make_unique<LosslessJpegTileSource>(image.path);
+    } catch (...) {
+        SetFailureText(error, msg::kMemoryFailed);
+        return nullptr;
     }
-    if (!source) error = msg::kSaveFailed;
-    return source;
 }
 
 }  // namespace tessarin

@@ -7,13 +7,12 @@
 
 #include "imaging/current_image.h"
 #include "imaging/loaded_image.h"
-#include "settings/split_settings.h"
-#include "split/tile_source.h"
+#include "imaging/tile_source.h"
 
 namespace tessarin {
 
 bool LoadPngFile(const std::string& path, LoadedImage& out);
 std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image,
-                                              const SplitSettings& settings, std::string& error);
+                                              const TileOptions& options, std::string& error);
 
 }  // namespace tessarin

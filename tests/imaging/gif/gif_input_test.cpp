@@ -3,7 +3,7 @@
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_pvt.h"
 #include "imaging/gif/gif_test_files.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_test_files.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 namespace {
@@ -47,7 +47,7 @@ class GifTiles : public ::testing::Test {
         if (!loaded.raster) return nullptr;
         SetCurrentImage(image_, std::move(loaded), path);
         std::string error;
-        auto source = MakeGifTileSource(image_, SplitSettings{}, error);
+        auto source = MakeGifTileSource(image_, TileOptions{}, error);
         EXPECT_TRUE(source) << error;
         return source;
     }
@@ -237,14 +237,14 @@ TEST_F(GifTiles, FailuresGiveTheirMessages) {
     std::string error;
     CurrentImage missing;
     missing.path = dir_ / "missing.gif";
-    EXPECT_FALSE(MakeGifTileSource(missing, SplitSettings{}, error));
+    EXPECT_FALSE(MakeGifTileSource(missing, TileOptions{}, error));
     EXPECT_EQ(error, msg::kOpenFailed);
     // The file was replaced by one of another size since it was loaded.
     CurrentImage stale;
     stale.path = image_.path;
     stale.width = 5;
     stale.height = 4;
-    EXPECT_FALSE(MakeGifTileSource(stale, SplitSettings{}, error));
+    EXPECT_FALSE(MakeGifTileSource(stale, TileOptions{}, error));
     EXPECT_EQ(error, msg::kInvalidFile);
 }
 

@@ -2,7 +2,7 @@
 
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_test_support.h"
-#include "split/messages.h"
+#include "imaging/messages.h"
 #include "support/test_files.h"
 
 namespace tessarin {

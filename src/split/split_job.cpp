@@ -1,0 +1,127 @@
+#include "split/split_job.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "split/formats.h"
+#include "split/job_state.h"
+#include "split/manifest.h"
+#include "split/messages.h"
+#include "split/naming.h"
+#include "split/tile_worker.h"
+
+namespace tessarin {
+
+namespace {
+
+int64_t CountWantedTiles(const SplitPlan& plan) {
+    int64_t count = 0;
+    ForEachTile(plan.grid, [&](const TileRect& rect) {
+        count += IsTileWanted(plan, rect.column, rect.row) ? 1 : 0;
+    });
+    return count;
+}
+
+// Starts the workers and waits for every one that started. Worker k writes
+// tiles k, k + threadCount, ...: workers beyond the number of tiles would
+// write nothing, so they are not started.
+void RunWorkers(const SplitPlan& plan, JobState& state) {
+    const int64_t tiles = int64_t{plan.grid.columns} * plan.grid.rows;
+    const int workers =
+        static_cast<int>(std::min<int64_t>(plan.threadCount, std::max<int64_t>(tiles, 1)));
+    std::vector<std::thread> threads;
+    threads.reserve(static_cast<size_t>(workers));
+    for (int k = 0; k < workers; ++k) {
+        try {
+            threads.emplace_back(RunTileWorker, std::cref(plan), k);
+        } catch (const std::system_error&) {
+            state.StoreError(msg::kThreadFailed);
+            break;
+        }
+    }
+    for (std::thread& t : threads) t.join();
+}
+
+void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResult& result) {
+    const CurrentImage& image = job.image;
+    const ImageFileKind kind = ClassifyImageFile(image.path);
+    const ImageFormat* format = FindImageFormat(kind);
+    if (!image.raster || !format) {
+        state.StoreError(kind == ImageFileKind::BadPath ? msg::kBadPath : msg::kUnsupported);
+        return;
+    }
+    SplitPlan plan;
+    plan.folder = ResolveOutputFolder(image.path, job.settings);
+    result.outputFolder = plan.folder;
+    std::string sourceExtension;
+    if (!SplitFileName(image.path, plan.baseName, sourceExtension)) {
+        state.StoreError(msg::kBadSourcePath);
+        return;
+    }
+    plan.extension = TileExtension(kind, sourceExtension, job.settings);
+    plan.grid = ComputeGridCounts(image.width, image.height, job.settings);
+    plan.settings = &job.settings;
+    plan.selection = job.selection && job.selection->IsActive() ? job.selection.get() : nullptr;
+    plan.threadCount = std::max(1, job.settings.threadCount);
+    plan.job = &state;
+    std::atomic<int64_t> finished{0};
+    plan.finished = &finished;
+    plan.progress = progress;
+    plan.total = progress ? CountWantedTiles(plan) : 0;
+
+    // The source is prepared once per file and shared by the workers.
+    std::string error;
+    std::unique_ptr<TileSource> source = MakeTileSource(*format, image, job.settings, error);
+    if (!source) {
+        state.StoreError(error.empty() ? msg::kSaveFailed : error);
+        return;
+    }
+    plan.source = source.get();
+    std::vector<std::vector<TileRect>> written;
+    if (job.writeManifest) {
+        written.resize(static_cast<size_t>(plan.threadCount));
+        plan.written = written.data();
+    }
+
+    RunWorkers(plan, state);
+    result.tilesWritten = finished.load();
+
+    if (job.writeManifest && !state.Failed()) {
+        std::vector<ManifestTile> tiles;
+        for (const std::vector<TileRect>& share : written)
+            for (const TileRect& rect : share) {
+                ManifestTile tile;
+                tile.rect = rect;
+                tile.cut = source->CutRect(rect);
+                const std::string path =
+                    BuildTileFileName(plan.folder, plan.baseName, plan.extension, rect.column,
+                                      rect.row, plan.grid.columns, plan.grid.rows, job.settings);
+                tile.fileName = path.substr(path.rfind('/') + 1);
+                tiles.push_back(std::move(tile));
+            }
+        const bool lossless = CutsLosslessly(kind, job.settings);
+        if (!WriteSplitManifest(plan.folder, plan.baseName, job, plan.grid, lossless,
+                                std::move(tiles)))
+            state.StoreError(msg::kSaveFailed);
+    }
+}
+
+}  // namespace
+
+SplitResult RunSplitJob(const SplitJob& job, TileProgress* progress) {
+    SplitResult result;
+    JobState state;
+    try {
+        Cut(job, progress, state, result);
+    } catch (const std::bad_alloc&) {
+        state.StoreError(msg::kMemoryFailed);
+    }
+    result.message = state.ErrorText();
+    result.ok = result.message.empty();
+    return result;
+}
+
+}  // namespace tessarin

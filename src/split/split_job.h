@@ -1,0 +1,48 @@
+#pragma once
+// A split job: one image cut into tiles by threadCount workers at once. The
+// job holds everything its workers read: a copy of the settings, the image
+// (whose raster it shares with the viewer, read-only) and the selection, so
+// nothing the window changes meanwhile reaches a running split.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "imaging/current_image.h"
+#include "settings/split_settings.h"
+#include "split/selection.h"
+
+namespace tessarin {
+
+// Hears of every finished tile. Called from the worker threads, once per
+// tile, with the number of tiles finished so far in this job (each number
+// once) and the number the job will write; it must be cheap and thread-safe.
+class TileProgress {
+  public:
+    virtual ~TileProgress() = default;
+    virtual void TileFinished(int64_t done, int64_t total) = 0;
+};
+
+struct SplitJob {
+    CurrentImage image;
+    SplitSettings settings;
+    // Null when the selection mode is off. Its flags may change while the
+    // job runs (a click during a split changes which later tiles are
+    // written); its size must not.
+    std::shared_ptr<const SelectionMap> selection;
+    // Also write "<name>_tiles.json" listing every tile written.
+    bool writeManifest = false;
+};
+
+struct SplitResult {
+    bool ok = false;
+    std::string message;       // the failure message; empty on success
+    std::string outputFolder;  // where the tiles went (empty when none was resolved)
+    int64_t tilesWritten = 0;
+};
+
+// Runs the job to its end: returns only after every started worker has
+// finished. Never throws.
+SplitResult RunSplitJob(const SplitJob& job, TileProgress* progress = nullptr);
+
+}  // namespace tessarin

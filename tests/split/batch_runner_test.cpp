@@ -1,0 +1,218 @@
+// The split job and the batch runner: stop between files, progress per tile,
+// jobs that share one raster, and the manifest.
+
+#include "split/batch_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <numeric>
+#include <optional>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "imaging/bmp/bmp_format.h"
+#include "imaging/gif/gif_test_files.h"
+#include "imaging/jpeg/jpeg_format.h"
+#include "imaging/png/png_test_support.h"
+#include "split/image_loader.h"
+#include "support/test_files.h"
+
+namespace tessarin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+std::unique_ptr<DibImage> Pattern(int width, int height) {
+    BitmapInfoHeader h;
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biBitCount = 24;
+    auto raster = DibImage::Create(h);
+    for (size_t i = 0; i < raster->ImageSize(); ++i)
+        raster->Bits()[i] = static_cast<uint8_t>(i * 13 + 5);
+    return raster;
+}
+
+std::string ReadText(const std::string& path) {
+    const std::vector<uint8_t> bytes = testing::ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+size_t FilesIn(const std::string& folder) {
+    size_t n = 0;
+    for (auto& entry : fs::directory_iterator(folder)) n += entry.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+class Recorder : public BatchObserver {
+  public:
+    void FileFinished(size_t index, FileOutcome, const SplitResult&,
+                      const std::string& line) override {
+        lines.push_back(line);
+        if (stopAfter && index + 1 == *stopAfter) stop.request_stop();
+    }
+    void TileFinished(int64_t done, int64_t total) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        dones.push_back(done);
+        totals.insert(total);
+    }
+    std::vector<std::string> lines;
+    std::optional<size_t> stopAfter;
+    std::stop_source stop;
+    std::mutex mutex;
+    std::vector<int64_t> dones;
+    std::set<int64_t> totals;
+};
+
+class BatchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        out_ = dir_ / "out";
+        fs::create_directory(out_);
+        settings_.savePath = out_;
+        settings_.widthValue[0] = 20;
+        settings_.heightValue[0] = 16;
+        settings_.offsetXValue[0] = 13;
+        settings_.offsetYValue[0] = 7;
+        raster_ = Pattern(97, 61);
+        for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+            paths_.push_back(dir_ / name);
+            ASSERT_TRUE(SaveBmpFile(paths_.back(), *raster_));
+        }
+    }
+    TempDir dir_;
+    std::string out_;
+    SplitSettings settings_;
+    std::unique_ptr<DibImage> raster_;
+    std::vector<std::string> paths_;
+};
+
+TEST_F(BatchTest, AStopTakesEffectAfterTheFileInHand) {
+    Recorder recorder;
+    recorder.stopAfter = 1;
+    PathListSource files(paths_, settings_);
+    BatchResult result = RunBatch(files, BatchOptions{}, recorder, recorder.stop.get_token());
+    ASSERT_EQ(recorder.lines, std::vector<std::string>{"○：" + paths_[0]});
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.lastOutputFolder, out_);
+    // Only the first file's 6 x 5 tiles were written.
+    EXPECT_EQ(FilesIn(out_), 30u);
+}
+
+TEST_F(BatchTest, ProgressSeesEveryTileOnceAtAnyThreadCount) {
+    for (int threads : {1, 2, 3, 7}) {
+        SCOPED_TRACE(threads);
+        settings_.threadCount = threads;
+        Recorder recorder;
+        PathListSource files({paths_[0]}, settings_);
+        RunBatch(files, BatchOptions{}, recorder);
+        std::sort(recorder.dones.begin(), recorder.dones.end());
+        std::vector<int64_t> expected(30);
+        std::iota(expected.begin(), expected.end(), 1);
+        EXPECT_EQ(recorder.dones, expected);
+        EXPECT_EQ(recorder.totals, std::set<int64_t>{30});
+    }
+}
+
+// Two jobs with different settings cut the same raster one after another
+// while another thread keeps reading it, as the viewer paints.
+TEST_F(BatchTest, JobsShareTheRasterWithAReader) {
+    CurrentImage image;
+    JobState state;
+    ASSERT_TRUE(LoadCurrentImage(paths_[0], image, settings_, state, nullptr));
+    std::atomic<bool> done{false};
+    std::thread viewer([&] {
+        const DibImage& raster = *image.raster;
+        uint64_t sum = 0;
+        while (!done.load())
+            for (size_t i = 0; i < raster.ImageSize(); i += 64) sum += raster.Bits()[i];
+        EXPECT_GT(sum, 0u);
+    });
+    for (int width : {20, 33}) {
+        SplitJob job;
+        job.image = image;
+        job.settings = settings_;
+        job.settings.widthValue[0] = width;
+        job.settings.threadCount = 2;
+        job.settings.savePath = dir_ / ("w" + std::to_string(width));
+        fs::create_directory(job.settings.savePath);
+        SplitResult result = RunSplitJob(job);
+        EXPECT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(result.outputFolder, job.settings.savePath);
+        EXPECT_EQ(static_cast<size_t>(result.tilesWritten), FilesIn(job.settings.savePath));
+    }
+    done = true;
+    viewer.join();
+    EXPECT_EQ(FilesIn(dir_ / "w20"), 30u);
+    EXPECT_EQ(FilesIn(dir_ / "w33"), 5u * 4u);
+}
+
+// The manifest of a 97 x 61 grid with offsets lists every tile rectangle:
+// together they cover the image exactly once, and each names its file.
+TEST_F(BatchTest, ManifestTilesCoverTheImageExactlyOnce) {
+    settings_.threadCount = 3;
+    Recorder recorder;
+    BatchItem item{paths_[0], &settings_, true};
+    SplitResult result;
+    SplitFileAsJob(item, BatchOptions{}, recorder, result);
+    ASSERT_TRUE(result.ok) << result.message;
+    const std::string text = ReadText(out_ + "/a_tiles.json");
+    EXPECT_NE(text.find("\"width\": 97, \"height\": 61"), std::string::npos) << text;
+    std::vector<int> cover(97 * 61, 0);
+    const std::regex tile(
+        R"re(\{"file": "([^"]+)", "column": (\d+), "row": (\d+), "x": (\d+), "y": (\d+), "width": (\d+), "height": (\d+), "lossless": false\})re");
+    int tiles = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), tile);
+         it != std::sregex_iterator(); ++it, ++tiles) {
+        const std::smatch& m = *it;
+        EXPECT_TRUE(fs::exists(out_ + "/" + m[1].str())) << m[1];
+        const int x = std::stoi(m[4]), y = std::stoi(m[5]), w = std::stoi(m[6]),
+                  h = std::stoi(m[7]);
+        for (int yy = y; yy < y + h; ++yy)
+            for (int xx = x; xx < x + w; ++xx) ++cover.at(static_cast<size_t>(yy * 97 + xx));
+    }
+    EXPECT_EQ(tiles, 30);
+    EXPECT_EQ(std::count(cover.begin(), cover.end(), 1), 97 * 61);
+}
+
+std::map<std::string, std::vector<uint8_t>> TilesIn(const std::string& folder) {
+    std::map<std::string, std::vector<uint8_t>> tiles;
+    for (auto& entry : fs::directory_iterator(folder))
+        tiles[entry.path().filename().string()] = testing::ReadBytes(entry.path().string());
+    return tiles;
+}
+
+// Tiles are the same bytes whatever the number of workers, in every format
+// (PNG text chunks aside: they go into each worker's first tile).
+TEST_F(BatchTest, EveryFormatGivesTheSameTilesAtAnyThreadCount) {
+    ASSERT_TRUE(SaveJpegFile(dir_ / "d.jpg", *raster_, 90));
+    fs::copy_file(pngtest::SuiteDir() + "/basn2c08.png", dir_ / "e.png");
+    testing::WriteBytes(dir_ / "f.gif", giftest::Encode(giftest::OneFrame(45, 38, 256)));
+    for (const std::string name : {"a.bmp", "d.jpg", "e.png", "f.gif"}) {
+        SCOPED_TRACE(name);
+        std::map<std::string, std::vector<uint8_t>> first;
+        for (int threads : {1, 3}) {
+            fs::remove_all(out_);
+            fs::create_directory(out_);
+            settings_.threadCount = threads;
+            Recorder recorder;
+            PathListSource files({dir_ / name}, settings_);
+            RunBatch(files, BatchOptions{}, recorder);
+            ASSERT_EQ(recorder.lines, std::vector<std::string>{"○：" + (dir_ / name)});
+            if (threads == 1)
+                first = TilesIn(out_);
+            else
+                EXPECT_EQ(TilesIn(out_), first);
+        }
+        EXPECT_GT(first.size(), 4u);
+    }
+}
+
+}  // namespace
+}  // namespace tessarin
