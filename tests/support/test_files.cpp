@@ -142,6 +142,10 @@ RunResult RunTessarin(const std::vector<std::string>& args, const std::string& h
         }
         // A test process may ignore SIGPIPE; the program must not rely on it.
         ::signal(SIGPIPE, SIG_DFL);
+        // No display: the command mode must not need one, and the window cannot open.
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::unsetenv("QT_QPA_PLATFORM");
         ::setenv("HOME", home.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
         for (const auto& [name, value] : options.environment)
