@@ -6,6 +6,7 @@
 #include "split/image_loader.h"
 #include "split/job_state.h"
 #include "split/messages.h"
+#include "ui/image_pyramid.h"
 
 namespace tessarin {
 
@@ -28,7 +29,7 @@ bool ImageLoading::Start(const std::string& path, const SplitSettings& settings,
                 outcome->ok =
                     LoadCurrentImage(outcome->path, outcome->image, settings, job, notifier);
                 if (outcome->ok)
-                    outcome->display = MakeDisplayImage(*outcome->image.raster);
+                    outcome->pyramid = ImagePyramid::Build(outcome->image.raster);
                 else
                     outcome->error = job.ErrorText();
             } catch (const std::bad_alloc&) {
