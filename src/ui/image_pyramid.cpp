@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace tessarin {
 
@@ -111,14 +113,30 @@ void ImagePyramid::BuildFirstLevel(int factor) {
     level.factor = factor;
     level.width = static_cast<int>((static_cast<int64_t>(width_) + factor - 1) / factor);
     level.height = static_cast<int>((static_cast<int64_t>(height_) + factor - 1) / factor);
-    const size_t bytes = static_cast<size_t>(LevelSize(width_, height_, factor));
-    level.bgr.reset(new (std::nothrow) uint8_t[bytes]);
+    level.bgr.reset(new (std::nothrow)
+                        uint8_t[static_cast<size_t>(LevelSize(width_, height_, factor))]);
+    if (!level.bgr) return;
+    // The first level reads the whole raster: two threads share its rows.
+    const int half = level.height / 2;
+    bool second = false;
+    std::thread helper;
+    try {
+        helper = std::thread([&] { second = ReduceRows(level, half, level.height); });
+    } catch (const std::system_error&) {
+        second = ReduceRows(level, half, level.height);
+    }
+    const bool first = ReduceRows(level, 0, half);
+    if (helper.joinable()) helper.join();
+    if (first && second) levels_.push_back(std::move(level));
+}
+
+bool ImagePyramid::ReduceRows(Level& level, int from, int to) const {
+    const int factor = level.factor;
     std::unique_ptr<uint32_t[]> sums(new (std::nothrow) uint32_t[size_t{3} * level.width]);
     std::unique_ptr<uint32_t[]> row(new (std::nothrow) uint32_t[static_cast<size_t>(width_)]);
-    if (!level.bgr || !sums || !row) return;
-
+    if (!sums || !row) return false;
     const int depth = raster_->BitCount();
-    for (int ly = 0; ly < level.height; ++ly) {
+    for (int ly = from; ly < to; ++ly) {
         std::fill(sums.get(), sums.get() + size_t{3} * level.width, 0u);
         const int y0 = ly * factor;
         const int y1 = std::min(height_, y0 + factor);
@@ -156,7 +174,7 @@ void ImagePyramid::BuildFirstLevel(int factor) {
                 out[lx * 3 + c] = static_cast<uint8_t>((sums[size_t{3} * lx + c] + n / 2) / n);
         }
     }
-    levels_.push_back(std::move(level));
+    return true;
 }
 
 void ImagePyramid::BuildNextLevel() {

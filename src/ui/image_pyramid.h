@@ -44,6 +44,8 @@ class ImagePyramid {
   private:
     ImagePyramid() = default;
     void BuildFirstLevel(int factor);
+    // Level rows [from, to) of the first level from the raster.
+    bool ReduceRows(Level& level, int from, int to) const;
     void BuildNextLevel();
 
     std::shared_ptr<const DibImage> raster_;

@@ -1,7 +1,9 @@
 #include "ui/resample.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -138,21 +140,30 @@ Taps MakeTaps(ScaleFilter filter, double scale, int size, int from, int n) {
 
 // Horizontal pass of one source row: per display pixel three weighted sums
 // (blue, green, red) of the row's pixels.
-void FilterRow(const Taps& taps, const uint32_t* row, int lo, int n, uint32_t* sums) {
+// Horizontal pass of one source row: per display pixel three weighted sums
+// (blue, green, red). Source pixel i starts at pixels + (i - first) * step,
+// blue first.
+template <int kStep>
+void FilterRow(const Taps& taps, const uint8_t* pixels, int first, int n, uint32_t* sums) {
     for (int i = 0; i < n; ++i, sums += 3) {
         const int* index = taps.Index(i);
         const uint32_t* weight = taps.Weight(i);
         uint32_t b = 0, g = 0, r = 0;
         for (int k = 0, count = taps.Count(i); k < count; ++k) {
-            const uint32_t c = row[index[k] - lo];
-            b += weight[k] * (c & 0xFF);
-            g += weight[k] * ((c >> 8) & 0xFF);
-            r += weight[k] * ((c >> 16) & 0xFF);
+            const uint8_t* p = pixels + static_cast<ptrdiff_t>(index[k] - first) * kStep;
+            b += weight[k] * p[0];
+            g += weight[k] * p[1];
+            r += weight[k] * p[2];
         }
         sums[0] = b;
         sums[1] = g;
         sums[2] = r;
     }
+}
+
+void AddWeighted(uint32_t* __restrict acc, const uint32_t* __restrict sums, uint32_t weight,
+                 size_t n) {
+    for (size_t i = 0; i < n; ++i) acc[i] += weight * sums[i];
 }
 
 }  // namespace
@@ -205,6 +216,7 @@ void RenderScaled(const ImagePyramid& pyramid, double scale, ScaleFilter filter,
         return;
     }
 
+    const int depth = pyramid.Raster().BitCount();
     // Horizontal sums of the source rows in use, kept in a ring: consecutive
     // display rows mostly share their source rows. Each row's sums are added
     // in as soon as they are had, so a slot reused within one display row
@@ -223,12 +235,23 @@ void RenderScaled(const ImagePyramid& pyramid, double scale, ScaleFilter filter,
             const size_t slot = static_cast<size_t>(v % ringSize);
             uint32_t* sums = ring.data() + slot * sumsPerRow;
             if (ringRow[slot] != v) {
-                pyramid.FetchRow(level, v, lo, span, row.data());
-                FilterRow(tx, row.data(), lo, width, sums);
+                // Levels and 24- and 32-bit rasters are read in place; other
+                // depths go through their colours first.
+                if (level) {
+                    FilterRow<3>(tx, level->bgr.get() + size_t{3} * level->width * v, 0, width,
+                                 sums);
+                } else if (depth == 24) {
+                    FilterRow<3>(tx, pyramid.Raster().Row(v), 0, width, sums);
+                } else if (depth == 32) {
+                    FilterRow<4>(tx, pyramid.Raster().Row(v), 0, width, sums);
+                } else {
+                    static_assert(std::endian::native == std::endian::little);
+                    pyramid.FetchRow(nullptr, v, lo, span, row.data());
+                    FilterRow<4>(tx, reinterpret_cast<const uint8_t*>(row.data()), lo, width, sums);
+                }
                 ringRow[slot] = v;
             }
-            const uint32_t w = weight[k];
-            for (size_t i = 0; i < sumsPerRow; ++i) acc[i] += w * sums[i];
+            AddWeighted(acc.data(), sums, weight[k], sumsPerRow);
         }
         uint32_t* line = out + static_cast<size_t>(oy) * stride;
         for (int ox = 0; ox < width; ++ox) {
