@@ -3,6 +3,7 @@
 // offset strip), and the corner cell that selects everything.
 
 #include <QPainter>
+#include <climits>
 
 #include "ui/view_painter.h"
 
@@ -14,6 +15,9 @@ const QColor kSelectionFill = QColor::fromRgba(0x808060FF);
 const QColor kDragFill = QColor::fromRgba(0x60FFFF00);
 const QColor kOffsetRed = QColor::fromRgba(0xFFFF0000);
 constexpr int kH = OverlayLayout::kHeaderHeight;
+
+// Cells narrower than a pixel (many tiles per window pixel) draw nothing.
+bool Visible(const CellRect& c) { return c.right >= c.left && c.bottom >= c.top; }
 
 QRect Area(const CellRect& c) {
     return QRect(c.left, c.top, c.right - c.left + 1, c.bottom - c.top + 1);
@@ -45,13 +49,20 @@ void PaintLabels(QPainter& painter, const OverlayLayout& layout, bool vertical, 
         painter.setPen(offset ? red : black);
         line(axis.Low(1));
     }
+    int last = INT_MIN;  // a black line drawn again on the same place changes nothing
     for (int k = visible.first; k <= visible.last; ++k) {
         const bool strip = offset && k == 1;
-        painter.setPen(strip ? red : black);
-        line(axis.High(k) + 1);
+        const int at = axis.High(k) + 1;
+        if (strip || at != last) {
+            painter.setPen(strip ? red : black);
+            line(at);
+            last = strip ? INT_MIN : at;
+        }
+        const CellRect c = cell(k);
+        if (!Visible(c)) continue;
         painter.setPen(strip ? kOffsetRed : QColor(Qt::black));
         const QString text = strip ? QStringLiteral("OF") : QString::number(offset ? k - 1 : k);
-        painter.drawText(TextArea(cell(k)), Qt::AlignCenter | Qt::TextSingleLine, text);
+        painter.drawText(TextArea(c), Qt::AlignCenter | Qt::TextSingleLine, text);
     }
 }
 
@@ -70,7 +81,8 @@ void PaintOverlay(QPainter& painter, const OverlayLayout& layout, const Selectio
 
     for (int k = columns.first; k <= columns.last; ++k)
         for (int j = rows.first; j <= rows.last; ++j)
-            if (Selected(map, j, k)) painter.fillRect(Area(layout.Cell(j, k)), kSelectionFill);
+            if (Selected(map, j, k) && Visible(layout.Cell(j, k)))
+                painter.fillRect(Area(layout.Cell(j, k)), kSelectionFill);
     if (dragRect)
         painter.fillRect(QRectF(dragRect->left, dragRect->top, dragRect->width, dragRect->height),
                          kDragFill);
@@ -85,9 +97,11 @@ void PaintOverlay(QPainter& painter, const OverlayLayout& layout, const Selectio
     PaintLabels(painter, layout, true, rows, black, red);
 
     for (int k = columns.first; k <= columns.last; ++k)
-        if (Selected(map, 0, k)) painter.fillRect(Area(layout.Cell(0, k)), kSelectionFill);
+        if (Selected(map, 0, k) && Visible(layout.Cell(0, k)))
+            painter.fillRect(Area(layout.Cell(0, k)), kSelectionFill);
     for (int j = rows.first; j <= rows.last; ++j)
-        if (Selected(map, j, 0)) painter.fillRect(Area(layout.Cell(j, 0)), kSelectionFill);
+        if (Selected(map, j, 0) && Visible(layout.Cell(j, 0)))
+            painter.fillRect(Area(layout.Cell(j, 0)), kSelectionFill);
 
     painter.fillRect(QRect(0, 0, hw, kH), Qt::white);
     painter.setPen(black);
