@@ -90,15 +90,6 @@ void PaintCutLines(QPainter& painter, const ViewModel& view, const TileGrid& gri
     painter.restore();
 }
 
-std::vector<PanelPlacement> PlacePanelLines(const std::vector<PanelLine>& lines, int x, int top,
-                                            int lineHeight) {
-    std::vector<PanelPlacement> placements;
-    placements.reserve(lines.size());
-    for (size_t i = 0; i < lines.size(); ++i)
-        placements.push_back({x, top + static_cast<int>(i) * lineHeight});
-    return placements;
-}
-
 void PaintPanel(QPainter& painter, const std::vector<PanelLine>& lines, int x, int top,
                 const PanelFont& font) {
     painter.save();
@@ -107,14 +98,12 @@ void PaintPanel(QPainter& painter, const std::vector<PanelLine>& lines, int x, i
     // Each line sits on white in a box one em high, as the text cells of a
     // Japanese bitmap font do; the ideographs fill the em box.
     const int baseline = static_cast<int>(std::lround(font.pixelSize * 0.88));
-    const std::vector<PanelPlacement> at = PlacePanelLines(lines, x, top, font.lineHeight);
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (size_t i = 0; i < lines.size(); ++i, top += font.lineHeight) {
         if (lines[i].text.empty()) continue;
         const QString text = QString::fromStdString(lines[i].text);
-        painter.fillRect(QRect(at[i].x, at[i].top, metrics.horizontalAdvance(text), font.pixelSize),
-                         Qt::white);
+        painter.fillRect(QRect(x, top, metrics.horizontalAdvance(text), font.pixelSize), Qt::white);
         painter.setPen(PanelColorOf(lines[i].color));
-        painter.drawText(at[i].x, at[i].top + baseline, text);
+        painter.drawText(x, top + baseline, text);
     }
     painter.restore();
 }

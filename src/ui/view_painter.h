@@ -39,15 +39,8 @@ void PaintCutLines(QPainter& painter, const ViewModel& view, const TileGrid& gri
 void PaintOverlay(QPainter& painter, const OverlayLayout& layout, const SelectionMap& map,
                   const SelectionRectF* dragRect, QSize client, const QFont& font);
 
-// Where each panel line goes: lines follow each other every lineHeight
-// pixels from (x, top); an empty line keeps its place.
-struct PanelPlacement {
-    int x = 0;
-    int top = 0;
-};
-std::vector<PanelPlacement> PlacePanelLines(const std::vector<PanelLine>& lines, int x, int top,
-                                            int lineHeight);
-// Black, red or green text on white, each line at its placement.
+// Black, red or green text on white, a line every lineHeight pixels from
+// (x, top); an empty line keeps its place.
 void PaintPanel(QPainter& painter, const std::vector<PanelLine>& lines, int x, int top,
                 const PanelFont& font);
 

@@ -213,8 +213,11 @@ void ViewerWidget::mousePressEvent(QMouseEvent* event) {
 void ViewerWidget::mouseMoveEvent(QMouseEvent* event) {
     Sync();
     const QPoint pos = event->position().toPoint();
+    // A drag whose release went elsewhere (a popup took the mouse) ends here.
+    if (leftDrag_ && !(event->buttons() & Qt::LeftButton)) EndLeftDrag();
+    if (rightDrag_ && !(event->buttons() & Qt::RightButton)) FinishRectangleSelection(true);
     PointerMoved(pos);
-    if (leftDrag_ && (event->buttons() & Qt::LeftButton)) {
+    if (leftDrag_) {
         if (leftKind_ != 0) {
             if (HasImage() &&
                 DragCutLine(leftKind_, model_, pos.x(), pos.y(), *binding_.settings)) {
@@ -226,7 +229,7 @@ void ViewerWidget::mouseMoveEvent(QMouseEvent* event) {
             DragScrollRepaint();
         }
     }
-    if (rightDrag_ && (event->buttons() & Qt::RightButton) && InSelectionMode()) {
+    if (rightDrag_ && InSelectionMode()) {
         LayOverlay(Grid());
         rectangle_.Update(overlay_, model_.Scale(), *binding_.selection, pos.x(), pos.y());
         update();
@@ -257,14 +260,7 @@ void ViewerWidget::mouseReleaseEvent(QMouseEvent* event) {
         if (InSelectionMode() && std::abs(pos.x() - leftPress_.x()) < kClickSlop &&
             std::abs(pos.y() - leftPress_.y()) < kClickSlop)
             StartClickTimer(clickPressTime_, leftPress_, event->timestamp());
-        ResizeSelection();
-        const bool edited = lineEdited_;
-        leftDrag_ = false;
-        lineEdited_ = false;
-        pendingRepaint_.stop();
-        update();
-        // Saved once per drag, not at every move.
-        if (edited) emit splitSettingsEdited();
+        EndLeftDrag();
     } else if (event->button() == Qt::RightButton) {
         emit rightReleased(pos, event->globalPosition().toPoint(), event->timestamp());
         // The window has kept or undone the rectangle by now.
@@ -273,6 +269,17 @@ void ViewerWidget::mouseReleaseEvent(QMouseEvent* event) {
     } else if (event->button() == Qt::MiddleButton) {
         FitToWindow();
     }
+}
+
+void ViewerWidget::EndLeftDrag() {
+    ResizeSelection();
+    const bool edited = lineEdited_;
+    leftDrag_ = false;
+    lineEdited_ = false;
+    pendingRepaint_.stop();
+    update();
+    // Saved once per drag, not at every move.
+    if (edited) emit splitSettingsEdited();
 }
 
 void ViewerWidget::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -61,8 +61,6 @@ class ViewerWidget : public QWidget {
     // click, puts the flags back; the rectangle disappears either way.
     void FinishRectangleSelection(bool keep);
     bool PanelHidden() const { return panelHidden_; }
-    // The overlay cells as last painted.
-    const OverlayLayout& Overlay() const { return overlay_; }
     ScaledImageCache& Cache() { return cache_; }
 
   signals:
@@ -90,6 +88,7 @@ class ViewerWidget : public QWidget {
     void LayOverlay(const TileGrid& grid);
     void PointerMoved(QPoint pos);
     void DragScrollRepaint();
+    void EndLeftDrag();
     void ResizeSelection();
     void StartClickTimer(quint64 pressTime, QPoint pressPos, quint64 releaseTime);
 
