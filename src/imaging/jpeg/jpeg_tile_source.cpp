@@ -1,19 +1,22 @@
 // JPEG tiles: exact ones re-encoded from the decoded raster, or lossless ones
-// cut from the source file by the outside tool jpegtran.
+// cut from the source file's coefficients.
 
+#include <filesystem>
 #include <new>
+#include <system_error>
 #include <vector>
 
+#include "imaging/failure_text.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
-#include "platform/process.h"
 #include "imaging/messages.h"
+#include "platform/process.h"
 
 namespace tessarin {
 
 namespace {
 
-constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失敗しました";
+using jpeg_glue::kLosslessFailed;
 
 // Every worker encodes its tiles from the one shared raster, which it only
 // reads; each call has its own compressor and a few rows of buffer, and no
@@ -25,7 +28,8 @@ class ExactJpegTileSource final : public TileSource {
 
     const char* WriteTile(const TileRect& rect, const std::string& path,
                           TileContext&) const override {
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(), raster_.AbsHeight()))
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
+                          raster_.AbsHeight()))
             return msg::kClipFailed;
         if (!jpeg_glue::EncodeJpegRegion(path, raster_, rect.x, rect.y, rect.width, rect.height,
                                          quality_))
@@ -39,12 +43,16 @@ class ExactJpegTileSource final : public TileSource {
     int quality_;
 };
 
-// Runs "jpegtran -copy all -crop WxH+X+Y -outfile <tile> <source>" per tile.
+// Runs "jpegtran -copy all -crop WxH+X+Y -outfile <tile> <source>" per tile,
+// for a file whose coefficients are too large to hold in-process.
 // jpegtran moves the corner to the source's block boundaries and widens the
 // region to match, so tiles off the block grid come out larger than asked.
-class LosslessJpegTileSource final : public TileSource {
+class JpegtranTileSource final : public TileSource {
   public:
-    explicit LosslessJpegTileSource(std::string source) : source_(std::move(source)) {}
+    JpegtranTileSource(std::string source, jpeg_glue::JpegCropGrid grid)
+        : source_(std::move(source)), grid_(grid) {}
+
+    TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
 
     const char* WriteTile(const TileRect& rect, const std::string& path,
                           TileContext&) const override {
@@ -54,9 +62,9 @@ class LosslessJpegTileSource final : public TileSource {
                                          std::to_string(rect.x) + "+" + std::to_string(rect.y);
             const std::vector<std::string> args = {"jpegtran", "-copy",    "all", "-crop",
                                                    geometry,   "-outfile", path,  SourceArgument()};
-            return RunExternalCommand(args) ? nullptr : kJpegtranFailed;
+            return RunExternalCommand(args) ? nullptr : kLosslessFailed;
         } catch (const std::bad_alloc&) {
-            return kJpegtranFailed;
+            return kLosslessFailed;
         }
     }
 
@@ -67,27 +75,45 @@ class LosslessJpegTileSource final : public TileSource {
     }
 
     std::string source_;
+    jpeg_glue::JpegCropGrid grid_;
 };
 
 }  // namespace
 
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
                                                const TileOptions& options, std::string& error) {
-    std::unique_ptr<TileSource> source;
-    if (options.exactJpeg) {
-        if (!image.raster) {
-            error = msg::kClipFailed;
+    try {
+        if (options.exactJpeg) {
+            if (!image.raster) {
+                error = msg::kClipFailed;
+                return nullptr;
+            }
+            return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
+        }
+        // A FIFO put in the file's place since it was loaded would block the
+        // read (and jpegtran) for ever; only a regular file is cut.
+        std::error_code failure;
+        if (!std::filesystem::is_regular_file(image.path, failure)) {
+            error = kLosslessFailed;
             return nullptr;
         }
-        source.reset(new (std::nothrow) ExactJpegTileSource(image.raster, options.jpegQuality));
-    } else {
-        try {
-            source.reset(new LosslessJpegTileSource(image.path));
-        } catch (const std::bad_alloc&) {
+        std::unique_ptr<TileSource> source;
+        jpeg_glue::JpegCropGrid grid;
+        switch (jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height,
+                                                       source, grid)) {
+            case jpeg_glue::LosslessPrepare::kReady:
+                return source;
+            case jpeg_glue::LosslessPrepare::kRefused:
+                return std::make_unique<JpegtranTileSource>(image.path, grid);
+            case jpeg_glue::LosslessPrepare::kFailed:
+                break;
         }
+        error = kLosslessFailed;
+        return nullptr;
+    } catch (...) {
+        SetFailureText(error, msg::kMemoryFailed);
+        return nullptr;
     }
-    if (!source) error = msg::kSaveFailed;
-    return source;
 }
 
 }  // namespace tessarin

@@ -9,7 +9,6 @@ namespace {
 using namespace jpeg_test;
 
 constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失敗しました";
-constexpr const char* kSaveFailed = "ファイルの保存に失敗しました";
 
 TileOptions Exact(int quality = 75) {
     TileOptions options;
@@ -117,18 +116,25 @@ TEST(JpegExactTiles, QualityReachesTheEncoder) {
                  "画像のクリッピングに失敗しました");
 }
 
-// CMYK: each worker fails at its first tile in exact mode; jpegtran copes.
-TEST(JpegTiles, CmykFailsExactButCutsLosslessly) {
+// CMYK: exact tiles are made from the printed colours; lossless tiles stay
+// four-component files cut by jpegtran.
+TEST(JpegTiles, CmykCutsExactlyInColourAndLosslessly) {
     TempDir dir;
-    WriteLibraryJpeg(dir / "cmyk.jpg", Gradient(48, 32, 4));
+    WriteCmykJpeg(dir / "cmyk.jpg", PrintedColourInks(), CmykCoding::kAdobe);
     const CurrentImage image = LoadCurrent(dir / "cmyk.jpg");
-    ASSERT_EQ(image.raster->BitCount(), 32);
-    const auto rects = GridRects(48, 32, 16, 16);
+    ASSERT_NE(image.raster, nullptr);
+    ASSERT_EQ(image.raster->BitCount(), 24);
+    const auto rects = GridRects(image.width, 16, 16, 16);
+    ASSERT_EQ(rects.size(), PrintedColours().size());
     fs::create_directory(dir / "exact");
-    const auto exact = RunTiles(*MakeSource(image, Exact()), rects, dir / "exact", 2);
-    EXPECT_EQ(exact[0], kSaveFailed);
-    EXPECT_EQ(exact[1], kSaveFailed);
-    for (size_t n = 2; n < exact.size(); ++n) EXPECT_EQ(exact[n], "-");
+    for (const std::string& r : RunTiles(*MakeSource(image, Exact(95)), rects, dir / "exact", 2))
+        EXPECT_EQ(r, "");
+    for (size_t i = 0; i < rects.size(); ++i) {
+        const Samples tile = DecodeLibraryJpeg(dir / "exact/" + TileName(rects[i]));
+        ASSERT_EQ(tile.components, 3);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(tile.At(8, 8, c), PrintedColours()[i].rgb[c], 12) << i << " " << c;
+    }
 
     fs::create_directory(dir / "lossless");
     for (const std::string& r :
@@ -166,11 +172,28 @@ TEST(JpegLosslessTiles, MatchJpegtranRunByHand) {
     }
 }
 
+// A small file whose frame header claims 65000 x 65000 pixels: its
+// coefficients would take far more memory than the in-process cut allows, so
+// its lossless tiles are left to jpegtran. Never loaded; the current image
+// only carries its path and size.
+CurrentImage OversizedJpeg(const std::string& path) {
+    WriteLibraryJpeg(path, Gradient(64, 64, 3));
+    std::string bytes = ReadBytes(path);
+    const size_t sof = bytes.find("\xFF\xC0");
+    EXPECT_NE(sof, std::string::npos);
+    const char size[4] = {'\xFD', '\xE8', '\xFD', '\xE8'};  // height, width: 65000
+    bytes.replace(sof + 5, 4, size, 4);
+    WriteBytes(path, bytes);
+    CurrentImage image;
+    image.path = path;
+    image.width = image.height = 65000;
+    return image;
+}
+
 // The arguments jpegtran receives, one per line, as a stand-in logs them.
-TEST(JpegLosslessTiles, PassTheCropOfEveryTile) {
+TEST(JpegLosslessTiles, JpegtranGetsTheCropOfEveryTileOfAnOversizedFile) {
     TempDir dir;
-    WriteLibraryJpeg(dir / "my source.jpg", Gradient(330, 370, 3));
-    CurrentImage image = LoadCurrent(dir / "my source.jpg");
+    const CurrentImage image = OversizedJpeg(dir / "my source.jpg");
     fs::create_directory(dir / "bin");
     WriteScript(dir / "bin/jpegtran", "printf '%s\\n' \"$@\" >> \"$TESSARIN_TEST_LOG\"\n");
     ScopedEnv path("PATH", dir / "bin");
@@ -193,8 +216,7 @@ TEST(JpegLosslessTiles, PassTheCropOfEveryTile) {
 
 TEST(JpegLosslessTiles, FailWhenJpegtranIsMissingOrFails) {
     TempDir dir;
-    WriteLibraryJpeg(dir / "src.jpg", Gradient(64, 64, 3));
-    CurrentImage image = LoadCurrent(dir / "src.jpg");
+    const CurrentImage image = OversizedJpeg(dir / "src.jpg");
     auto source = MakeSource(image, Lossless());
     const TileRect rect{0, 0, 0, 0, 32, 32};
     TileContext context;
@@ -217,8 +239,12 @@ TEST(JpegLosslessTiles, FailWhenJpegtranIsMissingOrFails) {
 // A relative source name starting with "-" must not be taken for an option.
 TEST(JpegLosslessTiles, SourceNameStartingWithDash) {
     TempDir dir;
-    WriteLibraryJpeg(dir / "-dash.jpg", Gradient(32, 32, 3));
-    CurrentImage image = LoadCurrent(dir / "-dash.jpg");
+    CurrentImage image = OversizedJpeg(dir / "-dash.jpg");
+    fs::create_directory(dir / "bin");
+    WriteScript(dir / "bin/jpegtran",
+                "for a; do last=$a; done; echo \"$last\" > \"$TESSARIN_TEST_LOG\"\n");
+    ScopedEnv path("PATH", dir / "bin");
+    ScopedEnv log("TESSARIN_TEST_LOG", dir / "log.txt");
     const fs::path before = fs::current_path();
     fs::current_path(dir.Path().string());
     image.path = "-dash.jpg";
@@ -227,7 +253,23 @@ TEST(JpegLosslessTiles, SourceNameStartingWithDash) {
         MakeSource(image, Lossless())->WriteTile(TileRect{0, 0, 0, 0, 16, 16}, "tile.jpg", context);
     fs::current_path(before);
     EXPECT_EQ(failure, nullptr);
-    EXPECT_EQ(DecodeLibraryJpeg(dir / "tile.jpg").width, 16);
+    EXPECT_EQ(ReadBytes(dir / "log.txt"), "./-dash.jpg\n");
+}
+
+// In-process: a file that no longer has the size it was loaded with, or is
+// gone, fails before any tile.
+TEST(JpegLosslessTiles, ChangedOrMissingSourceFails) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "src.jpg", Gradient(64, 48, 3));
+    CurrentImage image = LoadCurrent(dir / "src.jpg");
+    WriteLibraryJpeg(dir / "src.jpg", Gradient(64, 40, 3));
+    std::string error;
+    EXPECT_EQ(MakeJpegTileSource(image, Lossless(), error), nullptr);
+    EXPECT_EQ(error, kJpegtranFailed);
+    fs::remove(dir / "src.jpg");
+    error.clear();
+    EXPECT_EQ(MakeJpegTileSource(image, Lossless(), error), nullptr);
+    EXPECT_EQ(error, kJpegtranFailed);
 }
 
 }  // namespace
