@@ -5,6 +5,7 @@
 
 #include "split/image_loader.h"
 #include "split/messages.h"
+#include "ui/image_pyramid.h"
 
 namespace tessarin {
 
@@ -24,7 +25,7 @@ bool ImageLoading::Start(const std::string& path, Notifier* notifier) {
             try {
                 outcome->ok =
                     LoadImageFile(outcome->path, notifier, outcome->image, outcome->error);
-                if (outcome->ok) outcome->display = MakeDisplayImage(*outcome->image.raster);
+                if (outcome->ok) outcome->pyramid = ImagePyramid::Build(outcome->image.raster);
             } catch (const std::bad_alloc&) {
                 outcome->ok = false;
                 outcome->image = CurrentImage{};

@@ -10,18 +10,18 @@
 #include <thread>
 
 #include "imaging/current_image.h"
-#include "ui/display_image.h"
 
 namespace tessarin {
 
+class ImagePyramid;
 class Notifier;
 
 struct LoadOutcome {
     std::string path;
     bool ok = false;
-    CurrentImage image;    // the new image when ok, not yet current
-    DisplayImage display;  // what the viewer draws of it
-    std::string error;     // the loader's message when not ok
+    CurrentImage image;                           // the new image when ok
+    std::shared_ptr<const ImagePyramid> pyramid;  // what the viewer draws of it
+    std::string error;                            // the loader's message when not ok
 };
 
 class ImageLoading : public QObject {

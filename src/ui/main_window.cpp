@@ -10,8 +10,9 @@
 #include "ui/command_actions.h"
 #include "ui/command_ids.h"
 #include "ui/image_loading.h"
-#include "ui/image_view.h"
+#include "ui/image_pyramid.h"
 #include "ui/message_presenter.h"
+#include "ui/viewer_widget.h"
 #include "ui/window_placement.h"
 
 namespace tessarin {
@@ -36,12 +37,13 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
     actions_ = new CommandActions(this);
     connect(actions_, &CommandActions::commandTriggered, this, &MainWindow::OnCommand);
 
-    view_ = new ImageView(this);
+    view_ = new ViewerWidget(this);
     setCentralWidget(view_);
-    connect(view_, &ImageView::rightPressed, this, &MainWindow::OnRightPressed);
-    connect(view_, &ImageView::rightReleased, this, &MainWindow::OnRightReleased);
-    connect(view_, &ImageView::middleReleased, this, &MainWindow::OnMiddleReleased);
-    connect(view_, &ImageView::leftDoubleClicked, this, &MainWindow::OnLeftDoubleClicked);
+    view_->Bind({&settings_, &paths_, &image_, &selection_, &imageInfoLine_,
+                 [this](int id) { return IsChecked(id); }, [this] { return splitRunning_; }});
+    connect(view_, &ViewerWidget::rightPressed, this, &MainWindow::OnRightPressed);
+    connect(view_, &ViewerWidget::rightReleased, this, &MainWindow::OnRightReleased);
+    connect(view_, &ViewerWidget::splitSettingsEdited, this, &MainWindow::SaveSettings);
     connect(loading_.get(), &ImageLoading::finished, this, &MainWindow::CommitLoad);
 
     // Split and selection mode need an image.
@@ -78,7 +80,6 @@ void MainWindow::RefreshMenu() {
     ReadProfileFile(paths_.mainSettingsPath, mainFile);
     for (const PreferenceFlag& flag : PreferenceFlags())
         Action(flag.command)->setChecked(ReadPreferenceFlag(mainFile, flag));
-    view_->SetSmooth(IsChecked(cmd::kHalftone));
 
     for (int slot = 0; slot <= cmd::kLastSlot - cmd::kFirstSlot; ++slot) {
         const QString name = QString::fromStdString(SlotName(paths_, slot));
@@ -134,8 +135,6 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
     const bool matchesAspect = settings_.adjustAspect == 1;
     CommitImage(image_, std::move(outcome->image), settings_);
     if (matchesAspect) SaveSettings();
-    zoom_ = ViewZoom{};
-    ApplyInitialZoom();
     setWindowTitle(QStringLiteral("Tessarin - ") + QString::fromStdString(outcome->path));
     imageInfoLine_ = tr("【 画 像 情 報 】%1x%2(%3bpp)")
                          .arg(image_.width)
@@ -146,19 +145,15 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
     Action(cmd::kSelectionMode)->setEnabled(true);
     const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
     selection_.ResizeSelectionMap(grid.columns, grid.rows);
-    view_->SetImage(std::move(outcome->display.pixels), outcome->display.reduction, image_.width,
-                    image_.height);
+    view_->SetImage(std::move(outcome->pyramid));
+    ApplyInitialZoom();
     RestoreIdleState();
     emit loadFinished(true);
 }
 
-void MainWindow::ApplyInitialZoom() {
-    zoom_.steps = InitialZoomSteps(view_->width(), view_->height(), image_.width, image_.height,
-                                   settings_.scaleChangeRate, IsChecked(cmd::kSameScale));
-    ApplyZoom();
-}
+void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }
 
-void MainWindow::ApplyZoom() { view_->SetZoom(zoom_, settings_.scaleChangeRate); }
+const ViewZoom& MainWindow::Zoom() const { return view_->Zoom(); }
 
 void MainWindow::Repaint() { view_->update(); }
 
