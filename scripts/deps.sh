@@ -4,6 +4,8 @@ tessarin_packages=(
   cmake ninja-build g++ pkg-config
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev zlib1g-dev libgif-dev
   libgtest-dev libgmock-dev
+  qt6-base-dev fonts-noto-cjk
+  xvfb xauth x11-utils
 )
 
 tessarin_install_packages() {

@@ -1,10 +1,12 @@
-// Process entry: settings first, then the command mode, which needs no display.
+// Process entry: settings first, then the command mode, which needs no
+// display, then the window.
 
 #include <string>
 #include <vector>
 
 #include "app/command_mode.h"
 #include "settings/split_settings.h"
+#include "ui/window_start.h"
 
 int main(int argc, char** argv) {
     using namespace tessarin;
@@ -14,6 +16,5 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> args(argv + 1, argv + argc);
     if (RunCommandMode(args, settings, paths) == 1) return 0;
-    // The window comes here.
-    return 0;
+    return RunWindow(argc, argv, settings, paths);
 }

@@ -117,6 +117,10 @@ RunResult RunTessarin(const std::vector<std::string>& args, const std::string& h
             rlimit limit{fileSizeLimit, fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
+        // No display: the command mode must not need one, and the window cannot open.
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::unsetenv("QT_QPA_PLATFORM");
         ::setenv("HOME", home.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
         std::vector<char*> argv;

@@ -55,7 +55,8 @@ struct RunResult {
     std::string output;
 };
 // Runs build/tessarin with the arguments, HOME and XDG_CONFIG_HOME set to
-// `home` so no real settings are touched; captures standard output.
+// `home` so no real settings are touched, and no display; captures standard
+// output.
 // A non-zero `fileSizeLimit` caps the size of every file the program writes
 // (RLIMIT_FSIZE), so writes fail part-way as on a full disk.
 RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,

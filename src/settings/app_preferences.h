@@ -1,0 +1,60 @@
+#pragma once
+// The program-wide choices kept in the main settings file beside the slot
+// number: sections OPTION (start-up placement, icon-drop and opening
+// behaviour, confirmations, cut-line dragging), VIEW (viewer and information
+// panel) and WINDOW_STATE (the window as it was last closed).
+//
+// While the window exists the live value of every OPTION and VIEW flag is the
+// check mark of its menu item; this file only knows the keys, their defaults
+// and how they are read and written. Readers that run without a window read
+// the file directly.
+
+#include <climits>
+#include <span>
+#include <string>
+
+#include "platform/profile.h"
+
+namespace tessarin {
+
+struct PreferenceFlag {
+    int command;          // the menu item that shows the flag
+    const char* section;  // "OPTION" or "VIEW"
+    const char* key;
+    int defaultValue;
+};
+
+// Every OPTION and VIEW flag, in the order the menu refresh sets them.
+std::span<const PreferenceFlag> PreferenceFlags();
+// The flag shown by a menu command, or null.
+const PreferenceFlag* FindPreferenceFlag(int command);
+// Any non-zero number counts as on; a missing key gives the default.
+bool ReadPreferenceFlag(const ProfileDocument& mainFile, const PreferenceFlag& flag);
+// Writes "1" or "0".
+bool WritePreferenceFlag(const std::string& mainPath, const PreferenceFlag& flag, bool on);
+
+// OPTION / WINDOW_POS_ON_BOOT: 0 normal, 1 maximised, 2 restore the last
+// window state. The value as stored (default 0), and as the menu shows it
+// (anything outside 0 to 2 as 0).
+enum WindowPosOnBoot : int { kWindowPosNormal = 0, kWindowPosMaximized = 1, kWindowPosRestore = 2 };
+int ReadWindowPosOnBoot(const std::string& mainPath);
+int WindowPosMenuValue(int stored);
+bool WriteWindowPosOnBoot(const std::string& mainPath, int value);
+
+// "Let the window system choose" for any of the four numbers.
+inline constexpr int kUseDefault = INT_MIN;
+
+struct WindowState {
+    bool maximized = false;
+    int left = kUseDefault;
+    int top = kUseDefault;
+    int width = kUseDefault;   // a stored value of 0 or less reads as kUseDefault
+    int height = kUseDefault;  // likewise
+};
+
+// WINDOW_STATE of the main file.
+WindowState ReadWindowState(const std::string& mainPath);
+// Writes IS_ZOOMED, LEFT, TOP, WIDTH and HEIGHT in one rewrite of the file.
+bool SaveWindowState(const std::string& mainPath, const WindowState& state);
+
+}  // namespace tessarin

@@ -1,0 +1,226 @@
+#include "ui/command_actions.h"
+
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "ui/command_ids.h"
+
+namespace tessarin {
+
+namespace {
+
+constexpr const char* kContext = "Tessarin";
+
+QString Tr(const char* text) { return QCoreApplication::translate(kContext, text); }
+
+enum class Kind { Plain, Check, Radio };
+enum Group { kNoGroup, kPlacementGroup, kSlotGroup, kAspectGroup };
+
+struct CommandSpec {
+    int id;
+    const char* text;  // the text after "\t" is the accelerator as the menu shows it
+    int key;           // the accelerator, 0 for none
+    Kind kind;
+    Group group;
+};
+
+// clang-format off
+const CommandSpec kCommands[] = {
+    {4000, QT_TRANSLATE_NOOP("Tessarin", "Readme.txt(&H)\tF1"), Qt::Key_F1, Kind::Plain, kNoGroup},
+    {4001, QT_TRANSLATE_NOOP("Tessarin", "バージョン情報(&A)"), 0, Kind::Plain, kNoGroup},
+    {4002, QT_TRANSLATE_NOOP("Tessarin", "ファイルを開く(&O)...\tF2"), Qt::Key_F2, Kind::Plain, kNoGroup},
+    {4003, QT_TRANSLATE_NOOP("Tessarin", "次のファイルを開く(&T)"), 0, Kind::Plain, kNoGroup},
+    {4004, QT_TRANSLATE_NOOP("Tessarin", "前のファイルを開く(&M)"), 0, Kind::Plain, kNoGroup},
+    {4005, QT_TRANSLATE_NOOP("Tessarin", "終了(&X)\tAlt+F4"), static_cast<int>(Qt::ALT) | Qt::Key_F4, Kind::Plain, kNoGroup},
+    {4006, QT_TRANSLATE_NOOP("Tessarin", "分割実行(&E)\tF3"), Qt::Key_F3, Kind::Plain, kNoGroup},
+    {4007, QT_TRANSLATE_NOOP("Tessarin", "分割サイズ＆オフセット設定(&B)...\tF4"), Qt::Key_F4, Kind::Plain, kNoGroup},
+    {4008, QT_TRANSLATE_NOOP("Tessarin", "分割線を反転色で描画する(&A)"), 0, Kind::Check, kNoGroup},
+    {4009, QT_TRANSLATE_NOOP("Tessarin", "ファイル命名規則設定(&F)...\tF5"), Qt::Key_F5, Kind::Plain, kNoGroup},
+    {4010, QT_TRANSLATE_NOOP("Tessarin", "保存フォルダ設定(&H)...\tF6"), Qt::Key_F6, Kind::Plain, kNoGroup},
+    {4011, QT_TRANSLATE_NOOP("Tessarin", "JPEGが多少劣化しても正確な位置で分割(&J)\tF9"), Qt::Key_F9, Kind::Check, kNoGroup},
+    {4012, QT_TRANSLATE_NOOP("Tessarin", "全てBMPで出力する(&S)\tF8"), Qt::Key_F8, Kind::Check, kNoGroup},
+    {4013, QT_TRANSLATE_NOOP("Tessarin", "分割サイズの縦横比をオリジナル画像と合わせる(&A)\tF7"), Qt::Key_F7, Kind::Check, kNoGroup},
+    {4014, QT_TRANSLATE_NOOP("Tessarin", "ビューアモード(&V)\tF11"), Qt::Key_F11, Kind::Check, kNoGroup},
+    {4015, QT_TRANSLATE_NOOP("Tessarin", "最初は等倍で表示(&S)"), 0, Kind::Check, kNoGroup},
+    {4016, QT_TRANSLATE_NOOP("Tessarin", "分割線(&L)"), 0, Kind::Check, kNoGroup},
+    {4017, QT_TRANSLATE_NOOP("Tessarin", "情報表示(&I)\tF12"), Qt::Key_F12, Kind::Check, kNoGroup},
+    {4018, QT_TRANSLATE_NOOP("Tessarin", "画像情報(&G)"), 0, Kind::Check, kNoGroup},
+    {4019, QT_TRANSLATE_NOOP("Tessarin", "設定ファイル(&C)"), 0, Kind::Check, kNoGroup},
+    {4020, QT_TRANSLATE_NOOP("Tessarin", "保存フォルダ(&F)"), 0, Kind::Check, kNoGroup},
+    {4021, QT_TRANSLATE_NOOP("Tessarin", "縦横比合致(&T)"), 0, Kind::Check, kNoGroup},
+    {4022, QT_TRANSLATE_NOOP("Tessarin", "分割サイズ(&B)"), 0, Kind::Check, kNoGroup},
+    {4023, QT_TRANSLATE_NOOP("Tessarin", "オフセット(&O)"), 0, Kind::Check, kNoGroup},
+    {4024, QT_TRANSLATE_NOOP("Tessarin", "命名規則(&M)"), 0, Kind::Check, kNoGroup},
+    {4025, QT_TRANSLATE_NOOP("Tessarin", "表示倍率(&H)"), 0, Kind::Check, kNoGroup},
+    {4026, QT_TRANSLATE_NOOP("Tessarin", "JPEG品質(&J)"), 0, Kind::Check, kNoGroup},
+    {4027, QT_TRANSLATE_NOOP("Tessarin", "分割同時処理数(&D)"), 0, Kind::Check, kNoGroup},
+    {4028, QT_TRANSLATE_NOOP("Tessarin", "分割数(&N)"), 0, Kind::Check, kNoGroup},
+    {4029, QT_TRANSLATE_NOOP("Tessarin", "選択数(&E)"), 0, Kind::Check, kNoGroup},
+    {4030, QT_TRANSLATE_NOOP("Tessarin", "分割内訳(&U)"), 0, Kind::Check, kNoGroup},
+    {4031, QT_TRANSLATE_NOOP("Tessarin", "ノーマル(&N)"), 0, Kind::Radio, kPlacementGroup},
+    {4032, QT_TRANSLATE_NOOP("Tessarin", "最大化(&S)"), 0, Kind::Radio, kPlacementGroup},
+    {4033, QT_TRANSLATE_NOOP("Tessarin", "前回終了時のサイズと位置を復元(&Z)"), 0, Kind::Radio, kPlacementGroup},
+    {4034, QT_TRANSLATE_NOOP("Tessarin", "ファイルを開くと同時に分割を実行(&F)"), 0, Kind::Check, kNoGroup},
+    {4035, QT_TRANSLATE_NOOP("Tessarin", "アイコンへのドラッグ＆ドロップ分割実行(&A)"), 0, Kind::Check, kNoGroup},
+    {4036, QT_TRANSLATE_NOOP("Tessarin", "16ビットBMPの減色確認メッセージを非表示(&M)"), 0, Kind::Check, kNoGroup},
+    {4037, QT_TRANSLATE_NOOP("Tessarin", "分割線ドラッグ＆ドロップ(&D)"), 0, Kind::Check, kNoGroup},
+    {4038, QT_TRANSLATE_NOOP("Tessarin", "拡大表示時、滑らかにする(&K)"), 0, Kind::Check, kNoGroup},
+    {4039, QT_TRANSLATE_NOOP("Tessarin", "表示倍率変化率設定(&H)..."), 0, Kind::Plain, kNoGroup},
+    {4040, QT_TRANSLATE_NOOP("Tessarin", "分割同時処理数設定(&B)..."), 0, Kind::Plain, kNoGroup},
+    {4041, QT_TRANSLATE_NOOP("Tessarin", "設定０(&0)"), 0, Kind::Radio, kSlotGroup},
+    {4042, QT_TRANSLATE_NOOP("Tessarin", "設定１(&1)"), 0, Kind::Radio, kSlotGroup},
+    {4043, QT_TRANSLATE_NOOP("Tessarin", "設定２(&2)"), 0, Kind::Radio, kSlotGroup},
+    {4044, QT_TRANSLATE_NOOP("Tessarin", "設定３(&3)"), 0, Kind::Radio, kSlotGroup},
+    {4045, QT_TRANSLATE_NOOP("Tessarin", "設定４(&4)"), 0, Kind::Radio, kSlotGroup},
+    {4046, QT_TRANSLATE_NOOP("Tessarin", "設定５(&5)"), 0, Kind::Radio, kSlotGroup},
+    {4047, QT_TRANSLATE_NOOP("Tessarin", "設定６(&6)"), 0, Kind::Radio, kSlotGroup},
+    {4048, QT_TRANSLATE_NOOP("Tessarin", "設定７(&7)"), 0, Kind::Radio, kSlotGroup},
+    {4049, QT_TRANSLATE_NOOP("Tessarin", "設定８(&8)"), 0, Kind::Radio, kSlotGroup},
+    {4050, QT_TRANSLATE_NOOP("Tessarin", "設定９(&9)"), 0, Kind::Radio, kSlotGroup},
+    {4051, QT_TRANSLATE_NOOP("Tessarin", "名前を変更(&N)..."), 0, Kind::Plain, kNoGroup},
+    {4052, QT_TRANSLATE_NOOP("Tessarin", "横幅を基準に高さを算出(&W)"), 0, Kind::Radio, kAspectGroup},
+    {4053, QT_TRANSLATE_NOOP("Tessarin", "高さを基準に横幅を算出(&H)"), 0, Kind::Radio, kAspectGroup},
+    {4054, QT_TRANSLATE_NOOP("Tessarin", "分割設定を読み込む(&B)..."), 0, Kind::Plain, kNoGroup},
+    {4055, QT_TRANSLATE_NOOP("Tessarin", "分割設定に名前を付けて保存(&A)..."), 0, Kind::Plain, kNoGroup},
+    {4056, QT_TRANSLATE_NOOP("Tessarin", "出力画像選択モード(&C)\tF10"), Qt::Key_F10, Kind::Check, kNoGroup},
+    {4057, QT_TRANSLATE_NOOP("Tessarin", "変更で上書きしない(&H)"), 0, Kind::Check, kNoGroup},
+    {4058, QT_TRANSLATE_NOOP("Tessarin", "エラーが有った場合のみ結果メッセージを表示(&E)"), 0, Kind::Check, kNoGroup},
+};
+// clang-format on
+
+// The menu bar as a flat list: a menu starts with its title and ends with
+// kEnd; menus nest.
+struct MenuEntry {
+    enum Type { kMenu, kEnd, kItem, kSeparator } type;
+    int id = 0;
+    const char* title = nullptr;
+};
+
+constexpr MenuEntry Menu(const char* title) { return {MenuEntry::kMenu, 0, title}; }
+constexpr MenuEntry End() { return {MenuEntry::kEnd}; }
+constexpr MenuEntry Item(int id) { return {MenuEntry::kItem, id}; }
+constexpr MenuEntry Separator() { return {MenuEntry::kSeparator}; }
+
+// clang-format off
+const MenuEntry kMenuBar[] = {
+    Menu(QT_TRANSLATE_NOOP("Tessarin", "ファイル(&F)")),
+        Item(cmd::kOpenFile), Item(cmd::kNextFile), Item(cmd::kPreviousFile), Separator(),
+        Item(cmd::kExit),
+    End(),
+    // The second menu doubles as the popup menu of the image.
+    Menu(QT_TRANSLATE_NOOP("Tessarin", "分割(&B)")),
+        Item(cmd::kSplit), Separator(),
+        Item(cmd::kSplitSize), Item(cmd::kNamingRule), Item(cmd::kSaveFolder), Separator(),
+        Item(cmd::kAdjustAspect), Item(cmd::kAspectWidth), Item(cmd::kAspectHeight), Separator(),
+        Item(cmd::kAllBmp), Item(cmd::kCorrectCut), Separator(),
+        Item(cmd::kSelectionMode),
+    End(),
+    Menu(QT_TRANSLATE_NOOP("Tessarin", "分割設定(&S)")),
+        Item(4041), Item(4042), Item(4043), Item(4044), Item(4045),
+        Item(4046), Item(4047), Item(4048), Item(4049), Item(4050), Separator(),
+        Item(cmd::kRenameSlot), Separator(),
+        Item(cmd::kLoadSettings), Item(cmd::kSaveSettingsAs), Separator(),
+        Item(cmd::kNotOverwrite),
+    End(),
+    Menu(QT_TRANSLATE_NOOP("Tessarin", "表示(&V)")),
+        Item(cmd::kViewerMode), Item(cmd::kSameScale), Item(cmd::kHalftone), Separator(),
+        Item(cmd::kCutLine), Item(cmd::kNegativeLine), Separator(),
+        Item(cmd::kInfo),
+        // The panel lines in the order the panel draws them.
+        Menu(QT_TRANSLATE_NOOP("Tessarin", "情報表示項目(&P)")),
+            Item(4018), Item(4019), Item(4020), Item(4021), Item(4022), Item(4023), Item(4028),
+            Item(4029), Item(4030), Item(4024), Item(4026), Item(4027), Item(4025),
+        End(),
+    End(),
+    Menu(QT_TRANSLATE_NOOP("Tessarin", "オプション(&O)")),
+        Menu(QT_TRANSLATE_NOOP("Tessarin", "起動時ウィンドウ設定(&K)")),
+            Item(cmd::kPosNormal), Item(cmd::kPosMaximized), Item(cmd::kPosRestore),
+        End(),
+        Separator(),
+        Item(cmd::kAutoCut), Item(cmd::kIconDrop), Item(cmd::kIconDropErrorsOnly),
+        Item(cmd::kNoBmp16Notice), Item(cmd::kLineDrag), Separator(),
+        Item(cmd::kZoomRate), Item(cmd::kThreadCount),
+    End(),
+    Menu(QT_TRANSLATE_NOOP("Tessarin", "ヘルプ(&H)")),
+        Item(cmd::kReadme), Separator(),
+        Item(cmd::kAbout),
+    End(),
+};
+// clang-format on
+
+const CommandSpec* FindSpec(int id) {
+    for (const CommandSpec& spec : kCommands)
+        if (spec.id == id) return &spec;
+    return nullptr;
+}
+
+}  // namespace
+
+QString CommandActions::InitialText(int id) {
+    const CommandSpec* spec = FindSpec(id);
+    return spec ? Tr(spec->text) : QString();
+}
+
+CommandActions::CommandActions(QMainWindow* window) : QObject(window) {
+    CreateActions(window);
+    BuildMenuBar(window);
+}
+
+QAction* CommandActions::Action(int id) const {
+    auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CommandActions::CreateActions(QMainWindow* window) {
+    std::map<Group, QActionGroup*> groups;
+    for (const CommandSpec& spec : kCommands) {
+        auto* action = new QAction(Tr(spec.text), window);
+        action->setData(spec.id);
+        action->setCheckable(spec.kind != Kind::Plain);
+        if (spec.key) {
+            action->setShortcut(QKeySequence(spec.key));
+            action->setShortcutContext(Qt::ApplicationShortcut);
+            // Shortcuts work while the menus are closed only for actions the
+            // window itself holds.
+            window->addAction(action);
+        }
+        if (spec.group != kNoGroup) {
+            QActionGroup*& group = groups[spec.group];
+            if (!group) group = new QActionGroup(this);
+            group->addAction(action);
+        }
+        const int id = spec.id;
+        connect(action, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
+        actions_[id] = action;
+    }
+}
+
+void CommandActions::BuildMenuBar(QMainWindow* window) {
+    QMenuBar* bar = window->menuBar();
+    std::vector<QMenu*> open;
+    for (const MenuEntry& entry : kMenuBar) {
+        switch (entry.type) {
+            case MenuEntry::kMenu: {
+                QMenu* menu = open.empty() ? bar->addMenu(Tr(entry.title))
+                                           : open.back()->addMenu(Tr(entry.title));
+                if (open.empty() && bar->actions().size() == 2) splitMenu_ = menu;
+                open.push_back(menu);
+                break;
+            }
+            case MenuEntry::kEnd:
+                open.pop_back();
+                break;
+            case MenuEntry::kItem:
+                open.back()->addAction(Action(entry.id));
+                break;
+            case MenuEntry::kSeparator:
+                open.back()->addSeparator();
+                break;
+        }
+    }
+}
+
+}  // namespace tessarin

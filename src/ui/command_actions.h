@@ -1,0 +1,40 @@
+#pragma once
+// Every menu command as one QAction, created once here with its id (the
+// action's data), text, accelerator and check or radio group; the menu bar and
+// the popup menu are built from these actions.
+
+#include <QObject>
+#include <map>
+
+class QAction;
+class QMenu;
+class QMainWindow;
+
+namespace tessarin {
+
+class CommandActions : public QObject {
+    Q_OBJECT
+
+  public:
+    // Creates the actions and the window's menu bar.
+    explicit CommandActions(QMainWindow* window);
+
+    QAction* Action(int id) const;
+    // The menu bar's second menu, "分割(&B)", which is also the popup menu.
+    QMenu* SplitMenu() const { return splitMenu_; }
+    // The text an action has when the menu is built (slot items: "設定０(&0)"...).
+    static QString InitialText(int id);
+
+  signals:
+    // An action was triggered; checkable actions have already flipped.
+    void commandTriggered(int id);
+
+  private:
+    void CreateActions(QMainWindow* window);
+    void BuildMenuBar(QMainWindow* window);
+
+    std::map<int, QAction*> actions_;
+    QMenu* splitMenu_ = nullptr;
+};
+
+}  // namespace tessarin

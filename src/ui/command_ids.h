@@ -1,0 +1,75 @@
+#pragma once
+// Menu and accelerator commands. The numbers are the command ids every action
+// carries as its data; settings files and tests name commands by them.
+
+namespace tessarin::cmd {
+
+inline constexpr int kReadme = 4000;
+inline constexpr int kAbout = 4001;
+inline constexpr int kOpenFile = 4002;
+inline constexpr int kNextFile = 4003;
+inline constexpr int kPreviousFile = 4004;
+inline constexpr int kExit = 4005;
+inline constexpr int kSplit = 4006;
+inline constexpr int kSplitSize = 4007;
+inline constexpr int kNegativeLine = 4008;
+inline constexpr int kNamingRule = 4009;
+inline constexpr int kSaveFolder = 4010;
+inline constexpr int kCorrectCut = 4011;
+inline constexpr int kAllBmp = 4012;
+inline constexpr int kAdjustAspect = 4013;
+inline constexpr int kViewerMode = 4014;
+inline constexpr int kSameScale = 4015;
+inline constexpr int kCutLine = 4016;
+inline constexpr int kInfo = 4017;
+inline constexpr int kFirstPanelLine = 4018;
+inline constexpr int kLastPanelLine = 4030;
+inline constexpr int kPosNormal = 4031;
+inline constexpr int kPosMaximized = 4032;
+inline constexpr int kPosRestore = 4033;
+inline constexpr int kAutoCut = 4034;
+inline constexpr int kIconDrop = 4035;
+inline constexpr int kNoBmp16Notice = 4036;
+inline constexpr int kLineDrag = 4037;
+inline constexpr int kHalftone = 4038;
+inline constexpr int kZoomRate = 4039;
+inline constexpr int kThreadCount = 4040;
+inline constexpr int kFirstSlot = 4041;
+inline constexpr int kLastSlot = 4050;
+inline constexpr int kRenameSlot = 4051;
+inline constexpr int kAspectWidth = 4052;
+inline constexpr int kAspectHeight = 4053;
+inline constexpr int kLoadSettings = 4054;
+inline constexpr int kSaveSettingsAs = 4055;
+inline constexpr int kSelectionMode = 4056;
+inline constexpr int kNotOverwrite = 4057;
+inline constexpr int kIconDropErrorsOnly = 4058;
+
+inline constexpr int kFirst = 4000;
+inline constexpr int kLast = 4058;
+
+// Commands that would change the image or the split settings: greyed and
+// ignored while a split (or an open request) runs.
+constexpr bool IsGatedWhileSplitting(int id) {
+    switch (id) {
+        case kOpenFile:
+        case kNextFile:
+        case kPreviousFile:
+        case kSplitSize:
+        case kNamingRule:
+        case kSaveFolder:
+        case kCorrectCut:
+        case kAllBmp:
+        case kAdjustAspect:
+        case kThreadCount:
+        case kAspectWidth:
+        case kAspectHeight:
+        case kLoadSettings:
+        case kSelectionMode:
+            return true;
+        default:
+            return id >= kFirstSlot && id <= kLastSlot;
+    }
+}
+
+}  // namespace tessarin::cmd

@@ -1,0 +1,53 @@
+#pragma once
+// Loading an image for viewing without blocking the window: the file is read
+// on a thread of its own into a fresh image, and the result comes back to the
+// GUI thread, which makes it current. This is the one place the window calls
+// the engine's loader.
+
+#include <QObject>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "imaging/current_image.h"
+#include "settings/split_settings.h"
+#include "ui/display_image.h"
+
+namespace tessarin {
+
+class Notifier;
+
+struct LoadOutcome {
+    std::string path;
+    bool ok = false;
+    CurrentImage image;    // the new image when ok
+    DisplayImage display;  // what the viewer draws of it
+    std::string error;     // the loader's message when not ok
+};
+
+class ImageLoading : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit ImageLoading(QObject* parent = nullptr);
+    // Waits for a load in flight.
+    ~ImageLoading() override;
+
+    // Starts reading `path`. `settings` is a copy for the reader's own use
+    // (aspect matching is applied again when the image is made current);
+    // `notifier` receives the readers' notices from the loading thread.
+    // False, with nothing started, while another load runs or when no thread
+    // can be had.
+    bool Start(const std::string& path, const SplitSettings& settings, Notifier* notifier);
+    bool Busy() const { return busy_; }
+
+  signals:
+    // On the GUI thread, once per started load.
+    void finished(std::shared_ptr<LoadOutcome> outcome);
+
+  private:
+    std::thread thread_;
+    bool busy_ = false;
+};
+
+}  // namespace tessarin

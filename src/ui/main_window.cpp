@@ -1,0 +1,172 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+
+#include "settings/app_preferences.h"
+#include "split/geometry.h"
+#include "ui/command_actions.h"
+#include "ui/command_ids.h"
+#include "ui/image_loading.h"
+#include "ui/image_view.h"
+#include "ui/message_presenter.h"
+#include "ui/window_placement.h"
+
+namespace tessarin {
+
+namespace {
+
+const char* const kSplitText = QT_TRANSLATE_NOOP("Tessarin", "分割実行(&E)\tF3");
+const char* const kStopText = QT_TRANSLATE_NOOP("Tessarin", "分割中止(&E)\tF3");
+
+}  // namespace
+
+MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
+    : settings_(settings),
+      paths_(paths),
+      messages_(std::make_unique<BoxPresenter>()),
+      notifier_(this),
+      loading_(std::make_unique<ImageLoading>()) {
+    setWindowTitle(QStringLiteral("Tessarin"));
+    actions_ = new CommandActions(this);
+    connect(actions_, &CommandActions::commandTriggered, this, &MainWindow::OnCommand);
+
+    view_ = new ImageView(this);
+    setCentralWidget(view_);
+    connect(view_, &ImageView::rightPressed, this, &MainWindow::OnRightPressed);
+    connect(view_, &ImageView::rightReleased, this, &MainWindow::OnRightReleased);
+    connect(view_, &ImageView::middleReleased, this, &MainWindow::OnMiddleReleased);
+    connect(view_, &ImageView::leftDoubleClicked, this, &MainWindow::OnLeftDoubleClicked);
+    connect(loading_.get(), &ImageLoading::finished, this, &MainWindow::CommitLoad);
+
+    // Split and selection mode need an image.
+    Action(cmd::kSplit)->setEnabled(false);
+    Action(cmd::kSelectionMode)->setEnabled(false);
+    RefreshMenu();
+    ApplyInitialZoom();
+}
+
+MainWindow::~MainWindow() {
+    // The loading thread reports through this window: it ends first.
+    loading_.reset();
+}
+
+QAction* MainWindow::Action(int id) const { return actions_->Action(id); }
+
+bool MainWindow::IsChecked(int id) const {
+    QAction* action = Action(id);
+    return action && action->isChecked();
+}
+
+QMenu* MainWindow::PopupMenu() const { return actions_->SplitMenu(); }
+
+void MainWindow::SetMessagePresenter(std::unique_ptr<MessagePresenter> presenter) {
+    messages_ = std::move(presenter);
+}
+
+void MainWindow::RefreshMenu() {
+    SyncSplitChecks();
+    placement_ = WindowPosMenuValue(ReadWindowPosOnBoot(paths_.mainSettingsPath));
+    Action(cmd::kPosNormal + placement_)->setChecked(true);
+
+    ProfileDocument mainFile;
+    ReadProfileFile(paths_.mainSettingsPath, mainFile);
+    for (const PreferenceFlag& flag : PreferenceFlags())
+        Action(flag.command)->setChecked(ReadPreferenceFlag(mainFile, flag));
+    view_->SetSmooth(IsChecked(cmd::kHalftone));
+
+    for (int slot = 0; slot <= cmd::kLastSlot - cmd::kFirstSlot; ++slot) {
+        const QString name = QString::fromStdString(SlotName(paths_, slot));
+        Action(cmd::kFirstSlot + slot)->setText(QStringLiteral("%1(&%2)").arg(name).arg(slot));
+    }
+}
+
+void MainWindow::SyncSplitChecks() {
+    Action(cmd::kAdjustAspect)->setChecked(settings_.adjustAspect != 0);
+    Action(settings_.aspectBaseWidth ? cmd::kAspectWidth : cmd::kAspectHeight)->setChecked(true);
+    Action(cmd::kAllBmp)->setChecked(settings_.allBmp != 0);
+    Action(cmd::kCorrectCut)->setChecked(settings_.correctCut != 0);
+    Action(cmd::kNotOverwrite)->setChecked(settings_.notOverwrite != 0);
+    Action(cmd::kNegativeLine)->setChecked(settings_.negativeLine != 0);
+    Action(cmd::kFirstSlot + paths_.currentSlot)->setChecked(true);
+    Action(cmd::kSelectionMode)->setChecked(selection_.IsActive());
+}
+
+void MainWindow::EnterSplitState() {
+    splitRunning_ = true;
+    Action(cmd::kSplit)->setText(tr(kStopText));
+    for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
+        if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(false);
+}
+
+void MainWindow::RestoreIdleState() {
+    Action(cmd::kSplit)->setText(tr(kSplitText));
+    for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
+        if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(true);
+    // Selection mode without an image would be a mode with nothing to select.
+    Action(cmd::kSelectionMode)->setEnabled(image_.raster != nullptr);
+    splitRunning_ = false;
+}
+
+void MainWindow::OpenForViewing(const std::string& path) {
+    if (splitRunning_) return;
+    EnterSplitState();
+    stopRequested_ = false;
+    if (!loading_->Start(path, settings_, &notifier_)) {
+        RestoreIdleState();
+        messages_->ShowError(this, tr("スレッドの作成に失敗"));
+    }
+}
+
+void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
+    if (!outcome->ok) {
+        notifier_.ShowError(outcome->error);
+        RestoreIdleState();
+        emit loadFinished(false);
+        return;
+    }
+    image_ = std::move(outcome->image);
+    if (MatchAspect(image_.width, image_.height, settings_)) SaveSettings();
+    zoom_ = ViewZoom{};
+    ApplyInitialZoom();
+    setWindowTitle(QStringLiteral("Tessarin - ") + QString::fromStdString(outcome->path));
+    imageInfoLine_ = tr("【 画 像 情 報 】%1x%2(%3bpp)")
+                         .arg(image_.width)
+                         .arg(image_.height)
+                         .arg(image_.displayDepth)
+                         .toStdString();
+    Action(cmd::kSplit)->setEnabled(true);
+    Action(cmd::kSelectionMode)->setEnabled(true);
+    const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
+    selection_.ResizeSelectionMap(grid.columns, grid.rows);
+    view_->SetImage(std::move(outcome->display.pixels), outcome->display.reduction, image_.width,
+                    image_.height);
+    RestoreIdleState();
+    emit loadFinished(true);
+}
+
+void MainWindow::ApplyInitialZoom() {
+    zoom_.steps = InitialZoomSteps(view_->width(), view_->height(), image_.width, image_.height,
+                                   settings_.scaleChangeRate, IsChecked(cmd::kSameScale));
+    ApplyZoom();
+}
+
+void MainWindow::ApplyZoom() { view_->SetZoom(zoom_, settings_.scaleChangeRate); }
+
+void MainWindow::Repaint() { view_->update(); }
+
+bool MainWindow::SaveSettings() { return SaveSplitSettings(settings_, paths_, &notifier_); }
+
+void MainWindow::ShowSettingsWriteFailed(const std::string& path) {
+    messages_->ShowError(
+        this, tr("設定ファイルの書き込みに失敗しました\n\n%1").arg(QString::fromStdString(path)));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Write failures here go unreported: the window is going away.
+    if (ReadWindowPosOnBoot(paths_.mainSettingsPath) == kWindowPosRestore)
+        SaveWindowState(paths_.mainSettingsPath, CaptureWindowState(*this));
+    event->accept();
+}
+
+}  // namespace tessarin

@@ -1,0 +1,131 @@
+#pragma once
+// The program's one top-level window: the menu bar of every command, the
+// image view, the split-running state that greys the commands changing the
+// image or the settings, and the image on view.
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "imaging/current_image.h"
+#include "settings/split_settings.h"
+#include "split/selection.h"
+#include "ui/right_button.h"
+#include "ui/view_zoom.h"
+#include "ui/window_notifier.h"
+
+class QAction;
+class QMenu;
+
+namespace tessarin {
+
+class CommandActions;
+class ImageLoading;
+class ImageView;
+class MessagePresenter;
+struct LoadOutcome;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // `settings` and `paths` are the process's split settings and settings
+    // files; the window changes them through its commands.
+    MainWindow(SplitSettings& settings, SettingsPaths& paths);
+    ~MainWindow() override;
+
+    QAction* Action(int id) const;
+    bool IsChecked(int id) const;
+    QMenu* PopupMenu() const;
+    ImageView* View() const { return view_; }
+
+    // Reads the settings files into every check mark and the slot texts.
+    void RefreshMenu();
+
+    // Busy state, entered by whoever starts a split or an open request and
+    // left when it ends: the commands that would change the image or the
+    // settings are greyed and ignored, and F3 asks the split to stop.
+    bool IsSplitRunning() const { return splitRunning_; }
+    bool IsStopRequested() const { return stopRequested_; }
+    void ClearStopRequest() { stopRequested_ = false; }
+    void EnterSplitState();
+    void RestoreIdleState();
+    // Starts the split of the image on view in the background; returns false
+    // when it could not be started. Without one, F3 does nothing.
+    void SetSplitStarter(std::function<bool()> starter) { splitStarter_ = std::move(starter); }
+
+    // Loads `path` for viewing on a thread of its own; the window stays busy
+    // until the image is on view, or the loader's message has been shown and
+    // the previous image kept.
+    void OpenForViewing(const std::string& path);
+    const CurrentImage& Image() const { return image_; }
+    const std::string& ImageInfoLine() const { return imageInfoLine_; }
+    bool InSelectionMode() const { return selection_.IsActive(); }
+    const SelectionMap& Selection() const { return selection_; }
+
+    const ViewZoom& Zoom() const { return zoom_; }
+    // The zoom a newly shown image gets in the current client area.
+    void ApplyInitialZoom();
+
+    // Replaces the message boxes (tests answer them).
+    void SetMessagePresenter(std::unique_ptr<MessagePresenter> presenter);
+    MessagePresenter& Messages() const { return *messages_; }
+    Notifier* GuiNotifier() { return &notifier_; }
+
+  signals:
+    // A command whose work is done elsewhere was accepted (dialogs, opening
+    // and stepping files, starting a split).
+    void commandAccepted(int id);
+    // A load started by OpenForViewing has ended, made current or not.
+    void loadFinished(bool ok);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    // main_window_commands.cpp
+    void OnCommand(int id);
+    void TogglePreference(int id);
+    void SetStartupPlacement(int id);
+    void SelectSlotCommand(int id);
+    void ToggleSplitFlag(int id);
+    void SetAspectBasis(int id);
+    void ToggleSelectionMode();
+    void StartOrStopSplit();
+    void OpenReadme();
+    void SyncSplitChecks();
+
+    // main_window_mouse.cpp
+    void OnRightPressed(QPoint pos, quint64 timestamp);
+    void OnRightReleased(QPoint pos, QPoint globalPos, quint64 timestamp);
+    void OnMiddleReleased();
+    void OnLeftDoubleClicked();
+
+    void CommitLoad(const std::shared_ptr<LoadOutcome>& outcome);
+    void ApplyZoom();
+    void Repaint();
+    bool SaveSettings();
+    void ShowSettingsWriteFailed(const std::string& path);
+
+    SplitSettings& settings_;
+    SettingsPaths& paths_;
+    CommandActions* actions_ = nullptr;
+    ImageView* view_ = nullptr;
+    std::unique_ptr<MessagePresenter> messages_;
+    WindowNotifier notifier_;
+    std::unique_ptr<ImageLoading> loading_;
+
+    CurrentImage image_;
+    std::string imageInfoLine_;
+    SelectionMap selection_;
+    ViewZoom zoom_;
+    RightPress rightPress_;
+
+    bool splitRunning_ = false;
+    bool stopRequested_ = false;
+    std::function<bool()> splitStarter_;
+    int placement_ = 0;  // the start-up placement the radio group shows
+};
+
+}  // namespace tessarin

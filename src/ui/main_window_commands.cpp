@@ -1,0 +1,160 @@
+// The command table: every menu command and accelerator arrives here.
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QUrl>
+#include <filesystem>
+
+#include "settings/app_preferences.h"
+#include "split/geometry.h"
+#include "ui/command_ids.h"
+#include "ui/image_view.h"
+#include "ui/main_window.h"
+#include "ui/message_presenter.h"
+#include "ui/readme_location.h"
+
+namespace tessarin {
+
+void MainWindow::OnCommand(int id) {
+    if (splitRunning_) {
+        if (cmd::IsGatedWhileSplitting(id)) {
+            SyncSplitChecks();  // undo the flip of a check mark that got through
+            return;
+        }
+        if (id == cmd::kSplit) {
+            stopRequested_ = true;
+            return;
+        }
+    }
+    if (FindPreferenceFlag(id)) {
+        TogglePreference(id);
+    } else if (id >= cmd::kPosNormal && id <= cmd::kPosRestore) {
+        SetStartupPlacement(id);
+    } else if (id >= cmd::kFirstSlot && id <= cmd::kLastSlot) {
+        SelectSlotCommand(id);
+    } else {
+        switch (id) {
+            case cmd::kReadme:
+                OpenReadme();
+                break;
+            case cmd::kExit:
+                close();
+                break;
+            case cmd::kSplit:
+                StartOrStopSplit();
+                break;
+            case cmd::kNegativeLine:
+            case cmd::kCorrectCut:
+            case cmd::kAllBmp:
+            case cmd::kAdjustAspect:
+            case cmd::kNotOverwrite:
+                ToggleSplitFlag(id);
+                break;
+            case cmd::kAspectWidth:
+            case cmd::kAspectHeight:
+                SetAspectBasis(id);
+                break;
+            case cmd::kSelectionMode:
+                ToggleSelectionMode();
+                break;
+            default:
+                // Dialogs, opening and stepping files: their work is done by
+                // whoever listens to commandAccepted.
+                break;
+        }
+    }
+    emit commandAccepted(id);
+}
+
+void MainWindow::TogglePreference(int id) {
+    const PreferenceFlag* flag = FindPreferenceFlag(id);
+    const bool on = IsChecked(id);
+    if (id == cmd::kSameScale) ApplyInitialZoom();
+    if (id == cmd::kHalftone) view_->SetSmooth(on);
+    if (std::string_view(flag->section) == "VIEW") Repaint();
+    // The check mark stays as the user set it even when the file keeps the old value.
+    if (!WritePreferenceFlag(paths_.mainSettingsPath, *flag, on))
+        ShowSettingsWriteFailed(paths_.mainSettingsPath);
+}
+
+void MainWindow::SetStartupPlacement(int id) {
+    if (WriteWindowPosOnBoot(paths_.mainSettingsPath, id - cmd::kPosNormal)) {
+        placement_ = WindowPosMenuValue(ReadWindowPosOnBoot(paths_.mainSettingsPath));
+        Action(cmd::kPosNormal + placement_)->setChecked(true);
+    } else {
+        Action(cmd::kPosNormal + placement_)->setChecked(true);
+        ShowSettingsWriteFailed(paths_.mainSettingsPath);
+    }
+}
+
+void MainWindow::SelectSlotCommand(int id) {
+    SelectSlot(paths_, id - cmd::kFirstSlot, &notifier_);
+    LoadSplitSettings(settings_, paths_);
+    RefreshMenu();
+    const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
+    selection_.ResizeSelectionMap(grid.columns, grid.rows);
+    Repaint();
+}
+
+void MainWindow::ToggleSplitFlag(int id) {
+    switch (id) {
+        case cmd::kNegativeLine:
+            settings_.negativeLine = settings_.negativeLine ? 0 : 1;
+            SyncSplitChecks();
+            Repaint();
+            SaveSettings();
+            return;
+        case cmd::kCorrectCut:
+            ToggleCorrectCut(settings_, paths_, &notifier_);
+            break;
+        case cmd::kAllBmp:
+            ToggleAllBmp(settings_, paths_, &notifier_);
+            break;
+        case cmd::kAdjustAspect: {
+            ToggleAdjustAspect(settings_, paths_, &notifier_);
+            if (image_.raster && MatchAspect(image_.width, image_.height, settings_))
+                SaveSettings();
+            const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
+            selection_.ResizeSelectionMap(grid.columns, grid.rows);
+            break;
+        }
+        case cmd::kNotOverwrite:
+            ToggleNotOverwrite(settings_, paths_, &notifier_);
+            break;
+    }
+    SyncSplitChecks();
+    Repaint();
+}
+
+void MainWindow::SetAspectBasis(int id) {
+    settings_.aspectBaseWidth = id == cmd::kAspectWidth ? 1 : 0;
+    SyncSplitChecks();
+    SaveSettings();
+}
+
+void MainWindow::ToggleSelectionMode() {
+    if (IsChecked(cmd::kSelectionMode) && image_.raster) {
+        const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
+        selection_.Enter(grid.columns, grid.rows);
+    } else {
+        selection_.Leave();
+    }
+    Action(cmd::kSelectionMode)->setChecked(selection_.IsActive());
+    Repaint();
+}
+
+void MainWindow::StartOrStopSplit() {
+    if (!image_.raster || !splitStarter_) return;
+    EnterSplitState();
+    if (!splitStarter_()) {
+        RestoreIdleState();
+        messages_->ShowError(this, tr("スレッドの作成に失敗"));
+    }
+}
+
+void MainWindow::OpenReadme() {
+    // Failures are not reported: there is nothing the user could do about them.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(ReadmePath())));
+}
+
+}  // namespace tessarin

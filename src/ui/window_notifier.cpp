@@ -1,0 +1,42 @@
+#include "ui/window_notifier.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include "ui/command_ids.h"
+#include "ui/main_window.h"
+#include "ui/message_presenter.h"
+
+namespace tessarin {
+
+namespace {
+
+// Runs `show` on the window's thread: at once there, queued from any other.
+template <class Show>
+void OnGuiThread(MainWindow* window, Show show) {
+    if (QThread::currentThread() == window->thread())
+        show();
+    else
+        QMetaObject::invokeMethod(window, show, Qt::QueuedConnection);
+}
+
+QString Translated(const std::string& text) {
+    return QCoreApplication::translate("Tessarin", text.c_str());
+}
+
+}  // namespace
+
+void WindowNotifier::ShowError(const std::string& text) {
+    MainWindow* window = window_;
+    OnGuiThread(window, [window, text] { window->Messages().ShowError(window, Translated(text)); });
+}
+
+void WindowNotifier::ShowNotice(const std::string& text) {
+    MainWindow* window = window_;
+    OnGuiThread(window, [window, text] {
+        if (!window->IsChecked(cmd::kNoBmp16Notice))
+            window->Messages().ShowNotice(window, Translated(text));
+    });
+}
+
+}  // namespace tessarin

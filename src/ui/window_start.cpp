@@ -1,0 +1,62 @@
+#include "ui/window_start.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "ui/fonts.h"
+#include "ui/main_window.h"
+#include "ui/window_placement.h"
+
+namespace tessarin {
+
+namespace {
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Qt ends the process when it cannot reach a display; we say why instead.
+bool DisplayReachable() {
+    return IsSet("QT_QPA_PLATFORM") || IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
+}
+
+QIcon ApplicationIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/tessarin-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+}  // namespace
+
+int RunWindow(int& argc, char** argv, SplitSettings& settings, SettingsPaths& paths) {
+    if (!DisplayReachable()) {
+        std::fputs(
+            "Tessarin: ディスプレイが見つからないため、ウィンドウを開けません。"
+            "コマンド実行モードは最初の引数に「/cmd」を指定してください。\n",
+            stderr);
+        return -1;
+    }
+    // The window class on X11 and the application id on Wayland.
+    QApplication::setApplicationName(QStringLiteral("tessarin"));
+    QApplication::setDesktopFileName(QStringLiteral("tessarin"));
+    QApplication app(argc, argv);  // takes its own options out of argv
+    QApplication::setWindowIcon(ApplicationIcon());
+    UseJapaneseFont();
+
+    // Files given on the command line (dropped on the program's icon): the
+    // first one is opened for viewing.
+    const std::string firstFile = argc > 1 ? argv[1] : "";
+
+    MainWindow window(settings, paths);
+    PlaceAndShow(window, paths.mainSettingsPath);
+    window.ApplyInitialZoom();
+    if (!firstFile.empty()) window.OpenForViewing(firstFile);
+    return QApplication::exec();
+}
+
+}  // namespace tessarin

@@ -1,0 +1,308 @@
+#include <QActionGroup>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QMenuBar>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "settings/app_preferences.h"
+#include "ui/command_actions.h"
+#include "ui/command_ids.h"
+#include "window_test_support.h"
+
+namespace tessarin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::WindowTest;
+
+// Every action of the menu bar with its id, the submenus included.
+void CollectMenuActions(const QList<QAction*>& actions, std::multimap<int, QAction*>& out) {
+    for (QAction* action : actions) {
+        if (action->menu())
+            CollectMenuActions(action->menu()->actions(), out);
+        else if (!action->isSeparator())
+            out.emplace(action->data().toInt(), action);
+    }
+}
+
+std::string Text(const QAction* action) { return action->text().toStdString(); }
+
+TEST_F(WindowTest, MenuBarHoldsEveryCommandOnceWithItsAcceleratorAndGroup) {
+    MainWindow& w = OpenWindow();
+    std::multimap<int, QAction*> found;
+    CollectMenuActions(w.menuBar()->actions(), found);
+    for (int id = cmd::kFirst; id <= cmd::kLast; ++id) {
+        ASSERT_EQ(found.count(id), 1u) << id;
+        EXPECT_EQ(found.find(id)->second, w.Action(id)) << id;
+    }
+    EXPECT_EQ(found.size(), static_cast<size_t>(cmd::kLast - cmd::kFirst + 1));
+
+    // The accelerators, and the menu texts that name them after a tab.
+    const std::map<int, std::pair<QKeySequence, const char*>> keys = {
+        {4000, {Qt::Key_F1, "Readme.txt(&H)\tF1"}},
+        {4002, {Qt::Key_F2, "ファイルを開く(&O)...\tF2"}},
+        {4006, {Qt::Key_F3, "分割実行(&E)\tF3"}},
+        {4007, {Qt::Key_F4, "分割サイズ＆オフセット設定(&B)...\tF4"}},
+        {4009, {Qt::Key_F5, "ファイル命名規則設定(&F)...\tF5"}},
+        {4010, {Qt::Key_F6, "保存フォルダ設定(&H)...\tF6"}},
+        {4013, {Qt::Key_F7, "分割サイズの縦横比をオリジナル画像と合わせる(&A)\tF7"}},
+        {4012, {Qt::Key_F8, "全てBMPで出力する(&S)\tF8"}},
+        {4011, {Qt::Key_F9, "JPEGが多少劣化しても正確な位置で分割(&J)\tF9"}},
+        {4056, {Qt::Key_F10, "出力画像選択モード(&C)\tF10"}},
+        {4014, {Qt::Key_F11, "ビューアモード(&V)\tF11"}},
+        {4017, {Qt::Key_F12, "情報表示(&I)\tF12"}},
+        {4005, {QKeySequence(Qt::ALT | Qt::Key_F4), "終了(&X)\tAlt+F4"}},
+    };
+    for (int id = cmd::kFirst; id <= cmd::kLast; ++id) {
+        auto it = keys.find(id);
+        EXPECT_EQ(w.Action(id)->shortcut(), it == keys.end() ? QKeySequence() : it->second.first)
+            << id;
+        if (it != keys.end()) {
+            EXPECT_EQ(Text(w.Action(id)), it->second.second);
+        }
+    }
+    EXPECT_EQ(Text(w.Action(4033)), "前回終了時のサイズと位置を復元(&Z)");
+    EXPECT_EQ(Text(w.Action(4058)), "エラーが有った場合のみ結果メッセージを表示(&E)");
+    EXPECT_EQ(Text(w.Action(4038)), "拡大表示時、滑らかにする(&K)");
+
+    // Radio groups switch within themselves only; check items stand alone.
+    const std::vector<std::vector<int>> radios = {
+        {4031, 4032, 4033},
+        {4052, 4053},
+        {4041, 4042, 4043, 4044, 4045, 4046, 4047, 4048, 4049, 4050}};
+    std::set<int> inRadio;
+    for (const auto& group : radios)
+        for (int id : group) {
+            inRadio.insert(id);
+            ASSERT_NE(w.Action(id)->actionGroup(), nullptr) << id;
+            EXPECT_EQ(w.Action(id)->actionGroup(), w.Action(group[0])->actionGroup()) << id;
+            EXPECT_TRUE(w.Action(id)->actionGroup()->isExclusive());
+        }
+    const std::set<int> checks = {4008, 4011, 4012, 4013, 4014, 4015, 4016, 4017, 4018, 4019,
+                                  4020, 4021, 4022, 4023, 4024, 4025, 4026, 4027, 4028, 4029,
+                                  4030, 4034, 4035, 4036, 4037, 4038, 4056, 4057, 4058};
+    for (int id = cmd::kFirst; id <= cmd::kLast; ++id) {
+        EXPECT_EQ(w.Action(id)->isCheckable(), checks.count(id) + inRadio.count(id) == 1) << id;
+        if (checks.count(id)) {
+            EXPECT_EQ(w.Action(id)->actionGroup(), nullptr) << id;
+        }
+    }
+
+    // The popup menu is the second menu of the bar, "分割(&B)".
+    ASSERT_GE(w.menuBar()->actions().size(), 2);
+    EXPECT_EQ(w.menuBar()->actions()[1]->menu(), w.PopupMenu());
+    EXPECT_EQ(w.PopupMenu()->title().toStdString(), "分割(&B)");
+    std::multimap<int, QAction*> popup;
+    CollectMenuActions(w.PopupMenu()->actions(), popup);
+    std::set<int> popupIds;
+    for (const auto& [id, action] : popup) popupIds.insert(id);
+    EXPECT_EQ(popupIds,
+              (std::set<int>{4006, 4007, 4009, 4010, 4011, 4012, 4013, 4052, 4053, 4056}));
+}
+
+TEST_F(WindowTest, FreshInstallationShowsTheDefaultsAndWritesNothing) {
+    MainWindow& w = OpenWindow();
+    for (const PreferenceFlag& flag : PreferenceFlags())
+        EXPECT_EQ(w.IsChecked(flag.command), flag.defaultValue != 0) << flag.key;
+    EXPECT_TRUE(w.IsChecked(4016));   // cut lines
+    EXPECT_TRUE(w.IsChecked(4037));   // cut-line dragging
+    EXPECT_FALSE(w.IsChecked(4027));  // the thread-count line is the one panel line off
+    for (int id : {4031, 4041, 4052, 4011}) EXPECT_TRUE(w.IsChecked(id)) << id;
+    for (int id : {4032, 4033, 4053, 4012, 4013, 4057, 4008, 4056})
+        EXPECT_FALSE(w.IsChecked(id)) << id;
+    for (int slot = 0; slot < 10; ++slot)
+        EXPECT_EQ(Text(w.Action(4041 + slot)),
+                  DefaultSlotName(slot) + "(&" + std::to_string(slot) + ")");
+    EXPECT_EQ(w.windowTitle().toStdString(), "Tessarin");
+    EXPECT_FALSE(w.Action(4006)->isEnabled());
+    EXPECT_FALSE(w.Action(4056)->isEnabled());
+    EXPECT_FALSE(fs::exists(dir_ / "config"));
+}
+
+TEST_F(WindowTest, EveryPreferenceToggleWritesItsKeyAtOnceAndBack) {
+    MainWindow& w = OpenWindow();
+    for (const PreferenceFlag& flag : PreferenceFlags()) {
+        const bool initially = flag.defaultValue != 0;
+        Trigger(flag.command);
+        EXPECT_EQ(w.IsChecked(flag.command), !initially) << flag.key;
+        EXPECT_EQ(MainValue(flag.section, flag.key), initially ? "0" : "1") << flag.key;
+        Trigger(flag.command);
+        EXPECT_EQ(w.IsChecked(flag.command), initially) << flag.key;
+        EXPECT_EQ(MainValue(flag.section, flag.key), initially ? "1" : "0") << flag.key;
+    }
+    // The accelerators go through the same commands.
+    Key(Qt::Key_F11);
+    EXPECT_EQ(MainValue("VIEW", "VIEWER_MODE"), "1");
+    EXPECT_TRUE(w.IsChecked(4014));
+    Key(Qt::Key_F12);
+    EXPECT_EQ(MainValue("VIEW", "INFO"), "0");
+    EXPECT_FALSE(w.IsChecked(4017));
+    EXPECT_TRUE(errors_->empty());
+
+    // A new window reads the file back into its check marks.
+    window_.reset();
+    OpenWindow();
+    EXPECT_TRUE(window_->IsChecked(4014));
+    EXPECT_FALSE(window_->IsChecked(4017));
+}
+
+TEST_F(WindowTest, StartupPlacementRadioWritesItsValueAndShowsStrayValuesAsNormal) {
+    ASSERT_TRUE(WriteProfileString(paths_.mainSettingsPath, "OPTION", "WINDOW_POS_ON_BOOT", "7"));
+    MainWindow& w = OpenWindow();
+    EXPECT_TRUE(w.IsChecked(4031));
+    Trigger(4033);
+    EXPECT_EQ(MainValue("OPTION", "WINDOW_POS_ON_BOOT"), "2");
+    EXPECT_TRUE(w.IsChecked(4033));
+    Trigger(4032);
+    EXPECT_EQ(MainValue("OPTION", "WINDOW_POS_ON_BOOT"), "1");
+    EXPECT_TRUE(w.IsChecked(4032));
+    EXPECT_FALSE(w.IsChecked(4033));
+}
+
+TEST_F(WindowTest, FailedWritesShowTheMessageAndKeepTheNewCheckMark) {
+    // The settings folder cannot be made: a file stands in its place.
+    testing::WriteBytes(dir_ / "config", {'x'});
+    ResolvePaths();
+    MainWindow& w = OpenWindow();
+    const std::string mainFailed =
+        "設定ファイルの書き込みに失敗しました\n\n" + paths_.mainSettingsPath;
+    const std::string slotFailed =
+        "設定ファイルの書き込みに失敗しました\n\n" + paths_.slotSettingsPath;
+
+    Key(Qt::Key_F11);
+    EXPECT_TRUE(w.IsChecked(4014));
+    EXPECT_EQ(*errors_, std::vector<std::string>{mainFailed});
+
+    errors_->clear();
+    Trigger(4033);  // the placement radio stays where it was
+    EXPECT_TRUE(w.IsChecked(4031));
+    EXPECT_FALSE(w.IsChecked(4033));
+    EXPECT_EQ(*errors_, std::vector<std::string>{mainFailed});
+
+    errors_->clear();
+    Key(Qt::Key_F8);  // a split-settings toggle names the slot file
+    EXPECT_TRUE(w.IsChecked(4012));
+    EXPECT_EQ(settings_.allBmp, 1);
+    EXPECT_EQ(*errors_, std::vector<std::string>{slotFailed});
+}
+
+TEST_F(WindowTest, SlotItemsShowTheSlotNamesAndSwitchTheSettings) {
+    const std::string slot3 = SlotSettingsPath(paths_, 3);
+    ASSERT_TRUE(WriteProfileStrings(slot3, {{"INI", "NAME", "風景用"}, {"JPEG", "QUALITY", "33"}}));
+    MainWindow& w = OpenWindow();
+    EXPECT_EQ(Text(w.Action(4044)), "風景用(&3)");
+    EXPECT_EQ(Text(w.Action(4046)), "設定５(&5)");
+
+    Trigger(4044);
+    EXPECT_TRUE(w.IsChecked(4044));
+    EXPECT_FALSE(w.IsChecked(4041));
+    EXPECT_EQ(MainValue("INI", "NO"), "3");
+    EXPECT_EQ(paths_.slotSettingsPath, slot3);
+    EXPECT_EQ(settings_.jpegQuality, 33);
+}
+
+TEST_F(WindowTest, SplitSettingToggleWritesTheSlotFileUnlessNotToOverwrite) {
+    MainWindow& w = OpenWindow();
+    Key(Qt::Key_F8);
+    EXPECT_EQ(settings_.allBmp, 1);
+    EXPECT_EQ(SlotValue("OPTION", "ALL_BMP"), "1");
+    Trigger(4008);
+    EXPECT_EQ(settings_.negativeLine, 1);
+    EXPECT_TRUE(w.IsChecked(4008));
+    EXPECT_EQ(MainValue("VIEW", "NEGATIVE_LINE"), "1");
+    Trigger(4053);
+    EXPECT_EQ(settings_.aspectBaseWidth, 0);
+    EXPECT_EQ(SlotValue("CUT_SIZE", "ASPECT_STANDARD"), "1");
+
+    Trigger(4057);
+    EXPECT_TRUE(w.IsChecked(4057));
+    EXPECT_EQ(SlotValue("OPTION", "NOT_OVERWRITE"), "1");
+    const auto before = testing::ReadBytes(paths_.slotSettingsPath);
+    Key(Qt::Key_F8);
+    Key(Qt::Key_F9);
+    Key(Qt::Key_F7);
+    EXPECT_EQ(settings_.allBmp, 0);
+    EXPECT_EQ(settings_.correctCut, 0);
+    EXPECT_EQ(settings_.adjustAspect, 1);
+    EXPECT_FALSE(w.IsChecked(4012));
+    EXPECT_FALSE(w.IsChecked(4011));
+    EXPECT_TRUE(w.IsChecked(4013));
+    EXPECT_EQ(testing::ReadBytes(paths_.slotSettingsPath), before);
+    EXPECT_TRUE(errors_->empty());
+}
+
+TEST_F(WindowTest, CommandsThatChangeTheImageOrSettingsWaitWhileASplitRuns) {
+    MainWindow& w = OpenWindow();
+    ASSERT_TRUE(Load(WriteBmp("a.bmp", 40, 30)));
+    int starts = 0;
+    w.SetSplitStarter([&] { return ++starts == 1; });
+
+    Key(Qt::Key_F3);
+    ASSERT_EQ(starts, 1);
+    ASSERT_TRUE(w.IsSplitRunning());
+    EXPECT_EQ(Text(w.Action(4006)), "分割中止(&E)\tF3");
+    for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
+        EXPECT_EQ(w.Action(id)->isEnabled(), !cmd::IsGatedWhileSplitting(id)) << id;
+
+    QSignalSpy accepted(&w, &MainWindow::commandAccepted);
+    const bool allBmp = w.IsChecked(4012);
+    for (Qt::Key key : {Qt::Key_F2, Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8,
+                        Qt::Key_F9, Qt::Key_F10})
+        Key(key);
+    Trigger(4045);
+    EXPECT_EQ(accepted.count(), 0);
+    EXPECT_EQ(w.IsChecked(4012), allBmp);
+    EXPECT_TRUE(w.IsChecked(4041));
+    EXPECT_FALSE(w.InSelectionMode());
+    EXPECT_FALSE(fs::exists(paths_.slotSettingsPath));
+
+    // The view keeps working, and F3 asks the split to stop.
+    Key(Qt::Key_F11);
+    Key(Qt::Key_F12);
+    EXPECT_EQ(MainValue("VIEW", "VIEWER_MODE"), "1");
+    EXPECT_EQ(MainValue("VIEW", "INFO"), "0");
+    EXPECT_FALSE(w.IsStopRequested());
+    Key(Qt::Key_F3);
+    EXPECT_TRUE(w.IsStopRequested());
+    EXPECT_EQ(starts, 1);
+
+    w.RestoreIdleState();
+    EXPECT_EQ(Text(w.Action(4006)), "分割実行(&E)\tF3");
+    for (int id = cmd::kFirst; id <= cmd::kLast; ++id) EXPECT_TRUE(w.Action(id)->isEnabled()) << id;
+
+    // A split that cannot start puts the menu back and says so.
+    Key(Qt::Key_F3);
+    EXPECT_EQ(starts, 2);
+    EXPECT_FALSE(w.IsSplitRunning());
+    EXPECT_EQ(*errors_, std::vector<std::string>{"スレッドの作成に失敗"});
+    EXPECT_TRUE(w.Action(4007)->isEnabled());
+}
+
+TEST_F(WindowTest, SelectionModeNeedsAnImage) {
+    MainWindow& w = OpenWindow();
+    Key(Qt::Key_F10);
+    EXPECT_FALSE(w.InSelectionMode());
+    EXPECT_FALSE(w.IsChecked(4056));
+    ASSERT_TRUE(Load(WriteBmp("a.bmp", 40, 30)));
+    Key(Qt::Key_F10);
+    EXPECT_TRUE(w.InSelectionMode());
+    EXPECT_TRUE(w.IsChecked(4056));
+    Key(Qt::Key_F10);
+    EXPECT_FALSE(w.InSelectionMode());
+}
+
+TEST_F(WindowTest, F1OpensTheReadmeWithTheDesktop) {
+    testing::UrlRecorder recorder;
+    QDesktopServices::setUrlHandler("file", &recorder, "open");
+    OpenWindow();
+    Key(Qt::Key_F1);
+    QDesktopServices::unsetUrlHandler("file");
+    ASSERT_EQ(recorder.urls.size(), 1u);
+    EXPECT_TRUE(recorder.urls[0].isLocalFile());
+    EXPECT_EQ(recorder.urls[0].fileName().toStdString(), "Readme.txt");
+}
+
+}  // namespace
+}  // namespace tessarin

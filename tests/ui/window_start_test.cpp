@@ -1,0 +1,211 @@
+// Start-up and shut-down: placement, the window state saved on close, bad
+// settings files, the command mode without a display, and the real program
+// under Xvfb.
+
+#include <sys/stat.h>
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include "app/command_mode.h"
+#include "platform/paths.h"
+#include "settings/app_preferences.h"
+#include "ui/command_ids.h"
+#include "ui/window_placement.h"
+#include "window_test_support.h"
+
+namespace tessarin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::WindowTest;
+
+TEST(WindowPlacement, SavedRectanglesDefaultsAndUnpluggedMonitors) {
+    const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    const QRect available(0, 0, 1920, 1040);
+    struct Case {
+        WindowState state;
+        bool hasPosition;
+        QRect geometry;
+    };
+    const Case cases[] = {
+        // Nothing saved: the window system places a window of three quarters.
+        {{}, false, QRect(0, 0, 1440, 780)},
+        {{false, 100, 50, 800, 600}, true, QRect(100, 50, 800, 600)},
+        // A missing size falls back on its own; the position stays.
+        {{false, 100, 50, kUseDefault, 500}, true, QRect(100, 50, 1440, 500)},
+        // Partly off the left edge, or on the second monitor: as saved.
+        {{false, -790, 10, 800, 600}, true, QRect(-790, 10, 800, 600)},
+        {{false, 2000, 100, 800, 600}, true, QRect(2000, 100, 800, 600)},
+        // On a monitor that is gone: centred on the primary screen.
+        {{false, 5000, 100, 800, 600}, true, QRect(560, 220, 800, 600)},
+        {{false, 100, -3000, 2500, 600}, true, QRect(0, 220, 1920, 600)},
+        {{false, kUseDefault, 50, 800, 600}, false, QRect(0, 0, 800, 600)},
+    };
+    for (const Case& c : cases) {
+        const Placement p = PlaceWindow(c.state, screens, available);
+        EXPECT_EQ(p.hasPosition, c.hasPosition) << c.state.left << "," << c.state.top;
+        EXPECT_EQ(p.geometry, c.geometry) << c.state.left << "," << c.state.top;
+    }
+}
+
+TEST_F(WindowTest, StartupPlacementMaximisesOrRestoresTheSavedState) {
+    struct Case {
+        const char* onBoot;
+        const char* zoomed;
+        bool maximized;
+    };
+    const QRect saved(60, 70, 500, 400);
+    for (const Case& c : {Case{"0", "1", false}, Case{"1", "0", true}, Case{"2", "1", true},
+                          Case{"2", "0", false}, Case{"7", "1", false}}) {
+        SCOPED_TRACE(std::string(c.onBoot) + " " + c.zoomed);
+        ASSERT_TRUE(WriteProfileStrings(paths_.mainSettingsPath,
+                                        {{"OPTION", "WINDOW_POS_ON_BOOT", c.onBoot},
+                                         {"WINDOW_STATE", "IS_ZOOMED", c.zoomed},
+                                         {"WINDOW_STATE", "LEFT", "60"},
+                                         {"WINDOW_STATE", "TOP", "70"},
+                                         {"WINDOW_STATE", "WIDTH", "500"},
+                                         {"WINDOW_STATE", "HEIGHT", "400"}}));
+        MainWindow window(settings_, paths_);
+        PlaceAndShow(window, paths_.mainSettingsPath);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        EXPECT_EQ(window.isMaximized(), c.maximized);
+        if (std::string(c.onBoot) == "2") {
+            EXPECT_EQ(window.normalGeometry(), saved);
+        }
+    }
+}
+
+TEST_F(WindowTest, ClosingSavesTheRestoredRectangleOnlyWhenAskedTo) {
+    MainWindow& w = OpenWindow();
+    w.setGeometry(100, 120, 640, 480);
+    ASSERT_TRUE(w.close());
+    EXPECT_EQ(MainValue("WINDOW_STATE", "LEFT"), "<none>");  // placement 0 writes nothing
+
+    Trigger(cmd::kPosRestore);
+    struct Case {
+        void (QWidget::*show)();
+        const char* zoomed;
+    };
+    for (const Case& c : {Case{&QWidget::showNormal, "0"}, Case{&QWidget::showMaximized, "1"},
+                          Case{&QWidget::showMinimized, "0"}}) {
+        w.showNormal();
+        w.setGeometry(100, 120, 640, 480);
+        (w.*c.show)();
+        QTest::qWait(10);
+        ASSERT_TRUE(w.close());
+        EXPECT_EQ(MainValue("WINDOW_STATE", "IS_ZOOMED"), c.zoomed);
+        EXPECT_EQ(MainValue("WINDOW_STATE", "LEFT"), "100");
+        EXPECT_EQ(MainValue("WINDOW_STATE", "TOP"), "120");
+        EXPECT_EQ(MainValue("WINDOW_STATE", "WIDTH"), "640");
+        EXPECT_EQ(MainValue("WINDOW_STATE", "HEIGHT"), "480");
+    }
+    // The next window opens where this one was closed.
+    window_.reset();
+    MainWindow next(settings_, paths_);
+    PlaceAndShow(next, paths_.mainSettingsPath);
+    EXPECT_EQ(next.geometry(), QRect(100, 120, 640, 480));
+}
+
+TEST_F(WindowTest, BadMainSettingsFilesNeverStopTheWindow) {
+    std::vector<uint8_t> noise(4096);
+    std::mt19937 random(7);
+    for (auto& b : noise) b = static_cast<uint8_t>(random());
+    std::vector<uint8_t> utf16 = {0xFF, 0xFE};
+    for (char c : std::string("[VIEW]\r\nVIEWER_MODE=1\r\n")) {
+        utf16.push_back(static_cast<uint8_t>(c));
+        utf16.push_back(0);
+    }
+    std::vector<uint8_t> huge(kMaxProfileBytes + 1, '\n');
+    const std::string plain = "[VIEW]\nVIEWER_MODE=1\n";
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        bool readOnly;
+        bool viewerMode;
+    };
+    const Case cases[] = {
+        {"noise", noise, false, false},
+        {"huge", huge, false, false},
+        {"UTF-16", utf16, false, true},
+        {"read-only", {plain.begin(), plain.end()}, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::create_directories(fs::path(paths_.mainSettingsPath).parent_path());
+        fs::remove(paths_.mainSettingsPath);
+        testing::WriteBytes(paths_.mainSettingsPath, c.bytes);
+        if (c.readOnly) ::chmod(paths_.mainSettingsPath.c_str(), 0444);
+        MainWindow& w = OpenWindow();
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.IsChecked(cmd::kViewerMode), c.viewerMode);
+        EXPECT_TRUE(w.IsChecked(cmd::kCutLine));
+        window_.reset();
+        ::chmod(paths_.mainSettingsPath.c_str(), 0644);
+    }
+}
+
+TEST_F(WindowTest, MissingSettingsFolderIsMadeOnTheFirstWrite) {
+    paths_ = ResolveSettingsPathsIn(dir_ / "a/b/tessarin", "alice");
+    MainWindow& w = OpenWindow();
+    Trigger(cmd::kHalftone);
+    EXPECT_TRUE(w.IsChecked(cmd::kHalftone));
+    EXPECT_EQ(MainValue("VIEW", "HALFTONE"), "1");
+    EXPECT_TRUE(errors_->empty());
+}
+
+TEST_F(WindowTest, CommandModeRunsWithoutAnyDisplay) {
+    // RunTessarin clears DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM.
+    const std::string image = WriteBmp("a.bmp", 8, 8);
+    fs::create_directory(dir_ / "out");
+    const auto run = testing::RunTessarin({"/cmd", "/x", "4", "/outdir", dir_ / "out", image},
+                                          dir_.Path().string());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.output.find("○：" + image), std::string::npos) << run.output;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "out"), fs::directory_iterator()), 2);
+
+    // Without the command mode the window cannot open: a message, not a crash.
+    const auto window = testing::RunTessarin({}, dir_.Path().string());
+    EXPECT_EQ(window.exitCode, 255);
+    EXPECT_EQ(window.output, CommandBanner());
+}
+
+std::string Capture(const std::string& command) {
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+    ::pclose(pipe);
+    return out;
+}
+
+TEST_F(WindowTest, RealProgramOpensItsWindowUnderXvfb) {
+    const std::string image = WriteBmp("an image.bmp", 320, 200);
+    const std::string config = dir_ / "xdg";
+    ASSERT_TRUE(WriteProfileString(config + "/tessarin/" + UserName() + " Tessarin.ini", "OPTION",
+                                   "WINDOW_POS_ON_BOOT", "1"));
+    // Start the program, wait up to 30 s for its window, list the windows, stop it.
+    const std::string script =
+        "\"$0\" \"$1\" & pid=$!; i=0; "
+        "while [ $i -lt 300 ]; do "
+        "  if xwininfo -root -tree | grep -q \"Tessarin - \"; then break; fi; "
+        "  sleep 0.1; i=$((i+1)); "
+        "done; "
+        "xwininfo -root -tree; kill $pid; wait $pid";
+    const std::string command = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" +
+                                config + "' xvfb-run -a -s '-screen 0 1280x1024x24' sh -c '" +
+                                script + "' '" + TESSARIN_EXE + "' '" + image + "' 2>&1";
+    const std::string out = Capture(command);
+    EXPECT_NE(out.find("\"Tessarin - " + image + "\": (\"tessarin\" \"tessarin\")"),
+              std::string::npos)
+        << out;
+}
+
+}  // namespace
+}  // namespace tessarin

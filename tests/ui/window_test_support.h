@@ -1,0 +1,112 @@
+#pragma once
+// A main window on its own settings folder, with message boxes recorded
+// instead of shown.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/profile.h"
+#include "settings/split_settings.h"
+#include "support/test_files.h"
+#include "ui/main_window.h"
+#include "ui/message_presenter.h"
+
+namespace tessarin::testing {
+
+struct RecordingPresenter : MessagePresenter {
+    void ShowError(QWidget*, const QString& text) override {
+        errors->push_back(text.toStdString());
+    }
+    void ShowNotice(QWidget*, const QString& text) override {
+        notices->push_back(text.toStdString());
+    }
+    std::shared_ptr<std::vector<std::string>> errors = std::make_shared<std::vector<std::string>>();
+    std::shared_ptr<std::vector<std::string>> notices =
+        std::make_shared<std::vector<std::string>>();
+};
+
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ResolvePaths(); }
+
+    // Settings in <temp>/config as the user alice.
+    void ResolvePaths() {
+        paths_ = ResolveSettingsPathsIn(dir_ / "config", "alice");
+        LoadSplitSettings(settings_, paths_);
+    }
+
+    MainWindow& OpenWindow() {
+        window_ = std::make_unique<MainWindow>(settings_, paths_);
+        auto presenter = std::make_unique<RecordingPresenter>();
+        errors_ = presenter->errors;
+        notices_ = presenter->notices;
+        window_->SetMessagePresenter(std::move(presenter));
+        window_->resize(800, 600);
+        window_->show();
+        window_->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        return *window_;
+    }
+
+    // Loads for viewing and waits until the image is current or refused.
+    bool Load(const std::string& path) {
+        QSignalSpy finished(window_.get(), &MainWindow::loadFinished);
+        window_->OpenForViewing(path);
+        if (!finished.wait(10000)) return false;
+        return finished.at(0).at(0).toBool();
+    }
+
+    void Trigger(int id) { window_->Action(id)->trigger(); }
+    void Key(Qt::Key key) { QTest::keyClick(window_.get(), key); }
+
+    std::string MainValue(const char* section, const char* key) {
+        return GetProfileString(paths_.mainSettingsPath, section, key, "<none>");
+    }
+    std::string SlotValue(const char* section, const char* key) {
+        return GetProfileString(paths_.slotSettingsPath, section, key, "<none>");
+    }
+
+    // A 24-bit BMP of width x height in grey.
+    std::string WriteBmp(const std::string& name, int width, int height) {
+        BmpLayout layout;
+        layout.width = width;
+        layout.height = height;
+        layout.bitCount = 24;
+        const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+        layout.pixels.assign(stride * static_cast<size_t>(height), 0x80);
+        const std::string path = dir_ / name;
+        WriteBytes(path, BuildBmp(layout));
+        return path;
+    }
+
+    TempDir dir_;
+    SettingsPaths paths_;
+    SplitSettings settings_;
+    std::unique_ptr<MainWindow> window_;
+    std::shared_ptr<std::vector<std::string>> errors_;
+    std::shared_ptr<std::vector<std::string>> notices_;
+};
+
+}  // namespace tessarin::testing
+
+namespace tessarin::testing {
+
+// Receives what QDesktopServices would hand to the desktop.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+
+  public slots:
+    void open(const QUrl& url) { urls.push_back(url); }
+
+  public:
+    std::vector<QUrl> urls;
+};
+
+}  // namespace tessarin::testing

@@ -1,0 +1,175 @@
+// The image on view: loading off the GUI thread, the title and information
+// line, the mouse gestures.
+
+#include <QApplication>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include "split/messages.h"
+#include "ui/command_ids.h"
+#include "ui/image_view.h"
+#include "ui/view_zoom.h"
+#include "window_test_support.h"
+
+namespace tessarin {
+namespace {
+
+using testing::WindowTest;
+
+void SendMouse(QWidget* view, QEvent::Type type, Qt::MouseButton button, QPoint pos, quint64 time) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+    QMouseEvent event(type, QPointF(pos), QPointF(view->mapToGlobal(pos)), button, held,
+                      Qt::NoModifier);
+    event.setTimestamp(time);
+    QApplication::sendEvent(view, &event);
+}
+
+TEST_F(WindowTest, LoadingShowsTheImageAndAFailedLoadKeepsIt) {
+    MainWindow& w = OpenWindow();
+    const std::string path = WriteBmp("Photo.BMP", 640, 480);
+    w.OpenForViewing(path);
+    // The file is read on another thread; meanwhile the window is busy.
+    EXPECT_TRUE(w.IsSplitRunning());
+    EXPECT_FALSE(w.Action(cmd::kSplitSize)->isEnabled());
+    QSignalSpy finished(&w, &MainWindow::loadFinished);
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_TRUE(finished.at(0).at(0).toBool());
+    EXPECT_FALSE(w.IsSplitRunning());
+
+    EXPECT_EQ(w.windowTitle().toStdString(), "Tessarin - " + path);
+    EXPECT_EQ(w.ImageInfoLine(), "【 画 像 情 報 】640x480(24bpp)");
+    EXPECT_EQ(w.Image().width, 640);
+    EXPECT_TRUE(w.Action(cmd::kSplit)->isEnabled());
+    EXPECT_TRUE(w.Action(cmd::kSelectionMode)->isEnabled());
+    // Fitted to the view and drawn in the middle of it on black.
+    const QImage shown = w.View()->grab().toImage();
+    const QRect image = w.View()->ImageRect();
+    EXPECT_EQ(image.height(), w.View()->height());
+    EXPECT_EQ(QColor(shown.pixel(shown.rect().center())), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(QColor(shown.pixel(1, 1)), QColor(Qt::black));
+
+    const std::string bad = dir_ / "bad.bmp";
+    testing::WriteBytes(bad, {'B', 'M', 0, 1, 2});
+    EXPECT_FALSE(Load(bad));
+    EXPECT_FALSE(Load(dir_ / "photo.txt"));
+    EXPECT_EQ(*errors_, (std::vector<std::string>{msg::kInvalidFile, msg::kUnsupported}));
+    EXPECT_EQ(w.windowTitle().toStdString(), "Tessarin - " + path);
+    EXPECT_EQ(w.ImageInfoLine(), "【 画 像 情 報 】640x480(24bpp)");
+    EXPECT_EQ(w.Image().path, path);
+    EXPECT_FALSE(w.IsSplitRunning());
+}
+
+TEST_F(WindowTest, LoadingMatchesTheAspectAndSavesTheSettings) {
+    settings_.adjustAspect = 1;
+    settings_.widthValue[0] = 100;
+    OpenWindow();
+    ASSERT_TRUE(Load(WriteBmp("a.bmp", 400, 300)));
+    EXPECT_EQ(settings_.heightValue[0], 75);
+    EXPECT_EQ(SlotValue("CUT_SIZE", "HEIGHT"), "75");
+}
+
+TEST_F(WindowTest, ColourReductionNoticeUnlessTheUserHidIt) {
+    testing::BmpLayout layout;
+    layout.width = 2;
+    layout.height = 2;
+    layout.bitCount = 16;
+    layout.compression = 3;  // bit fields: 5-6-5, which the reader reduces to 5-5-5
+    layout.pixels.assign(8, 0xFF);
+    for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) testing::Le32(layout.extra, mask);
+    const std::string path = dir_ / "565.bmp";
+    testing::WriteBytes(path, testing::BuildBmp(layout));
+
+    MainWindow& w = OpenWindow();
+    ASSERT_TRUE(Load(path));
+    QTest::qWait(0);  // the notice travels from the loading thread
+    ASSERT_EQ(notices_->size(), 1u);
+    EXPECT_EQ(notices_->front(), "緑の情報量を「6bit」から「5bit」に減らします\n\n" + path);
+
+    Trigger(cmd::kNoBmp16Notice);
+    ASSERT_TRUE(w.IsChecked(cmd::kNoBmp16Notice));
+    ASSERT_TRUE(Load(path));
+    QTest::qWait(0);
+    EXPECT_EQ(notices_->size(), 1u);
+}
+
+struct RightCase {
+    int dx;
+    int dy;
+    quint64 held;
+    bool selectionMode;
+    bool splitRunning;
+    int command;  // 4003 or 4004 when a swipe opens a file, 0 when none does
+    bool popup;
+};
+
+TEST_F(WindowTest, RightButtonSwipesAndThePopupMenu) {
+    const RightCase cases[] = {
+        {100, 0, 10, false, false, cmd::kNextFile, false},
+        {99, 0, 10, false, false, 0, true},
+        {-100, 30, 10, false, false, cmd::kPreviousFile, false},  // vertical moves do not count
+        {-99, 0, 10, false, false, 0, true},
+        {150, 0, 1500, false, false, cmd::kNextFile, false},
+        {150, 0, 1600, false, false, 0, true},  // too slow for a swipe
+        {0, 0, 10, false, false, 0, true},
+        {100, 0, 10, false, true, 0, false},  // no file steps while a split runs
+        {-100, 0, 10, false, true, 0, false},
+        {20, 0, 10, false, true, 0, true},
+        {2, 3, 500, true, false, 0, true},    // a click in selection mode
+        {0, 0, 2100, true, false, 0, false},  // held too long: a rectangle selection
+        {5, 0, 100, true, false, 0, false},   // moved: a rectangle selection
+        {100, 0, 10, true, false, 0, false},
+    };
+    MainWindow& w = OpenWindow();
+    ASSERT_TRUE(Load(WriteBmp("a.bmp", 64, 48)));
+    QWidget* view = w.View();
+    const QPoint start(300, 200);
+    QSignalSpy accepted(&w, &MainWindow::commandAccepted);
+    for (const RightCase& c : cases) {
+        SCOPED_TRACE("dx " + std::to_string(c.dx) + " dy " + std::to_string(c.dy) + " held " +
+                     std::to_string(c.held) + (c.selectionMode ? " selecting" : "") +
+                     (c.splitRunning ? " splitting" : ""));
+        if (c.selectionMode != w.InSelectionMode()) Trigger(cmd::kSelectionMode);
+        ASSERT_EQ(w.InSelectionMode(), c.selectionMode);
+        if (c.splitRunning) w.EnterSplitState();
+        accepted.clear();
+        SendMouse(view, QEvent::MouseButtonPress, Qt::RightButton, start, 1000);
+        SendMouse(view, QEvent::MouseButtonRelease, Qt::RightButton, start + QPoint(c.dx, c.dy),
+                  1000 + c.held);
+        std::vector<int> ids;
+        for (const auto& signal : accepted) ids.push_back(signal.at(0).toInt());
+        EXPECT_EQ(ids, c.command ? std::vector<int>{c.command} : std::vector<int>{});
+        EXPECT_EQ(w.PopupMenu()->isVisible(), c.popup);
+        w.PopupMenu()->hide();
+        if (c.splitRunning) w.RestoreIdleState();
+    }
+    // A release without a press of its own is a click.
+    SendMouse(view, QEvent::MouseButtonRelease, Qt::RightButton, start, 5000);
+    EXPECT_TRUE(w.PopupMenu()->isVisible());
+    w.PopupMenu()->hide();
+}
+
+TEST_F(WindowTest, MiddleButtonFitsAndLeftDoubleClickShowsOneToOne) {
+    MainWindow& w = OpenWindow();
+    ASSERT_TRUE(Load(WriteBmp("a.bmp", 400, 300)));
+    QWidget* view = w.View();
+    const double fit = FitZoomSteps(view->width(), view->height(), 400, 300, 1.1);
+    ASSERT_GT(fit, 0.5);  // the window is larger than the image
+    EXPECT_DOUBLE_EQ(w.Zoom().steps, fit);
+
+    QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    EXPECT_EQ(w.Zoom().steps, 0);
+    EXPECT_EQ(w.View()->ImageRect().size(), QSize(400, 300));
+    QTest::mouseClick(view, Qt::MiddleButton, Qt::NoModifier, QPoint(50, 50));
+    EXPECT_DOUBLE_EQ(w.Zoom().steps, fit);
+
+    // "最初は等倍で表示" takes effect at once and for the next image.
+    Trigger(cmd::kSameScale);
+    EXPECT_EQ(w.Zoom().steps, 0);
+    ASSERT_TRUE(Load(WriteBmp("b.bmp", 40, 30)));
+    EXPECT_EQ(w.Zoom().steps, 0);
+    QTest::mouseClick(view, Qt::MiddleButton, Qt::NoModifier, QPoint(50, 50));
+    EXPECT_DOUBLE_EQ(w.Zoom().steps, FitZoomSteps(view->width(), view->height(), 40, 30, 1.1));
+}
+
+}  // namespace
+}  // namespace tessarin
