@@ -26,6 +26,9 @@ void AddOkCancel(QDialog& dialog, QBoxLayout& layout) {
     row->addWidget(ok);
     row->addWidget(cancel);
     layout.addLayout(row);
+    // Wide enough for the caption next to the window buttons of the title bar.
+    const int captionWidth = dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) * 6 / 5;
+    layout.addStrut(captionWidth + 6 * dialog.fontMetrics().height());
     // A fixed size equal to what the contents need at the current font and scale.
     layout.setSizeConstraint(QLayout::SetFixedSize);
     QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "ui/dialogs/dialog_frame.h"
@@ -40,7 +41,7 @@ SaveFolderDialog::SaveFolderDialog(SplitSettings& settings, QWidget* owner)
     ShowRecord();
     connect(relative_, &QCheckBox::toggled, this, &SaveFolderDialog::ShowRelative);
     connect(makeFolder_, &QCheckBox::toggled, uniqueFolder_, &QCheckBox::setEnabled);
-    connect(browse_, &QPushButton::clicked, this, &SaveFolderDialog::BrowseFolder);
+    connect(browse_, &QToolButton::clicked, this, &SaveFolderDialog::BrowseFolder);
 }
 
 void SaveFolderDialog::BuildLayout() {
@@ -68,9 +69,10 @@ void SaveFolderDialog::BuildLayout() {
     path_ = new QLineEdit(folder);
     path_->setObjectName(QStringLiteral("1001"));
     path_->setMinimumWidth(path_->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 36);
-    browse_ = new QPushButton(QStringLiteral("..."), folder);
+    browse_ = new QToolButton(folder);
+    browse_->setText(QStringLiteral("..."));
     browse_->setObjectName(QStringLiteral("1002"));
-    browse_->setAutoDefault(false);
+    browse_->setFocusPolicy(Qt::StrongFocus);
     browse_->setToolTip(DialogText("保存フォルダの選択"));
     pathRow->addWidget(path_, 1);
     pathRow->addWidget(browse_);

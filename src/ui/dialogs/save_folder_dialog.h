@@ -10,7 +10,7 @@
 
 class QCheckBox;
 class QLineEdit;
-class QPushButton;
+class QToolButton;
 
 namespace tessarin {
 
@@ -35,7 +35,7 @@ class SaveFolderDialog : public QDialog {
     StepEdit* level_ = nullptr;
     QCheckBox* makeDir_ = nullptr;
     QLineEdit* path_ = nullptr;
-    QPushButton* browse_ = nullptr;
+    QToolButton* browse_ = nullptr;
     QCheckBox* makeFolder_ = nullptr;
     QCheckBox* uniqueFolder_ = nullptr;
 };

@@ -124,6 +124,11 @@ void SplitSizeDialog::BuildLayout() {
     }
     sizeGrid->setColumnStretch(1, 1);
     offsetGrid->setColumnStretch(1, 1);
+    // The edits of both groups start at the same x.
+    const int labelWidth = std::max(sizeGrid->itemAtPosition(2, 0)->sizeHint().width(),
+                                    sizeGrid->itemAtPosition(1, 0)->sizeHint().width());
+    offsetGrid->setColumnMinimumWidth(0, labelWidth);
+    sizeGrid->setColumnMinimumWidth(0, labelWidth);
     layout->addWidget(size);
     layout->addWidget(offset);
 
