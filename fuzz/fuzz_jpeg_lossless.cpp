@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TileContext context;
     const std::string tile = fuzz::InputFile(nullptr, 0, ".tile.jpg");
     const int w = image.width, h = image.height;
-    for (const TileRect& rect :
-         {TileRect{0, 0, w / 3, h / 3, (w + 1) / 2, (h + 1) / 2}, TileRect{0, 0, w - 1, h - 1, 1, 1}}) {
+    for (const TileRect& rect : {TileRect{0, 0, w / 3, h / 3, (w + 1) / 2, (h + 1) / 2},
+                                 TileRect{0, 0, w - 1, h - 1, 1, 1}}) {
         const int fd = ::open(tile.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (fd < 0) break;
         source->WriteTile(rect, TileFile{fd, tile}, context);
