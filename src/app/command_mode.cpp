@@ -6,7 +6,6 @@
 #include "app/command_help.h"
 #include "platform/console.h"
 #include "platform/text.h"
-#include "settings/number_text.h"
 #include "split/batch_runner.h"
 
 namespace tessarin {

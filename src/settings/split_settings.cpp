@@ -7,7 +7,6 @@
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/text.h"
-#include "settings/number_text.h"
 
 namespace tessarin {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "platform/profile.h"
-#include "settings/number_text.h"
+#include "platform/text.h"
 #include "split/split_job.h"
 
 namespace tessarin {

@@ -11,7 +11,7 @@
 #include <climits>
 #include <cmath>
 
-#include "settings/number_text.h"
+#include "platform/text.h"
 #include "split/geometry.h"
 #include "ui/dialogs/dialog_frame.h"
 #include "ui/dialogs/step_edit.h"

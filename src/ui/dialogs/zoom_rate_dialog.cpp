@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "settings/number_text.h"
+#include "platform/text.h"
 #include "ui/dialogs/dialog_frame.h"
 
 namespace tessarin {
