@@ -1,6 +1,9 @@
 // Lossless JPEG tiles cut in-process from whatever LoadJpegFile accepted: the
 // coefficient read, the markers (Exif among them) and one tile off the block
 // grid and one at the corner.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "imaging/current_image.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "support.h"
@@ -20,7 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TileContext context;
     const std::string tile = fuzz::InputFile(nullptr, 0, ".tile.jpg");
     const int w = image.width, h = image.height;
-    source->WriteTile(TileRect{0, 0, w / 3, h / 3, (w + 1) / 2, (h + 1) / 2}, tile, context);
-    source->WriteTile(TileRect{0, 0, w - 1, h - 1, 1, 1}, tile, context);
+    for (const TileRect& rect : {TileRect{0, 0, w / 3, h / 3, (w + 1) / 2, (h + 1) / 2},
+                                 TileRect{0, 0, w - 1, h - 1, 1, 1}}) {
+        const int fd = ::open(tile.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd < 0) break;
+        source->WriteTile(rect, TileFile{fd, tile}, context);
+        ::close(fd);
+    }
     return 0;
 }

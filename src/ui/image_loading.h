@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "imaging/current_image.h"
-#include "settings/split_settings.h"
 
 namespace tessarin {
 
@@ -33,12 +32,10 @@ class ImageLoading : public QObject {
     // Waits for a load in flight.
     ~ImageLoading() override;
 
-    // Starts reading `path`. `settings` is a copy for the reader's own use
-    // (aspect matching is applied again when the image is made current);
-    // `notifier` receives the readers' notices from the loading thread.
-    // False, with nothing started, while another load runs or when no thread
-    // can be had.
-    bool Start(const std::string& path, const SplitSettings& settings, Notifier* notifier);
+    // Starts reading `path`; `notifier` receives the readers' notices from
+    // the loading thread. False, with nothing started, while another load
+    // runs or when no thread can be had.
+    bool Start(const std::string& path, Notifier* notifier);
     bool Busy() const { return busy_; }
 
   signals:

@@ -2,9 +2,11 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 
 #include "settings/app_preferences.h"
 #include "split/geometry.h"
+#include "split/image_loader.h"
 #include "ui/command_actions.h"
 #include "ui/command_ids.h"
 #include "ui/image_loading.h"
@@ -17,8 +19,11 @@ namespace tessarin {
 
 namespace {
 
+// The split item's two texts; the first is also its text in the command table.
 const char* const kSplitText = QT_TRANSLATE_NOOP("Tessarin", "分割実行(&E)\tF3");
 const char* const kStopText = QT_TRANSLATE_NOOP("Tessarin", "分割中止(&E)\tF3");
+
+QString Tr(const char* text) { return QCoreApplication::translate("Tessarin", text); }
 
 }  // namespace
 
@@ -95,13 +100,13 @@ void MainWindow::SyncSplitChecks() {
 
 void MainWindow::EnterSplitState() {
     splitRunning_ = true;
-    Action(cmd::kSplit)->setText(tr(kStopText));
+    Action(cmd::kSplit)->setText(Tr(kStopText));
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
         if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(false);
 }
 
 void MainWindow::RestoreIdleState() {
-    Action(cmd::kSplit)->setText(tr(kSplitText));
+    Action(cmd::kSplit)->setText(Tr(kSplitText));
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
         if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(true);
     // Selection mode without an image would be a mode with nothing to select.
@@ -113,7 +118,7 @@ void MainWindow::OpenForViewing(const std::string& path) {
     if (splitRunning_) return;
     EnterSplitState();
     stopRequested_ = false;
-    if (!loading_->Start(path, settings_, &notifier_)) {
+    if (!loading_->Start(path, &notifier_)) {
         RestoreIdleState();
         messages_->ShowError(this, tr("スレッドの作成に失敗"));
     }
@@ -126,8 +131,10 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
         emit loadFinished(false);
         return;
     }
-    image_ = std::move(outcome->image);
-    if (MatchAspect(image_.width, image_.height, settings_)) SaveSettings();
+    // Aspect matching runs with the commit; the window saves what it derived.
+    const bool matchesAspect = settings_.adjustAspect == 1;
+    CommitImage(image_, std::move(outcome->image), settings_);
+    if (matchesAspect) SaveSettings();
     setWindowTitle(QStringLiteral("Tessarin - ") + QString::fromStdString(outcome->path));
     imageInfoLine_ = tr("【 画 像 情 報 】%1x%2(%3bpp)")
                          .arg(image_.width)

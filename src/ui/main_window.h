@@ -96,6 +96,19 @@ class MainWindow : public QMainWindow {
     void OpenReadme();
     void SyncSplitChecks();
 
+    // main_window_dialogs.cpp: the setting dialogs and the settings files
+    void OpenSplitSizeDialog();
+    void OpenSaveFolderDialog();
+    void OpenNamingRuleDialog();
+    void OpenJpegQualityDialog();
+    void OpenThreadCountDialog();
+    void OpenZoomRateDialog();
+    void OpenSlotRenameDialog();
+    void LoadSettingsFile();
+    void SaveSettingsFileAs();
+    // The record changed: the selection map follows the grid and the view repaints.
+    void PreviewSettings();
+
     // main_window_mouse.cpp
     void OnRightPressed(QPoint pos, quint64 timestamp);
     void OnRightReleased(QPoint pos, QPoint globalPos, quint64 timestamp);

@@ -43,8 +43,11 @@ void MainWindow::OnCommand(int id) {
             case cmd::kSplit:
                 StartOrStopSplit();
                 break;
-            case cmd::kNegativeLine:
             case cmd::kCorrectCut:
+                ToggleSplitFlag(id);
+                if (settings_.correctCut) OpenJpegQualityDialog();
+                break;
+            case cmd::kNegativeLine:
             case cmd::kAllBmp:
             case cmd::kAdjustAspect:
             case cmd::kNotOverwrite:
@@ -57,9 +60,33 @@ void MainWindow::OnCommand(int id) {
             case cmd::kSelectionMode:
                 ToggleSelectionMode();
                 break;
+            case cmd::kSplitSize:
+                OpenSplitSizeDialog();
+                break;
+            case cmd::kNamingRule:
+                OpenNamingRuleDialog();
+                break;
+            case cmd::kSaveFolder:
+                OpenSaveFolderDialog();
+                break;
+            case cmd::kZoomRate:
+                OpenZoomRateDialog();
+                break;
+            case cmd::kThreadCount:
+                OpenThreadCountDialog();
+                break;
+            case cmd::kRenameSlot:
+                OpenSlotRenameDialog();
+                break;
+            case cmd::kLoadSettings:
+                LoadSettingsFile();
+                break;
+            case cmd::kSaveSettingsAs:
+                SaveSettingsFileAs();
+                break;
             default:
-                // Dialogs, opening and stepping files: their work is done by
-                // whoever listens to commandAccepted.
+                // Opening and stepping files and the About box: their work is
+                // done by whoever listens to commandAccepted.
                 break;
         }
     }

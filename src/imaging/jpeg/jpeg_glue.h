@@ -48,11 +48,12 @@ struct ScanLimit {
 void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit);
 
 // Encodes the width x height pixels at (x, y) of an 8-bit (grey) or 24-bit
-// (blue-green-red) raster as a baseline JPEG file at `quality`, a few rows at
-// a time from the raster (no copy of the rectangle). False for any other depth, a rectangle that
-// is not inside the raster, or any library or write error.
-bool EncodeJpegRegion(const std::string& path, const DibImage& image, int x, int y, int width,
-                      int height, int quality);
+// (blue-green-red) raster as a baseline JPEG at `quality` into the open file
+// `fd` (which stays open), a few rows at a time from the raster (no copy of
+// the rectangle). False for any other depth, a rectangle that is not inside
+// the raster, or any library or write error.
+bool EncodeJpegRegion(int fd, const DibImage& image, int x, int y, int width, int height,
+                      int quality);
 
 inline constexpr const char* kLosslessFailed = "jpegtranを使った分割処理に失敗しました";
 

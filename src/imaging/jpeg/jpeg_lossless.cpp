@@ -252,7 +252,9 @@ class InProcessLosslessSource final : public TileSource {
 
     TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
 
-    const char* WriteTile(const TileRect& rect, const std::string& path,
+    const char* SaveFailedMessage() const override { return kLosslessFailed; }
+
+    const char* WriteTile(const TileRect& rect, const TileFile& tileFile,
                           TileContext&) const override {
         const jpeg_decompress_struct& source = reader_->codec;
         if (!RegionInside(rect.x, rect.y, rect.width, rect.height,
@@ -284,7 +286,7 @@ class InProcessLosslessSource final : public TileSource {
             job.exifData = exif.data();
         }
 
-        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wbe"));
+        std::unique_ptr<std::FILE, FileCloser> file(OpenWriteStream(tileFile.fd));
         if (!file) return kLosslessFailed;
         std::unique_ptr<JpegTileWriter> writer(new (std::nothrow) JpegTileWriter());
         if (!writer) return kLosslessFailed;

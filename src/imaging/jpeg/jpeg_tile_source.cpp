@@ -26,16 +26,16 @@ class ExactJpegTileSource final : public TileSource {
     ExactJpegTileSource(std::shared_ptr<const DibImage> raster, int quality)
         : keep_(std::move(raster)), raster_(*keep_), quality_(quality) {}
 
-    const char* WriteTile(const TileRect& rect, const std::string& path,
-                          TileContext&) const override {
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
                           raster_.AbsHeight()))
             return msg::kClipFailed;
-        if (!jpeg_glue::EncodeJpegRegion(path, raster_, rect.x, rect.y, rect.width, rect.height,
+        if (!jpeg_glue::EncodeJpegRegion(file.fd, raster_, rect.x, rect.y, rect.width, rect.height,
                                          quality_))
             return msg::kSaveFailed;
         return nullptr;
     }
+    const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
   private:
     std::shared_ptr<const DibImage> keep_;
@@ -54,19 +54,23 @@ class JpegtranTileSource final : public TileSource {
 
     TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
 
-    const char* WriteTile(const TileRect& rect, const std::string& path,
-                          TileContext&) const override {
+    // jpegtran opens the output by name: it is given the temporary file that
+    // the loop has just created, exclusively and under an unguessable name,
+    // and truncates that fresh file of ours.
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         try {
             const std::string geometry = std::to_string(rect.width) + "x" +
                                          std::to_string(rect.height) + "+" +
                                          std::to_string(rect.x) + "+" + std::to_string(rect.y);
-            const std::vector<std::string> args = {"jpegtran", "-copy",    "all", "-crop",
-                                                   geometry,   "-outfile", path,  SourceArgument()};
+            const std::vector<std::string> args = {"jpegtran", "-copy",         "all",
+                                                   "-crop",    geometry,        "-outfile",
+                                                   file.path,  SourceArgument()};
             return RunExternalCommand(args) ? nullptr : kLosslessFailed;
         } catch (const std::bad_alloc&) {
             return kLosslessFailed;
         }
     }
+    const char* SaveFailedMessage() const override { return kLosslessFailed; }
 
   private:
     // jpegtran reads any argument starting with "-" as an option.

@@ -11,7 +11,7 @@
 #include "imaging/failure_text.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_split_read.h"
-#include "imaging/messages.h"
+#include "platform/file_io.h"
 
 namespace tessarin {
 namespace {
@@ -85,7 +85,7 @@ class PngTileSource final : public TileSource {
   public:
     explicit PngTileSource(std::unique_ptr<PngSplitImage> source) : source_(std::move(source)) {}
 
-    const char* WriteTile(const TileRect& rect, const std::string& path,
+    const char* WriteTile(const TileRect& rect, const TileFile& tileFile,
                           TileContext& context) const override {
         const PngSplitImage& source = *source_;
         if (!RegionInside(rect.x, rect.y, rect.width, rect.height, source.width, source.height))
@@ -107,7 +107,7 @@ class PngTileSource final : public TileSource {
         for (int i = 0; i < rect.height; ++i)
             rows[i] = const_cast<png_bytep>(origin + static_cast<size_t>(i) * source.rowBytes);
 
-        FilePtr file(std::fopen(path.c_str(), "wbe"));
+        FilePtr file(OpenWriteStream(tileFile.fd));
         if (!file) return kWriteFailed;
         PngWriteHandles handles;
         handles.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorSilently,
@@ -130,6 +130,8 @@ class PngTileSource final : public TileSource {
         if (std::fclose(file.release()) != 0) return kWriteFailed;
         return nullptr;
     }
+
+    const char* SaveFailedMessage() const override { return kWriteFailed; }
 
   private:
     std::unique_ptr<const PngSplitImage> source_;

@@ -1,0 +1,124 @@
+// The commands that open the setting dialogs, and loading and saving settings
+// files under a name. Every accepted change is saved at once.
+
+#include <QFileDialog>
+#include <filesystem>
+
+#include "platform/profile.h"
+#include "split/geometry.h"
+#include "ui/dialogs/jpeg_quality_dialog.h"
+#include "ui/dialogs/naming_rule_dialog.h"
+#include "ui/dialogs/save_folder_dialog.h"
+#include "ui/dialogs/slot_rename_dialog.h"
+#include "ui/dialogs/split_size_dialog.h"
+#include "ui/dialogs/thread_count_dialog.h"
+#include "ui/dialogs/zoom_rate_dialog.h"
+#include "ui/main_window.h"
+#include "ui/message_presenter.h"
+
+namespace tessarin {
+
+namespace {
+
+const char* const kIniFilter =
+    QT_TRANSLATE_NOOP("Tessarin", "INI ファイル (*.ini);;すべてのファイル (*.*)");
+
+}  // namespace
+
+void MainWindow::PreviewSettings() {
+    const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
+    selection_.ResizeSelectionMap(grid.columns, grid.rows);
+    Repaint();
+}
+
+void MainWindow::OpenSplitSizeDialog() {
+    const bool shown = image_.raster != nullptr;
+    SplitSizeDialog dialog(
+        settings_, shown ? image_.width : 0, shown ? image_.height : 0,
+        [this] { PreviewSettings(); }, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        SyncSplitChecks();
+        SaveSettings();
+    }
+    // After Cancel as well: the preview goes and the map follows the old grid.
+    PreviewSettings();
+}
+
+void MainWindow::OpenSaveFolderDialog() {
+    SaveFolderDialog dialog(settings_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    Repaint();
+    SaveSettings();
+}
+
+void MainWindow::OpenNamingRuleDialog() {
+    NamingRuleDialog dialog(settings_, *messages_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    Repaint();
+    SaveSettings();
+}
+
+void MainWindow::OpenJpegQualityDialog() {
+    JpegQualityDialog dialog(settings_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    Repaint();
+    SaveSettings();
+}
+
+void MainWindow::OpenThreadCountDialog() {
+    ThreadCountDialog dialog(settings_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    Repaint();
+    SaveSettings();
+}
+
+void MainWindow::OpenZoomRateDialog() {
+    ZoomRateDialog dialog(settings_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    ApplyInitialZoom();
+    Repaint();
+    SaveSettings();
+}
+
+void MainWindow::OpenSlotRenameDialog() {
+    SlotRenameDialog dialog(SlotName(paths_, paths_.currentSlot), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    // Written whatever the no-overwrite option says; an empty name is the default.
+    RenameSlot(paths_, dialog.Name(), &notifier_);
+    RefreshMenu();
+    Repaint();
+}
+
+void MainWindow::LoadSettingsFile() {
+    const QString folder =
+        QString::fromStdString(std::filesystem::path(paths_.mainSettingsPath).parent_path());
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, tr("分割設定を読み込む"), folder, tr(kIniFilter));
+    if (chosen.isEmpty()) return;
+    const std::string path = chosen.toStdString();
+    // A folder, a device or a file too large to be settings would read as all
+    // defaults and overwrite the slot with them: it is refused instead.
+    std::string bytes;
+    if (ReadSmallFile(path, bytes) != FileReadStatus::Ok) {
+        messages_->ShowError(
+            this, tr("設定ファイルを読み込めませんでした\n\n%1").arg(QString::fromStdString(path)));
+        return;
+    }
+    LoadSplitSettingsFrom(settings_, paths_, path);
+    SaveSettings();
+    RefreshMenu();
+    PreviewSettings();
+}
+
+void MainWindow::SaveSettingsFileAs() {
+    const QString folder =
+        QString::fromStdString(std::filesystem::path(paths_.mainSettingsPath).parent_path());
+    const QString chosen = QFileDialog::getSaveFileName(this, tr("分割設定に名前を付けて保存"),
+                                                        folder, tr(kIniFilter));
+    if (chosen.isEmpty()) return;
+    const std::string name = chosen.toStdString();
+    if (!SaveSplitSettingsAs(settings_, paths_, name, &notifier_))
+        ShowSettingsWriteFailed(WithIniExtension(name));
+}
+
+}  // namespace tessarin
