@@ -17,6 +17,14 @@ case "${1:-}" in
   *) echo "usage: $0 [--sanitize|--tsan]" >&2; exit 2 ;;
 esac
 
+# The tree stays formatted: an unformatted source file fails the run.
+unformatted=$(git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep -c 'warning:' || true)
+if [ "$unformatted" != 0 ]; then
+  git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep 'warning:' | cut -d: -f1 | sort -u >&2
+  echo "clang-format: the files above are not formatted (clang-format -i FILE)" >&2
+  exit 1
+fi
+
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

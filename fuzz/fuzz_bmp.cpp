@@ -1,15 +1,16 @@
 // LoadBmpFile (our own reader, then the general decoder) and a tile of what it read.
 #include <cstdio>
 
-#include "support.h"
 #include "imaging/bmp/bmp_format.h"
+#include "support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tessarin;
     LoadedImage image;
     if (LoadBmpFile(fuzz::InputFile(data, size, ".bmp"), nullptr, image) && image.raster) {
         const DibImage& r = *image.raster;
-        auto tile = CropDibImage(r, r.Width() / 3, r.AbsHeight() / 3, (r.Width() + 1) / 2, (r.AbsHeight() + 1) / 2);
+        auto tile = CropDibImage(r, r.Width() / 3, r.AbsHeight() / 3, (r.Width() + 1) / 2,
+                                 (r.AbsHeight() + 1) / 2);
         (void)tile;
     }
     LoadedImage fromMemory;

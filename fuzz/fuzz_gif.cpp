@@ -1,4 +1,7 @@
 // LoadGifFile, and the split's read of the same file with one tile written.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_pvt.h"
 #include "support.h"
@@ -11,8 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     gif::GifSplitData split;
     if (gif::ReadGifForSplit(path, split) == nullptr) {
         const int w = (split.info.width + 1) / 2, h = (split.info.height + 1) / 2;
-        gif::WriteGifTile(split, split.info.width - w, split.info.height - h, w, h,
-                          fuzz::InputFile(nullptr, 0, ".tile.gif"));
+        const std::string& tile = fuzz::InputFile(nullptr, 0, ".tile.gif");
+        const int fd = ::open(tile.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd >= 0) {
+            gif::WriteGifTile(split, split.info.width - w, split.info.height - h, w, h, fd);
+            ::close(fd);
+        }
     }
     return 0;
 }

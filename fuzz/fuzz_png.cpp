@@ -1,5 +1,8 @@
 // LoadPngFile, then the split's own read of the same file and one PNG tile
 // written from it (with the text chunks of a worker's first tile).
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "imaging/png/png_format.h"
 #include "support.h"
 
@@ -19,6 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rect.x = image.width - rect.width;
     rect.y = image.height - rect.height;
     TileContext context;
-    source->WriteTile(rect, fuzz::InputFile(nullptr, 0, ".tile.png"), context);
+    const std::string& tile = fuzz::InputFile(nullptr, 0, ".tile.png");
+    const int fd = ::open(tile.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd >= 0) {
+        source->WriteTile(rect, TileFile{fd, tile}, context);
+        ::close(fd);
+    }
     return 0;
 }

@@ -1,9 +1,9 @@
 # Sourced by run.sh and test.sh: installs the Debian packages the build needs,
 # and nothing when they are all present.
 tessarin_packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config locales
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev zlib1g-dev libgif-dev
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev clang-format
   qt6-base-dev fonts-noto-cjk
   xvfb xauth x11-utils
 )

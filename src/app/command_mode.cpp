@@ -1,13 +1,12 @@
 #include "app/command_mode.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
 
 #include "app/command_help.h"
 #include "platform/console.h"
 #include "platform/text.h"
+#include "settings/number_text.h"
 #include "split/batch_runner.h"
 
 namespace tessarin {
@@ -141,16 +140,10 @@ class ConsoleResults final : public BatchObserver {
 
 }  // namespace
 
-double ParseOptionReal(const std::string& text) {
-    // strtod in the "C" locale (the program never changes it); no number reads as 0.
-    double value = std::strtod(text.c_str(), nullptr);
-    return std::isfinite(value) ? value : 0.0;
-}
-
 void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3]) {
     if (EndsWith(value, "%")) {
         unit = SizeUnit::Percent;
-        values[1] = std::clamp(ParseOptionReal(value.substr(0, value.size() - 1)), 0.0, 100.0);
+        values[1] = ClampPercent(ParseCReal(std::string_view(value).substr(0, value.size() - 1)));
     } else if (EndsWith(value, kPieceSuffix)) {
         unit = SizeUnit::Count;
         values[2] =
@@ -164,7 +157,7 @@ void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3])
 void ApplyOffsetOption(const std::string& value, SizeUnit& unit, double values[2]) {
     if (EndsWith(value, "%")) {
         unit = SizeUnit::Percent;
-        values[1] = std::clamp(ParseOptionReal(value.substr(0, value.size() - 1)), 0.0, 100.0);
+        values[1] = ClampPercent(ParseCReal(std::string_view(value).substr(0, value.size() - 1)));
     } else {
         unit = SizeUnit::Pixel;
         values[0] = std::max(0, ParseDecimalInt(value));

@@ -17,8 +17,8 @@ int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings
 // The banner written when the command mode is not selected.
 std::string CommandBanner();
 
-// The value grammar of the options.
-double ParseOptionReal(const std::string& text);
+// The value grammar of the options: integers as ParseDecimalInt reads them,
+// reals as settings files read them (ParseCReal).
 // "/x" and "/y": "N", "R%" or "N個".
 void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3]);
 // "/xo" and "/yo": "N" or "R%".

@@ -1,6 +1,7 @@
 // Process entry: settings first, then the command mode, which needs no
 // display, then the window.
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,10 @@
 
 int main(int argc, char** argv) {
     using namespace tessarin;
+    // A reader that goes away (tessarin /cmd ... | head -1) must not end the
+    // run: the console write fails, is ignored, and the files are still split.
+    std::signal(SIGPIPE, SIG_IGN);
+
     SettingsPaths paths = ResolveSettingsPaths();
     SplitSettings settings;
     LoadSplitSettings(settings, paths);

@@ -14,17 +14,26 @@ uint64_t DibStride(int64_t width, int bitCount) {
 
 bool DibSizeAcceptable(int64_t width, int64_t height, int bitCount) {
     switch (bitCount) {
-        case 1: case 4: case 8: case 16: case 24: case 32: break;
-        default: return false;
+        case 1:
+        case 4:
+        case 8:
+        case 16:
+        case 24:
+        case 32:
+            break;
+        default:
+            return false;
     }
     if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX) return false;
-    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > kMaxRasterPixels) return false;
+    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > kMaxRasterPixels)
+        return false;
     return DibStride(width, bitCount) * static_cast<uint64_t>(height) <= kMaxRasterBytes;
 }
 
 std::unique_ptr<DibImage> DibImage::Create(const BitmapInfoHeader& header, const RgbQuad* colors,
                                            int colorCount, bool zeroed) {
-    int64_t absHeight = header.biHeight < 0 ? -static_cast<int64_t>(header.biHeight) : header.biHeight;
+    int64_t absHeight =
+        header.biHeight < 0 ? -static_cast<int64_t>(header.biHeight) : header.biHeight;
     if (!DibSizeAcceptable(header.biWidth, absHeight, header.biBitCount)) return nullptr;
     std::unique_ptr<DibImage> image(new (std::nothrow) DibImage());
     if (!image) return nullptr;
@@ -33,9 +42,11 @@ std::unique_ptr<DibImage> DibImage::Create(const BitmapInfoHeader& header, const
     image->header_.biPlanes = 1;
     image->header_.biCompression = 0;
     image->stride_ = static_cast<size_t>(DibStride(header.biWidth, header.biBitCount));
-    image->header_.biSizeImage = static_cast<uint32_t>(image->stride_ * static_cast<size_t>(absHeight));
+    image->header_.biSizeImage =
+        static_cast<uint32_t>(image->stride_ * static_cast<size_t>(absHeight));
     size_t bytes = image->stride_ * static_cast<size_t>(absHeight);
-    image->bits_.reset(zeroed ? new (std::nothrow) uint8_t[bytes]() : new (std::nothrow) uint8_t[bytes]);
+    image->bits_.reset(zeroed ? new (std::nothrow) uint8_t[bytes]()
+                              : new (std::nothrow) uint8_t[bytes]);
     if (!image->bits_) return nullptr;
     if (header.biBitCount <= 8) {
         try {
@@ -52,10 +63,14 @@ std::unique_ptr<DibImage> DibImage::Create(const BitmapInfoHeader& header, const
 int DibImage::ColorEntryCount() const {
     if (header_.biClrUsed != 0) return static_cast<int>(std::min<uint32_t>(header_.biClrUsed, 256));
     switch (header_.biBitCount) {
-        case 1: return 2;
-        case 4: return 16;
-        case 8: return 256;
-        default: return 0;
+        case 1:
+            return 2;
+        case 4:
+            return 16;
+        case 8:
+            return 256;
+        default:
+            return 0;
     }
 }
 
@@ -94,18 +109,21 @@ void CopyRowSegment(const DibImage& source, int x, int y, int width, uint8_t* ou
     if (tailBits != 0) out[outBytes - 1] &= static_cast<uint8_t>(0xFF00u >> tailBits);
 }
 
-std::unique_ptr<DibImage> CropDibImage(const DibImage& source, int x, int y, int width, int height) {
+std::unique_ptr<DibImage> CropDibImage(const DibImage& source, int x, int y, int width,
+                                       int height) {
     if (!RegionInside(x, y, width, height, source.Width(), source.AbsHeight())) return nullptr;
     BitmapInfoHeader header = source.Header();
     header.biWidth = width;
     header.biHeight = height;
-    auto tile = DibImage::Create(header, source.Colors().data(), static_cast<int>(source.Colors().size()));
+    auto tile =
+        DibImage::Create(header, source.Colors().data(), static_cast<int>(source.Colors().size()));
     if (!tile) return nullptr;
     const size_t stride = tile->Stride();
     for (int r = 0; r < height; ++r) {
         uint8_t* out = tile->Row(r);
         CopyRowSegment(source, x, y + r, width, out);
-        size_t used = static_cast<size_t>((static_cast<uint64_t>(width) * static_cast<uint64_t>(source.BitCount()) + 7) / 8);
+        size_t used = static_cast<size_t>(
+            (static_cast<uint64_t>(width) * static_cast<uint64_t>(source.BitCount()) + 7) / 8);
         std::memset(out + used, 0, stride - used);
     }
     return tile;

@@ -57,7 +57,7 @@ uint64_t DibStride(int64_t width, int bitCount);
 bool DibSizeAcceptable(int64_t width, int64_t height, int bitCount);
 
 class DibImage {
-public:
+  public:
     // Makes a raster from a header (width, height with its sign, depth,
     // resolution, colour counts; size, planes, compression and image size are
     // set as for a plain RGB section) and up to 256 colour entries. The pixel
@@ -91,7 +91,7 @@ public:
     // Entry i of the table, zero beyond the section's table.
     RgbQuad ColorAt(int i) const;
 
-private:
+  private:
     DibImage() = default;
     size_t RowOffset(int y) const {
         size_t row = TopDown() ? static_cast<size_t>(y) : static_cast<size_t>(AbsHeight() - 1 - y);

@@ -1,6 +1,6 @@
 #pragma once
 // What a format plugs into the tile-worker loop: something that writes one
-// tile rectangle to a file. One source is prepared per file (the decode
+// tile rectangle into a file. One source is prepared per file (the decode
 // happens once) and shared read-only by every worker of that file.
 
 #include <string>
@@ -30,15 +30,24 @@ struct TileContext {
     int tilesWritten = 0;  // tiles this worker has finished so far
 };
 
+// The file a tile is written into: a fresh, empty temporary file that the loop
+// created and renames to the tile's name on success (or deletes on failure).
+struct TileFile {
+    int fd = -1;       // open for writing; owned by the loop, not closed by the writer
+    std::string path;  // its name, for an outside tool that opens it itself
+};
+
 class TileSource {
   public:
     virtual ~TileSource() = default;
-    // Writes the tile to `path`, a fresh file name in the output folder that
-    // the loop renames to the tile's name on success and deletes on failure.
-    // Returns nullptr on success, else the failure message. Called from
-    // several workers at once: it may only read shared state.
-    virtual const char* WriteTile(const TileRect& rect, const std::string& path,
+    // Writes the tile into `file`. Returns nullptr on success, else the
+    // failure message. Called from several workers at once: it may only read
+    // shared state.
+    virtual const char* WriteTile(const TileRect& rect, const TileFile& file,
                                   TileContext& context) const = 0;
+    // The format's message for a tile file that cannot be created or put in
+    // place under its name.
+    virtual const char* SaveFailedMessage() const = 0;
     // The pixels a tile written for `rect` really holds: the rectangle
     // itself, unless the format can only cut on a coarser grid.
     virtual TileRect CutRect(const TileRect& rect) const { return rect; }

@@ -8,8 +8,12 @@ namespace tessarin {
 
 // Writes text as it is.
 void ConsoleWrite(const std::string& text);
-// "【MM/DD/hh:mm:ss】text\n" with the local time.
+// "【MM/DD/hh:mm:ss】text\n" with the local time. Control characters in the
+// text are shown escaped, so that a line is always one line, whatever a file
+// name holds.
 void ConsoleLog(const std::string& text);
 std::string ConsoleLine(const std::string& text);
+// Bytes below 0x20 and 0x7F as "\n", "\r", "\t" or "\xHH"; the rest as it is.
+std::string EscapeControlCharacters(const std::string& text);
 
 }  // namespace tessarin

@@ -73,19 +73,12 @@ bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t n) const {
     return ReadSomeAt(offset, buffer, n) == n;
 }
 
-OutputFile::~OutputFile() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool OutputFile::Open(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) return false;
+OutputFile::OutputFile(int fd) : fd_(fd) {
     try {
         buffer_.resize(kWriteBuffer);
     } catch (const std::bad_alloc&) {
         failed_ = true;
     }
-    return !failed_;
 }
 
 bool OutputFile::Flush() {
@@ -117,12 +110,18 @@ bool OutputFile::Write(const void* data, size_t n) {
     return true;
 }
 
-bool OutputFile::Close() {
+bool OutputFile::Finish() {
     if (fd_ < 0) return false;
     if (!failed_) Flush();
-    if (::close(fd_) != 0) failed_ = true;
-    fd_ = -1;
     return !failed_;
+}
+
+std::FILE* OpenWriteStream(int fd) {
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) return nullptr;
+    std::FILE* stream = ::fdopen(copy, "wb");
+    if (!stream) ::close(copy);
+    return stream;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {

@@ -31,18 +31,16 @@ class InputFile {
     uint64_t size_ = 0;
 };
 
+// Buffered writes into a file the caller has opened and keeps owning.
 class OutputFile {
   public:
-    OutputFile() = default;
-    ~OutputFile();  // closes without reporting; call Close() to know
+    explicit OutputFile(int fd);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates or truncates the file.
-    bool Open(const std::string& path);
     bool Write(const void* data, size_t n);
-    // Flushes and closes; false when any write or the close failed.
-    bool Close();
+    // Writes what is buffered; false when any write failed.
+    bool Finish();
 
   private:
     bool Flush();
@@ -51,6 +49,11 @@ class OutputFile {
     std::vector<uint8_t> buffer_;
     size_t used_ = 0;
 };
+
+// A buffered stream over a duplicate of `fd` (close-on-exec), for libraries
+// that write through stdio. Closing the stream leaves `fd` open. Null on
+// failure.
+std::FILE* OpenWriteStream(int fd);
 
 // Opens a regular file for reading, close-on-exec. Anything else (a FIFO, a
 // device, a folder) is refused at once: the open never waits for a writer.

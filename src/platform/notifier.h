@@ -12,7 +12,7 @@
 namespace tessarin {
 
 class Notifier {
-public:
+  public:
     virtual ~Notifier() = default;
     // An error box: caption "エラー", error icon.
     virtual void ShowError(const std::string& text) = 0;

@@ -43,7 +43,8 @@ std::string SettingsFolder() {
 }
 
 std::string UserName() {
-    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name && *pw->pw_name) return pw->pw_name;
+    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name && *pw->pw_name)
+        return pw->pw_name;
     std::string user = Env("USER");
     return user.empty() ? "user" : user;
 }

@@ -1,7 +1,7 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,35 +55,35 @@ std::string FindProgram(const std::string& name) {
     return {};
 }
 
-// Starts `program` and returns its process id, or -1.
+// Starts `program` and returns its process id, or -1. The child is killed
+// when the thread that started it ends, so a tool never outlives a run that
+// was killed (a lossless cut would otherwise go on writing its tile). Only
+// async-signal-safe calls are made between fork and exec: this process has
+// other threads.
 pid_t Spawn(const std::string& program, char* const argv[]) {
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) return -1;
-    posix_spawnattr_t attributes;
-    if (posix_spawnattr_init(&attributes) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return -1;
-    }
-    bool ready = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
-                 posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
-                 posix_spawn_file_actions_adddup2(&actions, 1, 2) == 0;
-    // The child starts with no blocked signals and the default SIGPIPE action,
-    // whatever this process has set for its own threads.
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;  // the parent, or -1 when no child was made
+
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(127);
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int out = ::open("/dev/null", O_WRONLY);
+    if (in < 0 || out < 0 || ::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0 ||
+        ::dup2(out, STDERR_FILENO) < 0)
+        ::_exit(127);
+    if (in > STDERR_FILENO) ::close(in);
+    if (out > STDERR_FILENO) ::close(out);
+    // The tool starts with no blocked signals and the default SIGPIPE
+    // action, whatever this process has set for itself.
+    struct sigaction defaultAction {};
+    defaultAction.sa_handler = SIG_DFL;
+    ::sigemptyset(&defaultAction.sa_mask);
+    ::sigaction(SIGPIPE, &defaultAction, nullptr);
     sigset_t noSignals;
-    sigemptyset(&noSignals);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    ready =
-        ready && posix_spawnattr_setsigmask(&attributes, &noSignals) == 0 &&
-        posix_spawnattr_setsigdefault(&attributes, &defaults) == 0 &&
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
-    pid_t pid = -1;
-    if (ready && posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ) != 0)
-        pid = -1;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    ::sigemptyset(&noSignals);
+    ::sigprocmask(SIG_SETMASK, &noSignals, nullptr);
+    ::execve(program.c_str(), argv, environ);
+    ::_exit(127);
 }
 
 }  // namespace

@@ -10,8 +10,9 @@ namespace tessarin {
 // the program exactly as given) and waits for it to end. A bare program name
 // is looked for in the folder of the running program first, then on PATH; a
 // name with a "/" is used as it stands. Standard input is /dev/null, standard
-// output and error output are discarded. True exactly when the program was
-// started and exited normally with code 0. Never throws.
+// output and error output are discarded. The program is killed if the calling
+// thread (and so this process) ends before it does. True exactly when the
+// program was started and exited normally with code 0. Never throws.
 bool RunExternalCommand(const std::vector<std::string>& args) noexcept;
 
 }  // namespace tessarin

@@ -1,15 +1,15 @@
 #include "platform/profile.h"
 
-#include "platform/text.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+
+#include "platform/atomic_file.h"
+#include "platform/text.h"
 
 namespace tessarin {
 
@@ -268,33 +268,13 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     if (!exists && errno != ENOENT) return false;
     if (exists && (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
 
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = (folder / (".tessarin-" + std::to_string(::getpid()) + "-" +
-                          std::to_string(counter.fetch_add(1)) + ".tmp"))
-                   .string();
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-
-    bool ok = WriteAll(fd, bytes);
-    if (ok && exists) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-    if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable; the data is already safe either way.
-    if (int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    AtomicFile file;
+    if (!file.Create(folder.string())) return false;
+    bool ok = WriteAll(file.Descriptor(), bytes);
+    if (ok && exists) ok = ::fchmod(file.Descriptor(), st.st_mode & 07777) == 0;
+    // Synced before the rename: after a crash the settings file is either the
+    // old one or the new one, never an empty or partial one.
+    return ok && file.Commit(target.string(), true);
 }
 
 FileReadStatus ReadProfileFile(const std::string& path, ProfileDocument& document) {

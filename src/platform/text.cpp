@@ -43,16 +43,20 @@ size_t Utf8CharCount(std::string_view text) {
     return n;
 }
 
-std::string TruncateUtf8(std::string_view text, size_t maxChars) {
+size_t Utf8PrefixLength(std::string_view text, size_t maxChars) {
     size_t chars = 0;
     size_t i = 0;
     while (i < text.size()) {
-        if (chars == maxChars) return std::string(text.substr(0, i));
+        if (chars == maxChars) return i;
         ++i;
         while (i < text.size() && IsContinuation(text[i])) ++i;
         ++chars;
     }
-    return std::string(text);
+    return text.size();
+}
+
+std::string TruncateUtf8(std::string_view text, size_t maxChars) {
+    return std::string(text.substr(0, Utf8PrefixLength(text, maxChars)));
 }
 
 std::string LimitUtf16Units(std::string_view text, size_t maxUnits) {

@@ -19,6 +19,8 @@ bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
 size_t Utf8CharCount(std::string_view text);
 // Cuts UTF-8 text to at most `maxChars` characters without splitting one.
 std::string TruncateUtf8(std::string_view text, size_t maxChars);
+// The bytes of that cut.
+size_t Utf8PrefixLength(std::string_view text, size_t maxChars);
 // The prefix of UTF-8 text that fits in `maxUnits` UTF-16 units, never
 // splitting a character; stray bytes count as one unit each.
 std::string LimitUtf16Units(std::string_view text, size_t maxUnits);

@@ -10,18 +10,86 @@
 
 namespace tessarin {
 
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether `text` starts with `word`, in any ASCII case.
+bool StartsWithWord(std::string_view text, std::string_view word) {
+    if (text.size() < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (Lower(text[i]) != word[i]) return false;
+    return true;
+}
+
+// Length of the decimal number at the start of `text` (no sign): digits with
+// an optional point, an optional exponent, or "inf", "infinity", "nan",
+// "nan(...)". 0 when there is none.
+size_t DecimalNumberLength(std::string_view text) {
+    if (StartsWithWord(text, "infinity")) return 8;
+    if (StartsWithWord(text, "inf")) return 3;
+    if (StartsWithWord(text, "nan")) {
+        size_t i = 3;
+        if (i < text.size() && text[i] == '(') {
+            size_t j = i + 1;
+            while (j < text.size() && (IsDigit(text[j]) || text[j] == '_' ||
+                                       (Lower(text[j]) >= 'a' && Lower(text[j]) <= 'z')))
+                ++j;
+            if (j < text.size() && text[j] == ')') i = j + 1;
+        }
+        return i;
+    }
+    size_t i = 0;
+    size_t digits = 0;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+    }
+    if (digits == 0) return 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        size_t j = i + 1;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+        if (j < text.size() && IsDigit(text[j])) {
+            while (j < text.size() && IsDigit(text[j])) ++j;
+            i = j;
+        }
+    }
+    return i;
+}
+
+}  // namespace
+
 double ParseCReal(std::string_view text) {
+    size_t start = 0;
+    while (start < text.size() &&
+           (text[start] == ' ' || (text[start] >= '\t' && text[start] <= '\r')))
+        ++start;
+    bool negative = false;
+    if (start < text.size() && (text[start] == '+' || text[start] == '-'))
+        negative = text[start++] == '-';
+    const std::string_view number = text.substr(start, DecimalNumberLength(text.substr(start)));
+    if (number.empty()) return 0;
+    // Only the number itself, which holds no hexadecimal and no locale's
+    // decimal comma, reaches the conversion; the "C" locale object makes the
+    // point the decimal separator whatever the process locale is.
     static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    const std::string copy(text);  // strtod needs the terminator
-    if (cLocale) return ::strtod_l(copy.c_str(), nullptr, cLocale);
-    // Without a locale object: plain decimal text only.
-    std::string_view rest = text;
-    while (!rest.empty() && (rest.front() == ' ' || (rest.front() >= '\t' && rest.front() <= '\r')))
-        rest.remove_prefix(1);
-    if (!rest.empty() && rest.front() == '+') rest.remove_prefix(1);
     double value = 0;
-    std::from_chars(rest.data(), rest.data() + rest.size(), value);
-    return value;
+    if (cLocale) {
+        const std::string copy(number);  // strtod needs the terminator
+        value = ::strtod_l(copy.c_str(), nullptr, cLocale);
+    } else if (std::from_chars(number.data(), number.data() + number.size(), value).ec ==
+               std::errc::result_out_of_range) {
+        value = 0;  // no locale object at all: out-of-range text reads as 0
+    }
+    return negative ? -value : value;
+}
+
+double ClampPercent(double value) {
+    if (!(value >= 0)) return 0;  // negative or NaN
+    return value > 100 ? 100 : value;
 }
 
 std::string FormatFixed6(double value) {

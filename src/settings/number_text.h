@@ -7,9 +7,14 @@
 
 namespace tessarin {
 
-// As strtod in the "C" locale: leading blanks, sign, decimal or hexadecimal
-// digits, exponent, "inf" and "nan"; no number at the start reads as 0.
+// The one reading of reals, for options and settings files alike: leading
+// blanks, a sign, then a decimal number as the "C" locale writes it (digits
+// with an optional point and exponent, or "inf", "infinity", "nan" in any
+// case), up to the first character that does not continue it. Decimal only:
+// "0x20" reads as 0. No number at the start reads as 0.
 double ParseCReal(std::string_view text);
+// A percent value in 0..100; NaN reads as 0.
+double ClampPercent(double value);
 // As printf "%f" in the "C" locale: six decimals, e.g. "12.500000".
 std::string FormatFixed6(double value);
 // The truncated value as a decimal integer, saturated to the int range; NaN is 0.

@@ -31,9 +31,7 @@ std::string RealText(const ProfileDocument& doc, const char* section, const std:
 }
 
 double ReadPercent(const ProfileDocument& doc, const std::string& key) {
-    double value = ParseCReal(RealText(doc, "CUT_SIZE", key, "0"));
-    if (!(value >= 0)) return 0;  // negative or NaN
-    return std::min(value, 100.0);
+    return ClampPercent(ParseCReal(RealText(doc, "CUT_SIZE", key, "0")));
 }
 
 double ReadPixels(const ProfileDocument& doc, const std::string& key) {

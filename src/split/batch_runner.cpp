@@ -67,6 +67,10 @@ BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObse
             } catch (const std::bad_alloc&) {
                 result = SplitResult{};
                 result.message = msg::kMemoryFailed;
+            } catch (...) {
+                // The job itself never throws: this came from the reader.
+                result = SplitResult{};
+                result.message = msg::kInvalidFile;
             }
             outcome = result.ok ? FileOutcome::Succeeded : FileOutcome::Failed;
             line = result.ok ? SucceededLine(item.path) : FailedLine(item.path, result.message);

@@ -14,7 +14,10 @@ inline constexpr size_t kMaxJobErrorChars = 1023;
 
 class JobState {
   public:
-    void StoreError(std::string_view message);
+    JobState();
+    // Never throws, so that a worker can report even a memory shortage: the
+    // text's room is reserved once, up front.
+    void StoreError(std::string_view message) noexcept;
     void Clear();
     std::string ErrorText() const;
     bool Failed() const;

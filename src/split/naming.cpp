@@ -57,20 +57,25 @@ void StripTrailingSlashes(std::string& path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
 }
 
-// A relative source names a file under the working folder.
-std::string AbsoluteSource(const std::string& source) {
-    if (!source.empty() && source.front() == '/') return source;
-    std::error_code ec;
-    fs::path cwd = fs::current_path(ec);
-    if (ec) return source;
-    std::string base = cwd.string();
-    StripTrailingSlashes(base);
-    return base == "/" ? "/" + source : base + "/" + source;
+// The path made absolute, with "." and ".." resolved and repeated "/" merged,
+// by the text alone (links are not followed): "./x.bmp" and "a/../x.bmp" lie
+// in the same folder as "x.bmp" and count their levels alike. A relative path
+// names something under the working folder.
+std::string AbsolutePath(const std::string& path) {
+    std::string absolute = path;
+    if (absolute.empty() || absolute.front() != '/') {
+        std::error_code ec;
+        fs::path cwd = fs::current_path(ec);
+        if (!ec) absolute = cwd.string() + "/" + path;
+    }
+    absolute = fs::path(absolute).lexically_normal().string();
+    StripTrailingSlashes(absolute);
+    return absolute;
 }
 
 // The source's folder without a trailing "/"; empty for the root.
 std::string FolderText(const std::string& source) {
-    const std::string path = AbsoluteSource(source);
+    const std::string path = AbsolutePath(source);
     std::string folder = path.substr(0, path.rfind('/'));
     while (!folder.empty() && folder.back() == '/') folder.pop_back();
     return folder;
@@ -99,8 +104,8 @@ std::string WithSubFolder(const std::string& base, const std::string& source,
                           const SplitSettings& settings) {
     if (settings.makeFolder == 0) return base;
     if (settings.uniqueFolder == 0) return JoinPath(base, kAutoFolder);
-    const bool ownFolder =
-        (settings.relative != 0 && settings.dirLevel <= 0) || base == SourceFolder(source);
+    const bool ownFolder = (settings.relative != 0 && settings.dirLevel <= 0) ||
+                           AbsolutePath(base) == SourceFolder(source);
     return JoinPath(base, (ownFolder ? "_" : "") + FileNamePart(source));
 }
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "split/formats.h"
 #include "split/job_state.h"
 #include "split/manifest.h"
@@ -35,9 +35,11 @@ void RunWorkers(const SplitPlan& plan, JobState& state) {
     std::vector<std::thread> threads;
     threads.reserve(static_cast<size_t>(workers));
     for (int k = 0; k < workers; ++k) {
+        // Whatever stops a start (no thread, no memory for it), the workers
+        // already running are waited for below.
         try {
             threads.emplace_back(RunTileWorker, std::cref(plan), k);
-        } catch (const std::system_error&) {
+        } catch (...) {
             state.StoreError(msg::kThreadFailed);
             break;
         }
@@ -56,6 +58,8 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
     SplitPlan plan;
     plan.folder = ResolveOutputFolder(image.path, job.settings);
     result.outputFolder = plan.folder;
+    // What a killed run left in this folder goes before new tiles arrive.
+    RemoveStaleTemporaryFilesOnce(plan.folder);
     std::string sourceExtension;
     if (!SplitFileName(image.path, plan.baseName, sourceExtension)) {
         state.StoreError(msg::kBadSourcePath);
@@ -118,6 +122,8 @@ SplitResult RunSplitJob(const SplitJob& job, TileProgress* progress) {
         Cut(job, progress, state, result);
     } catch (const std::bad_alloc&) {
         state.StoreError(msg::kMemoryFailed);
+    } catch (...) {
+        state.StoreError(msg::kSaveFailed);
     }
     result.message = state.ErrorText();
     result.ok = result.message.empty();

@@ -41,10 +41,17 @@ struct SplitPlan {
 // Whether the plan's worker loop writes tile (column, row).
 bool IsTileWanted(const SplitPlan& plan, int column, int row);
 
-// Writes worker `workerIndex`'s tiles. A tile is written to a temporary name
-// and renamed into place only when complete, so a failed write never leaves a
-// damaged tile (nor destroys an older tile of the same name). The first
-// failure stores its message in the job error text and ends the worker.
-void RunTileWorker(const SplitPlan& plan, int workerIndex);
+// Writes one tile as the file `path` in `folder`: into a fresh temporary file
+// there, renamed to `path` only when complete, so a failed write never leaves
+// a damaged tile (nor destroys an older tile of the same name). Returns
+// nullptr on success, else the failure message.
+const char* WriteTileFile(const TileSource& source, const TileRect& rect, const std::string& folder,
+                          const std::string& path, TileContext& context);
+
+// Writes worker `workerIndex`'s tiles with WriteTileFile. The first failure
+// stores its message in the job error text and ends the worker; so does an
+// exception (a memory shortage gives its own message), which never leaves
+// the worker.
+void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept;
 
 }  // namespace tessarin

@@ -151,18 +151,7 @@ const MenuEntry kMenuBar[] = {
 };
 // clang-format on
 
-const CommandSpec* FindSpec(int id) {
-    for (const CommandSpec& spec : kCommands)
-        if (spec.id == id) return &spec;
-    return nullptr;
-}
-
 }  // namespace
-
-QString CommandActions::InitialText(int id) {
-    const CommandSpec* spec = FindSpec(id);
-    return spec ? Tr(spec->text) : QString();
-}
 
 CommandActions::CommandActions(QMainWindow* window) : QObject(window) {
     CreateActions(window);

@@ -22,8 +22,6 @@ class CommandActions : public QObject {
     QAction* Action(int id) const;
     // The menu bar's second menu, "分割(&B)", which is also the popup menu.
     QMenu* SplitMenu() const { return splitMenu_; }
-    // The text an action has when the menu is built (slot items: "設定０(&0)"...).
-    static QString InitialText(int id);
 
   signals:
     // An action was triggered; checkable actions have already flipped.

@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "split/image_loader.h"
-#include "split/job_state.h"
 #include "split/messages.h"
+#include "ui/image_pyramid.h"
 
 namespace tessarin {
 
@@ -15,22 +15,17 @@ ImageLoading::~ImageLoading() {
     if (thread_.joinable()) thread_.join();
 }
 
-bool ImageLoading::Start(const std::string& path, const SplitSettings& settings,
-                         Notifier* notifier) {
+bool ImageLoading::Start(const std::string& path, Notifier* notifier) {
     if (busy_) return false;
     if (thread_.joinable()) thread_.join();  // finished already: its result has been delivered
     auto outcome = std::make_shared<LoadOutcome>();
     outcome->path = path;
     try {
-        thread_ = std::thread([this, outcome, settings = settings, notifier]() mutable {
-            JobState job;
+        thread_ = std::thread([this, outcome, notifier] {
             try {
                 outcome->ok =
-                    LoadCurrentImage(outcome->path, outcome->image, settings, job, notifier);
-                if (outcome->ok)
-                    outcome->display = MakeDisplayImage(*outcome->image.raster);
-                else
-                    outcome->error = job.ErrorText();
+                    LoadImageFile(outcome->path, notifier, outcome->image, outcome->error);
+                if (outcome->ok) outcome->pyramid = ImagePyramid::Build(outcome->image.raster);
             } catch (const std::bad_alloc&) {
                 outcome->ok = false;
                 outcome->image = CurrentImage{};

@@ -10,19 +10,18 @@
 #include <thread>
 
 #include "imaging/current_image.h"
-#include "settings/split_settings.h"
-#include "ui/display_image.h"
 
 namespace tessarin {
 
+class ImagePyramid;
 class Notifier;
 
 struct LoadOutcome {
     std::string path;
     bool ok = false;
-    CurrentImage image;    // the new image when ok
-    DisplayImage display;  // what the viewer draws of it
-    std::string error;     // the loader's message when not ok
+    CurrentImage image;                           // the new image when ok
+    std::shared_ptr<const ImagePyramid> pyramid;  // what the viewer draws of it
+    std::string error;                            // the loader's message when not ok
 };
 
 class ImageLoading : public QObject {
@@ -33,12 +32,10 @@ class ImageLoading : public QObject {
     // Waits for a load in flight.
     ~ImageLoading() override;
 
-    // Starts reading `path`. `settings` is a copy for the reader's own use
-    // (aspect matching is applied again when the image is made current);
-    // `notifier` receives the readers' notices from the loading thread.
-    // False, with nothing started, while another load runs or when no thread
-    // can be had.
-    bool Start(const std::string& path, const SplitSettings& settings, Notifier* notifier);
+    // Starts reading `path`; `notifier` receives the readers' notices from
+    // the loading thread. False, with nothing started, while another load
+    // runs or when no thread can be had.
+    bool Start(const std::string& path, Notifier* notifier);
     bool Busy() const { return busy_; }
 
   signals:

@@ -2,22 +2,28 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 
 #include "settings/app_preferences.h"
 #include "split/geometry.h"
+#include "split/image_loader.h"
 #include "ui/command_actions.h"
 #include "ui/command_ids.h"
 #include "ui/image_loading.h"
-#include "ui/image_view.h"
+#include "ui/image_pyramid.h"
 #include "ui/message_presenter.h"
+#include "ui/viewer_widget.h"
 #include "ui/window_placement.h"
 
 namespace tessarin {
 
 namespace {
 
+// The split item's two texts; the first is also its text in the command table.
 const char* const kSplitText = QT_TRANSLATE_NOOP("Tessarin", "分割実行(&E)\tF3");
 const char* const kStopText = QT_TRANSLATE_NOOP("Tessarin", "分割中止(&E)\tF3");
+
+QString Tr(const char* text) { return QCoreApplication::translate("Tessarin", text); }
 
 }  // namespace
 
@@ -31,12 +37,13 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
     actions_ = new CommandActions(this);
     connect(actions_, &CommandActions::commandTriggered, this, &MainWindow::OnCommand);
 
-    view_ = new ImageView(this);
+    view_ = new ViewerWidget(this);
     setCentralWidget(view_);
-    connect(view_, &ImageView::rightPressed, this, &MainWindow::OnRightPressed);
-    connect(view_, &ImageView::rightReleased, this, &MainWindow::OnRightReleased);
-    connect(view_, &ImageView::middleReleased, this, &MainWindow::OnMiddleReleased);
-    connect(view_, &ImageView::leftDoubleClicked, this, &MainWindow::OnLeftDoubleClicked);
+    view_->Bind({&settings_, &paths_, &image_, &selection_, &imageInfoLine_,
+                 [this](int id) { return IsChecked(id); }, [this] { return splitRunning_; }});
+    connect(view_, &ViewerWidget::rightPressed, this, &MainWindow::OnRightPressed);
+    connect(view_, &ViewerWidget::rightReleased, this, &MainWindow::OnRightReleased);
+    connect(view_, &ViewerWidget::splitSettingsEdited, this, &MainWindow::SaveSettings);
     connect(loading_.get(), &ImageLoading::finished, this, &MainWindow::CommitLoad);
 
     // Split and selection mode need an image.
@@ -73,7 +80,6 @@ void MainWindow::RefreshMenu() {
     ReadProfileFile(paths_.mainSettingsPath, mainFile);
     for (const PreferenceFlag& flag : PreferenceFlags())
         Action(flag.command)->setChecked(ReadPreferenceFlag(mainFile, flag));
-    view_->SetSmooth(IsChecked(cmd::kHalftone));
 
     for (int slot = 0; slot <= cmd::kLastSlot - cmd::kFirstSlot; ++slot) {
         const QString name = QString::fromStdString(SlotName(paths_, slot));
@@ -94,13 +100,13 @@ void MainWindow::SyncSplitChecks() {
 
 void MainWindow::EnterSplitState() {
     splitRunning_ = true;
-    Action(cmd::kSplit)->setText(tr(kStopText));
+    Action(cmd::kSplit)->setText(Tr(kStopText));
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
         if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(false);
 }
 
 void MainWindow::RestoreIdleState() {
-    Action(cmd::kSplit)->setText(tr(kSplitText));
+    Action(cmd::kSplit)->setText(Tr(kSplitText));
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
         if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(true);
     // Selection mode without an image would be a mode with nothing to select.
@@ -112,7 +118,7 @@ void MainWindow::OpenForViewing(const std::string& path) {
     if (splitRunning_) return;
     EnterSplitState();
     stopRequested_ = false;
-    if (!loading_->Start(path, settings_, &notifier_)) {
+    if (!loading_->Start(path, &notifier_)) {
         RestoreIdleState();
         messages_->ShowError(this, tr("スレッドの作成に失敗"));
     }
@@ -125,10 +131,10 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
         emit loadFinished(false);
         return;
     }
-    image_ = std::move(outcome->image);
-    if (MatchAspect(image_.width, image_.height, settings_)) SaveSettings();
-    zoom_ = ViewZoom{};
-    ApplyInitialZoom();
+    // Aspect matching runs with the commit; the window saves what it derived.
+    const bool matchesAspect = settings_.adjustAspect == 1;
+    CommitImage(image_, std::move(outcome->image), settings_);
+    if (matchesAspect) SaveSettings();
     setWindowTitle(QStringLiteral("Tessarin - ") + QString::fromStdString(outcome->path));
     imageInfoLine_ = tr("【 画 像 情 報 】%1x%2(%3bpp)")
                          .arg(image_.width)
@@ -139,19 +145,15 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
     Action(cmd::kSelectionMode)->setEnabled(true);
     const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
     selection_.ResizeSelectionMap(grid.columns, grid.rows);
-    view_->SetImage(std::move(outcome->display.pixels), outcome->display.reduction, image_.width,
-                    image_.height);
+    view_->SetImage(std::move(outcome->pyramid));
+    ApplyInitialZoom();
     RestoreIdleState();
     emit loadFinished(true);
 }
 
-void MainWindow::ApplyInitialZoom() {
-    zoom_.steps = InitialZoomSteps(view_->width(), view_->height(), image_.width, image_.height,
-                                   settings_.scaleChangeRate, IsChecked(cmd::kSameScale));
-    ApplyZoom();
-}
+void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }
 
-void MainWindow::ApplyZoom() { view_->SetZoom(zoom_, settings_.scaleChangeRate); }
+const ViewZoom& MainWindow::Zoom() const { return view_->Zoom(); }
 
 void MainWindow::Repaint() { view_->update(); }
 

@@ -22,7 +22,7 @@ namespace tessarin {
 
 class CommandActions;
 class ImageLoading;
-class ImageView;
+class ViewerWidget;
 class MessagePresenter;
 struct LoadOutcome;
 
@@ -38,7 +38,7 @@ class MainWindow : public QMainWindow {
     QAction* Action(int id) const;
     bool IsChecked(int id) const;
     QMenu* PopupMenu() const;
-    ImageView* View() const { return view_; }
+    ViewerWidget* View() const { return view_; }
 
     // Reads the settings files into every check mark and the slot texts.
     void RefreshMenu();
@@ -64,7 +64,7 @@ class MainWindow : public QMainWindow {
     bool InSelectionMode() const { return selection_.IsActive(); }
     const SelectionMap& Selection() const { return selection_; }
 
-    const ViewZoom& Zoom() const { return zoom_; }
+    const ViewZoom& Zoom() const;
     // The zoom a newly shown image gets in the current client area.
     void ApplyInitialZoom();
 
@@ -110,11 +110,8 @@ class MainWindow : public QMainWindow {
     // main_window_mouse.cpp
     void OnRightPressed(QPoint pos, quint64 timestamp);
     void OnRightReleased(QPoint pos, QPoint globalPos, quint64 timestamp);
-    void OnMiddleReleased();
-    void OnLeftDoubleClicked();
 
     void CommitLoad(const std::shared_ptr<LoadOutcome>& outcome);
-    void ApplyZoom();
     void Repaint();
     bool SaveSettings();
     void ShowSettingsWriteFailed(const std::string& path);
@@ -122,7 +119,7 @@ class MainWindow : public QMainWindow {
     SplitSettings& settings_;
     SettingsPaths& paths_;
     CommandActions* actions_ = nullptr;
-    ImageView* view_ = nullptr;
+    ViewerWidget* view_ = nullptr;
     std::unique_ptr<MessagePresenter> messages_;
     WindowNotifier notifier_;
     std::unique_ptr<ImageLoading> loading_;
@@ -130,7 +127,6 @@ class MainWindow : public QMainWindow {
     CurrentImage image_;
     std::string imageInfoLine_;
     SelectionMap selection_;
-    ViewZoom zoom_;
     RightPress rightPress_;
 
     bool splitRunning_ = false;

@@ -8,10 +8,10 @@
 #include "settings/app_preferences.h"
 #include "split/geometry.h"
 #include "ui/command_ids.h"
-#include "ui/image_view.h"
 #include "ui/main_window.h"
 #include "ui/message_presenter.h"
 #include "ui/readme_location.h"
+#include "ui/viewer_widget.h"
 
 namespace tessarin {
 
@@ -91,7 +91,6 @@ void MainWindow::TogglePreference(int id) {
     const PreferenceFlag* flag = FindPreferenceFlag(id);
     const bool on = IsChecked(id);
     if (id == cmd::kSameScale) ApplyInitialZoom();
-    if (id == cmd::kHalftone) view_->SetSmooth(on);
     if (std::string_view(flag->section) == "VIEW") Repaint();
     // The check mark stays as the user set it even when the file keeps the old value.
     if (!WritePreferenceFlag(paths_.mainSettingsPath, *flag, on))

@@ -1,11 +1,11 @@
-// Mouse gestures on the image: right-button swipes and the popup menu, fit on
-// the middle button, 1:1 on a left double-click.
+// Right-button gestures on the image: swipes to the next or previous file,
+// the end of a rectangle selection, and the popup menu.
 
 #include <QMenu>
 
 #include "ui/command_ids.h"
-#include "ui/image_view.h"
 #include "ui/main_window.h"
+#include "ui/viewer_widget.h"
 
 namespace tessarin {
 
@@ -17,6 +17,9 @@ void MainWindow::OnRightReleased(QPoint pos, QPoint globalPos, quint64 timestamp
     const RightRelease meaning = ClassifyRightRelease(rightPress_, pos.x(), pos.y(), timestamp,
                                                       InSelectionMode(), splitRunning_);
     rightPress_.pending = false;
+    // In selection mode a click shows the menu and undoes what the press
+    // began; anything longer keeps the rectangle's selection.
+    if (InSelectionMode()) view_->FinishRectangleSelection(meaning != RightRelease::Popup);
     switch (meaning) {
         case RightRelease::Popup:
             PopupMenu()->popup(globalPos);
@@ -30,17 +33,6 @@ void MainWindow::OnRightReleased(QPoint pos, QPoint globalPos, quint64 timestamp
         case RightRelease::Nothing:
             break;
     }
-}
-
-void MainWindow::OnMiddleReleased() {
-    zoom_.steps = FitZoomSteps(view_->width(), view_->height(), image_.width, image_.height,
-                               settings_.scaleChangeRate);
-    ApplyZoom();
-}
-
-void MainWindow::OnLeftDoubleClicked() {
-    zoom_.steps = 0;
-    ApplyZoom();
 }
 
 }  // namespace tessarin

@@ -53,7 +53,7 @@ TEST(CommandModeGrammar, IntegersRealsAndUnits) {
 
 // Generated 24-bit sources and the program run on them.
 class CommandModeRun : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<DibImage> MakeSource(const std::string& name, int width, int height) {
         BitmapInfoHeader h;
         h.biWidth = width;
@@ -90,7 +90,8 @@ protected:
         return ok ? line.substr(open.size() + shape.size() + close.size()) : line;
     }
     size_t CountFiles(const std::string& folder) {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+        return static_cast<size_t>(
+            std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
     }
     TempDir dir_;
     TempDir home_;
@@ -112,14 +113,16 @@ TEST_F(CommandModeRun, SplitsBmpIntoExactTilesAndLogsOneLinePerFile) {
     ASSERT_EQ(CountFiles(dir_ / "out"), 6u);
     for (int r = 0; r < 2; ++r) {
         for (int c = 0; c < 3; ++c) {
-            std::string name = "picture_" + std::to_string(r + 1) + "_" + std::to_string(c + 1) + ".bmp";
+            std::string name =
+                "picture_" + std::to_string(r + 1) + "_" + std::to_string(c + 1) + ".bmp";
             LoadedImage tile;
             ASSERT_TRUE(LoadBmpFile(dir_ / ("out/" + name), nullptr, tile)) << name;
             const int w = c < 2 ? 256 : 88, h = r < 1 ? 256 : 44;
             ASSERT_EQ(tile.raster->Width(), w);
             ASSERT_EQ(tile.raster->Height(), h);
             for (int y = 0; y < h; ++y)
-                ASSERT_EQ(0, std::memcmp(tile.raster->Row(y), source->Row(r * 256 + y) + 3 * c * 256, 3 * w))
+                ASSERT_EQ(0, std::memcmp(tile.raster->Row(y),
+                                         source->Row(r * 256 + y) + 3 * c * 256, 3 * w))
                     << name << " row " << y;
         }
     }
@@ -130,8 +133,9 @@ TEST_F(CommandModeRun, OptionsApplyOnlyToFilesOnTheirRight) {
     MakeSource("b.dib", 300, 100);
     testing::WriteBytes(dir_ / "c.tif", {'x'});
     fs::create_directory(dir_ / "out");
-    auto run = RunTessarin({"/CMD", "/outdir", dir_ / "out", "a.bmp", "/x", "100", "b.dib", "c.tif", "/keta"},
-                           home_.Path().string(), dir_.Path().string());
+    auto run = RunTessarin(
+        {"/CMD", "/outdir", dir_ / "out", "a.bmp", "/x", "100", "b.dib", "c.tif", "/keta"},
+        home_.Path().string(), dir_.Path().string());
     EXPECT_EQ(run.exitCode, 0);
     auto lines = Lines(run.output);
     ASSERT_EQ(lines.size(), 5u) << run.output;
@@ -148,10 +152,12 @@ TEST_F(CommandModeRun, IniReplacesEarlierOptions) {
     fs::create_directory(dir_ / "out");
     testing::WriteBytes(dir_ / "set.ini", {});
     {
-        std::string text = "[CUT_SIZE]\r\nWIDTH=10\r\n[SAVE_FOLDER]\r\nPATH=" + dir_ / "out" + "\r\n";
+        std::string text =
+            "[CUT_SIZE]\r\nWIDTH=10\r\n[SAVE_FOLDER]\r\nPATH=" + dir_ / "out" + "\r\n";
         testing::WriteBytes(dir_ / "set.ini", std::vector<uint8_t>(text.begin(), text.end()));
     }
-    auto run = RunTessarin({"/cmd", "/x", "20", "/ini", dir_ / "set.ini", "/rc", dir_ / "a.bmp"}, home_.Path().string());
+    auto run = RunTessarin({"/cmd", "/x", "20", "/ini", dir_ / "set.ini", "/rc", dir_ / "a.bmp"},
+                           home_.Path().string());
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(CountFiles(dir_ / "out"), 4u);  // the file's width of 10, not the 20 given before
     // Nothing was written to any settings file.
@@ -163,9 +169,12 @@ TEST_F(CommandModeRun, BannerWithoutTheCommandModeAndTheHelpText) {
     auto banner = RunTessarin({}, home_.Path().string());
     EXPECT_EQ(banner.exitCode, 255);
     EXPECT_EQ(banner.output, CommandBanner());
-    EXPECT_NE(banner.output.find("\n\n  --==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--\n"),
+    EXPECT_NE(
+        banner.output.find(
+            "\n\n  --==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--==--\n"),
+        std::string::npos);
+    EXPECT_NE(banner.output.find("\n                            Tessarin Version 1.16\n"),
               std::string::npos);
-    EXPECT_NE(banner.output.find("\n                            Tessarin Version 1.16\n"), std::string::npos);
     EXPECT_EQ(RunTessarin({"-cmd"}, home_.Path().string()).output, CommandBanner());
 
     auto help = RunTessarin({"/cmd", "/help"}, home_.Path().string());
@@ -173,8 +182,11 @@ TEST_F(CommandModeRun, BannerWithoutTheCommandModeAndTheHelpText) {
     ASSERT_GE(lines.size(), 4u);
     const std::string expected = lines[0] + "\n" + std::string(kCommandHelp);
     EXPECT_EQ(help.output.substr(0, expected.size()), expected);
-    EXPECT_NE(help.output.find("\n\n《オプション説明》\n\n  /help\n    ヘルプ表示\n"), std::string::npos);
-    EXPECT_NE(help.output.find("  /t 1以上の整数\n    分割同時処理（スレッド）数の指定\n\n  /manifest\n"), std::string::npos);
+    EXPECT_NE(help.output.find("\n\n《オプション説明》\n\n  /help\n    ヘルプ表示\n"),
+              std::string::npos);
+    EXPECT_NE(
+        help.output.find("  /t 1以上の整数\n    分割同時処理（スレッド）数の指定\n\n  /manifest\n"),
+        std::string::npos);
 }
 
 TEST_F(CommandModeRun, BadBmpFilesGiveTheirLineAndTheNextFileIsStillSplit) {
@@ -185,7 +197,8 @@ TEST_F(CommandModeRun, BadBmpFilesGiveTheirLineAndTheNextFileIsStillSplit) {
     testing::WriteBytes(dir_ / "noise.dib", std::vector<uint8_t>(300, 0x5A));
     testing::WriteBytes(dir_ / "png-inside.bmp", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
     fs::create_directory(dir_ / "out");
-    auto run = RunTessarin({"/cmd", "/outdir", dir_ / "out", "empty.bmp", "cut.bmp", "noise.dib", "png-inside.bmp", "good.bmp"},
+    auto run = RunTessarin({"/cmd", "/outdir", dir_ / "out", "empty.bmp", "cut.bmp", "noise.dib",
+                            "png-inside.bmp", "good.bmp"},
                            home_.Path().string(), dir_.Path().string());
     auto lines = Lines(run.output);
     ASSERT_EQ(lines.size(), 7u) << run.output;
@@ -205,8 +218,9 @@ TEST_F(CommandModeRun, TileWritesThatFailPartWayLeaveNoFileBehind) {
     testing::WriteBytes(dir_ / "out/big_1_1.bmp", {'o', 'l', 'd'});
     // Files the program writes may hold 60000 bytes: the BMP tile (360 KB) and
     // the all-BMP tile of the JPEG fail part-way; the small BMP still fits.
-    auto run = RunTessarin({"/cmd", "/outdir", "out", "big.bmp", "big.jpg", "/bmp", "big.jpg", "small.bmp"},
-                           home_.Path().string(), dir_.Path().string(), 60000);
+    auto run = RunTessarin(
+        {"/cmd", "/outdir", "out", "big.bmp", "big.jpg", "/bmp", "big.jpg", "small.bmp"},
+        home_.Path().string(), dir_.Path().string(), 60000);
     auto lines = Lines(run.output);
     ASSERT_EQ(lines.size(), 6u) << run.output;
     EXPECT_EQ(Body(lines[1]), "×：big.bmp【ファイルの保存に失敗しました】");
@@ -215,10 +229,135 @@ TEST_F(CommandModeRun, TileWritesThatFailPartWayLeaveNoFileBehind) {
     EXPECT_EQ(Body(lines[4]), "○：small.bmp");
     // The older tile of the same name is untouched, and nothing half-written is left.
     EXPECT_EQ(testing::ReadBytes(dir_ / "out/big_1_1.bmp"), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    std::vector<std::string> names;
-    for (auto& e : fs::directory_iterator(dir_ / "out")) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"big_1_1.bmp", "big_1_1.jpg", "small_1_1.bmp"}));
+    EXPECT_EQ(testing::FileNames(dir_ / "out"),
+              (std::vector<std::string>{"big_1_1.bmp", "big_1_1.jpg", "small_1_1.bmp"}));
+}
+
+TEST_F(CommandModeRun, ClosedOutputDoesNotEndTheRun) {
+    MakeSource("a.bmp", 30, 10);
+    MakeSource("b.bmp", 30, 10);
+    fs::create_directory(dir_ / "out");
+    testing::RunOptions options;
+    options.workDir = dir_.Path().string();
+    options.closeOutput = true;  // as "tessarin /cmd ... | head -0"
+    auto run = RunTessarin({"/cmd", "/outdir", "out", "/x", "10", "a.bmp", "b.bmp"},
+                           home_.Path().string(), options);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(CountFiles(dir_ / "out"), 6u);
+}
+
+// A file name can hold any byte but "/": each file still gives exactly one
+// line, with its control characters shown escaped.
+TEST_F(CommandModeRun, ControlCharactersInNamesAreShownEscaped) {
+    // (A name has no "/": the planted stamp uses full-width slashes.)
+    const std::string planted = "x\n【01／01／00:00:00】○：fake.bmp";
+    const std::string mixed = std::string("a\tb\r\x01\x1B[2J\x7F") + ".bmp";
+    MakeSource(planted, 8, 8);
+    MakeSource(mixed, 8, 8);
+    fs::create_directory(dir_ / "out");
+    auto run = RunTessarin({"/cmd", "/outdir", "out", planted, mixed}, home_.Path().string(),
+                           dir_.Path().string());
+    auto lines = Lines(run.output);
+    ASSERT_EQ(lines.size(), 4u) << run.output;
+    EXPECT_EQ(Body(lines[1]), "○：x\\n【01／01／00:00:00】○：fake.bmp");
+    EXPECT_EQ(Body(lines[2]), "○：a\\tb\\r\\x01\\x1B[2J\\x7F.bmp");
+    EXPECT_EQ(CountFiles(dir_ / "out"), 2u);
+}
+
+// "." and ".." in a source path are not folder levels; the lines show the
+// path as it was given.
+TEST_F(CommandModeRun, DotSegmentsAreNotFolderLevels) {
+    fs::create_directories(dir_ / "a/b");
+    MakeSource("a/b/x.bmp", 8, 8);
+    const std::string cwd = dir_ / "a/b";
+    struct Case {
+        std::vector<std::string> options;
+        std::string source;
+        std::string tile;
+    };
+    for (const Case& c : {Case{{"/relative", "1"}, "./x.bmp", "a/x_1_1.bmp"},
+                          Case{{"/relative", "1"}, "../b/./x.bmp", "a/x_1_1.bmp"},
+                          Case{{"/relative", "2"}, "./../b//x.bmp", "x_1_1.bmp"},
+                          Case{{"/outdir", cwd, "/unique"}, "./x.bmp", "a/b/_x.bmp/x_1_1.bmp"},
+                          Case{{"/outdir", ".", "/unique"}, "x.bmp", "a/b/_x.bmp/x_1_1.bmp"}}) {
+        std::vector<std::string> args = {"/cmd"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(c.source);
+        auto run = RunTessarin(args, home_.Path().string(), cwd);
+        auto lines = Lines(run.output);
+        ASSERT_EQ(lines.size(), 3u) << run.output;
+        EXPECT_EQ(Body(lines[1]), "○：" + c.source);
+        EXPECT_TRUE(fs::is_regular_file(dir_ / c.tile)) << c.source << " " << c.tile;
+        fs::remove(dir_ / c.tile);
+    }
+}
+
+// A BMP of one row, `width` pixels at `depth` bits, with zero pixels (a
+// sparse file: nothing but the headers takes disk space).
+void WriteWideBmp(const std::string& path, int64_t width, int depth) {
+    const int colors = depth <= 8 ? 1 << depth : 0;
+    const uint64_t stride = (static_cast<uint64_t>(width) * depth + 31) / 32 * 4;
+    const uint32_t offset = 54 + 4 * colors;
+    std::vector<uint8_t> bytes = {'B', 'M'};
+    testing::Le32(bytes, static_cast<uint32_t>(offset + stride));
+    testing::Le32(bytes, 0);
+    testing::Le32(bytes, offset);
+    for (uint32_t v : {40u, static_cast<uint32_t>(width), 1u}) testing::Le32(bytes, v);
+    testing::Le16(bytes, 1);
+    testing::Le16(bytes, static_cast<uint32_t>(depth));
+    for (uint32_t v : {0u, static_cast<uint32_t>(stride), 0u, 0u, 0u, 0u}) testing::Le32(bytes, v);
+    for (int i = 0; i < colors; ++i) testing::Le32(bytes, static_cast<uint32_t>(i * 0x111111));
+    testing::WriteBytes(path, bytes);
+    fs::resize_file(path, offset + stride);
+}
+
+// Run out of memory in the middle of a split (the address space capped, as
+// "ulimit -v" does): the file gets its line, its temporary tile goes, and
+// the next file is split.
+TEST_F(CommandModeRun, MemoryShortageFailsTheFileAndTheRunGoesOn) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory does not fit under an address-space limit";
+#endif
+    constexpr uint64_t kMiB = 1 << 20;
+    constexpr uint64_t kRaster = 48 * kMiB;
+    // A 4-bit tile needs a row buffer as large as the source row; a 24-bit
+    // tile needs none. Both rasters take kRaster bytes.
+    WriteWideBmp(dir_ / "wide4.bmp", 2 * kRaster, 4);
+    WriteWideBmp(dir_ / "wide24.bmp", kRaster / 3, 24);
+    MakeSource("small.bmp", 16, 4);
+    fs::create_directory(dir_ / "out");
+    testing::RunOptions options;
+    options.workDir = dir_.Path().string();
+    // One malloc arena: no per-thread reservations blur the measurement.
+    options.environment = {{"MALLOC_ARENA_MAX", "1"}};
+    auto run = [&](uint64_t limit, const std::vector<std::string>& files) {
+        options.addressSpaceLimit = limit;
+        std::vector<std::string> args = {"/cmd", "/outdir", "out", "/t", "1"};
+        args.insert(args.end(), files.begin(), files.end());
+        return RunTessarin(args, home_.Path().string(), options);
+    };
+    // What the program needs for a small file, found by halving.
+    uint64_t low = 0, high = 1024 * kMiB;
+    ASSERT_NE(run(high, {"small.bmp"}).output.find("○：small.bmp"), std::string::npos);
+    while (high - low > 4 * kMiB) {
+        const uint64_t middle = (low + high) / 2;
+        if (run(middle, {"small.bmp"}).output.find("○：small.bmp") != std::string::npos)
+            high = middle;
+        else
+            low = middle;
+    }
+    // Room for one raster and half another.
+    auto result = run(high + kRaster + kRaster / 2, {"wide4.bmp", "wide24.bmp", "small.bmp"});
+    EXPECT_EQ(result.exitCode, 0);
+    auto lines = Lines(result.output);
+    ASSERT_EQ(lines.size(), 5u) << result.output;
+    EXPECT_EQ(Body(lines[1]), "×：wide4.bmp【メモリ領域の確保に失敗しました】");
+    EXPECT_EQ(Body(lines[2]), "○：wide24.bmp");
+    EXPECT_EQ(Body(lines[3]), "○：small.bmp");
+    EXPECT_EQ(testing::FileNames(dir_ / "out"),
+              (std::vector<std::string>{"small_1_1.bmp", "wide24_1_1.bmp"}));
+    EXPECT_EQ(fs::file_size(dir_ / "out/wide24_1_1.bmp"), 54 + kRaster);
 }
 
 }  // namespace

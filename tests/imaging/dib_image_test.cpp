@@ -51,8 +51,13 @@ TEST(DibImage, ColorEntryCountFollowsUsedCountThenDepth) {
     BitmapInfoHeader h;
     h.biWidth = 4;
     h.biHeight = 4;
-    for (auto [depth, used, expected] : {std::tuple{1, 0, 2}, {4, 0, 16}, {8, 0, 256}, {8, 5, 5},
-                                         {24, 0, 0}, {16, 0, 0}, {32, 0, 0}}) {
+    for (auto [depth, used, expected] : {std::tuple{1, 0, 2},
+                                         {4, 0, 16},
+                                         {8, 0, 256},
+                                         {8, 5, 5},
+                                         {24, 0, 0},
+                                         {16, 0, 0},
+                                         {32, 0, 0}}) {
         h.biBitCount = static_cast<uint16_t>(depth);
         h.biClrUsed = static_cast<uint32_t>(used);
         EXPECT_EQ(DibImage::Create(h)->ColorEntryCount(), expected) << depth << " " << used;

@@ -1,9 +1,12 @@
 #include "platform/process.h"
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -86,6 +89,38 @@ TEST_F(ProcessTest, ProgramFolderComesBeforePath) {
     Script(dir_ + "/bin", "plain", "exit 0\n");
     chmod((dir_ + "/bin/plain").c_str(), 0644);
     EXPECT_FALSE(RunExternalCommand({"plain"}));
+}
+
+// A run killed while a tool works (kill -9 during a lossless cut) takes the
+// tool with it: the tool is not left writing on its own.
+TEST_F(ProcessTest, ProgramDiesWithTheProcessThatStartedIt) {
+    // Orphans come to this process, so the tool's end can be waited for here.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const std::string pidFile = dir_ + "/tool.pid";
+    const pid_t runner = ::fork();
+    ASSERT_GE(runner, 0);
+    if (runner == 0) {
+        RunExternalCommand({"sh", "-c", "echo $$ > \"$0\"; exec sleep 30", pidFile});
+        ::_exit(0);
+    }
+    pid_t tool = 0;
+    for (int i = 0; i < 500 && tool == 0; ++i) {
+        std::istringstream(Read(pidFile)) >> tool;
+        if (tool == 0) ::usleep(10000);
+    }
+    ::kill(runner, SIGKILL);
+    ::waitpid(runner, nullptr, 0);
+    ASSERT_GT(tool, 0);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && ended == 0; ++i) {
+        ended = ::waitpid(tool, &status, WNOHANG);
+        if (ended == 0) ::usleep(10000);
+    }
+    if (ended == 0) ::kill(tool, SIGKILL), ::waitpid(tool, nullptr, 0);
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    ASSERT_EQ(ended, tool) << "the tool outlived the run";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include "platform/profile.h"
-#include "platform/text.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -13,6 +12,7 @@
 #include <iterator>
 #include <random>
 
+#include "platform/text.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -186,6 +186,23 @@ TEST_F(ProfileFile, FullDiskLeavesOldFileIntact) {
     EXPECT_EQ(Get(At("full.ini")), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1)
         << "temporary file left behind";
+}
+
+// Settings go through the same temporary files as tiles: names planted where
+// the temporary file of a write used to be made (pid and a counter) neither
+// block the write nor redirect it.
+TEST_F(ProfileFile, PlantedTemporaryNamesDoNotBlockOrRedirectAWrite) {
+    Put(At("victim"), "v");
+    for (int n = 0; n < 200; ++n) {
+        const std::string name =
+            ".tessarin-" + std::to_string(::getpid()) + "-" + std::to_string(n);
+        fs::create_symlink(At("victim"), At(name + ".tmp"));
+        fs::create_symlink(At("victim"), At(name + ".part"));
+    }
+    ASSERT_TRUE(WriteProfileString(At("s.ini"), "S", "K", "1"));
+    EXPECT_EQ(Get(At("s.ini")), "[S]\nK=1\n");
+    EXPECT_EQ(Get(At("victim")), "v");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 402);
 }
 
 TEST_F(ProfileFile, ReadOnlyFileIsNotReplaced) {

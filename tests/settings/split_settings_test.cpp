@@ -4,14 +4,15 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
+#include "app/command_mode.h"
 #include "platform/notifier.h"
 #include "platform/profile.h"
-
 #include "support/recording_notifier.h"
 #include "support/test_files.h"
 
@@ -132,7 +133,7 @@ TEST_F(SplitSettingsFiles, ValuesAreCorrectedOnReading) {
         {false, "[CUT_SIZE]\nWIDTH_PER=250", " width=0,100,1 "},
         {false, "[CUT_SIZE]\nWIDTH_PER=-5\nWIDTH_NUM=0", " width=0,0,1 "},
         {false, "[CUT_SIZE]\nWIDTH_PER= 12.5abc\nWIDTH=-20", " width=0,12.5,1 "},
-        {false, "[CUT_SIZE]\nWIDTH_PER=0x10\nWIDTH_NUM=7", " width=0,16,7 "},
+        {false, "[CUT_SIZE]\nWIDTH_PER=0x10\nWIDTH_NUM=7", " width=0,0,7 "},  // decimal only
         {false, "[CUT_SIZE]\nHEIGHT_PER=nan\nHEIGHT_NUM=-4\nHEIGHT=480.9", " height=480,0,1 "},
         {false, "[CUT_SIZE]\nOFFSET_X=-1\nOFFSET_X_PER=abc", " offsetX=0,0 "},
         {false, "[CUT_SIZE]\nOFFSET_Y=3\nOFFSET_Y_PER=1e999", " offsetY=3,100 "},
@@ -354,15 +355,61 @@ TEST_F(SplitSettingsFiles, SaveAsCopiesTheSlotFile) {
     EXPECT_FALSE(fs::exists(At("none.ini")));
 }
 
+// One reading of reals for options and settings files: decimal only, "inf"
+// and "nan" as the "C" library spells them, the text after the number
+// ignored; percentages then clamped to 0..100, NaN to 0.
+TEST_F(SplitSettingsFiles, RealsReadAlikeInOptionsAndSettingsFiles) {
+    struct Case {
+        const char* text;
+        double percent;
+    };
+    for (Case c : {Case{"12.5", 12.5}, Case{" +7", 7},        Case{".5", 0.5},    Case{"5.", 5},
+                   Case{"1e1", 10},    Case{"1E-1", 0.1},     Case{"1e", 1},      Case{"2e+", 2},
+                   Case{"3,5", 3},     Case{"150", 100},      Case{"1e999", 100}, Case{"inf", 100},
+                   Case{"INF", 100},   Case{"Infinity", 100}, Case{"-inf", 0},    Case{"nan", 0},
+                   Case{"nan(1)", 0},  Case{"0x20", 0},       Case{"0X1p4", 0},   Case{"0x", 0},
+                   Case{"abc", 0},     Case{"", 0},           Case{"-", 0},       Case{"+-5", 0}}) {
+        SCOPED_TRACE(std::string("\"") + c.text + "\"");
+        SizeUnit unit = SizeUnit::Pixel;
+        double size[3] = {};
+        ApplySizeOption(c.text + std::string("%"), unit, size);
+        EXPECT_EQ(size[1], c.percent) << "/x";
+        double offset[2] = {};
+        ApplyOffsetOption(c.text + std::string("%"), unit, offset);
+        EXPECT_EQ(offset[1], c.percent) << "/xo";
+        Put(paths_.slotSettingsPath,
+            std::string("[CUT_SIZE]\nWIDTH_PER=") + c.text + "\nOFFSET_Y_PER=" + c.text + "\n");
+        const SplitSettings loaded = Loaded();
+        EXPECT_EQ(loaded.widthValue[1], c.percent) << "WIDTH_PER";
+        EXPECT_EQ(loaded.offsetYValue[1], c.percent) << "OFFSET_Y_PER";
+    }
+}
+
+// A window toolkit switches LC_NUMERIC to the user's locale, and a German
+// one writes 12,5. Reals in options and settings files keep their point. The
+// locale is built here, so that the test runs on any machine.
 TEST_F(SplitSettingsFiles, NumbersIgnoreProcessLocale) {
+    testing::TempDir locales;
+    // localedef may exit non-zero over mere warnings; setlocale tells.
+    const std::string build =
+        "localedef -i de_DE -f UTF-8 '" + locales / "de_DE.UTF-8" + "' >/dev/null 2>&1";
+    (void)std::system(build.c_str());
+    ::setenv("LOCPATH", locales.Path().c_str(), 1);
     const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    if (!german) GTEST_SKIP() << "no locale with a decimal comma installed";
+    ::unsetenv("LOCPATH");
+    ASSERT_NE(german, nullptr) << "localedef (packages libc-bin and locales) built no locale";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+
     Put(paths_.slotSettingsPath, "[CUT_SIZE]\nWIDTH_PER=12.5\n");
     const SplitSettings s = Loaded();
     SaveSplitSettings(s, paths_, nullptr);
+    SizeUnit unit = SizeUnit::Pixel;
+    double option[3] = {};
+    ApplySizeOption("7.25%", unit, option);
     std::setlocale(LC_NUMERIC, "C");
     EXPECT_EQ(s.widthValue[1], 12.5);
     EXPECT_NE(Get(paths_.slotSettingsPath).find("WIDTH_PER=12.500000\n"), std::string::npos);
+    EXPECT_EQ(option[1], 7.25);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "split/naming.h"
 
-#include "split/formats.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -11,6 +9,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "split/formats.h"
 
 namespace tessarin {
 namespace {

@@ -1,5 +1,7 @@
-#include <gtest/gtest.h>
+#include "split/tile_worker.h"
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -7,12 +9,14 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 
 #include "imaging/bmp/bmp_format.h"
+#include "imaging/gif/gif_test_files.h"
+#include "imaging/jpeg/jpeg_format.h"
 #include "split/batch_runner.h"
 #include "split/image_loader.h"
 #include "split/messages.h"
-#include "split/tile_worker.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -21,23 +25,29 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 
-// Records which worker was asked for which tile; fails on request.
+// Records which worker was asked for which tile; fails or throws on request.
 class RecordingSource : public TileSource {
-public:
-    const char* WriteTile(const TileRect& rect, const std::string& path, TileContext& ctx) const override {
+  public:
+    const char* WriteTile(const TileRect& rect, const TileFile& file,
+                          TileContext& ctx) const override {
         std::lock_guard<std::mutex> lock(mutex_);
         calls.push_back({ctx.workerIndex, rect.row * 100 + rect.column, ctx.tilesWritten});
-        testing::WriteBytes(path, {'x'});
-        if (failAtTile >= 0 && rect.row * 100 + rect.column == failAtTile) return "失敗";
+        EXPECT_EQ(::write(file.fd, "x", 1), 1);
+        if (failAtTile >= 0 && rect.row * 100 + rect.column == failAtTile) {
+            if (throwAtFailure) throwAtFailure();
+            return "失敗";
+        }
         return nullptr;
     }
+    const char* SaveFailedMessage() const override { return "保存の失敗"; }
     struct Call {
         int worker, tile, writtenBefore;
     };
     mutable std::vector<Call> calls;
     int failAtTile = -1;
+    void (*throwAtFailure)() = nullptr;
 
-private:
+  private:
     mutable std::mutex mutex_;
 };
 
@@ -106,6 +116,31 @@ TEST(TileWorker, FirstFailureStopsTheWorkerRemovesItsTileAndKeepsEarlierOnes) {
     EXPECT_EQ(source.calls[1].writtenBefore, 1);
 }
 
+// An exception in a tile's step never leaves the worker: it becomes that
+// worker's failure (a memory shortage has its own message), the tile's
+// temporary file goes, and the tiles written before stay.
+TEST(TileWorker, ExceptionsEndTheWorkerWithAMessage) {
+    struct Case {
+        void (*raise)();
+        const char* message;
+    };
+    for (Case c : {Case{[] { throw std::bad_alloc(); }, msg::kMemoryFailed},
+                   Case{[] { throw std::length_error("row"); }, "保存の失敗"}}) {
+        TempDir dir;
+        SplitSettings settings;
+        settings.widthValue[0] = 10;
+        RecordingSource source;
+        source.failAtTile = 1;
+        source.throwAtFailure = c.raise;
+        JobState job;
+        SplitPlan plan = MakePlan(source, settings, job, dir.Path().string(), 30, 10, 1);
+        RunTileWorker(plan, 0);
+        EXPECT_EQ(job.ErrorText(), c.message);
+        EXPECT_EQ(source.calls.size(), 2u);
+        EXPECT_EQ(testing::FileNames(dir.Path()), (std::vector<std::string>{"img_1_1.bmp"}));
+    }
+}
+
 TEST(TileWorker, NameTooLongForTheFileSystemIsASaveFailure) {
     TempDir dir;
     SplitSettings settings;
@@ -114,7 +149,7 @@ TEST(TileWorker, NameTooLongForTheFileSystemIsASaveFailure) {
     SplitPlan plan = MakePlan(source, settings, job, dir.Path().string(), 5, 5, 1);
     plan.baseName = std::string(300, 'n');
     RunTileWorker(plan, 0);
-    EXPECT_EQ(job.ErrorText(), msg::kSaveFailed);
+    EXPECT_EQ(job.ErrorText(), source.SaveFailedMessage());
     EXPECT_TRUE(source.calls.empty());
 }
 
@@ -135,14 +170,15 @@ TEST(TileWorker, SelectionModeWithNothingSelectedWritesNothing) {
 
 // A BMP source on disk, split as a job with several thread counts.
 class SplitJobTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         BitmapInfoHeader h;
         h.biWidth = 97;
         h.biHeight = 61;
         h.biBitCount = 24;
         raster_ = DibImage::Create(h);
-        for (size_t i = 0; i < raster_->ImageSize(); ++i) raster_->Bits()[i] = static_cast<uint8_t>(i * 31 + 7);
+        for (size_t i = 0; i < raster_->ImageSize(); ++i)
+            raster_->Bits()[i] = static_cast<uint8_t>(i * 31 + 7);
         source_ = dir_ / "pic.bmp";
         ASSERT_TRUE(SaveBmpFile(source_, *raster_));
         settings_.widthValue[0] = 20;
@@ -183,7 +219,8 @@ TEST_F(SplitJobTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
     }
     // Every tile holds its rectangle of the source.
     LoadedImage tile;
-    ASSERT_TRUE(LoadBmpFile((fs::path(settings_.savePath) / "pic_4_5.bmp").string(), nullptr, tile));
+    ASSERT_TRUE(
+        LoadBmpFile((fs::path(settings_.savePath) / "pic_4_5.bmp").string(), nullptr, tile));
     EXPECT_EQ(tile.raster->Width(), 17);   // 97 - 4 * 20
     EXPECT_EQ(tile.raster->Height(), 13);  // 61 - 3 * 16
     EXPECT_EQ(0, std::memcmp(tile.raster->Row(0), raster_->Row(48) + 80 * 3, 17 * 3));
@@ -217,6 +254,77 @@ TEST_F(SplitJobTest, LoaderMessagesForBadFiles) {
     EXPECT_EQ(job.ErrorText(), msg::kInvalidFile);
     EXPECT_EQ(image.path, source_);
     EXPECT_EQ(image.width, 97);
+}
+
+// A tile that cannot be put in place under its name (a folder has it) gives
+// its format's own failure text.
+TEST_F(SplitJobTest, TileThatCannotBeCreatedGivesItsFormatsMessage) {
+    const std::string exact = "ファイルの保存に失敗しました";
+    ASSERT_TRUE(SaveJpegFile(dir_ / "pic.jpg", *raster_, 90));
+    fs::copy_file(std::string(TESSARIN_TEST_DATA) + "/pngsuite/basn2c08.png", dir_ / "pic.png");
+    testing::WriteBytes(dir_ / "pic.gif", giftest::Encode(giftest::OneFrame(40, 30, 16)));
+    struct Case {
+        const char* source;
+        int correctCut;
+        const char* tile;
+        const char* message;
+    };
+    for (Case c : {Case{"pic.bmp", 1, "pic_1_1.bmp", msg::kSaveFailed},
+                   Case{"pic.jpg", 1, "pic_1_1.jpg", msg::kSaveFailed},
+                   Case{"pic.jpg", 0, "pic_1_1.jpg", "jpegtranを使った分割処理に失敗しました"},
+                   Case{"pic.png", 1, "pic_1_1.png", "ファイルの書き込みに失敗しました"},
+                   Case{"pic.gif", 1, "pic_1_1.gif", msg::kSaveFailed}}) {
+        SCOPED_TRACE(c.source + std::string(c.correctCut ? "" : " lossless"));
+        fs::remove_all(settings_.savePath);
+        fs::create_directories(fs::path(settings_.savePath) / c.tile);
+        settings_.correctCut = c.correctCut;
+        EXPECT_EQ(Split(dir_ / c.source).message, c.message);
+        // Nothing but the folder in the way: no temporary file is left.
+        EXPECT_EQ(testing::FileNames(settings_.savePath), (std::vector<std::string>{c.tile}));
+    }
+}
+
+// What a killed run left behind goes at the next split into the folder; the
+// files of a live process, and anything else, stay.
+TEST_F(SplitJobTest, SplitRemovesTemporaryFilesOfDeadRuns) {
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ASSERT_GT(dead, 0);
+    ::waitpid(dead, nullptr, 0);
+    const fs::path out = settings_.savePath;
+    const std::string deadName = ".tessarin-" + std::to_string(dead) + "-00112233aabbccdd.part";
+    const std::string oldDeadName = ".tessarin-" + std::to_string(dead) + "-7.part";
+    const std::string liveName =
+        ".tessarin-" + std::to_string(::getpid()) + "-00112233aabbccdd.part";
+    const std::vector<std::string> kept = {liveName, ".tessarin-" + std::to_string(dead) + "-7.tmp",
+                                           "tessarin-" + std::to_string(dead) + "-7.part",
+                                           "notes.part"};
+    for (const std::string& name : kept) testing::WriteBytes((out / name).string(), {'k'});
+    testing::WriteBytes((out / deadName).string(), {'d'});
+    testing::WriteBytes((out / oldDeadName).string(), {'d'});
+    const SplitResult result = Split(source_);
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_FALSE(fs::exists(out / deadName));
+    EXPECT_FALSE(fs::exists(out / oldDeadName));
+    for (const std::string& name : kept) EXPECT_TRUE(fs::exists(out / name)) << name;
+    EXPECT_EQ(Tiles().size(), 20u + kept.size());
+}
+
+// Links planted under the names temporary files had before (pid and a
+// counter) point at a file that must survive the split.
+TEST_F(SplitJobTest, PlantedLinksAreNeverFollowed) {
+    testing::WriteBytes(dir_ / "victim", {'v'});
+    const fs::path out = settings_.savePath;
+    for (int n = 0; n < 64; ++n)
+        fs::create_symlink(dir_ / "victim", out / (".tessarin-" + std::to_string(::getpid()) + "-" +
+                                                   std::to_string(n) + ".part"));
+    settings_.threadCount = 2;
+    const SplitResult result = Split(source_);
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(testing::ReadBytes(dir_ / "victim"), (std::vector<uint8_t>{'v'}));
+    LoadedImage tile;
+    ASSERT_TRUE(LoadBmpFile((out / "pic_1_1.bmp").string(), nullptr, tile));
+    EXPECT_EQ(0, std::memcmp(tile.raster->Row(0), raster_->Row(0), 20 * 3));
 }
 
 }  // namespace

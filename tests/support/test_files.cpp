@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -19,9 +20,8 @@ namespace fs = std::filesystem;
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
     std::random_device rd;
-    path_ = fs::temp_directory_path() /
-            ("tessarin-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-             std::to_string(rd()));
+    path_ = fs::temp_directory_path() / ("tessarin-test-" + std::to_string(::getpid()) + "-" +
+                                         std::to_string(counter++) + "-" + std::to_string(rd()));
     fs::create_directories(path_);
 }
 
@@ -38,7 +38,8 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 void Le16(std::vector<uint8_t>& out, uint32_t v) {
@@ -80,7 +81,8 @@ std::vector<uint8_t> BuildBmp(const BmpLayout& layout) {
         Le32(header, 2835);
         Le32(header, layout.clrUsed);
         Le32(header, layout.clrImportant);
-        for (int i = 0; i < 4 && header.size() < layout.headerSize; ++i) Le32(header, layout.masks[i]);
+        for (int i = 0; i < 4 && header.size() < layout.headerSize; ++i)
+            Le32(header, layout.masks[i]);
         header.resize(layout.headerSize, 0);
     }
     std::vector<uint8_t> table;
@@ -90,7 +92,8 @@ std::vector<uint8_t> BuildBmp(const BmpLayout& layout) {
         table.push_back(static_cast<uint8_t>(c >> 16));
         if (!core) table.push_back(0);
     }
-    const uint32_t offset = static_cast<uint32_t>(14 + header.size() + layout.extra.size() + table.size());
+    const uint32_t offset =
+        static_cast<uint32_t>(14 + header.size() + layout.extra.size() + table.size());
     std::vector<uint8_t> file = {'B', 'M'};
     Le32(file, static_cast<uint32_t>(offset + layout.pixels.size()));
     Le32(file, 0);
@@ -102,8 +105,24 @@ std::vector<uint8_t> BuildBmp(const BmpLayout& layout) {
     return file;
 }
 
+std::vector<std::string> FileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
                       const std::string& workDir, uint64_t fileSizeLimit) {
+    RunOptions options;
+    options.workDir = workDir;
+    options.fileSizeLimit = fileSizeLimit;
+    return RunTessarin(args, home, options);
+}
+
+RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
+                      const RunOptions& options) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe");
     pid_t pid = ::fork();
@@ -111,18 +130,26 @@ RunResult RunTessarin(const std::vector<std::string>& args, const std::string& h
         ::dup2(pipeFds[1], STDOUT_FILENO);
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
-        if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) ::_exit(126);
-        if (fileSizeLimit) {
+        if (!options.workDir.empty() && ::chdir(options.workDir.c_str()) != 0) ::_exit(126);
+        if (options.fileSizeLimit) {
             ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
-            rlimit limit{fileSizeLimit, fileSizeLimit};
+            rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
+        if (options.addressSpaceLimit) {
+            rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
+        // A test process may ignore SIGPIPE; the program must not rely on it.
+        ::signal(SIGPIPE, SIG_DFL);
         // No display: the command mode must not need one, and the window cannot open.
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
         ::unsetenv("QT_QPA_PLATFORM");
         ::setenv("HOME", home.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+        for (const auto& [name, value] : options.environment)
+            ::setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> argv;
         std::string exe = TESSARIN_EXE;
         argv.push_back(exe.data());
@@ -134,13 +161,18 @@ RunResult RunTessarin(const std::vector<std::string>& args, const std::string& h
     }
     ::close(pipeFds[1]);
     RunResult result;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, static_cast<size_t>(got));
+    // Without a reader the program's first write finds the pipe closed.
+    if (!options.closeOutput) {
+        char buffer[4096];
+        ssize_t got;
+        while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+            result.output.append(buffer, static_cast<size_t>(got));
+    }
     ::close(pipeFds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return result;
 }
 

@@ -5,13 +5,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessarin::testing {
 
 // A fresh folder under the system temp folder, removed with the object.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,11 +20,13 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
+// The names in a folder, sorted.
+std::vector<std::string> FileNames(const std::string& folder);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 void Le16(std::vector<uint8_t>& out, uint32_t v);
@@ -51,7 +54,8 @@ std::vector<uint8_t> BuildBmp(const BmpLayout& layout);
 
 // Result of running the program.
 struct RunResult {
-    int exitCode = -1;
+    int exitCode = -1;  // -1 when it ended by a signal
+    int signal = 0;     // the signal that ended it
     std::string output;
 };
 // Runs build/tessarin with the arguments, HOME and XDG_CONFIG_HOME set to
@@ -61,5 +65,15 @@ struct RunResult {
 // (RLIMIT_FSIZE), so writes fail part-way as on a full disk.
 RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
                       const std::string& workDir = {}, uint64_t fileSizeLimit = 0);
+
+struct RunOptions {
+    std::string workDir;
+    uint64_t fileSizeLimit = 0;
+    uint64_t addressSpaceLimit = 0;                                // RLIMIT_AS in bytes; 0 for none
+    std::vector<std::pair<std::string, std::string>> environment;  // set in the program
+    bool closeOutput = false;  // nobody reads the output: the pipe is closed at once
+};
+RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
+                      const RunOptions& options);
 
 }  // namespace tessarin::testing

@@ -7,8 +7,8 @@
 
 #include "split/messages.h"
 #include "ui/command_ids.h"
-#include "ui/image_view.h"
 #include "ui/view_zoom.h"
+#include "ui/viewer_widget.h"
 #include "window_test_support.h"
 
 namespace tessarin {
@@ -25,6 +25,8 @@ void SendMouse(QWidget* view, QEvent::Type type, Qt::MouseButton button, QPoint 
 }
 
 TEST_F(WindowTest, LoadingShowsTheImageAndAFailedLoadKeepsIt) {
+    settings_.adjustAspect = 1;
+    settings_.widthValue[0] = 160;
     MainWindow& w = OpenWindow();
     const std::string path = WriteBmp("Photo.BMP", 640, 480);
     w.OpenForViewing(path);
@@ -41,12 +43,18 @@ TEST_F(WindowTest, LoadingShowsTheImageAndAFailedLoadKeepsIt) {
     EXPECT_EQ(w.Image().width, 640);
     EXPECT_TRUE(w.Action(cmd::kSplit)->isEnabled());
     EXPECT_TRUE(w.Action(cmd::kSelectionMode)->isEnabled());
-    // Fitted to the view and drawn in the middle of it on black.
+    // The split size follows the image's proportions, and is saved.
+    EXPECT_EQ(settings_.heightValue[0], 120);
+    EXPECT_EQ(SlotValue("CUT_SIZE", "HEIGHT"), "120");
+    // Fitted to the view and drawn in the middle of it on black (away from
+    // the cut lines through the middle).
     const QImage shown = w.View()->grab().toImage();
     const QRect image = w.View()->ImageRect();
     EXPECT_EQ(image.height(), w.View()->height());
-    EXPECT_EQ(QColor(shown.pixel(shown.rect().center())), QColor(0x80, 0x80, 0x80));
-    EXPECT_EQ(QColor(shown.pixel(1, 1)), QColor(Qt::black));
+    EXPECT_EQ(QColor(shown.pixel(shown.rect().center() + QPoint(10, 10))),
+              QColor(0x80, 0x80, 0x80));
+    // The information panel takes the top-left corner.
+    EXPECT_EQ(QColor(shown.pixel(1, shown.height() - 2)), QColor(Qt::black));
 
     const std::string bad = dir_ / "bad.bmp";
     testing::WriteBytes(bad, {'B', 'M', 0, 1, 2});
@@ -57,15 +65,6 @@ TEST_F(WindowTest, LoadingShowsTheImageAndAFailedLoadKeepsIt) {
     EXPECT_EQ(w.ImageInfoLine(), "【 画 像 情 報 】640x480(24bpp)");
     EXPECT_EQ(w.Image().path, path);
     EXPECT_FALSE(w.IsSplitRunning());
-}
-
-TEST_F(WindowTest, LoadingMatchesTheAspectAndSavesTheSettings) {
-    settings_.adjustAspect = 1;
-    settings_.widthValue[0] = 100;
-    OpenWindow();
-    ASSERT_TRUE(Load(WriteBmp("a.bmp", 400, 300)));
-    EXPECT_EQ(settings_.heightValue[0], 75);
-    EXPECT_EQ(SlotValue("CUT_SIZE", "HEIGHT"), "75");
 }
 
 TEST_F(WindowTest, ColourReductionNoticeUnlessTheUserHidIt) {

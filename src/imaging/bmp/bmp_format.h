@@ -21,16 +21,19 @@ bool LoadBmpFile(const std::string& path, Notifier* owner, LoadedImage& out);
 // The general decoder alone, over bytes in memory (what the system loader reads).
 bool DecodeBmp(const uint8_t* data, size_t size, LoadedImage& out);
 
-// Writes the whole raster as a BMP file, bottom-up. False when the file
-// cannot be created or written.
-bool SaveBmpFile(const std::string& path, const DibImage& image);
-// Writes one rectangle of the raster as a BMP file, as SaveBmpFile would write
-// its crop, without making the crop.
+// Writes one rectangle of the raster as a BMP file, bottom-up, as a crop of
+// it would be written, without making the crop, into the open file `fd`
+// (which stays open). False when the rectangle is not inside the raster or a
+// write fails.
+bool WriteBmpRegion(int fd, const DibImage& image, int x, int y, int width, int height);
+// The same as the file `path`, which appears only when complete.
 bool SaveBmpRegion(const std::string& path, const DibImage& image, int x, int y, int width,
                    int height);
+// The whole raster as the file `path`.
+bool SaveBmpFile(const std::string& path, const DibImage& image);
 
 // BMP tiles cut from the current raster, shared read-only by the workers.
-std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image,
-                                              const TileOptions& options, std::string& error);
+std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const TileOptions& options,
+                                              std::string& error);
 
 }  // namespace tessarin

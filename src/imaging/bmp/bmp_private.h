@@ -26,26 +26,26 @@ inline void Put32(uint8_t* p, uint32_t v) {
 
 // Positioned reads from a file or from memory.
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     virtual uint64_t Size() const = 0;
     virtual bool ReadAt(uint64_t offset, void* buffer, size_t n) const = 0;
 };
 
 class FileSource : public ByteSource {
-public:
+  public:
     explicit FileSource(const InputFile& file) : file_(file) {}
     uint64_t Size() const override { return file_.Size(); }
     bool ReadAt(uint64_t offset, void* buffer, size_t n) const override {
         return file_.ReadAt(offset, buffer, n);
     }
 
-private:
+  private:
     const InputFile& file_;
 };
 
 class MemorySource : public ByteSource {
-public:
+  public:
     MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     uint64_t Size() const override { return size_; }
     bool ReadAt(uint64_t offset, void* buffer, size_t n) const override {
@@ -54,7 +54,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const uint8_t* data_;
     size_t size_;
 };

@@ -13,15 +13,15 @@ class BmpTileSource : public TileSource {
   public:
     explicit BmpTileSource(std::shared_ptr<const DibImage> raster)
         : keep_(std::move(raster)), raster_(*keep_) {}
-    const char* WriteTile(const TileRect& rect, const std::string& path,
-                          TileContext&) const override {
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
                           raster_.AbsHeight()))
             return msg::kClipFailed;
-        return SaveBmpRegion(path, raster_, rect.x, rect.y, rect.width, rect.height)
+        return WriteBmpRegion(file.fd, raster_, rect.x, rect.y, rect.width, rect.height)
                    ? nullptr
                    : msg::kSaveFailed;
     }
+    const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
   private:
     std::shared_ptr<const DibImage> keep_;

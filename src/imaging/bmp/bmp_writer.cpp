@@ -1,11 +1,11 @@
 // BMP files as GDI writes a section: 14-byte file header, the 40-byte info
 // header, the colour table and the rows bottom-up, each padded to 4 bytes.
 
-#include <algorithm>
 #include <vector>
 
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/bmp/bmp_private.h"
+#include "platform/atomic_file.h"
 
 namespace tessarin {
 
@@ -39,7 +39,8 @@ bool WriteHeaders(OutputFile& file, const DibImage& image, int width, int height
     Put32(info + 36, src.biClrImportant);
     if (!file.Write(h, sizeof h)) return false;
 
-    std::vector<uint8_t> table(4u * n);
+    uint8_t table[4 * 256];
+    if (n > 256) return false;
     for (uint32_t i = 0; i < n; ++i) {
         RgbQuad c = image.ColorAt(static_cast<int>(i));
         table[4 * i] = c.blue;
@@ -47,37 +48,46 @@ bool WriteHeaders(OutputFile& file, const DibImage& image, int width, int height
         table[4 * i + 2] = c.red;
         table[4 * i + 3] = 0;
     }
-    return table.empty() || file.Write(table.data(), table.size());
+    return n == 0 || file.Write(table, 4u * n);
 }
 
 }  // namespace
 
-bool SaveBmpRegion(const std::string& path, const DibImage& image, int x, int y, int width,
-                   int height) {
+bool WriteBmpRegion(int fd, const DibImage& image, int x, int y, int width, int height) {
     if (!RegionInside(x, y, width, height, image.Width(), image.AbsHeight())) return false;
     const size_t stride = static_cast<size_t>(DibStride(width, image.BitCount()));
-    OutputFile file;
-    if (!file.Open(path) || !WriteHeaders(file, image, width, height, stride)) return false;
+    OutputFile file(fd);
+    if (!WriteHeaders(file, image, width, height, stride)) return false;
 
     const int depth = image.BitCount();
     const size_t usedBytes = static_cast<size_t>((uint64_t(width) * uint64_t(depth) + 7) / 8);
-    std::vector<uint8_t> row(stride, 0);
-    // Whole-byte pixels go straight from the raster; only the padding is added.
-    const bool direct = depth >= 8;
-    const size_t offset = direct ? static_cast<size_t>(x) * static_cast<size_t>(depth / 8) : 0;
-    for (int r = height - 1; r >= 0; --r) {
-        bool ok;
-        if (direct) {
-            ok = file.Write(image.Row(y + r) + offset, usedBytes) &&
-                 (usedBytes == stride || file.Write(row.data(), stride - usedBytes));
-        } else {
-            CopyRowSegment(image, x, y + r, width, row.data());
-            std::fill(row.begin() + static_cast<std::ptrdiff_t>(usedBytes), row.end(), 0);
-            ok = file.Write(row.data(), stride);
+    if (depth >= 8) {
+        // Whole-byte pixels go straight from the raster; the row padding (at
+        // most 3 bytes) comes from a zero block, so a tile of any width needs
+        // no buffer of its own.
+        static const uint8_t kPadding[4] = {};
+        const size_t offset = static_cast<size_t>(x) * static_cast<size_t>(depth / 8);
+        for (int r = height - 1; r >= 0; --r) {
+            if (!file.Write(image.Row(y + r) + offset, usedBytes) ||
+                !file.Write(kPadding, stride - usedBytes))
+                return false;
         }
-        if (!ok) return false;
+    } else {
+        // 1- and 4-bit pixels are shifted into place row by row.
+        std::vector<uint8_t> row(stride, 0);
+        for (int r = height - 1; r >= 0; --r) {
+            CopyRowSegment(image, x, y + r, width, row.data());
+            if (!file.Write(row.data(), stride)) return false;
+        }
     }
-    return file.Close();
+    return file.Finish();
+}
+
+bool SaveBmpRegion(const std::string& path, const DibImage& image, int x, int y, int width,
+                   int height) {
+    AtomicFile file;
+    return file.CreateFor(path) && WriteBmpRegion(file.Descriptor(), image, x, y, width, height) &&
+           file.Commit(path, false);
 }
 
 bool SaveBmpFile(const std::string& path, const DibImage& image) {

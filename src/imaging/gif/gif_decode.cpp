@@ -9,8 +9,8 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/gif/gif_pvt.h"
-#include "platform/file_io.h"
 #include "imaging/messages.h"
+#include "platform/file_io.h"
 
 namespace tessarin::gif {
 namespace {

@@ -12,7 +12,7 @@
 namespace tessarin {
 
 bool LoadGifFile(const std::string& path, LoadedImage& out);
-std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image,
-                                              const TileOptions& options, std::string& error);
+std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const TileOptions& options,
+                                              std::string& error);
 
 }  // namespace tessarin

@@ -10,6 +10,7 @@
 #include "imaging/dib_image.h"
 #include "imaging/gif/gif_pvt.h"
 #include "imaging/messages.h"
+#include "platform/file_io.h"
 
 namespace tessarin::gif {
 namespace {
@@ -61,8 +62,7 @@ bool WriteGifStream(const GifSplitData& source, int x, int y, int width, int hei
 
 }  // namespace
 
-const char* WriteGifTile(const GifSplitData& source, int x, int y, int width, int height,
-                         const std::string& path) {
+const char* WriteGifTile(const GifSplitData& source, int x, int y, int width, int height, int fd) {
     const GifImageInfo& info = source.info;
     if (!RegionInside(x, y, width, height, info.width, info.height) ||
         source.pixels.size() != static_cast<size_t>(info.width) * static_cast<size_t>(info.height))
@@ -74,7 +74,7 @@ const char* WriteGifTile(const GifSplitData& source, int x, int y, int width, in
         GifMakeMapObject(static_cast<int>(info.colors.size()), info.colors.data()));
     if (!line || !map) return msg::kSaveFailed;
 
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* file = OpenWriteStream(fd);
     if (!file) return msg::kSaveFailed;
     TileOutput output;
     output.file = file;

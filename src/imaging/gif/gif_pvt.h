@@ -53,9 +53,9 @@ struct GifSplitData {
 const char* ReadGifForSplit(const std::string& path, GifSplitData& out);
 
 // Writes the rectangle (x, y, width, height) of `source` as a GIF file of its
-// own. Returns nullptr on success, else the failure message.
-const char* WriteGifTile(const GifSplitData& source, int x, int y, int width, int height,
-                         const std::string& path);
+// own into the open file `fd` (which stays open). Returns nullptr on success,
+// else the failure message.
+const char* WriteGifTile(const GifSplitData& source, int x, int y, int width, int height, int fd);
 
 // Calls visit(pictureRow) for every row in the order a GIF file stores them:
 // top to bottom, or for interlaced images rows 0, 8, 16, …, then 4, 12, …,

@@ -33,10 +33,10 @@ class PixelBufferSink final : public GifRowSink {
 
 class GifTileSource final : public TileSource {
   public:
-    const char* WriteTile(const TileRect& rect, const std::string& path,
-                          TileContext&) const override {
-        return WriteGifTile(data, rect.x, rect.y, rect.width, rect.height, path);
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
+        return WriteGifTile(data, rect.x, rect.y, rect.width, rect.height, file.fd);
     }
+    const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
     GifSplitData data;
 };

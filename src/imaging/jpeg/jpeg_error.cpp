@@ -22,4 +22,22 @@ jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager) {
     return standard;
 }
 
+namespace {
+
+// Called by the library as it consumes the file.
+void CountScans(j_common_ptr common) {
+    auto* codec = reinterpret_cast<j_decompress_ptr>(common);
+    if (codec->input_scan_number <= kMaxScans) return;
+    reinterpret_cast<ScanLimit*>(common->progress)->exceeded = true;
+    (*common->err->error_exit)(common);
+}
+
+}  // namespace
+
+void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit) {
+    limit.exceeded = false;
+    limit.pub.progress_monitor = CountScans;
+    codec->progress = &limit.pub;
+}
+
 }  // namespace tessarin::jpeg_glue

@@ -9,8 +9,8 @@
 #include "imaging/failure_text.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
-#include "platform/file_io.h"
 #include "imaging/messages.h"
+#include "platform/file_io.h"
 
 namespace tessarin {
 
@@ -29,28 +29,10 @@ constexpr const char* kImageDataFailed = "イメージデータの取得に失�
 // claims a huge size.
 constexpr long kLibraryMemoryLimit = static_cast<long>(kMaxRasterBytes);
 
-// Every scan of a multi-scan file passes over the whole image, even an empty
-// one: a small file of many scans would take minutes. Real progressive files
-// have a dozen or so.
-constexpr int kMaxScans = 500;
-
-struct ScanLimit {
-    jpeg_progress_mgr pub;  // first member: libjpeg sees a jpeg_progress_mgr*
-    bool exceeded;
-};
-
-// Called by the library as it consumes the file; refuses it past kMaxScans.
-void CountScans(j_common_ptr common) {
-    auto* codec = reinterpret_cast<j_decompress_ptr>(common);
-    if (codec->input_scan_number <= kMaxScans) return;
-    reinterpret_cast<ScanLimit*>(common->progress)->exceeded = true;
-    (*common->err->error_exit)(common);
-}
-
 struct JpegDecoder {
     jpeg_decompress_struct codec;
     JpegErrorManager errors;
-    ScanLimit scanLimit;
+    jpeg_glue::ScanLimit scanLimit;
 };
 
 // Where the decoded rows go: straight into the raster, or for four-component
@@ -85,8 +67,7 @@ bool CreateStage(JpegDecoder* decoder) {
     if (setjmp(decoder->errors.recovery)) return false;
     jpeg_create_decompress(&decoder->codec);
     decoder->codec.mem->max_memory_to_use = kLibraryMemoryLimit;
-    decoder->scanLimit.pub.progress_monitor = CountScans;
-    decoder->codec.progress = &decoder->scanLimit.pub;
+    jpeg_glue::InstallScanLimit(&decoder->codec, decoder->scanLimit);
     return true;
 }
 

@@ -1,5 +1,5 @@
 // JPEG tiles: exact ones re-encoded from the decoded raster, or lossless ones
-// cut from the source file by the outside tool jpegtran.
+// cut from the source file's coefficients.
 
 #include <filesystem>
 #include <new>
@@ -16,7 +16,7 @@ namespace tessarin {
 
 namespace {
 
-constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失敗しました";
+using jpeg_glue::kLosslessFailed;
 
 // Every worker encodes its tiles from the one shared raster, which it only
 // reads; each call has its own compressor and a few rows of buffer, and no
@@ -26,16 +26,16 @@ class ExactJpegTileSource final : public TileSource {
     ExactJpegTileSource(std::shared_ptr<const DibImage> raster, int quality)
         : keep_(std::move(raster)), raster_(*keep_), quality_(quality) {}
 
-    const char* WriteTile(const TileRect& rect, const std::string& path,
-                          TileContext&) const override {
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
                           raster_.AbsHeight()))
             return msg::kClipFailed;
-        if (!jpeg_glue::EncodeJpegRegion(path, raster_, rect.x, rect.y, rect.width, rect.height,
+        if (!jpeg_glue::EncodeJpegRegion(file.fd, raster_, rect.x, rect.y, rect.width, rect.height,
                                          quality_))
             return msg::kSaveFailed;
         return nullptr;
     }
+    const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
   private:
     std::shared_ptr<const DibImage> keep_;
@@ -43,26 +43,34 @@ class ExactJpegTileSource final : public TileSource {
     int quality_;
 };
 
-// Runs "jpegtran -copy all -crop WxH+X+Y -outfile <tile> <source>" per tile.
+// Runs "jpegtran -copy all -crop WxH+X+Y -outfile <tile> <source>" per tile,
+// for a file whose coefficients are too large to hold in-process.
 // jpegtran moves the corner to the source's block boundaries and widens the
 // region to match, so tiles off the block grid come out larger than asked.
-class LosslessJpegTileSource final : public TileSource {
+class JpegtranTileSource final : public TileSource {
   public:
-    explicit LosslessJpegTileSource(std::string source) : source_(std::move(source)) {}
+    JpegtranTileSource(std::string source, jpeg_glue::JpegCropGrid grid)
+        : source_(std::move(source)), grid_(grid) {}
 
-    const char* WriteTile(const TileRect& rect, const std::string& path,
-                          TileContext&) const override {
+    TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
+
+    // jpegtran opens the output by name: it is given the temporary file that
+    // the loop has just created, exclusively and under an unguessable name,
+    // and truncates that fresh file of ours.
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         try {
             const std::string geometry = std::to_string(rect.width) + "x" +
                                          std::to_string(rect.height) + "+" +
                                          std::to_string(rect.x) + "+" + std::to_string(rect.y);
-            const std::vector<std::string> args = {"jpegtran", "-copy",    "all", "-crop",
-                                                   geometry,   "-outfile", path,  SourceArgument()};
-            return RunExternalCommand(args) ? nullptr : kJpegtranFailed;
+            const std::vector<std::string> args = {"jpegtran", "-copy",         "all",
+                                                   "-crop",    geometry,        "-outfile",
+                                                   file.path,  SourceArgument()};
+            return RunExternalCommand(args) ? nullptr : kLosslessFailed;
         } catch (const std::bad_alloc&) {
-            return kJpegtranFailed;
+            return kLosslessFailed;
         }
     }
+    const char* SaveFailedMessage() const override { return kLosslessFailed; }
 
   private:
     // jpegtran reads any argument starting with "-" as an option.
@@ -71,6 +79,7 @@ class LosslessJpegTileSource final : public TileSource {
     }
 
     std::string source_;
+    jpeg_glue::JpegCropGrid grid_;
 };
 
 }  // namespace
@@ -85,14 +94,26 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
             }
             return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
         }
-        // jpegtran would wait for ever on a FIFO put in the file's place since
-        // it was loaded; only a regular file is handed to it.
+        // A FIFO put in the file's place since it was loaded would block the
+        // read (and jpegtran) for ever; only a regular file is cut.
         std::error_code failure;
         if (!std::filesystem::is_regular_file(image.path, failure)) {
-            error = msg::kReadFailed;
+            error = kLosslessFailed;
             return nullptr;
         }
-        return std::make_unique<LosslessJpegTileSource>(image.path);
+        std::unique_ptr<TileSource> source;
+        jpeg_glue::JpegCropGrid grid;
+        switch (jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height,
+                                                       source, grid)) {
+            case jpeg_glue::LosslessPrepare::kReady:
+                return source;
+            case jpeg_glue::LosslessPrepare::kRefused:
+                return std::make_unique<JpegtranTileSource>(image.path, grid);
+            case jpeg_glue::LosslessPrepare::kFailed:
+                break;
+        }
+        error = kLosslessFailed;
+        return nullptr;
     } catch (...) {
         SetFailureText(error, msg::kMemoryFailed);
         return nullptr;

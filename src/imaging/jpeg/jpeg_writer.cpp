@@ -6,6 +6,8 @@
 
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
+#include "platform/atomic_file.h"
+#include "platform/file_io.h"
 
 namespace tessarin {
 
@@ -63,8 +65,8 @@ bool EncodeStage(JpegEncoder* encoder, std::FILE* file, const DibImage* image, i
 
 }  // namespace
 
-bool EncodeJpegRegion(const std::string& path, const DibImage& image, int x, int y, int width,
-                      int height, int quality) {
+bool EncodeJpegRegion(int fd, const DibImage& image, int x, int y, int width, int height,
+                      int quality) {
     int components = 0;
     J_COLOR_SPACE space = JCS_UNKNOWN;
     switch (image.BitCount()) {
@@ -91,7 +93,7 @@ bool EncodeJpegRegion(const std::string& path, const DibImage& image, int x, int
     std::memset(&encoder, 0, sizeof encoder);
     encoder.codec.err = InstallErrorManager(encoder.errors);
     bool ok = CreateStage(&encoder);
-    std::FILE* file = ok ? std::fopen(path.c_str(), "wbe") : nullptr;
+    std::FILE* file = ok ? OpenWriteStream(fd) : nullptr;
     if (file) {
         ok = EncodeStage(&encoder, file, &image, x, y, width, height, components, space, quality,
                          batch.get());
@@ -109,8 +111,11 @@ bool EncodeJpegRegion(const std::string& path, const DibImage& image, int x, int
 }  // namespace jpeg_glue
 
 bool SaveJpegFile(const std::string& path, const DibImage& image, int quality) {
-    return jpeg_glue::EncodeJpegRegion(path, image, 0, 0, image.Width(), image.AbsHeight(),
-                                       quality);
+    AtomicFile file;
+    return file.CreateFor(path) &&
+           jpeg_glue::EncodeJpegRegion(file.Descriptor(), image, 0, 0, image.Width(),
+                                       image.AbsHeight(), quality) &&
+           file.Commit(path, false);
 }
 
 }  // namespace tessarin

@@ -12,7 +12,7 @@
 namespace tessarin {
 
 bool LoadPngFile(const std::string& path, LoadedImage& out);
-std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image,
-                                              const TileOptions& options, std::string& error);
+std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const TileOptions& options,
+                                              std::string& error);
 
 }  // namespace tessarin

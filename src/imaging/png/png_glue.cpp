@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "imaging/dib_image.h"
-#include "platform/file_io.h"
 #include "imaging/messages.h"
+#include "platform/file_io.h"
 
 namespace tessarin::png {
 namespace {

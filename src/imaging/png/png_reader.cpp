@@ -6,9 +6,9 @@
 #include <array>
 
 #include "imaging/failure_text.h"
+#include "imaging/messages.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_glue.h"
-#include "imaging/messages.h"
 
 namespace tessarin {
 namespace {

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <random>
@@ -205,7 +207,11 @@ TEST(BmpWriter, UnwritableDestinationFails) {
     h.biBitCount = 24;
     auto raster = DibImage::Create(h, nullptr, 0, true);
     EXPECT_FALSE(SaveBmpFile(dir / "missing/folder/t.bmp", *raster));
-    EXPECT_FALSE(SaveBmpFile("/dev/full", *raster));
+    // The disk fills up while writing.
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    EXPECT_FALSE(WriteBmpRegion(full, *raster, 0, 0, 4, 4));
+    ::close(full);
 }
 
 TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {

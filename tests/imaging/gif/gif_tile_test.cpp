@@ -6,6 +6,7 @@
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/messages.h"
+#include "support/tile_writing.h"
 
 namespace tessarin {
 namespace {
@@ -59,7 +60,7 @@ class GifTiles : public ::testing::Test {
     giftest::Decoded WriteAndRead(const TileSource& source, const TileRect& rect) {
         const std::string path = dir_ / "tile.gif";
         TileContext context;
-        const char* failure = source.WriteTile(rect, path, context);
+        const char* failure = testing::WriteTileAt(source, rect, path, context);
         EXPECT_EQ(failure, nullptr) << failure;
         return giftest::DecodeWithGiflib(path);
     }
@@ -158,7 +159,9 @@ TEST_F(GifTiles, InterlacedTileStoresRowsInInterlacedOrder) {
     auto source = Prepare(giftest::Encode(gif));
     ASSERT_TRUE(source);
     TileContext context;
-    ASSERT_EQ(source->WriteTile(TileRect{0, 0, 1, 1, 2, 10}, dir_ / "tile.gif", context), nullptr);
+    ASSERT_EQ(
+        testing::WriteTileAt(*source, TileRect{0, 0, 1, 1, 2, 10}, dir_ / "tile.gif", context),
+        nullptr);
 
     int error = 0;
     GifFileType* tile = DGifOpenFileName((dir_ / "tile.gif").c_str(), &error);
@@ -211,9 +214,9 @@ TEST_F(GifTiles, ConcurrentWorkersWriteTheSameBytes) {
                 TileContext context;
                 context.workerIndex = static_cast<int>(k);
                 for (size_t n = k; n < rects.size(); n += threads, ++context.tilesWritten)
-                    EXPECT_EQ(
-                        source->WriteTile(rects[n], folder + "/" + std::to_string(n), context),
-                        nullptr);
+                    EXPECT_EQ(testing::WriteTileAt(*source, rects[n],
+                                                   folder + "/" + std::to_string(n), context),
+                              nullptr);
             });
         for (auto& w : workers) w.join();
     };
@@ -229,9 +232,10 @@ TEST_F(GifTiles, FailuresGiveTheirMessages) {
     auto source = Prepare(giftest::Encode(OneFrame(4, 4, 2)));
     ASSERT_TRUE(source);
     TileContext context;
-    EXPECT_STREQ(source->WriteTile(TileRect{0, 0, 0, 0, 2, 2}, dir_ / "no/such/tile.gif", context),
+    EXPECT_STREQ(testing::WriteTileAt(*source, TileRect{0, 0, 0, 0, 2, 2},
+                                      dir_ / "no/such/tile.gif", context),
                  msg::kSaveFailed);
-    EXPECT_STREQ(source->WriteTile(TileRect{0, 0, 3, 0, 2, 2}, dir_ / "t.gif", context),
+    EXPECT_STREQ(testing::WriteTileAt(*source, TileRect{0, 0, 3, 0, 2, 2}, dir_ / "t.gif", context),
                  msg::kClipFailed);
 
     std::string error;

@@ -24,6 +24,7 @@
 #include "imaging/jpeg/jpeg_format.h"
 #include "split/geometry.h"
 #include "support/test_files.h"
+#include "support/tile_writing.h"
 
 namespace tessarin::jpeg_test {
 
@@ -265,8 +266,8 @@ inline std::vector<std::string> RunTiles(const TileSource& source,
             TileContext context;
             context.workerIndex = k;
             for (size_t n = static_cast<size_t>(k); n < rects.size(); n += threads) {
-                const char* failure =
-                    source.WriteTile(rects[n], folder + "/" + TileName(rects[n]), context);
+                const char* failure = testing::WriteTileAt(
+                    source, rects[n], folder + "/" + TileName(rects[n]), context);
                 results[n] = failure ? failure : "";
                 if (failure) return;
                 ++context.tilesWritten;

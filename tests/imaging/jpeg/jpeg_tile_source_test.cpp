@@ -1,7 +1,11 @@
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <regex>
 
 #include "imaging/jpeg/jpeg_format.h"
 #include "jpeg_test_util.h"
+#include "support/tile_writing.h"
 
 namespace tessarin {
 namespace {
@@ -106,13 +110,15 @@ TEST(JpegExactTiles, QualityReachesTheEncoder) {
     const CurrentImage image = LoadCurrent(dir / "src.jpg");
     const TileRect rect{0, 0, 0, 0, 64, 64};
     TileContext context;
-    ASSERT_EQ(MakeSource(image, Exact(0))->WriteTile(rect, dir / "q0.jpg", context), nullptr);
-    ASSERT_EQ(MakeSource(image, Exact(100))->WriteTile(rect, dir / "q100.jpg", context), nullptr);
+    ASSERT_EQ(testing::WriteTileAt(*MakeSource(image, Exact(0)), rect, dir / "q0.jpg", context),
+              nullptr);
+    ASSERT_EQ(testing::WriteTileAt(*MakeSource(image, Exact(100)), rect, dir / "q100.jpg", context),
+              nullptr);
     EXPECT_LT(ReadBytes(dir / "q0.jpg").size(), ReadBytes(dir / "q100.jpg").size());
     EXPECT_EQ(DecodeLibraryJpeg(dir / "q0.jpg").width, 64);
     EXPECT_EQ(DecodeLibraryJpeg(dir / "q100.jpg").width, 64);
     const TileRect outside{0, 0, 40, 0, 64, 64};
-    EXPECT_STREQ(MakeSource(image, Exact())->WriteTile(outside, dir / "x.jpg", context),
+    EXPECT_STREQ(testing::WriteTileAt(*MakeSource(image, Exact()), outside, dir / "x.jpg", context),
                  "画像のクリッピングに失敗しました");
 }
 
@@ -172,11 +178,28 @@ TEST(JpegLosslessTiles, MatchJpegtranRunByHand) {
     }
 }
 
+// A small file whose frame header claims 65000 x 65000 pixels: its
+// coefficients would take far more memory than the in-process cut allows, so
+// its lossless tiles are left to jpegtran. Never loaded; the current image
+// only carries its path and size.
+CurrentImage OversizedJpeg(const std::string& path) {
+    WriteLibraryJpeg(path, Gradient(64, 64, 3));
+    std::string bytes = ReadBytes(path);
+    const size_t sof = bytes.find("\xFF\xC0");
+    EXPECT_NE(sof, std::string::npos);
+    const char size[4] = {'\xFD', '\xE8', '\xFD', '\xE8'};  // height, width: 65000
+    bytes.replace(sof + 5, 4, size, 4);
+    WriteBytes(path, bytes);
+    CurrentImage image;
+    image.path = path;
+    image.width = image.height = 65000;
+    return image;
+}
+
 // The arguments jpegtran receives, one per line, as a stand-in logs them.
-TEST(JpegLosslessTiles, PassTheCropOfEveryTile) {
+TEST(JpegLosslessTiles, JpegtranGetsTheCropOfEveryTileOfAnOversizedFile) {
     TempDir dir;
-    WriteLibraryJpeg(dir / "my source.jpg", Gradient(330, 370, 3));
-    CurrentImage image = LoadCurrent(dir / "my source.jpg");
+    const CurrentImage image = OversizedJpeg(dir / "my source.jpg");
     fs::create_directory(dir / "bin");
     WriteScript(dir / "bin/jpegtran", "printf '%s\\n' \"$@\" >> \"$TESSARIN_TEST_LOG\"\n");
     ScopedEnv path("PATH", dir / "bin");
@@ -189,51 +212,77 @@ TEST(JpegLosslessTiles, PassTheCropOfEveryTile) {
     for (const TileRect& rect : rects) {
         expected += "-copy\nall\n-crop\n" + std::to_string(rect.width) + "x" +
                     std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" +
-                    std::to_string(rect.y) + "\n-outfile\n" + dir / TileName(rect) + "\n" +
-                    dir / "my source.jpg" + "\n";
+                    std::to_string(rect.y) + "\n-outfile\nTEMP\n" + dir / "my source.jpg" + "\n";
     }
-    EXPECT_EQ(ReadBytes(dir / "log.txt"), expected);
+    // The tool writes into a fresh temporary file in the folder, which
+    // becomes the tile: its name is random, so it is compared as a pattern.
+    const std::string logged = ReadBytes(dir / "log.txt");
+    const std::regex temporary(dir / "\\.tessarin-" + std::to_string(::getpid()) +
+                               "-[0-9a-f]{16}\\.part\n");
+    EXPECT_EQ(std::regex_replace(logged, temporary, "TEMP\n"), expected);
     EXPECT_NE(expected.find("-crop\n30x20+300+350\n"), std::string::npos);
     EXPECT_NE(expected.find("-crop\n100x50+200+300\n"), std::string::npos);
 }
 
 TEST(JpegLosslessTiles, FailWhenJpegtranIsMissingOrFails) {
     TempDir dir;
-    WriteLibraryJpeg(dir / "src.jpg", Gradient(64, 64, 3));
-    CurrentImage image = LoadCurrent(dir / "src.jpg");
+    const CurrentImage image = OversizedJpeg(dir / "src.jpg");
     auto source = MakeSource(image, Lossless());
     const TileRect rect{0, 0, 0, 0, 32, 32};
     TileContext context;
     fs::create_directory(dir / "bin");
     ScopedEnv path("PATH", dir / "bin");
-    EXPECT_STREQ(source->WriteTile(rect, dir / "missing.jpg", context), kJpegtranFailed);
+    EXPECT_STREQ(testing::WriteTileAt(*source, rect, dir / "missing.jpg", context),
+                 kJpegtranFailed);
     EXPECT_FALSE(Exists(dir / "missing.jpg"));
 
-    // Writes its output and still reports failure.
+    // Writes its output and still reports failure: neither the tile nor the
+    // file the tool wrote is left.
     WriteScript(dir / "bin/jpegtran",
                 "while [ $# -gt 0 ]; do\n"
                 "  if [ \"$1\" = -outfile ]; then echo partial > \"$2\"; fi\n"
                 "  shift\n"
                 "done\n"
                 "exit 1\n");
-    EXPECT_STREQ(source->WriteTile(rect, dir / "failed.jpg", context), kJpegtranFailed);
-    EXPECT_TRUE(Exists(dir / "failed.jpg"));
+    EXPECT_STREQ(testing::WriteTileAt(*source, rect, dir / "failed.jpg", context), kJpegtranFailed);
+    EXPECT_FALSE(Exists(dir / "failed.jpg"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
 }
 
 // A relative source name starting with "-" must not be taken for an option.
 TEST(JpegLosslessTiles, SourceNameStartingWithDash) {
     TempDir dir;
-    WriteLibraryJpeg(dir / "-dash.jpg", Gradient(32, 32, 3));
-    CurrentImage image = LoadCurrent(dir / "-dash.jpg");
+    CurrentImage image = OversizedJpeg(dir / "-dash.jpg");
+    fs::create_directory(dir / "bin");
+    WriteScript(dir / "bin/jpegtran",
+                "for a; do last=$a; done; echo \"$last\" > \"$TESSARIN_TEST_LOG\"\n");
+    ScopedEnv path("PATH", dir / "bin");
+    ScopedEnv log("TESSARIN_TEST_LOG", dir / "log.txt");
     const fs::path before = fs::current_path();
     fs::current_path(dir.Path().string());
     image.path = "-dash.jpg";
     TileContext context;
-    const char* failure =
-        MakeSource(image, Lossless())->WriteTile(TileRect{0, 0, 0, 0, 16, 16}, "tile.jpg", context);
+    const char* failure = testing::WriteTileAt(*MakeSource(image, Lossless()),
+                                               TileRect{0, 0, 0, 0, 16, 16}, "tile.jpg", context);
     fs::current_path(before);
     EXPECT_EQ(failure, nullptr);
-    EXPECT_EQ(DecodeLibraryJpeg(dir / "tile.jpg").width, 16);
+    EXPECT_EQ(ReadBytes(dir / "log.txt"), "./-dash.jpg\n");
+}
+
+// In-process: a file that no longer has the size it was loaded with, or is
+// gone, fails before any tile.
+TEST(JpegLosslessTiles, ChangedOrMissingSourceFails) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "src.jpg", Gradient(64, 48, 3));
+    CurrentImage image = LoadCurrent(dir / "src.jpg");
+    WriteLibraryJpeg(dir / "src.jpg", Gradient(64, 40, 3));
+    std::string error;
+    EXPECT_EQ(MakeJpegTileSource(image, Lossless(), error), nullptr);
+    EXPECT_EQ(error, kJpegtranFailed);
+    fs::remove(dir / "src.jpg");
+    error.clear();
+    EXPECT_EQ(MakeJpegTileSource(image, Lossless(), error), nullptr);
+    EXPECT_EQ(error, kJpegtranFailed);
 }
 
 }  // namespace

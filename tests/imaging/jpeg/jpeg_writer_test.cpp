@@ -1,6 +1,10 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_glue.h"
 #include "jpeg_test_util.h"
 
 namespace tessarin {
@@ -69,7 +73,10 @@ TEST(JpegWriter, OtherDepthsAndUnwritablePlacesFail) {
     auto raster = MakeRaster(64, 64, 24);
     EXPECT_FALSE(SaveJpegFile(dir / "no/such/folder/x.jpg", *raster, 75));
     // The disk fills up while writing.
-    EXPECT_FALSE(SaveJpegFile("/dev/full", *raster, 75));
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    EXPECT_FALSE(jpeg_glue::EncodeJpegRegion(full, *raster, 0, 0, 64, 64, 75));
+    ::close(full);
 }
 
 // 0 and 100 reach the library unchanged: it reads 0 as 1.

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "imaging/messages.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_test_support.h"
-#include "imaging/messages.h"
 #include "support/test_files.h"
 
 namespace tessarin {

@@ -218,8 +218,8 @@ inline bool SetAll(png_structp png, png_infop info, png_infop endInfo, const Png
                    const std::vector<png_text>& before, const std::vector<png_text>& after,
                    png_charpp params) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colorType, layout.interlace,
-                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colorType,
+                 layout.interlace, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     if (!layout.palette.empty())
         png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
     if (!layout.trnsAlpha.empty())

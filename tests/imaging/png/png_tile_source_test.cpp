@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <thread>
 
+#include "imaging/messages.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_test_support.h"
 #include "split/geometry.h"
 #include "split/image_loader.h"
-#include "imaging/messages.h"
 #include "support/test_files.h"
+#include "support/tile_writing.h"
 
 namespace tessarin {
 namespace {
@@ -63,7 +64,7 @@ std::vector<WrittenTile> WriteAllTiles(const TileSource& source, const TileGrid&
         TileContext& context = contexts[static_cast<size_t>(n % workers)];
         WrittenTile tile{rect, dir / (prefix + std::to_string(n) + ".png"),
                          context.tilesWritten == 0};
-        const char* failure = source.WriteTile(rect, tile.path, context);
+        const char* failure = testing::WriteTileAt(source, rect, tile.path, context);
         EXPECT_EQ(failure, nullptr) << "tile " << n << ": " << failure;
         if (!failure) ++context.tilesWritten;
         tiles.push_back(tile);
@@ -230,7 +231,8 @@ TEST(PngTileSource, ColourSpaceChunksAreCarriedAsTheFileHasThem) {
         auto source = MakeSource(image);
         ASSERT_NE(source, nullptr);
         TileContext context;
-        ASSERT_EQ(source->WriteTile({0, 0, 1, 1, 3, 4}, dir / ("t-" + std::string(name)), context),
+        ASSERT_EQ(testing::WriteTileAt(*source, {0, 0, 1, 1, 3, 4},
+                                       dir / ("t-" + std::string(name)), context),
                   nullptr);
         EXPECT_EQ(CarriedChunks(dir / ("t-" + std::string(name))), sourceChunks);
     }
@@ -261,8 +263,9 @@ TEST(PngTileSource, ConcurrentWorkersWriteTheSameTilesAsSequentialOnes) {
         context.workerIndex = k;
         int n = 0;
         ForEachTile(grid, [&](const TileRect& rect) {
-            if (n % 2 == k && source->WriteTile(rect, dir / ("par" + std::to_string(n) + ".png"),
-                                                context) == nullptr)
+            if (n % 2 == k &&
+                testing::WriteTileAt(*source, rect, dir / ("par" + std::to_string(n) + ".png"),
+                                     context) == nullptr)
                 ++context.tilesWritten;
             ++n;
             return true;
@@ -399,8 +402,9 @@ TEST(PngTileSource, MetadataBeyondItsLimitsIsRefusedNotDropped) {
         }
         ASSERT_NE(source, nullptr) << c.name << ": " << error;
         TileContext context;
-        ASSERT_EQ(source->WriteTile(TileRect{0, 0, 0, 0, 4, 4}, dir / "tile.png", context),
-                  nullptr);
+        ASSERT_EQ(
+            testing::WriteTileAt(*source, TileRect{0, 0, 0, 0, 4, 4}, dir / "tile.png", context),
+            nullptr);
         std::vector<Chunk> texts;
         for (Chunk& chunk : ListChunks(ReadBytes(dir / "tile.png")))
             if (chunk.type == "tEXt" || chunk.type == "zTXt") texts.push_back(std::move(chunk));
@@ -476,16 +480,16 @@ TEST(PngTileSource, TilesThatCannotBeWrittenGiveTheWriteMessage) {
     ASSERT_NE(source, nullptr);
     TileContext context;
     const TileRect small{0, 0, 0, 0, 8, 8}, whole{0, 0, 0, 0, 32, 32};
-    EXPECT_STREQ(source->WriteTile(small, dir / "missing/t.png", context),
+    EXPECT_STREQ(testing::WriteTileAt(*source, small, dir / "missing/t.png", context),
                  "ファイルの書き込みに失敗しました");
     // A full disk: small tiles fail when the file is closed, large ones while
     // libpng writes.
-    EXPECT_STREQ(source->WriteTile(small, "/dev/full", context),
+    EXPECT_STREQ(testing::WriteTileInto(*source, small, "/dev/full", context),
                  "ファイルの書き込みに失敗しました");
-    EXPECT_STREQ(source->WriteTile(whole, "/dev/full", context),
+    EXPECT_STREQ(testing::WriteTileInto(*source, whole, "/dev/full", context),
                  "ファイルの書き込みに失敗しました");
     // A rectangle outside the image is never read.
-    EXPECT_STREQ(source->WriteTile({0, 0, 30, 0, 8, 8}, dir / "out.png", context),
+    EXPECT_STREQ(testing::WriteTileAt(*source, {0, 0, 30, 0, 8, 8}, dir / "out.png", context),
                  "ファイルの書き込みに失敗しました");
 }
 

@@ -1,0 +1,199 @@
+#include "platform/atomic_file.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <ctime>
+#include <mutex>
+#include <set>
+
+namespace tessarin {
+
+namespace {
+
+constexpr std::string_view kPrefix = ".tessarin-";
+constexpr std::string_view kSuffix = ".part";
+constexpr int kRandomBytes = 8;
+// An exclusive creation fails only when the name exists; with 64 random bits
+// that happens only to planted names, so a few attempts are plenty.
+constexpr int kAttempts = 16;
+
+bool ReadUrandom(unsigned char* out, size_t n) {
+    int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < n) {
+        ssize_t got = ::read(fd, out + done, n - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += static_cast<size_t>(got);
+    }
+    ::close(fd);
+    return done == n;
+}
+
+void RandomBytes(unsigned char* out, size_t n) {
+    ssize_t got = ::getrandom(out, n, GRND_NONBLOCK);
+    if (got == static_cast<ssize_t>(n) || ReadUrandom(out, n)) return;
+    // No kernel randomness at all: the name becomes guessable, but the
+    // exclusive creation still refuses any planted name.
+    static std::atomic<uint64_t> counter{0};
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t v = (static_cast<uint64_t>(now.tv_nsec) << 20) ^ static_cast<uint64_t>(now.tv_sec) ^
+                 (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+    for (size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(v >> (8 * (i % 8)));
+}
+
+std::string TemporaryName() {
+    unsigned char bytes[kRandomBytes];
+    RandomBytes(bytes, sizeof bytes);
+    static const char kHex[] = "0123456789abcdef";
+    std::string name(kPrefix);
+    name += std::to_string(::getpid());
+    name += '-';
+    for (unsigned char b : bytes) {
+        name += kHex[b >> 4];
+        name += kHex[b & 15];
+    }
+    name += kSuffix;
+    return name;
+}
+
+std::string JoinFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void SyncFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool ProcessIsGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+}  // namespace
+
+int CreateExclusiveFile(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+bool AtomicFile::Create(const std::string& folder) {
+    Discard();
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        std::string path = JoinFolder(folder, TemporaryName());
+        fd_ = CreateExclusiveFile(path);
+        if (fd_ >= 0) {
+            temporary_ = std::move(path);
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+bool AtomicFile::CreateFor(const std::string& target) { return Create(FolderOf(target)); }
+
+bool AtomicFile::Commit(const std::string& target, bool sync) {
+    if (fd_ < 0) return false;
+    bool ok = !sync || ::fsync(fd_) == 0;
+    if (::close(fd_) != 0) ok = false;
+    fd_ = -1;
+    // A device, pipe or socket under the target's name is never replaced by a
+    // plain file (a folder makes the rename itself fail; a link is replaced,
+    // not followed).
+    struct stat st {};
+    if (ok && ::lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        ok = false;
+    if (ok) ok = ::rename(temporary_.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        Discard();
+        return false;
+    }
+    temporary_.clear();
+    if (sync) SyncFolder(FolderOf(target));
+    return true;
+}
+
+void AtomicFile::Discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+bool ParseTemporaryFileName(std::string_view name, pid_t& pid) {
+    if (name.size() <= kPrefix.size() + kSuffix.size() ||
+        name.substr(0, kPrefix.size()) != kPrefix ||
+        name.substr(name.size() - kSuffix.size()) != kSuffix)
+        return false;
+    std::string_view middle =
+        name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+    const size_t dash = middle.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash > 10 || dash + 1 == middle.size() ||
+        middle.size() - dash - 1 > 2 * kRandomBytes)
+        return false;
+    int64_t value = 0;
+    for (char c : middle.substr(0, dash)) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    // Earlier versions named their files with a decimal counter here.
+    for (char c : middle.substr(dash + 1))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    if (value <= 0 || value > INT32_MAX) return false;
+    pid = static_cast<pid_t>(value);
+    return true;
+}
+
+void RemoveStaleTemporaryFiles(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const int dirFd = ::dirfd(dir);
+    const pid_t self = ::getpid();
+    const uid_t user = ::geteuid();
+    while (const dirent* entry = ::readdir(dir)) {
+        pid_t pid = 0;
+        if (!ParseTemporaryFileName(entry->d_name, pid) || pid == self || !ProcessIsGone(pid))
+            continue;
+        struct stat st {};
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != user)
+            continue;
+        ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+void RemoveStaleTemporaryFilesOnce(const std::string& folder) {
+    static std::mutex mutex;
+    static std::set<std::string> done;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!done.insert(folder).second) return;
+    }
+    RemoveStaleTemporaryFiles(folder);
+}
+
+}  // namespace tessarin

@@ -1,0 +1,57 @@
+#pragma once
+// The lines of the information panel in the viewer's top-left corner, without
+// any widget: which lines are shown, their texts and their colours.
+
+#include <string>
+#include <vector>
+
+#include "settings/split_settings.h"
+#include "split/geometry.h"
+
+namespace tessarin {
+
+enum class PanelColor { Black, Red, Green };
+
+struct PanelLine {
+    std::string text;  // empty: the line keeps its place but shows nothing
+    PanelColor color = PanelColor::Black;
+    bool operator==(const PanelLine&) const = default;
+};
+
+// Which panel lines the user asked for (the "情報表示" submenu) and the view
+// options that change the panel.
+struct PanelChoices {
+    bool imageInfo = false;      // 画像情報
+    bool settingsFile = false;   // 設定ファイル
+    bool saveFolder = false;     // 保存フォルダ
+    bool aspect = false;         // 縦横比合致
+    bool cutSize = false;        // 分割サイズ
+    bool offset = false;         // オフセット
+    bool nameRule = false;       // 命名規則
+    bool scale = false;          // 表示倍率
+    bool jpegQuality = false;    // JPEG品質
+    bool threads = false;        // 分割同時処理数
+    bool cutCount = false;       // 分割数
+    bool selectedCount = false;  // 選択数
+    bool breakdown = false;      // 分割内訳
+    bool viewerMode = false;     // ビューアモード
+    bool notOverwrite = false;   // 変更で上書きしない
+};
+
+struct PanelFacts {
+    bool imageLoaded = false;
+    std::string imageInfoLine;  // "【 画 像 情 報 】WxH(Nbpp)", empty without an image
+    int colorKind = 0;          // 1 indexed colour, 2 greyscale
+    bool interlaced = false;
+    double scale = -1;  // the display scale, -1 without an image
+    bool selectionMode = false;
+    int selectedTiles = 0;
+    std::string slotName;
+    std::string outputFolder;  // as DescribeOutputFolder gives it
+    TileGrid grid;             // of the image on view
+};
+
+std::vector<PanelLine> BuildPanelLines(const SplitSettings& settings, const PanelChoices& choices,
+                                       const PanelFacts& facts);
+
+}  // namespace tessarin

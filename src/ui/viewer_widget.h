@@ -1,0 +1,125 @@
+#pragma once
+// The viewer: the client area of the main window. It shows the current image
+// at its zoom with the cut lines, the selection overlay and the information
+// panel, and turns the mouse into zooming, scrolling, cut-line dragging and
+// tile selection. The window keeps the state it shows (settings, image,
+// selection, menu check marks) and hands it over once with Bind().
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "imaging/current_image.h"
+#include "settings/split_settings.h"
+#include "split/geometry.h"
+#include "split/selection.h"
+#include "ui/overlay_layout.h"
+#include "ui/scaled_image_cache.h"
+#include "ui/selection_gestures.h"
+#include "ui/view_model.h"
+#include "ui/view_painter.h"
+
+namespace tessarin {
+
+class ImagePyramid;
+
+struct ViewerBinding {
+    SplitSettings* settings = nullptr;  // cut-line drags change it
+    const SettingsPaths* paths = nullptr;
+    const CurrentImage* image = nullptr;  // no image while its raster is null
+    SelectionMap* selection = nullptr;
+    const std::string* imageInfoLine = nullptr;
+    std::function<bool(int command)> isChecked;  // the menu's check marks
+    std::function<bool()> splitRunning;
+};
+
+class ViewerWidget : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit ViewerWidget(QWidget* parent = nullptr);
+
+    void Bind(ViewerBinding binding);
+    // The image of the binding has changed; `pyramid` holds its raster.
+    // The view centre goes back to the middle; the zoom is the caller's.
+    void SetImage(std::shared_ptr<const ImagePyramid> pyramid);
+
+    // 1:1 when "最初は等倍で表示" is checked, else fit to the window.
+    void ApplyInitialZoom();
+    void FitToWindow();
+    void ShowOneToOne();
+    const ViewZoom& Zoom() const { return model_.Zoom(); }
+    // The model as the next paint sees it.
+    const ViewModel& Model();
+    // The image's rectangle in the view at the current zoom.
+    QRect ImageRect();
+
+    // Ends a right-button rectangle selection: keeps its result or, for a
+    // click, puts the flags back; the rectangle disappears either way.
+    void FinishRectangleSelection(bool keep);
+    bool PanelHidden() const { return panelHidden_; }
+    ScaledImageCache& Cache() { return cache_; }
+
+  signals:
+    void rightPressed(QPoint pos, quint64 timestamp);
+    void rightReleased(QPoint pos, QPoint globalPos, quint64 timestamp);
+    // A cut-line drag has ended after changing the split settings.
+    void splitSettingsEdited();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+  private:
+    bool HasImage() const;
+    bool Checked(int command) const;
+    bool SplitRunning() const;
+    bool InSelectionMode() const;
+    TileGrid Grid() const;
+    void Sync();
+    void LayOverlay(const TileGrid& grid);
+    void PointerMoved(QPoint pos);
+    void DragScrollRepaint();
+    void EndLeftDrag();
+    void ResizeSelection();
+    void StartClickTimer(quint64 pressTime, QPoint pressPos, quint64 releaseTime);
+
+    ViewerBinding binding_;
+    std::shared_ptr<const ImagePyramid> pyramid_;
+    ViewModel model_;
+    ScaledImageCache cache_;
+    OverlayLayout overlay_;
+    RectangleSelection rectangle_;
+    PanelFont panelFont_;
+    QFont overlayFont_;
+
+    // Left drag: the hit kind at the press decides between scrolling (0)
+    // and dragging that line for the whole drag.
+    bool leftDrag_ = false;
+    int leftKind_ = 0;
+    QPoint leftPress_;
+    bool lineEdited_ = false;
+    RepaintThrottle throttle_;
+    QElapsedTimer clock_;
+    QTimer pendingRepaint_;
+    bool rightDrag_ = false;
+
+    // A kind no hit test returns: the cursor is chosen again at the next move.
+    static constexpr int kCursorUnknown = 0x7FFFFFFF;
+    int cursorKind_ = kCursorUnknown;
+    bool panelHidden_ = false;
+
+    quint64 clickPressTime_ = 0;
+    bool anyDoubleClick_ = false;
+    quint64 lastDoubleClick_ = 0;
+};
+
+}  // namespace tessarin

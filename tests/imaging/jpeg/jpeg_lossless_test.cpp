@@ -1,0 +1,265 @@
+// Lossless tiles cut in-process are byte for byte what
+// `jpegtran -copy all -crop WxH+X+Y` writes for the same rectangle, over
+// sources of every kind of sampling, coding and marker layout and over
+// aligned, unaligned and edge tiles.
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstring>
+
+#include "imaging/jpeg/jpeg_format.h"
+#include "jpeg_test_util.h"
+
+namespace tessarin {
+namespace {
+
+using namespace jpeg_test;
+
+struct Marker {
+    int code;
+    std::string data;
+};
+
+struct SourceKind {
+    const char* name = "";
+    int width = 150;
+    int height = 100;
+    int components = 3;                             // 1 grey, 3 colour, 4 CMYK
+    std::vector<std::pair<int, int>> factors = {};  // h, v per component; empty: library default
+    bool progressive = false;
+    unsigned restartInterval = 0;  // MCUs
+    bool rgbCoded = false;
+    bool jfif = true;
+    std::vector<Marker> markers = {};
+    double keep = 1.0;  // fraction of the file kept (truncated sources)
+};
+
+void Put16(std::string& s, bool bigEndian, unsigned v) {
+    const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+    s += bigEndian ? std::string{b[1], b[0]} : std::string{b[0], b[1]};
+}
+
+void Put32(std::string& s, bool bigEndian, unsigned v) {
+    if (bigEndian) {
+        Put16(s, true, v >> 16);
+        Put16(s, true, v & 0xFFFF);
+    } else {
+        Put16(s, false, v & 0xFFFF);
+        Put16(s, false, v >> 16);
+    }
+}
+
+void Entry(std::string& s, bool bigEndian, unsigned tag, unsigned type, unsigned count,
+           unsigned value) {
+    Put16(s, bigEndian, tag);
+    Put16(s, bigEndian, type);
+    Put32(s, bigEndian, count);
+    if (type == 3) {  // SHORT: the value in the first two bytes
+        Put16(s, bigEndian, value);
+        Put16(s, bigEndian, 0);
+    } else {
+        Put32(s, bigEndian, value);
+    }
+}
+
+// An Exif APP1 block: IFD0 (orientation, pointer to the Exif IFD), then the
+// Exif IFD with its version, ExifImageWidth as SHORT and ExifImageHeight as
+// LONG.
+std::string Exif(bool bigEndian, unsigned width, unsigned height) {
+    std::string tiff = bigEndian ? "MM" : "II";
+    Put16(tiff, bigEndian, 0x2A);
+    Put32(tiff, bigEndian, 8);
+    Put16(tiff, bigEndian, 2);
+    Entry(tiff, bigEndian, 0x0112, 3, 1, 1);
+    Entry(tiff, bigEndian, 0x8769, 4, 1, 8 + 2 + 2 * 12 + 4);
+    Put32(tiff, bigEndian, 0);
+    Put16(tiff, bigEndian, 3);
+    tiff += bigEndian ? std::string("\x90\x00\x00\x07\x00\x00\x00\x04", 8)
+                      : std::string("\x00\x90\x07\x00\x04\x00\x00\x00", 8);
+    tiff += "0230";
+    Entry(tiff, bigEndian, 0xA002, 3, 1, width);
+    Entry(tiff, bigEndian, 0xA003, 4, 1, height);
+    Put32(tiff, bigEndian, 0);
+    return std::string("Exif\0\0", 6) + tiff;
+}
+
+std::string Jfif(int unit, int density) {
+    std::string s("JFIF\0\x01\x02", 7);
+    s += static_cast<char>(unit);
+    Put16(s, true, density);
+    Put16(s, true, density);
+    return s + std::string(2, '\0');
+}
+
+void WriteSource(const std::string& path, const SourceKind& kind) {
+    // Smooth shapes with some texture, so every block has AC coefficients.
+    const Samples samples =
+        MakeSamples(kind.width, kind.height, kind.components, [](int x, int y, int c) {
+            return static_cast<uint8_t>(x * 3 + y * 2 + c * 60 + (x * y + c * 7) % 29);
+        });
+    jpeg_compress_struct codec;
+    jpeg_error_mgr errors;
+    codec.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&codec);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    jpeg_stdio_dest(&codec, file);
+    codec.image_width = static_cast<JDIMENSION>(kind.width);
+    codec.image_height = static_cast<JDIMENSION>(kind.height);
+    codec.input_components = kind.components;
+    codec.in_color_space = kind.components == 1   ? JCS_GRAYSCALE
+                           : kind.components == 3 ? JCS_RGB
+                                                  : JCS_CMYK;
+    jpeg_set_defaults(&codec);
+    jpeg_set_quality(&codec, 85, TRUE);
+    if (kind.rgbCoded) jpeg_set_colorspace(&codec, JCS_RGB);
+    for (size_t ci = 0; ci < kind.factors.size(); ++ci) {
+        codec.comp_info[ci].h_samp_factor = kind.factors[ci].first;
+        codec.comp_info[ci].v_samp_factor = kind.factors[ci].second;
+    }
+    if (kind.progressive) jpeg_simple_progression(&codec);
+    codec.restart_interval = kind.restartInterval;
+    codec.write_JFIF_header = kind.jfif ? TRUE : FALSE;
+    codec.density_unit = 1;
+    codec.X_density = 300;
+    codec.Y_density = 150;
+    jpeg_start_compress(&codec, TRUE);
+    for (const Marker& m : kind.markers)
+        jpeg_write_marker(&codec, m.code, reinterpret_cast<const JOCTET*>(m.data.data()),
+                          static_cast<unsigned>(m.data.size()));
+    for (int y = 0; y < kind.height; ++y) {
+        JSAMPROW row = const_cast<JSAMPROW>(
+            &samples.data[static_cast<size_t>(y) * kind.width * kind.components]);
+        jpeg_write_scanlines(&codec, &row, 1);
+    }
+    jpeg_finish_compress(&codec);
+    jpeg_destroy_compress(&codec);
+    std::fclose(file);
+    if (kind.keep < 1.0) {
+        const std::string bytes = ReadBytes(path);
+        WriteBytes(path, bytes.substr(0, static_cast<size_t>(bytes.size() * kind.keep)));
+    }
+}
+
+std::vector<TileRect> Rects(int width, int height, int offsetX, int offsetY, int tileWidth,
+                            int tileHeight) {
+    TileGrid grid;
+    grid.imageWidth = width;
+    grid.imageHeight = height;
+    grid.offsetX = offsetX;
+    grid.offsetY = offsetY;
+    grid.tileWidth = tileWidth;
+    grid.tileHeight = tileHeight;
+    std::vector<TileRect> rects;
+    ForEachTile(grid, [&](const TileRect& r) { rects.push_back(r); });
+    return rects;
+}
+
+// Runs jpegtran without a shell; its exit status, or -1.
+int RunJpegtran(const std::string& crop, const std::string& out, const std::string& source) {
+    const char* argv[] = {"jpegtran", "-copy",     "all",          "-crop", crop.c_str(),
+                          "-outfile", out.c_str(), source.c_str(), nullptr};
+    pid_t pid;
+    if (posix_spawnp(&pid, "jpegtran", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+std::string Crop(const TileRect& r) {
+    return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) +
+           "+" + std::to_string(r.y);
+}
+
+TEST(JpegLosslessInProcess, EveryTileEqualsJpegtran) {
+    if (std::system("command -v jpegtran >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "jpegtran (libjpeg-turbo-progs) is not installed: nothing to compare with";
+
+    const std::string com = "made for the lossless tile test";
+    const std::vector<Marker> several = {
+        {JPEG_COM, com},
+        {JPEG_APP0 + 2, std::string("ICC_PROFILE\0\x01\x01", 14) + std::string(300, 'p')},
+        {JPEG_APP0, std::string("JFXX\0\x13", 6)},
+        {JPEG_APP0 + 15, "last application marker"},
+        {JPEG_COM, "second comment"}};
+    const std::vector<SourceKind> kinds = {
+        {.name = "420", .factors = {{2, 2}, {1, 1}, {1, 1}}, .markers = several},
+        {.name = "422", .factors = {{2, 1}, {1, 1}, {1, 1}}},
+        {.name = "444", .factors = {{1, 1}, {1, 1}, {1, 1}}},
+        {.name = "440", .factors = {{1, 2}, {1, 1}, {1, 1}}},
+        {.name = "411", .factors = {{4, 1}, {1, 1}, {1, 1}}},
+        {.name = "odd factors", .factors = {{2, 2}, {2, 1}, {1, 1}}},
+        {.name = "grey", .components = 1, .markers = {{JPEG_COM, com}}},
+        {.name = "grey 2x2", .components = 1, .factors = {{2, 2}}},
+        {.name = "cmyk", .components = 4, .markers = {{JPEG_COM, com}}},
+        {.name = "rgb coded", .rgbCoded = true},
+        {.name = "progressive", .progressive = true, .markers = several},
+        {.name = "restarts", .restartInterval = 3},
+        {.name = "progressive restarts", .progressive = true, .restartInterval = 2},
+        {.name = "exif le first",
+         .jfif = false,
+         .markers = {{JPEG_APP0 + 1, Exif(false, 150, 100)},
+                     {JPEG_APP0, Jfif(2, 72)},
+                     {JPEG_COM, com}}},
+        {.name = "exif be first",
+         .components = 1,
+         .jfif = false,
+         .markers = {{JPEG_APP0 + 1, Exif(true, 150, 100)}}},
+        {.name = "exif after jfif", .markers = {{JPEG_APP0 + 1, Exif(false, 150, 100)}}},
+        {.name = "truncated", .keep = 0.6},
+        {.name = "truncated progressive", .progressive = true, .keep = 0.5},
+    };
+    struct GridKind {
+        const char* name;
+        int offsetX, offsetY, tileWidth, tileHeight;
+    };
+    const std::vector<GridKind> grids = {
+        {"aligned", 0, 0, 48, 32},
+        {"unaligned", 13, 7, 97, 61},
+        {"whole image", 0, 0, 1000, 1000},
+    };
+
+    TempDir dir;
+    int compared = 0;
+    for (const SourceKind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        const std::string source = dir / "source.jpg";
+        WriteSource(source, kind);
+        CurrentImage image = LoadCurrent(source);
+        ASSERT_EQ(image.width, kind.width);
+        TileOptions options;
+        options.exactJpeg = false;
+        std::string error;
+        const std::unique_ptr<TileSource> tiles = MakeJpegTileSource(image, options, error);
+        ASSERT_NE(tiles, nullptr) << error;
+        for (const GridKind& g : grids) {
+            const std::string out = dir / (std::string("tiles-") + g.name);
+            fs::create_directory(out);
+            const auto rects =
+                Rects(kind.width, kind.height, g.offsetX, g.offsetY, g.tileWidth, g.tileHeight);
+            for (const std::string& r : RunTiles(*tiles, rects, out, 2)) ASSERT_EQ(r, "");
+            for (const TileRect& rect : rects) {
+                const std::string expected = dir / "jpegtran.jpg";
+                const int status = RunJpegtran(Crop(rect), expected, source);
+                // 2: jpegtran warned about the truncated data and wrote the tile.
+                ASSERT_TRUE(status == 0 || status == 2) << Crop(rect);
+                ASSERT_EQ(ReadBytes(out + "/" + TileName(rect)), ReadBytes(expected))
+                    << g.name << " grid, tile " << Crop(rect);
+                // The rectangle the manifest records is what the tile holds.
+                const TileRect cut = tiles->CutRect(rect);
+                const Samples pixels = DecodeLibraryJpeg(expected);
+                ASSERT_EQ(Crop(TileRect{0, 0, 0, 0, pixels.width, pixels.height}),
+                          Crop(TileRect{0, 0, 0, 0, cut.width, cut.height}));
+                ASSERT_EQ(cut.x + cut.width, rect.x + rect.width);
+                ASSERT_EQ(cut.y + cut.height, rect.y + rect.height);
+                ++compared;
+            }
+        }
+    }
+    EXPECT_EQ(compared, 18 * (16 + 9 + 1));
+}
+
+}  // namespace
+}  // namespace tessarin
