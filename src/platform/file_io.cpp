@@ -19,12 +19,35 @@ InputFile::~InputFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+int OpenRegularFile(const std::string& path) {
+    // Without O_NONBLOCK, opening a FIFO waits until someone opens it for writing.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::FILE* OpenRegularFileStream(const std::string& path) {
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) ::close(fd);
+    return file;
+}
+
 bool InputFile::Open(const std::string& path) {
     if (fd_ >= 0) ::close(fd_);
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    size_ = 0;
+    fd_ = OpenRegularFile(path);
     if (fd_ < 0) return false;
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd_, &st) != 0) {
         ::close(fd_);
         fd_ = -1;
         return false;

@@ -4,13 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace tessarin {
 
 class InputFile {
-public:
+  public:
     InputFile() = default;
     explicit InputFile(const std::string& path) { Open(path); }
     ~InputFile();
@@ -25,13 +26,13 @@ public:
     // Reads up to n bytes at offset; returns how many came back.
     size_t ReadSomeAt(uint64_t offset, void* buffer, size_t n) const;
 
-private:
+  private:
     int fd_ = -1;
     uint64_t size_ = 0;
 };
 
 class OutputFile {
-public:
+  public:
     OutputFile() = default;
     ~OutputFile();  // closes without reporting; call Close() to know
     OutputFile(const OutputFile&) = delete;
@@ -43,13 +44,20 @@ public:
     // Flushes and closes; false when any write or the close failed.
     bool Close();
 
-private:
+  private:
     bool Flush();
     int fd_ = -1;
     bool failed_ = false;
     std::vector<uint8_t> buffer_;
     size_t used_ = 0;
 };
+
+// Opens a regular file for reading, close-on-exec. Anything else (a FIFO, a
+// device, a folder) is refused at once: the open never waits for a writer.
+// Returns the descriptor, or -1.
+int OpenRegularFile(const std::string& path);
+// The same as a stdio stream for the C libraries; null when refused.
+std::FILE* OpenRegularFileStream(const std::string& path);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);

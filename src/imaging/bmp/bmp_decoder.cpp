@@ -29,7 +29,7 @@ struct Header {
     uint32_t clrUsed = 0;
     uint32_t clrImportant = 0;
     uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha
-    uint64_t maskBytes = 0;             // masks stored after a 40-byte header
+    uint64_t maskBytes = 0;            // masks stored after a 40-byte header
     bool core = false;
 };
 
@@ -37,7 +37,8 @@ bool ReadHeader(const ByteSource& in, Header& h) {
     uint8_t size[4];
     if (!in.ReadAt(14, size, 4)) return false;
     h.size = U32(size);
-    if (h.size != 12 && h.size != 40 && h.size != 52 && h.size != 56 && h.size != 108 && h.size != 124)
+    if (h.size != 12 && h.size != 40 && h.size != 52 && h.size != 56 && h.size != 108 &&
+        h.size != 124)
         return false;
     uint8_t b[124] = {};
     if (!in.ReadAt(14, b, h.size)) return false;
@@ -79,12 +80,16 @@ bool HeaderIsSupported(const Header& h) {
         case kRgb:
             return h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 || h.bitCount == 16 ||
                    h.bitCount == 24 || h.bitCount == 32;
-        case kRle8: return h.bitCount == 8 && h.height > 0;
-        case kRle4: return h.bitCount == 4 && h.height > 0;
+        case kRle8:
+            return h.bitCount == 8 && h.height > 0;
+        case kRle4:
+            return h.bitCount == 4 && h.height > 0;
         case kBitFields:
         case kAlphaBitFields:
-            return (h.bitCount == 16 || h.bitCount == 32) && (h.masks[0] | h.masks[1] | h.masks[2]) != 0;
-        default: return false;
+            return (h.bitCount == 16 || h.bitCount == 32) &&
+                   (h.masks[0] | h.masks[1] | h.masks[2]) != 0;
+        default:
+            return false;
     }
 }
 
@@ -119,7 +124,8 @@ bool DecodeBitFields(const ByteSource& in, const Header& h, uint64_t dataOffset,
         return false;
     }
     for (int fileRow = 0; fileRow < absHeight; ++fileRow) {
-        if (!in.ReadAt(dataOffset + static_cast<uint64_t>(fileRow) * fileStride, row.data(), fileStride))
+        if (!in.ReadAt(dataOffset + static_cast<uint64_t>(fileRow) * fileStride, row.data(),
+                       fileStride))
             return false;
         // File rows are in the raster's own orientation; Row() counts from the top.
         int y = h.height > 0 ? absHeight - 1 - fileRow : fileRow;
@@ -136,9 +142,9 @@ bool DecodeBitFields(const ByteSource& in, const Header& h, uint64_t dataOffset,
     return true;
 }
 
-void PutIndex(DibImage& raster, int bitCount, int x, int yFromBottom, unsigned value) {
-    if (x >= raster.Width() || yFromBottom >= raster.AbsHeight()) return;
-    uint8_t* row = raster.Row(raster.AbsHeight() - 1 - yFromBottom);
+// x and y are inside the raster; y counts rows from the bottom.
+void PutIndex(DibImage& raster, int bitCount, int64_t x, int64_t y, unsigned value) {
+    uint8_t* row = raster.Row(raster.AbsHeight() - 1 - static_cast<int>(y));
     if (bitCount == 8) {
         row[x] = static_cast<uint8_t>(value);
     } else {
@@ -151,18 +157,27 @@ void PutIndex(DibImage& raster, int bitCount, int x, int yFromBottom, unsigned v
 // RLE4 and RLE8: runs, absolute runs padded to 16 bits, end of line, delta and
 // end of bitmap. Pixels the stream never reaches stay index 0. A stream that
 // ends before its end-of-bitmap mark keeps what was decoded.
+//
+// The column stops at the right edge: whatever the stream puts beyond it, by
+// runs or by any number of deltas, is dropped until the next end of line. A
+// row above the top ends the bitmap.
 void DecodeRle(const std::vector<uint8_t>& data, int bitCount, DibImage& raster) {
+    const int64_t width = raster.Width();
+    const int64_t height = raster.AbsHeight();
+    int64_t x = 0, y = 0;
+    auto put = [&](unsigned value) {
+        if (x < width) {
+            PutIndex(raster, bitCount, x, y, value);
+            ++x;
+        }
+    };
     size_t i = 0;
-    int x = 0, y = 0;
-    const int height = raster.AbsHeight();
     while (i + 1 < data.size() && y < height) {
-        unsigned count = data[i], value = data[i + 1];
+        const unsigned count = data[i], value = data[i + 1];
         i += 2;
         if (count > 0) {
-            for (unsigned k = 0; k < count && x < raster.Width(); ++k, ++x) {
-                unsigned v = bitCount == 8 ? value : ((k & 1) ? (value & 0x0F) : (value >> 4));
-                PutIndex(raster, bitCount, x, y, v);
-            }
+            for (unsigned k = 0; k < count && x < width; ++k)
+                put(bitCount == 8 ? value : ((k & 1) ? (value & 0x0F) : (value >> 4)));
             continue;
         }
         if (value == 0) {  // end of line
@@ -172,17 +187,15 @@ void DecodeRle(const std::vector<uint8_t>& data, int bitCount, DibImage& raster)
             break;
         } else if (value == 2) {  // delta
             if (i + 1 >= data.size()) break;
-            x += data[i];
+            x = std::min<int64_t>(x + data[i], width);
             y += data[i + 1];
             i += 2;
         } else {  // absolute run of `value` pixels
-            size_t bytes = bitCount == 8 ? value : (value + 1) / 2;
-            for (unsigned k = 0; k < value; ++k) {
-                size_t at = i + (bitCount == 8 ? k : k / 2);
+            const size_t bytes = bitCount == 8 ? value : (value + 1) / 2;
+            for (unsigned k = 0; k < value && x < width; ++k) {
+                const size_t at = i + (bitCount == 8 ? k : k / 2);
                 if (at >= data.size()) break;
-                unsigned v = bitCount == 8 ? data[at] : ((k & 1) ? (data[at] & 0x0F) : (data[at] >> 4));
-                if (x < raster.Width()) PutIndex(raster, bitCount, x, y, v);
-                ++x;
+                put(bitCount == 8 ? data[at] : ((k & 1) ? (data[at] & 0x0F) : (data[at] >> 4)));
             }
             i += (bytes + 1) & ~size_t{1};
         }
@@ -270,8 +283,13 @@ bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
 namespace tessarin {
 
 bool DecodeBmp(const uint8_t* data, size_t size, LoadedImage& out) {
-    bmp::MemorySource source(data, size);
-    return bmp::DecodeBmpFrom(source, out);
+    try {
+        bmp::MemorySource source(data, size);
+        return bmp::DecodeBmpFrom(source, out);
+    } catch (...) {
+        out.raster.reset();
+        return false;
+    }
 }
 
 }  // namespace tessarin

@@ -42,7 +42,8 @@ bool ValidSize(const BitmapInfoHeader& h, const InputFile& file, uint64_t dataOf
     if (h.biHeight == INT32_MIN) return false;
     const int64_t absHeight = h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight;
     return DibSizeAcceptable(h.biWidth, absHeight, h.biBitCount) && dataOffset <= file.Size() &&
-           DibStride(h.biWidth, h.biBitCount) * static_cast<uint64_t>(absHeight) <= file.Size() - dataOffset;
+           DibStride(h.biWidth, h.biBitCount) * static_cast<uint64_t>(absHeight) <=
+               file.Size() - dataOffset;
 }
 
 // Returns the raster, or null when the own reader declines.
@@ -71,12 +72,13 @@ std::unique_ptr<DibImage> ReadOwn(const InputFile& file, const std::string& path
         BitmapInfoHeader h = RasterHeader(info, 16);
         if (!ValidSize(h, file, dataOffset)) return nullptr;
         auto raster = DibImage::Create(h);
-        if (!raster || !file.ReadAt(dataOffset, raster->Bits(), raster->ImageSize())) return nullptr;
+        if (!raster || !file.ReadAt(dataOffset, raster->Bits(), raster->ImageSize()))
+            return nullptr;
         if (is565) {
             if (owner) {
                 char text[4096];
-                std::snprintf(text, sizeof text, "緑の情報量を「6bit」から「5bit」に減らします\n\n%s",
-                              path.c_str());
+                std::snprintf(text, sizeof text,
+                              "緑の情報量を「6bit」から「5bit」に減らします\n\n%s", path.c_str());
                 owner->ShowNotice(text);
             }
             Convert565To555(*raster);
@@ -90,13 +92,15 @@ std::unique_ptr<DibImage> ReadOwn(const InputFile& file, const std::string& path
         }
         uint8_t entries[8];
         if (!file.ReadAt(14 + uint64_t{headerSize}, entries, sizeof entries)) return nullptr;
-        RgbQuad colors[2] = {{entries[0], entries[1], entries[2], 0}, {entries[4], entries[5], entries[6], 0}};
+        RgbQuad colors[2] = {{entries[0], entries[1], entries[2], 0},
+                             {entries[4], entries[5], entries[6], 0}};
         BitmapInfoHeader h = RasterHeader(info, 1);
         h.biClrUsed = 2;
         h.biClrImportant = 2;
         if (!ValidSize(h, file, dataOffset)) return nullptr;
         auto raster = DibImage::Create(h, colors, 2);
-        if (!raster || !file.ReadAt(dataOffset, raster->Bits(), raster->ImageSize())) return nullptr;
+        if (!raster || !file.ReadAt(dataOffset, raster->Bits(), raster->ImageSize()))
+            return nullptr;
         return raster;
     }
     return nullptr;
@@ -105,12 +109,19 @@ std::unique_ptr<DibImage> ReadOwn(const InputFile& file, const std::string& path
 }  // namespace
 
 bool LoadBmpFile(const std::string& path, Notifier* owner, LoadedImage& out) {
-    InputFile file;
-    if (!file.Open(path)) return false;
-    out.raster = ReadOwn(file, path, owner, out);
-    if (out.raster) return true;
-    bmp::FileSource source(file);
-    return bmp::DecodeBmpFrom(source, out);
+    // The BMP readers have no message of their own: whatever stops them, a
+    // lack of memory included, the file is reported as invalid.
+    try {
+        InputFile file;
+        if (!file.Open(path)) return false;
+        out.raster = ReadOwn(file, path, owner, out);
+        if (out.raster) return true;
+        bmp::FileSource source(file);
+        return bmp::DecodeBmpFrom(source, out);
+    } catch (...) {
+        out.raster.reset();
+        return false;
+    }
 }
 
 }  // namespace tessarin

@@ -2,6 +2,7 @@
 // raster; a tile is written row by row without making a crop first.
 
 #include "imaging/bmp/bmp_format.h"
+#include "imaging/failure_text.h"
 #include "imaging/messages.h"
 
 namespace tessarin {
@@ -9,17 +10,20 @@ namespace tessarin {
 namespace {
 
 class BmpTileSource : public TileSource {
-public:
+  public:
     explicit BmpTileSource(std::shared_ptr<const DibImage> raster)
         : keep_(std::move(raster)), raster_(*keep_) {}
-    const char* WriteTile(const TileRect& rect, const std::string& path, TileContext&) const override {
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(), raster_.AbsHeight()))
+    const char* WriteTile(const TileRect& rect, const std::string& path,
+                          TileContext&) const override {
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
+                          raster_.AbsHeight()))
             return msg::kClipFailed;
-        return SaveBmpRegion(path, raster_, rect.x, rect.y, rect.width, rect.height) ? nullptr
-                                                                                    : msg::kSaveFailed;
+        return SaveBmpRegion(path, raster_, rect.x, rect.y, rect.width, rect.height)
+                   ? nullptr
+                   : msg::kSaveFailed;
     }
 
-private:
+  private:
     std::shared_ptr<const DibImage> keep_;
     const DibImage& raster_;
 };
@@ -28,11 +32,16 @@ private:
 
 std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
-    if (!image.raster) {
-        error = msg::kClipFailed;
+    try {
+        if (!image.raster) {
+            error = msg::kClipFailed;
+            return nullptr;
+        }
+        return std::make_unique<BmpTileSource>(image.raster);
+    } catch (...) {
+        SetFailureText(error, msg::kMemoryFailed);
         return nullptr;
     }
-    return std::make_unique<BmpTileSource>(image.raster);
 }
 
 }  // namespace tessarin

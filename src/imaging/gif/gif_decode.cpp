@@ -9,6 +9,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/gif/gif_pvt.h"
+#include "platform/file_io.h"
 #include "imaging/messages.h"
 
 namespace tessarin::gif {
@@ -104,7 +105,7 @@ bool ParseImageDescriptor(const GifInput& input, const GifFileType& gif, GifImag
     return true;
 }
 
-const char* Decode(GifInput& input, GifImageInfo& info, GifRowSink& sink) {
+const char* DecodeFirstImage(GifInput& input, GifImageInfo& info, GifRowSink& sink) {
     int error = 0;
     GifDecoder gif(DGifOpen(&input, ReadInput, &error));
     if (!gif) return msg::kOpenFailed;
@@ -142,10 +143,18 @@ const char* Decode(GifInput& input, GifImageInfo& info, GifRowSink& sink) {
     return nullptr;
 }
 
+const char* Decode(GifInput& input, GifImageInfo& info, GifRowSink& sink) {
+    try {
+        return DecodeFirstImage(input, info, sink);
+    } catch (...) {
+        return msg::kReadFailed;  // as for a buffer that cannot be had
+    }
+}
+
 }  // namespace
 
 const char* DecodeGifFile(const std::string& path, GifImageInfo& info, GifRowSink& sink) {
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<FILE, FileCloser> file(OpenRegularFileStream(path));
     if (!file) return msg::kOpenFailed;
     GifInput input;
     input.file = file.get();

@@ -1,5 +1,6 @@
 // The viewer's GIF reader: the first image as an indexed raster.
 
+#include "imaging/failure_text.h"
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_pvt.h"
 #include "imaging/messages.h"
@@ -35,7 +36,7 @@ bool LoadGifFile(const std::string& path, LoadedImage& out) {
     gif::GifImageInfo info;
     RasterSink sink;
     if (const char* failure = gif::DecodeGifFile(path, info, sink)) {
-        out.error = failure;
+        SetFailureText(out.error, failure);
         return false;
     }
     std::unique_ptr<DibImage> raster = std::move(sink.raster);
@@ -44,7 +45,7 @@ bool LoadGifFile(const std::string& path, LoadedImage& out) {
     if (info.colorBits <= 4) {
         raster = ReduceDibDepth(*raster, info.colorBits == 1 ? 1 : 4);
         if (!raster) {
-            out.error = msg::kReadFailed;
+            SetFailureText(out.error, msg::kReadFailed);
             return false;
         }
     }

@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "imaging/failure_text.h"
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_pvt.h"
 #include "imaging/messages.h"
@@ -51,21 +52,22 @@ const char* ReadGifForSplit(const std::string& path, GifSplitData& out) {
 
 std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
-    std::unique_ptr<gif::GifTileSource> source(new (std::nothrow) gif::GifTileSource());
-    if (!source) {
-        error = msg::kReadFailed;
+    try {
+        auto source = std::make_unique<gif::GifTileSource>();
+        if (const char* failure = gif::ReadGifForSplit(image.path, source->data)) {
+            error = failure;
+            return nullptr;
+        }
+        // The file changed since it was loaded: the grid no longer fits it.
+        if (source->data.info.width != image.width || source->data.info.height != image.height) {
+            error = msg::kInvalidFile;
+            return nullptr;
+        }
+        return source;
+    } catch (...) {
+        SetFailureText(error, msg::kReadFailed);
         return nullptr;
     }
-    if (const char* failure = gif::ReadGifForSplit(image.path, source->data)) {
-        error = failure;
-        return nullptr;
-    }
-    // The file changed since it was loaded: the grid no longer fits it.
-    if (source->data.info.width != image.width || source->data.info.height != image.height) {
-        error = msg::kInvalidFile;
-        return nullptr;
-    }
-    return source;
 }
 
 }  // namespace tessarin

@@ -13,7 +13,21 @@ namespace {
 // for: a damaged file shows what the library could make of it.
 void IgnoreJpegMessage(j_common_ptr) {}
 
+// Called by the library as it consumes the file; refuses it past kMaxScans.
+void CountScans(j_common_ptr common) {
+    auto* codec = reinterpret_cast<j_decompress_ptr>(common);
+    if (codec->input_scan_number <= kMaxScans) return;
+    reinterpret_cast<ScanLimit*>(common->progress)->exceeded = true;
+    (*common->err->error_exit)(common);
+}
+
 }  // namespace
+
+void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit) {
+    limit.pub.progress_monitor = CountScans;
+    limit.exceeded = false;
+    codec->progress = &limit.pub;
+}
 
 jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager) {
     jpeg_error_mgr* standard = jpeg_std_error(&manager.pub);

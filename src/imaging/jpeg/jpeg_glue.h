@@ -33,6 +33,20 @@ struct JpegErrorManager {
 // every warning and trace message dropped.
 jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager);
 
+// Every scan of a multi-scan file passes over the whole image, even an empty
+// one: a small file of many scans would take minutes. Real progressive files
+// have a dozen or so.
+inline constexpr int kMaxScans = 500;
+
+struct ScanLimit {
+    jpeg_progress_mgr pub;  // first member: libjpeg sees a jpeg_progress_mgr*
+    bool exceeded;
+};
+
+// Makes the decompressor fail (error_exit) past kMaxScans, with
+// limit.exceeded set. `limit` must live as long as the decompressor.
+void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit);
+
 // Encodes the width x height pixels at (x, y) of an 8-bit (grey) or 24-bit
 // (blue-green-red) raster as a baseline JPEG file at `quality`, a few rows at
 // a time from the raster (no copy of the rectangle). False for any other depth, a rectangle that

@@ -8,6 +8,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/jpeg/jpeg_glue.h"
+#include "platform/file_io.h"
 
 namespace tessarin::jpeg_glue {
 
@@ -20,6 +21,7 @@ constexpr uint64_t kCoefficientMemoryLimit = kMaxRasterBytes;
 struct JpegCoefficientReader {
     jpeg_decompress_struct codec;
     JpegErrorManager errors;
+    ScanLimit scanLimit;
 };
 
 struct JpegTileWriter {
@@ -311,8 +313,9 @@ LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, 
     if (!reader) return LosslessPrepare::kFailed;
     reader->codec.err = InstallErrorManager(reader->errors);
     if (!CreateReaderStage(reader.get())) return LosslessPrepare::kFailed;
+    InstallScanLimit(&reader->codec, reader->scanLimit);
 
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
+    std::unique_ptr<std::FILE, FileCloser> file(OpenRegularFileStream(path));
     if (!file) return LosslessPrepare::kFailed;
     jvirt_barray_ptr* arrays = nullptr;
     if (width <= 0 || height <= 0) return LosslessPrepare::kFailed;

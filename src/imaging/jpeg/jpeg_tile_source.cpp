@@ -1,9 +1,12 @@
 // JPEG tiles: exact ones re-encoded from the decoded raster, or lossless ones
 // cut from the source file's coefficients.
 
+#include <filesystem>
 #include <new>
+#include <system_error>
 #include <vector>
 
+#include "imaging/failure_text.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
 #include "imaging/messages.h"
@@ -79,32 +82,38 @@ class JpegtranTileSource final : public TileSource {
 
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
                                                const TileOptions& options, std::string& error) {
-    std::unique_ptr<TileSource> source;
-    if (options.exactJpeg) {
-        if (!image.raster) {
-            error = msg::kClipFailed;
+    try {
+        if (options.exactJpeg) {
+            if (!image.raster) {
+                error = msg::kClipFailed;
+                return nullptr;
+            }
+            return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
+        }
+        // A FIFO put in the file's place since it was loaded would make the
+        // read (or jpegtran) wait for ever; only a regular file is cut.
+        std::error_code failure;
+        if (!std::filesystem::is_regular_file(image.path, failure)) {
+            error = msg::kReadFailed;
             return nullptr;
         }
-        source.reset(new (std::nothrow) ExactJpegTileSource(image.raster, options.jpegQuality));
-    } else {
         jpeg_glue::JpegCropGrid grid;
+        std::unique_ptr<TileSource> source;
         switch (jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height,
                                                        source, grid)) {
             case jpeg_glue::LosslessPrepare::kReady:
-                break;
+                return source;
             case jpeg_glue::LosslessPrepare::kRefused:
-                try {
-                    source.reset(new JpegtranTileSource(image.path, grid));
-                } catch (const std::bad_alloc&) {
-                }
-                break;
+                return std::make_unique<JpegtranTileSource>(image.path, grid);
             case jpeg_glue::LosslessPrepare::kFailed:
-                error = kLosslessFailed;
-                return nullptr;
+                break;
         }
+        SetFailureText(error, kLosslessFailed);
+        return nullptr;
+    } catch (...) {
+        SetFailureText(error, msg::kMemoryFailed);
+        return nullptr;
     }
-    if (!source) error = msg::kSaveFailed;
-    return source;
 }
 
 }  // namespace tessarin

@@ -5,10 +5,15 @@
 #include <cstring>
 
 #include "imaging/dib_image.h"
+#include "platform/file_io.h"
 #include "imaging/messages.h"
 
 namespace tessarin::png {
 namespace {
+
+bool IsName(const unsigned char* name, const char* expected) {
+    return std::memcmp(name, expected, 4) == 0;
+}
 
 // Follows the chunk structure of the bytes libpng consumes, which arrive in
 // file order: a header of 8 bytes, then the data and the CRC.
@@ -16,6 +21,10 @@ void TraceBytes(PngReadStream& stream, const uint8_t* data, size_t length) {
     while (length > 0) {
         if (stream.chunkRemaining > 0) {
             uint64_t skip = std::min<uint64_t>(stream.chunkRemaining, length);
+            const uint64_t chunkData = std::min(skip, stream.dataRemaining);
+            if (stream.budget && chunkData > 0)
+                stream.budget->Consume(data, static_cast<size_t>(chunkData));
+            stream.dataRemaining -= chunkData;
             stream.chunkRemaining -= skip;
             data += skip;
             length -= static_cast<size_t>(skip);
@@ -32,10 +41,13 @@ void TraceBytes(PngReadStream& stream, const uint8_t* data, size_t length) {
         uint64_t dataLength = (uint64_t{h[0]} << 24) | (uint64_t{h[1]} << 16) |
                               (uint64_t{h[2]} << 8) | uint64_t{h[3]};
         stream.chunkRemaining = dataLength + 4;
-        if (std::memcmp(h + 4, "IDAT", 4) == 0) {
+        stream.dataRemaining = dataLength;
+        if (stream.budget) stream.budget->BeginChunk(h + 4);
+        if (IsName(h + 4, "IDAT")) {
             stream.seenImageData = true;
             continue;
         }
+        if (!stream.trace) continue;
         char name[5] = {};
         std::memcpy(name, h + 4, 4);
         PngChunkTrace& trace = *stream.trace;
@@ -53,10 +65,89 @@ void ReadFromStream(png_structp png, png_bytep data, size_t length) {
     // A short read is a truncated file: fail now rather than let libpng parse
     // whatever the buffer held.
     if (std::fread(data, 1, length, stream->file) != length) png_error(png, "file ends early");
-    if (stream->trace) TraceBytes(*stream, data, length);
+    if (stream->trace || stream->budget) TraceBytes(*stream, data, length);
+    if (stream->budget && stream->budget->Exceeded()) png_error(png, "too much metadata");
 }
 
+// The chunks that only tiles carry, as png_set_keep_unknown_chunks lists them.
+constexpr png_byte kMetadataChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0pCAL\0sCAL";
+constexpr int kMetadataChunkCount = 7;
+
 }  // namespace
+
+PngAncillaryBudget::~PngAncillaryBudget() {
+    if (zlibReady_) inflateEnd(&zlib_);
+}
+
+void PngAncillaryBudget::BeginChunk(const unsigned char* name) {
+    inflating_ = false;
+    prefix_ = "";
+    rest_ = 0;
+    if (IsName(name, "tEXt") || IsName(name, "sPLT")) {
+        rest_ = 'R';
+    } else if (IsName(name, "zTXt") || IsName(name, "iCCP")) {
+        prefix_ = "NB";  // keyword or profile name, compression method
+        rest_ = 'Z';
+    } else if (IsName(name, "iTXt")) {
+        prefix_ = "NFBNN";  // keyword, flag, method, language, translated keyword
+        rest_ = 'R';
+    } else if (IsName(name, "pCAL") || IsName(name, "sCAL")) {
+        rest_ = 'R';
+    }
+    const bool cached = IsName(name, "tEXt") || IsName(name, "zTXt") || IsName(name, "iTXt") ||
+                        IsName(name, "sPLT");
+    if (cached && ++keptChunks_ > kMaxKeptChunks) exceeded_ = true;
+}
+
+void PngAncillaryBudget::Add(uint64_t bytes) {
+    used_ += bytes;
+    if (used_ > kAncillaryBudget) exceeded_ = true;
+}
+
+void PngAncillaryBudget::Consume(const uint8_t* data, size_t length) {
+    while (length > 0 && *prefix_ && !exceeded_) {
+        const uint8_t byte = *data++;
+        --length;
+        Add(1);
+        if (*prefix_ == 'N' && byte != 0) continue;
+        if (*prefix_ == 'F' && byte != 0) rest_ = 'Z';
+        if (*++prefix_ == '\0' && rest_ == 'Z') StartInflate();
+    }
+    if (length == 0 || exceeded_) return;
+    if (rest_ == 'R') Add(length);
+    if (rest_ == 'Z') Inflate(data, length);
+}
+
+void PngAncillaryBudget::StartInflate() {
+    if (!zlibReady_) {
+        zlib_ = z_stream{};
+        zlibReady_ = inflateInit(&zlib_) == Z_OK;
+        inflating_ = zlibReady_;
+    } else {
+        inflating_ = inflateReset(&zlib_) == Z_OK;
+    }
+}
+
+// Counts what the stream decompresses to, without keeping it. A damaged
+// stream stops counting where it breaks, as libpng's own inflating would.
+void PngAncillaryBudget::Inflate(const uint8_t* data, size_t length) {
+    unsigned char scratch[16384];
+    zlib_.next_in = const_cast<Bytef*>(data);
+    zlib_.avail_in = 0;
+    while (inflating_ && !exceeded_) {
+        if (zlib_.avail_in == 0) {
+            if (length == 0) return;
+            const auto step = static_cast<uInt>(std::min<size_t>(length, 1u << 30));
+            zlib_.avail_in = step;
+            length -= step;
+        }
+        zlib_.next_out = scratch;
+        zlib_.avail_out = sizeof scratch;
+        const int result = inflate(&zlib_, Z_NO_FLUSH);
+        Add(sizeof scratch - zlib_.avail_out);
+        if (result != Z_OK) inflating_ = false;  // the end, or a damaged stream
+    }
+}
 
 bool PngChunkTrace::Has(const char* name, bool afterImageData) const {
     for (int i = 0; i < count; ++i) {
@@ -66,7 +157,7 @@ bool PngChunkTrace::Has(const char* name, bool afterImageData) const {
 }
 
 FilePtr OpenPngFile(const std::string& path, const char*& error) {
-    FilePtr file(std::fopen(path.c_str(), "rbe"));
+    FilePtr file(OpenRegularFileStream(path));
     if (!file) {
         error = msg::kReadFailed;
         return nullptr;
@@ -102,7 +193,17 @@ bool CreatePngReader(PngReadHandles& handles, bool withEndInfo) {
 
 bool PngReadInfoGuarded(png_structp png, png_infop info, PngReadStream* stream) {
     if (setjmp(png_jmpbuf(png))) return false;
+    if (stream->budget) {
+        // libpng's own limits stay above the budget, which is met first, so
+        // that it never drops a chunk the budget allows.
+        png_set_chunk_malloc_max(png, kAncillaryBudget + 65536);
+        png_set_chunk_cache_max(png, 0);
+    } else {
+        png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kMetadataChunks,
+                                    kMetadataChunkCount);
+    }
     stream->chunkRemaining = 4;  // the rest of the signature
+    stream->dataRemaining = 0;
     png_set_read_fn(png, stream, ReadFromStream);
     png_set_sig_bytes(png, 4);
     png_read_info(png, info);

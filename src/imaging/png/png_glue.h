@@ -7,6 +7,7 @@
 // plain C data in their frames, so nothing with a destructor is ever skipped.
 
 #include <png.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -39,13 +40,57 @@ struct PngChunkTrace {
     bool Has(const char* name, bool afterImageData) const;
 };
 
-// What the read callback works with: the file and, optionally, the trace.
+// What the chunks kept for the tiles (texts, ICC profile, suggested palettes,
+// calibration) may take once decompressed, and how many text and palette
+// chunks there may be. libpng on its own drops a chunk past its limits and
+// carries on; counting the bytes as they arrive lets such a file be refused
+// instead, before libpng decompresses or copies the chunk that goes over.
+inline constexpr uint64_t kAncillaryBudget = uint64_t{64} << 20;
+inline constexpr int kMaxKeptChunks = 1000;
+
+class PngAncillaryBudget {
+  public:
+    PngAncillaryBudget() = default;
+    ~PngAncillaryBudget();
+    PngAncillaryBudget(const PngAncillaryBudget&) = delete;
+    PngAncillaryBudget& operator=(const PngAncillaryBudget&) = delete;
+
+    // A chunk of this 4-byte name begins.
+    void BeginChunk(const unsigned char* name);
+    // The next bytes of its data (not its CRC).
+    void Consume(const uint8_t* data, size_t length);
+    bool Exceeded() const { return exceeded_; }
+
+  private:
+    void Add(uint64_t bytes);
+    void StartInflate();
+    void Inflate(const uint8_t* data, size_t length);
+
+    // The current chunk's prefix still to come, one letter per field: 'N' a
+    // text ended by a NUL, 'F' the compression flag byte of iTXt, 'B' any
+    // other byte. Then the rest: 'R' stored as it is, 'Z' a zlib stream,
+    // 0 not kept.
+    const char* prefix_ = "";
+    char rest_ = 0;
+    uint64_t used_ = 0;
+    int keptChunks_ = 0;
+    bool exceeded_ = false;
+    z_stream zlib_{};
+    bool zlibReady_ = false;
+    bool inflating_ = false;
+};
+
+// What the read callback works with: the file and, optionally, the trace and
+// the budget. Without a budget, the chunks only a tile would carry are
+// skipped unread.
 struct PngReadStream {
     std::FILE* file = nullptr;
     PngChunkTrace* trace = nullptr;
+    PngAncillaryBudget* budget = nullptr;
     // Stream parser: bytes of the current chunk (data and CRC) still to come,
-    // or the header being gathered when 0.
+    // or the header being gathered when 0; of these, the data bytes.
     uint64_t chunkRemaining = 0;
+    uint64_t dataRemaining = 0;
     unsigned char header[8] = {};
     int headerFill = 0;
     bool seenImageData = false;
@@ -71,7 +116,8 @@ struct PngReadHandles {
 bool CreatePngReader(PngReadHandles& handles, bool withEndInfo);
 
 // Attaches the stream, skips the 4 signature bytes already checked and reads
-// every chunk up to the image data. False on a library error.
+// every chunk up to the image data. False on a library error, or when the
+// stream's budget is exceeded.
 bool PngReadInfoGuarded(png_structp png, png_infop info, PngReadStream* stream);
 
 // Transforms a reader may request before the rows are read.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "imaging/failure_text.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_glue.h"
 #include "imaging/messages.h"
@@ -16,7 +17,7 @@ using namespace png;
 
 bool Fail(LoadedImage& out, const char* message) {
     out.raster.reset();
-    out.error = message;
+    SetFailureText(out.error, message);
     return false;
 }
 
@@ -68,9 +69,7 @@ RasterPlan PlanRaster(int colorType, int bitDepth) {
     return plan;
 }
 
-}  // namespace
-
-bool LoadPngFile(const std::string& path, LoadedImage& out) {
+bool Load(const std::string& path, LoadedImage& out) {
     const char* error = nullptr;
     FilePtr file = OpenPngFile(path, error);
     if (!file) return Fail(out, error);
@@ -144,6 +143,16 @@ bool LoadPngFile(const std::string& path, LoadedImage& out) {
     out.interlaced = interlace == PNG_INTERLACE_ADAM7;
     out.error.clear();
     return true;
+}
+
+}  // namespace
+
+bool LoadPngFile(const std::string& path, LoadedImage& out) {
+    try {
+        return Load(path, out);
+    } catch (...) {
+        return Fail(out, kPrepareReadFailed);  // as for a raster that cannot be had
+    }
 }
 
 }  // namespace tessarin

@@ -7,16 +7,20 @@
 
 namespace tessarin::png {
 
-const char* ReadPngForSplit(const std::string& path, PngSplitImage& out) {
+namespace {
+
+const char* Read(const std::string& path, PngSplitImage& out) {
     const char* error = nullptr;
     FilePtr file = OpenPngFile(path, error);
     if (!file) return error;
     PngReadHandles handles;
     if (!CreatePngReader(handles, true)) return kPrepareReadFailed;
     PngChunkTrace trace;
+    PngAncillaryBudget budget;
     PngReadStream stream;
     stream.file = file.get();
     stream.trace = &trace;
+    stream.budget = &budget;
     if (!PngReadInfoGuarded(handles.png, handles.info, &stream)) return msg::kReadFailed;
 
     png_uint_32 width = 0, height = 0;
@@ -36,11 +40,7 @@ const char* ReadPngForSplit(const std::string& path, PngSplitImage& out) {
     out.bytesPerPixel = static_cast<size_t>(channels) * (depth == 16 ? 2 : 1);
     out.rowBytes = static_cast<size_t>(width) * out.bytesPerPixel;
 
-    try {
-        CapturePngChunks(handles.png, handles.info, trace, false, out.beforeImageData);
-    } catch (const std::bad_alloc&) {
-        return kPrepareReadFailed;
-    }
+    CapturePngChunks(handles.png, handles.info, trace, false, out.beforeImageData);
 
     int passes = 1;
     size_t libraryRowBytes = 0;
@@ -55,12 +55,18 @@ const char* ReadPngForSplit(const std::string& path, PngSplitImage& out) {
                             static_cast<ptrdiff_t>(out.rowBytes), out.height, passes))
         return msg::kReadFailed;
 
-    try {
-        CapturePngChunks(handles.png, handles.endInfo, trace, true, out.afterImageData);
-    } catch (const std::bad_alloc&) {
-        return kPrepareReadFailed;
-    }
+    CapturePngChunks(handles.png, handles.endInfo, trace, true, out.afterImageData);
     return nullptr;
+}
+
+}  // namespace
+
+const char* ReadPngForSplit(const std::string& path, PngSplitImage& out) {
+    try {
+        return Read(path, out);
+    } catch (...) {
+        return kPrepareReadFailed;  // what every allocation failure of this read gives
+    }
 }
 
 }  // namespace tessarin::png

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "imaging/dib_image.h"
+#include "imaging/failure_text.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_split_read.h"
 #include "imaging/messages.h"
@@ -138,24 +139,23 @@ class PngTileSource final : public TileSource {
 
 std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
-    std::unique_ptr<PngSplitImage> source(new (std::nothrow) PngSplitImage);
-    if (!source) {
-        error = kPrepareReadFailed;
+    try {
+        auto source = std::make_unique<PngSplitImage>();
+        if (const char* failure = ReadPngForSplit(image.path, *source)) {
+            error = failure;
+            return nullptr;
+        }
+        // The tile grid comes from the loaded image; a file changed since then
+        // must not be cut with it.
+        if (source->width != image.width || source->height != image.height) {
+            error = msg::kReadFailed;
+            return nullptr;
+        }
+        return std::make_unique<PngTileSource>(std::move(source));
+    } catch (...) {
+        SetFailureText(error, kPrepareReadFailed);
         return nullptr;
     }
-    if (const char* failure = ReadPngForSplit(image.path, *source)) {
-        error = failure;
-        return nullptr;
-    }
-    // The tile grid comes from the loaded image; a file changed since then
-    // must not be cut with it.
-    if (source->width != image.width || source->height != image.height) {
-        error = msg::kReadFailed;
-        return nullptr;
-    }
-    std::unique_ptr<TileSource> result(new (std::nothrow) PngTileSource(std::move(source)));
-    if (!result) error = kPrepareReadFailed;
-    return result;
 }
 
 }  // namespace tessarin

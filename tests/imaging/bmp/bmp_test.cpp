@@ -20,8 +20,8 @@ using testing::WriteBytes;
 
 using testing::RecordingNotifier;
 
-LoadedImage LoadBytes(const TempDir& dir, const std::vector<uint8_t>& bytes, Notifier* owner = nullptr,
-                      const std::string& name = "in.bmp") {
+LoadedImage LoadBytes(const TempDir& dir, const std::vector<uint8_t>& bytes,
+                      Notifier* owner = nullptr, const std::string& name = "in.bmp") {
     WriteBytes(dir / name, bytes);
     LoadedImage out;
     LoadBmpFile(dir / name, owner, out);
@@ -50,7 +50,8 @@ BmpLayout Bitfields16(uint32_t r, uint32_t g, uint32_t b, std::vector<uint8_t> p
 TEST(BmpReader, Converts565To555AndShowsTheNoticeOnlyWithAnOwner) {
     TempDir dir;
     // Four pixels: white, pure green, the lowest green bit alone, pure red; width 4 = 8 bytes.
-    auto bytes = BuildBmp(Bitfields16(0xF800, 0x07E0, 0x001F, Words16({0xFFFF, 0x07E0, 0x0020, 0xF800}), 4));
+    auto bytes =
+        BuildBmp(Bitfields16(0xF800, 0x07E0, 0x001F, Words16({0xFFFF, 0x07E0, 0x0020, 0xF800}), 4));
     RecordingNotifier owner;
     LoadedImage image = LoadBytes(dir, bytes, &owner);
     ASSERT_NE(image.raster, nullptr);
@@ -62,11 +63,13 @@ TEST(BmpReader, Converts565To555AndShowsTheNoticeOnlyWithAnOwner) {
     EXPECT_EQ(row[4] | row[5] << 8, 0x0000);
     EXPECT_EQ(row[6] | row[7] << 8, 0x7C00);
     ASSERT_EQ(owner.notices.size(), 1u);
-    EXPECT_EQ(owner.notices[0], "緑の情報量を「6bit」から「5bit」に減らします\n\n" + dir / "in.bmp");
+    EXPECT_EQ(owner.notices[0],
+              "緑の情報量を「6bit」から「5bit」に減らします\n\n" + dir / "in.bmp");
 
     // 5-5-5 masks: no conversion, no notice.
     RecordingNotifier quiet;
-    auto plain = LoadBytes(dir, BuildBmp(Bitfields16(0x7C00, 0x03E0, 0x001F, Words16({0x7FFF, 0x0123}), 2)), &quiet);
+    auto plain = LoadBytes(
+        dir, BuildBmp(Bitfields16(0x7C00, 0x03E0, 0x001F, Words16({0x7FFF, 0x0123}), 2)), &quiet);
     ASSERT_NE(plain.raster, nullptr);
     EXPECT_EQ(plain.raster->Row(0)[2] | plain.raster->Row(0)[3] << 8, 0x0123);
     EXPECT_TRUE(quiet.notices.empty());
@@ -104,7 +107,8 @@ TEST(BmpReader, TopDownSourceKeepsItsOrientationAndTilesAreBottomUp) {
     layout.height = -3;
     layout.bitCount = 24;
     for (int y = 0; y < 3; ++y) {
-        for (int x = 0; x < 2; ++x) layout.pixels.insert(layout.pixels.end(), {uint8_t(y), uint8_t(x), 7});
+        for (int x = 0; x < 2; ++x)
+            layout.pixels.insert(layout.pixels.end(), {uint8_t(y), uint8_t(x), 7});
         layout.pixels.insert(layout.pixels.end(), {0, 0});
     }
     LoadedImage image = LoadBytes(dir, BuildBmp(layout));
@@ -129,7 +133,8 @@ TEST(BmpWriter, TileHeaderFieldsAndFileSize) {
         uint32_t clrUsed;
         uint32_t expectedEntries;
     };
-    for (Case c : {Case{8, 0, 256}, Case{8, 17, 17}, Case{24, 0, 0}, Case{4, 0, 16}, Case{1, 0, 2}, Case{32, 0, 0}}) {
+    for (Case c : {Case{8, 0, 256}, Case{8, 17, 17}, Case{24, 0, 0}, Case{4, 0, 16}, Case{1, 0, 2},
+                   Case{32, 0, 0}}) {
         BitmapInfoHeader h;
         h.biWidth = 13;
         h.biHeight = 9;
@@ -183,7 +188,8 @@ TEST(BmpWriter, RoundTripsPixelsOfEveryDepthAtOddOffsets) {
         ASSERT_EQ(back.raster->BitCount(), depth);
         for (int y = 0; y < 5; ++y) {
             const size_t used = (11u * depth + 7) / 8;
-            ASSERT_EQ(0, std::memcmp(back.raster->Row(y), expected->Row(y), used)) << depth << " row " << y;
+            ASSERT_EQ(0, std::memcmp(back.raster->Row(y), expected->Row(y), used))
+                << depth << " row " << y;
         }
         if (depth <= 8) {
             EXPECT_EQ(back.raster->ColorAt(1), table[1]);
@@ -283,6 +289,47 @@ TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {
     }
 }
 
+// Deltas can push the column of an RLE stream arbitrarily far right (here
+// past 2^31 with 8.4 million of them, a 34 MB stream): what lands beyond the
+// right edge is dropped up to the end of the line, and nothing is written
+// outside the raster.
+TEST(BmpDecoder, RleColumnFarPastTheEdgeEndsTheRow) {
+    constexpr size_t kDeltas = (size_t{1} << 31) / 255 + 16;
+    for (const uint16_t bitCount : {8, 4}) {
+        const uint8_t five = bitCount == 8 ? 0x05 : 0x55, nine = bitCount == 8 ? 0x09 : 0x99,
+                      seven = bitCount == 8 ? 0x07 : 0x77;
+        BmpLayout layout;
+        layout.width = 8;
+        layout.height = 2;
+        layout.bitCount = bitCount;
+        layout.compression = bitCount == 8 ? 1 : 2;
+        layout.palette.assign(size_t{1} << bitCount, 0);
+        std::vector<uint8_t>& stream = layout.pixels;
+        stream.reserve(4 * kDeltas + 16);
+        stream.insert(stream.end(), {2, five});
+        for (size_t i = 0; i < kDeltas; ++i) stream.insert(stream.end(), {0, 2, 255, 0});
+        stream.insert(stream.end(), {3, nine, 0, 4, nine, nine});  // a run, an absolute run
+        if (bitCount == 8) stream.insert(stream.end(), {nine, nine});
+        stream.insert(stream.end(), {0, 0, 4, seven, 0, 1});  // end of line, a run, end of bitmap
+        const std::vector<uint8_t> bytes = BuildBmp(layout);
+        layout.pixels = {};
+
+        LoadedImage image;
+        ASSERT_TRUE(DecodeBmp(bytes.data(), bytes.size(), image)) << bitCount;
+        const DibImage& r = *image.raster;
+        const size_t rowBytes = bitCount == 8 ? 8 : 4;
+        const std::vector<uint8_t> bottom(r.Row(1), r.Row(1) + rowBytes);
+        const std::vector<uint8_t> top(r.Row(0), r.Row(0) + rowBytes);
+        if (bitCount == 8) {
+            EXPECT_EQ(bottom, (std::vector<uint8_t>{5, 5, 0, 0, 0, 0, 0, 0}));
+            EXPECT_EQ(top, (std::vector<uint8_t>{7, 7, 7, 7, 0, 0, 0, 0}));
+        } else {
+            EXPECT_EQ(bottom, (std::vector<uint8_t>{0x55, 0, 0, 0}));
+            EXPECT_EQ(top, (std::vector<uint8_t>{0x77, 0x77, 0, 0}));
+        }
+    }
+}
+
 TEST(BmpReader, BadInputIsRefusedWithoutACrash) {
     TempDir dir;
     BmpLayout layout;
@@ -294,7 +341,8 @@ TEST(BmpReader, BadInputIsRefusedWithoutACrash) {
     const auto good = BuildBmp(layout);
     ASSERT_NE(LoadBytes(dir, good).raster, nullptr);
     for (size_t cut = 0; cut < good.size(); cut += 7) {
-        std::vector<uint8_t> truncated(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+        std::vector<uint8_t> truncated(good.begin(),
+                                       good.begin() + static_cast<std::ptrdiff_t>(cut));
         EXPECT_EQ(LoadBytes(dir, truncated).raster, nullptr) << cut;
     }
     std::mt19937 rng(3);

@@ -10,7 +10,7 @@ using namespace jpeg_test;
 
 constexpr const char* kHeaderFailed = "ヘッダ情報の読み込みに失敗しました";
 constexpr const char* kExpandFailed = "ファイルの展開に失敗しました";
-constexpr const char* kMemoryFailed = "メモリ領域の確保に失敗しました";
+constexpr const char* kRasterFailed = "BMPオブジェクトの作成に失敗しました";
 constexpr const char* kImageDataFailed = "イメージデータの取得に失敗しました";
 
 Samples Pattern(int width, int height, int components) {
@@ -75,7 +75,6 @@ INSTANTIATE_TEST_SUITE_P(Kinds, JpegReaderKinds,
                                            KindCase{3, true, 24, kColorKindNone},
                                            KindCase{1, false, 8, kColorKindGrey},
                                            KindCase{1, true, 8, kColorKindGrey},
-                                           KindCase{4, false, 32, kColorKindNone},
                                            KindCase{3, false, 24, kColorKindNone, true}),
                          [](const auto& info) {
                              return std::to_string(info.param.components) + "Components" +
@@ -194,16 +193,16 @@ std::string WithSize(std::string bytes, int width, int height) {
 }
 
 // A small file claiming a huge picture is refused before anything is
-// allocated for it; a zero size is a header error.
+// allocated for it, as a raster that cannot be made; a zero size is a header
+// error.
 TEST(JpegReader, AbsurdDimensionsAreRefused) {
     TempDir dir;
     for (bool progressive : {false, true}) {
         WriteLibraryJpeg(dir / "small.jpg", Pattern(16, 16, 3), 90, progressive);
         const std::string bytes = ReadBytes(dir / "small.jpg");
         const std::tuple<int, int, const char*> cases[] = {
-            {65000, 65000, kMemoryFailed},
-            {65500, 20000, kMemoryFailed},
-            {0, 16, kHeaderFailed},
+            {60000, 60000, kRasterFailed}, {65000, 65000, kRasterFailed},
+            {65500, 20000, kRasterFailed}, {0, 16, kHeaderFailed},
             {16, 0, kHeaderFailed},
         };
         for (const auto& [width, height, message] : cases) {
@@ -228,6 +227,50 @@ TEST(JpegReader, SecondScanOfASingleScanFileFails) {
     LoadedImage loaded;
     EXPECT_FALSE(LoadJpegFile(dir / "two.jpg", loaded));
     EXPECT_EQ(loaded.error, kImageDataFailed);
+}
+
+// CMYK and YCCK files load as the colours they print, whether the inks are
+// stored inverted (an Adobe marker) or as they are.
+TEST(JpegReader, FourComponentFilesLoadAsTheirPrintedColours) {
+    TempDir dir;
+    const std::pair<CmykCoding, const char*> codings[] = {
+        {CmykCoding::kAdobe, "adobe"}, {CmykCoding::kPlain, "plain"}, {CmykCoding::kYcck, "ycck"}};
+    for (const auto& [coding, name] : codings) {
+        const std::string path = dir / (std::string(name) + ".jpg");
+        WriteCmykJpeg(path, PrintedColourInks(), coding);
+        LoadedImage loaded;
+        ASSERT_TRUE(LoadJpegFile(path, loaded)) << name << " " << loaded.error;
+        const DibImage& raster = *loaded.raster;
+        EXPECT_EQ(raster.BitCount(), 24) << name;
+        EXPECT_EQ(loaded.displayDepth, 32) << name;
+        EXPECT_EQ(loaded.colorKind, kColorKindNone) << name;
+        for (size_t i = 0; i < PrintedColours().size(); ++i) {
+            const int x = static_cast<int>(i) * 16 + 8;
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(RasterSample(raster, x, 8, c), PrintedColours()[i].rgb[c], 12)
+                    << name << " colour " << i << " channel " << c;
+        }
+    }
+}
+
+// A progressive file made longer by empty scans: a few hundred load, more
+// are refused at once instead of costing a pass over the image each.
+TEST(JpegReader, ScanCountIsLimited) {
+    TempDir dir;
+    WriteLibraryJpeg(dir / "p.jpg", Pattern(16, 16, 1), 90, true);
+    std::string bytes = ReadBytes(dir / "p.jpg");
+    ASSERT_EQ(bytes.substr(bytes.size() - 2), "\xFF\xD9");
+    bytes.resize(bytes.size() - 2);
+    // An AC scan of the one component with no data at all.
+    const std::string emptyScan("\xFF\xDA\x00\x08\x01\x01\x00\x01\x3F\x00", 10);
+    for (const auto& [scans, loads] : {std::pair{400, true}, std::pair{600, false}}) {
+        std::string many = bytes;
+        for (int i = 0; i < scans; ++i) many += emptyScan;
+        WriteBytes(dir / "many.jpg", many + "\xFF\xD9");
+        LoadedImage loaded;
+        EXPECT_EQ(LoadJpegFile(dir / "many.jpg", loaded), loads) << scans;
+        EXPECT_EQ(loaded.error, loads ? "" : kExpandFailed) << scans;
+    }
 }
 
 }  // namespace

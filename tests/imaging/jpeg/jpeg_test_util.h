@@ -96,6 +96,64 @@ inline void WriteLibraryJpeg(const std::string& path, const Samples& s, int qual
     std::fclose(file);
 }
 
+// How a four-component file stores its inks.
+enum class CmykCoding {
+    kAdobe,  // CMYK with an Adobe marker: 255 minus the ink, as Photoshop writes it
+    kPlain,  // CMYK without an Adobe marker: the ink itself
+    kYcck,   // YCCK with an Adobe marker, inverted like kAdobe
+};
+
+// Writes inks (cyan, magenta, yellow, black; 255 is full ink) as a
+// four-component JPEG file of that coding.
+inline void WriteCmykJpeg(const std::string& path, const Samples& inks, CmykCoding coding) {
+    Samples stored = inks;
+    if (coding != CmykCoding::kPlain)
+        for (uint8_t& v : stored.data) v = static_cast<uint8_t>(255 - v);
+    jpeg_compress_struct codec;
+    jpeg_error_mgr errors;
+    codec.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&codec);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    jpeg_stdio_dest(&codec, file);
+    codec.image_width = static_cast<JDIMENSION>(stored.width);
+    codec.image_height = static_cast<JDIMENSION>(stored.height);
+    codec.input_components = 4;
+    codec.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&codec);
+    jpeg_set_quality(&codec, 95, TRUE);
+    if (coding == CmykCoding::kYcck) jpeg_set_colorspace(&codec, JCS_YCCK);
+    codec.write_Adobe_marker = coding == CmykCoding::kPlain ? FALSE : TRUE;
+    jpeg_start_compress(&codec, TRUE);
+    for (int y = 0; y < stored.height; ++y) {
+        JSAMPROW row = &stored.data[static_cast<size_t>(y) * stored.width * 4];
+        jpeg_write_scanlines(&codec, &row, 1);
+    }
+    jpeg_finish_compress(&codec);
+    jpeg_destroy_compress(&codec);
+    std::fclose(file);
+}
+
+// Inks and the colour they print, for CMYK files made of 16 x 16 blocks.
+struct PrintedColour {
+    uint8_t ink[4];  // cyan, magenta, yellow, black
+    uint8_t rgb[3];
+};
+inline const std::vector<PrintedColour>& PrintedColours() {
+    static const std::vector<PrintedColour> colours = {
+        {{0, 0, 0, 0}, {255, 255, 255}},   {{0, 255, 255, 0}, {255, 0, 0}},
+        {{255, 0, 255, 0}, {0, 255, 0}},   {{255, 255, 0, 0}, {0, 0, 255}},
+        {{0, 0, 0, 255}, {0, 0, 0}},       {{255, 0, 0, 0}, {0, 255, 255}},
+        {{0, 0, 0, 128}, {127, 127, 127}}, {{0, 128, 255, 64}, {191, 95, 0}},
+    };
+    return colours;
+}
+// One 16 x 16 block per printed colour, left to right.
+inline Samples PrintedColourInks() {
+    return MakeSamples(16 * static_cast<int>(PrintedColours().size()), 16, 4,
+                       [](int x, int, int c) { return PrintedColours()[x / 16].ink[c]; });
+}
+
 namespace detail {
 struct Decoder {
     jpeg_decompress_struct codec;

@@ -152,12 +152,13 @@ PngLayout ChunkRichLayout() {
     layout.bitDepth = 4;
     layout.colorType = PNG_COLOR_TYPE_PALETTE;
     for (int i = 0; i < 16; ++i)
-        layout.palette.push_back({static_cast<png_byte>(i * 16), static_cast<png_byte>(255 - i), 9});
+        layout.palette.push_back(
+            {static_cast<png_byte>(i * 16), static_cast<png_byte>(255 - i), 9});
     layout.trnsAlpha = {0, 128, 255};
     layout.rows = RandomRows(12, 8, 4, 5);
     layout.texts = {{PNG_TEXT_COMPRESSION_NONE, "Title", "tiles", false},
-                  {PNG_TEXT_COMPRESSION_zTXt, "Comment", std::string(300, 'z'), true},
-                  {PNG_ITXT_COMPRESSION_NONE, "Author", "\xe5\x90\x8d\xe5\x89\x8d", false}};
+                    {PNG_TEXT_COMPRESSION_zTXt, "Comment", std::string(300, 'z'), true},
+                    {PNG_ITXT_COMPRESSION_NONE, "Author", "\xe5\x90\x8d\xe5\x89\x8d", false}};
     layout.timeAfterImage = png_time{2024, 2, 29, 23, 59, 58};
     layout.calibration = true;
     layout.physicalSize = true;
@@ -295,6 +296,122 @@ TEST(PngTileSource, CommandModeWritesPaletteTiles) {
                                     std::to_string(c + 1) + ".png")};
             ExpectTileMatches(raw, src, tile);
         }
+    }
+}
+
+// ---- metadata limits ----
+
+std::vector<uint8_t> ChunkBytes(const std::string& type, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> out;
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(data.size() >> s));
+    std::vector<uint8_t> typed(type.begin(), type.end());
+    typed.insert(typed.end(), data.begin(), data.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    const uLong crc = crc32(0, typed.data(), static_cast<uInt>(typed.size()));
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(crc >> s));
+    return out;
+}
+
+std::vector<uint8_t> Deflated(size_t bytes) {
+    const std::vector<uint8_t> text(bytes, 'x');
+    uLongf size = compressBound(static_cast<uLong>(bytes));
+    std::vector<uint8_t> out(size);
+    EXPECT_EQ(compress2(out.data(), &size, text.data(), static_cast<uLong>(bytes), 9), Z_OK);
+    out.resize(size);
+    return out;
+}
+
+// What a zTXt chunk's text decompresses to, in bytes.
+size_t InflatedTextSize(const std::vector<uint8_t>& data) {
+    const size_t start = std::find(data.begin(), data.end(), 0) - data.begin() + 2;
+    z_stream z{};
+    EXPECT_EQ(inflateInit(&z), Z_OK);
+    z.next_in = const_cast<Bytef*>(data.data() + start);
+    z.avail_in = static_cast<uInt>(data.size() - start);
+    std::vector<uint8_t> scratch(1 << 16);
+    int result = Z_OK;
+    while (result == Z_OK) {
+        z.next_out = scratch.data();
+        z.avail_out = static_cast<uInt>(scratch.size());
+        result = inflate(&z, Z_NO_FLUSH);
+    }
+    EXPECT_EQ(result, Z_STREAM_END);
+    const size_t total = z.total_out;
+    inflateEnd(&z);
+    return total;
+}
+
+// Text kept for the tiles is bounded: 64 MiB once decompressed and 1000
+// text chunks. A file beyond either is refused with the read message; one
+// within both keeps every chunk whole, even one larger than libpng keeps by
+// default. The viewer does not keep them and loads such files.
+TEST(PngTileSource, MetadataBeyondItsLimitsIsRefusedNotDropped) {
+    TempDir dir;
+    PngLayout layout;
+    layout.width = layout.height = 4;
+    layout.rows = RandomRows(4, 4, 24, 5);
+    ASSERT_TRUE(WritePng(dir / "plain.png", layout));
+    const std::vector<uint8_t> plain = ReadBytes(dir / "plain.png");
+    const size_t afterHeader = 8 + 25;
+
+    const std::vector<uint8_t> small = Deflated(7'500'000);
+    auto compressedText = [&](const std::string& type, const std::vector<uint8_t>& stream) {
+        std::vector<uint8_t> data = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0};
+        if (type == "iTXt")
+            data.insert(data.end(), {1, 0, 0, 0});  // compressed, method, language, key
+        else
+            data.push_back(0);  // method
+        data.insert(data.end(), stream.begin(), stream.end());
+        return ChunkBytes(type, data);
+    };
+    auto repeated = [](const std::vector<uint8_t>& chunk, int times) {
+        std::vector<uint8_t> out;
+        for (int i = 0; i < times; ++i) out.insert(out.end(), chunk.begin(), chunk.end());
+        return out;
+    };
+    const std::vector<uint8_t> shortText = ChunkBytes("tEXt", {'k', 0, 'v'});
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> chunks;
+        bool kept;
+        int tileTextChunks;
+        size_t firstTextSize;
+    };
+    const Case cases[] = {
+        {"ten zTXt of 7.5 MB", repeated(compressedText("zTXt", small), 10), false, 0, 0},
+        {"ten iTXt of 7.5 MB", repeated(compressedText("iTXt", small), 10), false, 0, 0},
+        {"one zTXt of 10 MB", compressedText("zTXt", Deflated(10'000'000)), true, 1, 10'000'000},
+        {"1001 tEXt", repeated(shortText, 1001), false, 0, 0},
+        {"1000 tEXt", repeated(shortText, 1000), true, 1000, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes = plain;
+        bytes.insert(bytes.begin() + afterHeader, c.chunks.begin(), c.chunks.end());
+        WriteBytes(dir / "meta.png", bytes);
+        const CurrentImage image = LoadCurrent(dir / "meta.png");
+        ASSERT_NE(image.raster, nullptr) << c.name;
+        std::string error;
+        auto source = MakeSource(image, &error);
+        if (!c.kept) {
+            EXPECT_EQ(source, nullptr) << c.name;
+            EXPECT_EQ(error, msg::kReadFailed) << c.name;
+            continue;
+        }
+        ASSERT_NE(source, nullptr) << c.name << ": " << error;
+        TileContext context;
+        ASSERT_EQ(source->WriteTile(TileRect{0, 0, 0, 0, 4, 4}, dir / "tile.png", context),
+                  nullptr);
+        std::vector<Chunk> texts;
+        for (Chunk& chunk : ListChunks(ReadBytes(dir / "tile.png")))
+            if (chunk.type == "tEXt" || chunk.type == "zTXt") texts.push_back(std::move(chunk));
+        ASSERT_EQ(static_cast<int>(texts.size()), c.tileTextChunks) << c.name;
+        const Chunk& first = texts.front();
+        const size_t keyLength =
+            std::find(first.data.begin(), first.data.end(), 0) - first.data.begin();
+        EXPECT_EQ(
+            first.type == "zTXt" ? InflatedTextSize(first.data) : first.data.size() - keyLength - 1,
+            c.firstTextSize)
+            << c.name;
     }
 }
 

@@ -1,0 +1,245 @@
+// What every reader and every split-time read must survive: files that are
+// not regular files, and running out of memory at any allocation.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "imaging/bmp/bmp_format.h"
+#include "imaging/gif/gif_format.h"
+#include "imaging/gif/gif_test_files.h"
+#include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_test_util.h"
+#include "imaging/png/png_format.h"
+#include "imaging/png/png_test_support.h"
+#include "split/formats.h"
+#include "split/image_loader.h"
+#include "split/messages.h"
+#include "support/failing_allocation.h"
+#include "support/recording_notifier.h"
+#include "support/test_files.h"
+
+namespace tessarin {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TempDir;
+
+// Runs `work` on a thread of its own and says whether it returned within a
+// few seconds. A reader blocked in open() on a FIFO would never return, so
+// the FIFO is then opened for writing until the thread is released.
+bool ReturnsPromptly(const std::string& path, const std::function<void()>& work) {
+    std::atomic<bool> done{false};
+    std::thread runner([&] {
+        work();
+        done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!done && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+    const bool prompt = done;
+    while (!done) {
+        if (int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) ::close(fd);
+        std::this_thread::sleep_for(5ms);
+    }
+    runner.join();
+    return prompt;
+}
+
+// A FIFO or a device named like an image: the loader and the split-time read
+// refuse it at once with the format's open or read message. (BMP and exact
+// JPEG splits cut the loaded raster and read nothing again; a lossless JPEG
+// split reads the file's coefficients.)
+TEST(Readers, FifosAndDevicesAreRefusedWithoutWaiting) {
+    TempDir dir;
+    struct Case {
+        const char* extension;
+        const char* loadMessage;
+        const char* splitMessage;  // null: the split does not read the file
+    };
+    const Case cases[] = {
+        {".bmp", msg::kInvalidFile, nullptr},
+        {".jpg", msg::kReadFailed, msg::kReadFailed},
+        {".png", msg::kReadFailed, msg::kReadFailed},
+        {".gif", msg::kOpenFailed, msg::kOpenFailed},
+    };
+    for (const Case& c : cases) {
+        for (const bool fifo : {true, false}) {
+            const std::string path = dir / ((fifo ? "fifo" : "zero") + std::string(c.extension));
+            if (fifo)
+                ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
+            else
+                ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0) << path;
+
+            CurrentImage image;
+            SplitSettings settings;
+            JobState job;
+            bool loaded = true;
+            EXPECT_TRUE(ReturnsPromptly(path, [&] {
+                loaded = LoadCurrentImage(path, image, settings, job, nullptr);
+            })) << path;
+            EXPECT_FALSE(loaded) << path;
+            EXPECT_EQ(job.ErrorText(), c.loadMessage) << path;
+
+            if (!c.splitMessage) continue;
+            CurrentImage shown;  // as if the file had been replaced after loading
+            shown.path = path;
+            shown.width = shown.height = 8;
+            TileOptions lossless;
+            lossless.exactJpeg = false;
+            const ImageFormat* format = FindImageFormat(ClassifyImageFile(path));
+            ASSERT_NE(format, nullptr);
+            std::string error;
+            std::unique_ptr<TileSource> source;
+            EXPECT_TRUE(ReturnsPromptly(path, [&] {
+                source = format->makeSource(shown, lossless, error);
+            })) << path;
+            EXPECT_EQ(source, nullptr) << path;
+            EXPECT_EQ(error, c.splitMessage) << path;
+        }
+    }
+}
+
+// Every reader and tile-source preparation with C++ allocations failing at
+// each place in turn, one alone or that one and every later one: nothing
+// escapes, and a reader that fails while memory can still be had says why.
+TEST(Readers, AllocationFailuresEndInAMessage) {
+    TempDir dir;
+    testing::BmpLayout pal8;
+    pal8.width = pal8.height = 5;
+    pal8.bitCount = 8;
+    pal8.clrUsed = 3;
+    pal8.palette = {0x102030, 0x405060, 0x708090};
+    pal8.pixels.assign(40, 1);
+    const std::vector<uint8_t> pal8Bytes = testing::BuildBmp(pal8);
+    testing::WriteBytes(dir / "pal8.bmp", pal8Bytes);
+    testing::BmpLayout bits565;
+    bits565.width = 2;
+    bits565.bitCount = 16;
+    bits565.compression = 3;
+    for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) testing::Le32(bits565.extra, mask);
+    bits565.pixels.assign(4, 0xFF);
+    testing::WriteBytes(dir / "565.bmp", testing::BuildBmp(bits565));
+
+    using jpeg_test::MakeSamples;
+    jpeg_test::WriteLibraryJpeg(dir / "rgb.jpg", MakeSamples(24, 16, 3, [](int x, int y, int c) {
+                                    return static_cast<uint8_t>(x * 9 + y * 5 + c * 70);
+                                }));
+    jpeg_test::WriteCmykJpeg(dir / "cmyk.jpg", jpeg_test::PrintedColourInks(),
+                             jpeg_test::CmykCoding::kAdobe);
+
+    pngtest::PngLayout png;
+    png.width = png.height = 6;
+    png.rows = pngtest::RandomRows(6, 6, 24, 3);
+    png.texts = {{PNG_TEXT_COMPRESSION_NONE, "Title", "tiles", false},
+                 {PNG_TEXT_COMPRESSION_zTXt, "Comment", std::string(300, 'c'), true}};
+    png.calibration = true;
+    ASSERT_TRUE(pngtest::WritePng(dir / "text.png", png));
+
+    giftest::Gif gif = giftest::OneFrame(7, 5, 4);
+    gif.frames[0].graphicControls = {{0x01, 0x00, 0x00, 0x02}};
+    testing::WriteBytes(dir / "t.gif", giftest::Encode(gif));
+
+    CurrentImage shown;
+    {
+        LoadedImage loaded;
+        ASSERT_TRUE(LoadJpegFile(dir / "rgb.jpg", loaded));
+        SetCurrentImage(shown, std::move(loaded), dir / "rgb.jpg");
+    }
+    auto sourceOf = [&](const std::string& path, int width, int height) {
+        CurrentImage image;
+        image.path = path;
+        image.width = width;
+        image.height = height;
+        return image;
+    };
+    const CurrentImage pngImage = sourceOf(dir / "text.png", 6, 6);
+    const CurrentImage gifImage = sourceOf(dir / "t.gif", 7, 5);
+    TileOptions exact, lossless;
+    exact.exactJpeg = true;
+    lossless.exactJpeg = false;
+    testing::RecordingNotifier owner;
+    const std::string pal8Path = dir / "pal8.bmp", bits565Path = dir / "565.bmp",
+                      rgbPath = dir / "rgb.jpg", cmykPath = dir / "cmyk.jpg",
+                      pngPath = dir / "text.png", gifPath = dir / "t.gif";
+
+    // Each call keeps its message in `error` without copying it.
+    auto load = [](bool (*reader)(const std::string&, LoadedImage&), const std::string& path) {
+        return [reader, &path](std::string& error) {
+            LoadedImage out;
+            const bool ok = reader(path, out);
+            error.swap(out.error);
+            return ok;
+        };
+    };
+    auto prepare = [](decltype(&MakePngTileSource) make, const CurrentImage& image,
+                      const TileOptions& options) {
+        return [make, &image, &options](std::string& error) {
+            return make(image, options, error) != nullptr;
+        };
+    };
+    struct Probe {
+        const char* name;
+        bool saysWhy;  // the BMP readers have no messages of their own
+        std::function<bool(std::string&)> run;
+    };
+    const Probe probes[] = {
+        {"bmp general", false,
+         [&](std::string&) {
+             LoadedImage out;
+             return LoadBmpFile(pal8Path, nullptr, out);
+         }},
+        {"bmp 5-6-5 with notice", false,
+         [&](std::string&) {
+             LoadedImage out;
+             return LoadBmpFile(bits565Path, &owner, out);
+         }},
+        {"bmp memory", false,
+         [&](std::string&) {
+             LoadedImage out;
+             return DecodeBmp(pal8Bytes.data(), pal8Bytes.size(), out);
+         }},
+        {"jpeg", true, load(&LoadJpegFile, rgbPath)},
+        {"jpeg cmyk", true, load(&LoadJpegFile, cmykPath)},
+        {"png", true, load(&LoadPngFile, pngPath)},
+        {"gif", true, load(&LoadGifFile, gifPath)},
+        {"bmp tiles", true, prepare(&MakeBmpTileSource, shown, exact)},
+        {"jpeg exact tiles", true, prepare(&MakeJpegTileSource, shown, exact)},
+        {"jpeg lossless tiles", true, prepare(&MakeJpegTileSource, shown, lossless)},
+        {"png tiles", true, prepare(&MakePngTileSource, pngImage, exact)},
+        {"gif tiles", true, prepare(&MakeGifTileSource, gifImage, exact)},
+    };
+    for (const Probe& probe : probes) {
+        std::string error;
+        ASSERT_TRUE(probe.run(error)) << probe.name << ": " << error;
+        for (const bool exhausted : {false, true}) {
+            for (long index = 0;; ++index) {
+                ASSERT_LT(index, 10000) << probe.name;
+                bool ok = false, escaped = false, reached = false;
+                error = std::string();
+                {
+                    testing::FailingAllocation failing(index, exhausted);
+                    try {
+                        ok = probe.run(error);
+                    } catch (...) {
+                        escaped = true;
+                    }
+                    reached = failing.Reached();
+                }
+                EXPECT_FALSE(escaped) << probe.name << " allocation " << index;
+                if (!ok && !exhausted && probe.saysWhy) {
+                    EXPECT_FALSE(error.empty()) << probe.name << " allocation " << index;
+                }
+                if (!reached) break;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tessarin
