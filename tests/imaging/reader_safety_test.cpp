@@ -54,7 +54,7 @@ bool ReturnsPromptly(const std::string& path, const std::function<void()>& work)
 // A FIFO or a device named like an image: the loader and the split-time read
 // refuse it at once with the format's open or read message. (BMP and exact
 // JPEG splits cut the loaded raster and read nothing again; a lossless JPEG
-// split reads the file's coefficients.)
+// split reads the file again, and says so with its own message.)
 TEST(Readers, FifosAndDevicesAreRefusedWithoutWaiting) {
     TempDir dir;
     struct Case {
@@ -64,7 +64,7 @@ TEST(Readers, FifosAndDevicesAreRefusedWithoutWaiting) {
     };
     const Case cases[] = {
         {".bmp", msg::kInvalidFile, nullptr},
-        {".jpg", msg::kReadFailed, msg::kReadFailed},
+        {".jpg", msg::kReadFailed, "jpegtranを使った分割処理に失敗しました"},
         {".png", msg::kReadFailed, msg::kReadFailed},
         {".gif", msg::kOpenFailed, msg::kOpenFailed},
     };

@@ -13,7 +13,18 @@ namespace {
 // for: a damaged file shows what the library could make of it.
 void IgnoreJpegMessage(j_common_ptr) {}
 
-// Called by the library as it consumes the file; refuses it past kMaxScans.
+}  // namespace
+
+jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager) {
+    jpeg_error_mgr* standard = jpeg_std_error(&manager.pub);
+    standard->error_exit = JpegErrorExit;
+    standard->output_message = IgnoreJpegMessage;
+    return standard;
+}
+
+namespace {
+
+// Called by the library as it consumes the file.
 void CountScans(j_common_ptr common) {
     auto* codec = reinterpret_cast<j_decompress_ptr>(common);
     if (codec->input_scan_number <= kMaxScans) return;
@@ -24,16 +35,9 @@ void CountScans(j_common_ptr common) {
 }  // namespace
 
 void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit) {
-    limit.pub.progress_monitor = CountScans;
     limit.exceeded = false;
+    limit.pub.progress_monitor = CountScans;
     codec->progress = &limit.pub;
-}
-
-jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager) {
-    jpeg_error_mgr* standard = jpeg_std_error(&manager.pub);
-    standard->error_exit = JpegErrorExit;
-    standard->output_message = IgnoreJpegMessage;
-    return standard;
 }
 
 }  // namespace tessarin::jpeg_glue

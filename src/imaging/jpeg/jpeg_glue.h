@@ -43,8 +43,8 @@ struct ScanLimit {
     bool exceeded;
 };
 
-// Makes the decompressor fail (error_exit) past kMaxScans, with
-// limit.exceeded set. `limit` must live as long as the decompressor.
+// Makes the decompressor fail (through error_exit) once the file has more
+// than kMaxScans scans, with limit.exceeded set.
 void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit);
 
 // Encodes the width x height pixels at (x, y) of an 8-bit (grey) or 24-bit

@@ -59,6 +59,7 @@ bool CreateReaderStage(JpegCoefficientReader* reader) {
     if (setjmp(reader->errors.recovery)) return false;
     jpeg_create_decompress(&reader->codec);
     reader->codec.mem->max_memory_to_use = static_cast<long>(kCoefficientMemoryLimit);
+    InstallScanLimit(&reader->codec, reader->scanLimit);
     return true;
 }
 
@@ -313,7 +314,6 @@ LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, 
     if (!reader) return LosslessPrepare::kFailed;
     reader->codec.err = InstallErrorManager(reader->errors);
     if (!CreateReaderStage(reader.get())) return LosslessPrepare::kFailed;
-    InstallScanLimit(&reader->codec, reader->scanLimit);
 
     std::unique_ptr<std::FILE, FileCloser> file(OpenRegularFileStream(path));
     if (!file) return LosslessPrepare::kFailed;

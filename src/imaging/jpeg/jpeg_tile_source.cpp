@@ -90,15 +90,15 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
             }
             return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
         }
-        // A FIFO put in the file's place since it was loaded would make the
-        // read (or jpegtran) wait for ever; only a regular file is cut.
+        // A FIFO put in the file's place since it was loaded would block the
+        // read (and jpegtran) for ever; only a regular file is cut.
         std::error_code failure;
         if (!std::filesystem::is_regular_file(image.path, failure)) {
-            error = msg::kReadFailed;
+            error = kLosslessFailed;
             return nullptr;
         }
-        jpeg_glue::JpegCropGrid grid;
         std::unique_ptr<TileSource> source;
+        jpeg_glue::JpegCropGrid grid;
         switch (jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height,
                                                        source, grid)) {
             case jpeg_glue::LosslessPrepare::kReady:
@@ -108,7 +108,7 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
             case jpeg_glue::LosslessPrepare::kFailed:
                 break;
         }
-        SetFailureText(error, kLosslessFailed);
+        error = kLosslessFailed;
         return nullptr;
     } catch (...) {
         SetFailureText(error, msg::kMemoryFailed);
