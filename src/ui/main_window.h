@@ -98,11 +98,9 @@ class MainWindow : public QMainWindow {
 
     // main_window_dialogs.cpp: the setting dialogs and the settings files
     void OpenSplitSizeDialog();
-    void OpenSaveFolderDialog();
-    void OpenNamingRuleDialog();
-    void OpenJpegQualityDialog();
-    void OpenThreadCountDialog();
-    void OpenZoomRateDialog();
+    // The save folder, naming rule, thread count and zoom rate dialogs, and
+    // the JPEG quality dialog for kCorrectCut: OK repaints and saves.
+    void OpenSettingDialog(int id);
     void OpenSlotRenameDialog();
     void LoadSettingsFile();
     void SaveSettingsFileAs();

@@ -45,7 +45,7 @@ void MainWindow::OnCommand(int id) {
                 break;
             case cmd::kCorrectCut:
                 ToggleSplitFlag(id);
-                if (settings_.correctCut) OpenJpegQualityDialog();
+                if (settings_.correctCut) OpenSettingDialog(id);
                 break;
             case cmd::kNegativeLine:
             case cmd::kAllBmp:
@@ -64,16 +64,10 @@ void MainWindow::OnCommand(int id) {
                 OpenSplitSizeDialog();
                 break;
             case cmd::kNamingRule:
-                OpenNamingRuleDialog();
-                break;
             case cmd::kSaveFolder:
-                OpenSaveFolderDialog();
-                break;
             case cmd::kZoomRate:
-                OpenZoomRateDialog();
-                break;
             case cmd::kThreadCount:
-                OpenThreadCountDialog();
+                OpenSettingDialog(id);
                 break;
             case cmd::kRenameSlot:
                 OpenSlotRenameDialog();

@@ -3,9 +3,11 @@
 
 #include <QFileDialog>
 #include <filesystem>
+#include <memory>
 
 #include "platform/profile.h"
 #include "split/geometry.h"
+#include "ui/command_ids.h"
 #include "ui/dialogs/jpeg_quality_dialog.h"
 #include "ui/dialogs/naming_rule_dialog.h"
 #include "ui/dialogs/save_folder_dialog.h"
@@ -44,38 +46,29 @@ void MainWindow::OpenSplitSizeDialog() {
     PreviewSettings();
 }
 
-void MainWindow::OpenSaveFolderDialog() {
-    SaveFolderDialog dialog(settings_, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    Repaint();
-    SaveSettings();
-}
-
-void MainWindow::OpenNamingRuleDialog() {
-    NamingRuleDialog dialog(settings_, *messages_, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    Repaint();
-    SaveSettings();
-}
-
-void MainWindow::OpenJpegQualityDialog() {
-    JpegQualityDialog dialog(settings_, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    Repaint();
-    SaveSettings();
-}
-
-void MainWindow::OpenThreadCountDialog() {
-    ThreadCountDialog dialog(settings_, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    Repaint();
-    SaveSettings();
-}
-
-void MainWindow::OpenZoomRateDialog() {
-    ZoomRateDialog dialog(settings_, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    ApplyInitialZoom();
+void MainWindow::OpenSettingDialog(int id) {
+    std::unique_ptr<QDialog> dialog;
+    switch (id) {
+        case cmd::kSaveFolder:
+            dialog = std::make_unique<SaveFolderDialog>(settings_, this);
+            break;
+        case cmd::kNamingRule:
+            dialog = std::make_unique<NamingRuleDialog>(settings_, *messages_, this);
+            break;
+        case cmd::kCorrectCut:
+            dialog = std::make_unique<JpegQualityDialog>(settings_, this);
+            break;
+        case cmd::kThreadCount:
+            dialog = std::make_unique<ThreadCountDialog>(settings_, this);
+            break;
+        case cmd::kZoomRate:
+            dialog = std::make_unique<ZoomRateDialog>(settings_, this);
+            break;
+        default:
+            return;
+    }
+    if (dialog->exec() != QDialog::Accepted) return;
+    if (id == cmd::kZoomRate) ApplyInitialZoom();
     Repaint();
     SaveSettings();
 }

@@ -257,7 +257,7 @@ void ViewerWidget::ResizeSelection() {
 void ViewerWidget::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
-        if (InSelectionMode() && std::abs(pos.x() - leftPress_.x()) < kClickSlop &&
+        if (leftDrag_ && InSelectionMode() && std::abs(pos.x() - leftPress_.x()) < kClickSlop &&
             std::abs(pos.y() - leftPress_.y()) < kClickSlop)
             StartClickTimer(clickPressTime_, leftPress_, event->timestamp());
         EndLeftDrag();

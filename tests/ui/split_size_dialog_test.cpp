@@ -84,10 +84,13 @@ TEST_F(SplitSizeDialogTest, WindowPreviewsWhileTypingAndCancelPutsEverythingBack
     Key(Qt::Key_F10);  // the selection map follows the grid on view
     ASSERT_EQ(w.Selection().Columns(), 1);
     const SplitSettings before = settings_;
+    const auto shot = [&] { return w.centralWidget()->grab().toImage(); };
+    const QImage shown = shot();
     OnF4([&](QDialog& d) {
         Retype(ControlOf(d, 1038), "100");
         EXPECT_EQ(settings_.widthValue[0], 100);
         EXPECT_EQ(w.Selection().Columns(), 4);
+        EXPECT_NE(shot(), shown);  // the new cut lines
         ChooseUnit(d, 1037, 1);
         Retype(ControlOf(d, 1041), "10");
         EXPECT_EQ(w.Selection().Rows(), 2);
@@ -102,6 +105,7 @@ TEST_F(SplitSizeDialogTest, WindowPreviewsWhileTypingAndCancelPutsEverythingBack
     EXPECT_EQ(settings_.offsetYValue[1], before.offsetYValue[1]);
     EXPECT_EQ(w.Selection().Columns(), 1);
     EXPECT_EQ(w.Selection().Rows(), 1);
+    EXPECT_EQ(shot(), shown);
     EXPECT_FALSE(std::filesystem::exists(paths_.slotSettingsPath));
 }
 

@@ -15,12 +15,7 @@ IntegerSettingDialog::IntegerSettingDialog(const QString& caption, int editId, i
     PrepareDialog(*this, caption, owner);
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
-    edit_ = new StepEdit(this);
-    edit_->setObjectName(QString::number(editId));
-    edit_->SetDigitsOnly(true);
-    edit_->SetIntegerRange(min, max);
-    edit_->SetSampleText(QStringLiteral("0000000"));
-    edit_->SetPosition(value);
+    edit_ = StepEdit::Integer(editId, min, max, value, this);
     row->addWidget(edit_, 1);
     if (!unitText.isEmpty()) row->addWidget(new QLabel(unitText, this));
     layout->addLayout(row);

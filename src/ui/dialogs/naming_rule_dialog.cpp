@@ -35,12 +35,7 @@ StepEdit* NumberGroup(const char* title, int editId, int min, int max, int value
                       const char* unitText, QWidget* parent, QBoxLayout& into) {
     auto* group = new QGroupBox(DialogText(title), parent);
     auto* row = new QHBoxLayout(group);
-    auto* edit = new StepEdit(group);
-    edit->setObjectName(QString::number(editId));
-    edit->SetDigitsOnly(true);
-    edit->SetIntegerRange(min, max);
-    edit->SetSampleText(QStringLiteral("-000000"));
-    edit->SetPosition(value);
+    auto* edit = StepEdit::Integer(editId, min, max, value, group);
     row->addWidget(edit, 1);
     row->addWidget(new QLabel(DialogText(unitText), group));
     into.addWidget(group);

@@ -50,11 +50,7 @@ void SaveFolderDialog::BuildLayout() {
     // One sentence: write N levels above the source image file.
     auto* levelRow = new QHBoxLayout;
     relative_ = CheckBox("分割元画像ファイルの", 1027, this);
-    level_ = new StepEdit(this);
-    level_->setObjectName(QStringLiteral("1028"));
-    level_->SetDigitsOnly(true);
-    level_->SetIntegerRange(0, kMaxLevel);
-    level_->SetSampleText(QStringLiteral("0000"));
+    level_ = StepEdit::Integer(1028, 0, kMaxLevel, 0, this);
     levelRow->addWidget(relative_);
     levelRow->addWidget(level_);
     levelRow->addWidget(new QLabel(DialogText("階層上に出力する"), this));

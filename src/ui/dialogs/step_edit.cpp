@@ -20,6 +20,16 @@ StepEdit::StepEdit(QWidget* parent) : QAbstractSpinBox(parent) {
     });
 }
 
+StepEdit* StepEdit::Integer(int id, int min, int max, int value, QWidget* parent) {
+    auto* edit = new StepEdit(parent);
+    edit->setObjectName(QString::number(id));
+    edit->SetDigitsOnly(true);
+    edit->SetIntegerRange(min, max);
+    edit->SetSampleText(QStringLiteral("-000000"));
+    edit->SetPosition(value);
+    return edit;
+}
+
 QString StepEdit::Text() const { return lineEdit()->text(); }
 
 void StepEdit::SetText(const QString& text) {

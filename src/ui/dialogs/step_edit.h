@@ -14,6 +14,8 @@ class StepEdit : public QAbstractSpinBox {
 
   public:
     explicit StepEdit(QWidget* parent = nullptr);
+    // A digits-only integer field with control id `id`, showing `value`.
+    static StepEdit* Integer(int id, int min, int max, int value, QWidget* parent);
 
     QString Text() const;
     // Replaces the text. textChanged follows even when the text stays the
