@@ -124,6 +124,11 @@ void MainWindow::OpenForViewing(const std::string& path) {
     }
 }
 
+void MainWindow::StartOpenRequest(std::vector<std::string> paths) {
+    if (paths.empty()) return;
+    OpenForViewing(paths.front());
+}
+
 void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
     if (!outcome->ok) {
         notifier_.ShowError(outcome->error);

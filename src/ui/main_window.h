@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/current_image.h"
 #include "settings/split_settings.h"
@@ -59,6 +60,11 @@ class MainWindow : public QMainWindow {
     // until the image is on view, or the loader's message has been shown and
     // the previous image kept.
     void OpenForViewing(const std::string& path);
+    // Hands the files chosen in the open dialog, dropped on the window or
+    // stepped to with next and previous to the open thread: one file is
+    // opened for viewing, several (or one with AUTO_CUT checked) are split
+    // as a batch. Ignored while busy; clears the stop request.
+    void StartOpenRequest(std::vector<std::string> paths);
     const CurrentImage& Image() const { return image_; }
     const std::string& ImageInfoLine() const { return imageInfoLine_; }
     bool InSelectionMode() const { return selection_.IsActive(); }

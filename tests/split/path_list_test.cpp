@@ -1,0 +1,75 @@
+#include "split/path_list.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "support/test_files.h"
+
+namespace tessarin {
+namespace {
+
+bool IsImageName(const std::string& name) {
+    for (const char* ext : {".png", ".bmp", ".GIF", ".jpg"})
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ext) == 0) return true;
+    return false;
+}
+
+// Next and previous follow the folder's own listing order, whatever it is:
+// the oracle walks the order ListFolderFiles reports.
+TEST(PathList, NextAndPreviousWalkTheListingWithoutWrapping) {
+    testing::TempDir dir;
+    const std::string root = dir.Path().string();
+    const std::vector<std::string> names = {"b.png", "a.bmp",     "notes.txt",
+                                            "c.GIF", "d.jpg.txt", "e.jpg"};
+    for (const std::string& name : names) testing::WriteBytes(root + "/" + name, {1});
+    ASSERT_EQ(::mkdir((root + "/sub.png").c_str(), 0755),
+              0);  // a folder is never a target
+    ASSERT_EQ(::symlink(root.c_str(), (root + "/link.bmp").c_str()), 0);
+
+    std::vector<std::string> listed = ListFolderFiles(root);
+    std::vector<std::string> order;
+    for (const std::string& path : listed) order.push_back(path.substr(root.size() + 1));
+    std::vector<std::string> sorted = order;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<std::string> expected = names;
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(sorted, expected);
+
+    for (size_t i = 0; i < order.size(); ++i) {
+        std::string next, previous;
+        for (size_t j = i + 1; j < order.size() && next.empty(); ++j)
+            if (IsImageName(order[j])) next = root + "/" + order[j];
+        for (size_t j = i; j-- > 0 && previous.empty();)
+            if (IsImageName(order[j])) previous = root + "/" + order[j];
+        const std::string current = root + "/" + order[i];
+        EXPECT_EQ(NeighbourImageFile(current, StepDirection::Next), next) << order[i];
+        EXPECT_EQ(NeighbourImageFile(current, StepDirection::Previous), previous) << order[i];
+    }
+    // The current file is found by its exact name only.
+    EXPECT_EQ(NeighbourImageFile(root + "/B.PNG", StepDirection::Next), "");
+    EXPECT_EQ(NeighbourImageFile(root + "/gone.png", StepDirection::Previous), "");
+    EXPECT_EQ(NeighbourImageFile(root + "/missing/a.bmp", StepDirection::Next), "");
+}
+
+TEST(PathList, FoldersExpandToTheirFilesOnly) {
+    testing::TempDir dir;
+    const std::string root = dir.Path().string();
+    const std::string full = root + "/full", empty = root + "/empty";
+    ASSERT_EQ(::mkdir(full.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(empty.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((full + "/inner").c_str(), 0755), 0);
+    testing::WriteBytes(full + "/x.png", {1});
+    testing::WriteBytes(full + "/inner/deep.png", {1});
+    testing::WriteBytes(root + "/single.bmp", {1});
+
+    const std::vector<std::string> out =
+        ExpandFolders({full + "/", root + "/single.bmp", empty, root + "/absent.gif"});
+    EXPECT_EQ(out, (std::vector<std::string>{full + "/x.png", root + "/single.bmp",
+                                             root + "/absent.gif"}));
+}
+
+}  // namespace
+}  // namespace tessarin
