@@ -5,7 +5,7 @@ tessarin_packages=(
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev zlib1g-dev libgif-dev
   libgtest-dev libgmock-dev clang-format
   qt6-base-dev fonts-noto-cjk
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils xdotool
 )
 
 tessarin_install_packages() {

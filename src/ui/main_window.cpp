@@ -3,15 +3,18 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QTimer>
 
 #include "settings/app_preferences.h"
 #include "split/geometry.h"
 #include "split/image_loader.h"
 #include "ui/command_actions.h"
 #include "ui/command_ids.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/image_loading.h"
 #include "ui/image_pyramid.h"
 #include "ui/message_presenter.h"
+#include "ui/split_runner.h"
 #include "ui/viewer_widget.h"
 #include "ui/window_placement.h"
 
@@ -32,7 +35,8 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
       paths_(paths),
       messages_(std::make_unique<BoxPresenter>()),
       notifier_(this),
-      loading_(std::make_unique<ImageLoading>()) {
+      loading_(std::make_unique<ImageLoading>()),
+      runner_(std::make_unique<SplitRunner>()) {
     setWindowTitle(QStringLiteral("Tessarin"));
     actions_ = new CommandActions(this);
     connect(actions_, &CommandActions::commandTriggered, this, &MainWindow::OnCommand);
@@ -45,6 +49,15 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
     connect(view_, &ViewerWidget::rightReleased, this, &MainWindow::OnRightReleased);
     connect(view_, &ViewerWidget::splitSettingsEdited, this, &MainWindow::SaveSettings);
     connect(loading_.get(), &ImageLoading::finished, this, &MainWindow::CommitLoad);
+    connect(runner_.get(), &SplitRunner::fileStarted, this, &MainWindow::OnBatchFileStarted);
+    connect(runner_.get(), &SplitRunner::imageLoaded, this, &MainWindow::ShowLoadedImage);
+    connect(runner_.get(), &SplitRunner::fileFinished, this, &MainWindow::OnBatchFileFinished);
+    connect(runner_.get(), &SplitRunner::batchFinished, this, &MainWindow::OnBatchFinished);
+    connect(runner_.get(), &SplitRunner::singleFinished, this, &MainWindow::OnSingleFinished);
+    // Tile progress is read at most 20 times a second, whatever the workers' pace.
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(50);
+    connect(progressTimer_, &QTimer::timeout, this, &MainWindow::OnProgressTick);
 
     // Split and selection mode need an image.
     Action(cmd::kSplit)->setEnabled(false);
@@ -54,7 +67,9 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
 }
 
 MainWindow::~MainWindow() {
-    // The loading thread reports through this window: it ends first.
+    // The split and loading threads report through this window: they end
+    // first (a batch after the file in hand).
+    runner_.reset();
     loading_.reset();
 }
 
@@ -124,11 +139,6 @@ void MainWindow::OpenForViewing(const std::string& path) {
     }
 }
 
-void MainWindow::StartOpenRequest(std::vector<std::string> paths) {
-    if (paths.empty()) return;
-    OpenForViewing(paths.front());
-}
-
 void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
     if (!outcome->ok) {
         notifier_.ShowError(outcome->error);
@@ -136,6 +146,12 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
         emit loadFinished(false);
         return;
     }
+    ShowLoadedImage(outcome);
+    RestoreIdleState();
+    emit loadFinished(true);
+}
+
+void MainWindow::ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome) {
     // Aspect matching runs with the commit; the window saves what it derived.
     const bool matchesAspect = settings_.adjustAspect == 1;
     CommitImage(image_, std::move(outcome->image), settings_);
@@ -147,13 +163,11 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
                          .arg(image_.displayDepth)
                          .toStdString();
     Action(cmd::kSplit)->setEnabled(true);
-    Action(cmd::kSelectionMode)->setEnabled(true);
+    if (!splitRunning_) Action(cmd::kSelectionMode)->setEnabled(true);
     const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
     selection_.ResizeSelectionMap(grid.columns, grid.rows);
     view_->SetImage(std::move(outcome->pyramid));
     ApplyInitialZoom();
-    RestoreIdleState();
-    emit loadFinished(true);
 }
 
 void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }
@@ -171,8 +185,18 @@ void MainWindow::ShowSettingsWriteFailed(const std::string& path) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Write failures here go unreported: the window is going away.
-    if (ReadWindowPosOnBoot(paths_.mainSettingsPath) == kWindowPosRestore)
+    if (!closePending_ && ReadWindowPosOnBoot(paths_.mainSettingsPath) == kWindowPosRestore)
         SaveWindowState(paths_.mainSettingsPath, CaptureWindowState(*this));
+    if (runner_->Busy()) {
+        // The window goes at once; the program ends when the split has
+        // ended (a batch after the file in hand), so every tile is whole.
+        closePending_ = true;
+        RequestStop();
+        if (progress_) progress_->hide();
+        hide();
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

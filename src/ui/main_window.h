@@ -3,6 +3,7 @@
 // image view, the split-running state that greys the commands changing the
 // image or the settings, and the image on view.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 
 #include "imaging/current_image.h"
 #include "settings/split_settings.h"
+#include "split/batch_runner.h"
 #include "split/selection.h"
 #include "ui/right_button.h"
 #include "ui/view_zoom.h"
@@ -18,11 +20,14 @@
 
 class QAction;
 class QMenu;
+class QTimer;
 
 namespace tessarin {
 
 class CommandActions;
 class ImageLoading;
+class ProgressDialog;
+class SplitRunner;
 class ViewerWidget;
 class MessagePresenter;
 struct LoadOutcome;
@@ -52,9 +57,15 @@ class MainWindow : public QMainWindow {
     void ClearStopRequest() { stopRequested_ = false; }
     void EnterSplitState();
     void RestoreIdleState();
-    // Starts the split of the image on view in the background; returns false
-    // when it could not be started. Without one, F3 does nothing.
+    // Replaces the split of the image on view that F3 starts (after the
+    // checks); returns false when it could not be started.
     void SetSplitStarter(std::function<bool()> starter) { splitStarter_ = std::move(starter); }
+    // The split and batch runner (tests hold a batch at a file through it).
+    SplitRunner& Runner() const { return *runner_; }
+    // The progress dialog of the batch that runs, or null.
+    ProgressDialog* Progress() const { return progress_.get(); }
+    // Where the tiles of the latest split went; the result dialogs open it.
+    const std::string& LastOutputFolder() const { return lastOutputFolder_; }
 
     // Loads `path` for viewing on a thread of its own; the window stays busy
     // until the image is on view, or the loader's message has been shown and
@@ -85,6 +96,8 @@ class MainWindow : public QMainWindow {
     void commandAccepted(int id);
     // A load started by OpenForViewing has ended, made current or not.
     void loadFinished(bool ok);
+    // A split or batch has ended and its result has been shown.
+    void splitFinished();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,6 +112,7 @@ class MainWindow : public QMainWindow {
     void SetAspectBasis(int id);
     void ToggleSelectionMode();
     void StartOrStopSplit();
+    void RequestStop();
     void OpenReadme();
     void SyncSplitChecks();
 
@@ -117,7 +131,21 @@ class MainWindow : public QMainWindow {
     void OnRightPressed(QPoint pos, quint64 timestamp);
     void OnRightReleased(QPoint pos, QPoint globalPos, quint64 timestamp);
 
+    // main_window_split.cpp: the single split, the batch and their reports
+    bool StartSingleSplit();
+    void StartBatch(std::vector<std::string> paths);
+    void OnBatchFileStarted(int index, int count);
+    void OnBatchFileFinished(int index, FileOutcome outcome, const QString& line,
+                             const QString& outputFolder);
+    void OnBatchFinished(const BatchResult& batch);
+    void OnSingleFinished(const SplitResult& result);
+    void OnProgressTick();
+    // After a split: the title back, the menu idle, a pending close done.
+    void EndSplit();
+
     void CommitLoad(const std::shared_ptr<LoadOutcome>& outcome);
+    // Makes a loaded image current and shows it.
+    void ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome);
     void Repaint();
     bool SaveSettings();
     void ShowSettingsWriteFailed(const std::string& path);
@@ -129,6 +157,17 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<MessagePresenter> messages_;
     WindowNotifier notifier_;
     std::unique_ptr<ImageLoading> loading_;
+    std::unique_ptr<SplitRunner> runner_;
+    std::unique_ptr<ProgressDialog> progress_;
+    QTimer* progressTimer_ = nullptr;
+    QElapsedTimer splitClock_;
+    QString titleBeforeSplit_;
+    QString resultLog_;
+    std::string lastOutputFolder_;
+    int batchCount_ = 0;
+    FileOutcome lastOutcome_ = FileOutcome::Succeeded;
+    // Closed while a split ran: the window goes once the split has ended.
+    bool closePending_ = false;
 
     CurrentImage image_;
     std::string imageInfoLine_;

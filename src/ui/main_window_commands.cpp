@@ -22,7 +22,7 @@ void MainWindow::OnCommand(int id) {
             return;
         }
         if (id == cmd::kSplit) {
-            stopRequested_ = true;
+            RequestStop();
             return;
         }
     }
@@ -161,15 +161,6 @@ void MainWindow::ToggleSelectionMode() {
     }
     Action(cmd::kSelectionMode)->setChecked(selection_.IsActive());
     Repaint();
-}
-
-void MainWindow::StartOrStopSplit() {
-    if (!image_.raster || !splitStarter_) return;
-    EnterSplitState();
-    if (!splitStarter_()) {
-        RestoreIdleState();
-        messages_->ShowError(this, tr("スレッドの作成に失敗"));
-    }
 }
 
 void MainWindow::OpenReadme() {

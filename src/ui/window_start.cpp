@@ -5,9 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "ui/fonts.h"
+#include "ui/icon_drop_start.h"
 #include "ui/main_window.h"
+#include "ui/message_presenter.h"
 #include "ui/window_placement.h"
 
 namespace tessarin {
@@ -48,14 +51,19 @@ int RunWindow(int& argc, char** argv, SplitSettings& settings, SettingsPaths& pa
     QApplication::setWindowIcon(ApplicationIcon());
     UseJapaneseFont();
 
-    // Files given on the command line (dropped on the program's icon): the
-    // first one is opened for viewing.
-    const std::string firstFile = argc > 1 ? argv[1] : "";
+    // Files given on the command line (dropped on the program's icon) are
+    // split at once when the user chose so; otherwise the first one is
+    // opened for viewing.
+    const std::vector<std::string> files(argv + 1, argv + argc);
+    {
+        BoxPresenter presenter;
+        if (RunIconDropStart(files, settings, paths, presenter)) return 0;
+    }
 
     MainWindow window(settings, paths);
     PlaceAndShow(window, paths.mainSettingsPath);
     window.ApplyInitialZoom();
-    if (!firstFile.empty()) window.OpenForViewing(firstFile);
+    if (!files.empty()) window.OpenForViewing(files.front());
     return QApplication::exec();
 }
 

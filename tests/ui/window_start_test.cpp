@@ -205,5 +205,42 @@ TEST_F(WindowTest, RealProgramOpensItsWindowUnderXvfb) {
         << out;
 }
 
+TEST_F(WindowTest, RealProgramSplitsFilesDroppedOnItsIconAndEndsOnEnter) {
+    const std::string a = WriteBmp("a.bmp", 64, 32), b = WriteBmp("b.bmp", 64, 32);
+    const std::string tiles = dir_ / "tiles";
+    fs::create_directory(tiles);
+    const std::string config = dir_ / "xdg";
+    const SettingsPaths files = ResolveSettingsPathsIn(config + "/tessarin", UserName());
+    ASSERT_TRUE(WriteProfileString(files.mainSettingsPath, "OPTION", "ICON_DAD", "1"));
+    ASSERT_TRUE(WriteProfileStrings(files.slotSettingsPath, {{"SAVE_FOLDER", "PATH", tiles},
+                                                             {"CUT_SIZE", "WIDTH_UNIT", "0"},
+                                                             {"CUT_SIZE", "WIDTH", "32"},
+                                                             {"CUT_SIZE", "HEIGHT_UNIT", "0"},
+                                                             {"CUT_SIZE", "HEIGHT", "32"}}));
+    // Start the program, wait up to 30 s for the result list, press Enter in
+    // it and wait up to 10 s for the program to end by itself.
+    const std::string script =
+        "\"$0\" \"$1\" \"$2\" & pid=$!; i=0; "
+        "while [ $i -lt 300 ]; do "
+        "  if xwininfo -root -tree | grep -q \"分割処理終了！\"; then echo listed; break; fi; "
+        "  sleep 0.1; i=$((i+1)); "
+        "done; "
+        "ls \"$3\"; "
+        "xdotool search --name \"分割処理終了\" windowfocus --sync key Return; "
+        "i=0; while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
+        "if kill -0 $pid 2>/dev/null; then echo running; kill $pid; fi; "
+        "wait $pid; echo \"exit=$?\"";
+    const std::string command = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" +
+                                config + "' xvfb-run -a -s '-screen 0 1280x1024x24' sh -c '" +
+                                script + "' '" + TESSARIN_EXE + "' '" + a + "' '" + b + "' '" +
+                                tiles + "' 2>&1";
+    const std::string out = Capture(command);
+    EXPECT_NE(out.find("listed"), std::string::npos) << out;
+    for (const char* tile : {"a_1_1.bmp", "a_1_2.bmp", "b_1_1.bmp", "b_1_2.bmp"})
+        EXPECT_NE(out.find(tile), std::string::npos) << tile << "\n" << out;
+    EXPECT_EQ(out.find("running"), std::string::npos) << out;
+    EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+}
+
 }  // namespace
 }  // namespace tessarin

@@ -20,16 +20,53 @@
 
 namespace tessarin::testing {
 
+// What the presenter was asked to show, in order, and the answers it gives.
+struct PresenterLog {
+    std::vector<std::string> asked;  // "?question" (Yes/No) and "!text" (OK only)
+    std::vector<bool> answers;       // given to the questions in turn; Yes when none is left
+    std::vector<std::string> results;  // dialog 210: its message
+    struct List {
+        std::string log;
+        bool stopped;
+        bool owned;
+    };
+    std::vector<List> lists;  // dialog 204
+    int ownerless = 0;        // boxes and dialogs shown without a parent
+};
+
 struct RecordingPresenter : MessagePresenter {
-    void ShowError(QWidget*, const QString& text) override {
+    void ShowError(QWidget* parent, const QString& text) override {
         errors->push_back(text.toStdString());
+        log->ownerless += parent ? 0 : 1;
     }
     void ShowNotice(QWidget*, const QString& text) override {
         notices->push_back(text.toStdString());
     }
+    bool AskYesNo(QWidget* parent, const QString& text) override {
+        log->asked.push_back("?" + text.toStdString());
+        log->ownerless += parent ? 0 : 1;
+        if (log->answers.empty()) return true;
+        const bool yes = log->answers.front();
+        log->answers.erase(log->answers.begin());
+        return yes;
+    }
+    void Tell(QWidget* parent, const QString& text) override {
+        log->asked.push_back("!" + text.toStdString());
+        log->ownerless += parent ? 0 : 1;
+    }
+    void ShowResult(QWidget* parent, const QString& message, const std::string&) override {
+        log->results.push_back(message.toStdString());
+        log->ownerless += parent ? 0 : 1;
+    }
+    void ShowResultList(QWidget* parent, const QString& text, bool stopped,
+                        const std::string&) override {
+        log->lists.push_back({text.toStdString(), stopped, parent != nullptr});
+        log->ownerless += parent ? 0 : 1;
+    }
     std::shared_ptr<std::vector<std::string>> errors = std::make_shared<std::vector<std::string>>();
     std::shared_ptr<std::vector<std::string>> notices =
         std::make_shared<std::vector<std::string>>();
+    std::shared_ptr<PresenterLog> log = std::make_shared<PresenterLog>();
 };
 
 class WindowTest : public ::testing::Test {
@@ -47,6 +84,7 @@ class WindowTest : public ::testing::Test {
         auto presenter = std::make_unique<RecordingPresenter>();
         errors_ = presenter->errors;
         notices_ = presenter->notices;
+        shown_ = presenter->log;
         window_->SetMessagePresenter(std::move(presenter));
         window_->resize(800, 600);
         window_->show();
@@ -92,6 +130,7 @@ class WindowTest : public ::testing::Test {
     std::unique_ptr<MainWindow> window_;
     std::shared_ptr<std::vector<std::string>> errors_;
     std::shared_ptr<std::vector<std::string>> notices_;
+    std::shared_ptr<PresenterLog> shown_;
 };
 
 }  // namespace tessarin::testing

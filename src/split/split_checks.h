@@ -1,0 +1,37 @@
+#pragma once
+// The questions asked before a split from the window or from files dropped on
+// the program's icon: settings that would cut nothing, a save folder that does
+// not exist, and lossless JPEG cuts off the block grid. The command mode asks
+// none of them.
+
+#include <string>
+
+#include "settings/split_settings.h"
+
+namespace tessarin {
+
+// Asks the user. Every box has the caption "確認". The window implements it
+// with message boxes (owned by the window, or by nothing before it exists);
+// tests answer.
+class SplitAsker {
+  public:
+    virtual ~SplitAsker() = default;
+    // Yes and No buttons, question icon; true for Yes.
+    virtual bool AskYesNo(const std::string& text) = 0;
+    // OK only, no icon; returns when the user has closed it.
+    virtual void Tell(const std::string& text) = 0;
+};
+
+// Whether a split with `settings` may go ahead. Tells and stops when nothing
+// would be cut; proceeds for a folder relative to each image or an existing
+// save folder; creates a missing save folder with all its levels when makeDir
+// is set; otherwise asks whether the tiles may go to the desktop.
+bool CheckSplitReady(const SplitSettings& settings, SplitAsker& asker);
+
+// For JPEG sources: whether a lossless cut off the JPEG block grid may go
+// ahead. Asks nothing when the tiles are decoded and encoded anew (allBmp or
+// correctCut). Otherwise asks about each pixel offset and tile size that is
+// off the grid (16 across, 8 down); No stops at once.
+bool CheckJpegLosslessAlignment(const SplitSettings& settings, SplitAsker& asker);
+
+}  // namespace tessarin

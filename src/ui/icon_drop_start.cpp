@@ -1,0 +1,92 @@
+#include "ui/icon_drop_start.h"
+
+#include <QCoreApplication>
+
+#include "platform/notifier.h"
+#include "platform/profile.h"
+#include "split/batch_runner.h"
+#include "split/formats.h"
+#include "split/path_list.h"
+#include "split/split_checks.h"
+#include "ui/message_presenter.h"
+
+namespace tessarin {
+
+namespace {
+
+QString Tr(const char* text) { return QCoreApplication::translate("Tessarin", text); }
+
+// The readers' messages with no window to own them. The batch runs on this
+// (the only) thread, so the boxes wait for the user as they come.
+class OwnerlessNotifier : public Notifier {
+  public:
+    OwnerlessNotifier(MessagePresenter& presenter, bool showNotices)
+        : presenter_(presenter), showNotices_(showNotices) {}
+    void ShowError(const std::string& text) override {
+        presenter_.ShowError(nullptr, Tr(text.c_str()));
+    }
+    void ShowNotice(const std::string& text) override {
+        if (showNotices_) presenter_.Tell(nullptr, Tr(text.c_str()));
+    }
+
+  private:
+    MessagePresenter& presenter_;
+    bool showNotices_;
+};
+
+class LogObserver : public BatchObserver {
+  public:
+    void FileFinished(size_t, FileOutcome outcome, const SplitResult& result,
+                      const std::string& line) override {
+        log += QString::fromStdString(line) + QLatin1Char('\n');
+        last = outcome;
+        failed = failed || outcome == FileOutcome::Failed;
+        if (!result.outputFolder.empty()) outputFolder = result.outputFolder;
+    }
+    QString log;
+    FileOutcome last = FileOutcome::Succeeded;
+    bool failed = false;
+    std::string outputFolder;
+};
+
+}  // namespace
+
+bool RunIconDropStart(const std::vector<std::string>& files, SplitSettings& settings,
+                      const SettingsPaths& paths, MessagePresenter& presenter) {
+    if (files.empty()) return false;
+    ProfileDocument mainFile;
+    ReadProfileFile(paths.mainSettingsPath, mainFile);
+    if (mainFile.GetInt("OPTION", "ICON_DAD", 0) == 0) return false;
+    PresenterAsker asker(presenter, nullptr);
+    if (!CheckSplitReady(settings, asker)) return false;
+
+    const std::vector<std::string> list = ExpandFolders(files);
+    BatchOptions options;
+    for (const std::string& path : list) {
+        if (ClassifyImageFile(path) != ImageFileKind::Jpeg) continue;
+        options.skipJpeg = !CheckJpegLosslessAlignment(settings, asker);
+        break;
+    }
+    OwnerlessNotifier notifier(presenter, mainFile.GetInt("OPTION", "NOT_SHOW_MSG", 0) == 0);
+    options.owner = &notifier;
+    PathListSource source(list, settings);
+    LogObserver observer;
+    RunBatch(source, options, observer);
+
+    const bool errorsOnly = mainFile.GetInt("OPTION", "ICON_DAD_MSG", 0) != 0;
+    if (observer.failed || !errorsOnly) {
+        if (list.size() >= 2) {
+            presenter.ShowResultList(nullptr, observer.log, false, observer.outputFolder);
+        } else if (list.empty() || observer.last == FileOutcome::Skipped) {
+            presenter.Tell(nullptr, Tr("分割処理をしませんでした"));
+        } else {
+            presenter.ShowResult(nullptr,
+                                 Tr(observer.last == FileOutcome::Succeeded ? "分割処理正常終了！"
+                                                                            : "分割処理失敗"),
+                                 observer.outputFolder);
+        }
+    }
+    return true;
+}
+
+}  // namespace tessarin

@@ -1,0 +1,330 @@
+// Splitting from the window: F3 on the image on view, batches from an open
+// request with their progress, stop, questions and result reports, closing
+// the window while a split runs, and the icon-drop start.
+
+#include <unistd.h>
+
+#include <QCloseEvent>
+#include <algorithm>
+#include <QLabel>
+#include <QPushButton>
+#include <filesystem>
+#include <future>
+
+#include "split/path_list.h"
+#include "ui/command_ids.h"
+#include "ui/dialogs/progress_dialog.h"
+#include "ui/icon_drop_start.h"
+#include "ui/split_runner.h"
+#include "window_test_support.h"
+
+namespace tessarin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::WindowTest;
+
+const std::string kDesktopQuestion =
+    "?保存フォルダの指定が不正です。デスクトップに保存しますがいいですか？";
+const std::string kWidthQuestion =
+    "?JPEGファイルを無劣化で分割する場合、分割サイズの横幅が「8の倍数」や「16の倍数」でないと"
+    "正確なサイズに分割できない可能性が高いですがいいですか？";
+
+class SplitFlowTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        out_ = dir_ / "out";
+        fs::create_directory(out_);
+        settings_.savePath = out_;
+        settings_.widthValue[0] = 20;
+        settings_.heightValue[0] = 16;
+        settings_.threadCount = 2;
+    }
+
+    // Starts an open request and waits until its split (or load) has ended.
+    void Open(std::vector<std::string> paths) {
+        QSignalSpy split(window_.get(), &MainWindow::splitFinished);
+        QSignalSpy loaded(window_.get(), &MainWindow::loadFinished);
+        window_->StartOpenRequest(std::move(paths));
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->IsSplitRunning(), 30000);
+        EXPECT_EQ(split.count() + loaded.count(), 1);
+    }
+
+    std::string Jpeg(const std::string& name) {
+        const std::string path = dir_ / name;
+        fs::copy_file(TESSARIN_TEST_DATA "/../../fuzz/seeds/jpeg/rgb.jpg", path);
+        return path;
+    }
+    std::string Png(const std::string& name) {
+        const std::string path = dir_ / name;
+        fs::copy_file(TESSARIN_TEST_DATA "/pngsuite/basn2c08.png", path);
+        return path;
+    }
+
+    size_t TilesOf(const std::string& base) {
+        size_t n = 0;
+        for (const std::string& name : testing::FileNames(out_)) n += name.rfind(base, 0) == 0;
+        return n;
+    }
+
+    std::string Title() { return window_->windowTitle().toStdString(); }
+
+    std::string out_;
+};
+
+TEST_F(SplitFlowTest, F3SplitsTheImageOnViewAndReportsIt) {
+    MainWindow& w = OpenWindow();
+    const std::string image = WriteBmp("photo.bmp", 100, 40);
+    ASSERT_TRUE(Load(image));
+    QSignalSpy finished(&w, &MainWindow::splitFinished);
+    Key(Qt::Key_F3);
+    EXPECT_EQ(w.Action(cmd::kSplit)->text().toStdString(), "分割中止(&E)\tF3");
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(shown_->results, std::vector<std::string>{"分割処理正常終了！"});
+    EXPECT_EQ(TilesOf("photo"), 5u * 3u);
+    EXPECT_EQ(w.LastOutputFolder(), out_);
+    EXPECT_EQ(w.Action(cmd::kSplit)->text().toStdString(), "分割実行(&E)\tF3");
+    EXPECT_EQ(Title(), "Tessarin - " + image);
+
+    // Refused checks leave the menu idle without a split; an unwritable
+    // target gives the failure text.
+    settings_.widthValue[0] = settings_.heightValue[0] = 0;
+    Key(Qt::Key_F3);
+    EXPECT_FALSE(w.IsSplitRunning());
+    ASSERT_EQ(shown_->asked.size(), 1u);
+    EXPECT_EQ(shown_->asked[0].substr(0, 4), "!分");
+    settings_.widthValue[0] = 50;
+    settings_.savePath = "/proc";
+    Key(Qt::Key_F3);
+    ASSERT_TRUE(finished.wait(20000));
+    ASSERT_EQ(shown_->results.size(), 2u);
+    EXPECT_EQ(shown_->results[1].rfind("【分割処理失敗】\n", 0), 0u) << shown_->results[1];
+    EXPECT_GT(shown_->results[1].size(), std::string("【分割処理失敗】\n").size());
+}
+
+TEST_F(SplitFlowTest, ThreeFilesWithTheMiddleUnsupported) {
+    OpenWindow();
+    const std::string a = WriteBmp("a.bmp", 40, 16), c = WriteBmp("c.bmp", 20, 32);
+    const std::string notes = dir_ / "notes.txt";
+    testing::WriteBytes(notes, {'h', 'i'});
+    Open({a, notes, c});
+    ASSERT_EQ(shown_->lists.size(), 1u);
+    EXPECT_EQ(shown_->lists[0].log,
+              "○：" + a + "\n×：" + notes + "【非対応のファイル形式です】\n○：" + c + "\n");
+    EXPECT_FALSE(shown_->lists[0].stopped);
+    EXPECT_TRUE(shown_->lists[0].owned);
+    EXPECT_EQ(TilesOf("a"), 2u);
+    EXPECT_EQ(TilesOf("c"), 2u);
+    EXPECT_EQ(Title(), "Tessarin - " + c);  // the last file split stays on view
+    EXPECT_EQ(window_->Progress(), nullptr);
+}
+
+TEST_F(SplitFlowTest, StopDuringTheSecondOfFiveFinishesThatFileOnly) {
+    MainWindow& w = OpenWindow();
+    std::vector<std::string> files;
+    for (int i = 0; i < 5; ++i) files.push_back(WriteBmp("f" + std::to_string(i) + ".bmp", 40, 32));
+    // The batch is held at the start of the second file until the stop is in.
+    std::promise<void> stopped;
+    std::shared_future<void> gate = stopped.get_future().share();
+    w.Runner().SetFileStartedHook([gate](size_t index) {
+        if (index == 1) gate.wait();
+    });
+    w.StartOpenRequest(files);
+    ASSERT_NE(w.Progress(), nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Progress()->Line(), QStringLiteral(" 1 /  5 (20%)"), 20000);
+    EXPECT_EQ(w.Progress()->windowTitle().toStdString(), "20% - 分割中");
+    auto* stop = w.Progress()->findChild<QPushButton*>("1026");
+    ASSERT_NE(stop, nullptr);
+    EXPECT_EQ(stop->text().toStdString(), "中止");
+    stop->click();
+    stop->click();  // a second press changes nothing
+    EXPECT_TRUE(w.IsStopRequested());
+    stopped.set_value();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsSplitRunning(), 20000);
+    w.Runner().SetFileStartedHook({});
+    ASSERT_EQ(shown_->lists.size(), 1u);
+    EXPECT_EQ(shown_->lists[0].log, "○：" + files[0] + "\n○：" + files[1] + "\n");
+    EXPECT_TRUE(shown_->lists[0].stopped);
+    EXPECT_EQ(TilesOf("f1"), 4u);
+    EXPECT_EQ(TilesOf("f2"), 0u);
+}
+
+TEST_F(SplitFlowTest, OneFileIsOpenedOrSplitByAutoCut) {
+    MainWindow& w = OpenWindow();
+    const std::string image = WriteBmp("one.bmp", 40, 32);
+    Open({image});
+    EXPECT_EQ(Title(), "Tessarin - " + image);
+    EXPECT_EQ(TilesOf("one"), 0u);
+    EXPECT_TRUE(shown_->results.empty());
+
+    Trigger(cmd::kAutoCut);
+    w.StartOpenRequest({image});
+    EXPECT_NE(w.Progress(), nullptr);  // a batch of one, with its progress
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsSplitRunning(), 20000);
+    EXPECT_EQ(shown_->results, std::vector<std::string>{"分割処理正常終了！"});
+    EXPECT_TRUE(shown_->lists.empty());
+    EXPECT_EQ(TilesOf("one"), 4u);
+
+    // One file that fails, and a folder of one file.
+    const std::string broken = dir_ / "broken.png";
+    testing::WriteBytes(broken, {0x89, 'P', 'N', 'G'});
+    Open({broken});
+    ASSERT_EQ(shown_->results.size(), 2u);
+    EXPECT_EQ(shown_->results[1], "分割処理失敗");
+    fs::create_directory(dir_ / "folder");
+    WriteBmp("folder/inner.bmp", 20, 16);
+    Open({dir_ / "folder"});
+    EXPECT_EQ(shown_->results.size(), 3u);
+    EXPECT_EQ(TilesOf("inner"), 1u);
+}
+
+TEST_F(SplitFlowTest, DeclinedJpegQuestionsSkipEveryJpeg) {
+    OpenWindow();
+    settings_.correctCut = 0;  // lossless: 20 is off the 16-pixel grid
+    const std::string j1 = Jpeg("j1.jpg"), p = Png("p.png"), j2 = Jpeg("j2.JPG");
+    shown_->answers = {false};
+    Open({j1, p, j2});
+    EXPECT_EQ(shown_->asked, std::vector<std::string>{kWidthQuestion});  // once per batch
+    ASSERT_EQ(shown_->lists.size(), 1u);
+    EXPECT_EQ(shown_->lists[0].log, "△：" + j1 + "【キャンセルされました】\n○：" + p +
+                                        "\n△：" + j2 + "【キャンセルされました】\n");
+    EXPECT_EQ(TilesOf("j"), 0u);
+    EXPECT_EQ(TilesOf("p"), 4u);
+}
+
+TEST_F(SplitFlowTest, InvalidSaveFolderAnsweredNoOpensOnlyTheFirstFile) {
+    OpenWindow();
+    settings_.savePath = dir_ / "missing";
+    const std::string a = WriteBmp("a.bmp", 40, 16), b = WriteBmp("b.bmp", 40, 16);
+    shown_->answers = {false};
+    Open({a, b});
+    EXPECT_EQ(shown_->asked, std::vector<std::string>{kDesktopQuestion});
+    EXPECT_EQ(Title(), "Tessarin - " + a);
+    EXPECT_TRUE(shown_->lists.empty());
+    EXPECT_FALSE(fs::exists(dir_ / "missing"));
+}
+
+TEST_F(SplitFlowTest, BadFilesAndAnUnwritableFolderEachGetTheirLine) {
+    MainWindow& w = OpenWindow();
+    // The tiles go through a link that is turned to a folder nobody can
+    // write into (not even root) as the fourth file starts.
+    const std::string link = dir_ / "target";
+    fs::create_directory_symlink(out_, link);
+    settings_.savePath = link;
+    const std::string good = WriteBmp("good.bmp", 40, 16);
+    const std::string empty = dir_ / "empty.png", notes = dir_ / "notes.doc";
+    testing::WriteBytes(empty, {});
+    testing::WriteBytes(notes, {1, 2, 3});
+    std::vector<uint8_t> bytes = testing::ReadBytes(WriteBmp("whole.bmp", 64, 64));
+    bytes.resize(bytes.size() / 2);
+    const std::string truncated = dir_ / "truncated.bmp";
+    testing::WriteBytes(truncated, bytes);
+    const std::string deleted = WriteBmp("deleted.bmp", 40, 16);
+    const std::string late = WriteBmp("late.bmp", 40, 16);
+    std::vector<std::string> files = {good, empty, notes, truncated, deleted, late};
+    w.Runner().SetFileStartedHook([&](size_t index) {
+        if (index == 4) fs::remove(deleted);
+        if (index == 5) {
+            fs::remove(link);
+            fs::create_directory_symlink("/proc", link);
+        }
+    });
+    Open(files);
+    w.Runner().SetFileStartedHook({});
+    ASSERT_EQ(shown_->lists.size(), 1u);
+    std::vector<std::string> lines;
+    std::string log = shown_->lists[0].log;
+    for (size_t at; (at = log.find('\n')) != std::string::npos; log.erase(0, at + 1))
+        lines.push_back(log.substr(0, at));
+    ASSERT_EQ(lines.size(), files.size()) << shown_->lists[0].log;
+    EXPECT_EQ(lines[0], "○：" + good);
+    EXPECT_EQ(lines[2], "×：" + notes + "【非対応のファイル形式です】");
+    for (size_t i : {1, 3, 4, 5}) {
+        EXPECT_EQ(lines[i].rfind("×：" + files[i] + "【", 0), 0u) << lines[i];
+        EXPECT_GT(lines[i].size(), ("×：" + files[i] + "【】").size()) << lines[i];
+    }
+    EXPECT_EQ(TilesOf("late"), 0u);
+    EXPECT_EQ(testing::FileNames(out_).size(), 2u);  // good's tiles, no temporary file
+}
+
+TEST_F(SplitFlowTest, ClosingWhileASplitRunsEndsAfterItWithWholeTiles) {
+    MainWindow& w = OpenWindow();
+    settings_.widthValue[0] = settings_.heightValue[0] = 8;
+    std::vector<std::string> files = {WriteBmp("big1.bmp", 400, 400),
+                                      WriteBmp("big2.bmp", 400, 400)};
+    std::promise<void> closed;
+    std::shared_future<void> gate = closed.get_future().share();
+    w.Runner().SetFileStartedHook([gate](size_t index) {
+        if (index == 0) gate.wait();
+    });
+    w.StartOpenRequest(files);
+    QSignalSpy finished(&w, &MainWindow::splitFinished);
+    EXPECT_FALSE(w.close());  // the window goes away, the program waits for the split
+    EXPECT_FALSE(w.isVisible());
+    closed.set_value();
+    ASSERT_TRUE(finished.wait(60000));
+    w.Runner().SetFileStartedHook({});
+    EXPECT_TRUE(shown_->lists.empty());  // nobody is left to read a report
+    EXPECT_FALSE(w.IsSplitRunning());
+    // The file in hand was finished; the next one was not started.
+    EXPECT_EQ(TilesOf("big1"), 50u * 50u);
+    EXPECT_EQ(TilesOf("big2"), 0u);
+    EXPECT_EQ(testing::FileNames(out_).size(), 50u * 50u);
+}
+
+TEST_F(SplitFlowTest, IconDropStartSplitsBeforeAnyWindow) {
+    const std::string a = WriteBmp("a.bmp", 40, 16), b = WriteBmp("b.bmp", 40, 16);
+    const std::string bad = dir_ / "bad.txt";
+    testing::WriteBytes(bad, {1});
+    fs::create_directory(dir_ / "empty");
+    fs::create_directory(dir_ / "two");
+    WriteBmp("two/x.bmp", 20, 16);
+    WriteBmp("two/y.bmp", 20, 16);
+    struct Case {
+        const char* iconDad;
+        const char* errorsOnly;
+        std::vector<std::string> files;
+        bool split;
+        std::vector<std::string> results;
+        size_t listLines;  // of the one result list, 0 for none
+        std::vector<std::string> asked;
+    };
+    const Case cases[] = {
+        {"0", "0", {a, b}, false, {}, 0, {}},
+        {"1", "1", {a, b}, true, {}, 0, {}},  // all split, errors only: silent
+        {"1", "1", {a, bad}, true, {}, 2, {}},
+        {"1", "0", {a}, true, {"分割処理正常終了！"}, 0, {}},
+        {"1", "0", {bad}, true, {"分割処理失敗"}, 0, {}},
+        {"1", "0", {dir_ / "two", a}, true, {}, 3, {}},
+        {"1", "0", {dir_ / "empty"}, true, {}, 0, {"!分割処理をしませんでした"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.iconDad) + c.errorsOnly + " " + c.files[0]);
+        ASSERT_TRUE(WriteProfileStrings(paths_.mainSettingsPath,
+                                        {{"OPTION", "ICON_DAD", c.iconDad},
+                                         {"OPTION", "ICON_DAD_MSG", c.errorsOnly}}));
+        fs::remove_all(out_);
+        fs::create_directory(out_);
+        testing::RecordingPresenter presenter;
+        const bool split = RunIconDropStart(c.files, settings_, paths_, presenter);
+        EXPECT_EQ(split, c.split);
+        EXPECT_EQ(presenter.log->results, c.results);
+        EXPECT_EQ(presenter.log->lists.size(), c.listLines ? 1u : 0u);
+        if (!presenter.log->lists.empty()) {
+            const std::string& log = presenter.log->lists[0].log;
+            EXPECT_EQ(static_cast<size_t>(std::count(log.begin(), log.end(), '\n')), c.listLines);
+            EXPECT_FALSE(presenter.log->lists[0].stopped);
+        }
+        EXPECT_EQ(presenter.log->asked, c.asked);
+        // Nothing has an owner before the window exists.
+        EXPECT_EQ(presenter.log->ownerless, static_cast<int>(presenter.log->results.size() +
+                                                             presenter.log->lists.size() +
+                                                             presenter.log->asked.size()));
+        const bool hasA = std::find(c.files.begin(), c.files.end(), a) != c.files.end();
+        EXPECT_EQ(TilesOf("a") > 0, c.split && hasA);
+    }
+}
+
+}  // namespace
+}  // namespace tessarin
