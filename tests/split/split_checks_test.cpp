@@ -31,7 +31,8 @@ struct ScriptedAsker : SplitAsker {
 const std::string kNothing =
     "!分割サイズ、オフセット、いずれの値も分割しない設定になっています。\n"
     "少なくとも１つは分割するよう設定して下さい。";
-const std::string kDesktop = "?保存フォルダの指定が不正です。デスクトップに保存しますがいいですか？";
+const std::string kDesktop =
+    "?保存フォルダの指定が不正です。デスクトップに保存しますがいいですか？";
 const std::string kOffX =
     "?JPEGファイルを無劣化で分割する場合、横のオフセットが「8の倍数」や「16の倍数」でないと"
     "正確なサイズに分割できない可能性が高いですがいいですか？";
@@ -90,7 +91,10 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
          false},
         {"pixel offset 10",
          Ready,
-         [](SplitSettings& s) { s.offsetXValue[0] = 10; },
+         [&](SplitSettings& s) {
+             s.offsetXValue[0] = 10;
+             s.savePath = existing;
+         },
          {},
          {},
          true},
@@ -110,48 +114,67 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
          {},
          {},
          true},
-        {"folder missing, made", Ready,
+        {"folder missing, made",
+         Ready,
          [&](SplitSettings& s) {
              px(64, 64)(s);
              s.savePath = creatable;
              s.makeDir = 1;
          },
-         {}, {}, true},
-        {"folder cannot be made, desktop accepted", Ready,
+         {},
+         {},
+         true},
+        {"folder cannot be made, desktop accepted",
+         Ready,
          [&](SplitSettings& s) {
              px(64, 64)(s);
              s.savePath = impossible;
              s.makeDir = 1;
          },
-         {true}, {kDesktop}, true},
-        {"folder missing, desktop declined", Ready,
+         {true},
+         {kDesktop},
+         true},
+        {"folder missing, desktop declined",
+         Ready,
          [&](SplitSettings& s) {
              px(64, 64)(s);
              s.savePath = dir / "missing";
          },
-         {false}, {kDesktop}, false},
+         {false},
+         {kDesktop},
+         false},
         {"empty save path", Ready, px(64, 64), {true}, {kDesktop}, true},
-        {"existing folder", Ready,
+        {"existing folder",
+         Ready,
          [&](SplitSettings& s) {
              px(64, 64)(s);
              s.savePath = existing;
          },
-         {}, {}, true},
+         {},
+         {},
+         true},
         // Lossless JPEG: 16 across, 8 down, pixel values only, whole parts.
-        {"exact cut asks nothing", Jpeg,
+        {"exact cut asks nothing",
+         Jpeg,
          [](SplitSettings& s) {
              s.correctCut = 1;
              s.widthValue[0] = 3;
          },
-         {}, {}, true},
-        {"all BMP asks nothing", Jpeg,
+         {},
+         {},
+         true},
+        {"all BMP asks nothing",
+         Jpeg,
          [](SplitSettings& s) {
              s.correctCut = 0;
              s.allBmp = 1;
              s.offsetXValue[0] = 3;
          },
-         {}, {}, true},
-        {"offset 8 across is asked, 8 down is not", Jpeg,
+         {},
+         {},
+         true},
+        {"offset 8 across is asked, 8 down is not",
+         Jpeg,
          [](SplitSettings& s) {
              s.correctCut = 0;
              s.offsetXValue[0] = 8;
@@ -159,8 +182,11 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
              s.widthValue[0] = 32.9;
              s.heightValue[0] = 8.5;
          },
-         {}, {kOffX}, true},
-        {"all four off the grid, every Yes", Jpeg,
+         {},
+         {kOffX},
+         true},
+        {"all four off the grid, every Yes",
+         Jpeg,
          [](SplitSettings& s) {
              s.correctCut = 0;
              s.offsetXValue[0] = 24;
@@ -168,15 +194,21 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
              s.widthValue[0] = 100;
              s.heightValue[0] = 30;
          },
-         {true, true, true, true}, {kOffX, kOffY, kWidth, kHeight}, true},
-        {"No stops at once", Jpeg,
+         {true, true, true, true},
+         {kOffX, kOffY, kWidth, kHeight},
+         true},
+        {"No stops at once",
+         Jpeg,
          [](SplitSettings& s) {
              s.correctCut = 0;
              s.offsetYValue[0] = 4;
              s.widthValue[0] = 100;
          },
-         {false}, {kOffY}, false},
-        {"percent values are never asked", Jpeg,
+         {false},
+         {kOffY},
+         false},
+        {"percent values are never asked",
+         Jpeg,
          [](SplitSettings& s) {
              s.correctCut = 0;
              s.offsetXUnit = s.offsetYUnit = SizeUnit::Percent;
@@ -184,7 +216,9 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
              s.offsetXValue[1] = s.offsetYValue[1] = s.widthValue[1] = s.heightValue[1] = 33;
              s.offsetXValue[0] = 3;  // the unused pixel value
          },
-         {}, {}, true},
+         {},
+         {},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -64,7 +64,9 @@ TEST(ResultDialogs, TextsButtonsAndTheSaveFolder) {
     }
     QString log;
     for (int i = 0; i < 500; ++i)
-        log += QStringLiteral("○：/home/user/pictures/a very long folder name/image%1.png\n").arg(i);
+        log += QStringLiteral("○：/home/user/%1/image%2.png\n")
+                   .arg(QString(200, QLatin1Char('d')))
+                   .arg(i);
     for (bool stopped : {false, true}) {
         ResultListDialog dialog(log, stopped, "/tmp/list", nullptr);
         EXPECT_EQ(dialog.windowTitle().toStdString(), stopped ? "分割処理中止" : "分割処理終了！");
