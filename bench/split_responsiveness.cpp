@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--threads") == 0) threads = std::atoi(argv[i + 1]);
     QApplication app(argc, argv);
 
-    const std::filesystem::path work =
-        std::filesystem::temp_directory_path() / ("tessarin-split-bench-" + std::to_string(getpid()));
+    const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                       ("tessarin-split-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(work / "out");
     SettingsPaths paths = ResolveSettingsPathsIn((work / "config").string(), "bench");
     SplitSettings settings;
@@ -130,9 +130,10 @@ int main(int argc, char** argv) {
     const double p99 = v.empty() ? 0 : v[std::min(v.size() - 1, v.size() * 99 / 100)];
     std::printf("split of %s with %d workers: %.2f s, %s\n", image.c_str(), threads, seconds,
                 shown->result.c_str());
-    std::printf("repaints during the split: %zu, request to painted: median %.1f ms, "
-                "99th percentile %.1f ms, worst %.1f ms (goal: worst <= 50 ms)\n",
-                v.size(), median, p99, worst);
+    std::printf(
+        "repaints during the split: %zu, request to painted: median %.1f ms, "
+        "99th percentile %.1f ms, worst %.1f ms (goal: worst <= 50 ms)\n",
+        v.size(), median, p99, worst);
     std::filesystem::remove_all(work);
     return 0;
 }

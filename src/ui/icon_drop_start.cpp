@@ -80,10 +80,10 @@ bool RunIconDropStart(const std::vector<std::string>& files, SplitSettings& sett
         } else if (list.empty() || observer.last == FileOutcome::Skipped) {
             presenter.Tell(nullptr, Tr("分割処理をしませんでした"));
         } else {
-            presenter.ShowResult(nullptr,
-                                 Tr(observer.last == FileOutcome::Succeeded ? "分割処理正常終了！"
-                                                                            : "分割処理失敗"),
-                                 observer.outputFolder);
+            presenter.ShowResult(
+                nullptr,
+                Tr(observer.last == FileOutcome::Succeeded ? "分割処理正常終了！" : "分割処理失敗"),
+                observer.outputFolder);
         }
     }
     return true;

@@ -18,8 +18,8 @@ void BoxPresenter::ShowError(QWidget* parent, const QString& text) {
 }
 
 void BoxPresenter::ShowNotice(QWidget* parent, const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Information, Caption("確認"), text, QMessageBox::Ok,
-                                parent);
+    auto* box =
+        new QMessageBox(QMessageBox::Information, Caption("確認"), text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <QCloseEvent>
-#include <algorithm>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 #include <filesystem>
 #include <future>
 
@@ -187,8 +187,8 @@ TEST_F(SplitFlowTest, DeclinedJpegQuestionsSkipEveryJpeg) {
     Open({j1, p, j2});
     EXPECT_EQ(shown_->asked, std::vector<std::string>{kWidthQuestion});  // once per batch
     ASSERT_EQ(shown_->lists.size(), 1u);
-    EXPECT_EQ(shown_->lists[0].log, "△：" + j1 + "【キャンセルされました】\n○：" + p +
-                                        "\n△：" + j2 + "【キャンセルされました】\n");
+    EXPECT_EQ(shown_->lists[0].log, "△：" + j1 + "【キャンセルされました】\n○：" + p + "\n△：" +
+                                        j2 + "【キャンセルされました】\n");
     EXPECT_EQ(TilesOf("j"), 0u);
     EXPECT_EQ(TilesOf("p"), 4u);
 }
@@ -301,9 +301,9 @@ TEST_F(SplitFlowTest, IconDropStartSplitsBeforeAnyWindow) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.iconDad) + c.errorsOnly + " " + c.files[0]);
-        ASSERT_TRUE(WriteProfileStrings(paths_.mainSettingsPath,
-                                        {{"OPTION", "ICON_DAD", c.iconDad},
-                                         {"OPTION", "ICON_DAD_MSG", c.errorsOnly}}));
+        ASSERT_TRUE(WriteProfileStrings(
+            paths_.mainSettingsPath,
+            {{"OPTION", "ICON_DAD", c.iconDad}, {"OPTION", "ICON_DAD_MSG", c.errorsOnly}}));
         fs::remove_all(out_);
         fs::create_directory(out_);
         testing::RecordingPresenter presenter;
@@ -318,9 +318,9 @@ TEST_F(SplitFlowTest, IconDropStartSplitsBeforeAnyWindow) {
         }
         EXPECT_EQ(presenter.log->asked, c.asked);
         // Nothing has an owner before the window exists.
-        EXPECT_EQ(presenter.log->ownerless, static_cast<int>(presenter.log->results.size() +
-                                                             presenter.log->lists.size() +
-                                                             presenter.log->asked.size()));
+        EXPECT_EQ(presenter.log->ownerless,
+                  static_cast<int>(presenter.log->results.size() + presenter.log->lists.size() +
+                                   presenter.log->asked.size()));
         const bool hasA = std::find(c.files.begin(), c.files.end(), a) != c.files.end();
         EXPECT_EQ(TilesOf("a") > 0, c.split && hasA);
     }

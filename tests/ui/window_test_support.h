@@ -22,8 +22,8 @@ namespace tessarin::testing {
 
 // What the presenter was asked to show, in order, and the answers it gives.
 struct PresenterLog {
-    std::vector<std::string> asked;  // "?question" (Yes/No) and "!text" (OK only)
-    std::vector<bool> answers;       // given to the questions in turn; Yes when none is left
+    std::vector<std::string> asked;    // "?question" (Yes/No) and "!text" (OK only)
+    std::vector<bool> answers;         // given to the questions in turn; Yes when none is left
     std::vector<std::string> results;  // dialog 210: its message
     struct List {
         std::string log;

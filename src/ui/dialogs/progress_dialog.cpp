@@ -60,8 +60,8 @@ QString ProgressDialog::Line() const { return line_->text(); }
 void ProgressDialog::UpdateLine() {
     QString text = fileLine_;
     if (tilesDone_ >= 0 && tilesTotal_ > 0)
-        text += QStringLiteral(" — %1 / %2 ").arg(tilesDone_).arg(tilesTotal_) +
-                DialogText("タイル");
+        text +=
+            QStringLiteral(" — %1 / %2 ").arg(tilesDone_).arg(tilesTotal_) + DialogText("タイル");
     line_->setText(text);
 }
 

@@ -46,8 +46,7 @@ void ReportDialog::showEvent(QShowEvent* event) {
     activateWindow();
 }
 
-ResultDialog::ResultDialog(const QString& message, const std::string& outputFolder,
-                           QWidget* owner)
+ResultDialog::ResultDialog(const QString& message, const std::string& outputFolder, QWidget* owner)
     : ReportDialog(owner) {
     PrepareDialog(*this, DialogText("確認"), owner);
     auto* layout = new QVBoxLayout(this);
