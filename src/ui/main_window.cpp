@@ -185,17 +185,15 @@ void MainWindow::ShowSettingsWriteFailed(const std::string& path) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Write failures here go unreported: the window is going away.
-    if (!closePending_ && ReadWindowPosOnBoot(paths_.mainSettingsPath) == kWindowPosRestore)
+    if (ReadWindowPosOnBoot(paths_.mainSettingsPath) == kWindowPosRestore)
         SaveWindowState(paths_.mainSettingsPath, CaptureWindowState(*this));
     if (runner_->Busy()) {
-        // The window goes at once; the program ends when the split has
-        // ended (a batch after the file in hand), so every tile is whole.
+        // The window goes at once and takes the program's event loop with
+        // it; the split ends on its own (a batch after the file in hand) and
+        // is waited for as the window is destroyed, so every tile is whole.
         closePending_ = true;
         RequestStop();
         if (progress_) progress_->hide();
-        hide();
-        event->ignore();
-        return;
     }
     event->accept();
 }

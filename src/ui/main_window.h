@@ -140,7 +140,7 @@ class MainWindow : public QMainWindow {
     void OnBatchFinished(const BatchResult& batch);
     void OnSingleFinished(const SplitResult& result);
     void OnProgressTick();
-    // After a split: the title back, the menu idle, a pending close done.
+    // After a split: the title back and the menu idle.
     void EndSplit();
 
     void CommitLoad(const std::shared_ptr<LoadOutcome>& outcome);
@@ -166,7 +166,7 @@ class MainWindow : public QMainWindow {
     std::string lastOutputFolder_;
     int batchCount_ = 0;
     FileOutcome lastOutcome_ = FileOutcome::Succeeded;
-    // Closed while a split ran: the window goes once the split has ended.
+    // Closed while a split ran: its end is reported to nobody.
     bool closePending_ = false;
 
     CurrentImage image_;

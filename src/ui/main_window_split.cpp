@@ -168,8 +168,8 @@ void MainWindow::OnSingleFinished(const SplitResult& result) {
 void MainWindow::EndSplit() {
     progressTimer_->stop();
     RestoreIdleState();
+    closePending_ = false;
     emit splitFinished();
-    if (closePending_) close();
 }
 
 void MainWindow::OnProgressTick() {
