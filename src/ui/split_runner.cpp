@@ -11,13 +11,19 @@ namespace tessarin {
 
 namespace {
 
+// What the viewer needs to show `image`; null when memory is short, which
+// costs the view, not the split.
 std::shared_ptr<LoadOutcome> ViewOf(const CurrentImage& image) {
-    auto outcome = std::make_shared<LoadOutcome>();
-    outcome->path = image.path;
-    outcome->ok = true;
-    outcome->image = image;
-    outcome->pyramid = ImagePyramid::Build(image.raster);
-    return outcome;
+    try {
+        auto outcome = std::make_shared<LoadOutcome>();
+        outcome->path = image.path;
+        outcome->ok = true;
+        outcome->image = image;
+        outcome->pyramid = ImagePyramid::Build(image.raster);
+        return outcome;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 }  // namespace
@@ -61,6 +67,7 @@ class SplitRunner::Observer : public BatchObserver {
 
   private:
     void Show(std::shared_ptr<LoadOutcome> outcome) {
+        if (!outcome) return;
         SplitRunner* runner = &runner_;
         runner_.Post([runner, outcome] { emit runner->imageLoaded(outcome); });
     }
@@ -72,7 +79,8 @@ class SplitRunner::Observer : public BatchObserver {
             if (!LoadImageFile(path_, owner_, image, error)) return;
             shown_ = true;
             Show(ViewOf(image));
-        } catch (const std::bad_alloc&) {
+        } catch (...) {
+            // Only the view is lost: the file was not to be split anyway.
         }
     }
 
