@@ -253,13 +253,17 @@ TEST_F(SplitFlowTest, ClosingWhileASplitRunsEndsAfterItWithWholeTiles) {
     settings_.widthValue[0] = settings_.heightValue[0] = 8;
     std::vector<std::string> files = {WriteBmp("big1.bmp", 400, 400),
                                       WriteBmp("big2.bmp", 400, 400)};
-    std::promise<void> closed;
+    // The window is closed while the batch is at its first file.
+    std::promise<void> started, closed;
     std::shared_future<void> gate = closed.get_future().share();
-    w.Runner().SetFileStartedHook([gate](size_t index) {
-        if (index == 0) gate.wait();
+    w.Runner().SetFileStartedHook([&started, gate](size_t index) {
+        if (index != 0) return;
+        started.set_value();
+        gate.wait();
     });
     w.StartOpenRequest(files);
     QSignalSpy finished(&w, &MainWindow::splitFinished);
+    started.get_future().wait();
     EXPECT_TRUE(w.close());  // the window goes away at once; the split goes on
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.Progress()->isVisible());
