@@ -12,6 +12,7 @@
 #include "ui/image_loading.h"
 #include "ui/image_pyramid.h"
 #include "ui/message_presenter.h"
+#include "ui/path_expansion.h"
 #include "ui/viewer_widget.h"
 #include "ui/window_placement.h"
 
@@ -32,8 +33,10 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
       paths_(paths),
       messages_(std::make_unique<BoxPresenter>()),
       notifier_(this),
-      loading_(std::make_unique<ImageLoading>()) {
+      loading_(std::make_unique<ImageLoading>()),
+      expansion_(std::make_unique<PathExpansion>()) {
     setWindowTitle(QStringLiteral("Tessarin"));
+    setAcceptDrops(true);
     actions_ = new CommandActions(this);
     connect(actions_, &CommandActions::commandTriggered, this, &MainWindow::OnCommand);
 
@@ -54,8 +57,9 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
 }
 
 MainWindow::~MainWindow() {
-    // The loading thread reports through this window: it ends first.
+    // The loading and listing threads report through this window: they end first.
     loading_.reset();
+    expansion_.reset();
 }
 
 QAction* MainWindow::Action(int id) const { return actions_->Action(id); }
