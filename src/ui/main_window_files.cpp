@@ -93,10 +93,12 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::DropExpanded(std::vector<std::string> paths) {
+    // F3 while the folders were being listed cancels the drop.
+    const bool cancelled = stopRequested_;
     // The open request enters the busy state again for itself; nothing to
     // open (an empty folder) leaves the program idle.
     RestoreIdleState();
-    if (!paths.empty()) RequestOpen(std::move(paths));
+    if (!paths.empty() && !cancelled) RequestOpen(std::move(paths));
 }
 
 }  // namespace tessarin
