@@ -14,6 +14,7 @@
 #include "ui/image_loading.h"
 #include "ui/image_pyramid.h"
 #include "ui/message_presenter.h"
+#include "ui/path_expansion.h"
 #include "ui/split_runner.h"
 #include "ui/viewer_widget.h"
 #include "ui/window_placement.h"
@@ -36,8 +37,10 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
       messages_(std::make_unique<BoxPresenter>()),
       notifier_(this),
       loading_(std::make_unique<ImageLoading>()),
-      runner_(std::make_unique<SplitRunner>()) {
+      runner_(std::make_unique<SplitRunner>()),
+      expansion_(std::make_unique<PathExpansion>()) {
     setWindowTitle(QStringLiteral("Tessarin"));
+    setAcceptDrops(true);
     actions_ = new CommandActions(this);
     connect(actions_, &CommandActions::commandTriggered, this, &MainWindow::OnCommand);
 
@@ -67,10 +70,11 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
 }
 
 MainWindow::~MainWindow() {
-    // The split and loading threads report through this window: they end
-    // first (a batch after the file in hand).
+    // The split, loading and listing threads report through this window:
+    // they end first (a batch after the file in hand).
     runner_.reset();
     loading_.reset();
+    expansion_.reset();
 }
 
 QAction* MainWindow::Action(int id) const { return actions_->Action(id); }

@@ -13,7 +13,9 @@
 #include "imaging/current_image.h"
 #include "settings/split_settings.h"
 #include "split/batch_runner.h"
+#include "split/path_list.h"
 #include "split/selection.h"
+#include "ui/open_file_dialog.h"
 #include "ui/right_button.h"
 #include "ui/view_zoom.h"
 #include "ui/window_notifier.h"
@@ -30,6 +32,7 @@ class ProgressDialog;
 class SplitRunner;
 class ViewerWidget;
 class MessagePresenter;
+class PathExpansion;
 struct LoadOutcome;
 
 class MainWindow : public QMainWindow {
@@ -85,6 +88,14 @@ class MainWindow : public QMainWindow {
     // The zoom a newly shown image gets in the current client area.
     void ApplyInitialZoom();
 
+    // Replaces the open dialog (tests answer it).
+    void SetOpenFileAsker(OpenFileAsker asker) { openFileAsker_ = std::move(asker); }
+    // Receives the lists of the open dialog, drops and next or previous file
+    // in place of StartOpenRequest (tests record them).
+    void SetOpenRequestSink(std::function<void(std::vector<std::string>)> sink) {
+        openRequestSink_ = std::move(sink);
+    }
+
     // Replaces the message boxes (tests answer them).
     void SetMessagePresenter(std::unique_ptr<MessagePresenter> presenter);
     MessagePresenter& Messages() const { return *messages_; }
@@ -101,6 +112,9 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     // main_window_commands.cpp
@@ -126,6 +140,14 @@ class MainWindow : public QMainWindow {
     void SaveSettingsFileAs();
     // The record changed: the selection map follows the grid and the view repaints.
     void PreviewSettings();
+
+    // main_window_files.cpp: the open dialog, drops, next and previous
+    // file, and the About box
+    void OpenFileCommand();
+    void StepFile(StepDirection direction);
+    void ShowAbout();
+    void DropExpanded(std::vector<std::string> paths);
+    void RequestOpen(std::vector<std::string> paths);
 
     // main_window_mouse.cpp
     void OnRightPressed(QPoint pos, quint64 timestamp);
@@ -168,6 +190,10 @@ class MainWindow : public QMainWindow {
     FileOutcome lastOutcome_ = FileOutcome::Succeeded;
     // Closed while a split ran: its end is reported to nobody.
     bool closePending_ = false;
+    std::unique_ptr<PathExpansion> expansion_;
+    OpenFileAsker openFileAsker_ = AskOpenFiles;
+    std::function<void(std::vector<std::string>)> openRequestSink_;
+    int openFilterIndex_ = 0;  // the open dialog's filter, kept for the run
 
     CurrentImage image_;
     std::string imageInfoLine_;

@@ -78,9 +78,19 @@ void MainWindow::OnCommand(int id) {
             case cmd::kSaveSettingsAs:
                 SaveSettingsFileAs();
                 break;
+            case cmd::kAbout:
+                ShowAbout();
+                break;
+            case cmd::kOpenFile:
+                OpenFileCommand();
+                break;
+            case cmd::kNextFile:
+                StepFile(StepDirection::Next);
+                break;
+            case cmd::kPreviousFile:
+                StepFile(StepDirection::Previous);
+                break;
             default:
-                // Opening and stepping files and the About box: their work is
-                // done by whoever listens to commandAccepted.
                 break;
         }
     }

@@ -1,0 +1,276 @@
+// Opening files in the window: the open dialog, drops of files and folders,
+// next and previous file, and the About box.
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <tuple>
+
+#include "dialog_test_support.h"
+#include "split/path_list.h"
+#include "ui/command_ids.h"
+#include "ui/dialogs/about_dialog.h"
+#include "ui/open_file_dialog.h"
+#include "window_test_support.h"
+
+namespace tessarin::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using PathList = std::vector<std::string>;
+
+std::string BaseName(const std::string& path) { return fs::path(path).filename().string(); }
+
+// A window whose open requests are recorded instead of started.
+class FileOpeningTest : public WindowTest {
+  protected:
+    MainWindow& OpenRecordingWindow() {
+        MainWindow& w = OpenWindow();
+        w.SetOpenRequestSink([this](PathList paths) { requests_.push_back(std::move(paths)); });
+        return w;
+    }
+
+    std::string MakeFolder(const std::string& name) {
+        const std::string folder = dir_ / name;
+        fs::create_directories(folder);
+        return folder;
+    }
+
+    std::vector<PathList> requests_;
+};
+
+TEST_F(FileOpeningTest, NextAndPreviousFollowTheFolderListingWithoutWrapping) {
+    const std::string folder = MakeFolder("pictures");
+    QImage png(8, 6, QImage::Format_RGB32);
+    png.fill(Qt::red);
+    ASSERT_TRUE(png.save(QString::fromStdString(folder + "/b.png")));
+    WriteBmp("pictures/a.bmp", 8, 6);
+    WriteBytes(folder + "/notes.txt", {'n', 'o'});
+    // The listing order is the file system's; notes.txt is never a target.
+    std::map<std::string, size_t> order;
+    for (const std::string& path : ListFolderFiles(folder)) order[BaseName(path)] = order.size();
+    ASSERT_EQ(order.size(), 3u);
+
+    MainWindow& w = OpenRecordingWindow();
+    Trigger(cmd::kNextFile);  // no image on view
+    Trigger(cmd::kPreviousFile);
+    EXPECT_TRUE(requests_.empty());
+
+    for (const auto& [current, other] : {std::pair{"b.png", "a.bmp"}, {"a.bmp", "b.png"}}) {
+        ASSERT_TRUE(Load(folder + "/" + current));
+        const bool otherAfter = order[other] > order[current];
+        for (const int id : {cmd::kNextFile, cmd::kPreviousFile}) {
+            SCOPED_TRACE(std::string(current) + (id == cmd::kNextFile ? " next" : " previous"));
+            requests_.clear();
+            Trigger(id);
+            const bool found = (id == cmd::kNextFile) == otherAfter;
+            EXPECT_EQ(requests_, found ? std::vector<PathList>{{folder + "/" + other}}
+                                       : std::vector<PathList>{});
+            EXPECT_FALSE(w.IsSplitRunning());
+        }
+    }
+}
+
+struct DropCase {
+    const char* name;
+    std::vector<std::string> items;  // names under the drop folder; "scheme:" ones are not files
+    bool busy;
+    bool stop;                        // F3 while the folders are listed
+    bool accepted;                    // the window takes the drag
+    std::optional<PathList> request;  // names, "*" standing for the folder's files
+};
+
+TEST_F(FileOpeningTest, DropsOpenTheirFilesAndTheFilesOfTheirFoldersAsOneRequest) {
+    const std::string base = MakeFolder("drop");
+    const std::string folder = MakeFolder("drop/folder");
+    const std::string sub = MakeFolder("drop/folder/sub");
+    MakeFolder("drop/empty");
+    for (const char* name : {"x.bmp", "y.png", "z.txt"}) WriteBytes(folder + "/" + name, {1});
+    WriteBytes(sub + "/deep.bmp", {1});
+    WriteBytes(base + "/c.bmp", {1});
+    PathList folderFiles = ListFolderFiles(folder);
+    PathList names;
+    for (const std::string& file : folderFiles) names.push_back(BaseName(file));
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names, (PathList{"x.bmp", "y.png", "z.txt"}));  // sub-folders are not entered
+
+    const DropCase cases[] = {
+        {"folder, file", {"folder", "c.bmp"}, false, false, true, PathList{"*", "c.bmp"}},
+        {"file, folder", {"c.bmp", "folder"}, false, false, true, PathList{"c.bmp", "*"}},
+        {"empty folder", {"empty"}, false, false, true, std::nullopt},
+        {"F3 while listing", {"folder"}, false, true, true, std::nullopt},
+        {"empty folder, file", {"empty", "c.bmp"}, false, false, true, PathList{"c.bmp"}},
+        {"not a local file", {"trash:/c.bmp"}, false, false, false, std::nullopt},
+        {"while busy", {"c.bmp"}, true, false, false, std::nullopt},
+    };
+    MainWindow& w = OpenRecordingWindow();
+    ASSERT_TRUE(Load(WriteBmp("on-view.bmp", 8, 6)));  // F3 needs an image
+    for (const DropCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        requests_.clear();
+        if (c.busy) w.EnterSplitState();
+        QList<QUrl> urls;
+        for (const std::string& item : c.items)
+            urls << (item.find(':') != std::string::npos
+                         ? QUrl(QString::fromStdString(item))
+                         : QUrl::fromLocalFile(QString::fromStdString(base + "/" + item)));
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&w, &enter);
+        EXPECT_EQ(enter.isAccepted(), c.accepted);
+        QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&w, &drop);
+        // Busy while the folders are listed; a drop while busy changes nothing.
+        EXPECT_EQ(w.IsSplitRunning(), c.accepted || c.busy);
+        if (c.stop) Key(Qt::Key_F3);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.IsSplitRunning() == c.busy; }, 10000));
+        std::vector<PathList> expected;
+        if (c.request) {
+            PathList paths;
+            for (const std::string& name : *c.request) {
+                if (name == "*")
+                    paths.insert(paths.end(), folderFiles.begin(), folderFiles.end());
+                else
+                    paths.push_back(base + "/" + name);
+            }
+            expected.push_back(paths);
+        }
+        EXPECT_EQ(requests_, expected);
+        if (c.busy) w.RestoreIdleState();
+    }
+}
+
+TEST_F(FileOpeningTest, OpenDialogStartsOnTheFilterLastChosenInThisRun) {
+    struct Answer {
+        int expectedStart;  // the filter the dialog is opened on
+        OpenFileChoice choice;
+    };
+    const PathList three = {dir_ / "1.bmp", dir_ / "2.png", dir_ / "3.jpg"};
+    const Answer answers[] = {
+        {0, {{}, 2}},     // cancelled on PNG
+        {2, {three, 1}},  // three files, on JPEG
+        {1, {{dir_ / "4.gif"}, 3}},
+    };
+    MainWindow& w = OpenRecordingWindow();
+    size_t asked = 0;
+    w.SetOpenFileAsker([&](QWidget* owner, int filterIndex) {
+        EXPECT_EQ(owner, &w);
+        EXPECT_TRUE(w.IsSplitRunning());  // busy while the dialog is up
+        EXPECT_EQ(filterIndex, answers[asked].expectedStart) << "dialog " << asked;
+        return answers[asked++].choice;
+    });
+    std::vector<PathList> expected;
+    for (const Answer& answer : answers) {
+        Key(Qt::Key_F2);
+        if (!answer.choice.paths.empty()) expected.push_back(answer.choice.paths);
+        EXPECT_FALSE(w.IsSplitRunning());
+    }
+    EXPECT_EQ(asked, std::size(answers));
+    EXPECT_EQ(requests_, expected);
+}
+
+// The names the dialog lists in its folder under its current filter, sorted.
+PathList ListedNames(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
+    PathList names;
+    if (!view || !view->model()) return names;
+    const QModelIndex root = view->rootIndex();
+    for (int row = 0; row < view->model()->rowCount(root); ++row)
+        names.push_back(view->model()->index(row, 0, root).data().toString().toStdString());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(FileOpeningTest, OpenDialogListsByTheFourFiltersAndReturnsTheChoice) {
+    const std::string folder = MakeFolder("open");
+    const PathList all = {"a.bmp", "b.dib", "c.jpg", "d.jpeg", "e.jpe", "f.jfif",
+                          "g.jfi", "h.jif", "i.png", "j.gif",  "readme"};
+    for (const std::string& name : all) WriteBytes(folder + "/" + name, {1});
+    struct Filter {
+        const char* text;
+        PathList listed;
+    };
+    const Filter filters[] = {
+        {"BMP (*.bmp, *.dib)", {"a.bmp", "b.dib"}},
+        {"JPEG (*.jpg, *.jpeg, *.jpe, *.jfif, *.jfi, *.jif)",
+         {"c.jpg", "d.jpeg", "e.jpe", "f.jfif", "g.jfi", "h.jif"}},
+        {"PNG (*.png)", {"i.png"}},
+        {"全て (*.*)", all},
+    };
+    OpenFileChoice choice;
+    Answering<QFileDialog>(
+        [&](QFileDialog& dialog) {
+            EXPECT_EQ(dialog.windowTitle().toStdString(), "ファイルを開く");
+            EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFiles);
+            auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            ASSERT_NE(combo, nullptr);
+            EXPECT_EQ(combo->currentIndex(), 2);
+            ASSERT_EQ(combo->count(), 4);
+            dialog.setDirectory(QString::fromStdString(folder));
+            for (int i = 0; i < 4; ++i) {
+                SCOPED_TRACE(filters[i].text);
+                EXPECT_EQ(combo->itemText(i).toStdString(), filters[i].text);
+                dialog.selectNameFilter(OpenFileFilters().at(i));
+                const PathList& listed = filters[i].listed;  // sorted
+                if (!QTest::qWaitFor([&] { return ListedNames(dialog) == listed; }, 5000)) {
+                    EXPECT_EQ(ListedNames(dialog), listed);
+                }
+            }
+            dialog.selectNameFilter(OpenFileFilters().at(1));
+            auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(QStringLiteral("\"c.jpg\" \"a.bmp\""));
+            static_cast<QDialog&>(dialog).accept();
+        },
+        [&] { choice = AskOpenFiles(nullptr, 2); });
+    EXPECT_EQ(choice.filterIndex, 1);
+    EXPECT_EQ(choice.paths, (PathList{folder + "/c.jpg", folder + "/a.bmp"}));
+}
+
+TEST_F(FileOpeningTest, AboutBoxLinkHighlightsUnderThePointerAndOpensTheGuide) {
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler("file", &recorder, "open");
+    OpenWindow();
+    Answering<AboutDialog>(
+        [&](AboutDialog& dialog) {
+            EXPECT_EQ(dialog.windowTitle().toStdString(), "バージョン情報");
+            auto* link = ControlOf<HoverLink>(dialog, 1014);
+            ASSERT_NE(link, nullptr);
+            QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+            QEvent leave(QEvent::Leave);
+            QEvent away(QEvent::ActivationChange);
+            // An event, its receiver, and the link's colour and underline after it.
+            const std::tuple<QEvent*, QWidget*, const char*, bool> steps[] = {
+                {&enter, link, "#ff0000", true},
+                {&leave, link, "#0000ff", false},
+                {&enter, link, "#ff0000", true},
+                {&away, &dialog, "#0000ff", false},
+            };
+            for (const auto& [event, receiver, colour, underlined] : steps) {
+                QApplication::sendEvent(receiver, event);
+                EXPECT_EQ(link->palette().color(QPalette::WindowText).name().toStdString(), colour);
+                EXPECT_EQ(link->font().underline(), underlined);
+            }
+            QApplication::sendEvent(link, &enter);
+            QTest::mouseClick(link, Qt::LeftButton);
+            EXPECT_FALSE(link->font().underline());
+            ASSERT_EQ(recorder.urls.size(), 1u);
+            EXPECT_EQ(BaseName(recorder.urls[0].toLocalFile().toStdString()), "Readme.txt");
+            PressOk(dialog);
+        },
+        [&] { Trigger(cmd::kAbout); });
+    QDesktopServices::unsetUrlHandler("file");
+}
+
+}  // namespace
+}  // namespace tessarin::testing
