@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string& tile = fuzz::InputFile(nullptr, 0, ".tile.gif");
         const int fd = ::open(tile.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (fd >= 0) {
-            gif::WriteGifTile(split, split.info.width - w, split.info.height - h, w, h, fd);
+            gif::WriteGifTile(split, nullptr, split.info.width - w, split.info.height - h, w, h,
+                              fd);
             ::close(fd);
         }
     }
