@@ -45,7 +45,10 @@ run_v() {
 }
 
 rows=()
-row() { rows+=("$(printf '| %-44s | %8s | %8s | %9s | %-22s |' "$@")"); }
+row() {
+  rows+=("$(printf '| %-44s | %8s | %8s | %9s | %-22s |' "$@")")
+  echo "${rows[-1]}" >&2  # as it comes, for a run cut short
+}
 mb() { awk "BEGIN{printf \"%.1f\", $1 / 1e6}"; }
 div() { awk "BEGIN{printf \"%.2f\", $1 / $2}"; }
 
