@@ -189,7 +189,10 @@ int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings
     ConsoleLog("Tessarinの処理を開始します");
     CommandLineFiles files(args, settings, paths);
     ConsoleResults console;
-    RunBatch(files, BatchOptions{}, console);
+    // Nothing shows the images: each file is decoded only as far as its tiles need.
+    BatchOptions options;
+    options.withoutViewer = true;
+    RunBatch(files, options, console);
     ConsoleLog("Tessarinの処理が終了しました");
     return 1;
 }

@@ -12,7 +12,10 @@
 namespace tessarin {
 
 struct CurrentImage {
-    std::shared_ptr<const DibImage> raster;  // shared with running splits and the viewer
+    // Shared with running splits and the viewer. Null only for an image
+    // loaded for a split without a viewer whose tiles are not cut from it.
+    std::shared_ptr<const DibImage> raster;
+    std::shared_ptr<const TileData> tileData;  // see TileData; may be null
     std::string path;
     int width = 0;
     int height = 0;  // a positive count whatever the raster's orientation
@@ -21,11 +24,12 @@ struct CurrentImage {
     bool interlaced = false;
 };
 
-// Makes a reader's result the current image of `path`; loaded.raster must be set.
+// Makes a reader's result the current image of `path`.
 inline void SetCurrentImage(CurrentImage& image, LoadedImage&& loaded, const std::string& path) {
-    image.width = loaded.raster->Width();
-    image.height = loaded.raster->AbsHeight();
+    image.width = loaded.raster ? loaded.raster->Width() : loaded.width;
+    image.height = loaded.raster ? loaded.raster->AbsHeight() : loaded.height;
     image.raster = std::move(loaded.raster);
+    image.tileData = std::move(loaded.tileData);
     image.path = path;
     image.displayDepth = loaded.displayDepth;
     image.colorKind = loaded.colorKind;

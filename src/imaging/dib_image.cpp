@@ -170,4 +170,18 @@ std::unique_ptr<DibImage> ReduceDibDepth(const DibImage& source, int bitCount) {
     return result;
 }
 
+bool ReductionKeepsIndices(const DibImage& source, const DibImage& reduced, unsigned mask) {
+    const int bits = reduced.BitCount();
+    if (source.BitCount() != 8 || (bits != 1 && bits != 4) || source.Width() != reduced.Width() ||
+        source.AbsHeight() != reduced.AbsHeight())
+        return false;
+    for (int y = 0; y < source.AbsHeight(); ++y) {
+        const uint8_t* in = source.Row(y);
+        const uint8_t* out = reduced.Row(y);
+        for (int x = 0; x < source.Width(); ++x)
+            if (((IndexAt(out, bits, x) ^ in[x]) & mask) != 0) return false;
+    }
+    return true;
+}
+
 }  // namespace tessarin

@@ -121,4 +121,16 @@ std::unique_ptr<DibImage> CropDibImage(const DibImage& source, int x, int y, int
 // the same. Header fields other than the depth stay.
 std::unique_ptr<DibImage> ReduceDibDepth(const DibImage& source, int bitCount);
 
+// Whether every pixel of `reduced` (1 or 4 bits, made by ReduceDibDepth) has
+// the index of its pixel in the 8-bit `source`, both masked with `mask`.
+bool ReductionKeepsIndices(const DibImage& source, const DibImage& reduced, unsigned mask);
+
+// Pixel x of a 1-, 4- or 8-bit row.
+inline uint8_t IndexAt(const uint8_t* row, int bitCount, int x) {
+    if (bitCount == 8) return row[x];
+    const int perByte = 8 / bitCount;
+    const auto shift = static_cast<unsigned>(8 - bitCount * (x % perByte + 1));
+    return static_cast<uint8_t>((row[x / perByte] >> shift) & ((1u << bitCount) - 1));
+}
+
 }  // namespace tessarin

@@ -10,9 +10,23 @@ namespace tessarin {
 
 enum ColorKind : int { kColorKindNone = 0, kColorKindIndexed = 1, kColorKindGrey = 2 };
 
+// What a reader decoded for the format's own tiles beside the raster (colour
+// tables, chunks, indices the raster cannot hold) or instead of it (the
+// file's samples, when nothing shows the image). Read-only once loaded; the
+// tile source of each split of the image shares it, so the file is not
+// decoded again.
+class TileData {
+  public:
+    virtual ~TileData() = default;
+};
+
 struct LoadedImage {
-    std::unique_ptr<DibImage> raster;  // null on failure
-    int displayDepth = 0;              // bits per pixel as the file stores them
+    std::unique_ptr<DibImage> raster;  // null on failure, and in a load without raster
+    // The picture's size when no raster was made.
+    int width = 0;
+    int height = 0;
+    std::shared_ptr<const TileData> tileData;  // may be null
+    int displayDepth = 0;                      // bits per pixel as the file stores them
     int colorKind = kColorKindNone;
     bool interlaced = false;
     std::string error;  // the failure message when raster is null

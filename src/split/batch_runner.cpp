@@ -30,7 +30,11 @@ void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObs
     SplitSettings& settings = *item.settings;
     SplitJob job;
     std::string error;
-    if (!LoadImageFile(item.path, options.owner, job.image, error)) {
+    const bool loaded =
+        options.withoutViewer
+            ? LoadImageForTiles(item.path, settings, options.owner, job.image, error)
+            : LoadImageFile(item.path, options.owner, job.image, error);
+    if (!loaded) {
         result = SplitResult{};
         result.message = TruncateUtf8(error, kMaxJobErrorChars);
         return;

@@ -69,6 +69,9 @@ struct BatchOptions {
     bool skipJpeg = false;      // JPEG files get the cancelled line and are not split
     Notifier* owner = nullptr;  // receives the readers' notices; may be null
     std::shared_ptr<const SelectionMap> selection;
+    // Nothing shows the images (the command mode): each file is loaded with
+    // LoadImageForTiles, so the observer's FileLoaded may see no raster.
+    bool withoutViewer = false;
 };
 
 struct BatchResult {

@@ -16,6 +16,16 @@ bool LoadWithoutOwner(const std::string& path, Notifier*, LoadedImage& out) {
     return Load(path, out);
 }
 
+template <bool (*Load)(const std::string&, LoadedImage&)>
+bool LoadIgnoringOptions(const std::string& path, const TileOptions&, LoadedImage& out) {
+    return Load(path, out);
+}
+
+// Exact tiles are cut from the raster; lossless ones need the header alone.
+bool LoadJpegForTiles(const std::string& path, const TileOptions& options, LoadedImage& out) {
+    return options.exactJpeg ? LoadJpegFile(path, out) : LoadJpegHeader(path, out);
+}
+
 constexpr const char* kBmpExtensions[] = {".bmp", ".dib", nullptr};
 constexpr const char* kJpegExtensions[] = {".jpg", ".jpeg", ".jpe", ".jfif",
                                            ".jfi", ".jif",  nullptr};
@@ -23,10 +33,13 @@ constexpr const char* kPngExtensions[] = {".png", nullptr};
 constexpr const char* kGifExtensions[] = {".gif", nullptr};
 
 const ImageFormat kFormats[] = {
-    {ImageFileKind::Png, kPngExtensions, &LoadWithoutOwner<&LoadPngFile>, &MakePngTileSource},
-    {ImageFileKind::Gif, kGifExtensions, &LoadWithoutOwner<&LoadGifFile>, &MakeGifTileSource},
-    {ImageFileKind::Bmp, kBmpExtensions, &LoadBmpFile, &MakeBmpTileSource},
-    {ImageFileKind::Jpeg, kJpegExtensions, &LoadWithoutOwner<&LoadJpegFile>, &MakeJpegTileSource},
+    {ImageFileKind::Png, kPngExtensions, &LoadWithoutOwner<&LoadPngFile>,
+     &LoadIgnoringOptions<&LoadPngSamples>, &MakePngTileSource},
+    {ImageFileKind::Gif, kGifExtensions, &LoadWithoutOwner<&LoadGifFile>,
+     &LoadIgnoringOptions<&LoadGifIndices>, &MakeGifTileSource},
+    {ImageFileKind::Bmp, kBmpExtensions, &LoadBmpFile, nullptr, &MakeBmpTileSource},
+    {ImageFileKind::Jpeg, kJpegExtensions, &LoadWithoutOwner<&LoadJpegFile>, &LoadJpegForTiles,
+     &MakeJpegTileSource},
 };
 
 }  // namespace
@@ -56,11 +69,16 @@ std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension
     return sourceExtension;
 }
 
-std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
-                                           const SplitSettings& settings, std::string& error) {
+TileOptions TileOptionsOf(const SplitSettings& settings) {
     TileOptions options;
     options.exactJpeg = settings.correctCut != 0;
     options.jpegQuality = settings.jpegQuality;
+    return options;
+}
+
+std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
+                                           const SplitSettings& settings, std::string& error) {
+    const TileOptions options = TileOptionsOf(settings);
     return settings.allBmp ? MakeBmpTileSource(image, options, error)
                            : format.makeSource(image, options, error);
 }

@@ -29,6 +29,10 @@ struct ImageFormat {
     const char* const* extensions;
     // Reads the file; on failure out.error holds the message.
     bool (*load)(const std::string& path, Notifier* owner, LoadedImage& out);
+    // Reads only what the format's own tiles with these options are cut from,
+    // with no raster unless they need it; null when they are cut from the
+    // raster. On failure out.error holds the message.
+    bool (*loadForTiles)(const std::string& path, const TileOptions& options, LoadedImage& out);
     // Prepares one file's tiles; on failure returns null with the message in error.
     std::unique_ptr<TileSource> (*makeSource)(const CurrentImage& image, const TileOptions& options,
                                               std::string& error);
@@ -52,6 +56,9 @@ std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension
 // format's own. Null with the message in `error` when it cannot be prepared.
 std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
                                            const SplitSettings& settings, std::string& error);
+
+// The options the tile source of a file is made with.
+TileOptions TileOptionsOf(const SplitSettings& settings);
 
 // Whether tiles of this kind with these settings are cut losslessly from
 // the file's compressed data rather than from the raster.

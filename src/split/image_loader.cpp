@@ -6,8 +6,10 @@
 
 namespace tessarin {
 
-bool LoadImageFile(const std::string& path, Notifier* owner, CurrentImage& out,
-                   std::string& error) {
+namespace {
+
+bool Load(const std::string& path, Notifier* owner, const SplitSettings* forTiles,
+          CurrentImage& out, std::string& error) {
     const ImageFileKind kind = ClassifyImageFile(path);
     if (kind == ImageFileKind::BadPath) {
         error = msg::kBadPath;
@@ -19,7 +21,11 @@ bool LoadImageFile(const std::string& path, Notifier* owner, CurrentImage& out,
         return false;
     }
     LoadedImage loaded;
-    if (!format->load(path, owner, loaded) || !loaded.raster) {
+    const bool withoutRaster = forTiles && !forTiles->allBmp && format->loadForTiles;
+    const bool loadedOk = withoutRaster
+                              ? format->loadForTiles(path, TileOptionsOf(*forTiles), loaded)
+                              : format->load(path, owner, loaded) && loaded.raster;
+    if (!loadedOk) {
         // The BMP readers have no messages of their own.
         error =
             kind == ImageFileKind::Bmp || loaded.error.empty() ? msg::kInvalidFile : loaded.error;
@@ -28,6 +34,18 @@ bool LoadImageFile(const std::string& path, Notifier* owner, CurrentImage& out,
     if (kind == ImageFileKind::Gif) loaded.colorKind = kColorKindIndexed;
     SetCurrentImage(out, std::move(loaded), path);
     return true;
+}
+
+}  // namespace
+
+bool LoadImageFile(const std::string& path, Notifier* owner, CurrentImage& out,
+                   std::string& error) {
+    return Load(path, owner, nullptr, out, error);
+}
+
+bool LoadImageForTiles(const std::string& path, const SplitSettings& settings, Notifier* owner,
+                       CurrentImage& out, std::string& error) {
+    return Load(path, owner, &settings, out, error);
 }
 
 void CommitImage(CurrentImage& current, CurrentImage&& loaded, SplitSettings& settings) {

@@ -19,6 +19,14 @@ class Notifier;
 // loading thread).
 bool LoadImageFile(const std::string& path, Notifier* owner, CurrentImage& out, std::string& error);
 
+// For a split that nothing shows (the command mode): reads only what the
+// tiles of `settings` are cut from. BMP sources, BMP tiles and exact JPEG
+// tiles need the raster; PNG and GIF tiles need the file's own samples or
+// indices, decoded once; lossless JPEG tiles need the header alone. The image
+// may then have no raster. Messages as LoadImageFile gives them.
+bool LoadImageForTiles(const std::string& path, const SplitSettings& settings, Notifier* owner,
+                       CurrentImage& out, std::string& error);
+
 // Makes `loaded` the current image and matches the tile proportions of
 // `settings` to it.
 void CommitImage(CurrentImage& current, CurrentImage&& loaded, SplitSettings& settings);

@@ -51,7 +51,9 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
     const CurrentImage& image = job.image;
     const ImageFileKind kind = ClassifyImageFile(image.path);
     const ImageFormat* format = FindImageFormat(kind);
-    if (!image.raster || !format) {
+    // The tile source checks that it has what it cuts from (a raster, or the
+    // format's own samples).
+    if (!format || image.width <= 0 || image.height <= 0) {
         state.StoreError(kind == ImageFileKind::BadPath ? msg::kBadPath : msg::kUnsupported);
         return;
     }

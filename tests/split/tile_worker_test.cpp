@@ -14,6 +14,7 @@
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/jpeg/jpeg_format.h"
+#include "imaging/memory_budget.h"
 #include "split/batch_runner.h"
 #include "split/image_loader.h"
 #include "split/messages.h"
@@ -254,6 +255,73 @@ TEST_F(SplitJobTest, LoaderMessagesForBadFiles) {
     EXPECT_EQ(job.ErrorText(), msg::kInvalidFile);
     EXPECT_EQ(image.path, source_);
     EXPECT_EQ(image.width, 97);
+}
+
+// Sets the split memory budget for one scope.
+struct ScopedBudget {
+    explicit ScopedBudget(uint64_t bytes) { SetSplitMemoryBudget(bytes); }
+    ~ScopedBudget() { SetSplitMemoryBudget(0); }
+};
+
+// Nothing shows the images in the command mode: each file is decoded only as
+// far as its tiles need. Decoded data that would take a split over its memory
+// budget fails with the format's message instead of being allocated.
+TEST_F(SplitJobTest, CommandModeDecodesOnlyWhatTheTilesNeedWithinTheMemoryBudget) {
+    ASSERT_TRUE(SaveJpegFile(dir_ / "pic.jpg", *raster_, 90));
+    testing::WriteBytes(dir_ / "pic.gif", giftest::Encode(giftest::OneFrame(97, 61, 64)));
+    const std::string suite = std::string(TESSARIN_TEST_DATA) + "/pngsuite/";
+    fs::copy_file(suite + "basn2c08.png", dir_ / "pic.png");
+    fs::copy_file(suite + "basn6a16.png", dir_ / "deep.png");  // 32 x 32, 16-bit RGBA
+
+    class Loaded final : public BatchObserver {
+      public:
+        void FileLoaded(const CurrentImage& image, const SplitSettings&) override {
+            raster = image.raster != nullptr;
+        }
+        bool raster = false;
+    };
+    struct Case {
+        const char* file;
+        int correctCut;
+        int allBmp;
+        bool raster;             // whether the load made one
+        const char* overBudget;  // the message when the samples do not fit 1000 bytes
+    };
+    const Case cases[] = {
+        {"pic.png", 1, 0, false, "読み込みの準備に失敗しました"},
+        {"deep.png", 1, 0, false, "読み込みの準備に失敗しました"},
+        {"pic.gif", 1, 0, false, msg::kReadFailed},
+        {"pic.jpg", 0, 0, false, msg::kMemoryFailed},  // the coefficients
+        {"pic.jpg", 1, 0, true, nullptr},
+        {"pic.png", 1, 1, true, nullptr},
+        {"pic.bmp", 1, 0, true, nullptr},
+    };
+    BatchOptions command;
+    command.withoutViewer = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.allBmp ? " as BMP" : ""));
+        settings_.correctCut = c.correctCut;
+        settings_.allBmp = c.allBmp;
+        Loaded loaded;
+        SplitResult result;
+        SplitFileAsJob(BatchItem{dir_ / c.file, &settings_}, command, loaded, result);
+        EXPECT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(loaded.raster, c.raster);
+        if (c.overBudget) {
+            ScopedBudget budget(1000);
+            SplitFileAsJob(BatchItem{dir_ / c.file, &settings_}, command, loaded, result);
+            EXPECT_EQ(result.message, c.overBudget);
+        }
+    }
+    // In the window the raster is shown, and the 16-bit samples the tiles
+    // need are decoded beside it: 4096 bytes of raster and 8192 of samples.
+    settings_.allBmp = 0;
+    {
+        ScopedBudget budget(4096 + 8192 - 1);
+        EXPECT_EQ(Split(dir_ / "deep.png").message, "読み込みの準備に失敗しました");
+    }
+    ScopedBudget budget(4096 + 8192);
+    EXPECT_TRUE(Split(dir_ / "deep.png").ok);
 }
 
 // A tile that cannot be put in place under its name (a folder has it) gives

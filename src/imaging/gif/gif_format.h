@@ -11,7 +11,12 @@
 
 namespace tessarin {
 
+// The raster for the viewer, which also serves the GIF tiles (out.tileData
+// keeps the table and whatever else they need).
 bool LoadGifFile(const std::string& path, LoadedImage& out);
+// No raster: only the indices and what the tiles need, for a split that
+// nobody watches.
+bool LoadGifIndices(const std::string& path, LoadedImage& out);
 std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const TileOptions& options,
                                               std::string& error);
 

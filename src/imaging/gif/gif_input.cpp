@@ -30,9 +30,7 @@ class RasterSink final : public gif::GifRowSink {
     std::unique_ptr<DibImage> raster;
 };
 
-}  // namespace
-
-bool LoadGifFile(const std::string& path, LoadedImage& out) {
+bool Load(const std::string& path, LoadedImage& out) {
     gif::GifImageInfo info;
     RasterSink sink;
     if (const char* failure = gif::DecodeGifFile(path, info, sink)) {
@@ -40,19 +38,65 @@ bool LoadGifFile(const std::string& path, LoadedImage& out) {
         return false;
     }
     std::unique_ptr<DibImage> raster = std::move(sink.raster);
+    auto tiles = std::make_shared<gif::GifSplitData>();
     // Small tables get the raster depth that holds them: 1 bit for 2 colours,
     // 4 bits for up to 16; every pixel keeps its colour.
     if (info.colorBits <= 4) {
-        raster = ReduceDibDepth(*raster, info.colorBits == 1 ? 1 : 4);
-        if (!raster) {
+        std::unique_ptr<DibImage> reduced = ReduceDibDepth(*raster, info.colorBits == 1 ? 1 : 4);
+        if (!reduced) {
             SetFailureText(out.error, msg::kReadFailed);
             return false;
         }
+        // Repeated colours, or indices beyond the table, show some pixels by
+        // another index than the tiles must carry: those keep the 8-bit rows.
+        if (!ReductionKeepsIndices(*raster, *reduced, gif::GifIndexMask(info.colorBits)))
+            tiles->indices = std::move(raster);
+        raster = std::move(reduced);
     }
+    tiles->info = info;
+    out.tileData = std::move(tiles);
+    out.width = info.width;
+    out.height = info.height;
     out.raster = std::move(raster);
     out.displayDepth = info.colorBits;
     out.colorKind = kColorKindIndexed;
     out.interlaced = info.interlaced;
+    out.error.clear();
+    return true;
+}
+
+}  // namespace
+
+bool LoadGifFile(const std::string& path, LoadedImage& out) {
+    try {
+        return Load(path, out);
+    } catch (...) {
+        out.raster.reset();
+        SetFailureText(out.error, msg::kReadFailed);  // as for a raster that cannot be had
+        return false;
+    }
+}
+
+bool LoadGifIndices(const std::string& path, LoadedImage& out) {
+    std::shared_ptr<gif::GifSplitData> tiles;
+    const char* failure = msg::kReadFailed;
+    try {
+        tiles = std::make_shared<gif::GifSplitData>();
+        failure = gif::ReadGifForSplit(path, *tiles);
+    } catch (...) {
+    }
+    if (failure) {
+        out.raster.reset();
+        SetFailureText(out.error, failure);
+        return false;
+    }
+    out.raster.reset();
+    out.width = tiles->info.width;
+    out.height = tiles->info.height;
+    out.displayDepth = tiles->info.colorBits;
+    out.colorKind = kColorKindIndexed;
+    out.interlaced = tiles->info.interlaced;
+    out.tileData = std::move(tiles);
     out.error.clear();
     return true;
 }

@@ -32,8 +32,8 @@ struct MapFreer {
     void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
 };
 
-bool WriteGifStream(const GifSplitData& source, int x, int y, int width, int height,
-                    const ColorMapObject* map, GifPixelType* line, TileOutput& output) {
+bool WriteGifStream(const GifSplitData& source, const DibImage* raster, int x, int y, int width,
+                    int height, const ColorMapObject* map, GifPixelType* line, TileOutput& output) {
     const GifImageInfo& info = source.info;
     int error = 0;
     GifFileType* gif = EGifOpen(&output, WriteOutput, &error);
@@ -51,9 +51,19 @@ bool WriteGifStream(const GifSplitData& source, int x, int y, int width, int hei
     ForEachGifRow(height, info.interlaced, [&](int r) {
         if (!ok) return;
         // A copy, because the library masks the indices of the line in place.
-        const uint8_t* from =
-            source.pixels.data() + static_cast<size_t>(y + r) * stride + static_cast<size_t>(x);
-        std::memcpy(line, from, static_cast<size_t>(width));
+        if (raster) {
+            const uint8_t* row = raster->Row(y + r);
+            const int bits = raster->BitCount();
+            if (bits == 8)
+                std::memcpy(line, row + x, static_cast<size_t>(width));
+            else
+                for (int i = 0; i < width; ++i) line[i] = IndexAt(row, bits, x + i);
+        } else {
+            std::memcpy(
+                line,
+                source.pixels.data() + static_cast<size_t>(y + r) * stride + static_cast<size_t>(x),
+                static_cast<size_t>(width));
+        }
         ok = EGifPutLine(gif, line, width) == GIF_OK;
     });
     if (EGifCloseFile(gif, &error) == GIF_ERROR) ok = false;
@@ -62,10 +72,16 @@ bool WriteGifStream(const GifSplitData& source, int x, int y, int width, int hei
 
 }  // namespace
 
-const char* WriteGifTile(const GifSplitData& source, int x, int y, int width, int height, int fd) {
+const char* WriteGifTile(const GifSplitData& source, const DibImage* raster, int x, int y,
+                         int width, int height, int fd) {
     const GifImageInfo& info = source.info;
-    if (!RegionInside(x, y, width, height, info.width, info.height) ||
-        source.pixels.size() != static_cast<size_t>(info.width) * static_cast<size_t>(info.height))
+    if (!source.pixels.empty()) raster = nullptr;
+    const bool rowsThere =
+        raster ? raster->Width() == info.width && raster->AbsHeight() == info.height &&
+                     (raster->BitCount() == 1 || raster->BitCount() == 4 || raster->BitCount() == 8)
+               : source.pixels.size() ==
+                     static_cast<size_t>(info.width) * static_cast<size_t>(info.height);
+    if (!RegionInside(x, y, width, height, info.width, info.height) || !rowsThere)
         return msg::kClipFailed;
 
     std::unique_ptr<GifPixelType[]> line(new (std::nothrow)
@@ -78,7 +94,7 @@ const char* WriteGifTile(const GifSplitData& source, int x, int y, int width, in
     if (!file) return msg::kSaveFailed;
     TileOutput output;
     output.file = file;
-    bool ok = WriteGifStream(source, x, y, width, height, map.get(), line.get(), output);
+    bool ok = WriteGifStream(source, raster, x, y, width, height, map.get(), line.get(), output);
     if (std::fclose(file) != 0) ok = false;
     return ok && !output.failed ? nullptr : msg::kSaveFailed;
 }

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "imaging/dib_image.h"
+#include "imaging/loaded_image.h"
+
 namespace tessarin::gif {
 
 // Everything about a file's first image except its pixels.
@@ -43,19 +46,32 @@ const char* DecodeGifFile(const std::string& path, GifImageInfo& info, GifRowSin
 // The same over a buffer in memory (fuzzing, tests).
 const char* DecodeGifMemory(const uint8_t* data, size_t size, GifImageInfo& info, GifRowSink& sink);
 
-// A file's first image as the tile source keeps it: indices in picture order,
-// width bytes per row, rows following one another directly.
-struct GifSplitData {
+// A file's first image as the tile source keeps it. The indices are either
+// decoded for the split (`pixels`: picture order, width bytes per row, rows
+// following one another directly), or the viewer's raster holds them: its
+// 8-bit rows as stored, or its 1- or 4-bit rows where every index comes out
+// the same once the tile writer masks it to the table's depth; else the
+// 8-bit rows are kept beside it (`indices`).
+struct GifSplitData final : TileData {
     GifImageInfo info;
     std::vector<uint8_t> pixels;
+    std::unique_ptr<const DibImage> indices;
 };
 
-const char* ReadGifForSplit(const std::string& path, GifSplitData& out);
+// `heldBytes` is what the split holds already (the raster); indices that
+// would take it over its memory budget are not decoded.
+const char* ReadGifForSplit(const std::string& path, GifSplitData& out, uint64_t heldBytes = 0);
+
+// The mask the library applies to a tile's indices: the table's depth, at
+// least 2 bits.
+inline unsigned GifIndexMask(int colorBits) { return (1u << (colorBits < 2 ? 2 : colorBits)) - 1; }
 
 // Writes the rectangle (x, y, width, height) of `source` as a GIF file of its
-// own into the open file `fd` (which stays open). Returns nullptr on success,
-// else the failure message.
-const char* WriteGifTile(const GifSplitData& source, int x, int y, int width, int height, int fd);
+// own into the open file `fd` (which stays open); the indices come from
+// `raster` (1, 4 or 8 bits) when `source` has no pixels of its own. Returns
+// nullptr on success, else the failure message.
+const char* WriteGifTile(const GifSplitData& source, const DibImage* raster, int x, int y,
+                         int width, int height, int fd);
 
 // Calls visit(pictureRow) for every row in the order a GIF file stores them:
 // top to bottom, or for interlaced images rows 0, 8, 16, …, then 4, 12, …,

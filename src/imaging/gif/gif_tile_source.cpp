@@ -1,11 +1,13 @@
-// The GIF tile source: the file's first image is decoded once per file, and
-// every worker writes its tiles from those indices.
+// The GIF tile source: the file's first image is decoded once per file (by
+// the viewer's load, whose raster then holds the indices, or by a load for
+// the tiles alone), and every worker writes its tiles from those indices.
 
 #include <new>
 
 #include "imaging/failure_text.h"
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_pvt.h"
+#include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 
 namespace tessarin {
@@ -14,11 +16,14 @@ namespace {
 
 class PixelBufferSink final : public GifRowSink {
   public:
-    explicit PixelBufferSink(std::vector<uint8_t>& pixels) : pixels_(pixels) {}
+    PixelBufferSink(std::vector<uint8_t>& pixels, uint64_t heldBytes)
+        : pixels_(pixels), heldBytes_(heldBytes) {}
     bool Prepare(const GifImageInfo& info) override {
         width_ = static_cast<size_t>(info.width);
+        const size_t bytes = width_ * static_cast<size_t>(info.height);
+        if (!FitsSplitMemoryBudget(heldBytes_, bytes)) return false;
         try {
-            pixels_.assign(width_ * static_cast<size_t>(info.height), 0);
+            pixels_.assign(bytes, 0);
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -28,23 +33,38 @@ class PixelBufferSink final : public GifRowSink {
 
   private:
     std::vector<uint8_t>& pixels_;
+    uint64_t heldBytes_;
     size_t width_ = 0;
 };
 
 class GifTileSource final : public TileSource {
   public:
+    // `raster` holds the indices when `data` has no pixels of its own.
+    GifTileSource(std::shared_ptr<const GifSplitData> data, std::shared_ptr<const DibImage> raster)
+        : data_(std::move(data)), raster_(std::move(raster)) {}
     const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
-        return WriteGifTile(data, rect.x, rect.y, rect.width, rect.height, file.fd);
+        const DibImage* rows = data_->indices ? data_->indices.get() : raster_.get();
+        return WriteGifTile(*data_, rows, rect.x, rect.y, rect.width, rect.height, file.fd);
     }
     const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
-    GifSplitData data;
+  private:
+    std::shared_ptr<const GifSplitData> data_;
+    std::shared_ptr<const DibImage> raster_;
 };
+
+// Whether what the loader kept can be cut as it stands.
+bool Usable(const GifSplitData& data, const CurrentImage& image) {
+    if (data.info.width != image.width || data.info.height != image.height) return false;
+    if (!data.pixels.empty()) return true;
+    const DibImage* rows = data.indices ? data.indices.get() : image.raster.get();
+    return rows && rows->Width() == image.width && rows->AbsHeight() == image.height;
+}
 
 }  // namespace
 
-const char* ReadGifForSplit(const std::string& path, GifSplitData& out) {
-    PixelBufferSink sink(out.pixels);
+const char* ReadGifForSplit(const std::string& path, GifSplitData& out, uint64_t heldBytes) {
+    PixelBufferSink sink(out.pixels, heldBytes);
     return DecodeGifFile(path, out.info, sink);
 }
 
@@ -53,17 +73,21 @@ const char* ReadGifForSplit(const std::string& path, GifSplitData& out) {
 std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
     try {
-        auto source = std::make_unique<gif::GifTileSource>();
-        if (const char* failure = gif::ReadGifForSplit(image.path, source->data)) {
+        if (auto kept = std::dynamic_pointer_cast<const gif::GifSplitData>(image.tileData);
+            kept && gif::Usable(*kept, image))
+            return std::make_unique<gif::GifTileSource>(kept, image.raster);
+        auto data = std::make_shared<gif::GifSplitData>();
+        const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
+        if (const char* failure = gif::ReadGifForSplit(image.path, *data, held)) {
             error = failure;
             return nullptr;
         }
         // The file changed since it was loaded: the grid no longer fits it.
-        if (source->data.info.width != image.width || source->data.info.height != image.height) {
+        if (data->info.width != image.width || data->info.height != image.height) {
             error = msg::kInvalidFile;
             return nullptr;
         }
-        return source;
+        return std::make_unique<gif::GifTileSource>(std::move(data), nullptr);
     } catch (...) {
         SetFailureText(error, msg::kReadFailed);
         return nullptr;

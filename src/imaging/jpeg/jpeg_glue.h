@@ -76,16 +76,19 @@ struct JpegCropGrid {
 };
 
 enum class LosslessPrepare {
-    kReady,    // `out` cuts the tiles in-process
-    kRefused,  // the coefficients would take too much memory: leave the file to jpegtran
-    kFailed,   // the file cannot be read, or no longer has the size it was loaded with
+    kReady,       // `out` cuts the tiles in-process
+    kRefused,     // the coefficients would take too much memory: leave the file to jpegtran
+    kOverBudget,  // the coefficients beside `heldBytes` would exceed the split's memory budget
+    kFailed,      // the file cannot be read, or no longer has the size it was loaded with
 };
 
 // Reads the DCT coefficients and the comment and application markers of the
 // JPEG file at `path` (expected to be width x height) for lossless tiles,
 // which `out` then writes as jpegtran -copy all -crop would. `grid` is set
-// when the header could be read (kReady and kRefused).
+// when the header could be read (kReady and kRefused). `heldBytes` is what
+// the split holds already (the raster, when the image is shown).
 LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, int height,
-                                            std::unique_ptr<TileSource>& out, JpegCropGrid& grid);
+                                            uint64_t heldBytes, std::unique_ptr<TileSource>& out,
+                                            JpegCropGrid& grid);
 
 }  // namespace tessarin::jpeg_glue

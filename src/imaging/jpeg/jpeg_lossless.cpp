@@ -8,6 +8,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/memory_budget.h"
 #include "platform/file_io.h"
 
 namespace tessarin::jpeg_glue {
@@ -63,14 +64,14 @@ bool CreateReaderStage(JpegCoefficientReader* reader) {
     return true;
 }
 
-enum class ReadResult { kRead, kTooLarge, kFailed };
+enum class ReadResult { kRead, kOverBudget, kTooLarge, kFailed };
 
 // Every comment and application marker is kept, in file order, as jpegtran
 // "-copy all" keeps them.
 // A file whose size is not the one it was loaded with fails: the tile grid
 // was made for that size.
 ReadResult ReadStage(JpegCoefficientReader* reader, std::FILE* file, JDIMENSION width,
-                     JDIMENSION height, jvirt_barray_ptr** arrays) {
+                     JDIMENSION height, uint64_t heldBytes, jvirt_barray_ptr** arrays) {
     if (setjmp(reader->errors.recovery)) return ReadResult::kFailed;
     jpeg_decompress_struct* codec = &reader->codec;
     jpeg_stdio_src(codec, file);
@@ -78,7 +79,10 @@ ReadResult ReadStage(JpegCoefficientReader* reader, std::FILE* file, JDIMENSION 
     for (int m = 0; m < 16; ++m) jpeg_save_markers(codec, JPEG_APP0 + m, 0xFFFF);
     jpeg_read_header(codec, TRUE);
     if (codec->image_width != width || codec->image_height != height) return ReadResult::kFailed;
+    // Past the library's reach the file goes to jpegtran, whose memory is its
+    // own; within it, the arrays must fit the split's budget.
     if (CoefficientBytes(*codec) > kCoefficientMemoryLimit) return ReadResult::kTooLarge;
+    if (!FitsSplitMemoryBudget(heldBytes, CoefficientBytes(*codec))) return ReadResult::kOverBudget;
     *arrays = jpeg_read_coefficients(codec);
     return ReadResult::kRead;
 }
@@ -308,7 +312,8 @@ class InProcessLosslessSource final : public TileSource {
 }  // namespace
 
 LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, int height,
-                                            std::unique_ptr<TileSource>& out, JpegCropGrid& grid) {
+                                            uint64_t heldBytes, std::unique_ptr<TileSource>& out,
+                                            JpegCropGrid& grid) {
     out.reset();
     // Zero-filled, so destroying it is safe however far creation got.
     std::unique_ptr<JpegCoefficientReader, ReaderDeleter> reader(new (std::nothrow)
@@ -322,8 +327,9 @@ LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, 
     jvirt_barray_ptr* arrays = nullptr;
     if (width <= 0 || height <= 0) return LosslessPrepare::kFailed;
     const ReadResult read = ReadStage(reader.get(), file.get(), static_cast<JDIMENSION>(width),
-                                      static_cast<JDIMENSION>(height), &arrays);
+                                      static_cast<JDIMENSION>(height), heldBytes, &arrays);
     if (read == ReadResult::kFailed) return LosslessPrepare::kFailed;
+    if (read == ReadResult::kOverBudget) return LosslessPrepare::kOverBudget;
     grid = CropGridOf(reader->codec);
     if (read == ReadResult::kTooLarge) return LosslessPrepare::kRefused;
     file.reset();

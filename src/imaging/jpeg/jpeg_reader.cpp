@@ -129,7 +129,7 @@ bool Fail(LoadedImage& out, const char* message) {
     return false;
 }
 
-bool Load(const std::string& path, LoadedImage& out) {
+bool Load(const std::string& path, LoadedImage& out, bool headerOnly) {
     Fail(out, "");
     // Zero-filled, so destroying it is safe however far creation got.
     std::unique_ptr<JpegDecoder, DecoderDeleter> decoder(new (std::nothrow) JpegDecoder());
@@ -149,6 +149,13 @@ bool Load(const std::string& path, LoadedImage& out) {
     if (depth != 8 && depth != 16 && depth != 24 && depth != 32) return Fail(out, kRasterFailed);
     if (!DibSizeAcceptable(codec.output_width, codec.output_height, depth))
         return Fail(out, kRasterFailed);
+    if (headerOnly) {
+        out.width = static_cast<int>(codec.output_width);
+        out.height = static_cast<int>(codec.output_height);
+        out.displayDepth = 8 * codec.output_components;
+        out.colorKind = codec.output_components == 1 ? kColorKindGrey : kColorKindNone;
+        return true;
+    }
 
     if (!StartStage(decoder.get())) return Fail(out, kExpandFailed);
     const int width = static_cast<int>(codec.output_width);
@@ -187,6 +194,8 @@ bool Load(const std::string& path, LoadedImage& out) {
         return Fail(out, decoder->scanLimit.exceeded ? kExpandFailed : kImageDataFailed);
 
     out.raster = std::move(raster);
+    out.width = width;
+    out.height = height;
     // The depth the file stores, whatever the raster became.
     out.displayDepth = 8 * codec.output_components;
     out.colorKind = isGrey ? kColorKindGrey : kColorKindNone;
@@ -197,7 +206,15 @@ bool Load(const std::string& path, LoadedImage& out) {
 
 bool LoadJpegFile(const std::string& path, LoadedImage& out) {
     try {
-        return Load(path, out);
+        return Load(path, out, false);
+    } catch (...) {
+        return Fail(out, msg::kMemoryFailed);
+    }
+}
+
+bool LoadJpegHeader(const std::string& path, LoadedImage& out) {
+    try {
+        return Load(path, out, true);
     } catch (...) {
         return Fail(out, msg::kMemoryFailed);
     }

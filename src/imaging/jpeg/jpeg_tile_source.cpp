@@ -103,10 +103,14 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
         }
         std::unique_ptr<TileSource> source;
         jpeg_glue::JpegCropGrid grid;
-        switch (jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height,
+        const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
+        switch (jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height, held,
                                                        source, grid)) {
             case jpeg_glue::LosslessPrepare::kReady:
                 return source;
+            case jpeg_glue::LosslessPrepare::kOverBudget:
+                error = msg::kMemoryFailed;
+                return nullptr;
             case jpeg_glue::LosslessPrepare::kRefused:
                 return std::make_unique<JpegtranTileSource>(image.path, grid);
             case jpeg_glue::LosslessPrepare::kFailed:

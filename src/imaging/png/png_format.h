@@ -11,7 +11,12 @@
 
 namespace tessarin {
 
+// The raster for the viewer; for every depth but 16 it also serves the PNG
+// tiles, with the chunks they carry kept beside it (out.tileData).
 bool LoadPngFile(const std::string& path, LoadedImage& out);
+// No raster: only the file's samples and chunks, for a split that nobody
+// watches.
+bool LoadPngSamples(const std::string& path, LoadedImage& out);
 std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const TileOptions& options,
                                               std::string& error);
 

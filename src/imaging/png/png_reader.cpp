@@ -9,6 +9,7 @@
 #include "imaging/messages.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_glue.h"
+#include "imaging/png/png_split_read.h"
 
 namespace tessarin {
 namespace {
@@ -69,15 +70,46 @@ RasterPlan PlanRaster(int colorType, int bitDepth) {
     return plan;
 }
 
-bool Load(const std::string& path, LoadedImage& out) {
+// How the raster of a file of this colour type and depth holds its samples,
+// or kNone when it does not hold them unchanged (16-bit samples are cut).
+PngRasterRows RasterRowsFor(int colorType, int bitDepth, int rasterDepth) {
+    if (bitDepth == 16) return PngRasterRows::kNone;
+    switch (colorType) {
+        case PNG_COLOR_TYPE_GRAY:
+        case PNG_COLOR_TYPE_PALETTE:
+            return rasterDepth == 8 ? PngRasterRows::kIndices : PngRasterRows::kPacked;
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            return PngRasterRows::kGreyAlpha;
+        default:
+            return PngRasterRows::kBgr;
+    }
+}
+
+// Whether the tiles can be cut from a file's raster, so that the load keeps
+// the chunks they carry beside it.
+bool RasterServesTiles(int bitDepth) { return bitDepth != 16; }
+
+bool Load(const std::string& path, LoadedImage& out, bool keepChunks, bool* retry) {
+    *retry = false;
     const char* error = nullptr;
     FilePtr file = OpenPngFile(path, error);
     if (!file) return Fail(out, error);
     PngReadHandles handles;
-    if (!CreatePngReader(handles, false)) return Fail(out, kPrepareReadFailed);
+    if (!CreatePngReader(handles, keepChunks)) return Fail(out, kPrepareReadFailed);
+    // Keeping the chunks reads them all, under the tiles' metadata budget; a
+    // file that fails so is read again without them, as a plain picture.
+    PngChunkTrace trace;
+    PngAncillaryBudget budget;
     PngReadStream stream;
     stream.file = file.get();
-    if (!PngReadInfoGuarded(handles.png, handles.info, &stream)) return Fail(out, msg::kOpenFailed);
+    if (keepChunks) {
+        stream.trace = &trace;
+        stream.budget = &budget;
+    }
+    if (!PngReadInfoGuarded(handles.png, handles.info, &stream)) {
+        *retry = keepChunks;
+        return Fail(out, msg::kOpenFailed);
+    }
 
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colorType = 0, interlace = 0;
@@ -92,6 +124,20 @@ bool Load(const std::string& path, LoadedImage& out) {
     const RasterPlan plan = PlanRaster(colorType, bitDepth);
     // Too large for a raster: the same answer libpng gives for its own limits.
     if (!DibSizeAcceptable(width, height, plan.readDepth)) return Fail(out, msg::kOpenFailed);
+
+    std::shared_ptr<PngSplitImage> tiles;
+    if (keepChunks && RasterServesTiles(bitDepth)) {
+        tiles = std::make_shared<PngSplitImage>();
+        tiles->width = static_cast<int>(width);
+        tiles->height = static_cast<int>(height);
+        tiles->bitDepth = bitDepth;
+        tiles->colorType = colorType;
+        tiles->interlaceMethod = interlace;
+        tiles->bytesPerPixel = static_cast<size_t>(channels);
+        tiles->rowBytes = static_cast<size_t>(width) * tiles->bytesPerPixel;
+        tiles->rasterRows = RasterRowsFor(colorType, bitDepth, plan.finalDepth);
+        CapturePngChunks(handles.png, handles.info, trace, false, tiles->beforeImageData);
+    }
 
     std::array<RgbQuad, 256> table{};
     int entries = 0;
@@ -129,15 +175,28 @@ bool Load(const std::string& path, LoadedImage& out) {
     if (rowBytes > raster->Stride()) return Fail(out, msg::kOpenFailed);
     // The raster is bottom-up: picture row i + 1 lies one stride below row i.
     const ptrdiff_t step = -static_cast<ptrdiff_t>(raster->Stride());
-    if (!PngReadRowsGuarded(handles.png, nullptr, raster->Row(0), step, static_cast<int>(height),
-                            passes))
+    if (!PngReadRowsGuarded(handles.png, keepChunks ? handles.endInfo : nullptr, raster->Row(0),
+                            step, static_cast<int>(height), passes)) {
+        *retry = keepChunks && budget.Exceeded();
         return Fail(out, msg::kOpenFailed);
+    }
+    if (tiles) CapturePngChunks(handles.png, handles.endInfo, trace, true, tiles->afterImageData);
 
     if (plan.finalDepth != plan.readDepth) {
-        raster = ReduceDibDepth(*raster, plan.finalDepth);
-        if (!raster) return Fail(out, kPrepareReadFailed);
+        std::unique_ptr<DibImage> reduced = ReduceDibDepth(*raster, plan.finalDepth);
+        if (!reduced) return Fail(out, kPrepareReadFailed);
+        // A palette with repeated colours shows some indices as others: the
+        // tiles then keep the file's own from the 8-bit rows.
+        if (tiles && !ReductionKeepsIndices(*raster, *reduced, 0x03)) {
+            tiles->indices = std::move(raster);
+            tiles->rasterRows = PngRasterRows::kIndices;
+        }
+        raster = std::move(reduced);
     }
     out.raster = std::move(raster);
+    out.width = static_cast<int>(width);
+    out.height = static_cast<int>(height);
+    out.tileData = std::move(tiles);
     out.displayDepth = channels * bitDepth;
     out.colorKind = plan.colorKind;
     out.interlaced = interlace == PNG_INTERLACE_ADAM7;
@@ -145,13 +204,42 @@ bool Load(const std::string& path, LoadedImage& out) {
     return true;
 }
 
+bool LoadGuarded(const std::string& path, LoadedImage& out, bool keepChunks, bool* retry) {
+    try {
+        return Load(path, out, keepChunks, retry);
+    } catch (...) {
+        *retry = keepChunks;
+        return Fail(out, kPrepareReadFailed);  // as for a raster that cannot be had
+    }
+}
+
 }  // namespace
 
 bool LoadPngFile(const std::string& path, LoadedImage& out) {
+    bool retry = false;
+    if (LoadGuarded(path, out, true, &retry)) return true;
+    return retry && LoadGuarded(path, out, false, &retry);
+}
+
+bool LoadPngSamples(const std::string& path, LoadedImage& out) {
     try {
-        return Load(path, out);
+        auto samples = std::make_shared<PngSplitImage>();
+        // The loader's messages, as when the file is loaded for viewing.
+        if (const char* failure = ReadPngForSplit(path, *samples, 0, msg::kOpenFailed))
+            return Fail(out, failure);
+        out.raster.reset();
+        out.width = samples->width;
+        out.height = samples->height;
+        out.displayDepth = static_cast<int>(samples->bytesPerPixel * 8);
+        out.colorKind = samples->colorType == PNG_COLOR_TYPE_PALETTE ? kColorKindIndexed
+                        : samples->colorType == PNG_COLOR_TYPE_GRAY  ? kColorKindGrey
+                                                                     : kColorKindNone;
+        out.interlaced = samples->interlaceMethod == PNG_INTERLACE_ADAM7;
+        out.tileData = std::move(samples);
+        out.error.clear();
+        return true;
     } catch (...) {
-        return Fail(out, kPrepareReadFailed);  // as for a raster that cannot be had
+        return Fail(out, kPrepareReadFailed);
     }
 }
 

@@ -3,13 +3,15 @@
 #include <new>
 
 #include "imaging/dib_image.h"
+#include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 
 namespace tessarin::png {
 
 namespace {
 
-const char* Read(const std::string& path, PngSplitImage& out) {
+const char* Read(const std::string& path, PngSplitImage& out, uint64_t heldBytes,
+                 const char* libraryError) {
     const char* error = nullptr;
     FilePtr file = OpenPngFile(path, error);
     if (!file) return error;
@@ -21,7 +23,9 @@ const char* Read(const std::string& path, PngSplitImage& out) {
     stream.file = file.get();
     stream.trace = &trace;
     stream.budget = &budget;
-    if (!PngReadInfoGuarded(handles.png, handles.info, &stream)) return msg::kReadFailed;
+    // Metadata beyond the tiles' limits is the split's refusal, whoever reads.
+    if (!PngReadInfoGuarded(handles.png, handles.info, &stream))
+        return budget.Exceeded() ? msg::kReadFailed : libraryError;
 
     png_uint_32 width = 0, height = 0;
     png_get_IHDR(handles.png, handles.info, &width, &height, &out.bitDepth, &out.colorType,
@@ -34,7 +38,7 @@ const char* Read(const std::string& path, PngSplitImage& out) {
     // Nothing larger than a raster could hold is decoded (the file was shown
     // before it is split, so this only trips when it changed meanwhile).
     if (width == 0 || height == 0 || uint64_t{width} * height > kMaxRasterPixels)
-        return msg::kReadFailed;
+        return libraryError;
     out.width = static_cast<int>(width);
     out.height = static_cast<int>(height);
     out.bytesPerPixel = static_cast<size_t>(channels) * (depth == 16 ? 2 : 1);
@@ -46,14 +50,16 @@ const char* Read(const std::string& path, PngSplitImage& out) {
     size_t libraryRowBytes = 0;
     if (!PngStartRowsGuarded(handles.png, handles.info, depth < 8 ? kPngPacking : 0u,
                              out.interlaceMethod == PNG_INTERLACE_ADAM7, &passes, &libraryRowBytes))
-        return msg::kReadFailed;
-    if (libraryRowBytes != out.rowBytes) return msg::kReadFailed;
+        return libraryError;
+    if (libraryRowBytes != out.rowBytes) return libraryError;
 
+    if (!FitsSplitMemoryBudget(heldBytes, uint64_t{out.rowBytes} * height))
+        return kPrepareReadFailed;
     out.samples.reset(new (std::nothrow) uint8_t[out.rowBytes * height]);
     if (!out.samples) return kPrepareReadFailed;
     if (!PngReadRowsGuarded(handles.png, handles.endInfo, out.samples.get(),
                             static_cast<ptrdiff_t>(out.rowBytes), out.height, passes))
-        return msg::kReadFailed;
+        return budget.Exceeded() ? msg::kReadFailed : libraryError;
 
     CapturePngChunks(handles.png, handles.endInfo, trace, true, out.afterImageData);
     return nullptr;
@@ -61,9 +67,10 @@ const char* Read(const std::string& path, PngSplitImage& out) {
 
 }  // namespace
 
-const char* ReadPngForSplit(const std::string& path, PngSplitImage& out) {
+const char* ReadPngForSplit(const std::string& path, PngSplitImage& out, uint64_t heldBytes,
+                            const char* libraryError) {
     try {
-        return Read(path, out);
+        return Read(path, out, heldBytes, libraryError);
     } catch (...) {
         return kPrepareReadFailed;  // what every allocation failure of this read gives
     }

@@ -1,4 +1,5 @@
-// PNG tiles: each tile written losslessly from the shared decoded source, in
+// PNG tiles: each tile written losslessly from the shared decoded source (the
+// file's samples, or the viewer's raster where it holds them unchanged), in
 // the source's bit depth, colour type, interlace method, palette and chunks.
 
 #include <zlib.h>
@@ -9,6 +10,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/failure_text.h"
+#include "imaging/memory_budget.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_split_read.h"
 #include "platform/file_io.h"
@@ -31,6 +33,45 @@ struct PngWriteHandles {
     }
 };
 
+// Where a tile's rows come from, as plain data: row i of the tile in the
+// file's sample layout (one byte per sample up to 8 bits), read in place or
+// converted into `scratch`.
+struct PngRowFeed {
+    const uint8_t* samples = nullptr;  // the decoded samples, or null for the raster
+    size_t rowBytes = 0;
+    size_t bytesPerPixel = 0;
+    const DibImage* raster = nullptr;
+    PngRasterRows layout = PngRasterRows::kNone;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    uint8_t* scratch = nullptr;  // width x bytesPerPixel bytes
+};
+
+const uint8_t* FeedRow(const PngRowFeed& feed, int i) {
+    if (!feed.raster)
+        return feed.samples + static_cast<size_t>(feed.y + i) * feed.rowBytes +
+               static_cast<size_t>(feed.x) * feed.bytesPerPixel;
+    const uint8_t* row = feed.raster->Row(feed.y + i);
+    switch (feed.layout) {
+        case PngRasterRows::kPacked: {
+            const int bits = feed.raster->BitCount();
+            for (int j = 0; j < feed.width; ++j) feed.scratch[j] = IndexAt(row, bits, feed.x + j);
+            return feed.scratch;
+        }
+        case PngRasterRows::kGreyAlpha: {
+            const uint8_t* pixel = row + static_cast<size_t>(feed.x) * 4;
+            for (int j = 0; j < feed.width; ++j, pixel += 4) {
+                feed.scratch[2 * j] = pixel[0];
+                feed.scratch[2 * j + 1] = pixel[3];
+            }
+            return feed.scratch;
+        }
+        default:  // indices, or colours the writer takes in blue-green-red order
+            return row + static_cast<size_t>(feed.x) * feed.bytesPerPixel;
+    }
+}
+
 // Everything one tile's guarded write needs, as plain pointers.
 struct PngTileJob {
     std::FILE* file = nullptr;
@@ -39,7 +80,7 @@ struct PngTileJob {
     const PngSplitImage* source = nullptr;
     const PngChunkViews* beforeViews = nullptr;
     const PngChunkViews* afterViews = nullptr;
-    png_bytepp rows = nullptr;
+    const PngRowFeed* rows = nullptr;
 };
 
 void WriteToFile(png_structp png, png_bytep data, size_t length) {
@@ -76,14 +117,24 @@ bool PngWriteTileGuarded(png_structp png, png_infop info, png_infop endInfo,
     SetPngChunks(png, endInfo, source.afterImageData, *job->afterViews);
     png_write_info(png, info);
     if (source.bitDepth < 8) png_set_packing(png);
-    png_write_image(png, job->rows);
+    const PngRowFeed& feed = *job->rows;
+    if (feed.raster && feed.layout == PngRasterRows::kBgr) png_set_bgr(png);
+    // As png_write_image does it, one row at a time. The library copies each
+    // row before it packs, swaps, filters or interlaces it.
+    const int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass)
+        for (png_uint_32 i = 0; i < job->height; ++i)
+            png_write_row(png, FeedRow(feed, static_cast<int>(i)));
     png_write_end(png, endInfo);
     return true;
 }
 
 class PngTileSource final : public TileSource {
   public:
-    explicit PngTileSource(std::unique_ptr<PngSplitImage> source) : source_(std::move(source)) {}
+    // `raster` is where the rows are when the source has no samples of its own.
+    PngTileSource(std::shared_ptr<const PngSplitImage> source,
+                  std::shared_ptr<const DibImage> raster)
+        : source_(std::move(source)), raster_(std::move(raster)) {}
 
     const char* WriteTile(const TileRect& rect, const TileFile& tileFile,
                           TileContext& context) const override {
@@ -97,15 +148,22 @@ class PngTileSource final : public TileSource {
         if (!BuildPngChunkViews(source.beforeImageData, withText, beforeViews) ||
             !BuildPngChunkViews(source.afterImageData, withText, afterViews))
             return kPrepareWriteFailed;
-        // The rows are read straight from the shared samples: libpng copies
-        // each row before it packs, filters or interlaces it.
-        std::unique_ptr<png_bytep[]> rows(new (std::nothrow) png_bytep[rect.height]);
-        if (!rows) return kPrepareWriteFailed;
-        const uint8_t* origin = source.samples.get() +
-                                static_cast<size_t>(rect.y) * source.rowBytes +
-                                static_cast<size_t>(rect.x) * source.bytesPerPixel;
-        for (int i = 0; i < rect.height; ++i)
-            rows[i] = const_cast<png_bytep>(origin + static_cast<size_t>(i) * source.rowBytes);
+        PngRowFeed feed;
+        feed.samples = source.samples.get();
+        feed.rowBytes = source.rowBytes;
+        feed.bytesPerPixel = source.bytesPerPixel;
+        feed.x = rect.x;
+        feed.y = rect.y;
+        feed.width = rect.width;
+        std::unique_ptr<uint8_t[]> scratch;
+        if (!source.samples) {
+            feed.raster = source.indices ? source.indices.get() : raster_.get();
+            feed.layout = source.indices ? PngRasterRows::kIndices : source.rasterRows;
+            scratch.reset(new (std::nothrow)
+                              uint8_t[static_cast<size_t>(rect.width) * source.bytesPerPixel]);
+            if (!scratch) return kPrepareWriteFailed;
+            feed.scratch = scratch.get();
+        }
 
         FilePtr file(OpenWriteStream(tileFile.fd));
         if (!file) return kWriteFailed;
@@ -124,7 +182,7 @@ class PngTileSource final : public TileSource {
         job.source = &source;
         job.beforeViews = &beforeViews;
         job.afterViews = &afterViews;
-        job.rows = rows.get();
+        job.rows = &feed;
         if (!PngWriteTileGuarded(handles.png, handles.info, handles.endInfo, &job))
             return kWriteFailed;
         if (std::fclose(file.release()) != 0) return kWriteFailed;
@@ -134,16 +192,51 @@ class PngTileSource final : public TileSource {
     const char* SaveFailedMessage() const override { return kWriteFailed; }
 
   private:
-    std::unique_ptr<const PngSplitImage> source_;
+    std::shared_ptr<const PngSplitImage> source_;
+    std::shared_ptr<const DibImage> raster_;
 };
+
+// The depth of the raster whose rows hold the samples as `source` says.
+int RasterDepthFor(const PngSplitImage& source) {
+    switch (source.rasterRows) {
+        case PngRasterRows::kIndices:
+            return 8;
+        case PngRasterRows::kPacked:
+            return source.bitDepth == 2 ? 4 : source.bitDepth;
+        case PngRasterRows::kBgr:
+            return static_cast<int>(source.bytesPerPixel) * 8;
+        case PngRasterRows::kGreyAlpha:
+            return 32;
+        default:
+            return 0;
+    }
+}
+
+// Whether what the loader kept for the tiles can be cut as it stands.
+bool Usable(const PngSplitImage& source, const CurrentImage& image) {
+    if (source.width != image.width || source.height != image.height) return false;
+    if (source.samples) return true;
+    const DibImage* rows = source.indices ? source.indices.get() : image.raster.get();
+    const int depth = source.indices ? 8 : RasterDepthFor(source);
+    return rows && depth != 0 && rows->BitCount() == depth && rows->Width() == image.width &&
+           rows->AbsHeight() == image.height;
+}
 
 }  // namespace
 
 std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
     try {
-        auto source = std::make_unique<PngSplitImage>();
-        if (const char* failure = ReadPngForSplit(image.path, *source)) {
+        // Loaded with its samples, or with a raster that holds them: nothing
+        // is decoded again.
+        if (auto kept = std::dynamic_pointer_cast<const PngSplitImage>(image.tileData);
+            kept && Usable(*kept, image))
+            return std::make_unique<PngTileSource>(kept, kept->samples ? nullptr : image.raster);
+        // Otherwise (16-bit samples, which the raster cuts to 8) the file is
+        // decoded for the split, beside the raster the split holds.
+        auto source = std::make_shared<PngSplitImage>();
+        const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
+        if (const char* failure = ReadPngForSplit(image.path, *source, held)) {
             error = failure;
             return nullptr;
         }
@@ -153,7 +246,7 @@ std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const T
             error = msg::kReadFailed;
             return nullptr;
         }
-        return std::make_unique<PngTileSource>(std::move(source));
+        return std::make_unique<PngTileSource>(std::move(source), nullptr);
     } catch (...) {
         SetFailureText(error, kPrepareReadFailed);
         return nullptr;

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "imaging/gif/gif_format.h"
+#include "imaging/gif/gif_pvt.h"
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/messages.h"
 #include "support/tile_writing.h"
@@ -197,6 +198,71 @@ TEST_F(GifTiles, IndicesBeyondTheTableDoNotCrash) {
         std::vector<uint8_t> expected = Cut(gif.frames[0], rect);
         for (auto& v : expected) v &= 0x03;
         EXPECT_EQ(WriteAndRead(*source, rect).pixels, expected);
+    }
+}
+
+// A file is decoded once, whichever way it was loaded: for the window (the
+// tiles are cut from its 1-, 4- or 8-bit raster, or from the 8-bit indices
+// kept beside it where that raster shows some pixel by another index), for
+// the command mode (the indices alone, no raster), or not at all (the split
+// decodes the file). The three give the same tile bytes.
+TEST_F(GifTiles, TilesAreTheSameBytesFromTheRasterTheIndicesAndTheFile) {
+    struct Case {
+        std::vector<uint8_t> bytes;
+        bool keepsIndices;
+    };
+    std::vector<Case> cases;
+    for (const int bits : {1, 2, 4, 5, 8})
+        cases.push_back({giftest::Encode(OneFrame(23, 17, 1 << bits, bits == 4, bits)), false});
+    Gif repeated = OneFrame(23, 17, 16, true);
+    repeated.globalColors[7] = repeated.globalColors[3];
+    cases.push_back({giftest::Encode(repeated), true});
+    // Indices past a 2-colour table, which the library codes in 2 bits.
+    Gif beyond = OneFrame(16, 16, 256);
+    for (size_t i = 0; i < 256; ++i) beyond.frames[0].pixels[i] = static_cast<uint8_t>(i);
+    std::vector<uint8_t> bytes = giftest::Encode(beyond);
+    bytes[10] &= 0xF8;
+    bytes.erase(bytes.begin() + 13 + 6, bytes.begin() + 13 + 768);
+    cases.push_back({bytes, true});
+
+    for (size_t c = 0; c < cases.size(); ++c) {
+        SCOPED_TRACE(c);
+        const std::string path = dir_ / (std::to_string(c) + ".gif");
+        testing::WriteBytes(path, cases[c].bytes);
+        LoadedImage loaded;
+        ASSERT_TRUE(LoadGifFile(path, loaded)) << loaded.error;
+        CurrentImage shown;
+        SetCurrentImage(shown, std::move(loaded), path);
+        auto kept = std::dynamic_pointer_cast<const gif::GifSplitData>(shown.tileData);
+        ASSERT_TRUE(kept);
+        EXPECT_TRUE(kept->pixels.empty());
+        EXPECT_EQ(kept->indices != nullptr, cases[c].keepsIndices);
+        ASSERT_TRUE(LoadGifIndices(path, loaded)) << loaded.error;
+        CurrentImage indices;
+        SetCurrentImage(indices, std::move(loaded), path);
+        EXPECT_FALSE(indices.raster);
+        CurrentImage fileOnly;
+        fileOnly.path = path;
+        fileOnly.width = shown.width;
+        fileOnly.height = shown.height;
+
+        std::vector<std::unique_ptr<TileSource>> sources;
+        for (const CurrentImage* image : {&fileOnly, &shown, &indices}) {
+            std::string error;
+            sources.push_back(MakeGifTileSource(*image, TileOptions{}, error));
+            ASSERT_TRUE(sources.back()) << error;
+        }
+        for (const TileRect& rect : GridRects(shown.width, shown.height, 7, 10, 3, 2)) {
+            std::vector<std::vector<uint8_t>> tiles;
+            for (const auto& source : sources) {
+                TileContext context;
+                const std::string tile = dir_ / "tile.gif";
+                ASSERT_EQ(testing::WriteTileAt(*source, rect, tile, context), nullptr);
+                tiles.push_back(testing::ReadBytes(tile));
+            }
+            ASSERT_EQ(tiles[1], tiles[0]) << rect.column << "," << rect.row;
+            ASSERT_EQ(tiles[2], tiles[0]) << rect.column << "," << rect.row;
+        }
     }
 }
 

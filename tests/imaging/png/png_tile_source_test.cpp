@@ -5,6 +5,7 @@
 
 #include "imaging/messages.h"
 #include "imaging/png/png_format.h"
+#include "imaging/png/png_split_read.h"
 #include "imaging/png/png_test_support.h"
 #include "split/geometry.h"
 #include "split/image_loader.h"
@@ -142,6 +143,78 @@ TEST(PngTileSource, EverySuiteImageSplitsIntoTilesOfItsOwnSamples) {
         for (const WrittenTile& tile : WriteAllTiles(*source, grid, 2, dir, name + "-"))
             ExpectTileMatches(raw, path, tile);
         if (HasFailure()) return;
+    }
+}
+
+// One file is decoded once, whichever way it was loaded: for the window (the
+// tiles are cut from its raster, with the chunks kept beside it), for the
+// command mode (its samples alone, no raster), or not at all (the split
+// decodes the file itself, as it always does for 16-bit samples). The three
+// give the same tile bytes.
+TEST(PngTileSource, TilesAreTheSameBytesFromTheRasterTheSamplesAndTheFile) {
+    TempDir dir;
+    std::vector<std::string> paths;
+    for (const std::string& name : ValidSuiteImages()) paths.push_back(SuiteDir() + "/" + name);
+    // 2-bit palettes with a repeated colour, which their 4-bit raster shows
+    // by one index: the tiles keep both.
+    for (const bool interlaced : {false, true}) {
+        PngLayout layout;
+        layout.width = 13;
+        layout.height = 9;
+        layout.bitDepth = 2;
+        layout.colorType = PNG_COLOR_TYPE_PALETTE;
+        layout.interlace = interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
+        layout.palette = {{9, 9, 9}, {200, 0, 0}, {9, 9, 9}, {0, 0, 200}};
+        layout.rows = RandomRows(13, 9, 2, interlaced ? 3 : 4);
+        paths.push_back(dir / (interlaced ? "repeated-i.png" : "repeated.png"));
+        ASSERT_TRUE(WritePng(paths.back(), layout));
+    }
+    SplitSettings settings;
+    settings.allBmp = 0;
+    int written = 0;
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const CurrentImage shown = LoadCurrent(path);
+        CurrentImage samples;
+        std::string error;
+        ASSERT_TRUE(LoadImageForTiles(path, settings, nullptr, samples, error)) << error;
+        EXPECT_FALSE(samples.raster);
+        CurrentImage fileOnly;
+        fileOnly.path = path;
+        fileOnly.width = shown.width;
+        fileOnly.height = shown.height;
+
+        auto kept = std::dynamic_pointer_cast<const png::PngSplitImage>(shown.tileData);
+        RawPng raw;
+        ASSERT_TRUE(ReadRawPng(path, raw));
+        // Only 16-bit samples are not in the raster.
+        ASSERT_EQ(kept != nullptr, raw.bitDepth != 16);
+        EXPECT_TRUE(!kept || !kept->samples);
+        EXPECT_TRUE(path.find("repeated") == std::string::npos || (kept && kept->indices));
+
+        // Offset strips, full tiles and clipped ones; two workers, so that
+        // texts go into some tiles only.
+        const TileGrid grid = Grid(shown.width, shown.height, 5, 3, 16, 13);
+        std::vector<std::vector<std::vector<uint8_t>>> ways;
+        const CurrentImage* images[] = {&fileOnly, &shown, &samples};
+        for (const CurrentImage* image : images) {
+            auto source = MakeSource(*image, &error);
+            ASSERT_NE(source, nullptr) << error;
+            TileContext contexts[2];
+            std::vector<std::vector<uint8_t>>& tiles = ways.emplace_back();
+            ForEachTile(grid, [&](const TileRect& rect) {
+                TileContext& context = contexts[tiles.size() % 2];
+                // A new file each time: replacing one makes the file system
+                // write it out at once.
+                const std::string tile = dir / ("t" + std::to_string(++written) + ".png");
+                EXPECT_EQ(testing::WriteTileInto(*source, rect, tile, context), nullptr);
+                ++context.tilesWritten;
+                tiles.push_back(ReadBytes(tile));
+                return true;
+            });
+        }
+        EXPECT_EQ(ways[1], ways[0]) << "from the raster";
+        EXPECT_EQ(ways[2], ways[0]) << "from the samples";
     }
 }
 
