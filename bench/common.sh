@@ -13,6 +13,24 @@ if [ ! -f "$bench_root/build/build.ninja" ]; then
 fi
 cmake --build "$bench_root/build" -j 2 --target tessarin >&2
 
+# bench_target TARGET: builds one of the benchmark programs and prints its path.
+bench_target() {
+  cmake --build "$bench_root/build" -j 2 --target "$1" >&2
+  echo "$bench_root/build/$1"
+}
+
+# png_defaults_build: a build whose PNG tiles use libpng's default compression;
+# sets tessarin_png_defaults to its program.
+png_defaults_build() {
+  local dir="$bench_out/build-png-defaults"
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$bench_root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DTESSARIN_PNG_LIBRARY_DEFAULTS=ON >/dev/null
+  fi
+  cmake --build "$dir" -j 2 --target tessarin >&2
+  tessarin_png_defaults="$dir/tessarin"
+}
+
 # timed_run LABEL COMMAND...: best wall time of 3 runs, and the peak RSS of the last.
 timed_run() {
   local label="$1"; shift

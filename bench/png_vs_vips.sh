@@ -9,12 +9,7 @@ runs=${RUNS:-3}
 src="$bench_out/elephants.png"
 [ -f "$src" ] || vips copy "$photo" "$src"
 
-defaults_build="$bench_out/build-png-defaults"
-if [ ! -f "$defaults_build/build.ninja" ]; then
-  cmake -S "$bench_root" -B "$defaults_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTESSARIN_PNG_LIBRARY_DEFAULTS=ON >/dev/null
-fi
-cmake --build "$defaults_build" -j 2 --target tessarin >&2
+png_defaults_build
 
 ours="$bench_out/png-tiles"
 measure "tessarin" "$ours" "$tessarin" /cmd /outdir "$ours" /notmake /x 256 /y 256 /t 2 "$src"
@@ -22,7 +17,7 @@ our_s=$last_seconds our_bytes=$last_bytes our_tiles=$(count_tiles "$ours" png)
 
 defaults="$bench_out/png-tiles-defaults"
 measure "tessarin, libpng defaults" "$defaults" \
-  "$defaults_build/tessarin" /cmd /outdir "$defaults" /notmake /x 256 /y 256 /t 2 "$src"
+  "$tessarin_png_defaults" /cmd /outdir "$defaults" /notmake /x 256 /y 256 /t 2 "$src"
 defaults_s=$last_seconds
 
 theirs="$bench_out/png-vips"

@@ -16,12 +16,7 @@ baseline="$bench_out/elephants-baseline.jpg"
 [ -f "$baseline" ] || jpegtran -copy all -outfile "$baseline" "$photo"
 png="$bench_out/elephants.png"
 [ -f "$png" ] || vips copy "$photo" "$png"
-defaults_build="$bench_out/build-png-defaults"
-if [ ! -f "$defaults_build/build.ninja" ]; then
-  cmake -S "$bench_root" -B "$defaults_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTESSARIN_PNG_LIBRARY_DEFAULTS=ON >/dev/null
-fi
-cmake --build "$defaults_build" -j 2 --target tessarin >&2
+png_defaults_build
 
 # run_v OUTDIR COMMAND...: best wall seconds of $runs runs into a fresh OUTDIR;
 # sets secs, mib (peak RSS of that run) and bytes (its .jpg and .png tiles).
@@ -92,7 +87,7 @@ done
 
 cut "$bench_out/t-png" "$png"
 ours=$secs our_bytes=$bytes; row "png: tessarin" "$secs" "$mib" "$(mb "$bytes")" ""
-run_v "$bench_out/t-png-defaults" "$defaults_build/tessarin" /cmd /outdir "$bench_out/t-png-defaults" \
+run_v "$bench_out/t-png-defaults" "$tessarin_png_defaults" /cmd /outdir "$bench_out/t-png-defaults" \
   /notmake /x $tile /y $tile /t 2 "$png"
 defaults=$secs defaults_bytes=$bytes
 row "png: tessarin, libpng defaults" "$secs" "$mib" "$(mb "$bytes")" ""

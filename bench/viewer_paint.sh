@@ -4,14 +4,8 @@
 # tile cache and with the whole image stretched at every paint. Goals: a
 # repaint after the first and a scroll step at 1:1 within 8 ms, a zoom step
 # within 60 ms, peak memory with the large image within 1.6 x its raster.
-set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-source "$root/scripts/deps.sh"
-tessarin_install_packages mate-backgrounds >&2
-photo=/usr/share/backgrounds/mate/abstract/Elephants_5640x3172.jpg
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build" -j "$(nproc)" --target tessarin_viewer_bench >&2
-bench="$root/build/tessarin_viewer_bench"
+source "$(dirname "$0")/common.sh"
+bench="$(bench_target tessarin_viewer_bench)"
 echo "load average before: $(cut -d" " -f1-3 /proc/loadavg), $(nproc) cores"
 # One process per run, so that each peak memory figure is its own.
 for image in "$photo" "--synthetic 12000x12000"; do
