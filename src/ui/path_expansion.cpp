@@ -16,8 +16,9 @@ PathExpansion::~PathExpansion() {
 bool PathExpansion::Start(std::vector<std::string> paths, Done done) {
     if (busy_) return false;
     if (thread_.joinable()) thread_.join();  // finished already: its result has been delivered
+    done_ = std::move(done);
     try {
-        thread_ = std::thread([this, paths = std::move(paths), done = std::move(done)] {
+        thread_ = std::thread([this, paths = std::move(paths)] {
             std::vector<std::string> files;
             try {
                 files = ExpandFolders(paths);
@@ -25,12 +26,21 @@ bool PathExpansion::Start(std::vector<std::string> paths, Done done) {
                 // A list that does not fit in memory opens nothing.
                 files.clear();
             }
+            {
+                std::lock_guard lock(resultMutex_);
+                result_ = std::move(files);
+            }
             // Runs on the GUI thread; dropped if this object is gone by then.
             QMetaObject::invokeMethod(
                 this,
-                [this, files = std::move(files), done]() mutable {
+                [this] {
+                    std::vector<std::string> files;
+                    {
+                        std::lock_guard lock(resultMutex_);
+                        files.swap(result_);
+                    }
                     busy_ = false;
-                    done(std::move(files));
+                    done_(std::move(files));
                 },
                 Qt::QueuedConnection);
         });

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +30,11 @@ class PathExpansion : public QObject {
   private:
     std::thread thread_;
     bool busy_ = false;
+    Done done_;  // GUI thread only
+    // The listing's result, handed over under a lock of our own so that the
+    // hand-over does not rest on the event queue's locking alone.
+    std::mutex resultMutex_;
+    std::vector<std::string> result_;
 };
 
 }  // namespace tessarin
