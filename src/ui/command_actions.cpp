@@ -19,7 +19,7 @@ QString Tr(const char* text) { return QCoreApplication::translate(kContext, text
 enum class Kind { Plain, Check, Radio };
 enum Group { kNoGroup, kPlacementGroup, kSlotGroup, kAspectGroup };
 
-struct CommandSpec {
+struct CommandEntry {
     int id;
     const char* text;  // the text after "\t" is the accelerator as the menu shows it
     int key;           // the accelerator, 0 for none
@@ -28,7 +28,7 @@ struct CommandSpec {
 };
 
 // clang-format off
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {4000, QT_TRANSLATE_NOOP("Tessarin", "Readme.txt(&H)\tF1"), Qt::Key_F1, Kind::Plain, kNoGroup},
     {4001, QT_TRANSLATE_NOOP("Tessarin", "バージョン情報(&A)"), 0, Kind::Plain, kNoGroup},
     {4002, QT_TRANSLATE_NOOP("Tessarin", "ファイルを開く(&O)...\tF2"), Qt::Key_F2, Kind::Plain, kNoGroup},
@@ -165,23 +165,23 @@ QAction* CommandActions::Action(int id) const {
 
 void CommandActions::CreateActions(QMainWindow* window) {
     std::map<Group, QActionGroup*> groups;
-    for (const CommandSpec& spec : kCommands) {
-        auto* action = new QAction(Tr(spec.text), window);
-        action->setData(spec.id);
-        action->setCheckable(spec.kind != Kind::Plain);
-        if (spec.key) {
-            action->setShortcut(QKeySequence(spec.key));
+    for (const CommandEntry& entry : kCommands) {
+        auto* action = new QAction(Tr(entry.text), window);
+        action->setData(entry.id);
+        action->setCheckable(entry.kind != Kind::Plain);
+        if (entry.key) {
+            action->setShortcut(QKeySequence(entry.key));
             action->setShortcutContext(Qt::ApplicationShortcut);
             // Shortcuts work while the menus are closed only for actions the
             // window itself holds.
             window->addAction(action);
         }
-        if (spec.group != kNoGroup) {
-            QActionGroup*& group = groups[spec.group];
+        if (entry.group != kNoGroup) {
+            QActionGroup*& group = groups[entry.group];
             if (!group) group = new QActionGroup(this);
             group->addAction(action);
         }
-        const int id = spec.id;
+        const int id = entry.id;
         connect(action, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
         actions_[id] = action;
     }
