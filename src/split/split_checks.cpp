@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "split/formats.h"
+
 namespace tessarin {
 
 namespace {
@@ -86,6 +88,14 @@ bool CheckJpegLosslessAlignment(const SplitSettings& s, SplitAsker& asker) {
     for (const Check& check : checks)
         if (OffGrid(check.unit, check.value, check.block) && !asker.AskYesNo(check.question))
             return false;
+    return true;
+}
+
+bool CheckJpegLosslessAlignmentOfList(const std::vector<std::string>& paths,
+                                      const SplitSettings& settings, SplitAsker& asker) {
+    for (const std::string& path : paths)
+        if (ClassifyImageFile(path) == ImageFileKind::Jpeg)
+            return CheckJpegLosslessAlignment(settings, asker);
     return true;
 }
 

@@ -5,6 +5,7 @@
 // none of them.
 
 #include <string>
+#include <vector>
 
 #include "settings/split_settings.h"
 
@@ -33,5 +34,11 @@ bool CheckSplitReady(const SplitSettings& settings, SplitAsker& asker);
 // correctCut). Otherwise asks about each pixel offset and tile size that is
 // off the grid (16 across, 8 down); No stops at once.
 bool CheckJpegLosslessAlignment(const SplitSettings& settings, SplitAsker& asker);
+
+// The block-grid questions for a list of files, asked once when the list
+// holds a JPEG file. False when the user declined: the list's JPEG files are
+// then skipped.
+bool CheckJpegLosslessAlignmentOfList(const std::vector<std::string>& paths,
+                                      const SplitSettings& settings, SplitAsker& asker);
 
 }  // namespace tessarin

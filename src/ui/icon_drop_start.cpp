@@ -62,11 +62,7 @@ bool RunIconDropStart(const std::vector<std::string>& files, SplitSettings& sett
 
     const std::vector<std::string> list = ExpandFolders(files);
     BatchOptions options;
-    for (const std::string& path : list) {
-        if (ClassifyImageFile(path) != ImageFileKind::Jpeg) continue;
-        options.skipJpeg = !CheckJpegLosslessAlignment(settings, asker);
-        break;
-    }
+    options.skipJpeg = !CheckJpegLosslessAlignmentOfList(list, settings, asker);
     OwnerlessNotifier notifier(presenter, mainFile.GetInt("OPTION", "NOT_SHOW_MSG", 0) == 0);
     options.owner = &notifier;
     PathListSource source(list, settings);

@@ -98,13 +98,8 @@ void MainWindow::StartOpenRequest(std::vector<std::string> paths) {
 void MainWindow::StartBatch(std::vector<std::string> paths) {
     BatchOptions options;
     options.owner = &notifier_;
-    // The first JPEG of the list asks the block-grid questions for all of them.
-    for (const std::string& path : paths) {
-        if (ClassifyImageFile(path) != ImageFileKind::Jpeg) continue;
-        PresenterAsker asker(*messages_, this);
-        options.skipJpeg = !CheckJpegLosslessAlignment(settings_, asker);
-        break;
-    }
+    PresenterAsker asker(*messages_, this);
+    options.skipJpeg = !CheckJpegLosslessAlignmentOfList(paths, settings_, asker);
     options.selection = CopyOf(selection_);
 
     // The dialog is made here, before the batch starts, so the batch never
