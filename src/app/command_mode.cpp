@@ -180,9 +180,13 @@ std::string CommandBanner() {
            "\n";
 }
 
+bool IsCommandModeRequest(const std::vector<std::string>& args) {
+    return !args.empty() && EqualsAsciiNoCase(args[0], "/cmd");
+}
+
 int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings,
                    const SettingsPaths& paths) {
-    if (args.empty() || !EqualsAsciiNoCase(args[0], "/cmd")) {
+    if (!IsCommandModeRequest(args)) {
         ConsoleWrite(CommandBanner());
         return 0;
     }

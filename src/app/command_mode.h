@@ -8,6 +8,9 @@
 
 namespace tessarin {
 
+// Whether the arguments (after the program path) ask for the command mode.
+bool IsCommandModeRequest(const std::vector<std::string>& args);
+
 // `args` are the arguments after the program path. Returns 1 when this was a
 // command-mode run (everything done), 0 when the window is to start; the
 // banner has then been written.
