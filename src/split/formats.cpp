@@ -21,11 +21,6 @@ bool LoadIgnoringOptions(const std::string& path, const TileOptions&, LoadedImag
     return Load(path, out);
 }
 
-// Exact tiles are cut from the raster; lossless ones need the header alone.
-bool LoadJpegForTiles(const std::string& path, const TileOptions& options, LoadedImage& out) {
-    return options.exactJpeg ? LoadJpegFile(path, out) : LoadJpegHeader(path, out);
-}
-
 constexpr const char* kBmpExtensions[] = {".bmp", ".dib", nullptr};
 constexpr const char* kJpegExtensions[] = {".jpg", ".jpeg", ".jpe", ".jfif",
                                            ".jfi", ".jif",  nullptr};
@@ -38,8 +33,8 @@ const ImageFormat kFormats[] = {
     {ImageFileKind::Gif, kGifExtensions, &LoadWithoutOwner<&LoadGifFile>,
      &LoadIgnoringOptions<&LoadGifIndices>, &MakeGifTileSource},
     {ImageFileKind::Bmp, kBmpExtensions, &LoadBmpFile, nullptr, &MakeBmpTileSource},
-    {ImageFileKind::Jpeg, kJpegExtensions, &LoadWithoutOwner<&LoadJpegFile>, &LoadJpegForTiles,
-     &MakeJpegTileSource},
+    {ImageFileKind::Jpeg, kJpegExtensions, &LoadWithoutOwner<&LoadJpegFile>,
+     &LoadIgnoringOptions<&LoadJpegHeader>, &MakeJpegTileSource},
 };
 
 }  // namespace

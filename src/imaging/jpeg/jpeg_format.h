@@ -13,8 +13,9 @@
 namespace tessarin {
 
 bool LoadJpegFile(const std::string& path, LoadedImage& out);
-// The size and depth from the header alone, no raster: all that lossless
-// tiles need, which are cut from the file's coefficients.
+// The size and depth from the header alone, no raster: all that tiles need
+// where nothing shows the image. Lossless tiles are cut from the file's
+// coefficients; exact ones from a raster decoded beside the tile workers.
 bool LoadJpegHeader(const std::string& path, LoadedImage& out);
 // Baseline JPEG of an 8-bit grey or 24-bit raster at `quality` (0..100).
 bool SaveJpegFile(const std::string& path, const DibImage& image, int quality);

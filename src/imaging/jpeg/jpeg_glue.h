@@ -47,6 +47,54 @@ struct ScanLimit {
 // than kMaxScans scans, with limit.exceeded set.
 void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit);
 
+// A decompressor with the error manager and scan limit it reports through.
+struct JpegDecoder {
+    jpeg_decompress_struct codec;
+    JpegErrorManager errors;
+    ScanLimit scanLimit;
+    std::shared_ptr<void> input;  // what a source of ours reads from, kept while the decoder lives
+};
+
+struct DecoderDeleter {
+    void operator()(JpegDecoder* decoder) const {
+        jpeg_destroy_decompress(&decoder->codec);
+        delete decoder;
+    }
+};
+using DecoderPointer = std::unique_ptr<JpegDecoder, DecoderDeleter>;
+
+// A zero-filled decoder (destroying it is safe however far creation got)
+// with its error manager installed; null when out of memory.
+DecoderPointer NewDecoder();
+
+// Where decoded rows go: straight into the raster, or for four-component
+// files through one row of samples converted to blue, green, red.
+struct RowTarget {
+    JSAMPROW* rows;     // rows[i] is where output row i (from the top) goes
+    JSAMPROW cmykRow;   // null unless the file is CMYK or YCCK
+    bool cmykInverted;  // Adobe files store 255 minus the ink
+    JDIMENSION width;
+};
+
+// The colour space rows are decoded in, set after the header is read: the
+// raster's blue, green, red for colour; CMYK for CMYK and YCCK files, which
+// RowTarget turns into colour.
+void ChooseOutputSpace(jpeg_decompress_struct* codec);
+
+// The stages below arm the decoder's recovery point: false on a library error.
+// Reads rows into `target` until `upTo` rows of the image are done.
+bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo);
+// Ends the decompression once every row is read.
+bool FinishStage(JpegDecoder* decoder);
+
+// For a progressive file of two or more components: its scans decoded on two
+// threads, and a decoder whose rows (width x height, as a single decoder
+// would make them) are ready to be read. Null when the file is not one it
+// splits (see jpeg_progressive.cpp) or anything fails: the caller then
+// decodes the file as usual, which gives any failure its message.
+DecoderPointer StartProgressiveOnTwoThreads(const std::string& path, JDIMENSION width,
+                                            JDIMENSION height);
+
 // Encodes the width x height pixels at (x, y) of an 8-bit (grey) or 24-bit
 // (blue-green-red) raster as a baseline JPEG at `quality` into the open file
 // `fd` (which stays open), a few rows at a time from the raster (no copy of
@@ -54,6 +102,32 @@ void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit);
 // the raster, or any library or write error.
 bool EncodeJpegRegion(int fd, const DibImage& image, int x, int y, int width, int height,
                       int quality);
+
+// A JPEG file decoded on a thread of its own into a raster, for exact tiles
+// cut from the rows already decoded while the rest are still coming.
+class JpegRowFeed {
+  public:
+    // Starts decoding the file at `path`, which must still be width x
+    // height. Null, with `error` set to the failure message, when the header
+    // cannot be read or the raster not made.
+    static std::unique_ptr<JpegRowFeed> Start(const std::string& path, int width, int height,
+                                              std::string& error);
+    // Stops the decoding (after the batch in hand) and waits for the thread.
+    ~JpegRowFeed();
+    JpegRowFeed(const JpegRowFeed&) = delete;
+    JpegRowFeed& operator=(const JpegRowFeed&) = delete;
+
+    // Waits until the first `rows` rows of the raster are decoded. Null then,
+    // or the failure message when the decoding failed first. Any thread.
+    const char* WaitForRows(int rows) const;
+    // Rows may be read once WaitForRows has returned null for them.
+    const DibImage& Raster() const;
+
+  private:
+    JpegRowFeed();
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 inline constexpr const char* kLosslessFailed = "jpegtranを使った分割処理に失敗しました";
 

@@ -20,16 +20,21 @@ using jpeg_glue::kLosslessFailed;
 
 // Every worker encodes its tiles from the one shared raster, which it only
 // reads; each call has its own compressor and a few rows of buffer, and no
-// tile raster is made.
+// tile raster is made. Where nothing shows the image, the raster is decoded
+// while the tiles are cut: a tile waits for the rows it needs.
 class ExactJpegTileSource final : public TileSource {
   public:
     ExactJpegTileSource(std::shared_ptr<const DibImage> raster, int quality)
         : keep_(std::move(raster)), raster_(*keep_), quality_(quality) {}
+    ExactJpegTileSource(std::unique_ptr<jpeg_glue::JpegRowFeed> feed, int quality)
+        : feed_(std::move(feed)), raster_(feed_->Raster()), quality_(quality) {}
 
     const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
                           raster_.AbsHeight()))
             return msg::kClipFailed;
+        if (feed_)
+            if (const char* failure = feed_->WaitForRows(rect.y + rect.height)) return failure;
         if (!jpeg_glue::EncodeJpegRegion(file.fd, raster_, rect.x, rect.y, rect.width, rect.height,
                                          quality_))
             return msg::kSaveFailed;
@@ -39,6 +44,7 @@ class ExactJpegTileSource final : public TileSource {
 
   private:
     std::shared_ptr<const DibImage> keep_;
+    std::unique_ptr<jpeg_glue::JpegRowFeed> feed_;
     const DibImage& raster_;
     int quality_;
 };
@@ -88,11 +94,13 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
                                                const TileOptions& options, std::string& error) {
     try {
         if (options.exactJpeg) {
-            if (!image.raster) {
-                error = msg::kClipFailed;
-                return nullptr;
-            }
-            return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
+            if (image.raster)
+                return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
+            // Loaded without a raster: decoded now, beside the tile workers.
+            std::unique_ptr<jpeg_glue::JpegRowFeed> feed =
+                jpeg_glue::JpegRowFeed::Start(image.path, image.width, image.height, error);
+            if (!feed) return nullptr;
+            return std::make_unique<ExactJpegTileSource>(std::move(feed), options.jpegQuality);
         }
         // A FIFO put in the file's place since it was loaded would block the
         // read (and jpegtran) for ever; only a regular file is cut.

@@ -16,25 +16,6 @@ namespace {
 
 using namespace jpeg_test;
 
-struct Marker {
-    int code;
-    std::string data;
-};
-
-struct SourceKind {
-    const char* name = "";
-    int width = 150;
-    int height = 100;
-    int components = 3;                             // 1 grey, 3 colour, 4 CMYK
-    std::vector<std::pair<int, int>> factors = {};  // h, v per component; empty: library default
-    bool progressive = false;
-    unsigned restartInterval = 0;  // MCUs
-    bool rgbCoded = false;
-    bool jfif = true;
-    std::vector<Marker> markers = {};
-    double keep = 1.0;  // fraction of the file kept (truncated sources)
-};
-
 void Put16(std::string& s, bool bigEndian, unsigned v) {
     const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
     s += bigEndian ? std::string{b[1], b[0]} : std::string{b[0], b[1]};
@@ -90,56 +71,6 @@ std::string Jfif(int unit, int density) {
     Put16(s, true, density);
     Put16(s, true, density);
     return s + std::string(2, '\0');
-}
-
-void WriteSource(const std::string& path, const SourceKind& kind) {
-    // Smooth shapes with some texture, so every block has AC coefficients.
-    const Samples samples =
-        MakeSamples(kind.width, kind.height, kind.components, [](int x, int y, int c) {
-            return static_cast<uint8_t>(x * 3 + y * 2 + c * 60 + (x * y + c * 7) % 29);
-        });
-    jpeg_compress_struct codec;
-    jpeg_error_mgr errors;
-    codec.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&codec);
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    jpeg_stdio_dest(&codec, file);
-    codec.image_width = static_cast<JDIMENSION>(kind.width);
-    codec.image_height = static_cast<JDIMENSION>(kind.height);
-    codec.input_components = kind.components;
-    codec.in_color_space = kind.components == 1   ? JCS_GRAYSCALE
-                           : kind.components == 3 ? JCS_RGB
-                                                  : JCS_CMYK;
-    jpeg_set_defaults(&codec);
-    jpeg_set_quality(&codec, 85, TRUE);
-    if (kind.rgbCoded) jpeg_set_colorspace(&codec, JCS_RGB);
-    for (size_t ci = 0; ci < kind.factors.size(); ++ci) {
-        codec.comp_info[ci].h_samp_factor = kind.factors[ci].first;
-        codec.comp_info[ci].v_samp_factor = kind.factors[ci].second;
-    }
-    if (kind.progressive) jpeg_simple_progression(&codec);
-    codec.restart_interval = kind.restartInterval;
-    codec.write_JFIF_header = kind.jfif ? TRUE : FALSE;
-    codec.density_unit = 1;
-    codec.X_density = 300;
-    codec.Y_density = 150;
-    jpeg_start_compress(&codec, TRUE);
-    for (const Marker& m : kind.markers)
-        jpeg_write_marker(&codec, m.code, reinterpret_cast<const JOCTET*>(m.data.data()),
-                          static_cast<unsigned>(m.data.size()));
-    for (int y = 0; y < kind.height; ++y) {
-        JSAMPROW row = const_cast<JSAMPROW>(
-            &samples.data[static_cast<size_t>(y) * kind.width * kind.components]);
-        jpeg_write_scanlines(&codec, &row, 1);
-    }
-    jpeg_finish_compress(&codec);
-    jpeg_destroy_compress(&codec);
-    std::fclose(file);
-    if (kind.keep < 1.0) {
-        const std::string bytes = ReadBytes(path);
-        WriteBytes(path, bytes.substr(0, static_cast<size_t>(bytes.size() * kind.keep)));
-    }
 }
 
 std::vector<TileRect> Rects(int width, int height, int offsetX, int offsetY, int tileWidth,

@@ -1,6 +1,7 @@
 #include <random>
 
 #include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_glue.h"
 #include "jpeg_test_util.h"
 
 namespace tessarin {
@@ -227,6 +228,70 @@ TEST(JpegReader, SecondScanOfASingleScanFileFails) {
     LoadedImage loaded;
     EXPECT_FALSE(LoadJpegFile(dir / "two.jpg", loaded));
     EXPECT_EQ(loaded.error, kImageDataFailed);
+}
+
+// The rows of a file decoded on two threads, in the library's sample order
+// (the decoder makes blue, green, red); components 0 when it declined.
+Samples DecodeOnTwoThreads(const std::string& path, int width, int height) {
+    jpeg_glue::DecoderPointer decoder = jpeg_glue::StartProgressiveOnTwoThreads(
+        path, static_cast<JDIMENSION>(width), static_cast<JDIMENSION>(height));
+    if (!decoder) return {};
+    const int components = decoder->codec.output_components;
+    Samples s{width, height, components, {}};
+    s.data.resize(static_cast<size_t>(width) * height * components);
+    std::vector<JSAMPROW> rows(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) rows[y] = &s.data[static_cast<size_t>(y) * width * components];
+    const jpeg_glue::RowTarget target{rows.data(), nullptr, false, static_cast<JDIMENSION>(width)};
+    EXPECT_TRUE(jpeg_glue::ReadRowsStage(decoder.get(), &target, static_cast<JDIMENSION>(height)));
+    EXPECT_TRUE(jpeg_glue::FinishStage(decoder.get()));
+    if (components == 3)
+        for (size_t i = 0; i < s.data.size(); i += 3) std::swap(s.data[i], s.data[i + 2]);
+    return s;
+}
+
+// Progressive files of two or more components are decoded on two threads,
+// each taking its components' scans: the rows are the library's own, for
+// every sampling and coding. Files it does not split are left to the usual
+// decode.
+TEST(JpegReader, ProgressiveFilesDecodeOnTwoThreadsAsTheLibraryDoes) {
+    const std::vector<SourceKind> kinds = {
+        {.name = "420", .factors = {{2, 2}, {1, 1}, {1, 1}}, .progressive = true},
+        {.name = "422", .factors = {{2, 1}, {1, 1}, {1, 1}}, .progressive = true},
+        {.name = "444", .factors = {{1, 1}, {1, 1}, {1, 1}}, .progressive = true},
+        {.name = "411", .factors = {{4, 1}, {1, 1}, {1, 1}}, .progressive = true},
+        {.name = "odd factors", .factors = {{2, 2}, {2, 1}, {1, 1}}, .progressive = true},
+        {.name = "cmyk", .components = 4, .progressive = true},
+        {.name = "rgb coded", .progressive = true, .rgbCoded = true},
+        {.name = "restarts", .progressive = true, .restartInterval = 2},
+        {.name = "arithmetic", .progressive = true, .arithmetic = true},
+        {.name = "markers", .progressive = true, .markers = {{JPEG_COM, "note"}}},
+    };
+    TempDir dir;
+    for (const SourceKind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        const std::string path = dir / "p.jpg";
+        WriteSource(path, kind);
+        const Samples expected = DecodeLibraryJpeg(path);
+        ASSERT_GT(expected.components, 1);
+        const Samples two = DecodeOnTwoThreads(path, kind.width, kind.height);
+        ASSERT_EQ(two.components, expected.components);
+        EXPECT_EQ(two.data, expected.data);
+    }
+
+    const std::vector<SourceKind> declined = {
+        {.name = "baseline"},
+        {.name = "grey", .components = 1, .progressive = true},
+        {.name = "truncated", .progressive = true, .keep = 0.7},
+    };
+    for (const SourceKind& kind : declined) {
+        SCOPED_TRACE(kind.name);
+        const std::string path = dir / "d.jpg";
+        WriteSource(path, kind);
+        EXPECT_EQ(DecodeOnTwoThreads(path, kind.width, kind.height).components, 0);
+        LoadedImage loaded;
+        ASSERT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
+        EXPECT_EQ(RasterSamples(*loaded.raster).data, DecodeLibraryJpeg(path).data);
+    }
 }
 
 // CMYK and YCCK files load as the colours they print, whether the inks are

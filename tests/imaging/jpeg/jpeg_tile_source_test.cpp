@@ -70,6 +70,65 @@ TEST(JpegExactTiles, EqualCropThenEncodeForAnyThreadCount) {
     }
 }
 
+// Where nothing shows the image, it is loaded without a raster and exact tiles
+// are cut from rows decoded while the workers run: the same bytes as tiles
+// cut from the whole raster, for baseline and progressive files at any number
+// of workers. A decode that fails part-way fails the tiles waiting for it
+// (none hangs), while those above it are written; a file whose size changed since it was loaded is
+// refused.
+TEST(JpegExactTiles, TilesCutWhileDecodingEqualThoseCutFromTheRaster) {
+    TempDir dir;
+    const std::vector<SourceKind> kinds = {
+        {.name = "baseline", .width = 150, .height = 90},
+        {.name = "progressive", .width = 150, .height = 90, .progressive = true},
+        {.name = "cmyk", .width = 150, .height = 90, .components = 4},
+    };
+    const auto rects = GridRects(150, 90, 64, 40);
+    for (const SourceKind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        const std::string path = dir / "src.jpg";
+        WriteSource(path, kind);
+        const std::unique_ptr<TileSource> whole = MakeSource(LoadCurrent(path), Exact(80));
+        fs::create_directories(dir / "whole");
+        for (const std::string& r : RunTiles(*whole, rects, dir / "whole", 2)) EXPECT_EQ(r, "");
+        for (int threads : {1, 3}) {
+            const std::unique_ptr<TileSource> fed = MakeSource(LoadHeaderOnly(path), Exact(80));
+            const std::string out = dir / ("fed" + std::to_string(threads));
+            fs::create_directories(out);
+            for (const std::string& r : RunTiles(*fed, rects, out, threads)) EXPECT_EQ(r, "");
+            for (const TileRect& rect : rects)
+                EXPECT_EQ(ReadBytes(out + "/" + TileName(rect)),
+                          ReadBytes(dir / "whole" + "/" + TileName(rect)))
+                    << threads << " threads, tile " << rect.column << "," << rect.row;
+        }
+    }
+
+    // A baseline file with a second scan after its rows: the decode fails at
+    // its end, once the first row of tiles has its rows.
+    WriteSource(dir / "two.jpg", {.width = 64, .height = 64});
+    std::string bytes = ReadBytes(dir / "two.jpg");
+    const size_t sos = bytes.find("\xFF\xDA");
+    const size_t headerLength =
+        2 + static_cast<uint8_t>(bytes[sos + 2]) * 256u + static_cast<uint8_t>(bytes[sos + 3]);
+    bytes.resize(bytes.size() - 2);
+    WriteBytes(dir / "two.jpg",
+               bytes + bytes.substr(sos, headerLength) + std::string(64, '\0') + "\xFF\xD9");
+    const std::unique_ptr<TileSource> failing =
+        MakeSource(LoadHeaderOnly(dir / "two.jpg"), Exact());
+    fs::create_directories(dir / "failing");
+    const std::vector<std::string> results =
+        RunTiles(*failing, GridRects(64, 64, 32, 32), dir / "failing", 2);
+    const std::vector<std::string> expected = {"", "", "イメージデータの取得に失敗しました",
+                                               "イメージデータの取得に失敗しました"};
+    EXPECT_EQ(results, expected);
+
+    const CurrentImage image = LoadHeaderOnly(dir / "src.jpg");
+    WriteSource(dir / "src.jpg", {.width = 151, .height = 90});
+    std::string error;
+    EXPECT_EQ(MakeJpegTileSource(image, Exact(), error), nullptr);
+    EXPECT_EQ(error, "画像のクリッピングに失敗しました");
+}
+
 TEST(JpegExactTiles, RedSourceGivesRedTilesOfTheClippedSize) {
     TempDir dir;
     WriteLibraryJpeg(dir / "red.jpg",

@@ -1,0 +1,328 @@
+// Progressive JPEG files on two threads.
+//
+// A progressive file spends nearly all of its decoding time in the entropy
+// decoding of its scans, which the library does on one thread before the
+// first row comes out. A scan after the first DC scans holds one component,
+// and no scan depends on another component's scans. So the scans of the
+// first component go to one decompressor and those of the others to a
+// second, each given every other marker of the file in order; both run at
+// once, the second's coefficients of its components are copied into the
+// first, and the first makes the rows from the complete set exactly as a
+// single decompressor would have.
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/memory_budget.h"
+#include "platform/file_io.h"
+
+// The whole-image coefficient arrays of a decompressor in buffered-image mode
+// are reached through its coefficient controller.
+#include <jpegint.h>
+
+namespace tessarin::jpeg_glue {
+
+namespace {
+
+// The parts of the file each decompressor reads, in file order: everything
+// but the scans of the other's components.
+using Segments = std::vector<std::pair<size_t, size_t>>;  // [begin, end) offsets
+struct SplitStreams {
+    Segments first;   // scans holding the first component
+    Segments others;  // scans holding any other component
+};
+
+// Where the entropy-coded data that starts at `pos` ends: at the first marker
+// other than a restart marker (0xFF 0x00 is a stuffed 0xFF). `size` when the
+// file ends first.
+size_t EndOfScanData(const uint8_t* data, size_t size, size_t pos) {
+    while (pos + 1 < size) {
+        if (data[pos] != 0xFF) {
+            ++pos;
+            continue;
+        }
+        const uint8_t next = data[pos + 1];
+        if (next == 0x00 || (next >= 0xD0 && next <= 0xD7))
+            pos += 2;
+        else if (next == 0xFF)
+            ++pos;  // a fill byte before the marker
+        else
+            return pos;
+    }
+    return size;
+}
+
+// Splits a progressive file's scans between the two streams. False for
+// anything else, or anything unusual: a file cut short, more scans than the
+// limit, a DNL marker, or a component first seen in a scan without the first
+// component (the first decompressor would then not take that component's
+// quantisation table where a single one does). Such a file is decoded the
+// usual way.
+bool SplitScans(const std::vector<uint8_t>& file, SplitStreams& out) {
+    const uint8_t* data = file.data();
+    const size_t size = file.size();
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
+    const auto append = [&](size_t begin, size_t end, bool first, bool others) {
+        if (first) out.first.emplace_back(begin, end);
+        if (others) out.others.emplace_back(begin, end);
+    };
+    append(0, 2, true, true);
+    int firstId = -1;
+    int scans = 0;
+    bool seen[256] = {};
+    size_t pos = 2;
+    while (true) {
+        if (pos >= size || data[pos] != 0xFF) return false;
+        while (pos < size && data[pos] == 0xFF) ++pos;
+        if (pos >= size) return false;
+        const uint8_t marker = data[pos];
+        const size_t begin = pos - 1;
+        ++pos;
+        if (marker == 0xD9) {  // end of image
+            append(begin, pos, true, true);
+            return firstId >= 0 && scans > 0;
+        }
+        if (marker == 0x00 || marker == 0x01 || marker == 0xD8 ||
+            (marker >= 0xD0 && marker <= 0xD7))
+            return false;
+        if (size - pos < 2) return false;
+        const size_t length = size_t{data[pos]} << 8 | data[pos + 1];
+        if (length < 2 || length > size - pos) return false;
+        const size_t end = pos + length;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            // Progressive frames only (Huffman or arithmetic coded), once.
+            if ((marker != 0xC2 && marker != 0xCA) || firstId >= 0 || length < 9) return false;
+            const size_t components = data[pos + 7];
+            if (components < 2 || length < 8 + 3 * components) return false;
+            firstId = data[pos + 8];
+            append(begin, end, true, true);
+        } else if (marker == 0xDA) {  // a scan: its header, then its data
+            if (firstId < 0 || length < 3) return false;
+            const size_t components = data[pos + 2];
+            if (components == 0 || length < 6 + 2 * components) return false;
+            bool first = false;
+            bool others = false;
+            for (size_t i = 0; i < components; ++i)
+                (data[pos + 3 + 2 * i] == firstId ? first : others) = true;
+            for (size_t i = 0; i < components; ++i) {
+                bool& known = seen[data[pos + 3 + 2 * i]];
+                if (!known && !first) return false;
+                known = true;
+            }
+            const size_t dataEnd = EndOfScanData(data, size, end);
+            if (dataEnd >= size || ++scans > kMaxScans) return false;
+            append(begin, dataEnd, first, others);
+            pos = dataEnd;
+            continue;
+        } else if (marker == 0xDC) {  // DNL: the height given after the data
+            return false;
+        } else {
+            append(begin, end, true, true);
+        }
+        pos = end;
+    }
+}
+
+// A source that reads the segments of the file one after the other.
+struct SegmentSource {
+    jpeg_source_mgr pub;  // first member: libjpeg sees a jpeg_source_mgr*
+    std::shared_ptr<const std::vector<uint8_t>> file;
+    Segments segments;
+    size_t next = 0;
+};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr codec) {
+    auto* source = reinterpret_cast<SegmentSource*>(codec->src);
+    if (source->next < source->segments.size()) {
+        const auto [begin, end] = source->segments[source->next++];
+        source->pub.next_input_byte = source->file->data() + begin;
+        source->pub.bytes_in_buffer = end - begin;
+    } else {
+        // Past the end (never for a file that parsed): an end of image, as
+        // the library's own sources insert.
+        static const JOCTET kEndOfImage[] = {0xFF, JPEG_EOI};
+        source->pub.next_input_byte = kEndOfImage;
+        source->pub.bytes_in_buffer = sizeof kEndOfImage;
+    }
+    return TRUE;
+}
+
+void SkipInput(j_decompress_ptr codec, long count) {
+    jpeg_source_mgr* source = codec->src;
+    while (count > static_cast<long>(source->bytes_in_buffer)) {
+        count -= static_cast<long>(source->bytes_in_buffer);
+        FillInput(codec);
+    }
+    if (count > 0) {
+        source->next_input_byte += count;
+        source->bytes_in_buffer -= static_cast<size_t>(count);
+    }
+}
+
+// Gives `decoder` a source over `segments` of `file`, owned by the decoder.
+void AttachSource(JpegDecoder* decoder, std::shared_ptr<const std::vector<uint8_t>> file,
+                  Segments segments) {
+    auto source = std::make_shared<SegmentSource>();
+    source->pub.init_source = InitSource;
+    source->pub.fill_input_buffer = FillInput;
+    source->pub.skip_input_data = SkipInput;
+    source->pub.resync_to_restart = jpeg_resync_to_restart;
+    source->pub.term_source = TermSource;
+    source->file = std::move(file);
+    source->segments = std::move(segments);
+    decoder->codec.src = &source->pub;
+    decoder->input = std::move(source);
+}
+
+// The stages below arm the recovery point and hold plain data only.
+
+// Reads the header of `stream` and checks the frame is the one loaded.
+// Creates the decompressor and reads the header from its source, which is set
+// after creation and before the read (the library keeps it).
+bool CreateStage(JpegDecoder* decoder, uint64_t memoryLimit) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    jpeg_decompress_struct* codec = &decoder->codec;
+    jpeg_create_decompress(codec);
+    codec->mem->max_memory_to_use = static_cast<long>(memoryLimit);
+    InstallScanLimit(codec, decoder->scanLimit);
+    return true;
+}
+
+bool OpenStage(JpegDecoder* decoder, JDIMENSION width, JDIMENSION height) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    jpeg_decompress_struct* codec = &decoder->codec;
+    jpeg_read_header(codec, TRUE);
+    ChooseOutputSpace(codec);
+    jpeg_calc_output_dimensions(codec);
+    return codec->progressive_mode && codec->output_width == width &&
+           codec->output_height == height;
+}
+
+// The first component's decompressor: every scan consumed, no row made yet.
+// Block smoothing, which the library applies only to an image whose
+// coefficients are incomplete, is off: this one's other components are
+// incomplete until the copy.
+bool ConsumeStage(JpegDecoder* decoder) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    jpeg_decompress_struct* codec = &decoder->codec;
+    codec->buffered_image = TRUE;
+    codec->do_block_smoothing = FALSE;
+    jpeg_start_decompress(codec);
+    while (true) {
+        const int status = jpeg_consume_input(codec);
+        if (status == JPEG_REACHED_EOI) return true;
+        if (status == JPEG_SUSPENDED) return false;
+    }
+}
+
+// The other components' decompressor: the coefficients only.
+bool CoefficientStage(JpegDecoder* decoder, jvirt_barray_ptr** arrays) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    *arrays = jpeg_read_coefficients(&decoder->codec);
+    return *arrays != nullptr;
+}
+
+// Whether every coefficient of `component` came to its full precision: a
+// single decompressor would otherwise have smoothed its blocks.
+bool Complete(const jpeg_decompress_struct& codec, int component) {
+    if (!codec.coef_bits) return false;
+    for (int k = 0; k < DCTSIZE2; ++k)
+        if (codec.coef_bits[component][k] != 0) return false;
+    return true;
+}
+
+uint64_t RoundUp(uint64_t value, uint64_t step) { return (value + step - 1) / step * step; }
+
+// Copies components 1.. from `from`'s arrays into `into`'s, block row by
+// block row (each padded to whole MCUs, as the library allocates them).
+bool CopyStage(JpegDecoder* into, JpegDecoder* from, jvirt_barray_ptr* fromArrays) {
+    if (setjmp(into->errors.recovery)) return false;
+    if (setjmp(from->errors.recovery)) return false;
+    jpeg_decompress_struct* target = &into->codec;
+    jvirt_barray_ptr* intoArrays = target->coef ? target->coef->coef_arrays : nullptr;
+    if (!intoArrays) return false;
+    for (int ci = 1; ci < target->num_components; ++ci) {
+        const jpeg_component_info& c = target->comp_info[ci];
+        const jpeg_component_info& f = from->codec.comp_info[ci];
+        if (c.width_in_blocks != f.width_in_blocks || c.height_in_blocks != f.height_in_blocks ||
+            c.h_samp_factor != f.h_samp_factor || c.v_samp_factor != f.v_samp_factor)
+            return false;
+        const auto rows = static_cast<JDIMENSION>(RoundUp(c.height_in_blocks, c.v_samp_factor));
+        const size_t rowBytes = RoundUp(c.width_in_blocks, c.h_samp_factor) * sizeof(JBLOCK);
+        for (JDIMENSION r = 0; r < rows; ++r) {
+            JBLOCKROW source = from->codec.mem->access_virt_barray(
+                reinterpret_cast<j_common_ptr>(&from->codec), fromArrays[ci], r, 1, FALSE)[0];
+            JBLOCKROW dest = target->mem->access_virt_barray(reinterpret_cast<j_common_ptr>(target),
+                                                             intoArrays[ci], r, 1, TRUE)[0];
+            std::memcpy(dest, source, rowBytes);
+        }
+    }
+    return true;
+}
+
+bool StartOutputStage(JpegDecoder* decoder) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    return jpeg_start_output(&decoder->codec, decoder->codec.input_scan_number) != FALSE;
+}
+
+// Bytes of the coefficient arrays one decompressor of `codec`'s frame holds.
+uint64_t CoefficientBytes(const jpeg_decompress_struct& codec) {
+    uint64_t bytes = 0;
+    for (int ci = 0; ci < codec.num_components; ++ci) {
+        const jpeg_component_info& c = codec.comp_info[ci];
+        bytes += RoundUp(c.width_in_blocks, c.h_samp_factor) *
+                 RoundUp(c.height_in_blocks, c.v_samp_factor) * sizeof(JBLOCK);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+DecoderPointer StartProgressiveOnTwoThreads(const std::string& path, JDIMENSION width,
+                                            JDIMENSION height) {
+    try {
+        auto file = std::make_shared<std::vector<uint8_t>>();
+        SplitStreams streams;
+        if (!ReadWholeFile(path, *file, kMaxRasterBytes) || !SplitScans(*file, streams))
+            return nullptr;
+
+        DecoderPointer first = NewDecoder();
+        DecoderPointer others = NewDecoder();
+        if (!first || !others || !CreateStage(first.get(), kMaxRasterBytes) ||
+            !CreateStage(others.get(), kMaxRasterBytes))
+            return nullptr;
+        AttachSource(first.get(), file, std::move(streams.first));
+        AttachSource(others.get(), std::move(file), std::move(streams.others));
+        if (!OpenStage(first.get(), width, height) || !OpenStage(others.get(), width, height))
+            return nullptr;
+        // Two sets of coefficient arrays instead of one, beside the raster:
+        // over the budget, the usual decode with one set is the better choice.
+        const uint64_t arrays = CoefficientBytes(first->codec);
+        if (!FitsSplitMemoryBudget(uint64_t{width} * height * 4, 2 * arrays)) return nullptr;
+
+        bool othersRead = false;
+        jvirt_barray_ptr* otherArrays = nullptr;
+        std::thread reader([&] { othersRead = CoefficientStage(others.get(), &otherArrays); });
+        const bool firstRead = ConsumeStage(first.get());
+        reader.join();
+        if (!firstRead || !othersRead || !Complete(first->codec, 0)) return nullptr;
+        for (int ci = 1; ci < first->codec.num_components; ++ci)
+            if (!Complete(others->codec, ci)) return nullptr;
+        if (!CopyStage(first.get(), others.get(), otherArrays)) return nullptr;
+        if (!StartOutputStage(first.get())) return nullptr;
+        return first;
+    } catch (...) {
+        return nullptr;  // out of memory, or no thread: the usual decode takes over
+    }
+}
+
+}  // namespace tessarin::jpeg_glue
