@@ -11,6 +11,7 @@
 #include <csetjmp>
 #include <memory>
 #include <string>
+#include <thread>
 
 // jpeglib.h needs size_t and FILE declared before it.
 // clang-format off
@@ -89,11 +90,17 @@ bool FinishStage(JpegDecoder* decoder);
 
 // For a progressive file of two or more components: its scans decoded on two
 // threads, and a decoder whose rows (width x height, as a single decoder
-// would make them) are ready to be read. Null when the file is not one it
-// splits (see jpeg_progressive.cpp) or anything fails: the caller then
-// decodes the file as usual, which gives any failure its message.
-DecoderPointer StartProgressiveOnTwoThreads(const std::string& path, JDIMENSION width,
-                                            JDIMENSION height);
+// would make them) are ready to be read. The decoder is null when the file is
+// not one it splits (see jpeg_progressive.cpp) or anything fails: the caller
+// then decodes the file as usual, which gives any failure its message.
+struct ProgressiveStart {
+    DecoderPointer decoder;
+    // Frees the second decoder's coefficients while the rows are read; joins
+    // when destroyed.
+    std::jthread release;
+};
+ProgressiveStart StartProgressiveOnTwoThreads(const std::string& path, JDIMENSION width,
+                                              JDIMENSION height);
 
 // Encodes the width x height pixels at (x, y) of an 8-bit (grey) or 24-bit
 // (blue-green-red) raster as a baseline JPEG at `quality` into the open file

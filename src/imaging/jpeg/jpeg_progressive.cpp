@@ -10,8 +10,10 @@
 // first, and the first makes the rows from the complete set exactly as a
 // single decompressor would have.
 
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -41,10 +43,9 @@ struct SplitStreams {
 // file ends first.
 size_t EndOfScanData(const uint8_t* data, size_t size, size_t pos) {
     while (pos + 1 < size) {
-        if (data[pos] != 0xFF) {
-            ++pos;
-            continue;
-        }
+        const void* mark = std::memchr(data + pos, 0xFF, size - pos - 1);
+        if (!mark) break;
+        pos = static_cast<size_t>(static_cast<const uint8_t*>(mark) - data);
         const uint8_t next = data[pos + 1];
         if (next == 0x00 || (next >= 0xD0 && next <= 0xD7))
             pos += 2;
@@ -287,41 +288,78 @@ uint64_t CoefficientBytes(const jpeg_decompress_struct& codec) {
 
 }  // namespace
 
-DecoderPointer StartProgressiveOnTwoThreads(const std::string& path, JDIMENSION width,
-                                            JDIMENSION height) {
+ProgressiveStart StartProgressiveOnTwoThreads(const std::string& path, JDIMENSION width,
+                                              JDIMENSION height) {
     try {
         auto file = std::make_shared<std::vector<uint8_t>>();
         SplitStreams streams;
-        if (!ReadWholeFile(path, *file, kMaxRasterBytes) || !SplitScans(*file, streams))
-            return nullptr;
+        if (!ReadWholeFile(path, *file, kMaxRasterBytes) || !SplitScans(*file, streams)) return {};
 
         DecoderPointer first = NewDecoder();
         DecoderPointer others = NewDecoder();
         if (!first || !others || !CreateStage(first.get(), kMaxRasterBytes) ||
             !CreateStage(others.get(), kMaxRasterBytes))
-            return nullptr;
+            return {};
         AttachSource(first.get(), file, std::move(streams.first));
         AttachSource(others.get(), std::move(file), std::move(streams.others));
         if (!OpenStage(first.get(), width, height) || !OpenStage(others.get(), width, height))
-            return nullptr;
+            return {};
         // Two sets of coefficient arrays instead of one, beside the raster:
         // over the budget, the usual decode with one set is the better choice.
         const uint64_t arrays = CoefficientBytes(first->codec);
-        if (!FitsSplitMemoryBudget(uint64_t{width} * height * 4, 2 * arrays)) return nullptr;
+        if (!FitsSplitMemoryBudget(uint64_t{width} * height * 4, 2 * arrays)) return {};
 
-        bool othersRead = false;
+        // The helper thread reads the other components' coefficients, waits
+        // until they are copied, and frees them.
+        struct Handover {
+            std::mutex lock;
+            std::condition_variable changed;
+            bool read = false;
+            bool readOk = false;
+            bool copied = false;
+        };
+        auto handover = std::make_shared<Handover>();
+        JpegDecoder* helper = others.get();
         jvirt_barray_ptr* otherArrays = nullptr;
-        std::thread reader([&] { othersRead = CoefficientStage(others.get(), &otherArrays); });
+        std::jthread release([handover, decoder = std::move(others), &otherArrays]() mutable {
+            const bool ok = CoefficientStage(decoder.get(), &otherArrays);
+            std::unique_lock<std::mutex> guard(handover->lock);
+            handover->read = true;
+            handover->readOk = ok;
+            handover->changed.notify_all();
+            handover->changed.wait(guard, [&] { return handover->copied; });
+            guard.unlock();
+            decoder.reset();
+        });
+        // Declared after the thread, so it lets the thread go on (on every
+        // way out) before the thread is joined.
+        struct LetGo {
+            Handover& handover;
+            ~LetGo() {
+                std::lock_guard<std::mutex> guard(handover.lock);
+                handover.copied = true;
+                handover.changed.notify_all();
+            }
+        } letGo{*handover};
+
         const bool firstRead = ConsumeStage(first.get());
-        reader.join();
-        if (!firstRead || !othersRead || !Complete(first->codec, 0)) return nullptr;
+        bool othersRead = false;
+        {
+            std::unique_lock<std::mutex> guard(handover->lock);
+            handover->changed.wait(guard, [&] { return handover->read; });
+            othersRead = handover->readOk;
+        }
+        if (!firstRead || !othersRead || !Complete(first->codec, 0)) return {};
         for (int ci = 1; ci < first->codec.num_components; ++ci)
-            if (!Complete(others->codec, ci)) return nullptr;
-        if (!CopyStage(first.get(), others.get(), otherArrays)) return nullptr;
-        if (!StartOutputStage(first.get())) return nullptr;
-        return first;
+            if (!Complete(helper->codec, ci)) return {};
+        if (!CopyStage(first.get(), helper, otherArrays) || !StartOutputStage(first.get()))
+            return {};
+        ProgressiveStart start;
+        start.decoder = std::move(first);
+        start.release = std::move(release);
+        return start;
     } catch (...) {
-        return nullptr;  // out of memory, or no thread: the usual decode takes over
+        return {};  // out of memory, or no thread: the usual decode takes over
     }
 }
 

@@ -127,8 +127,8 @@ class RasterDecode {
                 std::thread::hardware_concurrency() >= 2)
                 split_ = jpeg_glue::StartProgressiveOnTwoThreads(path_, codec.output_width,
                                                                  codec.output_height);
-            if (split_) {
-                rowsFrom_ = split_.get();
+            if (split_.decoder) {
+                rowsFrom_ = split_.decoder.get();
             } else {
                 if (!StartStage(decoder_.get())) return kExpandFailed;
                 rowsFrom_ = decoder_.get();
@@ -149,7 +149,7 @@ class RasterDecode {
     std::string path_;
     jpeg_glue::DecoderPointer decoder_;  // reads the header, and the rows unless split_ does
     std::unique_ptr<std::FILE, FileCloser> file_;
-    jpeg_glue::DecoderPointer split_;
+    jpeg_glue::ProgressiveStart split_;
     JpegDecoder* rowsFrom_ = nullptr;  // set once decoding has started
     std::unique_ptr<DibImage> raster_;
     std::vector<JSAMPROW> rows_;

@@ -233,8 +233,9 @@ TEST(JpegReader, SecondScanOfASingleScanFileFails) {
 // The rows of a file decoded on two threads, in the library's sample order
 // (the decoder makes blue, green, red); components 0 when it declined.
 Samples DecodeOnTwoThreads(const std::string& path, int width, int height) {
-    jpeg_glue::DecoderPointer decoder = jpeg_glue::StartProgressiveOnTwoThreads(
+    jpeg_glue::ProgressiveStart start = jpeg_glue::StartProgressiveOnTwoThreads(
         path, static_cast<JDIMENSION>(width), static_cast<JDIMENSION>(height));
+    jpeg_glue::DecoderPointer& decoder = start.decoder;
     if (!decoder) return {};
     const int components = decoder->codec.output_components;
     Samples s{width, height, components, {}};
