@@ -62,6 +62,9 @@ bool RunIconDropStart(const std::vector<std::string>& files, SplitSettings& sett
 
     const std::vector<std::string> list = ExpandFolders(files);
     BatchOptions options;
+    // No window shows the images: each file is decoded only as far as its
+    // tiles need.
+    options.withoutViewer = true;
     options.skipJpeg = !CheckJpegLosslessAlignmentOfList(list, settings, asker);
     OwnerlessNotifier notifier(presenter, mainFile.GetInt("OPTION", "NOT_SHOW_MSG", 0) == 0);
     options.owner = &notifier;
