@@ -1,6 +1,7 @@
 #include "app/command_mode.h"
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 
 #include "app/command_help.h"
@@ -178,6 +179,16 @@ std::string CommandBanner() {
            "最初のコマンドライン引数に「/cmd」を指定するとコマンド実行モードとなります。\n"
            "「/cmd」の後に「/help」を指定すると「オプション説明」を表示します。\n"
            "\n";
+}
+
+ProcessStart BeginProcess(int argc, char** argv) {
+    // The console write then fails, is ignored, and the files are still split.
+    std::signal(SIGPIPE, SIG_IGN);
+    ProcessStart start;
+    start.paths = ResolveSettingsPaths();
+    LoadSplitSettings(start.settings, start.paths);
+    start.args.assign(argv + 1, argv + argc);
+    return start;
 }
 
 bool IsCommandModeRequest(const std::vector<std::string>& args) {

@@ -8,6 +8,16 @@
 
 namespace tessarin {
 
+// What both programs (tessarin and tessarin-window) begin with: SIGPIPE
+// ignored, so a reader that goes away (tessarin /cmd ... | head -1) does not
+// end the run; the settings loaded; the arguments after the program path.
+struct ProcessStart {
+    SettingsPaths paths;
+    SplitSettings settings;
+    std::vector<std::string> args;
+};
+ProcessStart BeginProcess(int argc, char** argv);
+
 // Whether the arguments (after the program path) ask for the command mode.
 bool IsCommandModeRequest(const std::vector<std::string>& args);
 

@@ -6,28 +6,17 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "app/command_mode.h"
 #include "platform/paths.h"
-#include "settings/split_settings.h"
 
 int main(int argc, char** argv) {
     using namespace tessarin;
-    // A reader that goes away (tessarin /cmd ... | head -1) must not end the
-    // run: the console write fails, is ignored, and the files are still split.
-    std::signal(SIGPIPE, SIG_IGN);
-
-    SettingsPaths paths = ResolveSettingsPaths();
-    SplitSettings settings;
-    LoadSplitSettings(settings, paths);
-
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (RunCommandMode(args, settings, paths) == 1) return 0;
+    ProcessStart start = BeginProcess(argc, argv);
+    if (RunCommandMode(start.args, start.settings, start.paths) == 1) return 0;
 
     // The same arguments go on to the window program, which replaces this one.
     std::fflush(stdout);

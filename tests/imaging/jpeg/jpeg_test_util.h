@@ -65,10 +65,32 @@ inline Samples MakeSamples(int width, int height, int components,
     return s;
 }
 
-// Writes samples with libjpeg: 1 = grey, 3 = RGB, 4 = CMYK.
-// rgbCoded stores colour as RGB instead of YCbCr (an Adobe marker says so).
-inline void WriteLibraryJpeg(const std::string& path, const Samples& s, int quality = 90,
-                             bool progressive = false, bool rgbCoded = false) {
+struct Marker {
+    int code;
+    std::string data;
+};
+
+// A generated source: sampling, coding, markers and truncation as asked.
+struct SourceKind {
+    const char* name = "";
+    int width = 150;
+    int height = 100;
+    int components = 3;                             // 1 grey, 3 colour, 4 CMYK
+    std::vector<std::pair<int, int>> factors = {};  // h, v per component; empty: library default
+    bool progressive = false;
+    bool arithmetic = false;       // arithmetic coding instead of Huffman
+    unsigned restartInterval = 0;  // MCUs
+    bool rgbCoded = false;
+    bool jfif = true;
+    bool libraryHeader = false;  // JFIF header and density as the library chooses them
+    std::vector<Marker> markers = {};
+    double keep = 1.0;  // fraction of the file kept (truncated sources)
+};
+
+// Writes samples with libjpeg (1 = grey, 3 = RGB, 4 = CMYK), coded as `kind`
+// says; the size and components are the samples'.
+inline void WriteSamples(const std::string& path, const Samples& s, const SourceKind& kind,
+                         int quality) {
     jpeg_compress_struct codec;
     jpeg_error_mgr errors;
     codec.err = jpeg_std_error(&errors);
@@ -84,9 +106,24 @@ inline void WriteLibraryJpeg(const std::string& path, const Samples& s, int qual
                                                : JCS_CMYK;
     jpeg_set_defaults(&codec);
     jpeg_set_quality(&codec, quality, TRUE);
-    if (rgbCoded) jpeg_set_colorspace(&codec, JCS_RGB);
-    if (progressive) jpeg_simple_progression(&codec);
+    if (kind.rgbCoded) jpeg_set_colorspace(&codec, JCS_RGB);
+    for (size_t ci = 0; ci < kind.factors.size(); ++ci) {
+        codec.comp_info[ci].h_samp_factor = kind.factors[ci].first;
+        codec.comp_info[ci].v_samp_factor = kind.factors[ci].second;
+    }
+    if (kind.progressive) jpeg_simple_progression(&codec);
+    codec.arith_code = kind.arithmetic ? TRUE : FALSE;
+    codec.restart_interval = kind.restartInterval;
+    if (!kind.libraryHeader) {
+        codec.write_JFIF_header = kind.jfif ? TRUE : FALSE;
+        codec.density_unit = 1;
+        codec.X_density = 300;
+        codec.Y_density = 150;
+    }
     jpeg_start_compress(&codec, TRUE);
+    for (const Marker& m : kind.markers)
+        jpeg_write_marker(&codec, m.code, reinterpret_cast<const JOCTET*>(m.data.data()),
+                          static_cast<unsigned>(m.data.size()));
     for (int y = 0; y < s.height; ++y) {
         JSAMPROW row =
             const_cast<JSAMPROW>(&s.data[static_cast<size_t>(y) * s.width * s.components]);
@@ -95,6 +132,27 @@ inline void WriteLibraryJpeg(const std::string& path, const Samples& s, int qual
     jpeg_finish_compress(&codec);
     jpeg_destroy_compress(&codec);
     std::fclose(file);
+    if (kind.keep < 1.0) {
+        const std::string bytes = ReadBytes(path);
+        WriteBytes(path, bytes.substr(0, static_cast<size_t>(bytes.size() * kind.keep)));
+    }
+}
+
+// rgbCoded stores colour as RGB instead of YCbCr (an Adobe marker says so).
+inline void WriteLibraryJpeg(const std::string& path, const Samples& s, int quality = 90,
+                             bool progressive = false, bool rgbCoded = false) {
+    WriteSamples(path, s, {.progressive = progressive, .rgbCoded = rgbCoded, .libraryHeader = true},
+                 quality);
+}
+
+// A generated picture: smooth shapes with some texture, so every block has AC
+// coefficients.
+inline void WriteSource(const std::string& path, const SourceKind& kind) {
+    const Samples samples =
+        MakeSamples(kind.width, kind.height, kind.components, [](int x, int y, int c) {
+            return static_cast<uint8_t>(x * 3 + y * 2 + c * 60 + (x * y + c * 7) % 29);
+        });
+    WriteSamples(path, samples, kind, 85);
 }
 
 // How a four-component file stores its inks.
@@ -184,78 +242,6 @@ inline bool Rows(Decoder* d, uint8_t* out) {
     return true;
 }
 }  // namespace detail
-
-struct Marker {
-    int code;
-    std::string data;
-};
-
-// A generated source: sampling, coding, markers and truncation as asked.
-struct SourceKind {
-    const char* name = "";
-    int width = 150;
-    int height = 100;
-    int components = 3;                             // 1 grey, 3 colour, 4 CMYK
-    std::vector<std::pair<int, int>> factors = {};  // h, v per component; empty: library default
-    bool progressive = false;
-    bool arithmetic = false;       // arithmetic coding instead of Huffman
-    unsigned restartInterval = 0;  // MCUs
-    bool rgbCoded = false;
-    bool jfif = true;
-    std::vector<Marker> markers = {};
-    double keep = 1.0;  // fraction of the file kept (truncated sources)
-};
-
-inline void WriteSource(const std::string& path, const SourceKind& kind) {
-    // Smooth shapes with some texture, so every block has AC coefficients.
-    const Samples samples =
-        MakeSamples(kind.width, kind.height, kind.components, [](int x, int y, int c) {
-            return static_cast<uint8_t>(x * 3 + y * 2 + c * 60 + (x * y + c * 7) % 29);
-        });
-    jpeg_compress_struct codec;
-    jpeg_error_mgr errors;
-    codec.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&codec);
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    jpeg_stdio_dest(&codec, file);
-    codec.image_width = static_cast<JDIMENSION>(kind.width);
-    codec.image_height = static_cast<JDIMENSION>(kind.height);
-    codec.input_components = kind.components;
-    codec.in_color_space = kind.components == 1   ? JCS_GRAYSCALE
-                           : kind.components == 3 ? JCS_RGB
-                                                  : JCS_CMYK;
-    jpeg_set_defaults(&codec);
-    jpeg_set_quality(&codec, 85, TRUE);
-    if (kind.rgbCoded) jpeg_set_colorspace(&codec, JCS_RGB);
-    for (size_t ci = 0; ci < kind.factors.size(); ++ci) {
-        codec.comp_info[ci].h_samp_factor = kind.factors[ci].first;
-        codec.comp_info[ci].v_samp_factor = kind.factors[ci].second;
-    }
-    if (kind.progressive) jpeg_simple_progression(&codec);
-    codec.arith_code = kind.arithmetic ? TRUE : FALSE;
-    codec.restart_interval = kind.restartInterval;
-    codec.write_JFIF_header = kind.jfif ? TRUE : FALSE;
-    codec.density_unit = 1;
-    codec.X_density = 300;
-    codec.Y_density = 150;
-    jpeg_start_compress(&codec, TRUE);
-    for (const Marker& m : kind.markers)
-        jpeg_write_marker(&codec, m.code, reinterpret_cast<const JOCTET*>(m.data.data()),
-                          static_cast<unsigned>(m.data.size()));
-    for (int y = 0; y < kind.height; ++y) {
-        JSAMPROW row = const_cast<JSAMPROW>(
-            &samples.data[static_cast<size_t>(y) * kind.width * kind.components]);
-        jpeg_write_scanlines(&codec, &row, 1);
-    }
-    jpeg_finish_compress(&codec);
-    jpeg_destroy_compress(&codec);
-    std::fclose(file);
-    if (kind.keep < 1.0) {
-        const std::string bytes = ReadBytes(path);
-        WriteBytes(path, bytes.substr(0, static_cast<size_t>(bytes.size() * kind.keep)));
-    }
-}
 
 // Decodes with the library's defaults (RGB for colour, raw CMYK); components 0
 // when the file does not decode.
