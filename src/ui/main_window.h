@@ -77,7 +77,8 @@ class MainWindow : public QMainWindow {
     // Hands the files chosen in the open dialog, dropped on the window or
     // stepped to with next and previous to the open thread: one file is
     // opened for viewing, several (or one with AUTO_CUT checked) are split
-    // as a batch. Ignored while busy; clears the stop request.
+    // as a batch. Ignored while busy; clears the stop request. The paths are
+    // files: dropped folders have been listed off the GUI thread already.
     void StartOpenRequest(std::vector<std::string> paths);
     const CurrentImage& Image() const { return image_; }
     const std::string& ImageInfoLine() const { return imageInfoLine_; }

@@ -81,7 +81,6 @@ bool MainWindow::StartSingleSplit() {
 void MainWindow::StartOpenRequest(std::vector<std::string> paths) {
     if (splitRunning_) return;
     stopRequested_ = false;
-    paths = ExpandFolders(paths);
     if (paths.empty()) return;
     if (paths.size() > 1 || IsChecked(cmd::kAutoCut)) {
         EnterSplitState();

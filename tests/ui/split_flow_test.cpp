@@ -172,9 +172,10 @@ TEST_F(SplitFlowTest, OneFileIsOpenedOrSplitByAutoCut) {
     Open({broken});
     ASSERT_EQ(shown_->results.size(), 2u);
     EXPECT_EQ(shown_->results[1], "分割処理失敗");
+    // A dropped folder of one file arrives listed.
     fs::create_directory(dir_ / "folder");
     WriteBmp("folder/inner.bmp", 20, 16);
-    Open({dir_ / "folder"});
+    Open(ExpandFolders({dir_ / "folder"}));
     EXPECT_EQ(shown_->results.size(), 3u);
     EXPECT_EQ(TilesOf("inner"), 1u);
 }
