@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,13 @@ std::FILE* OpenWriteStream(int fd);
 int OpenRegularFile(const std::string& path);
 // The same as a stdio stream for the C libraries; null when refused.
 std::FILE* OpenRegularFileStream(const std::string& path);
+
+// Owns a stdio stream; closing it ignores the result (a writer that cares
+// closes the stream itself and checks).
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);

@@ -48,6 +48,18 @@ struct ScanLimit {
 // than kMaxScans scans, with limit.exceeded set.
 void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit);
 
+// What the library itself may take for whole-image buffers (a progressive or
+// multi-scan file keeps every coefficient of the image until the last scan).
+// Past this it fails cleanly instead of exhausting memory on a small file that
+// claims a huge size.
+inline constexpr uint64_t kLibraryMemoryLimit = kMaxRasterBytes;
+
+inline uint64_t RoundUp(uint64_t value, uint64_t step) { return (value + step - 1) / step * step; }
+
+// Bytes the library's whole-image coefficient arrays of `codec`'s frame take
+// (each padded to whole MCUs).
+uint64_t CoefficientBytes(const jpeg_decompress_struct& codec);
+
 // A decompressor with the error manager and scan limit it reports through.
 struct JpegDecoder {
     jpeg_decompress_struct codec;
@@ -83,6 +95,8 @@ struct RowTarget {
 void ChooseOutputSpace(jpeg_decompress_struct* codec);
 
 // The stages below arm the decoder's recovery point: false on a library error.
+// Creates the decompressor with kLibraryMemoryLimit and the scan limit.
+bool CreateStage(JpegDecoder* decoder);
 // Reads rows into `target` until `upTo` rows of the image are done.
 bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo);
 // Ends the decompression once every row is read.

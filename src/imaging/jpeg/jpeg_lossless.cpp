@@ -15,63 +15,20 @@ namespace tessarin::jpeg_glue {
 
 namespace {
 
-// The whole-image coefficient arrays may take this much; a larger file is
-// left to jpegtran (see MakeInProcessLosslessSource).
-constexpr uint64_t kCoefficientMemoryLimit = kMaxRasterBytes;
-
-struct JpegCoefficientReader {
-    jpeg_decompress_struct codec;
-    JpegErrorManager errors;
-    ScanLimit scanLimit;
-};
-
 struct JpegTileWriter {
     jpeg_compress_struct codec;
     JpegErrorManager errors;
 };
 
-struct ReaderDeleter {
-    void operator()(JpegCoefficientReader* reader) const {
-        jpeg_destroy_decompress(&reader->codec);
-        delete reader;
-    }
-};
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-uint64_t RoundUp(uint64_t value, uint64_t step) { return (value + step - 1) / step * step; }
-
-// Bytes the library's coefficient arrays take (each padded to whole MCUs).
-uint64_t CoefficientBytes(const jpeg_decompress_struct& codec) {
-    uint64_t bytes = 0;
-    for (int ci = 0; ci < codec.num_components; ++ci) {
-        const jpeg_component_info& c = codec.comp_info[ci];
-        bytes += RoundUp(c.width_in_blocks, static_cast<uint64_t>(c.h_samp_factor)) *
-                 RoundUp(c.height_in_blocks, static_cast<uint64_t>(c.v_samp_factor)) *
-                 sizeof(JBLOCK);
-    }
-    return bytes;
-}
-
 // The stages below arm the recovery point and hold plain data only.
-bool CreateReaderStage(JpegCoefficientReader* reader) {
-    if (setjmp(reader->errors.recovery)) return false;
-    jpeg_create_decompress(&reader->codec);
-    reader->codec.mem->max_memory_to_use = static_cast<long>(kCoefficientMemoryLimit);
-    InstallScanLimit(&reader->codec, reader->scanLimit);
-    return true;
-}
-
 enum class ReadResult { kRead, kOverBudget, kTooLarge, kFailed };
 
 // Every comment and application marker is kept, in file order, as jpegtran
 // "-copy all" keeps them.
 // A file whose size is not the one it was loaded with fails: the tile grid
 // was made for that size.
-ReadResult ReadStage(JpegCoefficientReader* reader, std::FILE* file, JDIMENSION width,
-                     JDIMENSION height, uint64_t heldBytes, jvirt_barray_ptr** arrays) {
+ReadResult ReadStage(JpegDecoder* reader, std::FILE* file, JDIMENSION width, JDIMENSION height,
+                     uint64_t heldBytes, jvirt_barray_ptr** arrays) {
     if (setjmp(reader->errors.recovery)) return ReadResult::kFailed;
     jpeg_decompress_struct* codec = &reader->codec;
     jpeg_stdio_src(codec, file);
@@ -81,7 +38,7 @@ ReadResult ReadStage(JpegCoefficientReader* reader, std::FILE* file, JDIMENSION 
     if (codec->image_width != width || codec->image_height != height) return ReadResult::kFailed;
     // Past the library's reach the file goes to jpegtran, whose memory is its
     // own; within it, the arrays must fit the split's budget.
-    if (CoefficientBytes(*codec) > kCoefficientMemoryLimit) return ReadResult::kTooLarge;
+    if (CoefficientBytes(*codec) > kLibraryMemoryLimit) return ReadResult::kTooLarge;
     if (!FitsSplitMemoryBudget(heldBytes, CoefficientBytes(*codec))) return ReadResult::kOverBudget;
     *arrays = jpeg_read_coefficients(codec);
     return ReadResult::kRead;
@@ -89,8 +46,7 @@ ReadResult ReadStage(JpegCoefficientReader* reader, std::FILE* file, JDIMENSION 
 
 // rows[r] = block row r of the array. Reading once here also zero-fills rows
 // a truncated file never reached, so later reads change nothing.
-bool MapRowsStage(JpegCoefficientReader* reader, jvirt_barray_ptr array, JDIMENSION count,
-                  JBLOCKROW* rows) {
+bool MapRowsStage(JpegDecoder* reader, jvirt_barray_ptr array, JDIMENSION count, JBLOCKROW* rows) {
     if (setjmp(reader->errors.recovery)) return false;
     j_common_ptr common = reinterpret_cast<j_common_ptr>(&reader->codec);
     for (JDIMENSION r = 0; r < count; ++r)
@@ -250,8 +206,7 @@ bool WriteTileStage(JpegTileWriter* writer, const TileJob* job) {
 
 class InProcessLosslessSource final : public TileSource {
   public:
-    InProcessLosslessSource(std::unique_ptr<JpegCoefficientReader, ReaderDeleter> reader,
-                            std::vector<std::vector<JBLOCKROW>> rows)
+    InProcessLosslessSource(DecoderPointer reader, std::vector<std::vector<JBLOCKROW>> rows)
         : reader_(std::move(reader)), rows_(std::move(rows)), grid_(CropGridOf(reader_->codec)) {}
 
     TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
@@ -290,7 +245,7 @@ class InProcessLosslessSource final : public TileSource {
             job.exifData = exif.data();
         }
 
-        std::unique_ptr<std::FILE, FileCloser> file(OpenWriteStream(tileFile.fd));
+        FilePtr file(OpenWriteStream(tileFile.fd));
         if (!file) return kLosslessFailed;
         std::unique_ptr<JpegTileWriter> writer(new (std::nothrow) JpegTileWriter());
         if (!writer) return kLosslessFailed;
@@ -304,25 +259,32 @@ class InProcessLosslessSource final : public TileSource {
     }
 
   private:
-    std::unique_ptr<JpegCoefficientReader, ReaderDeleter> reader_;
+    DecoderPointer reader_;
     std::vector<std::vector<JBLOCKROW>> rows_;  // block rows of each component
     JpegCropGrid grid_;
 };
 
 }  // namespace
 
+uint64_t CoefficientBytes(const jpeg_decompress_struct& codec) {
+    uint64_t bytes = 0;
+    for (int ci = 0; ci < codec.num_components; ++ci) {
+        const jpeg_component_info& c = codec.comp_info[ci];
+        bytes += RoundUp(c.width_in_blocks, static_cast<uint64_t>(c.h_samp_factor)) *
+                 RoundUp(c.height_in_blocks, static_cast<uint64_t>(c.v_samp_factor)) *
+                 sizeof(JBLOCK);
+    }
+    return bytes;
+}
+
 LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, int height,
                                             uint64_t heldBytes, std::unique_ptr<TileSource>& out,
                                             JpegCropGrid& grid) {
     out.reset();
-    // Zero-filled, so destroying it is safe however far creation got.
-    std::unique_ptr<JpegCoefficientReader, ReaderDeleter> reader(new (std::nothrow)
-                                                                     JpegCoefficientReader());
-    if (!reader) return LosslessPrepare::kFailed;
-    reader->codec.err = InstallErrorManager(reader->errors);
-    if (!CreateReaderStage(reader.get())) return LosslessPrepare::kFailed;
+    DecoderPointer reader = NewDecoder();
+    if (!reader || !CreateStage(reader.get())) return LosslessPrepare::kFailed;
 
-    std::unique_ptr<std::FILE, FileCloser> file(OpenRegularFileStream(path));
+    FilePtr file(OpenRegularFileStream(path));
     if (!file) return LosslessPrepare::kFailed;
     jvirt_barray_ptr* arrays = nullptr;
     if (width <= 0 || height <= 0) return LosslessPrepare::kFailed;

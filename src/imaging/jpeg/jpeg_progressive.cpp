@@ -186,18 +186,8 @@ void AttachSource(JpegDecoder* decoder, std::shared_ptr<const std::vector<uint8_
 
 // The stages below arm the recovery point and hold plain data only.
 
-// Reads the header of `stream` and checks the frame is the one loaded.
-// Creates the decompressor and reads the header from its source, which is set
-// after creation and before the read (the library keeps it).
-bool CreateStage(JpegDecoder* decoder, uint64_t memoryLimit) {
-    if (setjmp(decoder->errors.recovery)) return false;
-    jpeg_decompress_struct* codec = &decoder->codec;
-    jpeg_create_decompress(codec);
-    codec->mem->max_memory_to_use = static_cast<long>(memoryLimit);
-    InstallScanLimit(codec, decoder->scanLimit);
-    return true;
-}
-
+// Reads the header from the decoder's source and checks the frame is the one
+// loaded.
 bool OpenStage(JpegDecoder* decoder, JDIMENSION width, JDIMENSION height) {
     if (setjmp(decoder->errors.recovery)) return false;
     jpeg_decompress_struct* codec = &decoder->codec;
@@ -241,8 +231,6 @@ bool Complete(const jpeg_decompress_struct& codec, int component) {
     return true;
 }
 
-uint64_t RoundUp(uint64_t value, uint64_t step) { return (value + step - 1) / step * step; }
-
 // Copies components 1.. from `from`'s arrays into `into`'s, block row by
 // block row (each padded to whole MCUs, as the library allocates them).
 bool CopyStage(JpegDecoder* into, JpegDecoder* from, jvirt_barray_ptr* fromArrays) {
@@ -275,17 +263,6 @@ bool StartOutputStage(JpegDecoder* decoder) {
     return jpeg_start_output(&decoder->codec, decoder->codec.input_scan_number) != FALSE;
 }
 
-// Bytes of the coefficient arrays one decompressor of `codec`'s frame holds.
-uint64_t CoefficientBytes(const jpeg_decompress_struct& codec) {
-    uint64_t bytes = 0;
-    for (int ci = 0; ci < codec.num_components; ++ci) {
-        const jpeg_component_info& c = codec.comp_info[ci];
-        bytes += RoundUp(c.width_in_blocks, c.h_samp_factor) *
-                 RoundUp(c.height_in_blocks, c.v_samp_factor) * sizeof(JBLOCK);
-    }
-    return bytes;
-}
-
 }  // namespace
 
 ProgressiveStart StartProgressiveOnTwoThreads(const std::string& path, JDIMENSION width,
@@ -297,9 +274,7 @@ ProgressiveStart StartProgressiveOnTwoThreads(const std::string& path, JDIMENSIO
 
         DecoderPointer first = NewDecoder();
         DecoderPointer others = NewDecoder();
-        if (!first || !others || !CreateStage(first.get(), kMaxRasterBytes) ||
-            !CreateStage(others.get(), kMaxRasterBytes))
-            return {};
+        if (!first || !others || !CreateStage(first.get()) || !CreateStage(others.get())) return {};
         AttachSource(first.get(), file, std::move(streams.first));
         AttachSource(others.get(), std::move(file), std::move(streams.others));
         if (!OpenStage(first.get(), width, height) || !OpenStage(others.get(), width, height))

@@ -28,24 +28,10 @@ constexpr const char* kExpandFailed = "ファイルの展開に失敗しまし�
 constexpr const char* kRasterFailed = "BMPオブジェクトの作成に失敗しました";
 constexpr const char* kImageDataFailed = "イメージデータの取得に失敗しました";
 
-// What the library itself may take for whole-image buffers (a progressive or
-// multi-scan file keeps every coefficient of the image until the last scan).
-// Past this it fails cleanly instead of exhausting memory on a small file that
-// claims a huge size.
-constexpr long kLibraryMemoryLimit = static_cast<long>(kMaxRasterBytes);
-
 using jpeg_glue::JpegDecoder;
 using jpeg_glue::RowTarget;
 
 // The stages below arm the recovery point and hold plain data only.
-bool CreateStage(JpegDecoder* decoder) {
-    if (setjmp(decoder->errors.recovery)) return false;
-    jpeg_create_decompress(&decoder->codec);
-    decoder->codec.mem->max_memory_to_use = kLibraryMemoryLimit;
-    jpeg_glue::InstallScanLimit(&decoder->codec, decoder->scanLimit);
-    return true;
-}
-
 bool HeaderStage(JpegDecoder* decoder, std::FILE* file) {
     if (setjmp(decoder->errors.recovery)) return false;
     jpeg_decompress_struct* codec = &decoder->codec;
@@ -62,10 +48,6 @@ bool StartStage(JpegDecoder* decoder) {
     return true;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // One file decoded into a new bottom-up raster: the header and the raster
 // first, then the rows, all at once or a batch at a time.
 class RasterDecode {
@@ -74,7 +56,7 @@ class RasterDecode {
     // the failure message, or null.
     const char* Open(const std::string& path, bool headerOnly) {
         decoder_ = jpeg_glue::NewDecoder();
-        if (!decoder_ || !CreateStage(decoder_.get())) return msg::kMemoryFailed;
+        if (!decoder_ || !jpeg_glue::CreateStage(decoder_.get())) return msg::kMemoryFailed;
         file_.reset(OpenRegularFileStream(path));
         if (!file_) return msg::kReadFailed;
         if (!HeaderStage(decoder_.get(), file_.get())) return kHeaderFailed;
@@ -148,7 +130,7 @@ class RasterDecode {
   private:
     std::string path_;
     jpeg_glue::DecoderPointer decoder_;  // reads the header, and the rows unless split_ does
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    FilePtr file_;
     jpeg_glue::ProgressiveStart split_;
     JpegDecoder* rowsFrom_ = nullptr;  // set once decoding has started
     std::unique_ptr<DibImage> raster_;
@@ -224,6 +206,14 @@ void CmykRowToBgr(const uint8_t* in, uint8_t* out, JDIMENSION width, bool invert
 }
 
 }  // namespace
+
+bool CreateStage(JpegDecoder* decoder) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    jpeg_create_decompress(&decoder->codec);
+    decoder->codec.mem->max_memory_to_use = static_cast<long>(kLibraryMemoryLimit);
+    InstallScanLimit(&decoder->codec, decoder->scanLimit);
+    return true;
+}
 
 DecoderPointer NewDecoder() {
     DecoderPointer decoder(new (std::nothrow) JpegDecoder());

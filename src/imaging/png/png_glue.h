@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_io.h"
+
 namespace tessarin::png {
 
 inline constexpr const char* kNotPng = "PNGファイルではありません";
@@ -22,11 +24,6 @@ inline constexpr const char* kBadBitDepth = "非対応のビット深度です";
 inline constexpr const char* kBadInterlace = "非対応のインターレース形式です";
 inline constexpr const char* kWriteFailed = "ファイルの書き込みに失敗しました";
 inline constexpr const char* kPrepareWriteFailed = "書き込みの準備に失敗しました";
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Distinct chunk names seen in the stream, in two groups: before the image
 // data and after it. libpng 1.6 reports gAMA and cHRM (and sRGB for a known
