@@ -1,7 +1,6 @@
 #include "ui/image_loading.h"
 
 #include <new>
-#include <system_error>
 
 #include "split/image_loader.h"
 #include "split/messages.h"
@@ -9,19 +8,11 @@
 
 namespace tessarin {
 
-ImageLoading::ImageLoading(QObject* parent) : QObject(parent) {}
-
-ImageLoading::~ImageLoading() {
-    if (thread_.joinable()) thread_.join();
-}
-
 bool ImageLoading::Start(const std::string& path, Notifier* notifier) {
-    if (busy_) return false;
-    if (thread_.joinable()) thread_.join();  // finished already: its result has been delivered
     auto outcome = std::make_shared<LoadOutcome>();
     outcome->path = path;
-    try {
-        thread_ = std::thread([this, outcome, notifier] {
+    return task_.Start(
+        [outcome, notifier] {
             try {
                 outcome->ok =
                     LoadImageFile(outcome->path, notifier, outcome->image, outcome->error);
@@ -31,20 +22,8 @@ bool ImageLoading::Start(const std::string& path, Notifier* notifier) {
                 outcome->image = CurrentImage{};
                 outcome->error = msg::kReadFailed;
             }
-            // Runs on the GUI thread; dropped if this object is gone by then.
-            QMetaObject::invokeMethod(
-                this,
-                [this, outcome] {
-                    busy_ = false;
-                    emit finished(outcome);
-                },
-                Qt::QueuedConnection);
-        });
-    } catch (const std::system_error&) {
-        return false;
-    }
-    busy_ = true;
-    return true;
+        },
+        [this, outcome] { emit finished(outcome); });
 }
 
 }  // namespace tessarin

@@ -7,9 +7,9 @@
 #include <QObject>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "imaging/current_image.h"
+#include "ui/background_task.h"
 
 namespace tessarin {
 
@@ -28,23 +28,21 @@ class ImageLoading : public QObject {
     Q_OBJECT
 
   public:
-    explicit ImageLoading(QObject* parent = nullptr);
-    // Waits for a load in flight.
-    ~ImageLoading() override;
+    // Destroying the loading waits for a load in flight.
+    explicit ImageLoading(QObject* parent = nullptr) : QObject(parent) {}
 
     // Starts reading `path`; `notifier` receives the readers' notices from
     // the loading thread. False, with nothing started, while another load
     // runs or when no thread can be had.
     bool Start(const std::string& path, Notifier* notifier);
-    bool Busy() const { return busy_; }
+    bool Busy() const { return task_.Busy(); }
 
   signals:
     // On the GUI thread, once per started load.
     void finished(std::shared_ptr<LoadOutcome> outcome);
 
   private:
-    std::thread thread_;
-    bool busy_ = false;
+    BackgroundTask task_;
 };
 
 }  // namespace tessarin
