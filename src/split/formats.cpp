@@ -16,11 +16,6 @@ bool LoadWithoutOwner(const std::string& path, Notifier*, LoadedImage& out) {
     return Load(path, out);
 }
 
-template <bool (*Load)(const std::string&, LoadedImage&)>
-bool LoadIgnoringOptions(const std::string& path, const TileOptions&, LoadedImage& out) {
-    return Load(path, out);
-}
-
 constexpr const char* kBmpExtensions[] = {".bmp", ".dib", nullptr};
 constexpr const char* kJpegExtensions[] = {".jpg", ".jpeg", ".jpe", ".jfif",
                                            ".jfi", ".jif",  nullptr};
@@ -28,13 +23,13 @@ constexpr const char* kPngExtensions[] = {".png", nullptr};
 constexpr const char* kGifExtensions[] = {".gif", nullptr};
 
 const ImageFormat kFormats[] = {
-    {ImageFileKind::Png, kPngExtensions, &LoadWithoutOwner<&LoadPngFile>,
-     &LoadIgnoringOptions<&LoadPngSamples>, &MakePngTileSource},
-    {ImageFileKind::Gif, kGifExtensions, &LoadWithoutOwner<&LoadGifFile>,
-     &LoadIgnoringOptions<&LoadGifIndices>, &MakeGifTileSource},
+    {ImageFileKind::Png, kPngExtensions, &LoadWithoutOwner<&LoadPngFile>, &LoadPngSamples,
+     &MakePngTileSource},
+    {ImageFileKind::Gif, kGifExtensions, &LoadWithoutOwner<&LoadGifFile>, &LoadGifIndices,
+     &MakeGifTileSource},
     {ImageFileKind::Bmp, kBmpExtensions, &LoadBmpFile, nullptr, &MakeBmpTileSource},
-    {ImageFileKind::Jpeg, kJpegExtensions, &LoadWithoutOwner<&LoadJpegFile>,
-     &LoadIgnoringOptions<&LoadJpegHeader>, &MakeJpegTileSource},
+    {ImageFileKind::Jpeg, kJpegExtensions, &LoadWithoutOwner<&LoadJpegFile>, &LoadJpegHeader,
+     &MakeJpegTileSource},
 };
 
 }  // namespace

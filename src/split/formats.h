@@ -29,10 +29,10 @@ struct ImageFormat {
     const char* const* extensions;
     // Reads the file; on failure out.error holds the message.
     bool (*load)(const std::string& path, Notifier* owner, LoadedImage& out);
-    // Reads only what the format's own tiles with these options are cut from,
-    // with no raster unless they need it; null when they are cut from the
-    // raster. On failure out.error holds the message.
-    bool (*loadForTiles)(const std::string& path, const TileOptions& options, LoadedImage& out);
+    // Reads only what the format's own tiles need before they are cut (with
+    // any options), with no raster; null when they are cut from the raster.
+    // On failure out.error holds the message.
+    bool (*loadForTiles)(const std::string& path, LoadedImage& out);
     // Prepares one file's tiles; on failure returns null with the message in error.
     std::unique_ptr<TileSource> (*makeSource)(const CurrentImage& image, const TileOptions& options,
                                               std::string& error);

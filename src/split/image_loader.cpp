@@ -22,9 +22,8 @@ bool Load(const std::string& path, Notifier* owner, const SplitSettings* forTile
     }
     LoadedImage loaded;
     const bool withoutRaster = forTiles && !forTiles->allBmp && format->loadForTiles;
-    const bool loadedOk = withoutRaster
-                              ? format->loadForTiles(path, TileOptionsOf(*forTiles), loaded)
-                              : format->load(path, owner, loaded) && loaded.raster;
+    const bool loadedOk = withoutRaster ? format->loadForTiles(path, loaded)
+                                        : format->load(path, owner, loaded) && loaded.raster;
     if (!loadedOk) {
         // The BMP readers have no messages of their own.
         error =
