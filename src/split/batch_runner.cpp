@@ -25,8 +25,12 @@ std::string SkippedLine(const std::string& path) {
     return "△：" + path + "【キャンセルされました】";
 }
 
+std::string StoppedLine(const std::string& path) {
+    return "△：" + path + "【" + msg::kStopped + "】";
+}
+
 void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObserver& observer,
-                    SplitResult& result) {
+                    SplitResult& result, std::stop_token stop) {
     SplitSettings& settings = *item.settings;
     SplitJob job;
     std::string error;
@@ -44,6 +48,7 @@ void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObs
     job.settings = settings;
     job.selection = options.selection;
     job.writeManifest = item.writeManifest;
+    job.stop = std::move(stop);
     result = RunSplitJob(job, &observer);
 }
 
@@ -67,7 +72,7 @@ BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObse
             line = SkippedLine(item.path);
         } else {
             try {
-                SplitFileAsJob(item, options, observer, result);
+                SplitFileAsJob(item, options, observer, result, stop);
             } catch (const std::bad_alloc&) {
                 result = SplitResult{};
                 result.message = msg::kMemoryFailed;
@@ -76,9 +81,15 @@ BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObse
                 result = SplitResult{};
                 result.message = msg::kInvalidFile;
             }
-            outcome = result.ok ? FileOutcome::Succeeded : FileOutcome::Failed;
-            line = result.ok ? SucceededLine(item.path) : FailedLine(item.path, result.message);
-            ++(result.ok ? batch.succeeded : batch.failed);
+            if (result.stopped) {
+                outcome = FileOutcome::Skipped;
+                line = StoppedLine(item.path);
+                batch.stopped = true;
+            } else {
+                outcome = result.ok ? FileOutcome::Succeeded : FileOutcome::Failed;
+                line = result.ok ? SucceededLine(item.path) : FailedLine(item.path, result.message);
+                ++(result.ok ? batch.succeeded : batch.failed);
+            }
             if (!result.outputFolder.empty()) batch.lastOutputFolder = result.outputFolder;
         }
         observer.FileFinished(index, outcome, result, line);

@@ -60,7 +60,8 @@ class BatchObserver : public TileProgress {
     virtual void FileLoaded(const CurrentImage& /*image*/, const SplitSettings& /*settings*/) {}
     void TileFinished(int64_t /*done*/, int64_t /*total*/) override {}
     // `line` is the file's result line without a line end: "○：<path>",
-    // "×：<path>【<message>】" or "△：<path>【キャンセルされました】".
+    // "×：<path>【<message>】", "△：<path>【キャンセルされました】" (skipped) or
+    // "△：<path>【分割処理中止】" (stopped before its last tile).
     virtual void FileFinished(size_t /*index*/, FileOutcome /*outcome*/,
                               const SplitResult& /*result*/, const std::string& /*line*/) {}
 };
@@ -82,19 +83,20 @@ struct BatchResult {
     std::string lastOutputFolder;  // of the last file that resolved one
 };
 
-// Splits the source's files in order. The stop token is looked at before
-// each file: a request takes effect after the file in hand.
+// Splits the source's files in order. A stop request ends the file in hand
+// between two tiles (it gets the stopped line) and the batch with it.
 BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObserver& observer,
                      std::stop_token stop = {});
 
 // One file: load, match, split. Fills `result`; the image loaded is handed
 // to the observer before the split.
 void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObserver& observer,
-                    SplitResult& result);
+                    SplitResult& result, std::stop_token stop = {});
 
 // The result lines.
 std::string SucceededLine(const std::string& path);
 std::string FailedLine(const std::string& path, const std::string& message);
 std::string SkippedLine(const std::string& path);
+std::string StoppedLine(const std::string& path);
 
 }  // namespace tessarin

@@ -77,6 +77,9 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
     plan.finished = &finished;
     plan.progress = progress;
     plan.total = progress ? CountWantedTiles(plan) : 0;
+    std::atomic<bool> stopped{false};
+    plan.stop = job.stop;
+    plan.stopped = &stopped;
 
     // The source is prepared once per file and shared by the workers.
     std::string error;
@@ -94,6 +97,11 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
 
     RunWorkers(plan, state);
     result.tilesWritten = finished.load();
+    // A stopped job lists no tiles: its manifest would describe a part.
+    if (stopped.load() && !state.Failed()) {
+        result.stopped = true;
+        state.StoreError(msg::kStopped);
+    }
 
     if (job.writeManifest && !state.Failed()) {
         std::vector<ManifestTile> tiles;

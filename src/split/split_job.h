@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "imaging/current_image.h"
@@ -32,6 +33,9 @@ struct SplitJob {
     std::shared_ptr<const SelectionMap> selection;
     // Also write "<name>_tiles.json" listing every tile written.
     bool writeManifest = false;
+    // A request here ends the job between tiles: each worker finishes the
+    // tile in hand and writes no further one.
+    std::stop_token stop;
 };
 
 struct SplitResult {
@@ -39,6 +43,9 @@ struct SplitResult {
     std::string message;       // the failure message; empty on success
     std::string outputFolder;  // where the tiles went (empty when none was resolved)
     int64_t tilesWritten = 0;
+    // A stop request ended the job before all its tiles were written; the
+    // message is then kStopped (unless a tile failed first).
+    bool stopped = false;
 };
 
 // Runs the job to its end: returns only after every started worker has

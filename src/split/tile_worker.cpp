@@ -39,6 +39,10 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept {
             const int64_t number = rect.row * columns + rect.column;
             if (number % plan.threadCount != workerIndex) return true;
             if (!IsTileWanted(plan, rect.column, rect.row)) return true;
+            if (plan.stop.stop_requested()) {
+                if (plan.stopped) plan.stopped->store(true, std::memory_order_relaxed);
+                return false;
+            }
 
             const std::string path =
                 BuildTileFileName(plan.folder, plan.baseName, plan.extension, rect.column, rect.row,

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ struct SplitPlan {
     // When set, worker k appends the rectangle of every tile it wrote to
     // written[k] (for the manifest).
     std::vector<TileRect>* written = nullptr;
+    // Looked at before each tile; a worker that sees a request sets
+    // `stopped` and writes no further tile.
+    std::stop_token stop;
+    std::atomic<bool>* stopped = nullptr;
 };
 
 // Whether the plan's worker loop writes tile (column, row).

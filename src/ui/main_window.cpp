@@ -160,7 +160,7 @@ void MainWindow::ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome) {
     const bool matchesAspect = settings_.adjustAspect == 1;
     CommitImage(image_, std::move(outcome->image), settings_);
     if (matchesAspect) SaveSettings();
-    setWindowTitle(QStringLiteral("Tessarin - ") + QString::fromStdString(outcome->path));
+    setWindowTitle(ImageTitle());
     imageInfoLine_ = tr("【 画 像 情 報 】%1x%2(%3bpp)")
                          .arg(image_.width)
                          .arg(image_.height)
@@ -172,6 +172,10 @@ void MainWindow::ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome) {
     selection_.ResizeSelectionMap(grid.columns, grid.rows);
     view_->SetImage(std::move(outcome->pyramid));
     ApplyInitialZoom();
+}
+
+QString MainWindow::ImageTitle() const {
+    return QStringLiteral("Tessarin - ") + QString::fromStdString(image_.path);
 }
 
 void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }

@@ -169,6 +169,8 @@ class MainWindow : public QMainWindow {
     void CommitLoad(const std::shared_ptr<LoadOutcome>& outcome);
     // Makes a loaded image current and shows it.
     void ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome);
+    // "Tessarin - <path>" of the image on view.
+    QString ImageTitle() const;
     void Repaint();
     bool SaveSettings();
     void ShowSettingsWriteFailed(const std::string& path);
@@ -184,7 +186,6 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<ProgressDialog> progress_;
     QTimer* progressTimer_ = nullptr;
     QElapsedTimer splitClock_;
-    QString titleBeforeSplit_;
     QString resultLog_;
     std::string lastOutputFolder_;
     int batchCount_ = 0;

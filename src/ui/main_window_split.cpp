@@ -72,7 +72,6 @@ bool MainWindow::StartSingleSplit() {
     job.settings = settings_;
     job.selection = CopyOf(selection_);
     if (!runner_->StartSingle(std::move(job))) return false;
-    titleBeforeSplit_ = windowTitle();
     splitClock_.start();
     progressTimer_->start();
     return true;
@@ -132,6 +131,8 @@ void MainWindow::OnBatchFileFinished(int, FileOutcome outcome, const QString& li
 }
 
 void MainWindow::OnBatchFinished(const BatchResult& batch) {
+    // No progress may reach the title while the result is on screen.
+    progressTimer_->stop();
     progress_.reset();
     if (!closePending_) {
         if (batchCount_ >= 2) {
@@ -148,12 +149,15 @@ void MainWindow::OnBatchFinished(const BatchResult& batch) {
 }
 
 void MainWindow::OnSingleFinished(const SplitResult& result) {
+    progressTimer_->stop();
     if (!result.outputFolder.empty()) lastOutputFolder_ = result.outputFolder;
-    setWindowTitle(titleBeforeSplit_);
+    setWindowTitle(ImageTitle());
     if (!closePending_) {
         const QString text =
             result.ok ? tr("分割処理正常終了！")
-                      : tr("【分割処理失敗】\n%1").arg(QString::fromStdString(result.message));
+            : result.stopped
+                ? tr("分割処理中止")
+                : tr("【分割処理失敗】\n%1").arg(QString::fromStdString(result.message));
         messages_->ShowResult(this, text, lastOutputFolder_);
     }
     EndSplit();
@@ -179,7 +183,7 @@ void MainWindow::OnProgressTick() {
                        .arg(done * 100 / total)
                        .arg(done)
                        .arg(total)
-                       .arg(titleBeforeSplit_));
+                       .arg(ImageTitle()));
 }
 
 }  // namespace tessarin

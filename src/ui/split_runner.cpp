@@ -131,7 +131,8 @@ bool SplitRunner::Launch(std::function<void(std::stop_token)> work) {
 
 bool SplitRunner::StartSingle(SplitJob job) {
     auto shared = std::make_shared<SplitJob>(std::move(job));
-    return Launch([this, shared](std::stop_token) {
+    return Launch([this, shared](std::stop_token stop) {
+        shared->stop = std::move(stop);
         class Tiles : public TileProgress {
           public:
             explicit Tiles(SplitRunner& runner) : runner_(runner) {}

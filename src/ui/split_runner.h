@@ -27,8 +27,8 @@ class SplitRunner : public QObject {
 
   public:
     explicit SplitRunner(QObject* parent = nullptr);
-    // Asks a batch to stop and waits for the file in hand: no tile is left
-    // half written and no worker outlives the window.
+    // Asks the split to stop and waits for the tiles in hand: no tile is
+    // left half written and no worker outlives the window.
     ~SplitRunner() override;
 
     // False, with nothing started, while busy or when no thread can be had.
@@ -37,7 +37,8 @@ class SplitRunner : public QObject {
     bool StartBatch(std::vector<std::string> paths, const SplitSettings& settings,
                     BatchOptions options);
     bool Busy() const { return busy_; }
-    // A batch stops after the file in hand; a single split runs to its end.
+    // The split ends between tiles: the workers finish the tile in hand and
+    // write no further one; a batch goes on to no further file.
     void RequestStop();
 
     // The file in hand; any thread.

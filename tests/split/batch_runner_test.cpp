@@ -52,18 +52,22 @@ size_t FilesIn(const std::string& folder) {
 
 class Recorder : public BatchObserver {
   public:
-    void FileFinished(size_t index, FileOutcome, const SplitResult&,
+    void FileFinished(size_t index, FileOutcome, const SplitResult& result,
                       const std::string& line) override {
         lines.push_back(line);
+        written.push_back(result.tilesWritten);
         if (stopAfter && index + 1 == *stopAfter) stop.request_stop();
     }
     void TileFinished(int64_t done, int64_t total) override {
         std::lock_guard<std::mutex> lock(mutex);
         dones.push_back(done);
         totals.insert(total);
+        if (stopAtTile && done == *stopAtTile) stop.request_stop();
     }
     std::vector<std::string> lines;
+    std::vector<int64_t> written;
     std::optional<size_t> stopAfter;
+    std::optional<int64_t> stopAtTile;
     std::stop_source stop;
     std::mutex mutex;
     std::vector<int64_t> dones;
@@ -103,6 +107,44 @@ TEST_F(BatchTest, AStopTakesEffectAfterTheFileInHand) {
     EXPECT_EQ(result.lastOutputFolder, out_);
     // Only the first file's 6 x 5 tiles were written.
     EXPECT_EQ(FilesIn(out_), 30u);
+}
+
+// A stop during a file ends it between tiles: the tiles written so far stay
+// whole under their names, nothing else is left (no temporary file, no
+// manifest of a part), and the batch goes no further.
+TEST_F(BatchTest, AStopEndsTheFileInHandBetweenTiles) {
+    for (int threads : {1, 2, 3}) {
+        SCOPED_TRACE(threads);
+        fs::remove_all(out_);
+        fs::create_directory(out_);
+        settings_.threadCount = threads;
+        Recorder recorder;
+        recorder.stopAtTile = 4;
+        PathListSource files(paths_, settings_);
+        struct WithManifest : BatchSource {
+            PathListSource& files;
+            explicit WithManifest(PathListSource& f) : files(f) {}
+            bool Next(BatchItem& item) override {
+                if (!files.Next(item)) return false;
+                item.writeManifest = true;
+                return true;
+            }
+        } source(files);
+        const BatchResult result =
+            RunBatch(source, BatchOptions{}, recorder, recorder.stop.get_token());
+        EXPECT_TRUE(result.stopped);
+        ASSERT_EQ(recorder.lines, std::vector<std::string>{"△：" + paths_[0] + "【分割処理中止】"});
+        // Every worker finishes at most the tile in hand after the request.
+        EXPECT_GE(recorder.written[0], 4);
+        EXPECT_LE(recorder.written[0], 4 + threads - 1);
+        EXPECT_EQ(FilesIn(out_), static_cast<size_t>(recorder.written[0]));
+        for (auto& entry : fs::directory_iterator(out_)) {
+            const std::string name = entry.path().filename();
+            EXPECT_TRUE(std::regex_match(name, std::regex(R"(a_\d+_\d+\.bmp)"))) << name;
+            LoadedImage tile;
+            EXPECT_TRUE(LoadBmpFile(entry.path(), nullptr, tile)) << name;
+        }
+    }
 }
 
 TEST_F(BatchTest, ProgressSeesEveryTileOnceAtAnyThreadCount) {

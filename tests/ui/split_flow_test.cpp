@@ -120,7 +120,7 @@ TEST_F(SplitFlowTest, ThreeFilesWithTheMiddleUnsupported) {
     EXPECT_EQ(window_->Progress(), nullptr);
 }
 
-TEST_F(SplitFlowTest, StopDuringTheSecondOfFiveFinishesThatFileOnly) {
+TEST_F(SplitFlowTest, StopDuringTheSecondOfFiveEndsThatFileBeforeItsTiles) {
     MainWindow& w = OpenWindow();
     std::vector<std::string> files;
     for (int i = 0; i < 5; ++i) files.push_back(WriteBmp("f" + std::to_string(i) + ".bmp", 40, 32));
@@ -144,9 +144,9 @@ TEST_F(SplitFlowTest, StopDuringTheSecondOfFiveFinishesThatFileOnly) {
     QTRY_VERIFY_WITH_TIMEOUT(!w.IsSplitRunning(), 20000);
     w.Runner().SetFileStartedHook({});
     ASSERT_EQ(shown_->lists.size(), 1u);
-    EXPECT_EQ(shown_->lists[0].log, "○：" + files[0] + "\n○：" + files[1] + "\n");
+    EXPECT_EQ(shown_->lists[0].log, "○：" + files[0] + "\n△：" + files[1] + "【分割処理中止】\n");
     EXPECT_TRUE(shown_->lists[0].stopped);
-    EXPECT_EQ(TilesOf("f1"), 4u);
+    EXPECT_EQ(TilesOf("f1"), 0u);
     EXPECT_EQ(TilesOf("f2"), 0u);
 }
 
@@ -249,35 +249,45 @@ TEST_F(SplitFlowTest, BadFilesAndAnUnwritableFolderEachGetTheirLine) {
     EXPECT_EQ(testing::FileNames(out_).size(), 2u);  // good's tiles, no temporary file
 }
 
-TEST_F(SplitFlowTest, ClosingWhileASplitRunsEndsAfterItWithWholeTiles) {
-    MainWindow& w = OpenWindow();
-    settings_.widthValue[0] = settings_.heightValue[0] = 8;
-    std::vector<std::string> files = {WriteBmp("big1.bmp", 400, 400),
-                                      WriteBmp("big2.bmp", 400, 400)};
-    // The window is closed while the batch is at its first file.
-    std::promise<void> started, closed;
-    std::shared_future<void> gate = closed.get_future().share();
-    w.Runner().SetFileStartedHook([&started, gate](size_t index) {
-        if (index != 0) return;
-        started.set_value();
-        gate.wait();
-    });
-    w.StartOpenRequest(files);
-    QSignalSpy finished(&w, &MainWindow::splitFinished);
-    started.get_future().wait();
-    EXPECT_TRUE(w.close());  // the window goes away at once; the split goes on
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_FALSE(w.Progress()->isVisible());
-    closed.set_value();
-    ASSERT_TRUE(finished.wait(60000));
-    w.Runner().SetFileStartedHook({});
-    EXPECT_TRUE(shown_->lists.empty());  // nobody is left to read a report
-    EXPECT_FALSE(w.IsSplitRunning());
-    EXPECT_TRUE(w.IsStopRequested());
-    // The file in hand was finished; the next one was not started.
-    EXPECT_EQ(TilesOf("big1"), 50u * 50u);
-    EXPECT_EQ(TilesOf("big2"), 0u);
-    EXPECT_EQ(testing::FileNames(out_).size(), 50u * 50u);
+// F3 again, or closing the window, ends a split between tiles: the tiles
+// written stay whole under their names, no temporary file is left, no
+// further file of a batch is started, and the title is the image's again.
+TEST_F(SplitFlowTest, StopAndCloseEndTheSplitBetweenTiles) {
+    settings_.widthValue[0] = settings_.heightValue[0] = 4;
+    const int64_t all = 400 * 400;
+    enum class How { F3, Close };
+    for (How how : {How::F3, How::Close}) {
+        SCOPED_TRACE(how == How::F3 ? "F3" : "close");
+        fs::remove_all(out_);
+        fs::create_directory(out_);
+        MainWindow& w = OpenWindow();
+        const std::string big = WriteBmp("big.bmp", 1600, 1600);
+        const std::string next = WriteBmp("next.bmp", 40, 40);
+        ASSERT_TRUE(Load(big));
+        QSignalSpy finished(&w, &MainWindow::splitFinished);
+        if (how == How::F3)
+            Key(Qt::Key_F3);
+        else
+            w.StartOpenRequest({big, next});
+        QTRY_VERIFY_WITH_TIMEOUT(w.Runner().TilesDone() > 0, 20000);
+        if (how == How::F3) {
+            Key(Qt::Key_F3);
+        } else {
+            EXPECT_TRUE(w.close());
+            EXPECT_FALSE(w.isVisible());
+        }
+        ASSERT_TRUE(finished.wait(20000));
+        EXPECT_FALSE(w.IsSplitRunning());
+        const std::vector<std::string> names = testing::FileNames(out_);
+        EXPECT_LT(static_cast<int64_t>(names.size()), all);
+        for (const std::string& name : names) ASSERT_EQ(name.rfind("big_", 0), 0u) << name;
+        if (how == How::F3) {
+            EXPECT_EQ(shown_->results, std::vector<std::string>{"分割処理中止"});
+            EXPECT_EQ(Title(), "Tessarin - " + big);
+        } else {
+            EXPECT_TRUE(shown_->lists.empty());  // nobody is left to read a report
+        }
+    }
 }
 
 TEST_F(SplitFlowTest, IconDropStartSplitsBeforeAnyWindow) {

@@ -254,5 +254,51 @@ TEST_F(WindowTest, RealProgramSplitsFilesDroppedOnItsIconAndEndsOnEnter) {
     EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
 }
 
+// A split long enough to show its tiles in the title: once its result has
+// been answered, the title names the image alone again.
+TEST_F(WindowTest, RealProgramTitleDropsTheSplitProgressOnceAnswered) {
+    const std::string image = WriteBmp("long split.bmp", 1000, 1000);
+    const std::string tiles = dir_ / "tiles";
+    fs::create_directory(tiles);
+    const std::string config = dir_ / "xdg";
+    const SettingsPaths files = ResolveSettingsPathsIn(config + "/tessarin", UserName());
+    ASSERT_TRUE(WriteProfileStrings(files.slotSettingsPath, {{"SAVE_FOLDER", "PATH", tiles},
+                                                             {"CUT_SIZE", "WIDTH_UNIT", "0"},
+                                                             {"CUT_SIZE", "WIDTH", "4"},
+                                                             {"CUT_SIZE", "HEIGHT_UNIT", "0"},
+                                                             {"CUT_SIZE", "HEIGHT", "4"}}));
+    // Start the program, press F3 in its window, wait up to 60 s for the
+    // result, keep it open a second, answer it and list the windows.
+    const std::string script =
+        "\"$0\" \"$1\" & pid=$!; i=0; "
+        "while [ $i -lt 300 ]; do "
+        "  if xwininfo -root -tree | grep -q \"Tessarin - \"; then break; fi; "
+        "  sleep 0.1; i=$((i+1)); "
+        "done; "
+        "xdotool search --onlyvisible --name \"Tessarin - \" windowfocus --sync key F3; "
+        "i=0; while [ $i -lt 600 ]; do "
+        "  if xdotool search --onlyvisible --name \"^確認$\" >/dev/null 2>&1; then "
+        "    echo answered; break; fi; "
+        "  sleep 0.1; i=$((i+1)); "
+        "done; "
+        "sleep 1; "
+        "i=0; while xdotool search --onlyvisible --name \"^確認$\" >/dev/null 2>&1 "
+        "  && [ $i -lt 20 ]; do "
+        "  xdotool search --onlyvisible --name \"^確認$\" windowfocus --sync key Return "
+        "    >/dev/null 2>&1; sleep 0.5; i=$((i+1)); "
+        "done; "
+        "sleep 0.5; xwininfo -root -tree | grep \"Tessarin\"; kill $pid; wait $pid";
+    const std::string command =
+        "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" + config +
+        "' LSAN_OPTIONS=suppressions='" + TESSARIN_TEST_DATA +
+        "/../ui/lsan.supp' xvfb-run -a -s '-screen 0 1280x1024x24' sh -c '" + script + "' '" +
+        TESSARIN_EXE + "' '" + image + "' 2>&1";
+    const std::string out = Capture(command);
+    EXPECT_NE(out.find("answered"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"Tessarin - " + image + "\": (\"tessarin\""), std::string::npos) << out;
+    EXPECT_EQ(out.find("タイル"), std::string::npos) << out;
+    EXPECT_EQ(testing::FileNames(tiles).size(), 250u * 250u);
+}
+
 }  // namespace
 }  // namespace tessarin
