@@ -21,9 +21,14 @@ ProcessStart BeginProcess(int argc, char** argv);
 // Whether the arguments (after the program path) ask for the command mode.
 bool IsCommandModeRequest(const std::vector<std::string>& args);
 
-// `args` are the arguments after the program path. Returns 1 when this was a
-// command-mode run (everything done), 0 when the window is to start; the
-// banner has then been written.
+// What RunCommandMode returns when the arguments do not ask for the command
+// mode: the window is to start, and the banner has been written.
+inline constexpr int kStartWindow = -1;
+
+// `args` are the arguments after the program path. Runs the command mode and
+// returns its exit status: 0 when every file was split or skipped, 1 when a
+// file failed or an argument named a path that does not exist. kStartWindow
+// without "/cmd".
 int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings,
                    const SettingsPaths& paths);
 
@@ -32,7 +37,7 @@ std::string CommandBanner();
 
 // The value grammar of the options: integers as ParseDecimalInt reads them,
 // reals as settings files read them (ParseCReal).
-// "/x" and "/y": "N", "R%" or "N個".
+// "/x" and "/y": "N", "R%", or "N個" (also typed "Nn").
 void ApplySizeOption(const std::string& value, SizeUnit& unit, double values[3]);
 // "/xo" and "/yo": "N" or "R%".
 void ApplyOffsetOption(const std::string& value, SizeUnit& unit, double values[2]);

@@ -10,13 +10,21 @@
 #include <cstring>
 #include <string>
 
+#include "app/about_text.h"
 #include "app/command_mode.h"
+#include "platform/console.h"
 #include "platform/paths.h"
 
 int main(int argc, char** argv) {
     using namespace tessarin;
+    std::string information;
+    if (argc > 1 && IsInformationRequest(argv[1], information)) {
+        ConsoleWrite(information);
+        return 0;
+    }
     ProcessStart start = BeginProcess(argc, argv);
-    if (RunCommandMode(start.args, start.settings, start.paths) == 1) return 0;
+    const int status = RunCommandMode(start.args, start.settings, start.paths);
+    if (status != kStartWindow) return status;
 
     // The same arguments go on to the window program, which replaces this one.
     std::fflush(stdout);

@@ -8,9 +8,7 @@
 int main(int argc, char** argv) {
     using namespace tessarin;
     ProcessStart start = BeginProcess(argc, argv);
-    if (IsCommandModeRequest(start.args)) {
-        RunCommandMode(start.args, start.settings, start.paths);
-        return 0;
-    }
+    if (IsCommandModeRequest(start.args))
+        return RunCommandMode(start.args, start.settings, start.paths);
     return RunWindow(argc, argv, start.settings, start.paths);
 }

@@ -8,14 +8,26 @@
 
 namespace tessarin {
 
-void ConsoleWrite(const std::string& text) {
+namespace {
+
+void WriteAll(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
-        ssize_t put = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        ssize_t put = ::write(fd, text.data() + done, text.size() - done);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) return;
         done += static_cast<size_t>(put);
     }
+}
+
+}  // namespace
+
+void ConsoleWrite(const std::string& text) { WriteAll(STDOUT_FILENO, text); }
+
+void ConsoleWriteError(const std::string& text) { WriteAll(STDERR_FILENO, text); }
+
+void ConsoleWarn(const std::string& text) {
+    ConsoleWriteError("tessarin: " + EscapeControlCharacters(text) + "\n");
 }
 
 std::string EscapeControlCharacters(const std::string& text) {

@@ -8,6 +8,11 @@ namespace tessarin {
 
 // Writes text as it is.
 void ConsoleWrite(const std::string& text);
+// The same on standard error.
+void ConsoleWriteError(const std::string& text);
+// "tessarin: text\n" on standard error, control characters escaped: a
+// warning or an error in the form GNU tools give them.
+void ConsoleWarn(const std::string& text);
 // "【MM/DD/hh:mm:ss】text\n" with the local time. Control characters in the
 // text are shown escaped, so that a line is always one line, whatever a file
 // name holds.

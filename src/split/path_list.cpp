@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "split/formats.h"
@@ -70,6 +71,28 @@ std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths) {
         for (std::string& file : ListFolderFiles(path)) out.push_back(std::move(file));
     }
     return out;
+}
+
+std::vector<std::string> ListFolderImages(const std::string& folder, bool recurse) {
+    std::vector<std::string> files;
+    for (std::string& file : ListFolderFiles(folder))
+        if (IsImageKind(file)) files.push_back(std::move(file));
+    if (!recurse) return files;
+    std::vector<std::string> folders;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (!dir) return files;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        const std::string path = JoinPath(folder, name.c_str());
+        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) folders.push_back(name);
+    }
+    std::sort(folders.begin(), folders.end());
+    for (const std::string& name : folders)
+        for (std::string& file : ListFolderImages(JoinPath(folder, name.c_str()), true))
+            files.push_back(std::move(file));
+    return files;
 }
 
 std::string NeighbourImageFile(const std::string& currentPath, StepDirection direction) {

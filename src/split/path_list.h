@@ -17,6 +17,11 @@ std::vector<std::string> ListFolderFiles(const std::string& folder);
 // paths, existing or not, stay as given. An empty folder contributes nothing.
 std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths);
 
+// The files of the four image kinds inside `folder`, by name; with
+// `recurse`, then those of each sub-folder in turn (links to folders are not
+// entered, so no folder is listed twice by a loop).
+std::vector<std::string> ListFolderImages(const std::string& folder, bool recurse);
+
 enum class StepDirection { Next, Previous };
 
 // The nearest file after (or before) `currentPath` in its folder's listing

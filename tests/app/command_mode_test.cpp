@@ -29,7 +29,9 @@ TEST(CommandModeGrammar, IntegersRealsAndUnits) {
     for (Case c : {Case{"12.5", SizeUnit::Pixel, 0, 12}, Case{"12.5%", SizeUnit::Percent, 1, 12.5},
                    Case{"150%", SizeUnit::Percent, 1, 100}, Case{"-4%", SizeUnit::Percent, 1, 0},
                    Case{"0個", SizeUnit::Count, 2, 1}, Case{"6個", SizeUnit::Count, 2, 6},
-                   Case{"-20", SizeUnit::Pixel, 0, 0}, Case{"", SizeUnit::Pixel, 0, 0}}) {
+                   Case{"6n", SizeUnit::Count, 2, 6}, Case{"3N", SizeUnit::Count, 2, 3},
+                   Case{"n", SizeUnit::Count, 2, 1}, Case{"-20", SizeUnit::Pixel, 0, 0},
+                   Case{"", SizeUnit::Pixel, 0, 0}}) {
         SizeUnit unit = SizeUnit::Percent;
         double values[3] = {-1, -1, -1};
         ApplySizeOption(c.value, unit, values);
@@ -103,7 +105,7 @@ TEST_F(CommandModeRun, SplitsBmpIntoExactTilesAndLogsOneLinePerFile) {
     auto run = RunTessarin({"/cmd", "/outdir", dir_ / "out", "/x", "256", "/y", "256", "/t", "2",
                             dir_ / "picture.bmp", dir_ / "notes.txt"},
                            home_.Path().string());
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 1);  // a path that does not exist makes the status 1
     auto lines = Lines(run.output);
     ASSERT_EQ(lines.size(), 3u) << run.output;
     EXPECT_EQ(Body(lines[0]), "Tessarinの処理を開始します");
@@ -136,7 +138,7 @@ TEST_F(CommandModeRun, OptionsApplyOnlyToFilesOnTheirRight) {
     auto run = RunTessarin(
         {"/CMD", "/outdir", dir_ / "out", "a.bmp", "/x", "100", "b.dib", "c.tif", "/keta"},
         home_.Path().string(), dir_.Path().string());
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 1);  // a file gave "×"
     auto lines = Lines(run.output);
     ASSERT_EQ(lines.size(), 5u) << run.output;
     EXPECT_EQ(Body(lines[1]), "○：a.bmp");
@@ -187,6 +189,92 @@ TEST_F(CommandModeRun, BannerWithoutTheCommandModeAndTheHelpText) {
     EXPECT_NE(
         help.output.find("  /t 1以上の整数\n    分割同時処理（スレッド）数の指定\n\n  /manifest\n"),
         std::string::npos);
+}
+
+// The exit status and the warnings on standard error, in English and in the
+// source texts; standard output holds only the start, result and end lines.
+TEST_F(CommandModeRun, ExitStatusAndWarnings) {
+    MakeSource("a.bmp", 20, 10);
+    testing::WriteBytes(dir_ / "bad.bmp", {'B', 'M'});
+    const std::string out = dir_ / "out", nope = dir_ / "nope";
+    fs::create_directory(out);
+    struct Case {
+        std::vector<std::string> args;  // after "/cmd /outdir <out>"
+        int status;
+        std::vector<std::string> results;
+        std::string english, japanese;  // standard error
+    };
+    const Case cases[] = {
+        {{"a.bmp"}, 0, {"○：a.bmp"}, "", ""},
+        {{"a.bmp", "bad.bmp"}, 1, {"○：a.bmp", "×：bad.bmp【ファイルが不正です】"}, "", ""},
+        {{"gone.bmp", "a.bmp"},
+         1,
+         {"○：a.bmp"},
+         "tessarin: gone.bmp: no such file or folder\n",
+         "tessarin: gone.bmp：ファイルまたはフォルダがありません\n"},
+        {{"/bogus", "a.bmp", "/x"},
+         0,
+         {"○：a.bmp"},
+         "tessarin: /bogus: unknown option (ignored)\ntessarin: /x: missing value\n",
+         "tessarin: /bogus：不明なオプションです（無視します）\ntessarin: "
+         "/x：値が指定されていません\n"},
+        {{"/outdir", nope, "a.bmp"},
+         1,
+         {"○：a.bmp"},
+         "tessarin: /outdir " + nope + ": no such folder; the tiles went to " + out + "\n",
+         "tessarin: /outdir " + nope + "：フォルダがありません。タイルの保存先：" + out + "\n"},
+    };
+    for (const Case& c : cases) {
+        for (const char* locale : {"en_US.UTF-8", "C"}) {
+            SCOPED_TRACE(c.args.front() + " " + locale);
+            std::vector<std::string> args = {"/cmd", "/outdir", out};
+            args.insert(args.end(), c.args.begin(), c.args.end());
+            testing::RunOptions options;
+            options.workDir = dir_.Path().string();
+            options.environment = {{"LC_ALL", locale}};
+            const auto run = RunTessarin(args, home_.Path().string(), options);
+            EXPECT_EQ(run.exitCode, c.status);
+            EXPECT_EQ(run.errors, locale[0] == 'C' ? c.japanese : c.english);
+            std::vector<std::string> lines = Lines(run.output);
+            ASSERT_EQ(lines.size(), c.results.size() + 2) << run.output;
+            for (size_t i = 0; i < c.results.size(); ++i)
+                EXPECT_EQ(Body(lines[i + 1]), c.results[i]);
+        }
+    }
+}
+
+// GNU conventions come before anything else: no settings, no display, no window.
+TEST_F(CommandModeRun, HelpAndVersionAndFolders) {
+    for (const char* arg : {"--help", "-h", "--version", "-V"}) {
+        const auto run = RunTessarin({arg, "/cmd"}, home_.Path().string());
+        EXPECT_EQ(run.exitCode, 0) << arg;
+        const bool help = arg[1] == 'h' || arg[2] == 'h';
+        EXPECT_NE(run.output.find(help ? "tessarin /cmd /help" : "tessarin 1.16\nlibjpeg-turbo "),
+                  std::string::npos)
+            << run.output;
+        EXPECT_FALSE(fs::exists(home_ / ".config/tessarin")) << arg;
+    }
+    // A file of that name is still a file: here, one the window would open.
+    EXPECT_EQ(RunTessarin({"./--help"}, home_.Path().string()).exitCode, 255);
+
+    // A folder stands for its images in name order; sub-folders with /recurse.
+    fs::create_directories(dir_ / "in/sub");
+    for (const char* name : {"in/img10.bmp", "in/img2.bmp", "in/sub/deep.bmp"})
+        MakeSource(name, 8, 8);
+    testing::WriteBytes(dir_ / "in/notes.txt", {'x'});
+    fs::create_directory(dir_ / "out");
+    for (bool recurse : {false, true}) {
+        std::vector<std::string> args = {"/cmd", "/outdir", "out"};
+        if (recurse) args.push_back("/recurse");
+        args.push_back("in");
+        const auto run = RunTessarin(args, home_.Path().string(), dir_.Path().string());
+        EXPECT_EQ(run.exitCode, 0);
+        std::vector<std::string> lines = Lines(run.output), bodies;
+        for (size_t i = 1; i + 1 < lines.size(); ++i) bodies.push_back(Body(lines[i]));
+        std::vector<std::string> expected = {"○：in/img2.bmp", "○：in/img10.bmp"};
+        if (recurse) expected.push_back("○：in/sub/deep.bmp");
+        EXPECT_EQ(bodies, expected) << run.output;
+    }
 }
 
 TEST_F(CommandModeRun, BadBmpFilesGiveTheirLineAndTheNextFileIsStillSplit) {
@@ -349,7 +437,7 @@ TEST_F(CommandModeRun, MemoryShortageFailsTheFileAndTheRunGoesOn) {
     }
     // Room for one raster and half another.
     auto result = run(high + kRaster + kRaster / 2, {"wide4.bmp", "wide24.bmp", "small.bmp"});
-    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.exitCode, 1);  // a file gave "×"
     auto lines = Lines(result.output);
     ASSERT_EQ(lines.size(), 5u) << result.output;
     EXPECT_EQ(Body(lines[1]), "×：wide4.bmp【メモリ領域の確保に失敗しました】");

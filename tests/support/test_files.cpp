@@ -1,5 +1,6 @@
 #include "support/test_files.h"
 
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <utility>
 
 namespace tessarin::testing {
 
@@ -123,13 +125,16 @@ RunResult RunTessarin(const std::vector<std::string>& args, const std::string& h
 
 RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
                       const RunOptions& options) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe");
+    int pipeFds[2], errorFds[2];
+    if (::pipe(pipeFds) != 0 || ::pipe(errorFds) != 0) throw std::runtime_error("pipe");
     pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::dup2(errorFds[1], STDERR_FILENO);
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
+        ::close(errorFds[0]);
+        ::close(errorFds[1]);
         if (!options.workDir.empty() && ::chdir(options.workDir.c_str()) != 0) ::_exit(126);
         if (options.fileSizeLimit) {
             ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
@@ -160,15 +165,30 @@ RunResult RunTessarin(const std::vector<std::string>& args, const std::string& h
         ::_exit(127);
     }
     ::close(pipeFds[1]);
+    ::close(errorFds[1]);
     RunResult result;
     // Without a reader the program's first write finds the pipe closed.
-    if (!options.closeOutput) {
-        char buffer[4096];
-        ssize_t got;
-        while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
-            result.output.append(buffer, static_cast<size_t>(got));
+    if (options.closeOutput) ::close(std::exchange(pipeFds[0], -1));
+    // Both streams are read as they come, so neither pipe fills and stalls the program.
+    pollfd streams[2] = {{pipeFds[0], POLLIN, 0}, {errorFds[0], POLLIN, 0}};
+    std::string* into[2] = {&result.output, &result.errors};
+    while (streams[0].fd >= 0 || streams[1].fd >= 0) {
+        if (::poll(streams, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (streams[i].fd < 0 || !streams[i].revents) continue;
+            char buffer[4096];
+            const ssize_t got = ::read(streams[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                into[i]->append(buffer, static_cast<size_t>(got));
+            } else if (got == 0 || errno != EINTR) {
+                ::close(streams[i].fd);
+                streams[i].fd = -1;
+            }
+        }
     }
-    ::close(pipeFds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

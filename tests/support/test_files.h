@@ -57,10 +57,11 @@ struct RunResult {
     int exitCode = -1;  // -1 when it ended by a signal
     int signal = 0;     // the signal that ended it
     std::string output;
+    std::string errors;  // standard error
 };
 // Runs build/tessarin with the arguments, HOME and XDG_CONFIG_HOME set to
 // `home` so no real settings are touched, and no display; captures standard
-// output.
+// output and standard error.
 // A non-zero `fileSizeLimit` caps the size of every file the program writes
 // (RLIMIT_FSIZE), so writes fail part-way as on a full disk.
 RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
