@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/text.h"
 #include "split/formats.h"
 
 namespace tessarin {
@@ -21,7 +22,28 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Names of the folder's entries that are not folders, in listing order.
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Compares the digit runs starting at a[i] and b[j] by value and moves both
+// indexes past them. `zeros` receives the comparison of their leading-zero
+// counts (fewer first), for names that tie otherwise.
+int CompareNumbers(std::string_view a, size_t& i, std::string_view b, size_t& j, int& zeros) {
+    const size_t aStart = i, bStart = j;
+    while (i < a.size() && a[i] == '0') ++i;
+    while (j < b.size() && b[j] == '0') ++j;
+    const size_t aZeros = i - aStart, bZeros = j - bStart;
+    const size_t aDigits = i;
+    const size_t bDigits = j;
+    while (i < a.size() && IsDigit(a[i])) ++i;
+    while (j < b.size() && IsDigit(b[j])) ++j;
+    zeros = aZeros < bZeros ? -1 : aZeros > bZeros ? 1 : 0;
+    // Without leading zeros the longer run is the larger number.
+    if (i - aDigits != j - bDigits) return i - aDigits < j - bDigits ? -1 : 1;
+    const int digits = a.substr(aDigits, i - aDigits).compare(b.substr(bDigits, j - bDigits));
+    return digits < 0 ? -1 : digits > 0 ? 1 : 0;
+}
+
+// Names of the folder's entries that are not folders, in name order.
 std::vector<std::string> ListFileNames(const std::string& folder) {
     std::vector<std::string> names;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
@@ -37,6 +59,8 @@ std::vector<std::string> ListFileNames(const std::string& folder) {
             continue;
         names.push_back(name);
     }
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return NameOrderLess(a, b); });
     return names;
 }
 
@@ -53,6 +77,30 @@ bool IsImageKind(const std::string& path) {
 }
 
 }  // namespace
+
+bool NameOrderLess(std::string_view a, std::string_view b) {
+    int zeros = 0;  // the first difference in leading zeros
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (IsDigit(a[i]) && IsDigit(b[j])) {
+            int runZeros = 0;
+            const int order = CompareNumbers(a, i, b, j, runZeros);
+            if (order != 0) return order < 0;
+            if (zeros == 0) zeros = runZeros;
+            continue;
+        }
+        // A digit against anything else compares as the bytes do, which
+        // places every number between the bytes below '0' and above '9'.
+        const auto x = static_cast<unsigned char>(AsciiLower(a[i]));
+        const auto y = static_cast<unsigned char>(AsciiLower(b[j]));
+        if (x != y) return x < y;
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size()) return j < b.size();
+    if (zeros != 0) return zeros < 0;
+    return a < b;
+}
 
 std::vector<std::string> ListFolderFiles(const std::string& folder) {
     std::vector<std::string> files;

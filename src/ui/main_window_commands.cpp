@@ -1,13 +1,12 @@
 // The command table: every menu command and accelerator arrives here.
 
 #include <QAction>
-#include <QDesktopServices>
-#include <QUrl>
 #include <filesystem>
 
 #include "settings/app_preferences.h"
 #include "split/geometry.h"
 #include "ui/command_ids.h"
+#include "ui/desktop_opener.h"
 #include "ui/main_window.h"
 #include "ui/message_presenter.h"
 #include "ui/readme_location.h"
@@ -174,8 +173,9 @@ void MainWindow::ToggleSelectionMode() {
 }
 
 void MainWindow::OpenReadme() {
-    // Failures are not reported: there is nothing the user could do about them.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(ReadmePath())));
+    // A failure shows no box in the window, only its line on stderr: there is
+    // nothing the user could do about it here.
+    OpenOnDesktop(ReadmePath());
 }
 
 }  // namespace tessarin

@@ -50,8 +50,13 @@ void ViewModel::SetImageSize(int width, int height) {
 }
 
 void ViewModel::SetClientSize(int width, int height) {
-    clientWidth_ = std::max(0, width);
-    clientHeight_ = std::max(0, height);
+    width = std::max(0, width);
+    height = std::max(0, height);
+    if (width == clientWidth_ && height == clientHeight_) return;
+    clientWidth_ = width;
+    clientHeight_ = height;
+    if (followsWindow_)
+        SetSteps(FitZoomSteps(clientWidth_, clientHeight_, imageWidth_, imageHeight_, rate_));
 }
 
 void ViewModel::SetRate(double rate) { rate_ = rate > 0 && std::isfinite(rate) ? rate : 1; }
@@ -81,17 +86,26 @@ void ViewModel::ResetCentre() {
 void ViewModel::ApplyInitialZoom(bool sameScale) {
     SetSteps(
         InitialZoomSteps(clientWidth_, clientHeight_, imageWidth_, imageHeight_, rate_, sameScale));
+    followsWindow_ = !sameScale;
 }
 
 void ViewModel::FitToWindow() {
     SetSteps(FitZoomSteps(clientWidth_, clientHeight_, imageWidth_, imageHeight_, rate_));
+    followsWindow_ = false;
+}
+
+void ViewModel::ShowOneToOne() {
+    SetSteps(0);
+    followsWindow_ = false;
 }
 
 bool ViewModel::Wheel(int angleDelta) {
     if (rate_ == 1 || !HasImage() || angleDelta == 0) return false;
     const double before = zoom_.steps;
     SetSteps(zoom_.steps + angleDelta / 120.0);
-    return zoom_.steps != before;
+    if (zoom_.steps == before) return false;
+    followsWindow_ = false;
+    return true;
 }
 
 double ViewModel::Scale() const {
@@ -133,7 +147,9 @@ bool ViewModel::DragTo(int x, int y) {
         zoom_.centreX = DraggedCentre(pressCentreX_, x - pressX_, imageWidth_ * s, clientWidth_);
     if (DisplayedHeight() - clientHeight_ > 0)
         zoom_.centreY = DraggedCentre(pressCentreY_, y - pressY_, imageHeight_ * s, clientHeight_);
-    return zoom_.centreX != before.centreX || zoom_.centreY != before.centreY;
+    if (zoom_.centreX == before.centreX && zoom_.centreY == before.centreY) return false;
+    followsWindow_ = false;
+    return true;
 }
 
 bool ViewModel::Scrollable() const {

@@ -4,6 +4,10 @@
 // image, the mapping between window and image coordinates, and scrolling by
 // dragging.
 //
+// An image shown fitted stays fitted while the client area changes (the
+// window manager may maximise the window only after the first fit) until
+// the user zooms or scrolls; from then on the zoom stays as the user left it.
+//
 // The scale is rate ^ steps, bounded so that the displayed image is at least
 // one pixel on its longer side and never more than kMaxDisplayedSize pixels:
 // every window coordinate derived from it then fits an int.
@@ -21,6 +25,7 @@ class ViewModel {
 
     // 0 x 0 when no image is shown.
     void SetImageSize(int width, int height);
+    // Fits the image again while it follows the window.
     void SetClientSize(int width, int height);
     // A rate of 0 or below, or one that is not finite, zooms nothing.
     void SetRate(double rate);
@@ -37,10 +42,12 @@ class ViewModel {
     void SetSteps(double steps);
     // A newly loaded image is centred.
     void ResetCentre();
-    // 1:1 when sameScale or the rate is 1, else the fit.
+    // 1:1 when sameScale or the rate is 1, else the fit, which then follows
+    // the window.
     void ApplyInitialZoom(bool sameScale);
+    // The user's own zooms: they end following the window.
     void FitToWindow();
-    void ShowOneToOne() { SetSteps(0); }
+    void ShowOneToOne();
     // One standard notch is 120 and one step; finer wheels give fractions.
     // Returns whether the zoom changed.
     bool Wheel(int angleDelta);
@@ -65,7 +72,8 @@ class ViewModel {
     // Scrolling by dragging: the press is remembered, each move places the
     // image so that it follows the pointer until its edge meets the window's.
     void BeginDrag(int x, int y);
-    // Returns whether the view centre changed.
+    // Returns whether the view centre changed; a change ends following the
+    // window.
     bool DragTo(int x, int y);
     // Whether the image is larger than the window on either axis.
     bool Scrollable() const;
@@ -79,6 +87,7 @@ class ViewModel {
     int clientHeight_ = 0;
     double rate_ = 1.1;
     ViewZoom zoom_;
+    bool followsWindow_ = false;
     int pressX_ = 0;
     int pressY_ = 0;
     double pressCentreX_ = 0.5;

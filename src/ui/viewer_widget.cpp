@@ -326,4 +326,10 @@ void ViewerWidget::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
 }
 
+void ViewerWidget::resizeEvent(QResizeEvent* event) {
+    // A fit that follows the window is fitted again at once, not at the next paint.
+    Sync();
+    QWidget::resizeEvent(event);
+}
+
 }  // namespace tessarin

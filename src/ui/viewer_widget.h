@@ -47,7 +47,8 @@ class ViewerWidget : public QWidget {
     // The view centre goes back to the middle; the zoom is the caller's.
     void SetImage(std::shared_ptr<const ImagePyramid> pyramid);
 
-    // 1:1 when "最初は等倍で表示" is checked, else fit to the window.
+    // 1:1 when "最初は等倍で表示" is checked, else fit to the window; the
+    // fit follows the window's size until the user zooms or scrolls.
     void ApplyInitialZoom();
     void FitToWindow();
     void ShowOneToOne();
@@ -77,6 +78,7 @@ class ViewerWidget : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     bool HasImage() const;

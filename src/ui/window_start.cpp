@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -36,6 +37,15 @@ QIcon ApplicationIcon() {
 
 }  // namespace
 
+std::unique_ptr<QTranslator> InstallQtTranslation(const QString& language) {
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_") + language,
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator.get()))
+        return nullptr;
+    return translator;
+}
+
 int RunWindow(int& argc, char** argv, SplitSettings& settings, SettingsPaths& paths) {
     if (!DisplayReachable()) {
         std::fputs(
@@ -50,6 +60,8 @@ int RunWindow(int& argc, char** argv, SplitSettings& settings, SettingsPaths& pa
     QApplication app(argc, argv);  // takes its own options out of argv
     QApplication::setWindowIcon(ApplicationIcon());
     UseJapaneseFont();
+    // Qt's own dialogs and buttons speak the window's language, Japanese.
+    const std::unique_ptr<QTranslator> qtTexts = InstallQtTranslation(QStringLiteral("ja"));
 
     // Files given on the command line (dropped on the program's icon) are
     // split at once when the user chose so; otherwise the first one is

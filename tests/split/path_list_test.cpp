@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <random>
 
 #include "support/test_files.h"
 
@@ -69,6 +70,54 @@ TEST(PathList, FoldersExpandToTheirFilesOnly) {
         ExpandFolders({full + "/", root + "/single.bmp", empty, root + "/absent.gif"});
     EXPECT_EQ(out, (std::vector<std::string>{full + "/x.png", root + "/single.bmp",
                                              root + "/absent.gif"}));
+}
+
+// Names in name order, with the rule that places some of them.
+const std::vector<std::string> kNameOrder = {
+    "0.png",
+    "00.png",  // the same number with more leading zeros
+    "9.png",
+    "10.png",   // numbers by value
+    "img.png",  // '.' comes before the digits
+    "img1.png",
+    "IMG2.png",   // case is ignored...
+    "img2.png",   // ...until the raw bytes break the tie
+    "img02.png",  // leading zeros after
+    "img10.png",
+    "img99999999999999999999999.png",  // longer than any machine integer
+    "img_1.png",                       // '_' comes after the digits
+    "imgB.png",
+    "imgb.png",
+    "img\xC3\x89.png",  // U+00C9: non-ASCII bytes after ASCII, unfolded
+    "img\xC3\xA9.png",  // U+00E9
+    "v1.02.png",        // the first run with more zeros decides
+    "v01.2.png",
+};
+
+// Each pair in both directions: a strict total order that is this list's.
+TEST(PathList, NameOrderIsTotalAndFollowsNumbersWithoutCase) {
+    for (size_t i = 0; i < kNameOrder.size(); ++i)
+        for (size_t j = 0; j < kNameOrder.size(); ++j)
+            EXPECT_EQ(NameOrderLess(kNameOrder[i], kNameOrder[j]), i < j)
+                << kNameOrder[i] << " / " << kNameOrder[j];
+}
+
+// Files made in an order of their own come back in name order, and next and
+// previous step along it.
+TEST(PathList, FolderListingsAndStepsFollowNameOrder) {
+    testing::TempDir dir;
+    const std::string root = dir.Path().string();
+    std::vector<std::string> made = kNameOrder;
+    std::shuffle(made.begin(), made.end(), std::mt19937(3));
+    for (const std::string& name : made) testing::WriteBytes(root + "/" + name, {1});
+    ASSERT_EQ(::mkdir((root + "/img3.png").c_str(), 0755), 0);
+
+    std::vector<std::string> expected;
+    for (const std::string& name : kNameOrder) expected.push_back(root + "/" + name);
+    EXPECT_EQ(ExpandFolders({root}), expected);
+    EXPECT_EQ(NeighbourImageFile(root + "/img2.png", StepDirection::Next), root + "/img02.png");
+    EXPECT_EQ(NeighbourImageFile(root + "/img10.png", StepDirection::Previous),
+              root + "/img02.png");
 }
 
 }  // namespace

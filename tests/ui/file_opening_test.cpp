@@ -1,6 +1,8 @@
 // Opening files in the window: the open dialog, drops of files and folders,
 // next and previous file, and the About box.
 
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDropEvent>
@@ -9,8 +11,11 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
+#include <QTemporaryDir>
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -19,7 +24,9 @@
 #include "split/path_list.h"
 #include "ui/command_ids.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/result_dialog.h"
 #include "ui/open_file_dialog.h"
+#include "ui/readme_location.h"
 #include "window_test_support.h"
 
 namespace tessarin::testing {
@@ -270,6 +277,47 @@ TEST_F(FileOpeningTest, AboutBoxLinkHighlightsUnderThePointerAndOpensTheGuide) {
         },
         [&] { Trigger(cmd::kAbout); });
     QDesktopServices::unsetUrlHandler("file");
+}
+
+// The lines starting with "tessarin:" that `action` writes to stderr.
+std::vector<std::string> TessarinLinesOnStderr(const std::function<void()>& action) {
+    std::FILE* file = std::tmpfile();
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(::fileno(file), 2);
+    action();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::rewind(file);
+    std::vector<std::string> lines;
+    char line[4096];
+    while (std::fgets(line, sizeof line, file))
+        if (std::string_view(line).starts_with("tessarin:")) lines.emplace_back(line);
+    std::fclose(file);
+    return lines;
+}
+
+// Without a program to open them (no xdg-open on PATH; the offscreen
+// platform opens nothing either), F1 and "保存フォルダを開く" leave the
+// window alone and say on stderr what they could not open.
+TEST_F(FileOpeningTest, OpenFailuresAreOneLineOnStderrAndNoBox) {
+    QTemporaryDir emptyBin;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", emptyBin.path().toLocal8Bit());
+    OpenWindow();
+    const auto readme = TessarinLinesOnStderr([&] { Trigger(cmd::kReadme); });
+    ResultDialog dialog(QStringLiteral("分割処理正常終了！"), dir_ / "tiles", window_.get());
+    const auto folder = TessarinLinesOnStderr([&] {
+        QTimer::singleShot(0, dialog.findChild<QPushButton*>("1002"), &QPushButton::click);
+        dialog.exec();
+    });
+    qputenv("PATH", path);
+    const std::string why = ": no program to open it (xdg-open)\n";
+    EXPECT_EQ(readme, std::vector{"tessarin: cannot open " + ReadmePath() + why});
+    EXPECT_EQ(folder, std::vector{"tessarin: cannot open " + (dir_ / "tiles") + why});
+    EXPECT_TRUE(errors_->empty());
+    EXPECT_TRUE(shown_->asked.empty());
 }
 
 }  // namespace

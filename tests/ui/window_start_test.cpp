@@ -2,10 +2,18 @@
 // settings files, the command mode without a display, and the real program
 // under Xvfb.
 
+#include "ui/window_start.h"
+
 #include <sys/stat.h>
 
 #include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <cstdio>
 #include <filesystem>
@@ -51,6 +59,30 @@ TEST(WindowPlacement, SavedRectanglesDefaultsAndUnpluggedMonitors) {
         EXPECT_EQ(p.hasPosition, c.hasPosition) << c.state.left << "," << c.state.top;
         EXPECT_EQ(p.geometry, c.geometry) << c.state.left << "," << c.state.top;
     }
+}
+
+// The window is Japanese, and so are the buttons and dialogs Qt makes for it.
+TEST(WindowStart, QtsOwnTextsFollowTheWindowsLanguage) {
+    const QString qm = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm";
+    if (!QFileInfo::exists(qm))
+        GTEST_SKIP() << qm.toStdString() << " is missing (package qt6-translations-l10n)";
+    // A language without translations changes nothing.
+    EXPECT_EQ(InstallQtTranslation(QStringLiteral("zz")), nullptr);
+    const std::unique_ptr<QTranslator> texts = InstallQtTranslation(QStringLiteral("ja"));
+    ASSERT_NE(texts, nullptr);
+    QMessageBox box(QMessageBox::Question, QString(), QString(),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QFileDialog save;
+    save.setAcceptMode(QFileDialog::AcceptSave);
+    auto* buttons = save.findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    const std::pair<QAbstractButton*, const char*> shown[] = {
+        {box.button(QMessageBox::Yes), "はい(&Y)"},
+        {box.button(QMessageBox::No), "いいえ(&N)"},
+        {box.button(QMessageBox::Cancel), "キャンセル"},
+        {buttons->button(QDialogButtonBox::Save), "保存(&S)"},
+    };
+    for (const auto& [button, text] : shown) EXPECT_EQ(button->text().toStdString(), text);
 }
 
 TEST_F(WindowTest, StartupPlacementMaximisesOrRestoresTheSavedState) {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QWheelEvent>
 
 #include "split/messages.h"
 #include "ui/command_ids.h"
@@ -168,6 +169,39 @@ TEST_F(WindowTest, MiddleButtonFitsAndLeftDoubleClickShowsOneToOne) {
     EXPECT_EQ(w.Zoom().steps, 0);
     QTest::mouseClick(view, Qt::MiddleButton, Qt::NoModifier, QPoint(50, 50));
     EXPECT_DOUBLE_EQ(w.Zoom().steps, FitZoomSteps(view->width(), view->height(), 40, 30, 1.1));
+}
+
+// The window manager may maximise the window only after the first image has
+// been fitted: the fit follows the window's size until the user zooms.
+TEST_F(WindowTest, FittedImagesFollowTheWindowSizeUntilTheUserZooms) {
+    MainWindow& w = OpenWindow();
+    ViewerWidget* view = w.View();
+    const auto resizeTo = [&](int width, int height) {
+        w.resize(width, height);
+        return QTest::qWaitFor([&] { return w.size() == QSize(width, height); });
+    };
+    const auto fit = [&](int imageWidth, int imageHeight) {
+        return FitZoomSteps(view->width(), view->height(), imageWidth, imageHeight,
+                            view->Model().Rate());
+    };
+    ASSERT_TRUE(Load(WriteBmp("a.bmp", 640, 480)));
+    for (const QSize size : {QSize(1280, 1000), QSize(500, 700), QSize(1000, 300)}) {
+        ASSERT_TRUE(resizeTo(size.width(), size.height()));
+        EXPECT_DOUBLE_EQ(w.Zoom().steps, fit(640, 480)) << size.width() << "x" << size.height();
+    }
+
+    QWheelEvent wheel(QPointF(20, 20), QPointF(view->mapToGlobal(QPoint(20, 20))), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &wheel);
+    const double zoomed = fit(640, 480) + 1;
+    EXPECT_DOUBLE_EQ(w.Zoom().steps, zoomed);
+    ASSERT_TRUE(resizeTo(900, 800));
+    EXPECT_DOUBLE_EQ(w.Zoom().steps, zoomed);
+
+    // The next image is fitted, and follows again.
+    ASSERT_TRUE(Load(WriteBmp("b.bmp", 300, 500)));
+    ASSERT_TRUE(resizeTo(600, 400));
+    EXPECT_DOUBLE_EQ(w.Zoom().steps, fit(300, 500));
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #include "ui/dialogs/about_dialog.h"
 
 #include <QBoxLayout>
-#include <QDesktopServices>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QUrl>
 
+#include "ui/desktop_opener.h"
 #include "ui/dialogs/dialog_frame.h"
 #include "ui/readme_location.h"
 
@@ -84,7 +83,7 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
     layout->addWidget(link_);
     connect(link_, &HoverLink::clicked, this, [this] {
         link_->Reset();
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(ReadmePath())));
+        OpenOnDesktop(ReadmePath());
     });
 
     auto* ok = new QPushButton(DialogText("OK"), this);

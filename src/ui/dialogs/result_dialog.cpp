@@ -1,13 +1,12 @@
 #include "ui/dialogs/result_dialog.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
+#include "ui/desktop_opener.h"
 #include "ui/dialogs/dialog_frame.h"
 
 namespace tessarin {
@@ -29,10 +28,9 @@ void AddResultButtons(QDialog& dialog, QBoxLayout& layout, const std::string& ou
     row->addStretch(1);
     layout.addLayout(row);
     QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-    const QString folder = QString::fromStdString(outputFolder);
-    QObject::connect(open, &QPushButton::clicked, &dialog, [&dialog, folder] {
+    QObject::connect(open, &QPushButton::clicked, &dialog, [&dialog, outputFolder] {
         // Nothing has been written in this run yet: there is no folder to show.
-        if (!folder.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        if (!outputFolder.empty()) OpenOnDesktop(outputFolder);
         dialog.reject();
     });
 }
