@@ -43,6 +43,11 @@ int CompareNumbers(std::string_view a, size_t& i, std::string_view b, size_t& j,
     return digits < 0 ? -1 : digits > 0 ? 1 : 0;
 }
 
+void SortByName(std::vector<std::string>& names) {
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return NameOrderLess(a, b); });
+}
+
 // Names of the folder's entries that are not folders, in name order.
 std::vector<std::string> ListFileNames(const std::string& folder) {
     std::vector<std::string> names;
@@ -59,8 +64,7 @@ std::vector<std::string> ListFileNames(const std::string& folder) {
             continue;
         names.push_back(name);
     }
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return NameOrderLess(a, b); });
+    SortByName(names);
     return names;
 }
 
@@ -136,7 +140,7 @@ std::vector<std::string> ListFolderImages(const std::string& folder, bool recurs
         const std::string path = JoinPath(folder, name.c_str());
         if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) folders.push_back(name);
     }
-    std::sort(folders.begin(), folders.end());
+    SortByName(folders);
     for (const std::string& name : folders)
         for (std::string& file : ListFolderImages(JoinPath(folder, name.c_str()), true))
             files.push_back(std::move(file));

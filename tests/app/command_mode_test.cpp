@@ -277,6 +277,38 @@ TEST_F(CommandModeRun, HelpAndVersionAndFolders) {
     }
 }
 
+// Several runs into one folder at once, as xargs -P or GNU parallel start
+// them, two of them on the same image: every tile whole, no temporary file left.
+TEST_F(CommandModeRun, RunsAtOnceIntoOneFolder) {
+    std::string script;
+    for (int run = 0; run < 4; ++run) {
+        const std::string name = "own" + std::to_string(run) + ".bmp";
+        MakeSource(name, 64, 64);
+        script += "'" TESSARIN_EXE "' /cmd /outdir out /x 8 /y 8 /t 2 " + name +
+                  (run < 2 ? " shared.bmp" : "") + " >/dev/null & p" + std::to_string(run) +
+                  "=$!; ";
+    }
+    const auto shared = MakeSource("shared.bmp", 64, 64);
+    fs::create_directory(dir_ / "out");
+    script = "cd '" + dir_.Path().string() + "' || exit 1; export HOME='" + home_.Path().string() +
+             "' XDG_CONFIG_HOME='" + home_.Path().string() + "/.config'; " + script +
+             "s=0; for p in $p0 $p1 $p2 $p3; do wait $p || s=1; done; exit $s";
+    ASSERT_EQ(std::system(script.c_str()), 0);
+    const std::vector<std::string> names = testing::FileNames(dir_ / "out");
+    EXPECT_EQ(names.size(), 5u * 64u);
+    for (const std::string& name : names) {
+        LoadedImage tile;
+        ASSERT_TRUE(LoadBmpFile(dir_ / ("out/" + name), nullptr, tile)) << name;
+        ASSERT_EQ(tile.raster->Width(), 8) << name;
+        ASSERT_EQ(tile.raster->Height(), 8) << name;
+    }
+    // The shared image's tiles, written by two runs at once, are its pixels.
+    LoadedImage last;
+    ASSERT_TRUE(LoadBmpFile(dir_ / "out/shared_8_8.bmp", nullptr, last));
+    for (int y = 0; y < 8; ++y)
+        EXPECT_EQ(0, std::memcmp(last.raster->Row(y), shared->Row(56 + y) + 3 * 56, 3 * 8));
+}
+
 TEST_F(CommandModeRun, BadBmpFilesGiveTheirLineAndTheNextFileIsStillSplit) {
     auto good = MakeSource("good.bmp", 8, 8);
     auto bytes = testing::ReadBytes(dir_ / "good.bmp");
