@@ -30,7 +30,7 @@ struct SplitJob {
     // job runs (a click during a split changes which later tiles are
     // written); its size must not.
     std::shared_ptr<const SelectionMap> selection;
-    // Also write "<name>_tiles.json" listing every tile written.
+    // Also write "<source file name>_tiles.json" listing every tile written.
     bool writeManifest = false;
 };
 
