@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <ctime>
 #include <mutex>
@@ -85,7 +84,48 @@ void SyncFolder(const std::string& folder) {
     ::close(fd);
 }
 
-bool ProcessIsGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+// Locks the whole of `fd`'s open file description (whatever length the file
+// grows to) without waiting. Such a lock conflicts with those of every other
+// description, in this process too, and goes with the description's last
+// descriptor.
+bool LockDescription(int fd, short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    int result;
+    do {
+        result = ::fcntl(fd, F_OFD_SETLK, &lock);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool MayBeLeftover(const struct stat& st, uid_t user, time_t now) {
+    return S_ISREG(st.st_mode) && st.st_uid == user &&
+           now - st.st_mtim.tv_sec >= kStaleTemporaryFileSeconds;
+}
+
+// A file that changes under the checks below, or that a writer holds, stays.
+// Its name is looked at again under the lock, so what is unlinked is the file
+// that was checked; two clean-ups at once may both unlink it, which is
+// harmless.
+void RemoveIfLeftover(int dirFd, const char* name, uid_t user, time_t now) {
+    struct stat entry {};
+    if (::fstatat(dirFd, name, &entry, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !MayBeLeftover(entry, user, now))
+        return;
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat opened {};
+    if (::fstat(fd, &opened) == 0 && SameFile(opened, entry) && LockDescription(fd, F_RDLCK) &&
+        ::fstat(fd, &opened) == 0 && MayBeLeftover(opened, user, now) &&
+        ::fstatat(dirFd, name, &entry, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(entry, opened))
+        ::unlinkat(dirFd, name, 0);
+    ::close(fd);
+}
 
 }  // namespace
 
@@ -104,11 +144,17 @@ bool AtomicFile::Create(const std::string& folder) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         std::string path = JoinFolder(folder, TemporaryName());
         fd_ = CreateExclusiveFile(path);
-        if (fd_ >= 0) {
-            temporary_ = std::move(path);
-            return true;
+        if (fd_ < 0) {
+            if (errno != EEXIST) return false;
+            continue;
         }
-        if (errno != EEXIST) return false;
+        temporary_ = std::move(path);
+        // A file system without locks refuses the lock; the clean-up cannot
+        // lock such a file either, so it is never removed. Only a clean-up
+        // that took a file this fresh for old (a clock far off) holds it:
+        // that file may be going, so another name is taken.
+        if (LockDescription(fd_, F_WRLCK) || (errno != EAGAIN && errno != EACCES)) return true;
+        Discard();
     }
     return false;
 }
@@ -118,8 +164,11 @@ bool AtomicFile::CreateFor(const std::string& target) { return Create(FolderOf(t
 bool AtomicFile::Commit(const std::string& target, bool sync) {
     if (fd_ < 0) return false;
     bool ok = !sync || ::fsync(fd_) == 0;
+    // The close reports a write some file systems failed only then; a second
+    // descriptor keeps the lock until the file has its final name.
+    const int keep = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
     if (::close(fd_) != 0) ok = false;
-    fd_ = -1;
+    fd_ = keep;
     // A device, pipe or socket under the target's name is never replaced by a
     // plain file (a folder makes the rename itself fail; a link is replaced,
     // not followed).
@@ -132,15 +181,18 @@ bool AtomicFile::Commit(const std::string& target, bool sync) {
         return false;
     }
     temporary_.clear();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
     if (sync) SyncFolder(FolderOf(target));
     return true;
 }
 
 void AtomicFile::Discard() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    // Unlinked while still locked, so no clean-up meets it unlocked.
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 bool ParseTemporaryFileName(std::string_view name, pid_t& pid) {
@@ -171,17 +223,12 @@ void RemoveStaleTemporaryFiles(const std::string& folder) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
     const int dirFd = ::dirfd(dir);
-    const pid_t self = ::getpid();
     const uid_t user = ::geteuid();
+    const time_t now = ::time(nullptr);
     while (const dirent* entry = ::readdir(dir)) {
         pid_t pid = 0;
-        if (!ParseTemporaryFileName(entry->d_name, pid) || pid == self || !ProcessIsGone(pid))
-            continue;
-        struct stat st {};
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode) || st.st_uid != user)
-            continue;
-        ::unlinkat(dirFd, entry->d_name, 0);
+        if (ParseTemporaryFileName(entry->d_name, pid))
+            RemoveIfLeftover(dirFd, entry->d_name, user, now);
     }
     ::closedir(dir);
 }

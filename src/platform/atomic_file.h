@@ -9,7 +9,17 @@
 // random part makes them unguessable, so nobody can plant a link under a name
 // that a write is about to use; the file is created exclusively and no link is
 // followed, so even a planted name only makes that one attempt fail. The pid
-// lets a later run remove what a killed run left behind.
+// only tells a person which run wrote the file.
+//
+// A temporary file is live while its writer holds it open: the writer keeps
+// an open-file-description lock (fcntl F_OFD_SETLK) on it from its creation
+// until it has its final name or is removed. Such a lock is seen by every
+// process on this machine whatever its PID namespace (containers), by other
+// descriptions within this process, and on shared folders whose file system
+// passes locks on. Process ids say nothing across namespaces or machines, so
+// the clean-up goes by the lock alone, plus a margin of age for file systems
+// that keep locks to one machine and for writers of earlier versions, which
+// took none.
 
 #include <sys/types.h>
 
@@ -31,7 +41,8 @@ class AtomicFile {
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Makes the temporary file in `folder`. False when it cannot be made.
+    // Makes the temporary file in `folder` and locks it (see above). False
+    // when it cannot be made.
     bool Create(const std::string& folder);
     // The same in the folder of `target`, the path Commit will be given.
     bool CreateFor(const std::string& target);
@@ -56,9 +67,18 @@ class AtomicFile {
 // Whether `name` is a temporary name of ours; gives the writer's process id.
 bool ParseTemporaryFileName(std::string_view name, pid_t& pid);
 
-// Removes the temporary files in `folder` whose writing process no longer
-// exists (a run killed before it could clean up). Files of live processes,
-// of other users, and anything not named like ours are left alone.
+// A temporary file left unchanged this long (by its modification time) may be
+// removed once no writer holds it. Ten minutes is far longer than any tile,
+// manifest or settings file stays open without being written to, and short
+// enough that a killed run's leftovers go with the next run soon after.
+inline constexpr int kStaleTemporaryFileSeconds = 10 * 60;
+
+// Removes the temporary files in `folder` that a killed or crashed run left
+// behind: a regular file of this user, named like ours, reached without
+// following a link, not locked by any writer and unchanged for
+// kStaleTemporaryFileSeconds. It is removed while this call holds its lock,
+// and only if the name still leads to the file that was checked. Where the
+// file system takes no locks, nothing is removed.
 void RemoveStaleTemporaryFiles(const std::string& folder);
 // The same, done only for the first call per folder in this process: a run
 // that writes thousands of tiles into one folder scans it once.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -11,22 +12,64 @@ namespace tessarin {
 
 namespace {
 
-// A JSON string. Paths are bytes: valid UTF-8 passes through, control
-// characters are escaped.
-std::string Quoted(const std::string& text) {
+// The length of the well-formed UTF-8 sequence at text[at], 0 when there is
+// none: overlong forms, encoded surrogates and code points past U+10FFFF are
+// not well-formed.
+size_t Utf8SequenceAt(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length || byte(1) < low || byte(1) > high) return 0;
+    for (size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    return length;
+}
+
+void AppendEscape(std::string& out, unsigned unit) {
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", unit);
+    out += escape;
+}
+
+// A JSON string. Paths are bytes: well-formed UTF-8 passes through, control
+// characters are escaped, and every other byte b becomes the lone surrogate
+// U+DC00 + b, as Python's "surrogateescape" decodes it, so the bytes can be
+// had back exactly.
+std::string Quoted(std::string_view text) {
     std::string out = "\"";
-    for (char c : text) {
+    for (size_t at = 0; at < text.size();) {
+        const char c = text[at];
         const auto byte = static_cast<unsigned char>(c);
+        const size_t length = Utf8SequenceAt(text, at);
+        if (length == 0) {
+            AppendEscape(out, 0xDC00u + byte);
+            ++at;
+            continue;
+        }
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
         } else if (byte < 0x20 || byte == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
+            AppendEscape(out, byte);
         } else {
-            out += c;
+            out.append(text, at, length);
         }
+        at += length;
     }
     return out + "\"";
 }
@@ -113,9 +156,14 @@ std::string ManifestText(const SplitJob& job, const TileGrid& grid, bool lossles
     return out;
 }
 
-bool WriteSplitManifest(const std::string& folder, const std::string& baseName, const SplitJob& job,
-                        const TileGrid& grid, bool lossless, std::vector<ManifestTile> tiles) {
-    const std::string path = folder + (folder.back() == '/' ? "" : "/") + baseName + "_tiles.json";
+std::string ManifestFileName(const std::string& sourcePath) {
+    return sourcePath.substr(sourcePath.rfind('/') + 1) + "_tiles.json";
+}
+
+bool WriteSplitManifest(const std::string& folder, const SplitJob& job, const TileGrid& grid,
+                        bool lossless, std::vector<ManifestTile> tiles) {
+    const std::string path =
+        folder + (folder.back() == '/' ? "" : "/") + ManifestFileName(job.image.path);
     return WriteFileAtomically(path, ManifestText(job, grid, lossless, std::move(tiles)));
 }
 

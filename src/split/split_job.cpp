@@ -117,8 +117,7 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
                 tiles.push_back(std::move(tile));
             }
         const bool lossless = CutsLosslessly(kind, job.settings);
-        if (!WriteSplitManifest(plan.folder, plan.baseName, job, plan.grid, lossless,
-                                std::move(tiles)))
+        if (!WriteSplitManifest(plan.folder, job, plan.grid, lossless, std::move(tiles)))
             state.StoreError(msg::kSaveFailed);
     }
 }

@@ -31,7 +31,7 @@ struct SplitJob {
     // job runs (a click during a split changes which later tiles are
     // written); its size must not.
     std::shared_ptr<const SelectionMap> selection;
-    // Also write "<name>_tiles.json" listing every tile written.
+    // Also write "<source file name>_tiles.json" listing every tile written.
     bool writeManifest = false;
     // A request here ends the job between tiles: each worker finishes the
     // tile in hand and writes no further one.

@@ -120,5 +120,35 @@ TEST(AtomicFile, TemporaryFileNames) {
     }
 }
 
+// The clean-up goes by the writers' locks, not by the pid in a name: a run in
+// another PID namespace or on another machine has pids unknown here. So a
+// file held by a live writer stays whatever pid its name carries and however
+// old it looks; of the files nobody holds, only an old regular one named like
+// ours goes, and a link named like ours is neither followed nor removed.
+TEST(AtomicFile, CleanUpRemovesOnlyOldFilesNoWriterHolds) {
+    TempDir dir;
+    const std::string foreign = ".tessarin-2000000000-";  // no process has this pid here
+    AtomicFile live;
+    ASSERT_TRUE(live.Create(dir.Path().string()));
+    ASSERT_EQ(::rename(live.TemporaryPath().c_str(), (dir / (foreign + "1.part")).c_str()), 0);
+    WriteBytes(dir / (foreign + "2.part"), {'o'});
+    WriteBytes(dir / (foreign + "3.part"), {'f'});
+    WriteBytes(dir / "victim", {'v'});
+    fs::create_symlink(dir / "victim", dir / (foreign + "4.part"));
+    WriteBytes(dir / (foreign + "5.part.bmp"), {'n'});
+    const timespec old[2] = {{::time(nullptr) - kStaleTemporaryFileSeconds - 60, 0},
+                             {::time(nullptr) - kStaleTemporaryFileSeconds - 60, 0}};
+    for (const std::string name : {"1.part", "2.part", "4.part", "5.part.bmp"})
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / (foreign + name)).c_str(), old, AT_SYMLINK_NOFOLLOW),
+                  0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "victim").c_str(), old, 0), 0);
+
+    RemoveStaleTemporaryFiles(dir.Path().string());
+    EXPECT_EQ(testing::FileNames(dir.Path()),
+              (std::vector<std::string>{foreign + "1.part", foreign + "3.part", foreign + "4.part",
+                                        foreign + "5.part.bmp", "victim"}));
+    EXPECT_EQ(ReadBytes(dir / "victim"), (std::vector<uint8_t>{'v'}));
+}
+
 }  // namespace
 }  // namespace tessarin

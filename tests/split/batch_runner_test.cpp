@@ -204,7 +204,7 @@ TEST_F(BatchTest, ManifestTilesCoverTheImageExactlyOnce) {
     SplitResult result;
     SplitFileAsJob(item, BatchOptions{}, recorder, result);
     ASSERT_TRUE(result.ok) << result.message;
-    const std::string text = ReadText(out_ + "/a_tiles.json");
+    const std::string text = ReadText(out_ + "/a.bmp_tiles.json");
     EXPECT_NE(text.find("\"width\": 97, \"height\": 61"), std::string::npos) << text;
     std::vector<int> cover(97 * 61, 0);
     const std::regex tile(
@@ -221,6 +221,31 @@ TEST_F(BatchTest, ManifestTilesCoverTheImageExactlyOnce) {
     }
     EXPECT_EQ(tiles, 30);
     EXPECT_EQ(std::count(cover.begin(), cover.end(), 1), 97 * 61);
+}
+
+// Two sources with one base name split into one folder keep a manifest each,
+// named after the whole file name and describing that source only.
+TEST_F(BatchTest, SourcesWithOneBaseNameKeepTheirOwnManifests) {
+    ASSERT_TRUE(SaveJpegFile(dir_ / "a.jpg", *raster_, 90));
+    fs::copy_file(pngtest::SuiteDir() + "/basn2c08.png", dir_ / "a.png");
+    struct Case {
+        std::string name, size, other;
+    };
+    const std::vector<Case> cases = {{"a.jpg", "\"width\": 97, \"height\": 61", ".png"},
+                                     {"a.png", "\"width\": 32, \"height\": 32", ".jpg"}};
+    for (const Case& c : cases) {
+        Recorder recorder;
+        SplitResult result;
+        SplitFileAsJob(BatchItem{dir_ / c.name, &settings_, true}, BatchOptions{}, recorder,
+                       result);
+        ASSERT_TRUE(result.ok) << c.name << result.message;
+    }
+    for (const Case& c : cases) {
+        const std::string text = ReadText(out_ + "/" + c.name + "_tiles.json");
+        EXPECT_NE(text.find("\"path\": \"" + dir_ / c.name + "\", " + c.size), std::string::npos)
+            << text;
+        EXPECT_EQ(text.find(c.other), std::string::npos) << text;
+    }
 }
 
 std::map<std::string, std::vector<uint8_t>> TilesIn(const std::string& folder) {

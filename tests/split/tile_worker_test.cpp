@@ -1,6 +1,8 @@
 #include "split/tile_worker.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/memory_budget.h"
+#include "platform/atomic_file.h"
 #include "split/batch_runner.h"
 #include "split/image_loader.h"
 #include "split/messages.h"
@@ -370,7 +373,19 @@ TEST_F(SplitJobTest, SplitRemovesTemporaryFilesOfDeadRuns) {
     for (const std::string& name : kept) testing::WriteBytes((out / name).string(), {'k'});
     testing::WriteBytes((out / deadName).string(), {'d'});
     testing::WriteBytes((out / oldDeadName).string(), {'d'});
+    // The live process holds its file locked, as a writer does; every file
+    // is old enough to go if nobody held it.
+    const int liveFd = ::open((out / liveName).c_str(), O_RDWR | O_CLOEXEC);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(liveFd, F_OFD_SETLK, &lock), 0);
+    const timespec old[2] = {{::time(nullptr) - kStaleTemporaryFileSeconds - 60, 0},
+                             {::time(nullptr) - kStaleTemporaryFileSeconds - 60, 0}};
+    for (const fs::directory_entry& entry : fs::directory_iterator(out))
+        ASSERT_EQ(::utimensat(AT_FDCWD, entry.path().c_str(), old, 0), 0);
     const SplitResult result = Split(source_);
+    ::close(liveFd);
     ASSERT_TRUE(result.ok) << result.message;
     EXPECT_FALSE(fs::exists(out / deadName));
     EXPECT_FALSE(fs::exists(out / oldDeadName));
