@@ -1,7 +1,8 @@
 // Process entry: settings first, then the command mode, which needs no
-// display. The window is a program of its own beside this one
-// (tessarin-window), so a command-mode run never loads the window's
-// libraries: they would add about 13 MiB to every split.
+// display. The window is a program of its own (tessarin-window, beside this
+// one in the build tree, in libexec/tessarin when installed), so a
+// command-mode run never loads the window's libraries: they would add about
+// 13 MiB to every split.
 
 #include <unistd.h>
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
 
     // The same arguments go on to the window program, which replaces this one.
     std::fflush(stdout);
-    const std::string window = ProgramFolder() + "/tessarin-window";
+    const std::string window = WindowProgramPath();
     execv(window.c_str(), argv);
     std::fprintf(stderr, "tessarin: %s: %s\n", window.c_str(), std::strerror(errno));
     return 255;

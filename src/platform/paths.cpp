@@ -7,6 +7,11 @@
 #include <filesystem>
 #include <fstream>
 
+// From the installed bindir to the folder of the installed window program.
+#ifndef TESSARIN_WINDOW_FROM_BIN
+#define TESSARIN_WINDOW_FROM_BIN "../libexec/tessarin"
+#endif
+
 namespace tessarin {
 
 namespace fs = std::filesystem;
@@ -75,6 +80,15 @@ std::string ProgramFolder() {
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec) return {};
     return exe.parent_path().string();
+}
+
+std::string WindowProgramPath() {
+    const fs::path folder = ProgramFolder();
+    // Never a path relative to the current folder.
+    if (folder.empty()) return {};
+    const fs::path beside = folder / "tessarin-window";
+    if (access(beside.c_str(), X_OK) == 0) return beside.string();
+    return (folder / TESSARIN_WINDOW_FROM_BIN / "tessarin-window").lexically_normal().string();
 }
 
 }  // namespace tessarin

@@ -16,5 +16,10 @@ std::string DesktopFolder();
 std::string HomeFolder();
 // The folder of the running program, without a trailing "/" (empty if unknown).
 std::string ProgramFolder();
+// The window program that tessarin hands a window run to: beside this
+// program when it is there (the build tree), else where the installation
+// puts it, a private folder that is not on PATH. Empty when this program's
+// folder is unknown.
+std::string WindowProgramPath();
 
 }  // namespace tessarin
