@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 
 #include "app/command_help.h"
@@ -265,7 +266,7 @@ TEST_F(CommandModeRun, HelpAndVersionAndFolders) {
     fs::create_directory(dir_ / "out");
     for (bool recurse : {false, true}) {
         std::vector<std::string> args = {"/cmd", "/outdir", "out"};
-        if (recurse) args.push_back("/recurse");
+        if (recurse) args.insert(args.end(), {"/recurse", "/progress"});
         args.push_back("in");
         const auto run = RunTessarin(args, home_.Path().string(), dir_.Path().string());
         EXPECT_EQ(run.exitCode, 0);
@@ -274,6 +275,14 @@ TEST_F(CommandModeRun, HelpAndVersionAndFolders) {
         std::vector<std::string> expected = {"○：in/img2.bmp", "○：in/img10.bmp"};
         if (recurse) expected.push_back("○：in/sub/deep.bmp");
         EXPECT_EQ(bodies, expected) << run.output;
+        // The progress line, forced where standard error is no terminal:
+        // one line per file, ended once the file is done.
+        if (recurse)
+            EXPECT_TRUE(std::regex_search(
+                run.errors, std::regex("\r1 / 1 タイル 100% 0:0\\d in/sub/deep.bmp *\n$")))
+                << run.errors;
+        else
+            EXPECT_EQ(run.errors, "");
     }
 }
 
