@@ -61,7 +61,7 @@ class ExactJpegTileSource final : public TileSource {
 // its own: the file the image was loaded from, whatever its name now holds.
 // jpegtran moves the corner to the source's block boundaries and widens the
 // region to match, so tiles off the block grid come out larger than asked.
-// Each run holds the whole file's coefficients: no more run at once than the
+// Each run holds the whole file's coefficients: no more runs at once than the
 // split's memory budget holds.
 class JpegtranTileSource final : public TileSource {
   public:

@@ -109,7 +109,7 @@ TEST(JpegSourceFile, JpegtranReadsTheFileLoadedNotItsNameNow) {
     EXPECT_EQ(ReadBytes(dir / "t.jpg"), loaded);
 }
 
-// Every jpegtran run holds the whole file's coefficients: no more run at once
+// Every jpegtran run holds the whole file's coefficients: no more runs at once
 // than the split's memory budget holds, and a file whose one run does not fit
 // is refused before any tile.
 TEST(JpegSourceFile, JpegtranRunsStayWithinTheMemoryBudget) {
