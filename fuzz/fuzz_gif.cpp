@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     gif::GifSplitData split;
-    if (gif::ReadGifForSplit(path, split) == nullptr) {
+    if (gif::ReadGifForSplit(SourceFile::Open(path).get(), split) == nullptr) {
         const int w = (split.info.width + 1) / 2, h = (split.info.height + 1) / 2;
         const std::string& tile = fuzz::InputFile(nullptr, 0, ".tile.gif");
         const int fd = ::open(tile.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);

@@ -8,6 +8,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
+#include "platform/file_io.h"
 
 namespace tessarin {
 
@@ -16,7 +17,10 @@ struct CurrentImage {
     // loaded for a split without a viewer whose tiles are not cut from it.
     std::shared_ptr<const DibImage> raster;
     std::shared_ptr<const TileData> tileData;  // see TileData; may be null
-    std::string path;
+    // The file the image was loaded from, still open: the split's tile
+    // sources read it, never the name again. Null for an image made by hand.
+    std::shared_ptr<const SourceFile> source;
+    std::string path;  // for names and messages
     int width = 0;
     int height = 0;  // a positive count whatever the raster's orientation
     int displayDepth = 0;
@@ -30,10 +34,17 @@ inline void SetCurrentImage(CurrentImage& image, LoadedImage&& loaded, const std
     image.height = loaded.raster ? loaded.raster->AbsHeight() : loaded.height;
     image.raster = std::move(loaded.raster);
     image.tileData = std::move(loaded.tileData);
+    image.source = std::move(loaded.source);
     image.path = path;
     image.displayDepth = loaded.displayDepth;
     image.colorKind = loaded.colorKind;
     image.interlaced = loaded.interlaced;
+}
+
+// The open file of `image`; an image without one has its path opened now
+// (null when that is refused).
+inline std::shared_ptr<const SourceFile> SourceFileOf(const CurrentImage& image) {
+    return image.source ? image.source : SourceFile::Open(image.path);
 }
 
 }  // namespace tessarin

@@ -8,6 +8,8 @@
 
 namespace tessarin {
 
+class SourceFile;
+
 enum ColorKind : int { kColorKindNone = 0, kColorKindIndexed = 1, kColorKindGrey = 2 };
 
 // What a reader decoded for the format's own tiles beside the raster (colour
@@ -30,6 +32,9 @@ struct LoadedImage {
     int colorKind = kColorKindNone;
     bool interlaced = false;
     std::string error;  // the failure message when raster is null
+    // The file as it was opened for the load, set on success: whatever is
+    // read from the file later reads this, not the name again.
+    std::shared_ptr<const SourceFile> source;
 };
 
 }  // namespace tessarin

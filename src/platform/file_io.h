@@ -1,6 +1,6 @@
 #pragma once
-// Plain POSIX file access with RAII: positioned reads for the readers, a
-// buffered writer that reports every failure for the writers.
+// Plain POSIX file access with RAII: a source file opened once for the
+// readers, a buffered writer that reports every failure for the writers.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,26 +11,45 @@
 
 namespace tessarin {
 
-class InputFile {
+// A source image opened once: the load and everything made from it later
+// (a second decoder, the tile sources, an outside tool) read this open file,
+// never the name again, so a file renamed or replaced in the meantime cannot
+// change what is read. Read-only and shared between threads.
+class SourceFile : public std::enable_shared_from_this<SourceFile> {
   public:
-    InputFile() = default;
-    explicit InputFile(const std::string& path) { Open(path); }
-    ~InputFile();
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
+    // Opens `path` as OpenRegularFile does. Null when refused or out of memory.
+    static std::shared_ptr<const SourceFile> Open(const std::string& path) noexcept;
+    ~SourceFile();
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
 
-    bool Open(const std::string& path);  // regular files only
-    bool IsOpen() const { return fd_ >= 0; }
+    // The name it was opened by, for messages only.
+    const std::string& Path() const { return path_; }
+    // The size when it was opened.
     uint64_t Size() const { return size_; }
     // Reads exactly n bytes at offset; false on a short read or an error.
     bool ReadAt(uint64_t offset, void* buffer, size_t n) const;
     // Reads up to n bytes at offset; returns how many came back.
     size_t ReadSomeAt(uint64_t offset, void* buffer, size_t n) const;
+    // The whole file as it is now; false when it is over maxBytes or a read
+    // fails.
+    bool ReadAll(std::vector<uint8_t>& out, uint64_t maxBytes) const;
+    // A read-only stdio stream from the start of the file, with an offset of
+    // its own (any number may be open at once, on any threads), for the C
+    // libraries. It keeps the file open until closed. Null on failure.
+    std::FILE* OpenStream() const;
+    // A new descriptor (close-on-exec) of this same file, from its start, on
+    // an open file description of its own: what an outside program reads
+    // while others read the file too. -1 on failure.
+    int OpenDescription() const;
 
   private:
+    SourceFile() = default;
+    std::string path_;
     int fd_ = -1;
     uint64_t size_ = 0;
 };
+using SourceFilePtr = std::shared_ptr<const SourceFile>;
 
 // Buffered writes into a file the caller has opened and keeps owning.
 class OutputFile {
@@ -60,8 +79,6 @@ std::FILE* OpenWriteStream(int fd);
 // device, a folder) is refused at once: the open never waits for a writer.
 // Returns the descriptor, or -1.
 int OpenRegularFile(const std::string& path);
-// The same as a stdio stream for the C libraries; null when refused.
-std::FILE* OpenRegularFileStream(const std::string& path);
 
 // Owns a stdio stream; closing it ignores the result (a writer that cares
 // closes the stream itself and checks).
@@ -69,8 +86,5 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
 
 }  // namespace tessarin

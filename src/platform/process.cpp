@@ -60,13 +60,13 @@ std::string FindProgram(const std::string& name) {
 // was killed (a lossless cut would otherwise go on writing its tile). Only
 // async-signal-safe calls are made between fork and exec: this process has
 // other threads.
-pid_t Spawn(const std::string& program, char* const argv[]) {
+pid_t Spawn(const std::string& program, char* const argv[], int input) {
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid != 0) return pid;  // the parent, or -1 when no child was made
 
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(127);
-    const int in = ::open("/dev/null", O_RDONLY);
+    const int in = input >= 0 ? input : ::open("/dev/null", O_RDONLY);
     const int out = ::open("/dev/null", O_WRONLY);
     if (in < 0 || out < 0 || ::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0 ||
         ::dup2(out, STDERR_FILENO) < 0)
@@ -88,7 +88,7 @@ pid_t Spawn(const std::string& program, char* const argv[]) {
 
 }  // namespace
 
-bool RunExternalCommand(const std::vector<std::string>& args) noexcept {
+bool RunExternalCommand(const std::vector<std::string>& args, int input) noexcept {
     try {
         if (args.empty()) return false;
         const std::string program = FindProgram(args[0]);
@@ -97,7 +97,7 @@ bool RunExternalCommand(const std::vector<std::string>& args) noexcept {
         argv.reserve(args.size() + 1);
         for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        const pid_t pid = Spawn(program, argv.data());
+        const pid_t pid = Spawn(program, argv.data(), input);
         if (pid < 0) return false;
         int status = 0;
         while (waitpid(pid, &status, 0) < 0) {

@@ -11,9 +11,9 @@ namespace tessarin {
 
 namespace {
 
-template <bool (*Load)(const std::string&, LoadedImage&)>
-bool LoadWithoutOwner(const std::string& path, Notifier*, LoadedImage& out) {
-    return Load(path, out);
+template <bool (*Load)(const SourceFilePtr&, LoadedImage&)>
+bool LoadWithoutOwner(const SourceFilePtr& file, Notifier*, LoadedImage& out) {
+    return Load(file, out);
 }
 
 constexpr const char* kBmpExtensions[] = {".bmp", ".dib", nullptr};

@@ -8,6 +8,7 @@
 #include "imaging/current_image.h"
 #include "imaging/loaded_image.h"
 #include "imaging/tile_source.h"
+#include "platform/file_io.h"
 #include "settings/split_settings.h"
 
 namespace tessarin {
@@ -27,12 +28,13 @@ struct ImageFormat {
     ImageFileKind kind;
     // File name extensions with their dot, lower case, ended by a null.
     const char* const* extensions;
-    // Reads the file; on failure out.error holds the message.
-    bool (*load)(const std::string& path, Notifier* owner, LoadedImage& out);
+    // Reads the file opened for the load (null when it could not be: the
+    // format's message); on failure out.error holds the message.
+    bool (*load)(const SourceFilePtr& file, Notifier* owner, LoadedImage& out);
     // Reads only what the format's own tiles need before they are cut (with
     // any options), with no raster; null when they are cut from the raster.
     // On failure out.error holds the message.
-    bool (*loadForTiles)(const std::string& path, LoadedImage& out);
+    bool (*loadForTiles)(const SourceFilePtr& file, LoadedImage& out);
     // Prepares one file's tiles; on failure returns null with the message in error.
     std::unique_ptr<TileSource> (*makeSource)(const CurrentImage& image, const TileOptions& options,
                                               std::string& error);

@@ -20,10 +20,13 @@ bool Load(const std::string& path, Notifier* owner, const SplitSettings* forTile
         error = msg::kUnsupported;
         return false;
     }
+    // Opened once: the reader and every tile source made later read this
+    // open file. When it cannot be opened, the reader gives its message.
+    const SourceFilePtr file = SourceFile::Open(path);
     LoadedImage loaded;
     const bool withoutRaster = forTiles && !forTiles->allBmp && format->loadForTiles;
-    const bool loadedOk = withoutRaster ? format->loadForTiles(path, loaded)
-                                        : format->load(path, owner, loaded) && loaded.raster;
+    const bool loadedOk = withoutRaster ? format->loadForTiles(file, loaded)
+                                        : format->load(file, owner, loaded) && loaded.raster;
     if (!loadedOk) {
         // The BMP readers have no messages of their own.
         error =

@@ -8,6 +8,7 @@
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
 #include "imaging/tile_source.h"
+#include "platform/file_io.h"
 
 namespace tessarin {
 
@@ -15,7 +16,10 @@ class Notifier;
 
 // Our own reader first (16-bit 5-5-5 and 5-6-5 with bit fields, 1-bit with two
 // colours), then the general decoder. `owner` receives the 5-6-5 colour
-// reduction notice; none is shown without an owner.
+// reduction notice; none is shown without an owner. Read from the open file
+// (null: not opened).
+bool LoadBmpFile(const SourceFilePtr& file, Notifier* owner, LoadedImage& out);
+// The same for the file opened by name.
 bool LoadBmpFile(const std::string& path, Notifier* owner, LoadedImage& out);
 
 // The general decoder alone, over bytes in memory (what the system loader reads).

@@ -34,14 +34,14 @@ class ByteSource {
 
 class FileSource : public ByteSource {
   public:
-    explicit FileSource(const InputFile& file) : file_(file) {}
+    explicit FileSource(const SourceFile& file) : file_(file) {}
     uint64_t Size() const override { return file_.Size(); }
     bool ReadAt(uint64_t offset, void* buffer, size_t n) const override {
         return file_.ReadAt(offset, buffer, n);
     }
 
   private:
-    const InputFile& file_;
+    const SourceFile& file_;
 };
 
 class MemorySource : public ByteSource {

@@ -38,7 +38,7 @@ BitmapInfoHeader RasterHeader(const uint8_t* info, int bitCount) {
 }
 
 // The size is acceptable and the file holds all the pixel data it promises.
-bool ValidSize(const BitmapInfoHeader& h, const InputFile& file, uint64_t dataOffset) {
+bool ValidSize(const BitmapInfoHeader& h, const SourceFile& file, uint64_t dataOffset) {
     if (h.biHeight == INT32_MIN) return false;
     const int64_t absHeight = h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight;
     return DibSizeAcceptable(h.biWidth, absHeight, h.biBitCount) && dataOffset <= file.Size() &&
@@ -47,8 +47,7 @@ bool ValidSize(const BitmapInfoHeader& h, const InputFile& file, uint64_t dataOf
 }
 
 // Returns the raster, or null when the own reader declines.
-std::unique_ptr<DibImage> ReadOwn(const InputFile& file, const std::string& path, Notifier* owner,
-                                  LoadedImage& out) {
+std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, Notifier* owner, LoadedImage& out) {
     uint8_t b[54];
     if (file.ReadSomeAt(0, b, sizeof b) < sizeof b) return nullptr;
     const uint8_t* info = b + 14;
@@ -78,7 +77,8 @@ std::unique_ptr<DibImage> ReadOwn(const InputFile& file, const std::string& path
             if (owner) {
                 char text[4096];
                 std::snprintf(text, sizeof text,
-                              "緑の情報量を「6bit」から「5bit」に減らします\n\n%s", path.c_str());
+                              "緑の情報量を「6bit」から「5bit」に減らします\n\n%s",
+                              file.Path().c_str());
                 owner->ShowNotice(text);
             }
             Convert565To555(*raster);
@@ -108,20 +108,27 @@ std::unique_ptr<DibImage> ReadOwn(const InputFile& file, const std::string& path
 
 }  // namespace
 
-bool LoadBmpFile(const std::string& path, Notifier* owner, LoadedImage& out) {
+bool LoadBmpFile(const SourceFilePtr& file, Notifier* owner, LoadedImage& out) {
     // The BMP readers have no message of their own: whatever stops them, a
     // lack of memory included, the file is reported as invalid.
+    out.source.reset();
     try {
-        InputFile file;
-        if (!file.Open(path)) return false;
-        out.raster = ReadOwn(file, path, owner, out);
-        if (out.raster) return true;
-        bmp::FileSource source(file);
-        return bmp::DecodeBmpFrom(source, out);
+        if (!file) return false;
+        out.raster = ReadOwn(*file, owner, out);
+        if (!out.raster) {
+            bmp::FileSource source(*file);
+            if (!bmp::DecodeBmpFrom(source, out)) return false;
+        }
+        out.source = file;
+        return true;
     } catch (...) {
         out.raster.reset();
         return false;
     }
+}
+
+bool LoadBmpFile(const std::string& path, Notifier* owner, LoadedImage& out) {
+    return LoadBmpFile(SourceFile::Open(path), owner, out);
 }
 
 }  // namespace tessarin

@@ -33,7 +33,10 @@ class BmpTileSource : public TileSource {
 std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const TileOptions&,
                                               std::string& error) {
     try {
-        if (!image.raster) {
+        // The tile grid is made for the image's size: a raster of any other
+        // is not cut with it.
+        if (!image.raster || image.raster->Width() != image.width ||
+            image.raster->AbsHeight() != image.height) {
             error = msg::kClipFailed;
             return nullptr;
         }

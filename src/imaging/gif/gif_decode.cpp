@@ -59,10 +59,6 @@ struct DecoderCloser {
 };
 using GifDecoder = std::unique_ptr<GifFileType, DecoderCloser>;
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-
 // Reads one extension record, keeping the transparency block when this is it.
 bool ReadExtension(GifFileType* gif, GifImageInfo& info) {
     int code = 0;
@@ -153,8 +149,8 @@ const char* Decode(GifInput& input, GifImageInfo& info, GifRowSink& sink) {
 
 }  // namespace
 
-const char* DecodeGifFile(const std::string& path, GifImageInfo& info, GifRowSink& sink) {
-    std::unique_ptr<FILE, FileCloser> file(OpenRegularFileStream(path));
+const char* DecodeGifFile(const SourceFile* source, GifImageInfo& info, GifRowSink& sink) {
+    FilePtr file(source ? source->OpenStream() : nullptr);
     if (!file) return msg::kOpenFailed;
     GifInput input;
     input.file = file.get();

@@ -8,14 +8,19 @@
 #include "imaging/current_image.h"
 #include "imaging/loaded_image.h"
 #include "imaging/tile_source.h"
+#include "platform/file_io.h"
 
 namespace tessarin {
 
 // The raster for the viewer, which also serves the GIF tiles (out.tileData
-// keeps the table and whatever else they need).
-bool LoadGifFile(const std::string& path, LoadedImage& out);
+// keeps the table and whatever else they need). Read from the open file's
+// start (null: not opened, the open message).
+bool LoadGifFile(const SourceFilePtr& file, LoadedImage& out);
 // No raster: only the indices and what the tiles need, for a split that
 // nobody watches.
+bool LoadGifIndices(const SourceFilePtr& file, LoadedImage& out);
+// The same for the file opened by name.
+bool LoadGifFile(const std::string& path, LoadedImage& out);
 bool LoadGifIndices(const std::string& path, LoadedImage& out);
 std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const TileOptions& options,
                                               std::string& error);

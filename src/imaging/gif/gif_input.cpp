@@ -30,10 +30,10 @@ class RasterSink final : public gif::GifRowSink {
     std::unique_ptr<DibImage> raster;
 };
 
-bool Load(const std::string& path, LoadedImage& out) {
+bool Load(const SourceFilePtr& file, LoadedImage& out) {
     gif::GifImageInfo info;
     RasterSink sink;
-    if (const char* failure = gif::DecodeGifFile(path, info, sink)) {
+    if (const char* failure = gif::DecodeGifFile(file.get(), info, sink)) {
         SetFailureText(out.error, failure);
         return false;
     }
@@ -62,14 +62,16 @@ bool Load(const std::string& path, LoadedImage& out) {
     out.colorKind = kColorKindIndexed;
     out.interlaced = info.interlaced;
     out.error.clear();
+    out.source = file;
     return true;
 }
 
 }  // namespace
 
-bool LoadGifFile(const std::string& path, LoadedImage& out) {
+bool LoadGifFile(const SourceFilePtr& file, LoadedImage& out) {
+    out.source.reset();
     try {
-        return Load(path, out);
+        return Load(file, out);
     } catch (...) {
         out.raster.reset();
         SetFailureText(out.error, msg::kReadFailed);  // as for a raster that cannot be had
@@ -77,12 +79,13 @@ bool LoadGifFile(const std::string& path, LoadedImage& out) {
     }
 }
 
-bool LoadGifIndices(const std::string& path, LoadedImage& out) {
+bool LoadGifIndices(const SourceFilePtr& file, LoadedImage& out) {
     std::shared_ptr<gif::GifSplitData> tiles;
     const char* failure = msg::kReadFailed;
+    out.source.reset();
     try {
         tiles = std::make_shared<gif::GifSplitData>();
-        failure = gif::ReadGifForSplit(path, *tiles);
+        failure = gif::ReadGifForSplit(file.get(), *tiles);
     } catch (...) {
     }
     if (failure) {
@@ -98,7 +101,16 @@ bool LoadGifIndices(const std::string& path, LoadedImage& out) {
     out.interlaced = tiles->info.interlaced;
     out.tileData = std::move(tiles);
     out.error.clear();
+    out.source = file;
     return true;
+}
+
+bool LoadGifFile(const std::string& path, LoadedImage& out) {
+    return LoadGifFile(SourceFile::Open(path), out);
+}
+
+bool LoadGifIndices(const std::string& path, LoadedImage& out) {
+    return LoadGifIndices(SourceFile::Open(path), out);
 }
 
 }  // namespace tessarin

@@ -11,6 +11,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
+#include "platform/file_io.h"
 
 namespace tessarin::gif {
 
@@ -39,10 +40,10 @@ class GifRowSink {
     virtual uint8_t* Row(int y) = 0;
 };
 
-// Decodes the first image of a GIF file into `sink`. Returns nullptr on
+// Decodes the first image of `file` (null: not opened) into `sink`. Returns nullptr on
 // success, else the failure message. Rows the file does not hold (cut short,
 // corrupt data) come out as the background index.
-const char* DecodeGifFile(const std::string& path, GifImageInfo& info, GifRowSink& sink);
+const char* DecodeGifFile(const SourceFile* file, GifImageInfo& info, GifRowSink& sink);
 // The same over a buffer in memory (fuzzing, tests).
 const char* DecodeGifMemory(const uint8_t* data, size_t size, GifImageInfo& info, GifRowSink& sink);
 
@@ -60,7 +61,7 @@ struct GifSplitData final : TileData {
 
 // `heldBytes` is what the split holds already (the raster); indices that
 // would take it over its memory budget are not decoded.
-const char* ReadGifForSplit(const std::string& path, GifSplitData& out, uint64_t heldBytes = 0);
+const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t heldBytes = 0);
 
 // The mask the library applies to a tile's indices: the table's depth, at
 // least 2 bits.

@@ -63,9 +63,9 @@ bool Usable(const GifSplitData& data, const CurrentImage& image) {
 
 }  // namespace
 
-const char* ReadGifForSplit(const std::string& path, GifSplitData& out, uint64_t heldBytes) {
+const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t heldBytes) {
     PixelBufferSink sink(out.pixels, heldBytes);
-    return DecodeGifFile(path, out.info, sink);
+    return DecodeGifFile(file, out.info, sink);
 }
 
 }  // namespace gif
@@ -78,7 +78,7 @@ std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const T
             return std::make_unique<gif::GifTileSource>(kept, image.raster);
         auto data = std::make_shared<gif::GifSplitData>();
         const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
-        if (const char* failure = gif::ReadGifForSplit(image.path, *data, held)) {
+        if (const char* failure = gif::ReadGifForSplit(SourceFileOf(image).get(), *data, held)) {
             error = failure;
             return nullptr;
         }

@@ -22,6 +22,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/tile_source.h"
+#include "platform/file_io.h"
 
 namespace tessarin::jpeg_glue {
 
@@ -97,24 +98,38 @@ void ChooseOutputSpace(jpeg_decompress_struct* codec);
 // The stages below arm the decoder's recovery point: false on a library error.
 // Creates the decompressor with kLibraryMemoryLimit and the scan limit.
 bool CreateStage(JpegDecoder* decoder);
+// Reads the header from `file` and chooses the output space and size.
+bool HeaderStage(JpegDecoder* decoder, std::FILE* file);
 // Reads rows into `target` until `upTo` rows of the image are done.
 bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo);
 // Ends the decompression once every row is read.
 bool FinishStage(JpegDecoder* decoder);
 
+// Whether a second reading of a file's header gives what the first gave in
+// everything that sizes a buffer or shapes the rows: the frame (size,
+// components and their sampling, precision, progressive mode) and, with
+// `rows`, the colour spaces and output size too.
+bool SameHeader(const jpeg_decompress_struct& first, const jpeg_decompress_struct& again,
+                bool rows);
+
 // For a progressive file of two or more components: its scans decoded on two
-// threads, and a decoder whose rows (width x height, as a single decoder
-// would make them) are ready to be read. The decoder is null when the file is
-// not one it splits (see jpeg_progressive.cpp) or anything fails: the caller
-// then decodes the file as usual, which gives any failure its message.
+// threads, and a decoder whose rows are ready to be read exactly as the
+// decoder that read `header` (from the same file) would make them. The
+// decoder is null when the file is not one it splits (see
+// jpeg_progressive.cpp) or anything fails: the caller then decodes the file as
+// usual, which gives any failure its message. It is also null, with `changed`
+// set, when the file's bytes no longer hold the header that was read (the
+// file was rewritten in place): its rows would not fit what `header` sized,
+// and the file fails with its read message.
 struct ProgressiveStart {
     DecoderPointer decoder;
+    bool changed = false;
     // Frees the second decoder's coefficients while the rows are read; joins
     // when destroyed.
     std::jthread release;
 };
-ProgressiveStart StartProgressiveOnTwoThreads(const std::string& path, JDIMENSION width,
-                                              JDIMENSION height);
+ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& file,
+                                              const jpeg_decompress_struct& header);
 
 // Encodes the width x height pixels at (x, y) of an 8-bit (grey) or 24-bit
 // (blue-green-red) raster as a baseline JPEG at `quality` into the open file
@@ -128,11 +143,12 @@ bool EncodeJpegRegion(int fd, const DibImage& image, int x, int y, int width, in
 // cut from the rows already decoded while the rest are still coming.
 class JpegRowFeed {
   public:
-    // Starts decoding the file at `path`, which must still be width x
-    // height. Null, with `error` set to the failure message, when the header
-    // cannot be read or the raster not made.
-    static std::unique_ptr<JpegRowFeed> Start(const std::string& path, int width, int height,
-                                              std::string& error);
+    // Starts decoding `file`, which must still be width x height and, unless
+    // `depth` is 0, of that depth (LoadedImage::displayDepth). Null, with
+    // `error` set to the failure message, when the header cannot be read or
+    // the raster not made.
+    static std::unique_ptr<JpegRowFeed> Start(const SourceFilePtr& file, int width, int height,
+                                              int depth, std::string& error);
     // Stops the decoding (after the batch in hand) and waits for the thread.
     ~JpegRowFeed();
     JpegRowFeed(const JpegRowFeed&) = delete;
@@ -170,6 +186,18 @@ struct JpegCropGrid {
     }
 };
 
+// The bytes one jpegtran run over a file with `coefficientBytes` of
+// coefficients takes: it holds them all, plus the crop's and its own buffers.
+inline uint64_t JpegtranRunBytes(uint64_t coefficientBytes) {
+    return coefficientBytes + coefficientBytes / 4 + (uint64_t{64} << 20);
+}
+
+// What the header of a file cut losslessly says about its cut.
+struct LosslessFrame {
+    JpegCropGrid grid;
+    uint64_t coefficientBytes = 0;
+};
+
 enum class LosslessPrepare {
     kReady,       // `out` cuts the tiles in-process
     kRefused,     // the coefficients would take too much memory: leave the file to jpegtran
@@ -177,13 +205,13 @@ enum class LosslessPrepare {
     kFailed,      // the file cannot be read, or no longer has the size it was loaded with
 };
 
-// Reads the DCT coefficients and the comment and application markers of the
-// JPEG file at `path` (expected to be width x height) for lossless tiles,
-// which `out` then writes as jpegtran -copy all -crop would. `grid` is set
-// when the header could be read (kReady and kRefused). `heldBytes` is what
-// the split holds already (the raster, when the image is shown).
-LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, int height,
+// Reads the DCT coefficients and the comment and application markers of
+// `file` (expected to be width x height) for lossless tiles, which `out` then
+// writes as jpegtran -copy all -crop would. `frame` is set when the header
+// could be read (kReady and kRefused). `heldBytes` is what the split holds
+// already (the raster, when the image is shown).
+LosslessPrepare MakeInProcessLosslessSource(const SourceFile& file, int width, int height,
                                             uint64_t heldBytes, std::unique_ptr<TileSource>& out,
-                                            JpegCropGrid& grid);
+                                            LosslessFrame& frame);
 
 }  // namespace tessarin::jpeg_glue

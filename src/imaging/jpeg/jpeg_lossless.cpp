@@ -277,14 +277,14 @@ uint64_t CoefficientBytes(const jpeg_decompress_struct& codec) {
     return bytes;
 }
 
-LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, int height,
+LosslessPrepare MakeInProcessLosslessSource(const SourceFile& source, int width, int height,
                                             uint64_t heldBytes, std::unique_ptr<TileSource>& out,
-                                            JpegCropGrid& grid) {
+                                            LosslessFrame& frame) {
     out.reset();
     DecoderPointer reader = NewDecoder();
     if (!reader || !CreateStage(reader.get())) return LosslessPrepare::kFailed;
 
-    FilePtr file(OpenRegularFileStream(path));
+    FilePtr file(source.OpenStream());
     if (!file) return LosslessPrepare::kFailed;
     jvirt_barray_ptr* arrays = nullptr;
     if (width <= 0 || height <= 0) return LosslessPrepare::kFailed;
@@ -292,7 +292,8 @@ LosslessPrepare MakeInProcessLosslessSource(const std::string& path, int width, 
                                       static_cast<JDIMENSION>(height), heldBytes, &arrays);
     if (read == ReadResult::kFailed) return LosslessPrepare::kFailed;
     if (read == ReadResult::kOverBudget) return LosslessPrepare::kOverBudget;
-    grid = CropGridOf(reader->codec);
+    frame.grid = CropGridOf(reader->codec);
+    frame.coefficientBytes = CoefficientBytes(reader->codec);
     if (read == ReadResult::kTooLarge) return LosslessPrepare::kRefused;
     file.reset();
     const jpeg_decompress_struct& codec = reader->codec;

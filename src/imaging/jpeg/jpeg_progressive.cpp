@@ -20,7 +20,6 @@
 
 #include "imaging/jpeg/jpeg_glue.h"
 #include "imaging/memory_budget.h"
-#include "platform/file_io.h"
 
 // The whole-image coefficient arrays of a decompressor in buffered-image mode
 // are reached through its coefficient controller.
@@ -186,16 +185,14 @@ void AttachSource(JpegDecoder* decoder, std::shared_ptr<const std::vector<uint8_
 
 // The stages below arm the recovery point and hold plain data only.
 
-// Reads the header from the decoder's source and checks the frame is the one
-// loaded.
-bool OpenStage(JpegDecoder* decoder, JDIMENSION width, JDIMENSION height) {
+// Reads the header from the decoder's source.
+bool OpenStage(JpegDecoder* decoder) {
     if (setjmp(decoder->errors.recovery)) return false;
     jpeg_decompress_struct* codec = &decoder->codec;
     jpeg_read_header(codec, TRUE);
     ChooseOutputSpace(codec);
     jpeg_calc_output_dimensions(codec);
-    return codec->progressive_mode && codec->output_width == width &&
-           codec->output_height == height;
+    return true;
 }
 
 // The first component's decompressor: every scan consumed, no row made yet.
@@ -265,24 +262,55 @@ bool StartOutputStage(JpegDecoder* decoder) {
 
 }  // namespace
 
-ProgressiveStart StartProgressiveOnTwoThreads(const std::string& path, JDIMENSION width,
-                                              JDIMENSION height) {
+bool SameHeader(const jpeg_decompress_struct& first, const jpeg_decompress_struct& again,
+                bool rows) {
+    if (first.image_width != again.image_width || first.image_height != again.image_height ||
+        first.num_components != again.num_components ||
+        first.data_precision != again.data_precision ||
+        first.progressive_mode != again.progressive_mode || !first.comp_info || !again.comp_info)
+        return false;
+    for (int ci = 0; ci < first.num_components; ++ci) {
+        const jpeg_component_info& a = first.comp_info[ci];
+        const jpeg_component_info& b = again.comp_info[ci];
+        if (a.component_id != b.component_id || a.h_samp_factor != b.h_samp_factor ||
+            a.v_samp_factor != b.v_samp_factor)
+            return false;
+    }
+    return !rows ||
+           (first.jpeg_color_space == again.jpeg_color_space &&
+            first.out_color_space == again.out_color_space &&
+            first.out_color_components == again.out_color_components &&
+            first.output_components == again.output_components &&
+            first.output_width == again.output_width && first.output_height == again.output_height);
+}
+
+ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
+                                              const jpeg_decompress_struct& header) {
     try {
         auto file = std::make_shared<std::vector<uint8_t>>();
         SplitStreams streams;
-        if (!ReadWholeFile(path, *file, kMaxRasterBytes) || !SplitScans(*file, streams)) return {};
+        if (!source.ReadAll(*file, kMaxRasterBytes) || !SplitScans(*file, streams)) return {};
 
         DecoderPointer first = NewDecoder();
         DecoderPointer others = NewDecoder();
         if (!first || !others || !CreateStage(first.get()) || !CreateStage(others.get())) return {};
         AttachSource(first.get(), file, std::move(streams.first));
         AttachSource(others.get(), std::move(file), std::move(streams.others));
-        if (!OpenStage(first.get(), width, height) || !OpenStage(others.get(), width, height))
-            return {};
+        if (!OpenStage(first.get()) || !OpenStage(others.get())) return {};
+        // The rows come out of the first decoder into what `header` sized;
+        // the second's coefficients are copied into the first's arrays. The
+        // second may meet markers between the scans before its own first
+        // scan, so only its frame must be the same.
+        if (!SameHeader(header, first->codec, true) || !SameHeader(header, others->codec, false)) {
+            ProgressiveStart changed;
+            changed.changed = true;
+            return changed;
+        }
         // Two sets of coefficient arrays instead of one, beside the raster:
         // over the budget, the usual decode with one set is the better choice.
         const uint64_t arrays = CoefficientBytes(first->codec);
-        if (!FitsSplitMemoryBudget(uint64_t{width} * height * 4, 2 * arrays)) return {};
+        const uint64_t raster = uint64_t{header.output_width} * header.output_height * 4;
+        if (!FitsSplitMemoryBudget(raster, 2 * arrays)) return {};
 
         // The helper thread reads the other components' coefficients, waits
         // until they are copied, and frees them.

@@ -31,17 +31,7 @@ constexpr const char* kImageDataFailed = "イメージデータの取得に失�
 using jpeg_glue::JpegDecoder;
 using jpeg_glue::RowTarget;
 
-// The stages below arm the recovery point and hold plain data only.
-bool HeaderStage(JpegDecoder* decoder, std::FILE* file) {
-    if (setjmp(decoder->errors.recovery)) return false;
-    jpeg_decompress_struct* codec = &decoder->codec;
-    jpeg_stdio_src(codec, file);
-    jpeg_read_header(codec, TRUE);
-    jpeg_glue::ChooseOutputSpace(codec);
-    jpeg_calc_output_dimensions(codec);
-    return true;
-}
-
+// The stage below arms the recovery point and holds plain data only.
 bool StartStage(JpegDecoder* decoder) {
     if (setjmp(decoder->errors.recovery)) return false;
     jpeg_start_decompress(&decoder->codec);
@@ -54,12 +44,13 @@ class RasterDecode {
   public:
     // Reads the header and, unless `headerOnly`, makes the raster. Returns
     // the failure message, or null.
-    const char* Open(const std::string& path, bool headerOnly) {
+    const char* Open(const SourceFilePtr& source, bool headerOnly) {
         decoder_ = jpeg_glue::NewDecoder();
         if (!decoder_ || !jpeg_glue::CreateStage(decoder_.get())) return msg::kMemoryFailed;
-        file_.reset(OpenRegularFileStream(path));
+        if (!source) return msg::kReadFailed;
+        file_.reset(source->OpenStream());
         if (!file_) return msg::kReadFailed;
-        if (!HeaderStage(decoder_.get(), file_.get())) return kHeaderFailed;
+        if (!jpeg_glue::HeaderStage(decoder_.get(), file_.get())) return kHeaderFailed;
 
         // Refuse what no raster can hold before the library allocates
         // anything for the whole image.
@@ -71,7 +62,7 @@ class RasterDecode {
             return kRasterFailed;
         if (headerOnly) return nullptr;
 
-        path_ = path;
+        source_ = source;
         BitmapInfoHeader header;
         header.biWidth = static_cast<int>(codec.output_width);
         header.biHeight = static_cast<int>(codec.output_height);  // bottom-up
@@ -103,12 +94,14 @@ class RasterDecode {
         if (!rowsFrom_) {
             // A progressive file is decoded on two threads where it can be;
             // when that declines, the usual decode gives any failure its
-            // message.
+            // message. It reads the same open file again: one rewritten in
+            // place since the header was read fails here.
             const jpeg_decompress_struct& codec = decoder_->codec;
             if (codec.progressive_mode && codec.num_components >= 2 &&
-                std::thread::hardware_concurrency() >= 2)
-                split_ = jpeg_glue::StartProgressiveOnTwoThreads(path_, codec.output_width,
-                                                                 codec.output_height);
+                std::thread::hardware_concurrency() >= 2) {
+                split_ = jpeg_glue::StartProgressiveOnTwoThreads(*source_, codec);
+                if (split_.changed) return msg::kReadFailed;
+            }
             if (split_.decoder) {
                 rowsFrom_ = split_.decoder.get();
             } else {
@@ -128,7 +121,7 @@ class RasterDecode {
     std::unique_ptr<DibImage> TakeRaster() { return std::move(raster_); }
 
   private:
-    std::string path_;
+    SourceFilePtr source_;
     jpeg_glue::DecoderPointer decoder_;  // reads the header, and the rows unless split_ does
     FilePtr file_;
     jpeg_glue::ProgressiveStart split_;
@@ -141,6 +134,7 @@ class RasterDecode {
 
 bool Fail(LoadedImage& out, const char* message) {
     out.raster.reset();
+    out.source.reset();
     out.displayDepth = 0;
     out.colorKind = kColorKindNone;
     out.interlaced = false;
@@ -148,10 +142,10 @@ bool Fail(LoadedImage& out, const char* message) {
     return false;
 }
 
-bool Load(const std::string& path, LoadedImage& out, bool headerOnly) {
+bool Load(const SourceFilePtr& source, LoadedImage& out, bool headerOnly) {
     Fail(out, "");
     RasterDecode decode;
-    const char* failure = decode.Open(path, headerOnly);
+    const char* failure = decode.Open(source, headerOnly);
     if (!failure && !headerOnly) failure = decode.Rows(decode.Codec().output_height);
     if (!failure && !headerOnly) failure = decode.Finish();
     if (failure) return Fail(out, failure);
@@ -162,25 +156,34 @@ bool Load(const std::string& path, LoadedImage& out, bool headerOnly) {
     // The depth the file stores, whatever the raster became.
     out.displayDepth = 8 * codec.output_components;
     out.colorKind = codec.output_components == 1 ? kColorKindGrey : kColorKindNone;
+    out.source = source;
     return true;
+}
+
+bool LoadGuarded(const SourceFilePtr& source, LoadedImage& out, bool headerOnly) {
+    try {
+        return Load(source, out, headerOnly);
+    } catch (...) {
+        return Fail(out, msg::kMemoryFailed);
+    }
 }
 
 }  // namespace
 
+bool LoadJpegFile(const SourceFilePtr& file, LoadedImage& out) {
+    return LoadGuarded(file, out, false);
+}
+
+bool LoadJpegHeader(const SourceFilePtr& file, LoadedImage& out) {
+    return LoadGuarded(file, out, true);
+}
+
 bool LoadJpegFile(const std::string& path, LoadedImage& out) {
-    try {
-        return Load(path, out, false);
-    } catch (...) {
-        return Fail(out, msg::kMemoryFailed);
-    }
+    return LoadGuarded(SourceFile::Open(path), out, false);
 }
 
 bool LoadJpegHeader(const std::string& path, LoadedImage& out) {
-    try {
-        return Load(path, out, true);
-    } catch (...) {
-        return Fail(out, msg::kMemoryFailed);
-    }
+    return LoadGuarded(SourceFile::Open(path), out, true);
 }
 
 namespace jpeg_glue {
@@ -206,6 +209,16 @@ void CmykRowToBgr(const uint8_t* in, uint8_t* out, JDIMENSION width, bool invert
 }
 
 }  // namespace
+
+bool HeaderStage(JpegDecoder* decoder, std::FILE* file) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    jpeg_decompress_struct* codec = &decoder->codec;
+    jpeg_stdio_src(codec, file);
+    jpeg_read_header(codec, TRUE);
+    ChooseOutputSpace(codec);
+    jpeg_calc_output_dimensions(codec);
+    return true;
+}
 
 bool CreateStage(JpegDecoder* decoder) {
     if (setjmp(decoder->errors.recovery)) return false;
@@ -297,18 +310,19 @@ struct JpegRowFeed::State {
     static constexpr JDIMENSION kBatchRows = 16;
 };
 
-std::unique_ptr<JpegRowFeed> JpegRowFeed::Start(const std::string& path, int width, int height,
-                                                std::string& error) {
+std::unique_ptr<JpegRowFeed> JpegRowFeed::Start(const SourceFilePtr& file, int width, int height,
+                                                int depth, std::string& error) {
     try {
         std::unique_ptr<JpegRowFeed> feed(new JpegRowFeed());
         State& state = *feed->state_;
-        if (const char* failure = state.decode.Open(path, false)) {
+        if (const char* failure = state.decode.Open(file, false)) {
             SetFailureText(error, failure);
             return nullptr;
         }
         const jpeg_decompress_struct& codec = state.decode.Codec();
         if (static_cast<int>(codec.output_width) != width ||
-            static_cast<int>(codec.output_height) != height) {
+            static_cast<int>(codec.output_height) != height ||
+            (depth != 0 && 8 * codec.output_components != depth)) {
             SetFailureText(error, msg::kClipFailed);
             return nullptr;
         }

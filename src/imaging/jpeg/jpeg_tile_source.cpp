@@ -1,14 +1,17 @@
 // JPEG tiles: exact ones re-encoded from the decoded raster, or lossless ones
 // cut from the source file's coefficients.
 
-#include <filesystem>
+#include <unistd.h>
+
+#include <algorithm>
 #include <new>
-#include <system_error>
+#include <semaphore>
 #include <vector>
 
 #include "imaging/failure_text.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 #include "platform/process.h"
 
@@ -17,6 +20,9 @@ namespace tessarin {
 namespace {
 
 using jpeg_glue::kLosslessFailed;
+
+// No split runs more workers than this.
+constexpr uint64_t kMaxJpegtranRuns = 256;
 
 // Every worker encodes its tiles from the one shared raster, which it only
 // reads; each call has its own compressor and a few rows of buffer, and no
@@ -49,14 +55,18 @@ class ExactJpegTileSource final : public TileSource {
     int quality_;
 };
 
-// Runs "jpegtran -copy all -crop WxH+X+Y -outfile <tile> <source>" per tile,
-// for a file whose coefficients are too large to hold in-process.
+// Runs "jpegtran -copy all -crop WxH+X+Y -outfile <tile>" per tile, for a
+// file whose coefficients are too large to hold in-process. The tool reads
+// the source as its standard input, from a description of the open file of
+// its own: the file the image was loaded from, whatever its name now holds.
 // jpegtran moves the corner to the source's block boundaries and widens the
 // region to match, so tiles off the block grid come out larger than asked.
+// Each run holds the whole file's coefficients: no more runs at once than the
+// split's memory budget holds.
 class JpegtranTileSource final : public TileSource {
   public:
-    JpegtranTileSource(std::string source, jpeg_glue::JpegCropGrid grid)
-        : source_(std::move(source)), grid_(grid) {}
+    JpegtranTileSource(SourceFilePtr source, jpeg_glue::JpegCropGrid grid, ptrdiff_t runs)
+        : source_(std::move(source)), grid_(grid), runs_(runs) {}
 
     TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
 
@@ -68,10 +78,12 @@ class JpegtranTileSource final : public TileSource {
             const std::string geometry = std::to_string(rect.width) + "x" +
                                          std::to_string(rect.height) + "+" +
                                          std::to_string(rect.x) + "+" + std::to_string(rect.y);
-            const std::vector<std::string> args = {"jpegtran", "-copy",         "all",
-                                                   "-crop",    geometry,        "-outfile",
-                                                   file.path,  SourceArgument()};
-            return RunExternalCommand(args) ? nullptr : kLosslessFailed;
+            const std::vector<std::string> args = {"jpegtran", "-copy",    "all",    "-crop",
+                                                   geometry,   "-outfile", file.path};
+            const RunSlot slot(runs_);
+            const Input input(source_->OpenDescription());
+            if (input.fd < 0) return kLosslessFailed;
+            return RunExternalCommand(args, input.fd) ? nullptr : kLosslessFailed;
         } catch (const std::bad_alloc&) {
             return kLosslessFailed;
         }
@@ -79,14 +91,45 @@ class JpegtranTileSource final : public TileSource {
     const char* SaveFailedMessage() const override { return kLosslessFailed; }
 
   private:
-    // jpegtran reads any argument starting with "-" as an option.
-    std::string SourceArgument() const {
-        return !source_.empty() && source_[0] == '-' ? "./" + source_ : source_;
-    }
+    // Holds one of the runs the budget allows while it lives.
+    struct RunSlot {
+        explicit RunSlot(std::counting_semaphore<>& runs) : runs(runs) { runs.acquire(); }
+        ~RunSlot() { runs.release(); }
+        RunSlot(const RunSlot&) = delete;
+        RunSlot& operator=(const RunSlot&) = delete;
+        std::counting_semaphore<>& runs;
+    };
+    // The tool's standard input, closed here once it has ended.
+    struct Input {
+        explicit Input(int descriptor) : fd(descriptor) {}
+        ~Input() {
+            if (fd >= 0) ::close(fd);
+        }
+        Input(const Input&) = delete;
+        Input& operator=(const Input&) = delete;
+        int fd;
+    };
 
-    std::string source_;
+    SourceFilePtr source_;
     jpeg_glue::JpegCropGrid grid_;
+    mutable std::counting_semaphore<> runs_;
 };
+
+// The jpegtran source of a file, or null with the message when even one run
+// would not fit the split's memory budget beside what it holds.
+std::unique_ptr<TileSource> MakeJpegtranSource(SourceFilePtr file,
+                                               const jpeg_glue::LosslessFrame& frame,
+                                               uint64_t heldBytes, std::string& error) {
+    const uint64_t run = jpeg_glue::JpegtranRunBytes(frame.coefficientBytes);
+    const uint64_t budget = SplitMemoryBudget();
+    if (heldBytes > budget || run > budget - heldBytes) {
+        error = kLosslessFailed;
+        return nullptr;
+    }
+    const uint64_t runs = std::min<uint64_t>((budget - heldBytes) / run, kMaxJpegtranRuns);
+    return std::make_unique<JpegtranTileSource>(std::move(file), frame.grid,
+                                                static_cast<ptrdiff_t>(runs));
+}
 
 }  // namespace
 
@@ -94,33 +137,39 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
                                                const TileOptions& options, std::string& error) {
     try {
         if (options.exactJpeg) {
-            if (image.raster)
+            if (image.raster) {
+                if (image.raster->Width() != image.width ||
+                    image.raster->AbsHeight() != image.height) {
+                    error = msg::kClipFailed;
+                    return nullptr;
+                }
                 return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
+            }
             // Loaded without a raster: decoded now, beside the tile workers.
-            std::unique_ptr<jpeg_glue::JpegRowFeed> feed =
-                jpeg_glue::JpegRowFeed::Start(image.path, image.width, image.height, error);
+            std::unique_ptr<jpeg_glue::JpegRowFeed> feed = jpeg_glue::JpegRowFeed::Start(
+                SourceFileOf(image), image.width, image.height, image.displayDepth, error);
             if (!feed) return nullptr;
             return std::make_unique<ExactJpegTileSource>(std::move(feed), options.jpegQuality);
         }
-        // A FIFO put in the file's place since it was loaded would block the
-        // read (and jpegtran) for ever; only a regular file is cut.
-        std::error_code failure;
-        if (!std::filesystem::is_regular_file(image.path, failure)) {
+        // Only a regular file is opened: a FIFO would block the read (and
+        // jpegtran) for ever.
+        SourceFilePtr file = SourceFileOf(image);
+        if (!file) {
             error = kLosslessFailed;
             return nullptr;
         }
         std::unique_ptr<TileSource> source;
-        jpeg_glue::JpegCropGrid grid;
+        jpeg_glue::LosslessFrame frame;
         const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
-        switch (jpeg_glue::MakeInProcessLosslessSource(image.path, image.width, image.height, held,
-                                                       source, grid)) {
+        switch (jpeg_glue::MakeInProcessLosslessSource(*file, image.width, image.height, held,
+                                                       source, frame)) {
             case jpeg_glue::LosslessPrepare::kReady:
                 return source;
             case jpeg_glue::LosslessPrepare::kOverBudget:
                 error = msg::kMemoryFailed;
                 return nullptr;
             case jpeg_glue::LosslessPrepare::kRefused:
-                return std::make_unique<JpegtranTileSource>(image.path, grid);
+                return MakeJpegtranSource(std::move(file), frame, held, error);
             case jpeg_glue::LosslessPrepare::kFailed:
                 break;
         }

@@ -8,14 +8,19 @@
 #include "imaging/current_image.h"
 #include "imaging/loaded_image.h"
 #include "imaging/tile_source.h"
+#include "platform/file_io.h"
 
 namespace tessarin {
 
 // The raster for the viewer; for every depth but 16 it also serves the PNG
-// tiles, with the chunks they carry kept beside it (out.tileData).
-bool LoadPngFile(const std::string& path, LoadedImage& out);
+// tiles, with the chunks they carry kept beside it (out.tileData). Read from
+// the open file's start (null: not opened, the read message).
+bool LoadPngFile(const SourceFilePtr& file, LoadedImage& out);
 // No raster: only the file's samples and chunks, for a split that nobody
 // watches.
+bool LoadPngSamples(const SourceFilePtr& file, LoadedImage& out);
+// The same for the file opened by name.
+bool LoadPngFile(const std::string& path, LoadedImage& out);
 bool LoadPngSamples(const std::string& path, LoadedImage& out);
 std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const TileOptions& options,
                                               std::string& error);

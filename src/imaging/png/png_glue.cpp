@@ -156,8 +156,8 @@ bool PngChunkTrace::Has(const char* name, bool afterImageData) const {
     return false;
 }
 
-FilePtr OpenPngFile(const std::string& path, const char*& error) {
-    FilePtr file(OpenRegularFileStream(path));
+FilePtr OpenPngFile(const SourceFile* source, const char*& error) {
+    FilePtr file(source ? source->OpenStream() : nullptr);
     if (!file) {
         error = msg::kReadFailed;
         return nullptr;

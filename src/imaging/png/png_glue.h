@@ -93,9 +93,9 @@ struct PngReadStream {
     bool seenImageData = false;
 };
 
-// Opens `path` for reading and checks the first 4 signature bytes. Null with
-// `error` set on failure.
-FilePtr OpenPngFile(const std::string& path, const char*& error);
+// A stream over `file` (null: not opened) from its start, past the first 4
+// signature bytes, which it checks. Null with `error` set on failure.
+FilePtr OpenPngFile(const SourceFile* file, const char*& error);
 
 // Read structure with its info records; every pointer may be null.
 struct PngReadHandles {

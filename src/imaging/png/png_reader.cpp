@@ -18,6 +18,7 @@ using namespace png;
 
 bool Fail(LoadedImage& out, const char* message) {
     out.raster.reset();
+    out.source.reset();
     SetFailureText(out.error, message);
     return false;
 }
@@ -89,10 +90,10 @@ PngRasterRows RasterRowsFor(int colorType, int bitDepth, int rasterDepth) {
 // the chunks they carry beside it.
 bool RasterServesTiles(int bitDepth) { return bitDepth != 16; }
 
-bool Load(const std::string& path, LoadedImage& out, bool keepChunks, bool* retry) {
+bool Load(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* retry) {
     *retry = false;
     const char* error = nullptr;
-    FilePtr file = OpenPngFile(path, error);
+    FilePtr file = OpenPngFile(source.get(), error);
     if (!file) return Fail(out, error);
     PngReadHandles handles;
     if (!CreatePngReader(handles, keepChunks)) return Fail(out, kPrepareReadFailed);
@@ -201,12 +202,13 @@ bool Load(const std::string& path, LoadedImage& out, bool keepChunks, bool* retr
     out.colorKind = plan.colorKind;
     out.interlaced = interlace == PNG_INTERLACE_ADAM7;
     out.error.clear();
+    out.source = source;
     return true;
 }
 
-bool LoadGuarded(const std::string& path, LoadedImage& out, bool keepChunks, bool* retry) {
+bool LoadGuarded(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* retry) {
     try {
-        return Load(path, out, keepChunks, retry);
+        return Load(source, out, keepChunks, retry);
     } catch (...) {
         *retry = keepChunks;
         return Fail(out, kPrepareReadFailed);  // as for a raster that cannot be had
@@ -215,17 +217,17 @@ bool LoadGuarded(const std::string& path, LoadedImage& out, bool keepChunks, boo
 
 }  // namespace
 
-bool LoadPngFile(const std::string& path, LoadedImage& out) {
+bool LoadPngFile(const SourceFilePtr& file, LoadedImage& out) {
     bool retry = false;
-    if (LoadGuarded(path, out, true, &retry)) return true;
-    return retry && LoadGuarded(path, out, false, &retry);
+    if (LoadGuarded(file, out, true, &retry)) return true;
+    return retry && LoadGuarded(file, out, false, &retry);
 }
 
-bool LoadPngSamples(const std::string& path, LoadedImage& out) {
+bool LoadPngSamples(const SourceFilePtr& file, LoadedImage& out) {
     try {
         auto samples = std::make_shared<PngSplitImage>();
         // The loader's messages, as when the file is loaded for viewing.
-        if (const char* failure = ReadPngForSplit(path, *samples, 0, msg::kOpenFailed))
+        if (const char* failure = ReadPngForSplit(file.get(), *samples, 0, msg::kOpenFailed))
             return Fail(out, failure);
         out.raster.reset();
         out.width = samples->width;
@@ -237,10 +239,19 @@ bool LoadPngSamples(const std::string& path, LoadedImage& out) {
         out.interlaced = samples->interlaceMethod == PNG_INTERLACE_ADAM7;
         out.tileData = std::move(samples);
         out.error.clear();
+        out.source = file;
         return true;
     } catch (...) {
         return Fail(out, kPrepareReadFailed);
     }
+}
+
+bool LoadPngFile(const std::string& path, LoadedImage& out) {
+    return LoadPngFile(SourceFile::Open(path), out);
+}
+
+bool LoadPngSamples(const std::string& path, LoadedImage& out) {
+    return LoadPngSamples(SourceFile::Open(path), out);
 }
 
 }  // namespace tessarin

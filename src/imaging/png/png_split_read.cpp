@@ -10,10 +10,10 @@ namespace tessarin::png {
 
 namespace {
 
-const char* Read(const std::string& path, PngSplitImage& out, uint64_t heldBytes,
+const char* Read(const SourceFile* source, PngSplitImage& out, uint64_t heldBytes,
                  const char* libraryError) {
     const char* error = nullptr;
-    FilePtr file = OpenPngFile(path, error);
+    FilePtr file = OpenPngFile(source, error);
     if (!file) return error;
     PngReadHandles handles;
     if (!CreatePngReader(handles, true)) return kPrepareReadFailed;
@@ -67,10 +67,10 @@ const char* Read(const std::string& path, PngSplitImage& out, uint64_t heldBytes
 
 }  // namespace
 
-const char* ReadPngForSplit(const std::string& path, PngSplitImage& out, uint64_t heldBytes,
+const char* ReadPngForSplit(const SourceFile* file, PngSplitImage& out, uint64_t heldBytes,
                             const char* libraryError) {
     try {
-        return Read(path, out, heldBytes, libraryError);
+        return Read(file, out, heldBytes, libraryError);
     } catch (...) {
         return kPrepareReadFailed;  // what every allocation failure of this read gives
     }

@@ -14,6 +14,7 @@
 #include "imaging/loaded_image.h"
 #include "imaging/messages.h"
 #include "imaging/png/png_chunks.h"
+#include "platform/file_io.h"
 
 namespace tessarin::png {
 
@@ -48,12 +49,12 @@ struct PngSplitImage final : TileData {
     PngChunkSet afterImageData;
 };
 
-// Decodes `path` into `out`: the samples and the chunks. `heldBytes` is what
+// Decodes `file` (null: not opened) into `out`: the samples and the chunks. `heldBytes` is what
 // the split holds already (the raster); samples that would take the split
 // over its memory budget are not decoded. Returns nullptr on success, else
 // the message; `libraryError` is the one for a library error or a file too
 // large to decode.
-const char* ReadPngForSplit(const std::string& path, PngSplitImage& out, uint64_t heldBytes = 0,
+const char* ReadPngForSplit(const SourceFile* file, PngSplitImage& out, uint64_t heldBytes = 0,
                             const char* libraryError = msg::kReadFailed);
 
 }  // namespace tessarin::png

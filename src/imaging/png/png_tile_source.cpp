@@ -236,7 +236,7 @@ std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const T
         // decoded for the split, beside the raster the split holds.
         auto source = std::make_shared<PngSplitImage>();
         const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
-        if (const char* failure = ReadPngForSplit(image.path, *source, held)) {
+        if (const char* failure = ReadPngForSplit(SourceFileOf(image).get(), *source, held)) {
             error = failure;
             return nullptr;
         }

@@ -233,8 +233,11 @@ TEST(JpegReader, SecondScanOfASingleScanFileFails) {
 // The rows of a file decoded on two threads, in the library's sample order
 // (the decoder makes blue, green, red); components 0 when it declined.
 Samples DecodeOnTwoThreads(const std::string& path, int width, int height) {
-    jpeg_glue::ProgressiveStart start = jpeg_glue::StartProgressiveOnTwoThreads(
-        path, static_cast<JDIMENSION>(width), static_cast<JDIMENSION>(height));
+    const SourceFilePtr file = SourceFile::Open(path);
+    const jpeg_glue::DecoderPointer header = file ? ReadHeader(*file) : nullptr;
+    if (!header) return {};
+    jpeg_glue::ProgressiveStart start =
+        jpeg_glue::StartProgressiveOnTwoThreads(*file, header->codec);
     jpeg_glue::DecoderPointer& decoder = start.decoder;
     if (!decoder) return {};
     const int components = decoder->codec.output_components;

@@ -22,6 +22,8 @@
 
 #include "imaging/current_image.h"
 #include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/memory_budget.h"
 #include "split/geometry.h"
 #include "support/test_files.h"
 #include "support/tile_writing.h"
@@ -344,6 +346,41 @@ inline std::vector<std::string> RunTiles(const TileSource& source,
     for (auto& w : workers) w.join();
     return results;
 }
+
+// A decoder that has read the header of `file` as the reader reads it; null
+// when that fails.
+inline jpeg_glue::DecoderPointer ReadHeader(const SourceFile& file) {
+    jpeg_glue::DecoderPointer decoder = jpeg_glue::NewDecoder();
+    FilePtr stream(file.OpenStream());
+    if (!decoder || !stream || !jpeg_glue::CreateStage(decoder.get()) ||
+        !jpeg_glue::HeaderStage(decoder.get(), stream.get()))
+        return nullptr;
+    return decoder;
+}
+
+// The file's bytes with the frame header claiming width x height.
+inline std::string WithFrameSize(std::string bytes, int width, int height) {
+    for (size_t i = 2; i + 9 < bytes.size();) {
+        const auto marker = static_cast<uint8_t>(bytes[i + 1]);
+        if (marker == 0xC0 || marker == 0xC2) {
+            const char size[4] = {static_cast<char>(height >> 8), static_cast<char>(height),
+                                  static_cast<char>(width >> 8), static_cast<char>(width)};
+            return bytes.replace(i + 5, 4, size, 4);
+        }
+        i += 2 + static_cast<uint8_t>(bytes[i + 2]) * 256u + static_cast<uint8_t>(bytes[i + 3]);
+    }
+    ADD_FAILURE() << "no frame header";
+    return bytes;
+}
+
+// The split's memory budget for the life of the object.
+class ScopedSplitBudget {
+  public:
+    explicit ScopedSplitBudget(uint64_t bytes) { SetSplitMemoryBudget(bytes); }
+    ~ScopedSplitBudget() { SetSplitMemoryBudget(0); }
+    ScopedSplitBudget(const ScopedSplitBudget&) = delete;
+    ScopedSplitBudget& operator=(const ScopedSplitBudget&) = delete;
+};
 
 // Sets an environment variable for the life of the object.
 class ScopedEnv {

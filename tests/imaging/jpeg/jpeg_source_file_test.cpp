@@ -1,0 +1,172 @@
+// A JPEG file is opened once per load: whatever is read from it later (the
+// rows decoded beside the tile workers, the coefficients, jpegtran) comes
+// from that open file, and a second parse of its header must give the first.
+
+#include <sys/stat.h>
+
+#include "jpeg_test_util.h"
+
+namespace tessarin {
+namespace {
+
+using namespace jpeg_test;
+
+constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失敗しました";
+
+Samples Picture(int components, int seed) {
+    return MakeSamples(64, 48, components, [seed](int x, int y, int c) {
+        return static_cast<uint8_t>(x * (3 + seed) + y * 2 + c * 50 + (x * y + seed) % 23);
+    });
+}
+
+// The same size in colour and in CMYK: read by name after the swap, rows
+// would be sized for the wrong number of components.
+TEST(JpegSourceFile, TilesOfAFileReplacedAfterLoadingComeFromTheFileLoaded) {
+    for (const bool colourFirst : {true, false}) {
+        for (const bool exact : {true, false}) {
+            SCOPED_TRACE(std::string(colourFirst ? "colour" : "cmyk") + (exact ? " exact" : ""));
+            TempDir dir;
+            const Samples colour = Picture(3, 0), inks = Picture(4, 5);
+            WriteSamples(dir / "src.jpg", colourFirst ? colour : inks, {.progressive = true}, 90);
+            WriteSamples(dir / "new.jpg", colourFirst ? inks : colour, {.progressive = true}, 90);
+            fs::copy_file(dir / "src.jpg", dir / "kept.jpg");
+            const CurrentImage image = LoadHeaderOnly(dir / "src.jpg");
+            fs::rename(dir / "new.jpg", dir / "src.jpg");
+
+            TileOptions options;
+            options.exactJpeg = exact;
+            const auto rects = GridRects(64, 48, 24, 20);
+            for (const char* folder : {"got", "want"}) {
+                fs::create_directory(dir / folder);
+                std::string error;
+                const auto source = MakeJpegTileSource(
+                    folder[0] == 'g' ? image : LoadHeaderOnly(dir / "kept.jpg"), options, error);
+                ASSERT_NE(source, nullptr) << error;
+                for (const std::string& r : RunTiles(*source, rects, dir / folder, 2))
+                    EXPECT_EQ(r, "");
+            }
+            for (const TileRect& rect : rects)
+                EXPECT_EQ(ReadBytes(dir / ("got/" + TileName(rect))),
+                          ReadBytes(dir / ("want/" + TileName(rect))))
+                    << TileName(rect);
+        }
+    }
+}
+
+// A valid file of a few hundred bytes claiming 32768 x 32768 pixels, every
+// component sampled 1x1: 3 x 4096 x 4096 blocks of 128 bytes, 6 GiB of
+// coefficients, more than the in-process cut takes, so jpegtran cuts it.
+constexpr uint64_t kHugeCoefficients = uint64_t{6} << 30;
+std::string WriteHugeJpeg(const std::string& path, int seed) {
+    WriteSamples(path,
+                 MakeSamples(16, 16, 3,
+                             [seed](int x, int y, int c) {
+                                 return static_cast<uint8_t>(x * 9 + y * 5 + c * 70 + seed);
+                             }),
+                 {.factors = {{1, 1}, {1, 1}, {1, 1}}}, 75);
+    const std::string bytes = WithFrameSize(ReadBytes(path), 32768, 32768);
+    WriteBytes(path, bytes);
+    return bytes;
+}
+
+// A stand-in jpegtran that copies its standard input into its -outfile (the
+// last argument), noting when another run is going on at the same time.
+void InstallJpegtran(const TempDir& dir) {
+    fs::create_directory(dir / "bin");
+    const std::string path = dir / "bin/jpegtran";
+    WriteBytes(
+        path,
+        "#!/bin/sh\n"
+        "PATH=/usr/bin:/bin\n"
+        "for a; do out=$a; done\n"
+        "mkdir \"$TESSARIN_TEST_LOCK\" 2>/dev/null || echo overlap >> \"$TESSARIN_TEST_LOG\"\n"
+        "sleep 0.2\n"
+        "cat > \"$out\"\n"
+        "rmdir \"$TESSARIN_TEST_LOCK\" 2>/dev/null\n");
+    chmod(path.c_str(), 0755);
+}
+
+TEST(JpegSourceFile, JpegtranReadsTheFileLoadedNotItsNameNow) {
+    TempDir dir;
+    InstallJpegtran(dir);
+    const ScopedEnv path("PATH", dir / "bin");
+    const ScopedEnv lock("TESSARIN_TEST_LOCK", dir / "lock");
+    const ScopedEnv log("TESSARIN_TEST_LOG", dir / "log.txt");
+    const ScopedSplitBudget budget(uint64_t{1} << 40);
+    const std::string loaded = WriteHugeJpeg(dir / "src.jpg", 0);
+    const CurrentImage image = LoadHeaderOnly(dir / "src.jpg");
+    WriteHugeJpeg(dir / "new.jpg", 99);
+    fs::rename(dir / "new.jpg", dir / "src.jpg");
+
+    TileOptions lossless;
+    lossless.exactJpeg = false;
+    std::string error;
+    const auto source = MakeJpegTileSource(image, lossless, error);
+    ASSERT_NE(source, nullptr) << error;
+    TileContext context;
+    EXPECT_EQ(testing::WriteTileAt(*source, TileRect{0, 0, 0, 0, 64, 64}, dir / "t.jpg", context),
+              nullptr);
+    EXPECT_EQ(ReadBytes(dir / "t.jpg"), loaded);
+}
+
+// Every jpegtran run holds the whole file's coefficients: no more runs at once
+// than the split's memory budget holds, and a file whose one run does not fit
+// is refused before any tile.
+TEST(JpegSourceFile, JpegtranRunsStayWithinTheMemoryBudget) {
+    TempDir dir;
+    InstallJpegtran(dir);
+    const ScopedEnv path("PATH", dir / "bin");
+    const ScopedEnv lock("TESSARIN_TEST_LOCK", dir / "lock");
+    const ScopedEnv log("TESSARIN_TEST_LOG", dir / "log.txt");
+    WriteHugeJpeg(dir / "src.jpg", 0);
+    const CurrentImage image = LoadHeaderOnly(dir / "src.jpg");
+    TileOptions lossless;
+    lossless.exactJpeg = false;
+    const uint64_t run = jpeg_glue::JpegtranRunBytes(kHugeCoefficients);
+    {
+        const ScopedSplitBudget budget(run - 1);
+        std::string error;
+        EXPECT_EQ(MakeJpegTileSource(image, lossless, error), nullptr);
+        EXPECT_EQ(error, kJpegtranFailed);
+    }
+    const ScopedSplitBudget budget(run + run / 2);
+    std::string error;
+    const auto source = MakeJpegTileSource(image, lossless, error);
+    ASSERT_NE(source, nullptr) << error;
+    fs::create_directory(dir / "tiles");
+    for (const std::string& r :
+         RunTiles(*source, GridRects(32768, 32768, 16384, 10923), dir / "tiles", 3))
+        EXPECT_EQ(r, "");
+    EXPECT_FALSE(fs::exists(dir / "log.txt")) << ReadBytes(dir / "log.txt");
+}
+
+// The two-thread decode parses the header again from the file's bytes. Bytes
+// whose header is not the one the raster was sized from (a file rewritten in
+// place meanwhile) are refused, never decoded into it.
+TEST(JpegSourceFile, TwoThreadDecodeRefusesBytesOfAnotherHeader) {
+    TempDir dir;
+    const std::vector<SourceKind> kinds = {
+        {.name = "420", .factors = {{2, 2}, {1, 1}, {1, 1}}, .progressive = true},
+        {.name = "444", .factors = {{1, 1}, {1, 1}, {1, 1}}, .progressive = true},
+        {.name = "cmyk", .components = 4, .progressive = true},
+        {.name = "tall", .height = 101, .progressive = true},
+    };
+    for (const SourceKind& kind : kinds) WriteSource(dir / (kind.name + std::string(".jpg")), kind);
+    for (const SourceKind& read : kinds) {
+        const SourceFilePtr first = SourceFile::Open(dir / (read.name + std::string(".jpg")));
+        ASSERT_NE(first, nullptr);
+        const jpeg_glue::DecoderPointer header = ReadHeader(*first);
+        ASSERT_NE(header, nullptr);
+        for (const SourceKind& now : kinds) {
+            const SourceFilePtr bytes = SourceFile::Open(dir / (now.name + std::string(".jpg")));
+            const jpeg_glue::ProgressiveStart start =
+                jpeg_glue::StartProgressiveOnTwoThreads(*bytes, header->codec);
+            const bool same = &read == &now;
+            EXPECT_EQ(start.changed, !same) << read.name << " then " << now.name;
+            EXPECT_EQ(start.decoder != nullptr, same) << read.name << " then " << now.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tessarin
