@@ -178,19 +178,7 @@ TEST(JpegReader, TruncatedFilesLoadOrFailCleanly) {
 }
 
 std::string WithSize(std::string bytes, int width, int height) {
-    for (size_t i = 2; i + 9 < bytes.size();) {
-        const auto marker = static_cast<uint8_t>(bytes[i + 1]);
-        if (marker == 0xC0 || marker == 0xC2) {
-            bytes[i + 5] = static_cast<char>(height >> 8);
-            bytes[i + 6] = static_cast<char>(height & 0xFF);
-            bytes[i + 7] = static_cast<char>(width >> 8);
-            bytes[i + 8] = static_cast<char>(width & 0xFF);
-            return bytes;
-        }
-        i += 2 + static_cast<uint8_t>(bytes[i + 2]) * 256u + static_cast<uint8_t>(bytes[i + 3]);
-    }
-    ADD_FAILURE() << "no frame header";
-    return bytes;
+    return WithFrameSize(std::move(bytes), width, height);
 }
 
 // A small file claiming a huge picture is refused before anything is

@@ -69,30 +69,21 @@ std::string WriteHugeJpeg(const std::string& path, int seed) {
     return bytes;
 }
 
-// A stand-in jpegtran that copies its standard input into its -outfile (the
-// last argument), noting when another run is going on at the same time.
-void InstallJpegtran(const TempDir& dir) {
-    fs::create_directory(dir / "bin");
-    const std::string path = dir / "bin/jpegtran";
-    WriteBytes(
-        path,
-        "#!/bin/sh\n"
-        "PATH=/usr/bin:/bin\n"
-        "for a; do out=$a; done\n"
-        "mkdir \"$TESSARIN_TEST_LOCK\" 2>/dev/null || echo overlap >> \"$TESSARIN_TEST_LOG\"\n"
-        "sleep 0.2\n"
-        "cat > \"$out\"\n"
-        "rmdir \"$TESSARIN_TEST_LOCK\" 2>/dev/null\n");
-    chmod(path.c_str(), 0755);
-}
-
-TEST(JpegSourceFile, JpegtranReadsTheFileLoadedNotItsNameNow) {
+// jpegtran reads the file as it was loaded, whatever its name holds now, and
+// every run holds the whole file's coefficients: no more runs at once than
+// the split's memory budget holds, and a file whose one run does not fit is
+// refused before any tile. The stand-in copies its standard input into its
+// -outfile (the last argument) and notes a run beside another.
+TEST(JpegSourceFile, JpegtranReadsTheFileLoadedWithinTheMemoryBudget) {
     TempDir dir;
-    InstallJpegtran(dir);
-    const ScopedEnv path("PATH", dir / "bin");
-    const ScopedEnv lock("TESSARIN_TEST_LOCK", dir / "lock");
-    const ScopedEnv log("TESSARIN_TEST_LOG", dir / "log.txt");
-    const ScopedSplitBudget budget(uint64_t{1} << 40);
+    fs::create_directory(dir / "bin");
+    WriteBytes(dir / "bin/jpegtran",
+               "#!/bin/sh\nPATH=/usr/bin:/bin\nfor a; do out=$a; done\n"
+               "mkdir \"$TESSARIN_LOCK\" 2>/dev/null || echo overlap >> \"$TESSARIN_LOG\"\n"
+               "sleep 0.2\ncat > \"$out\"\nrmdir \"$TESSARIN_LOCK\" 2>/dev/null\n");
+    chmod((dir / "bin/jpegtran").c_str(), 0755);
+    const ScopedEnv path("PATH", dir / "bin"), lock("TESSARIN_LOCK", dir / "lock"),
+        log("TESSARIN_LOG", dir / "log");
     const std::string loaded = WriteHugeJpeg(dir / "src.jpg", 0);
     const CurrentImage image = LoadHeaderOnly(dir / "src.jpg");
     WriteHugeJpeg(dir / "new.jpg", 99);
@@ -100,44 +91,20 @@ TEST(JpegSourceFile, JpegtranReadsTheFileLoadedNotItsNameNow) {
 
     TileOptions lossless;
     lossless.exactJpeg = false;
-    std::string error;
-    const auto source = MakeJpegTileSource(image, lossless, error);
-    ASSERT_NE(source, nullptr) << error;
-    TileContext context;
-    EXPECT_EQ(testing::WriteTileAt(*source, TileRect{0, 0, 0, 0, 64, 64}, dir / "t.jpg", context),
-              nullptr);
-    EXPECT_EQ(ReadBytes(dir / "t.jpg"), loaded);
-}
-
-// Every jpegtran run holds the whole file's coefficients: no more runs at once
-// than the split's memory budget holds, and a file whose one run does not fit
-// is refused before any tile.
-TEST(JpegSourceFile, JpegtranRunsStayWithinTheMemoryBudget) {
-    TempDir dir;
-    InstallJpegtran(dir);
-    const ScopedEnv path("PATH", dir / "bin");
-    const ScopedEnv lock("TESSARIN_TEST_LOCK", dir / "lock");
-    const ScopedEnv log("TESSARIN_TEST_LOG", dir / "log.txt");
-    WriteHugeJpeg(dir / "src.jpg", 0);
-    const CurrentImage image = LoadHeaderOnly(dir / "src.jpg");
-    TileOptions lossless;
-    lossless.exactJpeg = false;
     const uint64_t run = jpeg_glue::JpegtranRunBytes(kHugeCoefficients);
+    std::string error;
     {
         const ScopedSplitBudget budget(run - 1);
-        std::string error;
         EXPECT_EQ(MakeJpegTileSource(image, lossless, error), nullptr);
         EXPECT_EQ(error, kJpegtranFailed);
     }
     const ScopedSplitBudget budget(run + run / 2);
-    std::string error;
     const auto source = MakeJpegTileSource(image, lossless, error);
     ASSERT_NE(source, nullptr) << error;
-    fs::create_directory(dir / "tiles");
-    for (const std::string& r :
-         RunTiles(*source, GridRects(32768, 32768, 16384, 10923), dir / "tiles", 3))
-        EXPECT_EQ(r, "");
-    EXPECT_FALSE(fs::exists(dir / "log.txt")) << ReadBytes(dir / "log.txt");
+    const auto rects = GridRects(32768, 32768, 16384, 10923);
+    for (const std::string& r : RunTiles(*source, rects, dir.Path().string(), 3)) EXPECT_EQ(r, "");
+    for (const TileRect& rect : rects) EXPECT_EQ(ReadBytes(dir / TileName(rect)), loaded);
+    EXPECT_FALSE(fs::exists(dir / "log")) << ReadBytes(dir / "log");
 }
 
 // The two-thread decode parses the header again from the file's bytes. Bytes
