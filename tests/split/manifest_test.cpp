@@ -30,14 +30,7 @@ std::string NamesAsPythonReadsThem(const std::string& path) {
         "names = [d[\"source\"][\"path\"]] + [t[\"file\"] for t in d[\"tiles\"]]\n"
         "print(\" \".join(n.encode(\"utf-8\", \"surrogateescape\").hex() for n in names))' '" +
         path + "' 2>&1";
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    ::pclose(pipe);
-    return out;
+    return testing::CaptureCommand(command);
 }
 
 // Whatever bytes a name holds, the manifest is valid JSON and the names come

@@ -198,4 +198,15 @@ RunResult RunTessarin(const std::vector<std::string>& args, const std::string& h
     return result;
 }
 
+std::string CaptureCommand(const std::string& command) {
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+    ::pclose(pipe);
+    return out;
+}
+
 }  // namespace tessarin::testing

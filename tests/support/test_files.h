@@ -77,4 +77,7 @@ struct RunOptions {
 RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
                       const RunOptions& options);
 
+// Runs a shell command and returns what it wrote on standard output.
+std::string CaptureCommand(const std::string& command);
+
 }  // namespace tessarin::testing

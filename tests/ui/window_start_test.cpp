@@ -204,15 +204,21 @@ TEST_F(WindowTest, CommandModeRunsWithoutAnyDisplay) {
     EXPECT_EQ(window.output, CommandBanner());
 }
 
-std::string Capture(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    ::pclose(pipe);
-    return out;
+// Starts the program with one argument and waits up to 30 s for its window.
+constexpr const char* kStartAndWaitForTheWindow =
+    "\"$0\" \"$1\" & pid=$!; i=0; "
+    "while [ $i -lt 300 ]; do "
+    "  if xwininfo -root -tree | grep -q \"Tessarin - \"; then break; fi; "
+    "  sleep 0.1; i=$((i+1)); "
+    "done; ";
+
+// A slot whose tiles of `size` x `size` pixels go to `tiles`.
+void WriteTileSlot(const SettingsPaths& files, const std::string& tiles, const char* size) {
+    ASSERT_TRUE(WriteProfileStrings(files.slotSettingsPath, {{"SAVE_FOLDER", "PATH", tiles},
+                                                             {"CUT_SIZE", "WIDTH_UNIT", "0"},
+                                                             {"CUT_SIZE", "WIDTH", size},
+                                                             {"CUT_SIZE", "HEIGHT_UNIT", "0"},
+                                                             {"CUT_SIZE", "HEIGHT", size}}));
 }
 
 // Runs `script` in a shell under a new Xvfb display with the settings in
@@ -227,7 +233,7 @@ std::string RunUnderXvfb(const std::string& config, const std::string& script,
                           "/../ui/lsan.supp' xvfb-run -a -s '-screen 0 1280x1024x24' sh -c '" +
                           script + "' '" + TESSARIN_EXE + "'";
     for (const std::string& arg : args) command += " '" + arg + "'";
-    return Capture(command + " 2>&1");
+    return testing::CaptureCommand(command + " 2>&1");
 }
 
 TEST_F(WindowTest, RealProgramOpensItsWindowUnderXvfb) {
@@ -237,12 +243,7 @@ TEST_F(WindowTest, RealProgramOpensItsWindowUnderXvfb) {
                                    "WINDOW_POS_ON_BOOT", "1"));
     // Start the program, wait up to 30 s for its window, list the windows, stop it.
     const std::string script =
-        "\"$0\" \"$1\" & pid=$!; i=0; "
-        "while [ $i -lt 300 ]; do "
-        "  if xwininfo -root -tree | grep -q \"Tessarin - \"; then break; fi; "
-        "  sleep 0.1; i=$((i+1)); "
-        "done; "
-        "xwininfo -root -tree; kill $pid; wait $pid";
+        std::string(kStartAndWaitForTheWindow) + "xwininfo -root -tree; kill $pid; wait $pid";
     const std::string out = RunUnderXvfb(config, script, {image});
     EXPECT_NE(out.find("\"Tessarin - " + image + "\": (\"tessarin\" \"tessarin\")"),
               std::string::npos)
@@ -256,11 +257,7 @@ TEST_F(WindowTest, RealProgramSplitsFilesDroppedOnItsIconAndEndsOnEnter) {
     const std::string config = dir_ / "xdg";
     const SettingsPaths files = ResolveSettingsPathsIn(config + "/tessarin", UserName());
     ASSERT_TRUE(WriteProfileString(files.mainSettingsPath, "OPTION", "ICON_DAD", "1"));
-    ASSERT_TRUE(WriteProfileStrings(files.slotSettingsPath, {{"SAVE_FOLDER", "PATH", tiles},
-                                                             {"CUT_SIZE", "WIDTH_UNIT", "0"},
-                                                             {"CUT_SIZE", "WIDTH", "32"},
-                                                             {"CUT_SIZE", "HEIGHT_UNIT", "0"},
-                                                             {"CUT_SIZE", "HEIGHT", "32"}}));
+    WriteTileSlot(files, tiles, "32");
     // Start the program, wait up to 30 s for the result list, press Enter in
     // it and wait up to 20 s for the program to end.
     const std::string script =
@@ -295,19 +292,11 @@ TEST_F(WindowTest, RealProgramTitleDropsTheSplitProgressOnceAnswered) {
     fs::create_directory(tiles);
     const std::string config = dir_ / "xdg";
     const SettingsPaths files = ResolveSettingsPathsIn(config + "/tessarin", UserName());
-    ASSERT_TRUE(WriteProfileStrings(files.slotSettingsPath, {{"SAVE_FOLDER", "PATH", tiles},
-                                                             {"CUT_SIZE", "WIDTH_UNIT", "0"},
-                                                             {"CUT_SIZE", "WIDTH", "4"},
-                                                             {"CUT_SIZE", "HEIGHT_UNIT", "0"},
-                                                             {"CUT_SIZE", "HEIGHT", "4"}}));
+    WriteTileSlot(files, tiles, "4");
     // Start the program, press F3 in its window, wait up to 120 s for the
     // result, keep it open a second, answer it and list the windows.
     const std::string script =
-        "\"$0\" \"$1\" & pid=$!; i=0; "
-        "while [ $i -lt 300 ]; do "
-        "  if xwininfo -root -tree | grep -q \"Tessarin - \"; then break; fi; "
-        "  sleep 0.1; i=$((i+1)); "
-        "done; "
+        std::string(kStartAndWaitForTheWindow) +
         "xdotool search --onlyvisible --name \"Tessarin - \" windowfocus --sync key F3; "
         "i=0; while [ $i -lt 1200 ]; do "
         "  if xdotool search --onlyvisible --name \"^確認$\" >/dev/null 2>&1; then "
