@@ -6,6 +6,7 @@ tessarin_packages=(
   libgtest-dev libgmock-dev clang-format
   qt6-base-dev qt6-translations-l10n fonts-noto-cjk
   xvfb xauth x11-utils xdotool
+  qt6-l10n-tools qt6-tools-dev
 )
 
 tessarin_install_packages() {
