@@ -1,6 +1,5 @@
 #include "ui/icon_drop_start.h"
 
-
 #include "platform/notifier.h"
 #include "platform/profile.h"
 #include "split/batch_runner.h"
