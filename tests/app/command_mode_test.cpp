@@ -252,8 +252,8 @@ TEST_F(CommandModeRun, ExitStatusAndWarnings) {
 }
 
 // The language of the lines and of /help follows LC_ALL, LC_MESSAGES and LANG
-// in that order; Japanese, C and no locale keep the source texts. The marks,
-// the colon and the brackets are the same in every language.
+// in that order, and LANGUAGE over them; Japanese, C and no locale keep the source texts. The
+// marks, the colon and the brackets are the same in every language.
 TEST_F(CommandModeRun, LanguageFollowsTheLocale) {
     MakeSource("a.bmp", 20, 10);
     testing::WriteBytes(dir_ / "bad.bmp", {'B', 'M'});
@@ -273,12 +273,18 @@ TEST_F(CommandModeRun, LanguageFollowsTheLocale) {
         {{{"LC_ALL", "en_US.UTF-8"}}, false},
         {{{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "de_DE.UTF-8"}}, false},
         {{{"LC_ALL", "en_GB.UTF-8"}, {"LANG", "ja_JP.UTF-8"}}, false},
+        // LANGUAGE overrides any locale but C and POSIX, as with gettext.
+        {{{"LANGUAGE", "ja:en"}, {"LC_ALL", "de_DE.UTF-8"}}, true},
+        {{{"LANGUAGE", "en_US:ja"}, {"LC_ALL", "ja_JP.UTF-8"}}, false},
+        {{{"LANGUAGE", "en"}, {"LC_ALL", "C"}}, true},
     };
     for (const auto& [environment, inJapanese] : cases) {
         SCOPED_TRACE(environment.front().first + "=" + environment.front().second);
         testing::RunOptions options;
         options.workDir = dir_.Path().string();
-        options.environment = environment;
+        options.environment = {{"LANGUAGE", ""}};
+        options.environment.insert(options.environment.end(), environment.begin(),
+                                   environment.end());
         const auto run = RunTessarin({"/cmd", "/outdir", "out", "a.bmp", "bad.bmp"},
                                      home_.Path().string(), options);
         EXPECT_EQ(run.exitCode, 1);

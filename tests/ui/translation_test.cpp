@@ -66,29 +66,43 @@ QChar Mnemonic(const QString& text) {
     return QChar();
 }
 
+// Sets an environment variable for one test.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        const char* saved = std::getenv(name);
+        if (saved) saved_ = saved;
+        had_ = saved != nullptr;
+        ::setenv(name, value, 1);
+    }
+    ~ScopedVariable() {
+        if (had_)
+            ::setenv(name_, saved_.c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::string saved_;
+    bool had_ = false;
+};
+
 // Installs the English translation as RunWindow does, for one test.
 class EnglishWindow : public testing::WindowTest {
   protected:
     void SetUp() override {
         WindowTest::SetUp();
-        const char* saved = std::getenv("LC_ALL");
-        if (saved) saved_ = saved;
-        hadLocale_ = saved != nullptr;
-        ::setenv("LC_ALL", "en_US.UTF-8", 1);
         translator_ = InstallProgramTranslation();
         ASSERT_NE(translator_, nullptr);
     }
     void TearDown() override {
         window_.reset();
         translator_.reset();
-        if (hadLocale_)
-            ::setenv("LC_ALL", saved_.c_str(), 1);
-        else
-            ::unsetenv("LC_ALL");
     }
+    ScopedVariable locale_{"LC_ALL", "en_US.UTF-8"};
+    ScopedVariable languages_{"LANGUAGE", ""};
     std::unique_ptr<QTranslator> translator_;
-    std::string saved_;
-    bool hadLocale_ = false;
 };
 
 // Every message is translated, keeps its placeholders, its mnemonic and its
