@@ -689,6 +689,46 @@
         <translation>[   Threads    ]%d</translation>
     </message>
     <message>
+        <source>設定０</source>
+        <translation>Settings 0</translation>
+    </message>
+    <message>
+        <source>設定１</source>
+        <translation>Settings 1</translation>
+    </message>
+    <message>
+        <source>設定２</source>
+        <translation>Settings 2</translation>
+    </message>
+    <message>
+        <source>設定３</source>
+        <translation>Settings 3</translation>
+    </message>
+    <message>
+        <source>設定４</source>
+        <translation>Settings 4</translation>
+    </message>
+    <message>
+        <source>設定５</source>
+        <translation>Settings 5</translation>
+    </message>
+    <message>
+        <source>設定６</source>
+        <translation>Settings 6</translation>
+    </message>
+    <message>
+        <source>設定７</source>
+        <translation>Settings 7</translation>
+    </message>
+    <message>
+        <source>設定８</source>
+        <translation>Settings 8</translation>
+    </message>
+    <message>
+        <source>設定９</source>
+        <translation>Settings 9</translation>
+    </message>
+    <message>
         <source>ファイルが不正です</source>
         <translation>The file is invalid</translation>
     </message>

@@ -269,11 +269,14 @@ std::string CommandBanner() {
            "  Made by the Tessarin developers\n"
            "  Documentation: Readme.txt beside the program\n"
            "\n" +
-           frame +
-           "\n"
-           "「Tessarin」のご使用ありがとうございます。\n"
-           "最初のコマンドライン引数に「/cmd」を指定するとコマンド実行モードとなります。\n"
-           "「/cmd」の後に「/help」を指定すると「オプション説明」を表示します。\n"
+           frame + "\n" +
+           Localized(
+               "「Tessarin」のご使用ありがとうございます。\n"
+               "最初のコマンドライン引数に「/cmd」を指定するとコマンド実行モードとなります。\n"
+               "「/cmd」の後に「/help」を指定すると「オプション説明」を表示します。\n",
+               "Thank you for using Tessarin.\n"
+               "With \"/cmd\" as the first argument, Tessarin runs in the command mode.\n"
+               "\"/help\" after \"/cmd\" shows the options.\n") +
            "\n";
 }
 

@@ -102,7 +102,7 @@ void MainWindow::RefreshMenu() {
         Action(flag.command)->setChecked(ReadPreferenceFlag(mainFile, flag));
 
     for (int slot = 0; slot <= cmd::kLastSlot - cmd::kFirstSlot; ++slot) {
-        const QString name = QString::fromStdString(SlotName(paths_, slot));
+        const QString name = SlotTitle(SlotName(paths_, slot), slot);
         Action(cmd::kFirstSlot + slot)->setText(QStringLiteral("%1(&%2)").arg(name).arg(slot));
     }
 }

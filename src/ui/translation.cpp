@@ -1,6 +1,9 @@
 #include "ui/translation.h"
 
+#include <iterator>
+
 #include "platform/locale.h"
+#include "settings/split_settings.h"
 #include "split/message_catalogue.h"
 
 namespace tessarin {
@@ -13,7 +16,23 @@ std::string QtLookup(std::string_view text) {
     return translated == source ? std::string() : translated;
 }
 
+// DefaultSlotName's names, for lupdate.
+const char* const kDefaultSlotNames[] = {
+    QT_TRANSLATE_NOOP("Tessarin", "設定０"), QT_TRANSLATE_NOOP("Tessarin", "設定１"),
+    QT_TRANSLATE_NOOP("Tessarin", "設定２"), QT_TRANSLATE_NOOP("Tessarin", "設定３"),
+    QT_TRANSLATE_NOOP("Tessarin", "設定４"), QT_TRANSLATE_NOOP("Tessarin", "設定５"),
+    QT_TRANSLATE_NOOP("Tessarin", "設定６"), QT_TRANSLATE_NOOP("Tessarin", "設定７"),
+    QT_TRANSLATE_NOOP("Tessarin", "設定８"), QT_TRANSLATE_NOOP("Tessarin", "設定９"),
+};
+
 }  // namespace
+
+QString SlotTitle(const std::string& name, int slot) {
+    if (slot >= 0 && slot < static_cast<int>(std::size(kDefaultSlotNames)) &&
+        name == DefaultSlotName(slot))
+        return Tessarin::tr(kDefaultSlotNames[slot]);
+    return QString::fromStdString(name);
+}
 
 QString WindowLanguage() {
     return UsesJapaneseTexts() ? QStringLiteral("ja") : QStringLiteral("en");

@@ -23,6 +23,10 @@ QString WindowLanguage();
 // texts stay as written or the translation cannot be installed.
 std::unique_ptr<QTranslator> InstallProgramTranslation();
 
+// The name of a settings slot as the menu and the panel show it: a slot
+// without a name of its own gets its default name in the window's language.
+QString SlotTitle(const std::string& name, int slot);
+
 // An engine message (see split/message_catalogue.h) translated; a message
 // whose first line has a translation keeps the rest as it is.
 QString EngineText(const std::string& text);

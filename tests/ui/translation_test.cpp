@@ -150,6 +150,13 @@ TEST_F(EnglishWindow, MenusDialogsAndPanelSpeakEnglish) {
         }
     }
 
+    // Slots without a name of their own; a name the user gave stays.
+    EXPECT_EQ(w.Action(4044)->text(), "Settings 3(&3)");
+    for (int slot = 0; slot <= 9; ++slot)
+        EXPECT_EQ(SlotTitle(DefaultSlotName(slot), slot), QStringLiteral("Settings %1").arg(slot));
+    EXPECT_EQ(SlotTitle("設定０", 1), "設定０");
+    EXPECT_EQ(SlotTitle("Mine", 1), "Mine");
+
     SplitSizeDialog dialog(settings_, 4000, 3000, nullptr, &w);
     EXPECT_EQ(dialog.windowTitle(), "Tile Size and Offset");
     QStringList buttons;
