@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "imaging/jpeg/jpeg_glue.h"
@@ -31,13 +30,11 @@ TEST(MessageCatalogue, EveryEngineMessageHasEnglish) {
 // Reasons are translated in the last bracket pair only, whatever brackets a
 // path holds; lines without a known reason stay as they are.
 TEST(MessageCatalogue, ResultLinesKeepTheirShape) {
-    const char* saved = std::getenv("LC_ALL");
-    const std::string previous = saved ? saved : "";
-    struct Case {
-        const char* line;
-        const char* english;
+    const TextLookup english = [](std::string_view text) {
+        const char* found = EnglishFor(text);
+        return found ? std::string(found) : std::string();
     };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"×：a.bmp【ファイルが不正です】", "×：a.bmp【The file is invalid】"},
         {"×：【ファイルが不正です】.bmp【非対応のファイル形式です】",
          "×：【ファイルが不正です】.bmp【Unsupported file format】"},
@@ -47,16 +44,8 @@ TEST(MessageCatalogue, ResultLinesKeepTheirShape) {
         {"○：【メモ】.bmp", "○：【メモ】.bmp"},
         {"×：a.bmp【未知の理由】", "×：a.bmp【未知の理由】"},
     };
-    for (const Case& c : cases) {
-        ::setenv("LC_ALL", "en_US.UTF-8", 1);
-        EXPECT_EQ(LocalizedResultLine(c.line), c.english);
-        ::setenv("LC_ALL", "ja_JP.UTF-8", 1);
-        EXPECT_EQ(LocalizedResultLine(c.line), c.line);
-    }
-    if (saved)
-        ::setenv("LC_ALL", previous.c_str(), 1);
-    else
-        ::unsetenv("LC_ALL");
+    for (const auto& [line, translated] : cases)
+        EXPECT_EQ(TranslateResultLine(line, english), translated);
 }
 
 }  // namespace
