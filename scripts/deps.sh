@@ -7,6 +7,7 @@ tessarin_packages=(
   qt6-base-dev qt6-translations-l10n fonts-noto-cjk
   xvfb xauth x11-utils xdotool
   desktop-file-utils appstream man-db groff-base file binutils
+  qt6-l10n-tools qt6-tools-dev
 )
 
 tessarin_install_packages() {

@@ -14,6 +14,7 @@
 #include "platform/locale.h"
 #include "platform/text.h"
 #include "split/batch_runner.h"
+#include "split/message_catalogue.h"
 #include "split/path_list.h"
 
 namespace tessarin {
@@ -41,7 +42,8 @@ bool ApplyFlag(const std::string& arg, SplitSettings& s) {
         void (*apply)(SplitSettings&);
     };
     static const Flag kFlags[] = {
-        {"/help", [](SplitSettings&) { ConsoleWrite(kCommandHelp); }},
+        {"/help",
+         [](SplitSettings&) { ConsoleWrite(Localized(kCommandHelp, kCommandHelpEnglish)); }},
         {"/aspw", [](SplitSettings& x) { x.adjustAspect = 1, x.aspectBaseWidth = 1; }},
         {"/asph", [](SplitSettings& x) { x.adjustAspect = 1, x.aspectBaseWidth = 0; }},
         {"/!asp", [](SplitSettings& x) { x.adjustAspect = 0; }},
@@ -212,7 +214,7 @@ class ConsoleResults final : public BatchObserver {
     void FileFinished(size_t, FileOutcome, const SplitResult& result,
                       const std::string& line) override {
         if (showProgress_) progress_.End(result.tilesWritten);
-        ConsoleLog(line);
+        ConsoleLog(LocalizedResultLine(line));
         if (result.outputFolder.empty()) return;
         const std::string missing = files_.TakeMissingSaveFolder();
         if (!missing.empty())
@@ -267,11 +269,14 @@ std::string CommandBanner() {
            "  Made by the Tessarin developers\n"
            "  Documentation: Readme.txt beside the program\n"
            "\n" +
-           frame +
-           "\n"
-           "「Tessarin」のご使用ありがとうございます。\n"
-           "最初のコマンドライン引数に「/cmd」を指定するとコマンド実行モードとなります。\n"
-           "「/cmd」の後に「/help」を指定すると「オプション説明」を表示します。\n"
+           frame + "\n" +
+           Localized(
+               "「Tessarin」のご使用ありがとうございます。\n"
+               "最初のコマンドライン引数に「/cmd」を指定するとコマンド実行モードとなります。\n"
+               "「/cmd」の後に「/help」を指定すると「オプション説明」を表示します。\n",
+               "Thank you for using Tessarin.\n"
+               "With \"/cmd\" as the first argument, Tessarin runs in the command mode.\n"
+               "\"/help\" after \"/cmd\" shows the options.\n") +
            "\n";
 }
 
@@ -295,7 +300,7 @@ int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings
         ConsoleWrite(CommandBanner());
         return kStartWindow;
     }
-    ConsoleLog("Tessarinの処理を開始します");
+    ConsoleLog(LocalizedMessage("Tessarinの処理を開始します"));
     CommandLineFiles files(args, settings, paths);
     // The progress line shows on a terminal, never in a log unless asked for.
     const bool progress = ::isatty(STDERR_FILENO) ||
@@ -307,7 +312,7 @@ int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings
     BatchOptions options;
     options.withoutViewer = true;
     const BatchResult batch = RunBatch(files, options, console);
-    ConsoleLog("Tessarinの処理が終了しました");
+    ConsoleLog(LocalizedMessage("Tessarinの処理が終了しました"));
     const std::string missing = files.TakeMissingSaveFolder();
     if (!missing.empty())
         ConsoleWarn(missing + Localized("：フォルダがありません", ": no such folder"));

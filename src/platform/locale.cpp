@@ -1,6 +1,7 @@
 #include "platform/locale.h"
 
 #include <cstdlib>
+#include <string_view>
 
 namespace tessarin {
 
@@ -14,8 +15,12 @@ std::string MessagesLocale() {
 
 bool UsesJapaneseTexts() {
     const std::string locale = MessagesLocale();
-    return locale.empty() || locale == "C" || locale.rfind("C.", 0) == 0 || locale == "POSIX" ||
-           locale.rfind("ja", 0) == 0;
+    if (locale.empty() || locale == "C" || locale.rfind("C.", 0) == 0 || locale == "POSIX")
+        return true;
+    const char* languages = std::getenv("LANGUAGE");
+    if (languages && *languages && *languages != ':')
+        return std::string_view(languages).starts_with("ja");
+    return locale.rfind("ja", 0) == 0;
 }
 
 const char* Localized(const char* japanese, const char* english) {

@@ -12,7 +12,9 @@ std::string MessagesLocale();
 
 // Whether the texts are shown as written (Japanese): for a "ja" locale, for
 // "C" and "POSIX", and when no locale is set, so scripts that expect the
-// Japanese texts keep working.
+// Japanese texts keep working. As with gettext, LANGUAGE (a list such as
+// "en_GB:ja") overrides a locale other than C and POSIX; its first entry
+// decides.
 bool UsesJapaneseTexts();
 
 // `japanese` or `english`, by UsesJapaneseTexts.

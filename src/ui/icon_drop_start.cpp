@@ -1,7 +1,5 @@
 #include "ui/icon_drop_start.h"
 
-#include <QCoreApplication>
-
 #include "platform/notifier.h"
 #include "platform/profile.h"
 #include "split/batch_runner.h"
@@ -9,12 +7,11 @@
 #include "split/path_list.h"
 #include "split/split_checks.h"
 #include "ui/message_presenter.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
 namespace {
-
-QString Tr(const char* text) { return QCoreApplication::translate("Tessarin", text); }
 
 // The readers' messages with no window to own them. The batch runs on this
 // (the only) thread, so the boxes wait for the user as they come.
@@ -23,10 +20,10 @@ class OwnerlessNotifier : public Notifier {
     OwnerlessNotifier(MessagePresenter& presenter, bool showNotices)
         : presenter_(presenter), showNotices_(showNotices) {}
     void ShowError(const std::string& text) override {
-        presenter_.ShowError(nullptr, Tr(text.c_str()));
+        presenter_.ShowError(nullptr, EngineText(text));
     }
     void ShowNotice(const std::string& text) override {
-        if (showNotices_) presenter_.Tell(nullptr, Tr(text.c_str()));
+        if (showNotices_) presenter_.Tell(nullptr, EngineText(text));
     }
 
   private:
@@ -38,7 +35,7 @@ class LogObserver : public BatchObserver {
   public:
     void FileFinished(size_t, FileOutcome outcome, const SplitResult& result,
                       const std::string& line) override {
-        log += QString::fromStdString(line) + QLatin1Char('\n');
+        log += EngineLine(line) + QLatin1Char('\n');
         last = outcome;
         failed = failed || outcome == FileOutcome::Failed;
         if (!result.outputFolder.empty()) outputFolder = result.outputFolder;
@@ -77,12 +74,13 @@ bool RunIconDropStart(const std::vector<std::string>& files, SplitSettings& sett
         if (list.size() >= 2) {
             presenter.ShowResultList(nullptr, observer.log, false, observer.outputFolder);
         } else if (list.empty() || observer.last == FileOutcome::Skipped) {
-            presenter.Tell(nullptr, Tr("分割処理をしませんでした"));
+            presenter.Tell(nullptr, Tessarin::tr("分割処理をしませんでした"));
         } else {
-            presenter.ShowResult(
-                nullptr,
-                Tr(observer.last == FileOutcome::Succeeded ? "分割処理正常終了！" : "分割処理失敗"),
-                observer.outputFolder);
+            presenter.ShowResult(nullptr,
+                                 observer.last == FileOutcome::Succeeded
+                                     ? Tessarin::tr("分割処理正常終了！")
+                                     : Tessarin::tr("分割処理失敗"),
+                                 observer.outputFolder);
         }
     }
     return true;

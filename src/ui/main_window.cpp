@@ -16,6 +16,7 @@
 #include "ui/message_presenter.h"
 #include "ui/path_expansion.h"
 #include "ui/split_runner.h"
+#include "ui/translation.h"
 #include "ui/viewer_widget.h"
 #include "ui/window_placement.h"
 
@@ -101,7 +102,7 @@ void MainWindow::RefreshMenu() {
         Action(flag.command)->setChecked(ReadPreferenceFlag(mainFile, flag));
 
     for (int slot = 0; slot <= cmd::kLastSlot - cmd::kFirstSlot; ++slot) {
-        const QString name = QString::fromStdString(SlotName(paths_, slot));
+        const QString name = SlotTitle(SlotName(paths_, slot), slot);
         Action(cmd::kFirstSlot + slot)->setText(QStringLiteral("%1(&%2)").arg(name).arg(slot));
     }
 }
@@ -139,7 +140,7 @@ void MainWindow::OpenForViewing(const std::string& path) {
     stopRequested_ = false;
     if (!loading_->Start(path, &notifier_)) {
         RestoreIdleState();
-        messages_->ShowError(this, tr("スレッドの作成に失敗"));
+        messages_->ShowError(this, Tessarin::tr("スレッドの作成に失敗"));
     }
 }
 
@@ -161,7 +162,7 @@ void MainWindow::ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome) {
     CommitImage(image_, std::move(outcome->image), settings_);
     if (matchesAspect) SaveSettings();
     setWindowTitle(ImageTitle());
-    imageInfoLine_ = tr("【 画 像 情 報 】%1x%2(%3bpp)")
+    imageInfoLine_ = Tessarin::tr("【 画 像 情 報 】%1x%2(%3bpp)")
                          .arg(image_.width)
                          .arg(image_.height)
                          .arg(image_.displayDepth)
@@ -187,8 +188,8 @@ void MainWindow::Repaint() { view_->update(); }
 bool MainWindow::SaveSettings() { return SaveSplitSettings(settings_, paths_, &notifier_); }
 
 void MainWindow::ShowSettingsWriteFailed(const std::string& path) {
-    messages_->ShowError(
-        this, tr("設定ファイルの書き込みに失敗しました\n\n%1").arg(QString::fromStdString(path)));
+    messages_->ShowError(this, Tessarin::tr("設定ファイルの書き込みに失敗しました\n\n%1")
+                                   .arg(QString::fromStdString(path)));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -17,6 +17,7 @@
 #include "ui/dialogs/zoom_rate_dialog.h"
 #include "ui/main_window.h"
 #include "ui/message_presenter.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -85,16 +86,16 @@ void MainWindow::OpenSlotRenameDialog() {
 void MainWindow::LoadSettingsFile() {
     const QString folder =
         QString::fromStdString(std::filesystem::path(paths_.mainSettingsPath).parent_path());
-    const QString chosen =
-        QFileDialog::getOpenFileName(this, tr("分割設定を読み込む"), folder, tr(kIniFilter));
+    const QString chosen = QFileDialog::getOpenFileName(this, Tessarin::tr("分割設定を読み込む"),
+                                                        folder, Tessarin::tr(kIniFilter));
     if (chosen.isEmpty()) return;
     const std::string path = chosen.toStdString();
     // A folder, a device or a file too large to be settings would read as all
     // defaults and overwrite the slot with them: it is refused instead.
     std::string bytes;
     if (ReadSmallFile(path, bytes) != FileReadStatus::Ok) {
-        messages_->ShowError(
-            this, tr("設定ファイルを読み込めませんでした\n\n%1").arg(QString::fromStdString(path)));
+        messages_->ShowError(this, Tessarin::tr("設定ファイルを読み込めませんでした\n\n%1")
+                                       .arg(QString::fromStdString(path)));
         return;
     }
     LoadSplitSettingsFrom(settings_, paths_, path);
@@ -106,8 +107,8 @@ void MainWindow::LoadSettingsFile() {
 void MainWindow::SaveSettingsFileAs() {
     const QString folder =
         QString::fromStdString(std::filesystem::path(paths_.mainSettingsPath).parent_path());
-    const QString chosen = QFileDialog::getSaveFileName(this, tr("分割設定に名前を付けて保存"),
-                                                        folder, tr(kIniFilter));
+    const QString chosen = QFileDialog::getSaveFileName(
+        this, Tessarin::tr("分割設定に名前を付けて保存"), folder, Tessarin::tr(kIniFilter));
     if (chosen.isEmpty()) return;
     const std::string name = chosen.toStdString();
     if (!SaveSplitSettingsAs(settings_, paths_, name, &notifier_))

@@ -13,6 +13,7 @@
 #include "ui/main_window.h"
 #include "ui/message_presenter.h"
 #include "ui/path_expansion.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -88,7 +89,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
             DropExpanded(std::move(files));
         })) {
         RestoreIdleState();
-        messages_->ShowError(this, tr("スレッドの作成に失敗"));
+        messages_->ShowError(this, Tessarin::tr("スレッドの作成に失敗"));
     }
 }
 

@@ -15,6 +15,7 @@
 #include "ui/main_window.h"
 #include "ui/message_presenter.h"
 #include "ui/split_runner.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -62,7 +63,7 @@ void MainWindow::StartOrStopSplit() {
     }
     if (!(splitStarter_ ? splitStarter_() : StartSingleSplit())) {
         RestoreIdleState();
-        messages_->ShowError(this, tr("スレッドの作成に失敗"));
+        messages_->ShowError(this, Tessarin::tr("スレッドの作成に失敗"));
     }
 }
 
@@ -111,7 +112,7 @@ void MainWindow::StartBatch(std::vector<std::string> paths) {
     if (!runner_->StartBatch(std::move(paths), settings_, options)) {
         progress_.reset();
         RestoreIdleState();
-        messages_->ShowError(this, tr("スレッドの作成に失敗"));
+        messages_->ShowError(this, Tessarin::tr("スレッドの作成に失敗"));
         return;
     }
     progress_->show();
@@ -138,11 +139,11 @@ void MainWindow::OnBatchFinished(const BatchResult& batch) {
         if (batchCount_ >= 2) {
             messages_->ShowResultList(this, resultLog_, stopRequested_, lastOutputFolder_);
         } else if (batch.files == 1 && lastOutcome_ == FileOutcome::Succeeded) {
-            messages_->ShowResult(this, tr("分割処理正常終了！"), lastOutputFolder_);
+            messages_->ShowResult(this, Tessarin::tr("分割処理正常終了！"), lastOutputFolder_);
         } else if (stopRequested_) {
-            messages_->ShowResult(this, tr("分割処理中止"), lastOutputFolder_);
+            messages_->ShowResult(this, Tessarin::tr("分割処理中止"), lastOutputFolder_);
         } else if (lastOutcome_ != FileOutcome::Skipped) {
-            messages_->ShowResult(this, tr("分割処理失敗"), lastOutputFolder_);
+            messages_->ShowResult(this, Tessarin::tr("分割処理失敗"), lastOutputFolder_);
         }
     }
     EndSplit();
@@ -154,10 +155,9 @@ void MainWindow::OnSingleFinished(const SplitResult& result) {
     setWindowTitle(ImageTitle());
     if (!closePending_) {
         const QString text =
-            result.ok ? tr("分割処理正常終了！")
-            : result.stopped
-                ? tr("分割処理中止")
-                : tr("【分割処理失敗】\n%1").arg(QString::fromStdString(result.message));
+            result.ok        ? Tessarin::tr("分割処理正常終了！")
+            : result.stopped ? Tessarin::tr("分割処理中止")
+                             : Tessarin::tr("【分割処理失敗】\n%1").arg(EngineText(result.message));
         messages_->ShowResult(this, text, lastOutputFolder_);
     }
     EndSplit();
@@ -179,7 +179,7 @@ void MainWindow::OnProgressTick() {
     }
     // The single split: quiet at first, then its tiles in the title.
     if (total <= 0 || splitClock_.elapsed() < kQuietSplitMs) return;
-    setWindowTitle(tr("%1% (%2 / %3 タイル) - %4")
+    setWindowTitle(Tessarin::tr("%1% (%2 / %3 タイル) - %4")
                        .arg(done * 100 / total)
                        .arg(done)
                        .arg(total)

@@ -51,6 +51,9 @@ struct PanelFacts {
     TileGrid grid;             // of the image on view
 };
 
+// AxisBreakdownText in the window's language.
+std::string BreakdownLine(const TileGrid& grid, Axis axis);
+
 std::vector<PanelLine> BuildPanelLines(const SplitSettings& settings, const PanelChoices& choices,
                                        const PanelFacts& facts);
 

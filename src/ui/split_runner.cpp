@@ -6,6 +6,7 @@
 #include "split/image_loader.h"
 #include "ui/image_loading.h"
 #include "ui/image_pyramid.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -57,7 +58,7 @@ class SplitRunner::Observer : public BatchObserver {
         // The first file of a batch whose JPEG files are skipped is still shown.
         if (outcome == FileOutcome::Skipped && !shown_) ShowSkipped();
         const int i = static_cast<int>(index);
-        const QString text = QString::fromStdString(line);
+        const QString text = EngineLine(line);
         const QString folder = QString::fromStdString(result.outputFolder);
         SplitRunner* runner = &runner_;
         runner_.Post([runner, i, outcome, text, folder] {

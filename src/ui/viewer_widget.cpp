@@ -12,6 +12,7 @@
 #include "ui/image_pyramid.h"
 #include "ui/panel_text.h"
 #include "ui/right_button.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -157,7 +158,9 @@ void ViewerWidget::paintEvent(QPaintEvent* event) {
     facts.selectionMode = selecting;
     facts.selectedTiles = selecting ? binding_.selection->CountSelectedTiles() : 0;
     if (choices.settingsFile && binding_.paths)
-        facts.slotName = SlotName(*binding_.paths, binding_.paths->currentSlot);
+        facts.slotName = SlotTitle(SlotName(*binding_.paths, binding_.paths->currentSlot),
+                                   binding_.paths->currentSlot)
+                             .toStdString();
     if (choices.saveFolder)
         facts.outputFolder = DescribeOutputFolder(hasImage ? binding_.image->path : std::string(),
                                                   *binding_.settings);

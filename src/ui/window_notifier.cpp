@@ -1,11 +1,11 @@
 #include "ui/window_notifier.h"
 
-#include <QCoreApplication>
 #include <QThread>
 
 #include "ui/command_ids.h"
 #include "ui/main_window.h"
 #include "ui/message_presenter.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -20,9 +20,7 @@ void OnGuiThread(MainWindow* window, Show show) {
         QMetaObject::invokeMethod(window, show, Qt::QueuedConnection);
 }
 
-QString Translated(const std::string& text) {
-    return QCoreApplication::translate("Tessarin", text.c_str());
-}
+QString Translated(const std::string& text) { return EngineText(text); }
 
 }  // namespace
 

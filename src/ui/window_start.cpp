@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/locale.h"
 #include "ui/fonts.h"
 #include "ui/icon_drop_start.h"
 #include "ui/main_window.h"
 #include "ui/message_presenter.h"
+#include "ui/translation.h"
 #include "ui/window_placement.h"
 
 namespace tessarin {
@@ -48,10 +50,11 @@ std::unique_ptr<QTranslator> InstallQtTranslation(const QString& language) {
 
 int RunWindow(int& argc, char** argv, SplitSettings& settings, SettingsPaths& paths) {
     if (!DisplayReachable()) {
-        std::fputs(
-            "Tessarin: ディスプレイが見つからないため、ウィンドウを開けません。"
-            "コマンド実行モードは最初の引数に「/cmd」を指定してください。\n",
-            stderr);
+        std::fputs(Localized("Tessarin: ディスプレイが見つからないため、ウィンドウを開けません。"
+                             "コマンド実行モードは最初の引数に「/cmd」を指定してください。\n",
+                             "Tessarin: no display was found, so the window cannot open. "
+                             "For the command mode, give \"/cmd\" as the first argument.\n"),
+                   stderr);
         return -1;
     }
     // The window class on X11 and the application id on Wayland.
@@ -60,8 +63,12 @@ int RunWindow(int& argc, char** argv, SplitSettings& settings, SettingsPaths& pa
     QApplication app(argc, argv);  // takes its own options out of argv
     QApplication::setWindowIcon(ApplicationIcon());
     UseJapaneseFont();
-    // Qt's own dialogs and buttons speak the window's language, Japanese.
-    const std::unique_ptr<QTranslator> qtTexts = InstallQtTranslation(QStringLiteral("ja"));
+    // The program's texts and Qt's own dialogs and buttons speak the language
+    // of the locale: Japanese as written, English otherwise (Qt's own texts are
+    // English already).
+    const std::unique_ptr<QTranslator> texts = InstallProgramTranslation();
+    const std::unique_ptr<QTranslator> qtTexts =
+        WindowLanguage() == QLatin1String("ja") ? InstallQtTranslation(WindowLanguage()) : nullptr;
 
     // Files given on the command line (dropped on the program's icon) are
     // split at once when the user chose so; otherwise the first one is

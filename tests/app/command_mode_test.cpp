@@ -203,11 +203,17 @@ TEST_F(CommandModeRun, ExitStatusAndWarnings) {
         std::vector<std::string> args;  // after "/cmd /outdir <out>"
         int status;
         std::vector<std::string> results;
-        std::string english, japanese;  // standard error
+        std::string english, japanese;    // standard error
+        std::string englishFailure = "";  // the English "×" line, where the results hold one
     };
     const Case cases[] = {
         {{"a.bmp"}, 0, {"○：a.bmp"}, "", ""},
-        {{"a.bmp", "bad.bmp"}, 1, {"○：a.bmp", "×：bad.bmp【ファイルが不正です】"}, "", ""},
+        {{"a.bmp", "bad.bmp"},
+         1,
+         {"○：a.bmp", "×：bad.bmp【ファイルが不正です】"},
+         "",
+         "",
+         "×：bad.bmp【The file is invalid】"},
         {{"gone.bmp", "a.bmp"},
          1,
          {"○：a.bmp"},
@@ -238,9 +244,58 @@ TEST_F(CommandModeRun, ExitStatusAndWarnings) {
             EXPECT_EQ(run.errors, locale[0] == 'C' ? c.japanese : c.english);
             std::vector<std::string> lines = Lines(run.output);
             ASSERT_EQ(lines.size(), c.results.size() + 2) << run.output;
-            for (size_t i = 0; i < c.results.size(); ++i)
-                EXPECT_EQ(Body(lines[i + 1]), c.results[i]);
+            for (size_t i = 0; i < c.results.size(); ++i) {
+                const bool english = locale[0] != 'C' && c.results[i].starts_with("×");
+                EXPECT_EQ(Body(lines[i + 1]), english ? c.englishFailure : c.results[i]);
+            }
         }
+    }
+}
+
+// The language of the lines and of /help follows LC_ALL, LC_MESSAGES and LANG
+// in that order, and LANGUAGE over them; Japanese, C and no locale keep the source texts. The
+// marks, the colon and the brackets are the same in every language.
+TEST_F(CommandModeRun, LanguageFollowsTheLocale) {
+    MakeSource("a.bmp", 20, 10);
+    testing::WriteBytes(dir_ / "bad.bmp", {'B', 'M'});
+    fs::create_directory(dir_ / "out");
+    const std::vector<std::string> japanese = {"Tessarinの処理を開始します", "○：a.bmp",
+                                               "×：bad.bmp【ファイルが不正です】",
+                                               "Tessarinの処理が終了しました"};
+    const std::vector<std::string> english = {
+        "Tessarin started", "○：a.bmp", "×：bad.bmp【The file is invalid】", "Tessarin finished"};
+    using Environment = std::vector<std::pair<std::string, std::string>>;
+    const std::pair<Environment, bool> cases[] = {
+        {{{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", ""}}, true},
+        {{{"LC_ALL", "C"}, {"LANG", "en_US.UTF-8"}}, true},
+        {{{"LC_ALL", "POSIX"}}, true},
+        {{{"LC_ALL", "ja_JP.UTF-8"}}, true},
+        {{{"LC_ALL", ""}, {"LC_MESSAGES", "ja_JP.UTF-8"}, {"LANG", "en_US.UTF-8"}}, true},
+        {{{"LC_ALL", "en_US.UTF-8"}}, false},
+        {{{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "de_DE.UTF-8"}}, false},
+        {{{"LC_ALL", "en_GB.UTF-8"}, {"LANG", "ja_JP.UTF-8"}}, false},
+        // LANGUAGE overrides any locale but C and POSIX, as with gettext.
+        {{{"LANGUAGE", "ja:en"}, {"LC_ALL", "de_DE.UTF-8"}}, true},
+        {{{"LANGUAGE", "en_US:ja"}, {"LC_ALL", "ja_JP.UTF-8"}}, false},
+        {{{"LANGUAGE", "en"}, {"LC_ALL", "C"}}, true},
+    };
+    for (const auto& [environment, inJapanese] : cases) {
+        SCOPED_TRACE(environment.front().first + "=" + environment.front().second);
+        testing::RunOptions options;
+        options.workDir = dir_.Path().string();
+        options.environment = {{"LANGUAGE", ""}};
+        options.environment.insert(options.environment.end(), environment.begin(),
+                                   environment.end());
+        const auto run = RunTessarin({"/cmd", "/outdir", "out", "a.bmp", "bad.bmp"},
+                                     home_.Path().string(), options);
+        EXPECT_EQ(run.exitCode, 1);
+        std::vector<std::string> bodies;
+        for (const std::string& line : Lines(run.output)) bodies.push_back(Body(line));
+        EXPECT_EQ(bodies, inJapanese ? japanese : english);
+
+        const auto help = RunTessarin({"/cmd", "/help"}, home_.Path().string(), options);
+        EXPECT_NE(help.output.find(inJapanese ? kCommandHelp : kCommandHelpEnglish),
+                  std::string::npos);
     }
 }
 

@@ -1,6 +1,6 @@
-// Every dialog at 100 % and 200 % display scale: no text cut off, and small
-// enough for a 1920 x 1080 screen at 200 %. With TESSARIN_DIALOG_SHOTS set to
-// a folder, each dialog is also saved there as a picture.
+// Every dialog at 100 % and 200 % display scale, in Japanese and in English:
+// no text cut off, and small enough for a 1920 x 1080 screen at 200 %. With TESSARIN_DIALOG_SHOTS
+// set to a folder, each dialog is also saved there as a picture.
 
 #include <gtest/gtest.h>
 
@@ -11,14 +11,18 @@
 #include <QProcess>
 #include <QTest>
 
+#include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/jpeg_quality_dialog.h"
 #include "ui/dialogs/naming_rule_dialog.h"
+#include "ui/dialogs/progress_dialog.h"
+#include "ui/dialogs/result_dialog.h"
 #include "ui/dialogs/save_folder_dialog.h"
 #include "ui/dialogs/slot_rename_dialog.h"
 #include "ui/dialogs/split_size_dialog.h"
 #include "ui/dialogs/step_edit.h"
 #include "ui/dialogs/thread_count_dialog.h"
 #include "ui/dialogs/zoom_rate_dialog.h"
+#include "ui/translation.h"
 #include "window_test_support.h"
 
 namespace tessarin {
@@ -30,7 +34,24 @@ bool ShowsText(const QWidget* w) {
            qobject_cast<const StepEdit*>(w);
 }
 
+// The test below in a child process with `environment` added.
+void RunFitTestWith(const std::vector<std::pair<QString, QString>>& environment) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : environment) env.insert(name, value);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=DialogLayout.EveryTextFitsAndEveryDialogFitsTheScreen"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString output = QString::fromUtf8(child.readAll());
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
 TEST(DialogLayout, EveryTextFitsAndEveryDialogFitsTheScreen) {
+    // In the language of the locale, as RunWindow installs it.
+    const std::unique_ptr<QTranslator> texts = InstallProgramTranslation();
     SplitSettings settings;
     settings.savePath = "/home/alice/画像/分割";
     testing::RecordingPresenter messages;
@@ -46,6 +67,15 @@ TEST(DialogLayout, EveryTextFitsAndEveryDialogFitsTheScreen) {
     dialogs.emplace_back("thread-count", std::make_unique<ThreadCountDialog>(settings, nullptr));
     dialogs.emplace_back("zoom-rate", std::make_unique<ZoomRateDialog>(settings, nullptr));
     dialogs.emplace_back("slot-rename", std::make_unique<SlotRenameDialog>("設定０", nullptr));
+    dialogs.emplace_back("about", std::make_unique<AboutDialog>(nullptr));
+    dialogs.emplace_back("result",
+                         std::make_unique<ResultDialog>(Tessarin::tr("分割処理正常終了！"),
+                                                        settings.savePath, nullptr));
+    dialogs.emplace_back(
+        "result-list",
+        std::make_unique<ResultListDialog>(EngineLine("×：/home/alice/a.bmp【ファイルが不正です】"),
+                                           true, settings.savePath, nullptr));
+    dialogs.emplace_back("progress", std::make_unique<ProgressDialog>());
 
     const qreal scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
                             ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
@@ -84,6 +114,15 @@ TEST(DialogLayout, EveryTextFitsAtTwiceTheScale) {
     const QString output = QString::fromUtf8(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+// The English texts are longer than the Japanese ones: they fit as well.
+TEST(DialogLayout, EveryTextFitsInEnglishAtBothScales) {
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) GTEST_SKIP() << "runs at its own scale";
+    for (const char* scale : {"1", "2"}) {
+        SCOPED_TRACE(scale);
+        RunFitTestWith({{"LC_ALL", "en_US.UTF-8"}, {"QT_SCALE_FACTOR", scale}});
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "ui/desktop_opener.h"
 #include "ui/dialogs/dialog_frame.h"
 #include "ui/readme_location.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -67,7 +68,7 @@ void HoverLink::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
-    PrepareDialog(*this, DialogText("バージョン情報"), owner);
+    PrepareDialog(*this, Tessarin::tr("バージョン情報"), owner);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CentredLabel(QStringLiteral("Tessarin\nVersion " TESSARIN_VERSION), this));
 
@@ -77,7 +78,7 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
     layout->addWidget(icon);
 
     layout->addWidget(CentredLabel(
-        DialogText("画像を格子状に分割して、1枚ずつ画像ファイルとして保存するツール"), this));
+        Tessarin::tr("画像を格子状に分割して、1枚ずつ画像ファイルとして保存するツール"), this));
     link_ = new HoverLink(QStringLiteral("Readme.txt"), this);
     link_->setObjectName(QStringLiteral("1014"));
     layout->addWidget(link_);
@@ -86,7 +87,7 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
         OpenOnDesktop(ReadmePath());
     });
 
-    auto* ok = new QPushButton(DialogText("OK"), this);
+    auto* ok = new QPushButton(Tessarin::tr("OK"), this);
     ok->setObjectName(QStringLiteral("1"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

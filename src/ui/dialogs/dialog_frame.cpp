@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QPushButton>
 
+#include "ui/translation.h"
+
 namespace tessarin {
 
 void PrepareDialog(QDialog& dialog, const QString& caption, QWidget* owner) {
@@ -17,10 +19,10 @@ void PrepareDialog(QDialog& dialog, const QString& caption, QWidget* owner) {
 void AddOkCancel(QDialog& dialog, QBoxLayout& layout) {
     auto* row = new QHBoxLayout;
     row->addStretch(1);
-    auto* ok = new QPushButton(DialogText("OK"), &dialog);
+    auto* ok = new QPushButton(Tessarin::tr("OK"), &dialog);
     ok->setObjectName(QStringLiteral("1"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(DialogText("キャンセル"), &dialog);
+    auto* cancel = new QPushButton(Tessarin::tr("キャンセル"), &dialog);
     cancel->setObjectName(QStringLiteral("2"));
     cancel->setAutoDefault(false);
     row->addWidget(ok);

@@ -3,12 +3,13 @@
 #include <algorithm>
 
 #include "ui/dialogs/dialog_frame.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
 JpegQualityDialog::JpegQualityDialog(SplitSettings& settings, QWidget* owner)
-    : IntegerSettingDialog(DialogText("JPEG品質設定"), 1018, 0, 100, settings.jpegQuality,
-                           DialogText("（悪 0 ～ 100 良）"), owner),
+    : IntegerSettingDialog(Tessarin::tr("JPEG品質設定"), 1018, 0, 100, settings.jpegQuality,
+                           Tessarin::tr("（悪 0 ～ 100 良）"), owner),
       settings_(settings) {}
 
 void JpegQualityDialog::accept() {

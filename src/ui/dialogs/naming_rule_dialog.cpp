@@ -12,6 +12,7 @@
 #include "ui/dialogs/dialog_frame.h"
 #include "ui/dialogs/step_edit.h"
 #include "ui/message_presenter.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -24,10 +25,14 @@ struct FormatChoice {
 };
 
 const FormatChoice kFormats[] = {
-    {1010, NameFormat::RowCol, "ファイル名の後に「_行番_列番」を付ける"},
-    {1009, NameFormat::ColRow, "ファイル名の後に「_列番_行番」を付ける"},
-    {1012, NameFormat::AcrossCount, "ファイル名の後に「_左上から横に数えた番号」を付ける"},
-    {1011, NameFormat::DownCount, "ファイル名の後に「_左上から縦に数えた番号」を付ける"},
+    {1010, NameFormat::RowCol,
+     QT_TRANSLATE_NOOP("Tessarin", "ファイル名の後に「_行番_列番」を付ける")},
+    {1009, NameFormat::ColRow,
+     QT_TRANSLATE_NOOP("Tessarin", "ファイル名の後に「_列番_行番」を付ける")},
+    {1012, NameFormat::AcrossCount,
+     QT_TRANSLATE_NOOP("Tessarin", "ファイル名の後に「_左上から横に数えた番号」を付ける")},
+    {1011, NameFormat::DownCount,
+     QT_TRANSLATE_NOOP("Tessarin", "ファイル名の後に「_左上から縦に数えた番号」を付ける")},
 };
 
 // A group box holding a number edit and the text after it.
@@ -47,10 +52,10 @@ StepEdit* NumberGroup(const char* title, int editId, int min, int max, int value
 NamingRuleDialog::NamingRuleDialog(SplitSettings& settings, MessagePresenter& messages,
                                    QWidget* owner)
     : QDialog(owner), settings_(settings), messages_(messages) {
-    PrepareDialog(*this, DialogText("ファイル命名規則設定"), owner);
+    PrepareDialog(*this, Tessarin::tr("ファイル命名規則設定"), owner);
     auto* layout = new QVBoxLayout(this);
 
-    auto* format = new QGroupBox(DialogText("番号書式設定"), this);
+    auto* format = new QGroupBox(Tessarin::tr("番号書式設定"), this);
     auto* formatLayout = new QVBoxLayout(format);
     formats_ = new QButtonGroup(this);
     for (const FormatChoice& choice : kFormats) {
@@ -60,7 +65,7 @@ NamingRuleDialog::NamingRuleDialog(SplitSettings& settings, MessagePresenter& me
         formats_->addButton(radio, static_cast<int>(choice.format));
         formatLayout->addWidget(radio);
     }
-    reverse_ = new QCheckBox(DialogText("左右の順番を逆（右から）にする"), format);
+    reverse_ = new QCheckBox(Tessarin::tr("左右の順番を逆（右から）にする"), format);
     reverse_->setObjectName(QStringLiteral("1022"));
     reverse_->setChecked(settings.reverse != 0);
     formatLayout->addWidget(reverse_);
@@ -68,10 +73,11 @@ NamingRuleDialog::NamingRuleDialog(SplitSettings& settings, MessagePresenter& me
 
     // Negative first numbers are reached with the arrows; the edit takes digits.
     auto* numbers = new QHBoxLayout;
-    firstNumber_ = NumberGroup("振り始め番号設定", 1015, -32768, 32767, settings.firstNumber,
-                               "番 ～", this, *numbers);
-    digits_ =
-        NumberGroup("ゼロ埋め桁数設定", 1007, 0, 32767, settings.digits, "桁", this, *numbers);
+    firstNumber_ =
+        NumberGroup(QT_TRANSLATE_NOOP("Tessarin", "振り始め番号設定"), 1015, -32768, 32767,
+                    settings.firstNumber, QT_TRANSLATE_NOOP("Tessarin", "番 ～"), this, *numbers);
+    digits_ = NumberGroup(QT_TRANSLATE_NOOP("Tessarin", "ゼロ埋め桁数設定"), 1007, 0, 32767,
+                          settings.digits, QT_TRANSLATE_NOOP("Tessarin", "桁"), this, *numbers);
     layout->addLayout(numbers);
 
     AddOkCancel(*this, *layout);
@@ -80,7 +86,7 @@ NamingRuleDialog::NamingRuleDialog(SplitSettings& settings, MessagePresenter& me
 void NamingRuleDialog::accept() {
     const int format = formats_->checkedId();
     if (format < 0)
-        messages_.ShowError(this, DialogText("設定に失敗しました"));
+        messages_.ShowError(this, Tessarin::tr("設定に失敗しました"));
     else
         settings_.nameFormat = static_cast<NameFormat>(format);
     settings_.reverse = reverse_->isChecked() ? 1 : 0;

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "ui/dialogs/dialog_frame.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -17,13 +18,13 @@ ProgressDialog::ProgressDialog() {
     line_->setAlignment(Qt::AlignCenter);
     // Room for the tile count, so the dialog does not jump as it appears.
     line_->setMinimumWidth(fontMetrics().horizontalAdvance(
-        QStringLiteral("100 / 100 (100%) — 1000000 / 1000000 タイル")));
+        QStringLiteral("100 / 100 (100%) — 1000000 / 1000000 ") + Tessarin::tr("タイル")));
     bar_ = new QProgressBar(this);
     bar_->setObjectName(QStringLiteral("1024"));
     bar_->setRange(0, 1);
     bar_->setValue(0);
     bar_->setTextVisible(false);
-    auto* stop = new QPushButton(DialogText("中止"), this);
+    auto* stop = new QPushButton(Tessarin::tr("中止"), this);
     stop->setObjectName(QStringLiteral("1026"));
     stop->setAutoDefault(false);
     layout->addWidget(line_);
@@ -39,7 +40,7 @@ ProgressDialog::ProgressDialog() {
 
 void ProgressDialog::ShowFile(int index, int count) {
     const int percent = count > 0 ? static_cast<int>(100LL * index / count) : 0;
-    setWindowTitle(QString::asprintf("%2d%% - ", percent) + DialogText("分割中"));
+    setWindowTitle(QString::asprintf("%2d%% - ", percent) + Tessarin::tr("分割中"));
     fileLine_ = QString::asprintf("%2d / %2d (%2d%%)", index, count, percent);
     bar_->setRange(0, count);
     tilesDone_ = -1;
@@ -61,7 +62,7 @@ void ProgressDialog::UpdateLine() {
     QString text = fileLine_;
     if (tilesDone_ >= 0 && tilesTotal_ > 0)
         text +=
-            QStringLiteral(" — %1 / %2 ").arg(tilesDone_).arg(tilesTotal_) + DialogText("タイル");
+            QStringLiteral(" — %1 / %2 ").arg(tilesDone_).arg(tilesTotal_) + Tessarin::tr("タイル");
     line_->setText(text);
 }
 

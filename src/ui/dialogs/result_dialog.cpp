@@ -8,6 +8,7 @@
 
 #include "ui/desktop_opener.h"
 #include "ui/dialogs/dialog_frame.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -17,10 +18,10 @@ namespace {
 void AddResultButtons(QDialog& dialog, QBoxLayout& layout, const std::string& outputFolder) {
     auto* row = new QHBoxLayout;
     row->addStretch(1);
-    auto* ok = new QPushButton(DialogText("OK"), &dialog);
+    auto* ok = new QPushButton(Tessarin::tr("OK"), &dialog);
     ok->setObjectName(QStringLiteral("1"));
     ok->setDefault(true);
-    auto* open = new QPushButton(DialogText("保存フォルダを開く"), &dialog);
+    auto* open = new QPushButton(Tessarin::tr("保存フォルダを開く"), &dialog);
     open->setObjectName(QStringLiteral("1002"));
     open->setAutoDefault(false);
     row->addWidget(ok);
@@ -46,7 +47,7 @@ void ReportDialog::showEvent(QShowEvent* event) {
 
 ResultDialog::ResultDialog(const QString& message, const std::string& outputFolder, QWidget* owner)
     : ReportDialog(owner) {
-    PrepareDialog(*this, DialogText("確認"), owner);
+    PrepareDialog(*this, Tessarin::tr("確認"), owner);
     auto* layout = new QVBoxLayout(this);
     message_ = new QLabel(message, this);
     message_->setObjectName(QStringLiteral("1014"));
@@ -60,7 +61,8 @@ ResultDialog::ResultDialog(const QString& message, const std::string& outputFold
 ResultListDialog::ResultListDialog(const QString& log, bool stopped,
                                    const std::string& outputFolder, QWidget* owner)
     : ReportDialog(owner) {
-    PrepareDialog(*this, DialogText(stopped ? "分割処理中止" : "分割処理終了！"), owner);
+    PrepareDialog(*this, stopped ? Tessarin::tr("分割処理中止") : Tessarin::tr("分割処理終了！"),
+                  owner);
     auto* layout = new QVBoxLayout(this);
     log_ = new QPlainTextEdit(this);
     log_->setObjectName(QStringLiteral("1017"));

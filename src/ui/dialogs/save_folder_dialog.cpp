@@ -13,6 +13,7 @@
 
 #include "ui/dialogs/dialog_frame.h"
 #include "ui/dialogs/step_edit.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -36,7 +37,7 @@ std::string StoredSavePath(const std::string& typed) {
 
 SaveFolderDialog::SaveFolderDialog(SplitSettings& settings, QWidget* owner)
     : QDialog(owner), settings_(settings) {
-    PrepareDialog(*this, DialogText("保存フォルダ設定"), owner);
+    PrepareDialog(*this, Tessarin::tr("保存フォルダ設定"), owner);
     BuildLayout();
     ShowRecord();
     connect(relative_, &QCheckBox::toggled, this, &SaveFolderDialog::ShowRelative);
@@ -49,17 +50,19 @@ void SaveFolderDialog::BuildLayout() {
 
     // One sentence: write N levels above the source image file.
     auto* levelRow = new QHBoxLayout;
-    relative_ = CheckBox("分割元画像ファイルの", 1027, this);
+    relative_ = CheckBox(QT_TRANSLATE_NOOP("Tessarin", "分割元画像ファイルの"), 1027, this);
     level_ = StepEdit::Integer(1028, 0, kMaxLevel, 0, this);
     levelRow->addWidget(relative_);
     levelRow->addWidget(level_);
-    levelRow->addWidget(new QLabel(DialogText("階層上に出力する"), this));
+    levelRow->addWidget(new QLabel(Tessarin::tr("階層上に出力する"), this));
     levelRow->addStretch(1);
     layout->addLayout(levelRow);
 
-    auto* folder = new QGroupBox(DialogText("保存フォルダ"), this);
+    auto* folder = new QGroupBox(Tessarin::tr("保存フォルダ"), this);
     auto* folderLayout = new QVBoxLayout(folder);
-    makeDir_ = CheckBox("パスに存在しないディレクトリを含む場合は作成を試みる", 1005, folder);
+    makeDir_ = CheckBox(
+        QT_TRANSLATE_NOOP("Tessarin", "パスに存在しないディレクトリを含む場合は作成を試みる"), 1005,
+        folder);
     folderLayout->addWidget(makeDir_);
     auto* pathRow = new QHBoxLayout;
     path_ = new QLineEdit(folder);
@@ -69,18 +72,21 @@ void SaveFolderDialog::BuildLayout() {
     browse_->setText(QStringLiteral("..."));
     browse_->setObjectName(QStringLiteral("1002"));
     browse_->setFocusPolicy(Qt::StrongFocus);
-    browse_->setToolTip(DialogText("保存フォルダの選択"));
+    browse_->setToolTip(Tessarin::tr("保存フォルダの選択"));
     pathRow->addWidget(path_, 1);
     pathRow->addWidget(browse_);
     folderLayout->addLayout(pathRow);
     layout->addWidget(folder);
 
-    makeFolder_ =
-        CheckBox("出力先フォルダの中にフォルダを自動生成し、その中に出力する", 1030, this);
+    makeFolder_ = CheckBox(
+        QT_TRANSLATE_NOOP("Tessarin", "出力先フォルダの中にフォルダを自動生成し、その中に出力する"),
+        1030, this);
     layout->addWidget(makeFolder_);
     auto* uniqueRow = new QHBoxLayout;
     uniqueFolder_ =
-        CheckBox("分割元画像ファイルごとに、自動生成するフォルダの名前を変える", 1031, this);
+        CheckBox(QT_TRANSLATE_NOOP("Tessarin",
+                                   "分割元画像ファイルごとに、自動生成するフォルダの名前を変える"),
+                 1031, this);
     // Indented under the box it depends on.
     uniqueRow->addSpacing(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                           style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
@@ -110,7 +116,7 @@ void SaveFolderDialog::ShowRelative(bool relative) {
 
 void SaveFolderDialog::BrowseFolder() {
     const QString chosen =
-        QFileDialog::getExistingDirectory(this, DialogText("保存フォルダの選択"), path_->text());
+        QFileDialog::getExistingDirectory(this, Tessarin::tr("保存フォルダの選択"), path_->text());
     if (!chosen.isEmpty()) path_->setText(chosen);
 }
 

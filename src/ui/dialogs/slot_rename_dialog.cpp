@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "ui/dialogs/dialog_frame.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -14,7 +15,7 @@ constexpr int kNameUnits = 255;  // UTF-16 units, as QLineEdit counts them
 }  // namespace
 
 SlotRenameDialog::SlotRenameDialog(const std::string& name, QWidget* owner) : QDialog(owner) {
-    PrepareDialog(*this, DialogText("名前を変更"), owner);
+    PrepareDialog(*this, Tessarin::tr("名前を変更"), owner);
     auto* layout = new QVBoxLayout(this);
     name_ = new QLineEdit(this);
     name_->setObjectName(QStringLiteral("1032"));

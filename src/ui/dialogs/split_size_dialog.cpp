@@ -16,6 +16,8 @@
 #include "ui/dialogs/dialog_frame.h"
 #include "ui/dialogs/step_edit.h"
 #include "ui/fonts.h"
+#include "ui/panel_text.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -72,7 +74,7 @@ SplitSizeDialog::SplitSizeDialog(SplitSettings& settings, int imageWidth, int im
       imageWidth_(std::max(0, imageWidth)),
       imageHeight_(std::max(0, imageHeight)),
       preview_(std::move(preview)) {
-    PrepareDialog(*this, DialogText("分割サイズ＆オフセット設定"), owner);
+    PrepareDialog(*this, Tessarin::tr("分割サイズ＆オフセット設定"), owner);
     BuildLayout();
     ShowRecord();
     Connect();
@@ -84,26 +86,28 @@ SplitSizeDialog::SplitSizeDialog(SplitSettings& settings, int imageWidth, int im
 void SplitSizeDialog::BuildLayout() {
     auto* layout = new QVBoxLayout(this);
 
-    auto* size = new QGroupBox(DialogText("分割サイズ設定"), this);
+    auto* size = new QGroupBox(Tessarin::tr("分割サイズ設定"), this);
     auto* sizeGrid = new QGridLayout(size);
-    adjustAspect_ = new QCheckBox(DialogText("オリジナル画像の縦横比と合わせる"), size);
+    adjustAspect_ = new QCheckBox(Tessarin::tr("オリジナル画像の縦横比と合わせる"), size);
     adjustAspect_->setObjectName(QStringLiteral("1033"));
     sizeGrid->addWidget(adjustAspect_, 0, 0, 1, 3);
     auto* baseRow = new QHBoxLayout;
-    baseWidth_ = new QRadioButton(DialogText("横幅"), size);
+    baseWidth_ = new QRadioButton(Tessarin::tr("横幅"), size);
     baseWidth_->setObjectName(QStringLiteral("1003"));
-    baseHeight_ = new QRadioButton(DialogText("高さ"), size);
+    baseHeight_ = new QRadioButton(Tessarin::tr("高さ"), size);
     baseHeight_->setObjectName(QStringLiteral("1004"));
     baseRow->addWidget(baseWidth_);
     baseRow->addWidget(baseHeight_);
     baseRow->addStretch(1);
-    sizeGrid->addWidget(Label("基準：", size), 1, 0);
+    sizeGrid->addWidget(Label(QT_TRANSLATE_NOOP("Tessarin", "基準："), size), 1, 0);
     sizeGrid->addLayout(baseRow, 1, 1, 1, 2);
 
-    auto* offset = new QGroupBox(DialogText("オフセット設定"), this);
+    auto* offset = new QGroupBox(Tessarin::tr("オフセット設定"), this);
     auto* offsetGrid = new QGridLayout(offset);
 
-    const char* const labels[] = {"横幅：", "高さ：", "横：", "縦："};
+    const char* const labels[] = {
+        QT_TRANSLATE_NOOP("Tessarin", "横幅："), QT_TRANSLATE_NOOP("Tessarin", "高さ："),
+        QT_TRANSLATE_NOOP("Tessarin", "横："), QT_TRANSLATE_NOOP("Tessarin", "縦：")};
     for (int which = kWidth; which <= kOffsetY; ++which) {
         const bool isSize = which <= kHeight;
         QWidget* box = isSize ? static_cast<QWidget*>(size) : offset;
@@ -116,8 +120,8 @@ void SplitSizeDialog::BuildLayout() {
         field.units = new QComboBox(box);
         field.units->setObjectName(QString::number(kListIds[which]));
         field.units->addItem(QStringLiteral("pixel"));
-        field.units->addItem(DialogText("％"));
-        if (isSize) field.units->addItem(DialogText("個"));
+        field.units->addItem(Tessarin::tr("％"));
+        if (isSize) field.units->addItem(Tessarin::tr("個"));
         grid->addWidget(Label(labels[which], box), row, 0);
         grid->addWidget(field.edit, row, 1);
         grid->addWidget(field.units, row, 2);
@@ -141,7 +145,7 @@ void SplitSizeDialog::BuildLayout() {
     grid_->setMargin(4);
     // Room for common breakdowns, so that the dialog does not resize at every key.
     grid_->setMinimumWidth(QFontMetrics(grid_->font())
-                               .horizontalAdvance(QStringLiteral(
+                               .horizontalAdvance(Tessarin::tr(
                                    "【 分 割 内 訳 】 横：0000(オ), 0000x0000, 0000(余)")));
     layout->addWidget(grid_);
 
@@ -282,18 +286,17 @@ void SplitSizeDialog::Preview() {
 
 void SplitSizeDialog::ShowGrid() {
     if (!ImageShown()) {
-        grid_->setText(DialogText("画像を開くと、この設定での分割結果がここに表示されます"));
+        grid_->setText(Tessarin::tr("画像を開くと、この設定での分割結果がここに表示されます"));
         return;
     }
     const TileGrid grid = ComputeGridCounts(imageWidth_, imageHeight_, settings_);
     const long long tiles = static_cast<long long>(grid.columns) * grid.rows;
-    const QString count = DialogText("【　分 割 数　】%1(横)x%2(縦)=%3(総数)")
+    const QString count = Tessarin::tr("【　分 割 数　】%1(横)x%2(縦)=%3(総数)")
                               .arg(grid.columns)
                               .arg(grid.rows)
                               .arg(tiles);
-    grid_->setText(count + '\n' +
-                   QString::fromStdString(AxisBreakdownText(grid, Axis::Horizontal)) + '\n' +
-                   QString::fromStdString(AxisBreakdownText(grid, Axis::Vertical)));
+    grid_->setText(count + '\n' + QString::fromStdString(BreakdownLine(grid, Axis::Horizontal)) +
+                   '\n' + QString::fromStdString(BreakdownLine(grid, Axis::Vertical)));
 }
 
 void SplitSizeDialog::PutBackValues() {

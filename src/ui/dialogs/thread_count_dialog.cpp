@@ -3,11 +3,12 @@
 #include <algorithm>
 
 #include "ui/dialogs/dialog_frame.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
 ThreadCountDialog::ThreadCountDialog(SplitSettings& settings, QWidget* owner)
-    : IntegerSettingDialog(DialogText("分割同時処理数設定"), 1020, 1, 32767, settings.threadCount,
+    : IntegerSettingDialog(Tessarin::tr("分割同時処理数設定"), 1020, 1, 32767, settings.threadCount,
                            QString(), owner),
       settings_(settings) {}
 

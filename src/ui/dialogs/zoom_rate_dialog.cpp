@@ -8,6 +8,7 @@
 
 #include "platform/text.h"
 #include "ui/dialogs/dialog_frame.h"
+#include "ui/translation.h"
 
 namespace tessarin {
 
@@ -26,7 +27,7 @@ double ZoomRateFromText(const std::string& text) {
 
 ZoomRateDialog::ZoomRateDialog(SplitSettings& settings, QWidget* owner)
     : QDialog(owner), settings_(settings) {
-    PrepareDialog(*this, DialogText("表示倍率変化率設定"), owner);
+    PrepareDialog(*this, Tessarin::tr("表示倍率変化率設定"), owner);
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     rate_ = new QLineEdit(QString::fromStdString(FormatFixed6(settings.scaleChangeRate)), this);
@@ -34,7 +35,7 @@ ZoomRateDialog::ZoomRateDialog(SplitSettings& settings, QWidget* owner)
     rate_->setAlignment(Qt::AlignRight);
     rate_->setMinimumWidth(rate_->fontMetrics().horizontalAdvance(QStringLiteral("0000.0000000")));
     row->addWidget(rate_, 1);
-    row->addWidget(new QLabel(DialogText("倍"), this));
+    row->addWidget(new QLabel(Tessarin::tr("倍"), this));
     layout->addLayout(row);
     AddOkCancel(*this, *layout);
     rate_->setFocus();
