@@ -155,6 +155,7 @@ RunResult RunTessarin(const std::vector<std::string>& args, const std::string& h
         ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
         // The texts as written, whatever the locale of the machine running the tests.
         ::setenv("LC_ALL", "C.UTF-8", 1);
+        ::unsetenv("LANGUAGE");
         for (const auto& [name, value] : options.environment)
             ::setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> argv;

@@ -22,6 +22,10 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(QuietMessages);
     ::testing::InitGoogleTest(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The texts as written, whatever the locale of the machine running the
+    // tests; the English tests choose their language themselves.
+    qputenv("LC_ALL", "C.UTF-8");
+    qunsetenv("LANGUAGE");
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
     tessarin::UseJapaneseFont();
