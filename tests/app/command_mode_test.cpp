@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 
 #include "app/command_help.h"
@@ -332,12 +331,12 @@ TEST_F(CommandModeRun, HelpAndVersionAndFolders) {
         EXPECT_EQ(bodies, expected) << run.output;
         // The progress line, forced where standard error is no terminal:
         // one line per file, ended once the file is done.
-        if (recurse)
-            EXPECT_TRUE(std::regex_search(
-                run.errors, std::regex("\r1 / 1 タイル 100% 0:0\\d in/sub/deep.bmp *\n$")))
-                << run.errors;
-        else
+        if (recurse) {
+            EXPECT_NE(run.errors.find("\r1 / 1 タイル 100% 0:0"), std::string::npos) << run.errors;
+            EXPECT_TRUE(run.errors.ends_with(" in/sub/deep.bmp\n")) << run.errors;
+        } else {
             EXPECT_EQ(run.errors, "");
+        }
     }
 }
 
