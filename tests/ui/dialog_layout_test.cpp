@@ -103,17 +103,7 @@ TEST(DialogLayout, EveryTextFitsAndEveryDialogFitsTheScreen) {
 
 TEST(DialogLayout, EveryTextFitsAtTwiceTheScale) {
     if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) GTEST_SKIP() << "runs at its own scale";
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_SCALE_FACTOR", "2");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_filter=DialogLayout.EveryTextFitsAndEveryDialogFitsTheScreen"});
-    ASSERT_TRUE(child.waitForFinished(120000));
-    const QString output = QString::fromUtf8(child.readAll());
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    RunFitTestWith({{"QT_SCALE_FACTOR", "2"}});
 }
 
 // The English texts are longer than the Japanese ones: they fit as well.
