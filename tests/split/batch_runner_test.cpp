@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -28,14 +29,14 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 
-std::unique_ptr<DibImage> Pattern(int width, int height) {
+std::unique_ptr<DibImage> Pattern(int width, int height, size_t step = 13, size_t start = 5) {
     BitmapInfoHeader h;
     h.biWidth = width;
     h.biHeight = height;
     h.biBitCount = 24;
     auto raster = DibImage::Create(h);
     for (size_t i = 0; i < raster->ImageSize(); ++i)
-        raster->Bits()[i] = static_cast<uint8_t>(i * 13 + 5);
+        raster->Bits()[i] = static_cast<uint8_t>(i * step + start);
     return raster;
 }
 
@@ -46,7 +47,8 @@ std::string ReadText(const std::string& path) {
 
 size_t FilesIn(const std::string& folder) {
     size_t n = 0;
-    for (auto& entry : fs::directory_iterator(folder)) n += entry.is_regular_file() ? 1 : 0;
+    for (auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file()) ++n;
     return n;
 }
 
@@ -147,21 +149,6 @@ TEST_F(BatchTest, AStopEndsTheFileInHandBetweenTiles) {
     }
 }
 
-TEST_F(BatchTest, ProgressSeesEveryTileOnceAtAnyThreadCount) {
-    for (int threads : {1, 2, 3, 7}) {
-        SCOPED_TRACE(threads);
-        settings_.threadCount = threads;
-        Recorder recorder;
-        PathListSource files({paths_[0]}, settings_);
-        RunBatch(files, BatchOptions{}, recorder);
-        std::sort(recorder.dones.begin(), recorder.dones.end());
-        std::vector<int64_t> expected(30);
-        std::iota(expected.begin(), expected.end(), 1);
-        EXPECT_EQ(recorder.dones, expected);
-        EXPECT_EQ(recorder.totals, std::set<int64_t>{30});
-    }
-}
-
 // Two jobs with different settings cut the same raster one after another
 // while another thread keeps reading it, as the viewer paints.
 TEST_F(BatchTest, JobsShareTheRasterWithAReader) {
@@ -255,29 +242,72 @@ std::map<std::string, std::vector<uint8_t>> TilesIn(const std::string& folder) {
     return tiles;
 }
 
-// Tiles are the same bytes whatever the number of workers, in every format
-// (PNG text chunks aside: they go into each worker's first tile).
-TEST_F(BatchTest, EveryFormatGivesTheSameTilesAtAnyThreadCount) {
+// Whatever the number of workers, in every format, a split writes the same
+// tile bytes (PNG text chunks aside: they go into each worker's first tile;
+// this PNG has none) and its progress sees every tile once, out of the right
+// total.
+TEST_F(BatchTest, TilesAndProgressAreTheSameAtAnyThreadCount) {
     ASSERT_TRUE(SaveJpegFile(dir_ / "d.jpg", *raster_, 90));
     fs::copy_file(pngtest::SuiteDir() + "/basn2c08.png", dir_ / "e.png");
     testing::WriteBytes(dir_ / "f.gif", giftest::Encode(giftest::OneFrame(45, 38, 256)));
-    for (const std::string name : {"a.bmp", "d.jpg", "e.png", "f.gif"}) {
-        SCOPED_TRACE(name);
-        std::map<std::string, std::vector<uint8_t>> first;
-        for (int threads : {1, 3}) {
+    const auto grid = Pattern(97, 61, 31, 7);
+    ASSERT_TRUE(SaveBmpFile(dir_ / "pic.bmp", *grid));
+
+    // A tile of a BMP source whose pixels are checked against the source.
+    struct Probe {
+        const DibImage* source;
+        const char* file;
+        int x, y, width, height;
+    };
+    struct Case {
+        std::string name;
+        int offsetX, offsetY;  // the first column's width and row's height
+        size_t tiles;
+        std::optional<Probe> probe;
+    };
+    const std::vector<Case> cases = {
+        {"a.bmp", 13, 7, 30, Probe{raster_.get(), "a_5_6.bmp", 93, 55, 4, 6}},
+        {"pic.bmp", 0, 0, 20, Probe{grid.get(), "pic_4_5.bmp", 80, 48, 17, 13}},
+        {"d.jpg", 13, 7, 30, std::nullopt},
+        {"e.png", 13, 7, 6, std::nullopt},  // 32 x 32
+        {"f.gif", 13, 7, 9, std::nullopt},  // 45 x 38
+    };
+    for (const Case& c : cases) {
+        settings_.offsetXValue[0] = c.offsetX;
+        settings_.offsetYValue[0] = c.offsetY;
+        std::map<std::string, std::vector<uint8_t>> single;
+        for (int threads : {1, 2, 3, 7, 64}) {
+            SCOPED_TRACE(c.name + ", " + std::to_string(threads) + " threads");
             fs::remove_all(out_);
             fs::create_directory(out_);
             settings_.threadCount = threads;
             Recorder recorder;
-            PathListSource files({dir_ / name}, settings_);
+            PathListSource files({dir_ / c.name}, settings_);
             RunBatch(files, BatchOptions{}, recorder);
-            ASSERT_EQ(recorder.lines, std::vector<std::string>{"○：" + (dir_ / name)});
+            ASSERT_EQ(recorder.lines, std::vector<std::string>{"○：" + (dir_ / c.name)});
+            std::sort(recorder.dones.begin(), recorder.dones.end());
+            std::vector<int64_t> every(c.tiles);
+            std::iota(every.begin(), every.end(), 1);
+            EXPECT_EQ(recorder.dones, every);
+            EXPECT_EQ(recorder.totals, std::set<int64_t>{static_cast<int64_t>(c.tiles)});
+            const auto tiles = TilesIn(out_);
+            ASSERT_EQ(tiles.size(), c.tiles);
             if (threads == 1)
-                first = TilesIn(out_);
+                single = tiles;
             else
-                EXPECT_EQ(TilesIn(out_), first);
+                EXPECT_EQ(tiles, single);
         }
-        EXPECT_GT(first.size(), 4u);
+        if (!c.probe) continue;
+        // The tile holds its rectangle of the source.
+        const Probe& p = *c.probe;
+        LoadedImage tile;
+        ASSERT_TRUE(LoadBmpFile(out_ + "/" + p.file, nullptr, tile)) << p.file;
+        ASSERT_EQ(tile.raster->Width(), p.width);
+        ASSERT_EQ(tile.raster->Height(), p.height);
+        for (int row = 0; row < p.height; ++row)
+            EXPECT_EQ(0, std::memcmp(tile.raster->Row(row), p.source->Row(p.y + row) + p.x * 3,
+                                     static_cast<size_t>(p.width) * 3))
+                << p.file << " row " << row;
     }
 }
 

@@ -208,28 +208,6 @@ class SplitJobTest : public ::testing::Test {
     SplitSettings settings_;
 };
 
-TEST_F(SplitJobTest, ThreadedTilesAreIdenticalWhateverTheThreadCount) {
-    SplitResult result = Split(source_);
-    ASSERT_TRUE(result.ok) << result.message;
-    const auto single = Tiles();
-    ASSERT_EQ(single.size(), 5u * 4u);
-    for (int threads : {2, 3, 7, 64}) {
-        fs::remove_all(settings_.savePath);
-        fs::create_directory(settings_.savePath);
-        settings_.threadCount = threads;
-        result = Split(source_);
-        ASSERT_TRUE(result.ok) << result.message;
-        EXPECT_EQ(Tiles(), single) << threads << " threads";
-    }
-    // Every tile holds its rectangle of the source.
-    LoadedImage tile;
-    ASSERT_TRUE(
-        LoadBmpFile((fs::path(settings_.savePath) / "pic_4_5.bmp").string(), nullptr, tile));
-    EXPECT_EQ(tile.raster->Width(), 17);   // 97 - 4 * 20
-    EXPECT_EQ(tile.raster->Height(), 13);  // 61 - 3 * 16
-    EXPECT_EQ(0, std::memcmp(tile.raster->Row(0), raster_->Row(48) + 80 * 3, 17 * 3));
-}
-
 TEST_F(SplitJobTest, MoreWorkersThanTilesAndAnUnwritableDestination) {
     settings_.widthValue[0] = 0;
     settings_.heightValue[0] = 0;
