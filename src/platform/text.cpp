@@ -45,7 +45,8 @@ bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
 
 size_t Utf8CharCount(std::string_view text) {
     size_t n = 0;
-    for (char c : text) n += IsContinuation(c) ? 0 : 1;
+    for (char c : text)
+        if (!IsContinuation(c)) ++n;
     return n;
 }
 

@@ -12,6 +12,11 @@ namespace {
 // memory is published through a flag, so relaxed ordering is enough.
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
+// Index of cell (j, k) in a map `stride` cells wide; none of them is negative.
+size_t CellIndex(int j, int k, int stride) {
+    return static_cast<size_t>(j) * static_cast<size_t>(stride) + static_cast<size_t>(k);
+}
+
 }  // namespace
 
 bool SelectionMap::Allocate(int rowCapacity, int stride) {
@@ -24,8 +29,8 @@ bool SelectionMap::Allocate(int rowCapacity, int stride) {
     const int keepColumns = std::min(stride, stride_);
     for (int j = 0; j < keepRows; ++j) {
         for (int k = 0; k < keepColumns; ++k) {
-            const SelectionCell& from = cells_[static_cast<int64_t>(j) * stride_ + k];
-            SelectionCell& to = cells[static_cast<int64_t>(j) * stride + k];
+            const SelectionCell& from = cells_[CellIndex(j, k, stride_)];
+            SelectionCell& to = cells[CellIndex(j, k, stride)];
             to.flag.store(from.flag.load(kRelaxed), kRelaxed);
         }
     }
@@ -63,16 +68,21 @@ void SelectionMap::ResizeSelectionMap(int columns, int rows) {
     rows = std::clamp(rows, 0, INT_MAX - 1);
     const int stride = std::max(stride_, columns + 1);
     const int rowCapacity = std::max(rowCapacity_, rows + 1);
-    if (stride != stride_ || rowCapacity != rowCapacity_) Allocate(rowCapacity, stride);
+    // When the larger map cannot be had, the old one stays and the grid is
+    // limited to it below.
+    if (stride != stride_ || rowCapacity != rowCapacity_)
+        static_cast<void>(Allocate(rowCapacity, stride));
     columns_ = std::min(columns, stride_ - 1);
     rows_ = std::min(rows, rowCapacity_ - 1);
     PropagateHeaderFlags();
 }
 
-bool SelectionMap::Flag(int64_t index) const { return cells_[index].flag.load(kRelaxed) != 0; }
+bool SelectionMap::Flag(int64_t index) const {
+    return cells_[static_cast<size_t>(index)].flag.load(kRelaxed) != 0;
+}
 
 void SelectionMap::SetFlag(int64_t index, bool value) {
-    cells_[index].flag.store(value ? 1 : 0, kRelaxed);
+    cells_[static_cast<size_t>(index)].flag.store(value ? 1 : 0, kRelaxed);
 }
 
 void SelectionMap::SetAll(bool value) {
@@ -132,7 +142,8 @@ bool SelectionMap::ToggleSelectionCell(int j, int k) {
         SetFlag(i, !Flag(i));
     } else {
         const bool value = !Flag(i);
-        for (int k = 0; k < stride_; ++k) SetFlag(static_cast<int64_t>(i) + k, value);
+        for (int column = 0; column < stride_; ++column)
+            SetFlag(static_cast<int64_t>(i) + column, value);
     }
     RecomputeHeaderFlags();
     return true;
@@ -159,7 +170,7 @@ void SelectionMap::SnapshotSelection() {
     if (!cells_) return;
     const int64_t n = CellCount();
     snapshot_.resize(static_cast<size_t>(n));
-    for (int64_t i = 0; i < n; ++i) snapshot_[i] = Flag(i) ? 1 : 0;
+    for (int64_t i = 0; i < n; ++i) snapshot_[static_cast<size_t>(i)] = Flag(i) ? 1 : 0;
     snapshotStride_ = stride_;
     snapshotRows_ = rowCapacity_;
 }
@@ -172,15 +183,13 @@ void SelectionMap::RestoreSelectionSnapshot() {
     for (int j = 0; j < rows; ++j)
         for (int k = 0; k < columns; ++k)
             SetFlag(static_cast<int64_t>(j) * stride_ + k,
-                    snapshot_[static_cast<size_t>(j) * snapshotStride_ + k] != 0);
+                    snapshot_[CellIndex(j, k, snapshotStride_)] != 0);
 }
 
-SelectionCell& SelectionMap::Cell(int j, int k) {
-    return cells_[static_cast<int64_t>(j) * stride_ + k];
-}
+SelectionCell& SelectionMap::Cell(int j, int k) { return cells_[CellIndex(j, k, stride_)]; }
 
 const SelectionCell& SelectionMap::Cell(int j, int k) const {
-    return cells_[static_cast<int64_t>(j) * stride_ + k];
+    return cells_[CellIndex(j, k, stride_)];
 }
 
 }  // namespace tessarin

@@ -69,7 +69,7 @@ class SelectionMap {
     const SelectionCell& Cell(int j, int k) const;
 
   private:
-    bool Allocate(int rowCapacity, int stride);
+    [[nodiscard]] bool Allocate(int rowCapacity, int stride);
     bool Flag(int64_t index) const;
     void SetFlag(int64_t index, bool value);
     void SetAll(bool value);

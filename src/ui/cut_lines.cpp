@@ -115,7 +115,8 @@ void DragBoundary(AxisRefs axis, int64_t n, int u, bool matchAspect) {
     double& pixels = axis.value[UnitIndex(SizeUnit::Pixel)];
     switch (axis.unit) {
         case SizeUnit::Percent:
-            percent = std::min(100.0, d * 100.0 / (static_cast<double>(n) * axis.size));
+            percent = std::min(
+                100.0, static_cast<double>(d) * 100.0 / (static_cast<double>(n) * axis.size));
             break;
         case SizeUnit::Count:
             // On or before the offset line there is no distance to divide by:

@@ -14,9 +14,13 @@ uint32_t Rgb(unsigned r, unsigned g, unsigned b) { return 0xFF000000u | (r << 16
 
 unsigned Expand5(unsigned v) { return (v << 3) | (v >> 2); }
 
+// Sizes and indices that are never negative, for address arithmetic.
+size_t Size(int v) { return static_cast<size_t>(v); }
+
 uint64_t LevelSize(int width, int height, int factor) {
-    const uint64_t w = (static_cast<uint64_t>(width) + factor - 1) / factor;
-    const uint64_t h = (static_cast<uint64_t>(height) + factor - 1) / factor;
+    const uint64_t f = static_cast<uint64_t>(factor);
+    const uint64_t w = (static_cast<uint64_t>(width) + f - 1) / f;
+    const uint64_t h = (static_cast<uint64_t>(height) + f - 1) / f;
     return w * h * 3;
 }
 
@@ -62,13 +66,14 @@ std::shared_ptr<const ImagePyramid> ImagePyramid::Build(std::shared_ptr<const Di
 
 uint64_t ImagePyramid::LevelBytes() const {
     uint64_t total = 0;
-    for (const Level& level : levels_) total += uint64_t{3} * level.width * level.height;
+    for (const Level& level : levels_)
+        total += uint64_t{3} * Size(level.width) * Size(level.height);
     return total;
 }
 
 void ImagePyramid::FetchRow(const Level* level, int y, int x, int count, uint32_t* out) const {
     if (level) {
-        const uint8_t* p = level->bgr.get() + (static_cast<size_t>(y) * level->width + x) * 3;
+        const uint8_t* p = level->bgr.get() + (Size(y) * Size(level->width) + Size(x)) * 3;
         for (int i = 0; i < count; ++i, p += 3) out[i] = Rgb(p[2], p[1], p[0]);
         return;
     }
@@ -96,9 +101,10 @@ void ImagePyramid::FetchRow(const Level* level, int y, int x, int count, uint32_
         case 1:
         case 2:
         case 4: {
-            const unsigned mask = (1u << depth) - 1;
-            for (size_t bit = static_cast<size_t>(x) * depth; count-- > 0; bit += depth) {
-                const unsigned shift = 8 - depth - bit % 8;
+            const unsigned bits = static_cast<unsigned>(depth);
+            const unsigned mask = (1u << bits) - 1;
+            for (size_t bit = Size(x) * bits; count-- > 0; bit += bits) {
+                const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
                 *out++ = palette_[(row[bit / 8] >> shift) & mask];
             }
             return;
@@ -132,12 +138,12 @@ void ImagePyramid::BuildFirstLevel(int factor) {
 
 bool ImagePyramid::ReduceRows(Level& level, int from, int to) const {
     const int factor = level.factor;
-    std::unique_ptr<uint32_t[]> sums(new (std::nothrow) uint32_t[size_t{3} * level.width]);
+    std::unique_ptr<uint32_t[]> sums(new (std::nothrow) uint32_t[size_t{3} * Size(level.width)]);
     std::unique_ptr<uint32_t[]> row(new (std::nothrow) uint32_t[static_cast<size_t>(width_)]);
     if (!sums || !row) return false;
     const int depth = raster_->BitCount();
     for (int ly = from; ly < to; ++ly) {
-        std::fill(sums.get(), sums.get() + size_t{3} * level.width, 0u);
+        std::fill(sums.get(), sums.get() + size_t{3} * Size(level.width), 0u);
         const int y0 = ly * factor;
         const int y1 = std::min(height_, y0 + factor);
         for (int y = y0; y < y1; ++y) {
@@ -165,13 +171,14 @@ bool ImagePyramid::ReduceRows(Level& level, int from, int to) const {
                 t[2] += r;
             }
         }
-        uint8_t* out = level.bgr.get() + static_cast<size_t>(ly) * level.width * 3;
+        uint8_t* out = level.bgr.get() + Size(ly) * Size(level.width) * 3;
         for (int lx = 0; lx < level.width; ++lx) {
             const int x0 = lx * factor;
             const uint32_t n =
                 static_cast<uint32_t>((std::min(width_, x0 + factor) - x0) * (y1 - y0));
-            for (int c = 0; c < 3; ++c)
-                out[lx * 3 + c] = static_cast<uint8_t>((sums[size_t{3} * lx + c] + n / 2) / n);
+            const size_t at = size_t{3} * Size(lx);
+            for (size_t c = 0; c < 3; ++c)
+                out[at + c] = static_cast<uint8_t>((sums[at + c] + n / 2) / n);
         }
     }
     return true;
@@ -183,18 +190,19 @@ void ImagePyramid::BuildNextLevel() {
     level.factor = from.factor * 2;
     level.width = (from.width + 1) / 2;
     level.height = (from.height + 1) / 2;
-    level.bgr.reset(new (std::nothrow) uint8_t[size_t{3} * level.width * level.height]);
+    level.bgr.reset(new (std::nothrow) uint8_t[size_t{3} * Size(level.width) * Size(level.height)]);
     if (!level.bgr) return;
-    const size_t fromStride = size_t{3} * from.width;
+    const size_t fromStride = size_t{3} * Size(from.width);
     for (int ly = 0; ly < level.height; ++ly) {
-        const uint8_t* a = from.bgr.get() + fromStride * (2 * ly);
+        const uint8_t* a = from.bgr.get() + fromStride * Size(2 * ly);
         const uint8_t* b = 2 * ly + 1 < from.height ? a + fromStride : a;
-        uint8_t* out = level.bgr.get() + size_t{3} * level.width * ly;
+        uint8_t* out = level.bgr.get() + size_t{3} * Size(level.width) * Size(ly);
         for (int lx = 0; lx < level.width; ++lx) {
             const int x0 = 2 * lx;
             const int x1 = x0 + 1 < from.width ? x0 + 1 : x0;
             for (int c = 0; c < 3; ++c) {
-                const unsigned sum = a[x0 * 3 + c] + a[x1 * 3 + c] + b[x0 * 3 + c] + b[x1 * 3 + c];
+                const unsigned sum = static_cast<unsigned>(a[x0 * 3 + c] + a[x1 * 3 + c] +
+                                                           b[x0 * 3 + c] + b[x1 * 3 + c]);
                 out[lx * 3 + c] = static_cast<uint8_t>((sum + 2) / 4);
             }
         }

@@ -28,20 +28,20 @@ class Taps {
     Taps(int entries, int slots)
         : slots_(slots),
           count_(static_cast<size_t>(entries), 0),
-          index_(static_cast<size_t>(entries) * slots, 0),
-          weight_(static_cast<size_t>(entries) * slots, 0) {}
+          index_(static_cast<size_t>(entries) * static_cast<size_t>(slots), 0),
+          weight_(static_cast<size_t>(entries) * static_cast<size_t>(slots), 0) {}
 
-    int Count(int i) const { return count_[i]; }
-    const int* Index(int i) const { return index_.data() + static_cast<size_t>(i) * slots_; }
-    const uint32_t* Weight(int i) const { return weight_.data() + static_cast<size_t>(i) * slots_; }
+    int Count(int i) const { return count_[static_cast<size_t>(i)]; }
+    const int* Index(int i) const { return index_.data() + First(i); }
+    const uint32_t* Weight(int i) const { return weight_.data() + First(i); }
     int Slots() const { return slots_; }
 
     void SetOne(int i, int index) { Set(i, &index, nullptr, 1); }
     // raw: weights in any proportion, spread over kOne; null for equal ones.
     void Set(int i, const int* indices, const double* raw, int count) {
-        count_[i] = count;
-        int* index = index_.data() + static_cast<size_t>(i) * slots_;
-        uint32_t* weight = weight_.data() + static_cast<size_t>(i) * slots_;
+        count_[static_cast<size_t>(i)] = count;
+        int* index = index_.data() + First(i);
+        uint32_t* weight = weight_.data() + First(i);
         std::copy(indices, indices + count, index);
         double total = 0;
         for (int k = 0; k < count; ++k) total += raw ? raw[k] : 1;
@@ -63,7 +63,7 @@ class Taps {
         hi = 0;
         single = true;
         for (size_t i = 0; i < count_.size(); ++i) {
-            const int* index = index_.data() + i * slots_;
+            const int* index = index_.data() + i * static_cast<size_t>(slots_);
             for (int k = 0; k < count_[i]; ++k) {
                 lo = std::min(lo, index[k]);
                 hi = std::max(hi, index[k]);
@@ -73,6 +73,9 @@ class Taps {
     }
 
   private:
+    // Where entry i's slots start.
+    size_t First(int i) const { return static_cast<size_t>(i) * static_cast<size_t>(slots_); }
+
     int slots_;
     std::vector<int> count_;
     std::vector<int> index_;
@@ -211,7 +214,8 @@ void RenderScaled(const ImagePyramid& pyramid, double scale, ScaleFilter filter,
             }
             if (v != fetched) pyramid.FetchRow(level, v, lo, span, row.data());
             fetched = v;
-            for (int ox = 0; ox < width; ++ox) line[ox] = row[tx.Index(ox)[0] - lo];
+            for (int ox = 0; ox < width; ++ox)
+                line[ox] = row[static_cast<size_t>(tx.Index(ox)[0] - lo)];
         }
         return;
     }
@@ -238,8 +242,10 @@ void RenderScaled(const ImagePyramid& pyramid, double scale, ScaleFilter filter,
                 // Levels and 24- and 32-bit rasters are read in place; other
                 // depths go through their colours first.
                 if (level) {
-                    FilterRow<3>(tx, level->bgr.get() + size_t{3} * level->width * v, 0, width,
-                                 sums);
+                    FilterRow<3>(tx,
+                                 level->bgr.get() + size_t{3} * static_cast<size_t>(level->width) *
+                                                        static_cast<size_t>(v),
+                                 0, width, sums);
                 } else if (depth == 24) {
                     FilterRow<3>(tx, pyramid.Raster().Row(v), 0, width, sums);
                 } else if (depth == 32) {
@@ -255,7 +261,7 @@ void RenderScaled(const ImagePyramid& pyramid, double scale, ScaleFilter filter,
         }
         uint32_t* line = out + static_cast<size_t>(oy) * stride;
         for (int ox = 0; ox < width; ++ox) {
-            const uint32_t* a = acc.data() + size_t{3} * ox;
+            const uint32_t* a = acc.data() + size_t{3} * static_cast<size_t>(ox);
             line[ox] = 0xFF000000u | ((a[2] >> 24) << 16) | ((a[1] >> 24) << 8) | (a[0] >> 24);
         }
     }

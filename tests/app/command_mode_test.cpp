@@ -123,8 +123,9 @@ TEST_F(CommandModeRun, SplitsBmpIntoExactTilesAndLogsOneLinePerFile) {
             ASSERT_EQ(tile.raster->Width(), w);
             ASSERT_EQ(tile.raster->Height(), h);
             for (int y = 0; y < h; ++y)
-                ASSERT_EQ(0, std::memcmp(tile.raster->Row(y),
-                                         source->Row(r * 256 + y) + 3 * c * 256, 3 * w))
+                ASSERT_EQ(0,
+                          std::memcmp(tile.raster->Row(y), source->Row(r * 256 + y) + 3 * c * 256,
+                                      static_cast<size_t>(3 * w)))
                     << name << " row " << y;
         }
     }
@@ -480,8 +481,9 @@ TEST_F(CommandModeRun, DotSegmentsAreNotFolderLevels) {
 // sparse file: nothing but the headers takes disk space).
 void WriteWideBmp(const std::string& path, int64_t width, int depth) {
     const int colors = depth <= 8 ? 1 << depth : 0;
-    const uint64_t stride = (static_cast<uint64_t>(width) * depth + 31) / 32 * 4;
-    const uint32_t offset = 54 + 4 * colors;
+    const uint64_t stride =
+        (static_cast<uint64_t>(width) * static_cast<uint64_t>(depth) + 31) / 32 * 4;
+    const uint32_t offset = 54 + 4 * static_cast<uint32_t>(colors);
     std::vector<uint8_t> bytes = {'B', 'M'};
     testing::Le32(bytes, static_cast<uint32_t>(offset + stride));
     testing::Le32(bytes, 0);

@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {100, 900},
                  "100(オ), 2000x0, 900(余)"},
         AxisCase{"OnePixelImage", 1, {kPct, 50}, {1}, "1x1"}),
-    [](const testing::TestParamInfo<AxisCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<AxisCase>& c) { return std::string(c.param.name); });
 
 TEST(Geometry, SizesAndOffsetsOfTheRecord) {
     SplitSettings s;
@@ -252,7 +252,7 @@ TEST(Geometry, RandomSettingsTileTheImageExactly) {
         SetWidth(s, randomAxis(w));
         SetHeight(s, randomAxis(h));
         const TileGrid g = ComputeGridCounts(w, h, s);
-        std::vector<int> cover(static_cast<size_t>(w) * h, 0);
+        std::vector<int> cover(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
         int count = 0;
         int expectedColumn = 0;
         int expectedRow = 0;
@@ -270,7 +270,9 @@ TEST(Geometry, RandomSettingsTileTheImageExactly) {
             EXPECT_EQ(std::tie(at.x, at.y, at.width, at.height),
                       std::tie(r.x, r.y, r.width, r.height));
             for (int y = r.y; y < r.y + r.height; ++y)
-                for (int x = r.x; x < r.x + r.width; ++x) ++cover[static_cast<size_t>(y) * w + x];
+                for (int x = r.x; x < r.x + r.width; ++x)
+                    ++cover[static_cast<size_t>(y) * static_cast<size_t>(w) +
+                            static_cast<size_t>(x)];
         });
         ASSERT_EQ(count, g.columns * g.rows) << "iteration " << iteration;
         for (int c : cover) ASSERT_EQ(c, 1) << "iteration " << iteration;
@@ -323,8 +325,8 @@ INSTANTIATE_TEST_SUITE_P(
                     AspectCase{300, 301, 100, 100}, AspectCase{301, 300, 100, 100},
                     AspectCase{500, 500, 100.7, 100}, AspectCase{100000, 99999, 99999, 99999},
                     AspectCase{100000, 50000, 99999, 50000}),
-    [](const testing::TestParamInfo<AspectCase>& info) {
-        return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+    [](const testing::TestParamInfo<AspectCase>& c) {
+        return std::to_string(c.param.width) + "x" + std::to_string(c.param.height);
     });
 
 TEST(Geometry, AspectCopiesPercentAndCount) {

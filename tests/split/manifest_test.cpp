@@ -14,7 +14,8 @@ namespace {
 std::string Hex(std::string_view bytes) {
     static const char kDigits[] = "0123456789abcdef";
     std::string out;
-    for (unsigned char b : bytes) {
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
         out += kDigits[b >> 4];
         out += kDigits[b & 15];
     }
