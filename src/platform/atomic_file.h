@@ -32,7 +32,7 @@ namespace tessarin {
 // following a symbolic link, close-on-exec, mode 0666 less the umask. -1 when
 // anything (a file, a folder, a link, even a dangling one) has that name
 // already, or the file cannot be made.
-int CreateExclusiveFile(const std::string& path);
+[[nodiscard]] int CreateExclusiveFile(const std::string& path);
 
 class AtomicFile {
   public:
@@ -43,9 +43,9 @@ class AtomicFile {
 
     // Makes the temporary file in `folder` and locks it (see above). False
     // when it cannot be made.
-    bool Create(const std::string& folder);
+    [[nodiscard]] bool Create(const std::string& folder);
     // The same in the folder of `target`, the path Commit will be given.
-    bool CreateFor(const std::string& target);
+    [[nodiscard]] bool CreateFor(const std::string& target);
     // The open temporary file; stays owned by this object.
     int Descriptor() const { return fd_; }
     const std::string& TemporaryPath() const { return temporary_; }
@@ -55,7 +55,7 @@ class AtomicFile {
     // never a folder, device, pipe or socket. With `sync` the data is flushed
     // to the disk before the rename and the rename itself after it. False,
     // with the temporary file removed and `target` untouched, on any failure.
-    bool Commit(const std::string& target, bool sync);
+    [[nodiscard]] bool Commit(const std::string& target, bool sync);
     // Closes and removes the temporary file now.
     void Discard();
 

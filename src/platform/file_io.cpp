@@ -202,8 +202,7 @@ bool OutputFile::Write(const void* data, size_t n) {
 
 bool OutputFile::Finish() {
     if (fd_ < 0) return false;
-    if (!failed_) Flush();
-    return !failed_;
+    return !failed_ && Flush();
 }
 
 std::FILE* OpenWriteStream(int fd) {

@@ -18,7 +18,7 @@ namespace tessarin {
 class SourceFile : public std::enable_shared_from_this<SourceFile> {
   public:
     // Opens `path` as OpenRegularFile does. Null when refused or out of memory.
-    static std::shared_ptr<const SourceFile> Open(const std::string& path) noexcept;
+    [[nodiscard]] static std::shared_ptr<const SourceFile> Open(const std::string& path) noexcept;
     ~SourceFile();
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
@@ -28,20 +28,20 @@ class SourceFile : public std::enable_shared_from_this<SourceFile> {
     // The size when it was opened.
     uint64_t Size() const { return size_; }
     // Reads exactly n bytes at offset; false on a short read or an error.
-    bool ReadAt(uint64_t offset, void* buffer, size_t n) const;
+    [[nodiscard]] bool ReadAt(uint64_t offset, void* buffer, size_t n) const;
     // Reads up to n bytes at offset; returns how many came back.
-    size_t ReadSomeAt(uint64_t offset, void* buffer, size_t n) const;
+    [[nodiscard]] size_t ReadSomeAt(uint64_t offset, void* buffer, size_t n) const;
     // The whole file as it is now; false when it is over maxBytes or a read
     // fails.
-    bool ReadAll(std::vector<uint8_t>& out, uint64_t maxBytes) const;
+    [[nodiscard]] bool ReadAll(std::vector<uint8_t>& out, uint64_t maxBytes) const;
     // A read-only stdio stream from the start of the file, with an offset of
     // its own (any number may be open at once, on any threads), for the C
     // libraries. It keeps the file open until closed. Null on failure.
-    std::FILE* OpenStream() const;
+    [[nodiscard]] std::FILE* OpenStream() const;
     // A new descriptor (close-on-exec) of this same file, from its start, on
     // an open file description of its own: what an outside program reads
     // while others read the file too. -1 on failure.
-    int OpenDescription() const;
+    [[nodiscard]] int OpenDescription() const;
 
   private:
     SourceFile() = default;
@@ -58,12 +58,12 @@ class OutputFile {
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    bool Write(const void* data, size_t n);
+    [[nodiscard]] bool Write(const void* data, size_t n);
     // Writes what is buffered; false when any write failed.
-    bool Finish();
+    [[nodiscard]] bool Finish();
 
   private:
-    bool Flush();
+    [[nodiscard]] bool Flush();
     int fd_ = -1;
     bool failed_ = false;
     std::vector<uint8_t> buffer_;
@@ -73,12 +73,12 @@ class OutputFile {
 // A buffered stream over a duplicate of `fd` (close-on-exec), for libraries
 // that write through stdio. Closing the stream leaves `fd` open. Null on
 // failure.
-std::FILE* OpenWriteStream(int fd);
+[[nodiscard]] std::FILE* OpenWriteStream(int fd);
 
 // Opens a regular file for reading, close-on-exec. Anything else (a FIFO, a
 // device, a folder) is refused at once: the open never waits for a writer.
 // Returns the descriptor, or -1.
-int OpenRegularFile(const std::string& path);
+[[nodiscard]] int OpenRegularFile(const std::string& path);
 
 // Owns a stdio stream; closing it ignores the result (a writer that cares
 // closes the stream itself and checks).

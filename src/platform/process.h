@@ -15,6 +15,7 @@ namespace tessarin {
 // discarded. The program is killed if the calling
 // thread (and so this process) ends before it does. True exactly when the
 // program was started and exited normally with code 0. Never throws.
-bool RunExternalCommand(const std::vector<std::string>& args, int input = -1) noexcept;
+[[nodiscard]] bool RunExternalCommand(const std::vector<std::string>& args,
+                                      int input = -1) noexcept;
 
 }  // namespace tessarin

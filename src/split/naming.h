@@ -35,7 +35,8 @@ std::string BuildTileFileName(const std::string& folder, const std::string& base
 // kept; empty when the name has no dot). False when the path has no file name
 // or the extension is over 256 characters. ".png" gives base "" and extension
 // ".png".
-bool SplitFileName(const std::string& path, std::string& baseName, std::string& extension);
+[[nodiscard]] bool SplitFileName(const std::string& path, std::string& baseName,
+                                 std::string& extension);
 
 // Whether the file system can hold this path: every name within NAME_MAX
 // bytes and the whole path shorter than PATH_MAX (room for its terminator).

@@ -27,18 +27,19 @@ class SplitAsker {
 // would be cut; proceeds for a folder relative to each image or an existing
 // save folder; creates a missing save folder with all its levels when makeDir
 // is set; otherwise asks whether the tiles may go to the desktop.
-bool CheckSplitReady(const SplitSettings& settings, SplitAsker& asker);
+[[nodiscard]] bool CheckSplitReady(const SplitSettings& settings, SplitAsker& asker);
 
 // For JPEG sources: whether a lossless cut off the JPEG block grid may go
 // ahead. Asks nothing when the tiles are decoded and encoded anew (allBmp or
 // correctCut). Otherwise asks about each pixel offset and tile size that is
 // off the grid (16 across, 8 down); No stops at once.
-bool CheckJpegLosslessAlignment(const SplitSettings& settings, SplitAsker& asker);
+[[nodiscard]] bool CheckJpegLosslessAlignment(const SplitSettings& settings, SplitAsker& asker);
 
 // The block-grid questions for a list of files, asked once when the list
 // holds a JPEG file. False when the user declined: the list's JPEG files are
 // then skipped.
-bool CheckJpegLosslessAlignmentOfList(const std::vector<std::string>& paths,
-                                      const SplitSettings& settings, SplitAsker& asker);
+[[nodiscard]] bool CheckJpegLosslessAlignmentOfList(const std::vector<std::string>& paths,
+                                                    const SplitSettings& settings,
+                                                    SplitAsker& asker);
 
 }  // namespace tessarin

@@ -100,8 +100,9 @@ TEST_F(ProcessTest, ProgramDiesWithTheProcessThatStartedIt) {
     const pid_t runner = ::fork();
     ASSERT_GE(runner, 0);
     if (runner == 0) {
-        RunExternalCommand({"sh", "-c", "echo $$ > \"$0\"; exec sleep 30", pidFile});
-        ::_exit(0);
+        const bool ran =
+            RunExternalCommand({"sh", "-c", "echo $$ > \"$0\"; exec sleep 30", pidFile});
+        ::_exit(ran ? 0 : 1);
     }
     pid_t tool = 0;
     for (int i = 0; i < 500 && tool == 0; ++i) {
