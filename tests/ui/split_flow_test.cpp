@@ -241,7 +241,7 @@ TEST_F(SplitFlowTest, BadFilesAndAnUnwritableFolderEachGetTheirLine) {
     ASSERT_EQ(lines.size(), files.size()) << shown_->lists[0].log;
     EXPECT_EQ(lines[0], "○：" + good);
     EXPECT_EQ(lines[2], "×：" + notes + "【非対応のファイル形式です】");
-    for (size_t i : {1, 3, 4, 5}) {
+    for (size_t i : {1u, 3u, 4u, 5u}) {
         EXPECT_EQ(lines[i].rfind("×：" + files[i] + "【", 0), 0u) << lines[i];
         EXPECT_GT(lines[i].size(), ("×：" + files[i] + "【】").size()) << lines[i];
     }

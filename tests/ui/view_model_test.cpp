@@ -355,8 +355,12 @@ TEST(Resample, PiecesFitTogetherAndKnownScalesAreExact) {
     const auto raster = Pattern(203, 151);
     const auto pyramid = ImagePyramid::Build(raster);
     ASSERT_TRUE(pyramid);
+    // Pixel (x, y) of a picture `width` pixels wide.
+    auto at = [](int x, int y, int width) {
+        return static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+    };
     auto render = [&](double s, ScaleFilter f, int x, int y, int w, int h) {
-        std::vector<uint32_t> out(static_cast<size_t>(w) * h);
+        std::vector<uint32_t> out(at(0, h, w));
         RenderScaled(*pyramid, s, f, x, y, w, h, out.data(), static_cast<size_t>(w));
         return out;
     };
@@ -369,8 +373,7 @@ TEST(Resample, PiecesFitTogetherAndKnownScalesAreExact) {
             const std::vector<uint32_t> part = render(s, f, x, y, w, h);
             for (int j = 0; j < h; ++j)
                 for (int i = 0; i < w; ++i)
-                    ASSERT_EQ(part[static_cast<size_t>(j) * w + i],
-                              whole[static_cast<size_t>(j + y) * dw + i + x])
+                    ASSERT_EQ(part[at(i, j, w)], whole[at(i + x, j + y, dw)])
                         << "scale " << s << " at " << i + x << "," << j + y;
         }
     auto rgb = [&](int x, int y) {
@@ -382,15 +385,15 @@ TEST(Resample, PiecesFitTogetherAndKnownScalesAreExact) {
     const std::vector<uint32_t> half = render(0.5, ScaleFilter::Area, 0, 0, 101, 75);
     for (int y = 0; y < 75; ++y)
         for (int x = 0; x < 101; ++x) {
-            ASSERT_EQ(same[y * 203 + x], rgb(x, y));
-            ASSERT_EQ(twice[(2 * y + 1) * 406 + 2 * x + 1], rgb(x, y));
+            ASSERT_EQ(same[at(x, y, 203)], rgb(x, y));
+            ASSERT_EQ(twice[at(2 * x + 1, 2 * y + 1, 406)], rgb(x, y));
             uint32_t expect = 0xFF000000u;
             for (int c = 0; c < 24; c += 8) {
                 unsigned sum = 0;
                 for (int k = 0; k < 4; ++k) sum += (rgb(2 * x + k % 2, 2 * y + k / 2) >> c) & 0xFF;
                 expect |= ((sum + 2) / 4) << c;
             }
-            ASSERT_EQ(half[y * 101 + x], expect) << x << "," << y;
+            ASSERT_EQ(half[at(x, y, 101)], expect) << x << "," << y;
         }
 }
 

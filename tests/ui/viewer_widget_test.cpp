@@ -5,6 +5,7 @@
 #include "ui/viewer_widget.h"
 
 #include <QApplication>
+#include <QList>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -98,7 +99,7 @@ TEST_F(ViewerTest, CutLinePixelsAcrossTheWholeWindow) {
         ASSERT_EQ(shown, QRect(70, 52, 260, 195));
         // One row across the window, clear of the horizontal lines.
         const int y = 150;
-        std::vector<QRgb> expected(400, qRgb(0, 0, 0));
+        QList<QRgb> expected(400, qRgb(0, 0, 0));
         for (int x = 70; x < 330; ++x) expected[x] = colour;
         for (int n = 1;; ++n) {
             const int x = 70 + static_cast<int>(std::ceil((7 + 30 * n) * 1.3));
