@@ -6,8 +6,6 @@
 #include <QTimer>
 
 #include "settings/app_preferences.h"
-#include "split/geometry.h"
-#include "split/image_loader.h"
 #include "ui/command_actions.h"
 #include "ui/command_ids.h"
 #include "ui/dialogs/progress_dialog.h"
@@ -37,6 +35,7 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
       paths_(paths),
       messages_(std::make_unique<BoxPresenter>()),
       notifier_(this),
+      document_(std::make_unique<ImageDocument>(settings, paths, &notifier_)),
       loading_(std::make_unique<ImageLoading>()),
       runner_(std::make_unique<SplitRunner>()),
       expansion_(std::make_unique<PathExpansion>()) {
@@ -47,11 +46,15 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
 
     view_ = new ViewerWidget(this);
     setCentralWidget(view_);
-    view_->Bind({&settings_, &paths_, &image_, &selection_, &imageInfoLine_,
-                 [this](int id) { return IsChecked(id); }, [this] { return splitRunning_; }});
+    view_->Bind({&settings_, &paths_, &document_->Image(), &document_->Selection(),
+                 &document_->InfoLine(), [this](int id) { return IsChecked(id); },
+                 [this] { return splitRunning_; }});
     connect(view_, &ViewerWidget::rightPressed, this, &MainWindow::OnRightPressed);
     connect(view_, &ViewerWidget::rightReleased, this, &MainWindow::OnRightReleased);
-    connect(view_, &ViewerWidget::splitSettingsEdited, this, &MainWindow::SaveSettings);
+    connect(view_, &ViewerWidget::splitSettingsEdited, document_.get(),
+            &ImageDocument::SaveSettings);
+    connect(document_.get(), &ImageDocument::imageChanged, this, &MainWindow::FollowImage);
+    connect(document_.get(), &ImageDocument::selectionChanged, this, &MainWindow::Repaint);
     connect(loading_.get(), &ImageLoading::finished, this, &MainWindow::CommitLoad);
     connect(runner_.get(), &SplitRunner::fileStarted, this, &MainWindow::OnBatchFileStarted);
     connect(runner_.get(), &SplitRunner::imageLoaded, this, &MainWindow::ShowLoadedImage);
@@ -115,7 +118,7 @@ void MainWindow::SyncSplitChecks() {
     Action(cmd::kNotOverwrite)->setChecked(settings_.notOverwrite != 0);
     Action(cmd::kNegativeLine)->setChecked(settings_.negativeLine != 0);
     Action(cmd::kFirstSlot + paths_.currentSlot)->setChecked(true);
-    Action(cmd::kSelectionMode)->setChecked(selection_.IsActive());
+    Action(cmd::kSelectionMode)->setChecked(document_->InSelectionMode());
 }
 
 void MainWindow::EnterSplitState() {
@@ -130,7 +133,7 @@ void MainWindow::RestoreIdleState() {
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
         if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(true);
     // Selection mode without an image would be a mode with nothing to select.
-    Action(cmd::kSelectionMode)->setEnabled(image_.raster != nullptr);
+    Action(cmd::kSelectionMode)->setEnabled(document_->HasImage());
     splitRunning_ = false;
 }
 
@@ -157,26 +160,15 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
 }
 
 void MainWindow::ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome) {
-    // Aspect matching runs with the commit; the window saves what it derived.
-    const bool matchesAspect = settings_.adjustAspect == 1;
-    CommitImage(image_, std::move(outcome->image), settings_);
-    if (matchesAspect) SaveSettings();
-    setWindowTitle(ImageTitle());
-    imageInfoLine_ = Tessarin::tr("【 画 像 情 報 】%1x%2(%3bpp)")
-                         .arg(image_.width)
-                         .arg(image_.height)
-                         .arg(image_.displayDepth)
-                         .toStdString();
-    Action(cmd::kSplit)->setEnabled(true);
-    if (!splitRunning_) Action(cmd::kSelectionMode)->setEnabled(true);
-    const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
-    selection_.ResizeSelectionMap(grid.columns, grid.rows);
+    document_->Commit(std::move(outcome->image));
     view_->SetImage(std::move(outcome->pyramid));
     ApplyInitialZoom();
 }
 
-QString MainWindow::ImageTitle() const {
-    return QStringLiteral("Tessarin - ") + QString::fromStdString(image_.path);
+void MainWindow::FollowImage() {
+    setWindowTitle(document_->Title());
+    Action(cmd::kSplit)->setEnabled(true);
+    if (!splitRunning_) Action(cmd::kSelectionMode)->setEnabled(true);
 }
 
 void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }
@@ -184,8 +176,6 @@ void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }
 const ViewZoom& MainWindow::Zoom() const { return view_->Zoom(); }
 
 void MainWindow::Repaint() { view_->update(); }
-
-bool MainWindow::SaveSettings() { return SaveSplitSettings(settings_, paths_, &notifier_); }
 
 void MainWindow::ShowSettingsWriteFailed(const std::string& path) {
     messages_->ShowError(this, Tessarin::tr("設定ファイルの書き込みに失敗しました\n\n%1")

@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "imaging/current_image.h"
 #include "settings/split_settings.h"
 #include "split/batch_runner.h"
 #include "split/path_list.h"
-#include "split/selection.h"
+#include "ui/image_document.h"
 #include "ui/open_file_dialog.h"
 #include "ui/right_button.h"
 #include "ui/view_zoom.h"
@@ -80,10 +79,12 @@ class MainWindow : public QMainWindow {
     // as a batch. Ignored while busy; clears the stop request. The paths are
     // files: dropped folders have been listed off the GUI thread already.
     void StartOpenRequest(std::vector<std::string> paths);
-    const CurrentImage& Image() const { return image_; }
-    const std::string& ImageInfoLine() const { return imageInfoLine_; }
-    bool InSelectionMode() const { return selection_.IsActive(); }
-    const SelectionMap& Selection() const { return selection_; }
+    // The image on view, its settings and selection.
+    ImageDocument& Document() const { return *document_; }
+    const CurrentImage& Image() const { return document_->Image(); }
+    const std::string& ImageInfoLine() const { return document_->InfoLine(); }
+    bool InSelectionMode() const { return document_->InSelectionMode(); }
+    const SelectionMap& Selection() const { return document_->Selection(); }
 
     const ViewZoom& Zoom() const;
     // The zoom a newly shown image gets in the current client area.
@@ -139,8 +140,6 @@ class MainWindow : public QMainWindow {
     void OpenSlotRenameDialog();
     void LoadSettingsFile();
     void SaveSettingsFileAs();
-    // The record changed: the selection map follows the grid and the view repaints.
-    void PreviewSettings();
 
     // main_window_files.cpp: the open dialog, drops, next and previous
     // file, and the About box
@@ -169,10 +168,9 @@ class MainWindow : public QMainWindow {
     void CommitLoad(const std::shared_ptr<LoadOutcome>& outcome);
     // Makes a loaded image current and shows it.
     void ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome);
-    // "Tessarin - <path>" of the image on view.
-    QString ImageTitle() const;
+    // The document has a new image: its title, and the commands that need one.
+    void FollowImage();
     void Repaint();
-    bool SaveSettings();
     void ShowSettingsWriteFailed(const std::string& path);
 
     SplitSettings& settings_;
@@ -181,6 +179,7 @@ class MainWindow : public QMainWindow {
     ViewerWidget* view_ = nullptr;
     std::unique_ptr<MessagePresenter> messages_;
     WindowNotifier notifier_;
+    std::unique_ptr<ImageDocument> document_;
     std::unique_ptr<ImageLoading> loading_;
     std::unique_ptr<SplitRunner> runner_;
     std::unique_ptr<ProgressDialog> progress_;
@@ -197,9 +196,6 @@ class MainWindow : public QMainWindow {
     std::function<void(std::vector<std::string>)> openRequestSink_;
     int openFilterIndex_ = 0;  // the open dialog's filter, kept for the run
 
-    CurrentImage image_;
-    std::string imageInfoLine_;
-    SelectionMap selection_;
     RightPress rightPress_;
 
     bool splitRunning_ = false;

@@ -49,8 +49,8 @@ void MainWindow::OpenFileCommand() {
 }
 
 void MainWindow::StepFile(StepDirection direction) {
-    if (!image_.raster) return;
-    std::string target = NeighbourImageFile(image_.path, direction);
+    if (!document_->HasImage()) return;
+    std::string target = NeighbourImageFile(document_->Image().path, direction);
     if (!target.empty()) RequestOpen({std::move(target)});
 }
 

@@ -24,21 +24,6 @@ namespace {
 // A single split longer than this shows its tiles in the title.
 constexpr qint64 kQuietSplitMs = 500;
 
-// The selection as it is when a split starts. The split reads its own copy,
-// so the window may change or resize its map (a batch shows each file as it
-// comes) while workers run.
-std::shared_ptr<const SelectionMap> CopyOf(const SelectionMap& map) {
-    if (!map.IsActive()) return nullptr;
-    auto copy = std::make_shared<SelectionMap>();
-    copy->Enter(map.Columns(), map.Rows());
-    if (!copy->IsActive()) return nullptr;
-    for (int j = 0; j <= map.Rows(); ++j)
-        for (int k = 0; k <= map.Columns(); ++k)
-            copy->Cell(j, k).flag.store(map.Cell(j, k).flag.load(std::memory_order_relaxed),
-                                        std::memory_order_relaxed);
-    return copy;
-}
-
 }  // namespace
 
 void MainWindow::RequestStop() {
@@ -47,7 +32,7 @@ void MainWindow::RequestStop() {
 }
 
 void MainWindow::StartOrStopSplit() {
-    if (!image_.raster) return;
+    if (!document_->HasImage()) return;
     EnterSplitState();
     PresenterAsker asker(*messages_, this);
     if (!splitStarter_) {
@@ -55,7 +40,7 @@ void MainWindow::StartOrStopSplit() {
             RestoreIdleState();
             return;
         }
-        if (ClassifyImageFile(image_.path) == ImageFileKind::Jpeg &&
+        if (ClassifyImageFile(document_->Image().path) == ImageFileKind::Jpeg &&
             !CheckJpegLosslessAlignment(settings_, asker)) {
             RestoreIdleState();
             return;
@@ -69,9 +54,9 @@ void MainWindow::StartOrStopSplit() {
 
 bool MainWindow::StartSingleSplit() {
     SplitJob job;
-    job.image = image_;
+    job.image = document_->Image();
     job.settings = settings_;
-    job.selection = CopyOf(selection_);
+    job.selection = document_->SelectionSnapshot();
     if (!runner_->StartSingle(std::move(job))) return false;
     splitClock_.start();
     progressTimer_->start();
@@ -99,7 +84,7 @@ void MainWindow::StartBatch(std::vector<std::string> paths) {
     options.owner = &notifier_;
     PresenterAsker asker(*messages_, this);
     options.skipJpeg = !CheckJpegLosslessAlignmentOfList(paths, settings_, asker);
-    options.selection = CopyOf(selection_);
+    options.selection = document_->SelectionSnapshot();
 
     // The dialog is made here, before the batch starts, so the batch never
     // waits for it.
@@ -152,7 +137,7 @@ void MainWindow::OnBatchFinished(const BatchResult& batch) {
 void MainWindow::OnSingleFinished(const SplitResult& result) {
     progressTimer_->stop();
     if (!result.outputFolder.empty()) lastOutputFolder_ = result.outputFolder;
-    setWindowTitle(ImageTitle());
+    setWindowTitle(document_->Title());
     if (!closePending_) {
         const QString text =
             result.ok        ? Tessarin::tr("分割処理正常終了！")
@@ -183,7 +168,7 @@ void MainWindow::OnProgressTick() {
                        .arg(done * 100 / total)
                        .arg(done)
                        .arg(total)
-                       .arg(ImageTitle()));
+                       .arg(document_->Title()));
 }
 
 }  // namespace tessarin
