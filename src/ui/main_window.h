@@ -3,7 +3,6 @@
 // image view, the split-running state that greys the commands changing the
 // image or the settings, and the image on view.
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -16,19 +15,18 @@
 #include "ui/image_document.h"
 #include "ui/open_file_dialog.h"
 #include "ui/right_button.h"
+#include "ui/split_controller.h"
 #include "ui/view_zoom.h"
 #include "ui/window_notifier.h"
 
 class QAction;
 class QMenu;
-class QTimer;
 
 namespace tessarin {
 
 class CommandActions;
 class ImageLoading;
 class ProgressDialog;
-class SplitRunner;
 class ViewerWidget;
 class MessagePresenter;
 class PathExpansion;
@@ -54,20 +52,21 @@ class MainWindow : public QMainWindow {
     // Busy state, entered by whoever starts a split or an open request and
     // left when it ends: the commands that would change the image or the
     // settings are greyed and ignored, and F3 asks the split to stop.
-    bool IsSplitRunning() const { return splitRunning_; }
-    bool IsStopRequested() const { return stopRequested_; }
-    void ClearStopRequest() { stopRequested_ = false; }
-    void EnterSplitState();
-    void RestoreIdleState();
+    SplitController& Splits() const { return *controller_; }
+    bool IsSplitRunning() const { return controller_->Busy(); }
+    bool IsStopRequested() const { return controller_->StopRequested(); }
+    void ClearStopRequest() { controller_->ClearStopRequest(); }
+    void EnterSplitState() { controller_->Enter(); }
+    void RestoreIdleState() { controller_->Leave(); }
     // Replaces the split of the image on view that F3 starts (after the
     // checks); returns false when it could not be started.
     void SetSplitStarter(std::function<bool()> starter) { splitStarter_ = std::move(starter); }
     // The split and batch runner (tests hold a batch at a file through it).
-    SplitRunner& Runner() const { return *runner_; }
+    SplitRunner& Runner() const { return controller_->Runner(); }
     // The progress dialog of the batch that runs, or null.
     ProgressDialog* Progress() const { return progress_.get(); }
     // Where the tiles of the latest split went; the result dialogs open it.
-    const std::string& LastOutputFolder() const { return lastOutputFolder_; }
+    const std::string& LastOutputFolder() const { return controller_->LastOutputFolder(); }
 
     // Loads `path` for viewing on a thread of its own; the window stays busy
     // until the image is on view, or the loader's message has been shown and
@@ -128,7 +127,6 @@ class MainWindow : public QMainWindow {
     void SetAspectBasis(int id);
     void ToggleSelectionMode();
     void StartOrStopSplit();
-    void RequestStop();
     void OpenReadme();
     void SyncSplitChecks();
 
@@ -154,16 +152,11 @@ class MainWindow : public QMainWindow {
     void OnRightReleased(QPoint pos, QPoint globalPos, quint64 timestamp);
 
     // main_window_split.cpp: the single split, the batch and their reports
-    bool StartSingleSplit();
     void StartBatch(std::vector<std::string> paths);
-    void OnBatchFileStarted(int index, int count);
-    void OnBatchFileFinished(int index, FileOutcome outcome, const QString& line,
-                             const QString& outputFolder);
-    void OnBatchFinished(const BatchResult& batch);
-    void OnSingleFinished(const SplitResult& result);
-    void OnProgressTick();
-    // After a split: the title back and the menu idle.
-    void EndSplit();
+    // Busy: the split item becomes the stop item and the gated commands grey.
+    void ShowBusy(bool busy);
+    void ShowTilesInTitle(int64_t done, int64_t total);
+    void ShowSplitReport(const SplitReport& report);
 
     void CommitLoad(const std::shared_ptr<LoadOutcome>& outcome);
     // Makes a loaded image current and shows it.
@@ -181,14 +174,8 @@ class MainWindow : public QMainWindow {
     WindowNotifier notifier_;
     std::unique_ptr<ImageDocument> document_;
     std::unique_ptr<ImageLoading> loading_;
-    std::unique_ptr<SplitRunner> runner_;
+    std::unique_ptr<SplitController> controller_;
     std::unique_ptr<ProgressDialog> progress_;
-    QTimer* progressTimer_ = nullptr;
-    QElapsedTimer splitClock_;
-    QString resultLog_;
-    std::string lastOutputFolder_;
-    int batchCount_ = 0;
-    FileOutcome lastOutcome_ = FileOutcome::Succeeded;
     // Closed while a split ran: its end is reported to nobody.
     bool closePending_ = false;
     std::unique_ptr<PathExpansion> expansion_;
@@ -198,8 +185,6 @@ class MainWindow : public QMainWindow {
 
     RightPress rightPress_;
 
-    bool splitRunning_ = false;
-    bool stopRequested_ = false;
     std::function<bool()> splitStarter_;
     int placement_ = 0;  // the start-up placement the radio group shows
 };

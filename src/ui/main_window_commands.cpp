@@ -15,13 +15,13 @@
 namespace tessarin {
 
 void MainWindow::OnCommand(int id) {
-    if (splitRunning_) {
+    if (controller_->Busy()) {
         if (cmd::IsGatedWhileSplitting(id)) {
             SyncSplitChecks();  // undo the flip of a check mark that got through
             return;
         }
         if (id == cmd::kSplit) {
-            RequestStop();
+            controller_->RequestStop();
             return;
         }
     }

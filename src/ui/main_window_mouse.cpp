@@ -15,7 +15,7 @@ void MainWindow::OnRightPressed(QPoint pos, quint64 timestamp) {
 
 void MainWindow::OnRightReleased(QPoint pos, QPoint globalPos, quint64 timestamp) {
     const RightRelease meaning = ClassifyRightRelease(rightPress_, pos.x(), pos.y(), timestamp,
-                                                      InSelectionMode(), splitRunning_);
+                                                      InSelectionMode(), controller_->Busy());
     rightPress_.pending = false;
     // In selection mode a click shows the menu and undoes what the press
     // began; anything longer keeps the rectangle's selection.
