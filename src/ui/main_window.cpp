@@ -47,8 +47,7 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
     view_->Bind({&settings_, &paths_, &document_->Image(), &document_->Selection(),
                  &document_->InfoLine(), [this](int id) { return IsChecked(id); },
                  [this] { return controller_->Busy(); }});
-    connect(view_, &ViewerWidget::rightPressed, this, &MainWindow::OnRightPressed);
-    connect(view_, &ViewerWidget::rightReleased, this, &MainWindow::OnRightReleased);
+    connect(view_, &ViewerWidget::rightGesture, this, &MainWindow::OnRightGesture);
     connect(view_, &ViewerWidget::splitSettingsEdited, document_.get(),
             &ImageDocument::SaveSettings);
     connect(document_.get(), &ImageDocument::imageChanged, this, &MainWindow::FollowImage);

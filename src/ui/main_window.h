@@ -148,8 +148,7 @@ class MainWindow : public QMainWindow {
     void RequestOpen(std::vector<std::string> paths);
 
     // main_window_mouse.cpp
-    void OnRightPressed(QPoint pos, quint64 timestamp);
-    void OnRightReleased(QPoint pos, QPoint globalPos, quint64 timestamp);
+    void OnRightGesture(RightRelease meaning, QPoint globalPos);
 
     // main_window_split.cpp: the single split, the batch and their reports
     void StartBatch(std::vector<std::string> paths);
@@ -182,8 +181,6 @@ class MainWindow : public QMainWindow {
     OpenFileAsker openFileAsker_ = AskOpenFiles;
     std::function<void(std::vector<std::string>)> openRequestSink_;
     int openFilterIndex_ = 0;  // the open dialog's filter, kept for the run
-
-    RightPress rightPress_;
 
     std::function<bool()> splitStarter_;
     int placement_ = 0;  // the start-up placement the radio group shows
