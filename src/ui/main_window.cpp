@@ -3,11 +3,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QTimer>
 
 #include "settings/app_preferences.h"
-#include "split/geometry.h"
-#include "split/image_loader.h"
 #include "ui/command_actions.h"
 #include "ui/command_ids.h"
 #include "ui/dialogs/progress_dialog.h"
@@ -15,7 +12,6 @@
 #include "ui/image_pyramid.h"
 #include "ui/message_presenter.h"
 #include "ui/path_expansion.h"
-#include "ui/split_runner.h"
 #include "ui/translation.h"
 #include "ui/viewer_widget.h"
 #include "ui/window_placement.h"
@@ -37,8 +33,9 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
       paths_(paths),
       messages_(std::make_unique<BoxPresenter>()),
       notifier_(this),
+      document_(std::make_unique<ImageDocument>(settings, paths, &notifier_)),
       loading_(std::make_unique<ImageLoading>()),
-      runner_(std::make_unique<SplitRunner>()),
+      controller_(std::make_unique<SplitController>()),
       expansion_(std::make_unique<PathExpansion>()) {
     setWindowTitle(QStringLiteral("Tessarin"));
     setAcceptDrops(true);
@@ -47,21 +44,29 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
 
     view_ = new ViewerWidget(this);
     setCentralWidget(view_);
-    view_->Bind({&settings_, &paths_, &image_, &selection_, &imageInfoLine_,
-                 [this](int id) { return IsChecked(id); }, [this] { return splitRunning_; }});
-    connect(view_, &ViewerWidget::rightPressed, this, &MainWindow::OnRightPressed);
-    connect(view_, &ViewerWidget::rightReleased, this, &MainWindow::OnRightReleased);
-    connect(view_, &ViewerWidget::splitSettingsEdited, this, &MainWindow::SaveSettings);
+    view_->Bind({&settings_, &paths_, &document_->Image(), &document_->Selection(),
+                 &document_->InfoLine(), [this](int id) { return IsChecked(id); },
+                 [this] { return controller_->Busy(); }});
+    connect(view_, &ViewerWidget::rightGesture, this, &MainWindow::OnRightGesture);
+    connect(view_, &ViewerWidget::splitSettingsEdited, document_.get(),
+            &ImageDocument::SaveSettings);
+    connect(document_.get(), &ImageDocument::imageChanged, this, &MainWindow::FollowImage);
+    connect(document_.get(), &ImageDocument::selectionChanged, this, &MainWindow::Repaint);
     connect(loading_.get(), &ImageLoading::finished, this, &MainWindow::CommitLoad);
-    connect(runner_.get(), &SplitRunner::fileStarted, this, &MainWindow::OnBatchFileStarted);
-    connect(runner_.get(), &SplitRunner::imageLoaded, this, &MainWindow::ShowLoadedImage);
-    connect(runner_.get(), &SplitRunner::fileFinished, this, &MainWindow::OnBatchFileFinished);
-    connect(runner_.get(), &SplitRunner::batchFinished, this, &MainWindow::OnBatchFinished);
-    connect(runner_.get(), &SplitRunner::singleFinished, this, &MainWindow::OnSingleFinished);
-    // Tile progress is read at most 20 times a second, whatever the workers' pace.
-    progressTimer_ = new QTimer(this);
-    progressTimer_->setInterval(50);
-    connect(progressTimer_, &QTimer::timeout, this, &MainWindow::OnProgressTick);
+    SplitController* splits = controller_.get();
+    connect(splits, &SplitController::busyChanged, this, &MainWindow::ShowBusy);
+    connect(splits, &SplitController::imageLoaded, this, &MainWindow::ShowLoadedImage);
+    connect(splits, &SplitController::fileStarted, this, [this](int index, int count) {
+        if (progress_) progress_->ShowFile(index, count);
+    });
+    connect(splits, &SplitController::fileFinished, this, [this] {
+        if (progress_) progress_->StepFile();
+    });
+    connect(splits, &SplitController::batchTiles, this, [this](int64_t done, int64_t total) {
+        if (progress_) progress_->ShowTiles(done, total);
+    });
+    connect(splits, &SplitController::singleTiles, this, &MainWindow::ShowTilesInTitle);
+    connect(splits, &SplitController::splitEnded, this, &MainWindow::ShowSplitReport);
 
     // Split and selection mode need an image.
     Action(cmd::kSplit)->setEnabled(false);
@@ -73,7 +78,7 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
 MainWindow::~MainWindow() {
     // The split, loading and listing threads report through this window:
     // they end first (a batch after the file in hand).
-    runner_.reset();
+    controller_.reset();
     loading_.reset();
     expansion_.reset();
 }
@@ -115,29 +120,21 @@ void MainWindow::SyncSplitChecks() {
     Action(cmd::kNotOverwrite)->setChecked(settings_.notOverwrite != 0);
     Action(cmd::kNegativeLine)->setChecked(settings_.negativeLine != 0);
     Action(cmd::kFirstSlot + paths_.currentSlot)->setChecked(true);
-    Action(cmd::kSelectionMode)->setChecked(selection_.IsActive());
+    Action(cmd::kSelectionMode)->setChecked(document_->InSelectionMode());
 }
 
-void MainWindow::EnterSplitState() {
-    splitRunning_ = true;
-    Action(cmd::kSplit)->setText(Tr(kStopText));
+void MainWindow::ShowBusy(bool busy) {
+    Action(cmd::kSplit)->setText(Tr(busy ? kStopText : kSplitText));
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
-        if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(false);
-}
-
-void MainWindow::RestoreIdleState() {
-    Action(cmd::kSplit)->setText(Tr(kSplitText));
-    for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
-        if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(true);
+        if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(!busy);
     // Selection mode without an image would be a mode with nothing to select.
-    Action(cmd::kSelectionMode)->setEnabled(image_.raster != nullptr);
-    splitRunning_ = false;
+    if (!busy) Action(cmd::kSelectionMode)->setEnabled(document_->HasImage());
 }
 
 void MainWindow::OpenForViewing(const std::string& path) {
-    if (splitRunning_) return;
+    if (controller_->Busy()) return;
     EnterSplitState();
-    stopRequested_ = false;
+    controller_->ClearStopRequest();
     if (!loading_->Start(path, &notifier_)) {
         RestoreIdleState();
         messages_->ShowError(this, Tessarin::tr("スレッドの作成に失敗"));
@@ -157,26 +154,15 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
 }
 
 void MainWindow::ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome) {
-    // Aspect matching runs with the commit; the window saves what it derived.
-    const bool matchesAspect = settings_.adjustAspect == 1;
-    CommitImage(image_, std::move(outcome->image), settings_);
-    if (matchesAspect) SaveSettings();
-    setWindowTitle(ImageTitle());
-    imageInfoLine_ = Tessarin::tr("【 画 像 情 報 】%1x%2(%3bpp)")
-                         .arg(image_.width)
-                         .arg(image_.height)
-                         .arg(image_.displayDepth)
-                         .toStdString();
-    Action(cmd::kSplit)->setEnabled(true);
-    if (!splitRunning_) Action(cmd::kSelectionMode)->setEnabled(true);
-    const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
-    selection_.ResizeSelectionMap(grid.columns, grid.rows);
+    document_->Commit(std::move(outcome->image));
     view_->SetImage(std::move(outcome->pyramid));
     ApplyInitialZoom();
 }
 
-QString MainWindow::ImageTitle() const {
-    return QStringLiteral("Tessarin - ") + QString::fromStdString(image_.path);
+void MainWindow::FollowImage() {
+    setWindowTitle(document_->Title());
+    Action(cmd::kSplit)->setEnabled(true);
+    if (!controller_->Busy()) Action(cmd::kSelectionMode)->setEnabled(true);
 }
 
 void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }
@@ -184,8 +170,6 @@ void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }
 const ViewZoom& MainWindow::Zoom() const { return view_->Zoom(); }
 
 void MainWindow::Repaint() { view_->update(); }
-
-bool MainWindow::SaveSettings() { return SaveSplitSettings(settings_, paths_, &notifier_); }
 
 void MainWindow::ShowSettingsWriteFailed(const std::string& path) {
     messages_->ShowError(this, Tessarin::tr("設定ファイルの書き込みに失敗しました\n\n%1")
@@ -196,12 +180,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Write failures here go unreported: the window is going away.
     if (ReadWindowPosOnBoot(paths_.mainSettingsPath) == kWindowPosRestore)
         SaveWindowState(paths_.mainSettingsPath, CaptureWindowState(*this));
-    if (runner_->Busy()) {
+    if (controller_->Splitting()) {
         // The window goes at once and takes the program's event loop with
         // it; the split ends on its own (a batch after the file in hand) and
         // is waited for as the window is destroyed, so every tile is whole.
         closePending_ = true;
-        RequestStop();
+        controller_->RequestStop();
         if (progress_) progress_->hide();
     }
     event->accept();

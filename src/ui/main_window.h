@@ -3,33 +3,30 @@
 // image view, the split-running state that greys the commands changing the
 // image or the settings, and the image on view.
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "imaging/current_image.h"
 #include "settings/split_settings.h"
 #include "split/batch_runner.h"
 #include "split/path_list.h"
-#include "split/selection.h"
+#include "ui/image_document.h"
 #include "ui/open_file_dialog.h"
 #include "ui/right_button.h"
+#include "ui/split_controller.h"
 #include "ui/view_zoom.h"
 #include "ui/window_notifier.h"
 
 class QAction;
 class QMenu;
-class QTimer;
 
 namespace tessarin {
 
 class CommandActions;
 class ImageLoading;
 class ProgressDialog;
-class SplitRunner;
 class ViewerWidget;
 class MessagePresenter;
 class PathExpansion;
@@ -55,20 +52,21 @@ class MainWindow : public QMainWindow {
     // Busy state, entered by whoever starts a split or an open request and
     // left when it ends: the commands that would change the image or the
     // settings are greyed and ignored, and F3 asks the split to stop.
-    bool IsSplitRunning() const { return splitRunning_; }
-    bool IsStopRequested() const { return stopRequested_; }
-    void ClearStopRequest() { stopRequested_ = false; }
-    void EnterSplitState();
-    void RestoreIdleState();
+    SplitController& Splits() const { return *controller_; }
+    bool IsSplitRunning() const { return controller_->Busy(); }
+    bool IsStopRequested() const { return controller_->StopRequested(); }
+    void ClearStopRequest() { controller_->ClearStopRequest(); }
+    void EnterSplitState() { controller_->Enter(); }
+    void RestoreIdleState() { controller_->Leave(); }
     // Replaces the split of the image on view that F3 starts (after the
     // checks); returns false when it could not be started.
     void SetSplitStarter(std::function<bool()> starter) { splitStarter_ = std::move(starter); }
     // The split and batch runner (tests hold a batch at a file through it).
-    SplitRunner& Runner() const { return *runner_; }
+    SplitRunner& Runner() const { return controller_->Runner(); }
     // The progress dialog of the batch that runs, or null.
     ProgressDialog* Progress() const { return progress_.get(); }
     // Where the tiles of the latest split went; the result dialogs open it.
-    const std::string& LastOutputFolder() const { return lastOutputFolder_; }
+    const std::string& LastOutputFolder() const { return controller_->LastOutputFolder(); }
 
     // Loads `path` for viewing on a thread of its own; the window stays busy
     // until the image is on view, or the loader's message has been shown and
@@ -80,10 +78,12 @@ class MainWindow : public QMainWindow {
     // as a batch. Ignored while busy; clears the stop request. The paths are
     // files: dropped folders have been listed off the GUI thread already.
     void StartOpenRequest(std::vector<std::string> paths);
-    const CurrentImage& Image() const { return image_; }
-    const std::string& ImageInfoLine() const { return imageInfoLine_; }
-    bool InSelectionMode() const { return selection_.IsActive(); }
-    const SelectionMap& Selection() const { return selection_; }
+    // The image on view, its settings and selection.
+    ImageDocument& Document() const { return *document_; }
+    const CurrentImage& Image() const { return document_->Image(); }
+    const std::string& ImageInfoLine() const { return document_->InfoLine(); }
+    bool InSelectionMode() const { return document_->InSelectionMode(); }
+    const SelectionMap& Selection() const { return document_->Selection(); }
 
     const ViewZoom& Zoom() const;
     // The zoom a newly shown image gets in the current client area.
@@ -127,7 +127,6 @@ class MainWindow : public QMainWindow {
     void SetAspectBasis(int id);
     void ToggleSelectionMode();
     void StartOrStopSplit();
-    void RequestStop();
     void OpenReadme();
     void SyncSplitChecks();
 
@@ -139,8 +138,6 @@ class MainWindow : public QMainWindow {
     void OpenSlotRenameDialog();
     void LoadSettingsFile();
     void SaveSettingsFileAs();
-    // The record changed: the selection map follows the grid and the view repaints.
-    void PreviewSettings();
 
     // main_window_files.cpp: the open dialog, drops, next and previous
     // file, and the About box
@@ -151,28 +148,21 @@ class MainWindow : public QMainWindow {
     void RequestOpen(std::vector<std::string> paths);
 
     // main_window_mouse.cpp
-    void OnRightPressed(QPoint pos, quint64 timestamp);
-    void OnRightReleased(QPoint pos, QPoint globalPos, quint64 timestamp);
+    void OnRightGesture(RightRelease meaning, QPoint globalPos);
 
     // main_window_split.cpp: the single split, the batch and their reports
-    bool StartSingleSplit();
     void StartBatch(std::vector<std::string> paths);
-    void OnBatchFileStarted(int index, int count);
-    void OnBatchFileFinished(int index, FileOutcome outcome, const QString& line,
-                             const QString& outputFolder);
-    void OnBatchFinished(const BatchResult& batch);
-    void OnSingleFinished(const SplitResult& result);
-    void OnProgressTick();
-    // After a split: the title back and the menu idle.
-    void EndSplit();
+    // Busy: the split item becomes the stop item and the gated commands grey.
+    void ShowBusy(bool busy);
+    void ShowTilesInTitle(int64_t done, int64_t total);
+    void ShowSplitReport(const SplitReport& report);
 
     void CommitLoad(const std::shared_ptr<LoadOutcome>& outcome);
     // Makes a loaded image current and shows it.
     void ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome);
-    // "Tessarin - <path>" of the image on view.
-    QString ImageTitle() const;
+    // The document has a new image: its title, and the commands that need one.
+    void FollowImage();
     void Repaint();
-    bool SaveSettings();
     void ShowSettingsWriteFailed(const std::string& path);
 
     SplitSettings& settings_;
@@ -181,15 +171,10 @@ class MainWindow : public QMainWindow {
     ViewerWidget* view_ = nullptr;
     std::unique_ptr<MessagePresenter> messages_;
     WindowNotifier notifier_;
+    std::unique_ptr<ImageDocument> document_;
     std::unique_ptr<ImageLoading> loading_;
-    std::unique_ptr<SplitRunner> runner_;
+    std::unique_ptr<SplitController> controller_;
     std::unique_ptr<ProgressDialog> progress_;
-    QTimer* progressTimer_ = nullptr;
-    QElapsedTimer splitClock_;
-    QString resultLog_;
-    std::string lastOutputFolder_;
-    int batchCount_ = 0;
-    FileOutcome lastOutcome_ = FileOutcome::Succeeded;
     // Closed while a split ran: its end is reported to nobody.
     bool closePending_ = false;
     std::unique_ptr<PathExpansion> expansion_;
@@ -197,13 +182,6 @@ class MainWindow : public QMainWindow {
     std::function<void(std::vector<std::string>)> openRequestSink_;
     int openFilterIndex_ = 0;  // the open dialog's filter, kept for the run
 
-    CurrentImage image_;
-    std::string imageInfoLine_;
-    SelectionMap selection_;
-    RightPress rightPress_;
-
-    bool splitRunning_ = false;
-    bool stopRequested_ = false;
     std::function<bool()> splitStarter_;
     int placement_ = 0;  // the start-up placement the radio group shows
 };

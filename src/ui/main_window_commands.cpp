@@ -15,13 +15,13 @@
 namespace tessarin {
 
 void MainWindow::OnCommand(int id) {
-    if (splitRunning_) {
+    if (controller_->Busy()) {
         if (cmd::IsGatedWhileSplitting(id)) {
             SyncSplitChecks();  // undo the flip of a check mark that got through
             return;
         }
         if (id == cmd::kSplit) {
-            RequestStop();
+            controller_->RequestStop();
             return;
         }
     }
@@ -120,9 +120,7 @@ void MainWindow::SelectSlotCommand(int id) {
     SelectSlot(paths_, id - cmd::kFirstSlot, &notifier_);
     LoadSplitSettings(settings_, paths_);
     RefreshMenu();
-    const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
-    selection_.ResizeSelectionMap(grid.columns, grid.rows);
-    Repaint();
+    document_->FollowGrid();
 }
 
 void MainWindow::ToggleSplitFlag(int id) {
@@ -131,7 +129,7 @@ void MainWindow::ToggleSplitFlag(int id) {
             settings_.negativeLine = settings_.negativeLine ? 0 : 1;
             SyncSplitChecks();
             Repaint();
-            SaveSettings();
+            document_->SaveSettings();
             return;
         case cmd::kCorrectCut:
             ToggleCorrectCut(settings_, paths_, &notifier_);
@@ -141,10 +139,10 @@ void MainWindow::ToggleSplitFlag(int id) {
             break;
         case cmd::kAdjustAspect: {
             ToggleAdjustAspect(settings_, paths_, &notifier_);
-            if (image_.raster && MatchAspect(image_.width, image_.height, settings_))
-                SaveSettings();
-            const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
-            selection_.ResizeSelectionMap(grid.columns, grid.rows);
+            const CurrentImage& image = document_->Image();
+            if (image.raster && MatchAspect(image.width, image.height, settings_))
+                document_->SaveSettings();
+            document_->FollowGrid();
             break;
         }
         case cmd::kNotOverwrite:
@@ -158,18 +156,12 @@ void MainWindow::ToggleSplitFlag(int id) {
 void MainWindow::SetAspectBasis(int id) {
     settings_.aspectBaseWidth = id == cmd::kAspectWidth ? 1 : 0;
     SyncSplitChecks();
-    SaveSettings();
+    document_->SaveSettings();
 }
 
 void MainWindow::ToggleSelectionMode() {
-    if (IsChecked(cmd::kSelectionMode) && image_.raster) {
-        const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
-        selection_.Enter(grid.columns, grid.rows);
-    } else {
-        selection_.Leave();
-    }
-    Action(cmd::kSelectionMode)->setChecked(selection_.IsActive());
-    Repaint();
+    document_->SetSelectionMode(IsChecked(cmd::kSelectionMode));
+    Action(cmd::kSelectionMode)->setChecked(document_->InSelectionMode());
 }
 
 void MainWindow::OpenReadme() {

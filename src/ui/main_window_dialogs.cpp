@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "platform/profile.h"
-#include "split/geometry.h"
 #include "ui/command_ids.h"
 #include "ui/dialogs/jpeg_quality_dialog.h"
 #include "ui/dialogs/naming_rule_dialog.h"
@@ -28,23 +27,18 @@ const char* const kIniFilter =
 
 }  // namespace
 
-void MainWindow::PreviewSettings() {
-    const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
-    selection_.ResizeSelectionMap(grid.columns, grid.rows);
-    Repaint();
-}
-
 void MainWindow::OpenSplitSizeDialog() {
-    const bool shown = image_.raster != nullptr;
+    const CurrentImage& image = document_->Image();
+    const bool shown = image.raster != nullptr;
     SplitSizeDialog dialog(
-        settings_, shown ? image_.width : 0, shown ? image_.height : 0,
-        [this] { PreviewSettings(); }, this);
+        settings_, shown ? image.width : 0, shown ? image.height : 0,
+        [this] { document_->FollowGrid(); }, this);
     if (dialog.exec() == QDialog::Accepted) {
         SyncSplitChecks();
-        SaveSettings();
+        document_->SaveSettings();
     }
     // After Cancel as well: the preview goes and the map follows the old grid.
-    PreviewSettings();
+    document_->FollowGrid();
 }
 
 void MainWindow::OpenSettingDialog(int id) {
@@ -71,7 +65,7 @@ void MainWindow::OpenSettingDialog(int id) {
     if (dialog->exec() != QDialog::Accepted) return;
     if (id == cmd::kZoomRate) ApplyInitialZoom();
     Repaint();
-    SaveSettings();
+    document_->SaveSettings();
 }
 
 void MainWindow::OpenSlotRenameDialog() {
@@ -99,9 +93,9 @@ void MainWindow::LoadSettingsFile() {
         return;
     }
     LoadSplitSettingsFrom(settings_, paths_, path);
-    SaveSettings();
+    document_->SaveSettings();
     RefreshMenu();
-    PreviewSettings();
+    document_->FollowGrid();
 }
 
 void MainWindow::SaveSettingsFileAs() {

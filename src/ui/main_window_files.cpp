@@ -40,7 +40,7 @@ void MainWindow::RequestOpen(std::vector<std::string> paths) {
 void MainWindow::OpenFileCommand() {
     // Busy while the dialog is up: a drop meanwhile is ignored.
     EnterSplitState();
-    stopRequested_ = false;
+    controller_->ClearStopRequest();
     OpenFileChoice choice = openFileAsker_(this, openFilterIndex_);
     openFilterIndex_ = choice.filterIndex;
     // The open request enters the busy state again for itself.
@@ -49,8 +49,8 @@ void MainWindow::OpenFileCommand() {
 }
 
 void MainWindow::StepFile(StepDirection direction) {
-    if (!image_.raster) return;
-    std::string target = NeighbourImageFile(image_.path, direction);
+    if (!document_->HasImage()) return;
+    std::string target = NeighbourImageFile(document_->Image().path, direction);
     if (!target.empty()) RequestOpen({std::move(target)});
 }
 
@@ -62,14 +62,14 @@ void MainWindow::ShowAbout() {
 // While busy the window refuses drops, so the pointer shows that nothing
 // would happen.
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (!splitRunning_ && !DroppedPaths(event->mimeData()).empty())
+    if (!controller_->Busy() && !DroppedPaths(event->mimeData()).empty())
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-    if (!splitRunning_)
+    if (!controller_->Busy())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -77,14 +77,14 @@ void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
 
 void MainWindow::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths = DroppedPaths(event->mimeData());
-    if (splitRunning_ || paths.empty()) {
+    if (controller_->Busy() || paths.empty()) {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
     // Busy from the drop on; listing big folders must not stall the window.
     EnterSplitState();
-    stopRequested_ = false;
+    controller_->ClearStopRequest();
     if (!expansion_->Start(std::move(paths), [this](std::vector<std::string> files) {
             DropExpanded(std::move(files));
         })) {
@@ -95,7 +95,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::DropExpanded(std::vector<std::string> paths) {
     // F3 while the folders were being listed cancels the drop.
-    const bool cancelled = stopRequested_;
+    const bool cancelled = controller_->StopRequested();
     // The open request enters the busy state again for itself; nothing to
     // open (an empty folder) leaves the program idle.
     RestoreIdleState();

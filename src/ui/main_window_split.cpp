@@ -1,11 +1,10 @@
 // Splitting from the window: F3 splits the image on view, and the files of
 // an open request are opened for viewing or split one after another as a
 // batch with a progress dialog and a result list. The questions are asked
-// here on the GUI thread before any thread starts; the runner reports back
-// by signals, so only this thread touches widgets.
+// here on the GUI thread before any thread starts; the split controller
+// reports back by signals, so only this thread touches widgets.
 
 #include <QAction>
-#include <QTimer>
 
 #include "split/formats.h"
 #include "split/path_list.h"
@@ -14,40 +13,12 @@
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/main_window.h"
 #include "ui/message_presenter.h"
-#include "ui/split_runner.h"
 #include "ui/translation.h"
 
 namespace tessarin {
 
-namespace {
-
-// A single split longer than this shows its tiles in the title.
-constexpr qint64 kQuietSplitMs = 500;
-
-// The selection as it is when a split starts. The split reads its own copy,
-// so the window may change or resize its map (a batch shows each file as it
-// comes) while workers run.
-std::shared_ptr<const SelectionMap> CopyOf(const SelectionMap& map) {
-    if (!map.IsActive()) return nullptr;
-    auto copy = std::make_shared<SelectionMap>();
-    copy->Enter(map.Columns(), map.Rows());
-    if (!copy->IsActive()) return nullptr;
-    for (int j = 0; j <= map.Rows(); ++j)
-        for (int k = 0; k <= map.Columns(); ++k)
-            copy->Cell(j, k).flag.store(map.Cell(j, k).flag.load(std::memory_order_relaxed),
-                                        std::memory_order_relaxed);
-    return copy;
-}
-
-}  // namespace
-
-void MainWindow::RequestStop() {
-    stopRequested_ = true;
-    runner_->RequestStop();
-}
-
 void MainWindow::StartOrStopSplit() {
-    if (!image_.raster) return;
+    if (!document_->HasImage()) return;
     EnterSplitState();
     PresenterAsker asker(*messages_, this);
     if (!splitStarter_) {
@@ -55,32 +26,24 @@ void MainWindow::StartOrStopSplit() {
             RestoreIdleState();
             return;
         }
-        if (ClassifyImageFile(image_.path) == ImageFileKind::Jpeg &&
+        if (ClassifyImageFile(document_->Image().path) == ImageFileKind::Jpeg &&
             !CheckJpegLosslessAlignment(settings_, asker)) {
             RestoreIdleState();
             return;
         }
     }
-    if (!(splitStarter_ ? splitStarter_() : StartSingleSplit())) {
+    const bool started = splitStarter_ ? splitStarter_()
+                                       : controller_->StartSingle(document_->Image(), settings_,
+                                                                  document_->SelectionSnapshot());
+    if (!started) {
         RestoreIdleState();
         messages_->ShowError(this, Tessarin::tr("スレッドの作成に失敗"));
     }
 }
 
-bool MainWindow::StartSingleSplit() {
-    SplitJob job;
-    job.image = image_;
-    job.settings = settings_;
-    job.selection = CopyOf(selection_);
-    if (!runner_->StartSingle(std::move(job))) return false;
-    splitClock_.start();
-    progressTimer_->start();
-    return true;
-}
-
 void MainWindow::StartOpenRequest(std::vector<std::string> paths) {
-    if (splitRunning_) return;
-    stopRequested_ = false;
+    if (controller_->Busy()) return;
+    controller_->ClearStopRequest();
     if (paths.empty()) return;
     if (paths.size() > 1 || IsChecked(cmd::kAutoCut)) {
         EnterSplitState();
@@ -99,91 +62,44 @@ void MainWindow::StartBatch(std::vector<std::string> paths) {
     options.owner = &notifier_;
     PresenterAsker asker(*messages_, this);
     options.skipJpeg = !CheckJpegLosslessAlignmentOfList(paths, settings_, asker);
-    options.selection = CopyOf(selection_);
+    options.selection = document_->SelectionSnapshot();
 
     // The dialog is made here, before the batch starts, so the batch never
     // waits for it.
     progress_ = std::make_unique<ProgressDialog>();
-    connect(progress_.get(), &ProgressDialog::stopClicked, this, &MainWindow::RequestStop);
-    batchCount_ = static_cast<int>(paths.size());
-    resultLog_.clear();
-    lastOutcome_ = FileOutcome::Succeeded;
-    progress_->ShowFile(0, batchCount_);
-    if (!runner_->StartBatch(std::move(paths), settings_, options)) {
+    connect(progress_.get(), &ProgressDialog::stopClicked, controller_.get(),
+            &SplitController::RequestStop);
+    progress_->ShowFile(0, static_cast<int>(paths.size()));
+    if (!controller_->StartBatch(std::move(paths), settings_, std::move(options))) {
         progress_.reset();
         RestoreIdleState();
         messages_->ShowError(this, Tessarin::tr("スレッドの作成に失敗"));
         return;
     }
     progress_->show();
-    progressTimer_->start();
 }
 
-void MainWindow::OnBatchFileStarted(int index, int count) {
-    if (progress_) progress_->ShowFile(index, count);
-}
-
-void MainWindow::OnBatchFileFinished(int, FileOutcome outcome, const QString& line,
-                                     const QString& outputFolder) {
-    resultLog_ += line + QLatin1Char('\n');
-    lastOutcome_ = outcome;
-    if (!outputFolder.isEmpty()) lastOutputFolder_ = outputFolder.toStdString();
-    if (progress_) progress_->StepFile();
-}
-
-void MainWindow::OnBatchFinished(const BatchResult& batch) {
-    // No progress may reach the title while the result is on screen.
-    progressTimer_->stop();
-    progress_.reset();
-    if (!closePending_) {
-        if (batchCount_ >= 2) {
-            messages_->ShowResultList(this, resultLog_, stopRequested_, lastOutputFolder_);
-        } else if (batch.files == 1 && lastOutcome_ == FileOutcome::Succeeded) {
-            messages_->ShowResult(this, Tessarin::tr("分割処理正常終了！"), lastOutputFolder_);
-        } else if (stopRequested_) {
-            messages_->ShowResult(this, Tessarin::tr("分割処理中止"), lastOutputFolder_);
-        } else if (lastOutcome_ != FileOutcome::Skipped) {
-            messages_->ShowResult(this, Tessarin::tr("分割処理失敗"), lastOutputFolder_);
-        }
-    }
-    EndSplit();
-}
-
-void MainWindow::OnSingleFinished(const SplitResult& result) {
-    progressTimer_->stop();
-    if (!result.outputFolder.empty()) lastOutputFolder_ = result.outputFolder;
-    setWindowTitle(ImageTitle());
-    if (!closePending_) {
-        const QString text =
-            result.ok        ? Tessarin::tr("分割処理正常終了！")
-            : result.stopped ? Tessarin::tr("分割処理中止")
-                             : Tessarin::tr("【分割処理失敗】\n%1").arg(EngineText(result.message));
-        messages_->ShowResult(this, text, lastOutputFolder_);
-    }
-    EndSplit();
-}
-
-void MainWindow::EndSplit() {
-    progressTimer_->stop();
-    RestoreIdleState();
-    closePending_ = false;
-    emit splitFinished();
-}
-
-void MainWindow::OnProgressTick() {
-    const int64_t done = runner_->TilesDone();
-    const int64_t total = runner_->TilesTotal();
-    if (progress_) {
-        progress_->ShowTiles(done, total);
-        return;
-    }
-    // The single split: quiet at first, then its tiles in the title.
-    if (total <= 0 || splitClock_.elapsed() < kQuietSplitMs) return;
+void MainWindow::ShowTilesInTitle(int64_t done, int64_t total) {
     setWindowTitle(Tessarin::tr("%1% (%2 / %3 タイル) - %4")
                        .arg(done * 100 / total)
                        .arg(done)
                        .arg(total)
-                       .arg(ImageTitle()));
+                       .arg(document_->Title()));
+}
+
+void MainWindow::ShowSplitReport(const SplitReport& report) {
+    progress_.reset();
+    if (report.single) setWindowTitle(document_->Title());
+    // Closed while the split ran: its end is reported to nobody.
+    if (!closePending_) {
+        if (report.kind == SplitReport::Kind::List)
+            messages_->ShowResultList(this, report.text, report.stopped, report.outputFolder);
+        else if (report.kind == SplitReport::Kind::Message)
+            messages_->ShowResult(this, report.text, report.outputFolder);
+    }
+    RestoreIdleState();
+    closePending_ = false;
+    emit splitFinished();
 }
 
 }  // namespace tessarin

@@ -4,14 +4,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
-#include <cstdlib>
 
 #include "split/naming.h"
 #include "ui/command_ids.h"
 #include "ui/cut_lines.h"
 #include "ui/image_pyramid.h"
 #include "ui/panel_text.h"
-#include "ui/right_button.h"
 #include "ui/translation.h"
 
 namespace tessarin {
@@ -130,7 +128,7 @@ void ViewerWidget::paintEvent(QPaintEvent* event) {
         if (selecting) {
             LayOverlay(grid);
             PaintOverlay(painter, overlay_, *binding_.selection,
-                         rectangle_.Active() ? &rectangle_.Rect() : nullptr, size(), overlayFont_);
+                         rightTool_ ? rightTool_->Rectangle() : nullptr, size(), overlayFont_);
         }
     }
     if (panelHidden_ || !Checked(cmd::kInfo) || !binding_.settings) return;
@@ -179,7 +177,7 @@ void ViewerWidget::PointerMoved(QPoint pos) {
         panelHidden_ = inBox;
         update();
     }
-    if (leftDrag_) {
+    if (leftTool_) {
         cursorKind_ = kCursorUnknown;
         return;
     }
@@ -195,21 +193,22 @@ void ViewerWidget::mousePressEvent(QMouseEvent* event) {
     Sync();
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
-        if (InSelectionMode()) clickPressTime_ = event->timestamp();
+        // The hit at the press decides between scrolling and dragging that
+        // line for the whole drag.
         const LineHitGate gate{SplitRunning(), Checked(cmd::kLineDrag), Checked(cmd::kViewerMode),
                                Checked(cmd::kCutLine)};
-        leftKind_ = HitTestCutLines(model_, Grid(), gate, pos.x(), pos.y());
-        leftPress_ = pos;
-        model_.BeginDrag(pos.x(), pos.y());
-        leftDrag_ = true;
-        lineEdited_ = false;
+        const int kind = HitTestCutLines(model_, Grid(), gate, pos.x(), pos.y());
+        if (kind != 0)
+            leftTool_ = std::make_unique<CutLineTool>(*this, kind);
+        else
+            leftTool_ = std::make_unique<ScrollTool>(*this);
+        leftTool_->Press(pos, event->timestamp());
     } else if (event->button() == Qt::RightButton) {
-        if (InSelectionMode()) {
-            LayOverlay(Grid());
-            rectangle_.Start(overlay_, model_.Scale(), *binding_.selection, pos.x(), pos.y());
-            rightDrag_ = true;
-        }
-        emit rightPressed(pos, event->timestamp());
+        if (InSelectionMode())
+            rightTool_ = std::make_unique<RectangleSelectTool>(*this);
+        else
+            rightTool_ = std::make_unique<SwipeTool>(*this);
+        rightTool_->Press(pos, event->timestamp());
     }
 }
 
@@ -217,26 +216,14 @@ void ViewerWidget::mouseMoveEvent(QMouseEvent* event) {
     Sync();
     const QPoint pos = event->position().toPoint();
     // A drag whose release went elsewhere (a popup took the mouse) ends here.
-    if (leftDrag_ && !(event->buttons() & Qt::LeftButton)) EndLeftDrag();
-    if (rightDrag_ && !(event->buttons() & Qt::RightButton)) FinishRectangleSelection(true);
+    if (leftTool_ && !(event->buttons() & Qt::LeftButton)) {
+        const std::unique_ptr<ViewTool> tool = std::move(leftTool_);
+        tool->Abandon();
+    }
+    if (rightTool_ && !(event->buttons() & Qt::RightButton)) rightTool_->Abandon();
     PointerMoved(pos);
-    if (leftDrag_) {
-        if (leftKind_ != 0) {
-            if (HasImage() &&
-                DragCutLine(leftKind_, model_, pos.x(), pos.y(), *binding_.settings)) {
-                lineEdited_ = true;
-                ResizeSelection();
-                update();
-            }
-        } else if (model_.DragTo(pos.x(), pos.y())) {
-            DragScrollRepaint();
-        }
-    }
-    if (rightDrag_ && InSelectionMode()) {
-        LayOverlay(Grid());
-        rectangle_.Update(overlay_, model_.Scale(), *binding_.selection, pos.x(), pos.y());
-        update();
-    }
+    if (leftTool_) leftTool_->Move(pos);
+    if (rightTool_) rightTool_->Move(pos);
 }
 
 void ViewerWidget::DragScrollRepaint() {
@@ -260,29 +247,20 @@ void ViewerWidget::ResizeSelection() {
 void ViewerWidget::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
-        if (leftDrag_ && InSelectionMode() && std::abs(pos.x() - leftPress_.x()) < kClickSlop &&
-            std::abs(pos.y() - leftPress_.y()) < kClickSlop)
-            StartClickTimer(clickPressTime_, leftPress_, event->timestamp());
-        EndLeftDrag();
+        // Dropped first: the drag is over whatever its end shows.
+        if (std::unique_ptr<ViewTool> tool = std::move(leftTool_))
+            tool->Release(pos, event->globalPosition().toPoint(), event->timestamp());
     } else if (event->button() == Qt::RightButton) {
-        emit rightReleased(pos, event->globalPosition().toPoint(), event->timestamp());
-        // The window has kept or undone the rectangle by now.
-        if (rectangle_.Active()) FinishRectangleSelection(true);
-        rightDrag_ = false;
+        TakeRightTool()->Release(pos, event->globalPosition().toPoint(), event->timestamp());
     } else if (event->button() == Qt::MiddleButton) {
         FitToWindow();
     }
 }
 
-void ViewerWidget::EndLeftDrag() {
-    ResizeSelection();
-    const bool edited = lineEdited_;
-    leftDrag_ = false;
-    lineEdited_ = false;
-    pendingRepaint_.stop();
-    update();
-    // Saved once per drag, not at every move.
-    if (edited) emit splitSettingsEdited();
+std::unique_ptr<ViewTool> ViewerWidget::TakeRightTool() {
+    if (rightTool_) return std::move(rightTool_);
+    if (InSelectionMode()) return std::make_unique<RectangleSelectTool>(*this);
+    return std::make_unique<SwipeTool>(*this);
 }
 
 void ViewerWidget::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -305,15 +283,6 @@ void ViewerWidget::StartClickTimer(quint64 pressTime, QPoint pressPos, quint64 r
     });
 }
 
-void ViewerWidget::FinishRectangleSelection(bool keep) {
-    if (binding_.selection && binding_.selection->IsActive())
-        rectangle_.Finish(keep, *binding_.selection);
-    else
-        rectangle_ = RectangleSelection{};
-    rightDrag_ = false;
-    update();
-}
-
 void ViewerWidget::wheelEvent(QWheelEvent* event) {
     Sync();
     if (model_.Wheel(event->angleDelta().y())) update();
@@ -322,7 +291,7 @@ void ViewerWidget::wheelEvent(QWheelEvent* event) {
 
 void ViewerWidget::leaveEvent(QEvent* event) {
     // The panel comes back when the pointer leaves the window from its corner.
-    if (panelHidden_ && !leftDrag_) {
+    if (panelHidden_ && !leftTool_) {
         panelHidden_ = false;
         update();
     }

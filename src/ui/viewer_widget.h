@@ -1,9 +1,9 @@
 #pragma once
 // The viewer: the client area of the main window. It shows the current image
 // at its zoom with the cut lines, the selection overlay and the information
-// panel, and turns the mouse into zooming, scrolling, cut-line dragging and
-// tile selection. The window keeps the state it shows (settings, image,
-// selection, menu check marks) and hands it over once with Bind().
+// panel, and turns the mouse into zooming and, through the tools of
+// view_tools.h, scrolling, cut-line dragging, tile selection and swipes. The window keeps the state
+// it shows (settings, image, selection, menu check marks) and hands it over once with Bind().
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -17,10 +17,11 @@
 #include "split/geometry.h"
 #include "split/selection.h"
 #include "ui/overlay_layout.h"
+#include "ui/right_button.h"
 #include "ui/scaled_image_cache.h"
-#include "ui/selection_gestures.h"
 #include "ui/view_model.h"
 #include "ui/view_painter.h"
+#include "ui/view_tools.h"
 
 namespace tessarin {
 
@@ -58,15 +59,12 @@ class ViewerWidget : public QWidget {
     // The image's rectangle in the view at the current zoom.
     QRect ImageRect();
 
-    // Ends a right-button rectangle selection: keeps its result or, for a
-    // click, puts the flags back; the rectangle disappears either way.
-    void FinishRectangleSelection(bool keep);
     bool PanelHidden() const { return panelHidden_; }
     ScaledImageCache& Cache() { return cache_; }
 
   signals:
-    void rightPressed(QPoint pos, quint64 timestamp);
-    void rightReleased(QPoint pos, QPoint globalPos, quint64 timestamp);
+    // A right press has been released: the menu at `globalPos`, a swipe, or nothing.
+    void rightGesture(RightRelease meaning, QPoint globalPos);
     // A cut-line drag has ended after changing the split settings.
     void splitSettingsEdited();
 
@@ -81,6 +79,12 @@ class ViewerWidget : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    friend class LeftDragTool;
+    friend class ScrollTool;
+    friend class CutLineTool;
+    friend class SwipeTool;
+    friend class RectangleSelectTool;
+
     bool HasImage() const;
     bool Checked(int command) const;
     bool SplitRunning() const;
@@ -90,7 +94,9 @@ class ViewerWidget : public QWidget {
     void LayOverlay(const TileGrid& grid);
     void PointerMoved(QPoint pos);
     void DragScrollRepaint();
-    void EndLeftDrag();
+    // The tool of a button that came up; a release without a press seen
+    // gets the tool of the current mode, which has no press.
+    std::unique_ptr<ViewTool> TakeRightTool();
     void ResizeSelection();
     void StartClickTimer(quint64 pressTime, QPoint pressPos, quint64 releaseTime);
 
@@ -99,27 +105,21 @@ class ViewerWidget : public QWidget {
     ViewModel model_;
     ScaledImageCache cache_;
     OverlayLayout overlay_;
-    RectangleSelection rectangle_;
     PanelFont panelFont_;
     QFont overlayFont_;
 
-    // Left drag: the hit kind at the press decides between scrolling (0)
-    // and dragging that line for the whole drag.
-    bool leftDrag_ = false;
-    int leftKind_ = 0;
-    QPoint leftPress_;
-    bool lineEdited_ = false;
+    // The tools of the buttons held down, each chosen at its press.
+    std::unique_ptr<ViewTool> leftTool_;
+    std::unique_ptr<ViewTool> rightTool_;
     RepaintThrottle throttle_;
     QElapsedTimer clock_;
     QTimer pendingRepaint_;
-    bool rightDrag_ = false;
 
     // A kind no hit test returns: the cursor is chosen again at the next move.
     static constexpr int kCursorUnknown = 0x7FFFFFFF;
     int cursorKind_ = kCursorUnknown;
     bool panelHidden_ = false;
 
-    quint64 clickPressTime_ = 0;
     bool anyDoubleClick_ = false;
     quint64 lastDoubleClick_ = 0;
 };
