@@ -44,22 +44,22 @@ bool ApplyFlag(const std::string& arg, SplitSettings& s) {
     static const Flag kFlags[] = {
         {"/help",
          [](SplitSettings&) { ConsoleWrite(Localized(kCommandHelp, kCommandHelpEnglish)); }},
-        {"/aspw", [](SplitSettings& x) { x.adjustAspect = 1, x.aspectBaseWidth = 1; }},
-        {"/asph", [](SplitSettings& x) { x.adjustAspect = 1, x.aspectBaseWidth = 0; }},
-        {"/!asp", [](SplitSettings& x) { x.adjustAspect = 0; }},
-        {"/notmake", [](SplitSettings& x) { x.makeFolder = 0; }},
-        {"/equality", [](SplitSettings& x) { x.makeFolder = 1, x.uniqueFolder = 0; }},
-        {"/unique", [](SplitSettings& x) { x.makeFolder = 1, x.uniqueFolder = 1; }},
+        {"/aspw", [](SplitSettings& x) { x.adjustAspect = true, x.aspectBaseWidth = true; }},
+        {"/asph", [](SplitSettings& x) { x.adjustAspect = true, x.aspectBaseWidth = false; }},
+        {"/!asp", [](SplitSettings& x) { x.adjustAspect = false; }},
+        {"/notmake", [](SplitSettings& x) { x.makeFolder = false; }},
+        {"/equality", [](SplitSettings& x) { x.makeFolder = true, x.uniqueFolder = false; }},
+        {"/unique", [](SplitSettings& x) { x.makeFolder = true, x.uniqueFolder = true; }},
         {"/rc", [](SplitSettings& x) { x.nameFormat = NameFormat::RowCol; }},
         {"/cr", [](SplitSettings& x) { x.nameFormat = NameFormat::ColRow; }},
         {"/h", [](SplitSettings& x) { x.nameFormat = NameFormat::AcrossCount; }},
         {"/v", [](SplitSettings& x) { x.nameFormat = NameFormat::DownCount; }},
-        {"/r", [](SplitSettings& x) { x.reverse = 1; }},
-        {"/!r", [](SplitSettings& x) { x.reverse = 0; }},
-        {"/bmp", [](SplitSettings& x) { x.allBmp = 1; }},
-        {"/!bmp", [](SplitSettings& x) { x.allBmp = 0; }},
-        {"/jc", [](SplitSettings& x) { x.correctCut = 1; }},
-        {"/!jc", [](SplitSettings& x) { x.correctCut = 0; }},
+        {"/r", [](SplitSettings& x) { x.reverse = true; }},
+        {"/!r", [](SplitSettings& x) { x.reverse = false; }},
+        {"/bmp", [](SplitSettings& x) { x.allBmp = true; }},
+        {"/!bmp", [](SplitSettings& x) { x.allBmp = false; }},
+        {"/jc", [](SplitSettings& x) { x.correctCut = true; }},
+        {"/!jc", [](SplitSettings& x) { x.correctCut = false; }},
     };
     for (const Flag& flag : kFlags) {
         if (EqualsAsciiNoCase(arg, flag.name)) {
@@ -96,10 +96,10 @@ std::string ApplyValueOption(const std::string& arg, const std::string& value, S
     } else if (EqualsAsciiNoCase(arg, "/yo")) {
         ApplyOffsetOption(value, s.offsetYUnit, s.offsetYValue);
     } else if (EqualsAsciiNoCase(arg, "/relative")) {
-        s.relative = 1;
+        s.relative = true;
         s.dirLevel = std::max(0, ParseDecimalInt(value));
     } else if (EqualsAsciiNoCase(arg, "/outdir")) {
-        s.relative = 0;
+        s.relative = false;
         if (!fs::is_directory(value, ec)) return value;
         s.savePath = value;
     } else if (EqualsAsciiNoCase(arg, "/no")) {

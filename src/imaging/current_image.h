@@ -24,7 +24,7 @@ struct CurrentImage {
     int width = 0;
     int height = 0;  // a positive count whatever the raster's orientation
     int displayDepth = 0;
-    int colorKind = kColorKindNone;
+    ColorKind colorKind = kColorKindNone;
     bool interlaced = false;
 };
 

@@ -10,7 +10,12 @@ namespace tessarin {
 
 class SourceFile;
 
-enum ColorKind : int { kColorKindNone = 0, kColorKindIndexed = 1, kColorKindGrey = 2 };
+// What the panel says about the colours beyond the bit depth.
+enum class ColorKind : int { None = 0, Indexed = 1, Grey = 2 };
+// The names the readers use.
+inline constexpr ColorKind kColorKindNone = ColorKind::None;
+inline constexpr ColorKind kColorKindIndexed = ColorKind::Indexed;
+inline constexpr ColorKind kColorKindGrey = ColorKind::Grey;
 
 // What a reader decoded for the format's own tiles beside the raster (colour
 // tables, chunks, indices the raster cannot hold) or instead of it (the
@@ -29,7 +34,7 @@ struct LoadedImage {
     int height = 0;
     std::shared_ptr<const TileData> tileData;  // may be null
     int displayDepth = 0;                      // bits per pixel as the file stores them
-    int colorKind = kColorKindNone;
+    ColorKind colorKind = kColorKindNone;
     bool interlaced = false;
     std::string error;  // the failure message when raster is null
     // The file as it was opened for the load, set on success: whatever is

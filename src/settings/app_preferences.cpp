@@ -12,40 +12,59 @@ constexpr const char* kView = "VIEW";
 constexpr const char* kWindowState = "WINDOW_STATE";
 constexpr const char* kWindowPosKey = "WINDOW_POS_ON_BOOT";
 
-// Menu refresh order: the OPTION flags, viewer mode, 1:1 start and smoothing,
-// then cut lines, the panel and its lines in the order the panel draws them.
-constexpr std::array<PreferenceFlag, 23> kFlags = {{
-    {4035, kOption, "ICON_DAD", 0},     {4058, kOption, "ICON_DAD_MSG", 0},
-    {4034, kOption, "AUTO_CUT", 0},     {4036, kOption, "NOT_SHOW_MSG", 0},
-    {4037, kOption, "LINE_DAD", 1},     {4014, kView, "VIEWER_MODE", 0},
-    {4015, kView, "SAME_SCALE", 0},     {4038, kView, "HALFTONE", 0},
-    {4016, kView, "CUT_LINE", 1},       {4017, kView, "INFO", 1},
-    {4018, kView, "IMG_INFO", 1},       {4019, kView, "INI_INFO", 1},
-    {4020, kView, "SAVE_DIR_INFO", 1},  {4021, kView, "ADJUST_ASP_INFO", 1},
-    {4022, kView, "CUT_SIZE_INFO", 1},  {4023, kView, "CUT_OFF_INFO", 1},
-    {4028, kView, "CUT_NUM_INFO", 1},   {4029, kView, "SELECT_NUM_INFO", 1},
-    {4030, kView, "BREAKDOWN_INFO", 1}, {4024, kView, "FNAME_RULE_INFO", 1},
-    {4026, kView, "JPEG_Q_INFO", 1},    {4027, kView, "THREAD_INFO", 0},
-    {4025, kView, "SCALE_INFO", 1},
+using enum Preference;
+
+constexpr std::array<PreferenceKey, kPreferenceCount> kKeys = {{
+    {IconDragAndDrop, kOption, "ICON_DAD", false},
+    {IconDropErrorsOnly, kOption, "ICON_DAD_MSG", false},
+    {AutoCut, kOption, "AUTO_CUT", false},
+    {NoBmp16Notice, kOption, "NOT_SHOW_MSG", false},
+    {LineDrag, kOption, "LINE_DAD", true},
+    {ViewerMode, kView, "VIEWER_MODE", false},
+    {SameScale, kView, "SAME_SCALE", false},
+    {Halftone, kView, "HALFTONE", false},
+    {CutLine, kView, "CUT_LINE", true},
+    {Info, kView, "INFO", true},
+    {ImageInfo, kView, "IMG_INFO", true},
+    {SettingsFileInfo, kView, "INI_INFO", true},
+    {SaveFolderInfo, kView, "SAVE_DIR_INFO", true},
+    {AspectInfo, kView, "ADJUST_ASP_INFO", true},
+    {CutSizeInfo, kView, "CUT_SIZE_INFO", true},
+    {OffsetInfo, kView, "CUT_OFF_INFO", true},
+    {CutCountInfo, kView, "CUT_NUM_INFO", true},
+    {SelectedCountInfo, kView, "SELECT_NUM_INFO", true},
+    {BreakdownInfo, kView, "BREAKDOWN_INFO", true},
+    {NameRuleInfo, kView, "FNAME_RULE_INFO", true},
+    {JpegQualityInfo, kView, "JPEG_Q_INFO", true},
+    {ThreadInfo, kView, "THREAD_INFO", false},
+    {ScaleInfo, kView, "SCALE_INFO", true},
 }};
+
+// KeyOf indexes the table by the enum.
+constexpr bool InEnumOrder() {
+    for (int i = 0; i < kPreferenceCount; ++i)
+        if (static_cast<int>(kKeys[i].preference) != i) return false;
+    return true;
+}
+static_assert(InEnumOrder());
 
 int PositiveOrDefault(int value) { return value > 0 ? value : kUseDefault; }
 
 }  // namespace
 
-std::span<const PreferenceFlag> PreferenceFlags() { return kFlags; }
+std::span<const PreferenceKey> PreferenceKeys() { return kKeys; }
 
-const PreferenceFlag* FindPreferenceFlag(int command) {
-    for (const PreferenceFlag& flag : kFlags)
-        if (flag.command == command) return &flag;
-    return nullptr;
+const PreferenceKey& KeyOf(Preference preference) {
+    return kKeys[static_cast<std::size_t>(preference)];
 }
 
-bool ReadPreferenceFlag(const ProfileDocument& mainFile, const PreferenceFlag& flag) {
-    return mainFile.GetInt(flag.section, flag.key, flag.defaultValue) != 0;
+bool ReadPreference(const ProfileDocument& mainFile, Preference preference) {
+    const PreferenceKey& flag = KeyOf(preference);
+    return mainFile.GetInt(flag.section, flag.key, flag.defaultOn ? 1 : 0) != 0;
 }
 
-bool WritePreferenceFlag(const std::string& mainPath, const PreferenceFlag& flag, bool on) {
+bool WritePreference(const std::string& mainPath, Preference preference, bool on) {
+    const PreferenceKey& flag = KeyOf(preference);
     return WriteProfileString(mainPath, flag.section, flag.key, on ? "1" : "0");
 }
 

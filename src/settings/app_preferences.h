@@ -5,9 +5,9 @@
 // panel) and WINDOW_STATE (the window as it was last closed).
 //
 // While the window exists the live value of every OPTION and VIEW flag is the
-// check mark of its menu item; this file only knows the keys, their defaults
-// and how they are read and written. Readers that run without a window read
-// the file directly.
+// check mark of its menu item; this file only knows the flags by name, their
+// keys, their defaults and how they are read and written. Readers that run
+// without a window read the file directly.
 
 #include <climits>
 #include <span>
@@ -17,21 +17,50 @@
 
 namespace tessarin {
 
-struct PreferenceFlag {
-    int command;          // the menu item that shows the flag
+// The OPTION and VIEW flags, in the order the menu refresh sets them: the
+// OPTION flags, viewer mode, 1:1 start and smoothing, then cut lines, the
+// panel and its lines in the order the panel draws them.
+enum class Preference {
+    IconDragAndDrop,
+    IconDropErrorsOnly,
+    AutoCut,
+    NoBmp16Notice,
+    LineDrag,
+    ViewerMode,
+    SameScale,
+    Halftone,
+    CutLine,
+    Info,
+    ImageInfo,
+    SettingsFileInfo,
+    SaveFolderInfo,
+    AspectInfo,
+    CutSizeInfo,
+    OffsetInfo,
+    CutCountInfo,
+    SelectedCountInfo,
+    BreakdownInfo,
+    NameRuleInfo,
+    JpegQualityInfo,
+    ThreadInfo,
+    ScaleInfo,
+};
+inline constexpr int kPreferenceCount = static_cast<int>(Preference::ScaleInfo) + 1;
+
+struct PreferenceKey {
+    Preference preference;
     const char* section;  // "OPTION" or "VIEW"
     const char* key;
-    int defaultValue;
+    bool defaultOn;
 };
 
-// Every OPTION and VIEW flag, in the order the menu refresh sets them.
-std::span<const PreferenceFlag> PreferenceFlags();
-// The flag shown by a menu command, or null.
-const PreferenceFlag* FindPreferenceFlag(int command);
+// Every preference, in the order of the enum.
+std::span<const PreferenceKey> PreferenceKeys();
+const PreferenceKey& KeyOf(Preference preference);
 // Any non-zero number counts as on; a missing key gives the default.
-bool ReadPreferenceFlag(const ProfileDocument& mainFile, const PreferenceFlag& flag);
+bool ReadPreference(const ProfileDocument& mainFile, Preference preference);
 // Writes "1" or "0".
-bool WritePreferenceFlag(const std::string& mainPath, const PreferenceFlag& flag, bool on);
+[[nodiscard]] bool WritePreference(const std::string& mainPath, Preference preference, bool on);
 
 // OPTION / WINDOW_POS_ON_BOOT: 0 normal, 1 maximised, 2 restore the last
 // window state. The value as stored (default 0), and as the menu shows it
@@ -39,7 +68,7 @@ bool WritePreferenceFlag(const std::string& mainPath, const PreferenceFlag& flag
 enum WindowPosOnBoot : int { kWindowPosNormal = 0, kWindowPosMaximized = 1, kWindowPosRestore = 2 };
 int ReadWindowPosOnBoot(const std::string& mainPath);
 int WindowPosMenuValue(int stored);
-bool WriteWindowPosOnBoot(const std::string& mainPath, int value);
+[[nodiscard]] bool WriteWindowPosOnBoot(const std::string& mainPath, int value);
 
 // "Let the window system choose" for any of the four numbers.
 inline constexpr int kUseDefault = INT_MIN;
@@ -55,6 +84,6 @@ struct WindowState {
 // WINDOW_STATE of the main file.
 WindowState ReadWindowState(const std::string& mainPath);
 // Writes IS_ZOOMED, LEFT, TOP, WIDTH and HEIGHT in one rewrite of the file.
-bool SaveWindowState(const std::string& mainPath, const WindowState& state);
+[[nodiscard]] bool SaveWindowState(const std::string& mainPath, const WindowState& state);
 
 }  // namespace tessarin

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ostream>
 
 #include "platform/notifier.h"
 #include "platform/paths.h"
@@ -58,22 +59,27 @@ void ReportWriteFailure(Notifier* owner, const std::string& path) {
     if (owner) owner->ShowError(SettingsWriteFailedText(path));
 }
 
-bool WriteSlotFlag(const SettingsPaths& paths, const char* section, const char* key, int value,
+StoredFlag ReadFlag(const ProfileDocument& doc, const char* section, const char* key, int def) {
+    return StoredFlag::FromNumber(doc.GetInt(section, key, def));
+}
+
+bool WriteSlotFlag(const SettingsPaths& paths, const char* section, const char* key, bool on,
                    Notifier* owner) {
-    if (WriteProfileString(paths.slotSettingsPath, section, key, std::to_string(value)))
-        return true;
+    if (WriteProfileString(paths.slotSettingsPath, section, key, on ? "1" : "0")) return true;
     ReportWriteFailure(owner, paths.slotSettingsPath);
     return false;
 }
 
-bool ToggleAndWrite(int& field, const SplitSettings& settings, const SettingsPaths& paths,
-                    const char* section, const char* key, Notifier* owner) {
-    field = field ? 0 : 1;
+// `on` is the field's new value.
+bool WriteToggled(bool on, const SplitSettings& settings, const SettingsPaths& paths,
+                  const char* section, const char* key, Notifier* owner) {
     if (settings.notOverwrite) return true;
-    return WriteSlotFlag(paths, section, key, field, owner);
+    return WriteSlotFlag(paths, section, key, on, owner);
 }
 
 }  // namespace
+
+std::ostream& operator<<(std::ostream& out, StoredFlag flag) { return out << flag.Number(); }
 
 std::string SettingsWriteFailedText(const std::string& path) {
     return "設定ファイルの書き込みに失敗しました\n\n" + path;
@@ -111,15 +117,15 @@ void LoadSplitSettings(SplitSettings& s, const SettingsPaths& paths) {
     s.savePath = slot.GetString("SAVE_FOLDER", "PATH", "");
     // The root folder keeps its slash: without it the path would mean "none".
     if (s.savePath.size() > 1 && s.savePath.back() == '/') s.savePath.pop_back();
-    s.relative = slot.GetInt("SAVE_FOLDER", "RELATIVE", 0);
+    s.relative = ReadFlag(slot, "SAVE_FOLDER", "RELATIVE", 0);
     s.dirLevel = std::max(0, slot.GetInt("SAVE_FOLDER", "DIR_LEVEL", 0));
-    s.makeDir = slot.GetInt("SAVE_FOLDER", "MAKE_DIR", 0);
-    s.makeFolder = slot.GetInt("SAVE_FOLDER", "MAKE_FOLDER", 0);
-    s.uniqueFolder = slot.GetInt("SAVE_FOLDER", "UNIQUE_FOLDER", 0);
+    s.makeDir = ReadFlag(slot, "SAVE_FOLDER", "MAKE_DIR", 0);
+    s.makeFolder = ReadFlag(slot, "SAVE_FOLDER", "MAKE_FOLDER", 0);
+    s.uniqueFolder = ReadFlag(slot, "SAVE_FOLDER", "UNIQUE_FOLDER", 0);
 
-    s.adjustAspect = slot.GetInt("CUT_SIZE", "ADJUST_ASPECT", 0);
+    s.adjustAspect = ReadFlag(slot, "CUT_SIZE", "ADJUST_ASPECT", 0);
     // Stored inverted: 0 (and a missing key) means the width is the base.
-    s.aspectBaseWidth = slot.GetInt("CUT_SIZE", "ASPECT_STANDARD", 0) == 0 ? 1 : 0;
+    s.aspectBaseWidth = slot.GetInt("CUT_SIZE", "ASPECT_STANDARD", 0) == 0;
     s.widthUnit = ReadUnit(slot, "WIDTH_UNIT", 2);
     ReadSize(slot, "WIDTH", s.widthValue);
     s.heightUnit = ReadUnit(slot, "HEIGHT_UNIT", 2);
@@ -131,16 +137,16 @@ void LoadSplitSettings(SplitSettings& s, const SettingsPaths& paths) {
 
     s.nameFormat =
         static_cast<NameFormat>(InRangeOrZero(slot.GetInt("FNAME_RULE", "FORMAT", 0), 3));
-    s.reverse = slot.GetInt("FNAME_RULE", "REVERSE", 0);
+    s.reverse = ReadFlag(slot, "FNAME_RULE", "REVERSE", 0);
     s.firstNumber = ParseDecimalInt(slot.GetString("FNAME_RULE", "FIRST_NO", "1"));
     s.digits = std::max(0, slot.GetInt("FNAME_RULE", "KETA", 0));
 
     s.jpegQuality = std::clamp(slot.GetInt("JPEG", "QUALITY", 75), 0, 100);
-    s.allBmp = slot.GetInt("OPTION", "ALL_BMP", 0);
-    s.correctCut = slot.GetInt("OPTION", "CORRECT_CUT", 1);
-    s.notOverwrite = slot.GetInt("OPTION", "NOT_OVERWRITE", 0);
+    s.allBmp = slot.GetInt("OPTION", "ALL_BMP", 0) != 0;
+    s.correctCut = slot.GetInt("OPTION", "CORRECT_CUT", 1) != 0;
+    s.notOverwrite = slot.GetInt("OPTION", "NOT_OVERWRITE", 0) != 0;
 
-    s.negativeLine = main.GetInt("VIEW", "NEGATIVE_LINE", 0);
+    s.negativeLine = ReadFlag(main, "VIEW", "NEGATIVE_LINE", 0);
     s.scaleChangeRate = ParseCReal(RealText(main, "OPTION", "SCALE_CHANGE_RATE", "1.1"));
     // An infinite or NaN zoom step is as unusable as one of 0 or below.
     if (!(s.scaleChangeRate > 0) || !std::isfinite(s.scaleChangeRate)) s.scaleChangeRate = 0.9;
@@ -157,7 +163,7 @@ void LoadSplitSettingsFrom(SplitSettings& settings, const SettingsPaths& paths,
 
 bool SaveSplitSettings(const SplitSettings& s, const SettingsPaths& paths, Notifier* owner) {
     const std::vector<ProfileEntry> mainEntries = {
-        {"VIEW", "NEGATIVE_LINE", std::to_string(s.negativeLine)},
+        {"VIEW", "NEGATIVE_LINE", std::to_string(s.negativeLine.Number())},
         {"OPTION", "SCALE_CHANGE_RATE", FormatFixed6(s.scaleChangeRate)},
         {"OPTION", "NUM_THREAD", std::to_string(s.threadCount)},
     };
@@ -170,18 +176,19 @@ bool SaveSplitSettings(const SplitSettings& s, const SettingsPaths& paths, Notif
     if (s.notOverwrite) return true;
 
     auto integer = [](int v) { return std::to_string(v); };
+    auto flag = [](StoredFlag f) { return std::to_string(f.Number()); };
     auto unit = [](SizeUnit u) { return std::to_string(UnitIndex(u)); };
     const int px = UnitIndex(SizeUnit::Pixel);
     const int pc = UnitIndex(SizeUnit::Percent);
     const int nm = UnitIndex(SizeUnit::Count);
     const std::vector<ProfileEntry> slotEntries = {
         {"SAVE_FOLDER", "PATH", s.savePath},
-        {"SAVE_FOLDER", "RELATIVE", integer(s.relative)},
+        {"SAVE_FOLDER", "RELATIVE", flag(s.relative)},
         {"SAVE_FOLDER", "DIR_LEVEL", integer(s.dirLevel)},
-        {"SAVE_FOLDER", "MAKE_DIR", integer(s.makeDir)},
-        {"SAVE_FOLDER", "MAKE_FOLDER", integer(s.makeFolder)},
-        {"SAVE_FOLDER", "UNIQUE_FOLDER", integer(s.uniqueFolder)},
-        {"CUT_SIZE", "ADJUST_ASPECT", integer(s.adjustAspect)},
+        {"SAVE_FOLDER", "MAKE_DIR", flag(s.makeDir)},
+        {"SAVE_FOLDER", "MAKE_FOLDER", flag(s.makeFolder)},
+        {"SAVE_FOLDER", "UNIQUE_FOLDER", flag(s.uniqueFolder)},
+        {"CUT_SIZE", "ADJUST_ASPECT", flag(s.adjustAspect)},
         {"CUT_SIZE", "ASPECT_STANDARD", integer(s.aspectBaseWidth ? 0 : 1)},
         {"CUT_SIZE", "WIDTH", FormatTruncated(s.widthValue[px])},
         {"CUT_SIZE", "WIDTH_PER", FormatFixed6(s.widthValue[pc])},
@@ -198,7 +205,7 @@ bool SaveSplitSettings(const SplitSettings& s, const SettingsPaths& paths, Notif
         {"CUT_SIZE", "OFFSET_Y_PER", FormatFixed6(s.offsetYValue[pc])},
         {"CUT_SIZE", "OFFSET_Y_UNIT", unit(s.offsetYUnit)},
         {"FNAME_RULE", "FORMAT", integer(static_cast<int>(s.nameFormat))},
-        {"FNAME_RULE", "REVERSE", integer(s.reverse)},
+        {"FNAME_RULE", "REVERSE", flag(s.reverse)},
         {"FNAME_RULE", "FIRST_NO", integer(s.firstNumber)},
         {"FNAME_RULE", "KETA", integer(s.digits)},
         {"JPEG", "QUALITY", integer(s.jpegQuality)},
@@ -238,20 +245,22 @@ bool RenameSlot(const SettingsPaths& paths, const std::string& name, Notifier* o
 }
 
 bool ToggleAllBmp(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner) {
-    return ToggleAndWrite(settings.allBmp, settings, paths, "OPTION", "ALL_BMP", owner);
+    settings.allBmp = !settings.allBmp;
+    return WriteToggled(settings.allBmp, settings, paths, "OPTION", "ALL_BMP", owner);
 }
 
 bool ToggleCorrectCut(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner) {
-    return ToggleAndWrite(settings.correctCut, settings, paths, "OPTION", "CORRECT_CUT", owner);
+    settings.correctCut = !settings.correctCut;
+    return WriteToggled(settings.correctCut, settings, paths, "OPTION", "CORRECT_CUT", owner);
 }
 
 bool ToggleAdjustAspect(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner) {
-    return ToggleAndWrite(settings.adjustAspect, settings, paths, "CUT_SIZE", "ADJUST_ASPECT",
-                          owner);
+    settings.adjustAspect = !settings.adjustAspect;
+    return WriteToggled(settings.adjustAspect, settings, paths, "CUT_SIZE", "ADJUST_ASPECT", owner);
 }
 
 bool ToggleNotOverwrite(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner) {
-    settings.notOverwrite = settings.notOverwrite ? 0 : 1;
+    settings.notOverwrite = !settings.notOverwrite;
     return WriteSlotFlag(paths, "OPTION", "NOT_OVERWRITE", settings.notOverwrite, owner);
 }
 

@@ -2,11 +2,33 @@
 // The split-settings record, its slot files and the three application-wide
 // values kept beside it in the main settings file.
 
+#include <iosfwd>
 #include <string>
 
 namespace tessarin {
 
 class Notifier;
+
+// An on/off value of a settings file, used as a bool. Any non-zero number in
+// the file means on; the number itself is kept, so a save writes back the
+// file's own text for a flag nobody changed.
+class StoredFlag {
+  public:
+    constexpr StoredFlag(bool on = false) : number_(on ? 1 : 0) {}
+    static constexpr StoredFlag FromNumber(int number) {
+        StoredFlag flag;
+        flag.number_ = number;
+        return flag;
+    }
+    constexpr operator bool() const { return number_ != 0; }
+    constexpr int Number() const { return number_; }
+
+  private:
+    int number_;
+};
+
+// The number, as the file holds it.
+std::ostream& operator<<(std::ostream& out, StoredFlag flag);
 
 enum class SizeUnit : int { Pixel = 0, Percent = 1, Count = 2 };
 
@@ -17,14 +39,14 @@ inline int UnitIndex(SizeUnit unit) { return static_cast<int>(unit); }
 struct SplitSettings {
     // SAVE_FOLDER
     std::string savePath;
-    int relative = 0;
+    StoredFlag relative;
     int dirLevel = 0;
-    int makeDir = 0;
-    int makeFolder = 0;
-    int uniqueFolder = 0;
+    StoredFlag makeDir;
+    StoredFlag makeFolder;
+    StoredFlag uniqueFolder;
     // CUT_SIZE
-    int adjustAspect = 0;
-    int aspectBaseWidth = 1;
+    StoredFlag adjustAspect;
+    bool aspectBaseWidth = true;  // stored inverted as ASPECT_STANDARD
     SizeUnit widthUnit = SizeUnit::Pixel;
     double widthValue[3] = {0, 0, 1};  // indexed by SizeUnit
     SizeUnit heightUnit = SizeUnit::Pixel;
@@ -35,16 +57,16 @@ struct SplitSettings {
     double offsetYValue[2] = {0, 0};
     // FNAME_RULE
     NameFormat nameFormat = NameFormat::RowCol;
-    int reverse = 0;
+    StoredFlag reverse;
     int firstNumber = 1;
     int digits = 0;
     // JPEG, OPTION
     int jpegQuality = 75;
-    int allBmp = 0;
-    int correctCut = 1;
-    int notOverwrite = 0;
+    bool allBmp = false;
+    bool correctCut = true;
+    bool notOverwrite = false;
     // Application-wide values from the main settings file.
-    int negativeLine = 0;
+    StoredFlag negativeLine;
     double scaleChangeRate = 1.1;
     int threadCount = 1;
 };

@@ -163,8 +163,8 @@ void CopyDimension(SizeUnit unit, const double (&from)[3], SizeUnit& toUnit, dou
 }  // namespace
 
 bool MatchAspect(int width, int height, SplitSettings& settings) {
-    if (settings.adjustAspect != 1 || width < 1 || height < 1) return false;
-    if (settings.aspectBaseWidth != 0) {
+    if (!settings.adjustAspect || width < 1 || height < 1) return false;
+    if (settings.aspectBaseWidth) {
         CopyDimension(settings.widthUnit, settings.widthValue, settings.heightUnit,
                       settings.heightValue, width, height);
     } else {

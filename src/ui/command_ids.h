@@ -1,6 +1,7 @@
 #pragma once
 // Menu and accelerator commands. The numbers are the command ids every action
-// carries as its data; settings files and tests name commands by them.
+// carries as its data; tests name commands by them. No settings key depends
+// on them: preferences are tied to their commands in preference_commands.h.
 
 namespace tessarin::cmd {
 
@@ -22,8 +23,22 @@ inline constexpr int kViewerMode = 4014;
 inline constexpr int kSameScale = 4015;
 inline constexpr int kCutLine = 4016;
 inline constexpr int kInfo = 4017;
-inline constexpr int kFirstPanelLine = 4018;
-inline constexpr int kLastPanelLine = 4030;
+// The panel lines of the "情報表示項目" submenu, in the order of PanelChoices.
+inline constexpr int kImageInfo = 4018;
+inline constexpr int kSettingsFileInfo = 4019;
+inline constexpr int kSaveFolderInfo = 4020;
+inline constexpr int kAspectInfo = 4021;
+inline constexpr int kCutSizeInfo = 4022;
+inline constexpr int kOffsetInfo = 4023;
+inline constexpr int kNameRuleInfo = 4024;
+inline constexpr int kScaleInfo = 4025;
+inline constexpr int kJpegQualityInfo = 4026;
+inline constexpr int kThreadInfo = 4027;
+inline constexpr int kCutCountInfo = 4028;
+inline constexpr int kSelectedCountInfo = 4029;
+inline constexpr int kBreakdownInfo = 4030;
+inline constexpr int kFirstPanelLine = kImageInfo;
+inline constexpr int kLastPanelLine = kBreakdownInfo;
 inline constexpr int kPosNormal = 4031;
 inline constexpr int kPosMaximized = 4032;
 inline constexpr int kPosRestore = 4033;
@@ -34,6 +49,7 @@ inline constexpr int kLineDrag = 4037;
 inline constexpr int kHalftone = 4038;
 inline constexpr int kZoomRate = 4039;
 inline constexpr int kThreadCount = 4040;
+// Slot n is kFirstSlot + n.
 inline constexpr int kFirstSlot = 4041;
 inline constexpr int kLastSlot = 4050;
 inline constexpr int kRenameSlot = 4051;

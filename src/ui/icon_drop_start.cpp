@@ -2,6 +2,7 @@
 
 #include "platform/notifier.h"
 #include "platform/profile.h"
+#include "settings/app_preferences.h"
 #include "split/batch_runner.h"
 #include "split/formats.h"
 #include "split/path_list.h"
@@ -53,7 +54,7 @@ bool RunIconDropStart(const std::vector<std::string>& files, SplitSettings& sett
     if (files.empty()) return false;
     ProfileDocument mainFile;
     ReadProfileFile(paths.mainSettingsPath, mainFile);
-    if (mainFile.GetInt("OPTION", "ICON_DAD", 0) == 0) return false;
+    if (!ReadPreference(mainFile, Preference::IconDragAndDrop)) return false;
     PresenterAsker asker(presenter, nullptr);
     if (!CheckSplitReady(settings, asker)) return false;
 
@@ -63,13 +64,13 @@ bool RunIconDropStart(const std::vector<std::string>& files, SplitSettings& sett
     // tiles need.
     options.withoutViewer = true;
     options.skipJpeg = !CheckJpegLosslessAlignmentOfList(list, settings, asker);
-    OwnerlessNotifier notifier(presenter, mainFile.GetInt("OPTION", "NOT_SHOW_MSG", 0) == 0);
+    OwnerlessNotifier notifier(presenter, !ReadPreference(mainFile, Preference::NoBmp16Notice));
     options.owner = &notifier;
     PathListSource source(list, settings);
     LogObserver observer;
     RunBatch(source, options, observer);
 
-    const bool errorsOnly = mainFile.GetInt("OPTION", "ICON_DAD_MSG", 0) != 0;
+    const bool errorsOnly = ReadPreference(mainFile, Preference::IconDropErrorsOnly);
     if (observer.failed || !errorsOnly) {
         if (list.size() >= 2) {
             presenter.ShowResultList(nullptr, observer.log, false, observer.outputFolder);

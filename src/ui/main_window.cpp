@@ -12,6 +12,7 @@
 #include "ui/image_pyramid.h"
 #include "ui/message_presenter.h"
 #include "ui/path_expansion.h"
+#include "ui/preference_commands.h"
 #include "ui/translation.h"
 #include "ui/viewer_widget.h"
 #include "ui/window_placement.h"
@@ -103,8 +104,8 @@ void MainWindow::RefreshMenu() {
 
     ProfileDocument mainFile;
     ReadProfileFile(paths_.mainSettingsPath, mainFile);
-    for (const PreferenceFlag& flag : PreferenceFlags())
-        Action(flag.command)->setChecked(ReadPreferenceFlag(mainFile, flag));
+    for (const PreferenceCommand& entry : kPreferenceCommands)
+        Action(entry.command)->setChecked(ReadPreference(mainFile, entry.preference));
 
     for (int slot = 0; slot <= cmd::kLastSlot - cmd::kFirstSlot; ++slot) {
         const QString name = SlotTitle(SlotName(paths_, slot), slot);
@@ -179,7 +180,7 @@ void MainWindow::ShowSettingsWriteFailed(const std::string& path) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Write failures here go unreported: the window is going away.
     if (ReadWindowPosOnBoot(paths_.mainSettingsPath) == kWindowPosRestore)
-        SaveWindowState(paths_.mainSettingsPath, CaptureWindowState(*this));
+        (void)SaveWindowState(paths_.mainSettingsPath, CaptureWindowState(*this));
     if (controller_->Splitting()) {
         // The window goes at once and takes the program's event loop with
         // it; the split ends on its own (a batch after the file in hand) and

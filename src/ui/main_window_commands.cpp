@@ -9,6 +9,7 @@
 #include "ui/desktop_opener.h"
 #include "ui/main_window.h"
 #include "ui/message_presenter.h"
+#include "ui/preference_commands.h"
 #include "ui/readme_location.h"
 #include "ui/viewer_widget.h"
 
@@ -25,7 +26,7 @@ void MainWindow::OnCommand(int id) {
             return;
         }
     }
-    if (FindPreferenceFlag(id)) {
+    if (PreferenceOfCommand(id)) {
         TogglePreference(id);
     } else if (id >= cmd::kPosNormal && id <= cmd::kPosRestore) {
         SetStartupPlacement(id);
@@ -97,12 +98,12 @@ void MainWindow::OnCommand(int id) {
 }
 
 void MainWindow::TogglePreference(int id) {
-    const PreferenceFlag* flag = FindPreferenceFlag(id);
+    const Preference preference = *PreferenceOfCommand(id);
     const bool on = IsChecked(id);
     if (id == cmd::kSameScale) ApplyInitialZoom();
-    if (std::string_view(flag->section) == "VIEW") Repaint();
+    if (std::string_view(KeyOf(preference).section) == "VIEW") Repaint();
     // The check mark stays as the user set it even when the file keeps the old value.
-    if (!WritePreferenceFlag(paths_.mainSettingsPath, *flag, on))
+    if (!WritePreference(paths_.mainSettingsPath, preference, on))
         ShowSettingsWriteFailed(paths_.mainSettingsPath);
 }
 

@@ -97,8 +97,9 @@ std::vector<PanelLine> BuildPanelLines(const SplitSettings& settings, const Pane
 
     if (choices.imageInfo && !facts.imageInfoLine.empty()) {
         add(facts.imageInfoLine);
-        if (facts.colorKind == 1) add(indent + S(Tessarin::tr(" インデックスカラー")));
-        if (facts.colorKind == 2) add(indent + S(Tessarin::tr(" グレースケール")));
+        if (facts.colorKind == ColorKind::Indexed)
+            add(indent + S(Tessarin::tr(" インデックスカラー")));
+        if (facts.colorKind == ColorKind::Grey) add(indent + S(Tessarin::tr(" グレースケール")));
         if (facts.interlaced) add(indent + S(Tessarin::tr(" インターレース")));
     }
     const bool showScale = facts.scale > 0 && choices.scale;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/loaded_image.h"
 #include "settings/split_settings.h"
 #include "split/geometry.h"
 
@@ -41,7 +42,7 @@ struct PanelChoices {
 struct PanelFacts {
     bool imageLoaded = false;
     std::string imageInfoLine;  // "【 画 像 情 報 】WxH(Nbpp)", empty without an image
-    int colorKind = 0;          // 1 indexed colour, 2 greyscale
+    ColorKind colorKind = ColorKind::None;
     bool interlaced = false;
     double scale = -1;  // the display scale, -1 without an image
     bool selectionMode = false;

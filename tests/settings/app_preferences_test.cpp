@@ -31,5 +31,30 @@ TEST(AppPreferences, WindowStateDefaultsAndNonPositiveSizes) {
         EXPECT_EQ(WindowPosMenuValue(stored), stored >= 0 && stored <= 2 ? stored : 0) << stored;
 }
 
+TEST(AppPreferences, EachPreferenceReadsAndWritesOnlyItsOwnKey) {
+    testing::TempDir dir;
+    const std::string path = dir / "alice Tessarin.ini";
+    for (const PreferenceKey& flag : PreferenceKeys()) {
+        SCOPED_TRACE(flag.key);
+        ProfileDocument before;
+        ReadProfileFile(path, before);
+        EXPECT_EQ(ReadPreference(before, flag.preference), flag.defaultOn);
+        ASSERT_TRUE(WritePreference(path, flag.preference, !flag.defaultOn));
+        EXPECT_EQ(GetProfileString(path, flag.section, flag.key, ""), flag.defaultOn ? "0" : "1");
+        ProfileDocument after;
+        ReadProfileFile(path, after);
+        // The flags written earlier keep their values.
+        for (const PreferenceKey& other : PreferenceKeys())
+            EXPECT_EQ(ReadPreference(after, other.preference),
+                      &other <= &flag ? !other.defaultOn : other.defaultOn)
+                << other.key;
+    }
+    // Any non-zero number counts as on.
+    ASSERT_TRUE(WriteProfileString(path, "VIEW", "THREAD_INFO", "-3"));
+    ProfileDocument odd;
+    ReadProfileFile(path, odd);
+    EXPECT_TRUE(ReadPreference(odd, Preference::ThreadInfo));
+}
+
 }  // namespace
 }  // namespace tessarin

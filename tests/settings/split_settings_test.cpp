@@ -13,6 +13,7 @@
 #include "app/command_mode.h"
 #include "platform/notifier.h"
 #include "platform/profile.h"
+#include "split/geometry.h"
 #include "support/recording_notifier.h"
 #include "support/test_files.h"
 
@@ -229,6 +230,25 @@ TEST_F(SplitSettingsFiles, NotOverwriteWritesOnlyMainFileValues) {
               "[VIEW]\nNEGATIVE_LINE=1\n");
 }
 
+// A flag the file holds as some other non-zero number is on for every reader,
+// aspect matching included, and a save writes the number back as it was.
+TEST_F(SplitSettingsFiles, FlagsCountAnyNumberAsOnAndKeepIt) {
+    Put(paths_.slotSettingsPath,
+        "[SAVE_FOLDER]\nRELATIVE=5\n[CUT_SIZE]\nADJUST_ASPECT=2\nWIDTH=400\n"
+        "[FNAME_RULE]\nREVERSE=-1\n");
+    SplitSettings s = Loaded();
+    EXPECT_TRUE(s.relative && s.adjustAspect && s.reverse);
+    EXPECT_TRUE(MatchAspect(800, 600, s));
+    EXPECT_EQ(s.heightValue[0], 300);
+    ASSERT_TRUE(SaveSplitSettings(s, paths_, nullptr));
+    const std::string saved = Get(paths_.slotSettingsPath);
+    for (const char* line : {"\nRELATIVE=5\n", "\nADJUST_ASPECT=2\n", "\nREVERSE=-1\n"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << saved;
+    ASSERT_TRUE(ToggleAdjustAspect(s, paths_, nullptr));
+    EXPECT_FALSE(s.adjustAspect);
+    EXPECT_NE(Get(paths_.slotSettingsPath).find("\nADJUST_ASPECT=0\n"), std::string::npos);
+}
+
 TEST_F(SplitSettingsFiles, FailedSaveIsReportedAndStops) {
     Put(At("plain"), "x");
     const std::string failed = "設定ファイルの書き込みに失敗しました\n\n";
@@ -254,24 +274,28 @@ TEST_F(SplitSettingsFiles, FailedSaveIsReportedAndStops) {
 TEST_F(SplitSettingsFiles, MenuTogglesWriteTheirKey) {
     struct Toggle {
         bool (*fn)(SplitSettings&, const SettingsPaths&, Notifier*);
-        int SplitSettings::*field;
+        int (*field)(const SplitSettings&);
         const char* line;
         bool always;
     };
     const Toggle toggles[] = {
-        {ToggleAllBmp, &SplitSettings::allBmp, "[OPTION]\nALL_BMP=", false},
-        {ToggleCorrectCut, &SplitSettings::correctCut, "[OPTION]\nCORRECT_CUT=", false},
-        {ToggleAdjustAspect, &SplitSettings::adjustAspect, "[CUT_SIZE]\nADJUST_ASPECT=", false},
-        {ToggleNotOverwrite, &SplitSettings::notOverwrite, "[OPTION]\nNOT_OVERWRITE=", true},
+        {ToggleAllBmp, [](const SplitSettings& s) -> int { return s.allBmp; },
+         "[OPTION]\nALL_BMP=", false},
+        {ToggleCorrectCut, [](const SplitSettings& s) -> int { return s.correctCut; },
+         "[OPTION]\nCORRECT_CUT=", false},
+        {ToggleAdjustAspect, [](const SplitSettings& s) -> int { return s.adjustAspect; },
+         "[CUT_SIZE]\nADJUST_ASPECT=", false},
+        {ToggleNotOverwrite, [](const SplitSettings& s) -> int { return s.notOverwrite; },
+         "[OPTION]\nNOT_OVERWRITE=", true},
     };
     for (const Toggle& t : toggles) {
         for (int notOverwrite : {0, 1}) {
             fs::remove(paths_.slotSettingsPath);
             SplitSettings s;
             s.notOverwrite = notOverwrite;
-            const int before = s.*t.field;
+            const int before = t.field(s);
             ASSERT_TRUE(t.fn(s, paths_, nullptr)) << t.line;
-            EXPECT_EQ(s.*t.field, 1 - before) << t.line;
+            EXPECT_EQ(t.field(s), 1 - before) << t.line;
             const std::string expected =
                 (t.always || !notOverwrite) ? t.line + std::to_string(1 - before) + "\n" : "";
             EXPECT_EQ(Get(paths_.slotSettingsPath), expected) << t.line << notOverwrite;
@@ -281,9 +305,9 @@ TEST_F(SplitSettingsFiles, MenuTogglesWriteTheirKey) {
         unwritable.slotSettingsPath = At("plain/slot.ini");
         RecordingNotifier notifier;
         SplitSettings s;
-        const int before = s.*t.field;
+        const int before = t.field(s);
         EXPECT_FALSE(t.fn(s, unwritable, &notifier));
-        EXPECT_EQ(s.*t.field, 1 - before);
+        EXPECT_EQ(t.field(s), 1 - before);
         EXPECT_EQ(notifier.errors,
                   std::vector<std::string>{SettingsWriteFailedText(unwritable.slotSettingsPath)});
     }

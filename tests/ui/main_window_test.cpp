@@ -9,6 +9,7 @@
 #include "settings/app_preferences.h"
 #include "ui/command_actions.h"
 #include "ui/command_ids.h"
+#include "ui/preference_commands.h"
 #include "window_test_support.h"
 
 namespace tessarin {
@@ -93,13 +94,15 @@ TEST_F(WindowTest, EveryPreferenceToggleWritesItsKeyAtOnceAndBack) {
     EXPECT_FALSE(fs::exists(paths_.mainSettingsPath));  // nothing is written at start-up
     ASSERT_TRUE(WriteProfileString(paths_.mainSettingsPath, "OPTION", "WINDOW_POS_ON_BOOT", "7"));
     w.RefreshMenu();
-    for (const PreferenceFlag& flag : PreferenceFlags()) {
-        const bool initially = flag.defaultValue != 0;
-        Trigger(flag.command);
-        EXPECT_EQ(w.IsChecked(flag.command), !initially) << flag.key;
+    for (const PreferenceCommand& entry : kPreferenceCommands) {
+        const PreferenceKey& flag = KeyOf(entry.preference);
+        const int command = entry.command;
+        const bool initially = flag.defaultOn;
+        Trigger(command);
+        EXPECT_EQ(w.IsChecked(command), !initially) << flag.key;
         EXPECT_EQ(MainValue(flag.section, flag.key), initially ? "0" : "1") << flag.key;
-        Trigger(flag.command);
-        EXPECT_EQ(w.IsChecked(flag.command), initially) << flag.key;
+        Trigger(command);
+        EXPECT_EQ(w.IsChecked(command), initially) << flag.key;
         EXPECT_EQ(MainValue(flag.section, flag.key), initially ? "1" : "0") << flag.key;
     }
     // The accelerators go through the same commands.

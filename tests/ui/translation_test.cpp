@@ -173,7 +173,7 @@ TEST_F(EnglishWindow, MenusDialogsAndPanelSpeakEnglish) {
     PanelFacts facts;
     facts.imageLoaded = true;
     facts.imageInfoLine = "[  Image info  ]4000x3000(24bpp)";
-    facts.colorKind = 1;
+    facts.colorKind = ColorKind::Indexed;
     facts.scale = 1;
     facts.grid = ComputeGridCounts(4000, 3000, settings_);
     settings_.correctCut = 1;

@@ -267,7 +267,7 @@ TEST(PanelText, LinesTextsAndColours) {
     PanelFacts f;
     f.imageLoaded = true;
     f.imageInfoLine = "【 画 像 情 報 】250x230(8bpp)";
-    f.colorKind = 2;
+    f.colorKind = ColorKind::Grey;
     f.interlaced = true;
     f.scale = 1.5;
     f.selectionMode = true;

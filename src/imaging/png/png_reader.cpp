@@ -30,7 +30,7 @@ struct RasterPlan {
     unsigned transforms = kPngBgr;
     int greyLevels = 0;  // entries of the grey ramp, 0 for none
     bool palette = false;
-    int colorKind = kColorKindNone;
+    ColorKind colorKind = kColorKindNone;
 };
 
 RasterPlan PlanRaster(int colorType, int bitDepth) {

@@ -67,7 +67,7 @@ NamingRuleDialog::NamingRuleDialog(SplitSettings& settings, MessagePresenter& me
     }
     reverse_ = new QCheckBox(Tessarin::tr("左右の順番を逆（右から）にする"), format);
     reverse_->setObjectName(QStringLiteral("1022"));
-    reverse_->setChecked(settings.reverse != 0);
+    reverse_->setChecked(settings.reverse);
     formatLayout->addWidget(reverse_);
     layout->addWidget(format);
 
@@ -89,7 +89,7 @@ void NamingRuleDialog::accept() {
         messages_.ShowError(this, Tessarin::tr("設定に失敗しました"));
     else
         settings_.nameFormat = static_cast<NameFormat>(format);
-    settings_.reverse = reverse_->isChecked() ? 1 : 0;
+    settings_.reverse = reverse_->isChecked();
     settings_.firstNumber = firstNumber_->Position();
     settings_.digits = std::max(0, digits_->Position());
     QDialog::accept();

@@ -98,13 +98,13 @@ void SaveFolderDialog::BuildLayout() {
 
 void SaveFolderDialog::ShowRecord() {
     path_->setText(QString::fromStdString(settings_.savePath));
-    relative_->setChecked(settings_.relative != 0);
-    ShowRelative(settings_.relative != 0);
+    relative_->setChecked(settings_.relative);
+    ShowRelative(settings_.relative);
     level_->SetPosition(settings_.dirLevel);
-    makeDir_->setChecked(settings_.makeDir != 0);
-    makeFolder_->setChecked(settings_.makeFolder != 0);
-    uniqueFolder_->setChecked(settings_.uniqueFolder != 0);
-    uniqueFolder_->setEnabled(settings_.makeFolder != 0);
+    makeDir_->setChecked(settings_.makeDir);
+    makeFolder_->setChecked(settings_.makeFolder);
+    uniqueFolder_->setChecked(settings_.uniqueFolder);
+    uniqueFolder_->setEnabled(settings_.makeFolder);
 }
 
 void SaveFolderDialog::ShowRelative(bool relative) {
@@ -123,10 +123,10 @@ void SaveFolderDialog::BrowseFolder() {
 void SaveFolderDialog::accept() {
     // Greyed controls count as well: their values are kept for later.
     settings_.savePath = StoredSavePath(path_->text().toStdString());
-    settings_.relative = relative_->isChecked() ? 1 : 0;
-    settings_.makeDir = makeDir_->isChecked() ? 1 : 0;
-    settings_.makeFolder = makeFolder_->isChecked() ? 1 : 0;
-    settings_.uniqueFolder = uniqueFolder_->isChecked() ? 1 : 0;
+    settings_.relative = relative_->isChecked();
+    settings_.makeDir = makeDir_->isChecked();
+    settings_.makeFolder = makeFolder_->isChecked();
+    settings_.uniqueFolder = uniqueFolder_->isChecked();
     settings_.dirLevel = level_->Position();
     QDialog::accept();
 }

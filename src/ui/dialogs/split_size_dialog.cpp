@@ -153,8 +153,8 @@ void SplitSizeDialog::BuildLayout() {
 }
 
 void SplitSizeDialog::ShowRecord() {
-    adjustAspect_->setChecked(settings_.adjustAspect != 0);
-    (settings_.aspectBaseWidth == 1 ? baseWidth_ : baseHeight_)->setChecked(true);
+    adjustAspect_->setChecked(settings_.adjustAspect);
+    (settings_.aspectBaseWidth ? baseWidth_ : baseHeight_)->setChecked(true);
     for (int which = kWidth; which <= kOffsetY; ++which) {
         const Which w = static_cast<Which>(which);
         fields_[w].units->setCurrentIndex(UnitIndex(UnitOf(w)));
@@ -174,7 +174,7 @@ void SplitSizeDialog::Connect() {
     }
     connect(adjustAspect_, &QCheckBox::clicked, this, &SplitSizeDialog::OnAdjustAspectClicked);
     connect(baseWidth_, &QRadioButton::toggled, this, [this](bool checked) {
-        settings_.aspectBaseWidth = checked ? 1 : 0;
+        settings_.aspectBaseWidth = checked;
         Preview();
     });
 }
@@ -269,7 +269,7 @@ void SplitSizeDialog::OnUnitChosen(Which which, int index) {
 }
 
 void SplitSizeDialog::OnAdjustAspectClicked(bool checked) {
-    settings_.adjustAspect = checked ? 1 : 0;
+    settings_.adjustAspect = checked;
     if (!checked || !ImageShown()) {
         Preview();
         return;
@@ -313,8 +313,8 @@ void SplitSizeDialog::PutBackValues() {
 void SplitSizeDialog::accept() {
     // Values typed under a unit that is no longer chosen are dropped.
     PutBackValues();
-    settings_.adjustAspect = adjustAspect_->isChecked() ? 1 : 0;
-    settings_.aspectBaseWidth = baseWidth_->isChecked() ? 1 : 0;
+    settings_.adjustAspect = adjustAspect_->isChecked();
+    settings_.aspectBaseWidth = baseWidth_->isChecked();
     for (int which = kWidth; which <= kOffsetY; ++which) {
         const Which w = static_cast<Which>(which);
         UnitOf(w) = static_cast<SizeUnit>(fields_[w].units->currentIndex());

@@ -37,7 +37,7 @@ struct KindCase {
     int components;
     bool progressive;
     int depth;
-    int colorKind;
+    ColorKind colorKind;
     bool rgbCoded = false;
 };
 

@@ -107,7 +107,7 @@ TEST(LoadPngFile, RasterDepthTableAndKindFollowColourTypeAndDepth) {
         const char* file;
         int depth;
         int displayDepth;
-        int colorKind;
+        ColorKind colorKind;
         uint32_t colorsUsed;
     };
     const Case cases[] = {
