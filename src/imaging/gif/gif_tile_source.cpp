@@ -6,7 +6,7 @@
 
 #include "imaging/failure_text.h"
 #include "imaging/gif/gif_format.h"
-#include "imaging/gif/gif_pvt.h"
+#include "imaging/gif/gif_private.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 

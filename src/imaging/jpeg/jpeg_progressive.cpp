@@ -10,6 +10,8 @@
 // first, and the first makes the rows from the complete set exactly as a
 // single decompressor would have.
 
+#include "imaging/jpeg/jpeg_progressive.h"
+
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -18,14 +20,13 @@
 #include <thread>
 #include <vector>
 
-#include "imaging/jpeg/jpeg_glue.h"
 #include "imaging/memory_budget.h"
 
 // The whole-image coefficient arrays of a decompressor in buffered-image mode
 // are reached through its coefficient controller.
 #include <jpegint.h>
 
-namespace tessarin::jpeg_glue {
+namespace tessarin::jpeg {
 
 namespace {
 
@@ -366,4 +367,4 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
     }
 }
 
-}  // namespace tessarin::jpeg_glue
+}  // namespace tessarin::jpeg

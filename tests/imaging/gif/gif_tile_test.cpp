@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "imaging/gif/gif_format.h"
-#include "imaging/gif/gif_pvt.h"
+#include "imaging/gif/gif_private.h"
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/messages.h"
 #include "support/tile_writing.h"

@@ -91,7 +91,7 @@ TEST(JpegSourceFile, JpegtranReadsTheFileLoadedWithinTheMemoryBudget) {
 
     TileOptions lossless;
     lossless.exactJpeg = false;
-    const uint64_t run = jpeg_glue::JpegtranRunBytes(kHugeCoefficients);
+    const uint64_t run = jpeg::JpegtranRunBytes(kHugeCoefficients);
     std::string error;
     {
         const ScopedSplitBudget budget(run - 1);
@@ -122,12 +122,12 @@ TEST(JpegSourceFile, TwoThreadDecodeRefusesBytesOfAnotherHeader) {
     for (const SourceKind& read : kinds) {
         const SourceFilePtr first = SourceFile::Open(dir / (read.name + std::string(".jpg")));
         ASSERT_NE(first, nullptr);
-        const jpeg_glue::DecoderPointer header = ReadHeader(*first);
+        const jpeg::DecoderPointer header = ReadHeader(*first);
         ASSERT_NE(header, nullptr);
         for (const SourceKind& now : kinds) {
             const SourceFilePtr bytes = SourceFile::Open(dir / (now.name + std::string(".jpg")));
-            const jpeg_glue::ProgressiveStart start =
-                jpeg_glue::StartProgressiveOnTwoThreads(*bytes, header->codec);
+            const jpeg::ProgressiveStart start =
+                jpeg::StartProgressiveOnTwoThreads(*bytes, header->codec);
             const bool same = &read == &now;
             EXPECT_EQ(start.changed, !same) << read.name << " then " << now.name;
             EXPECT_EQ(start.decoder != nullptr, same) << read.name << " then " << now.name;
