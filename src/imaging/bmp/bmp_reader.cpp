@@ -6,6 +6,7 @@
 
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/bmp/bmp_private.h"
+#include "imaging/checked_size.h"
 #include "platform/notifier.h"
 
 namespace tessarin {
@@ -42,8 +43,8 @@ bool ValidSize(const BitmapInfoHeader& h, const SourceFile& file, uint64_t dataO
     if (h.biHeight == INT32_MIN) return false;
     const int64_t absHeight = h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight;
     return DibSizeAcceptable(h.biWidth, absHeight, h.biBitCount) && dataOffset <= file.Size() &&
-           DibStride(h.biWidth, h.biBitCount) * static_cast<uint64_t>(absHeight) <=
-               file.Size() - dataOffset;
+           CheckedSize(DibStride(h.biWidth, h.biBitCount), static_cast<uint64_t>(absHeight), 1, 0,
+                       file.Size() - dataOffset);
 }
 
 // Returns the raster, or null when the own reader declines.

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "imaging/checked_size.h"
 #include "imaging/failure_text.h"
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_private.h"
@@ -20,10 +21,11 @@ class PixelBufferSink final : public GifRowSink {
         : pixels_(pixels), heldBytes_(heldBytes) {}
     bool Prepare(const GifImageInfo& info) override {
         width_ = static_cast<size_t>(info.width);
-        const size_t bytes = width_ * static_cast<size_t>(info.height);
-        if (!FitsSplitMemoryBudget(heldBytes_, bytes)) return false;
+        const std::optional<uint64_t> bytes =
+            CheckedSize(static_cast<uint64_t>(info.width), static_cast<uint64_t>(info.height));
+        if (!bytes || !FitsSplitMemoryBudget(heldBytes_, *bytes)) return false;
         try {
-            pixels_.assign(bytes, 0);
+            pixels_.assign(*bytes, 0);
         } catch (const std::bad_alloc&) {
             return false;
         }
