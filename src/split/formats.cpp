@@ -11,10 +11,31 @@ namespace tessarin {
 
 namespace {
 
-template <bool (*Load)(const SourceFilePtr&, LoadedImage&)>
-bool LoadWithoutOwner(const SourceFilePtr& file, Notifier*, LoadedImage& out) {
-    return Load(file, out);
+template <std::unique_ptr<TileSource> (*Make)(const CurrentImage&, std::string&)>
+std::unique_ptr<TileSource> WithoutOptions(const CurrentImage& image, const TileSettings&,
+                                           std::string& error) {
+    return Make(image, error);
 }
+
+std::unique_ptr<TileSource> MakeJpegTiles(const CurrentImage& image, const TileSettings& settings,
+                                          std::string& error) {
+    return MakeJpegTileSource(image, JpegTileOptions::From(settings), error);
+}
+
+// The split's settings by the names the settings file gives them.
+class SplitTileSettings final : public TileSettings {
+  public:
+    explicit SplitTileSettings(const SplitSettings& settings) : settings_(settings) {}
+    int GetInt(std::string_view section, std::string_view key, int fallback) const override {
+        if (section == "JPEG" && key == "QUALITY") return settings_.jpegQuality;
+        if (section == "OPTION" && key == "CORRECT_CUT") return settings_.correctCut;
+        if (section == "OPTION" && key == "ALL_BMP") return settings_.allBmp;
+        return fallback;
+    }
+
+  private:
+    const SplitSettings& settings_;
+};
 
 constexpr const char* kBmpExtensions[] = {".bmp", ".dib", nullptr};
 constexpr const char* kJpegExtensions[] = {".jpg", ".jpeg", ".jpe", ".jfif",
@@ -23,13 +44,13 @@ constexpr const char* kPngExtensions[] = {".png", nullptr};
 constexpr const char* kGifExtensions[] = {".gif", nullptr};
 
 const ImageFormat kFormats[] = {
-    {ImageFileKind::Png, kPngExtensions, &LoadWithoutOwner<&LoadPngFile>, &LoadPngSamples,
-     &MakePngTileSource},
-    {ImageFileKind::Gif, kGifExtensions, &LoadWithoutOwner<&LoadGifFile>, &LoadGifIndices,
-     &MakeGifTileSource},
-    {ImageFileKind::Bmp, kBmpExtensions, &LoadBmpFile, nullptr, &MakeBmpTileSource},
-    {ImageFileKind::Jpeg, kJpegExtensions, &LoadWithoutOwner<&LoadJpegFile>, &LoadJpegHeader,
-     &MakeJpegTileSource},
+    {ImageFileKind::Png, kPngExtensions, &LoadPngFile, &LoadPngSamples,
+     &WithoutOptions<&MakePngTileSource>},
+    {ImageFileKind::Gif, kGifExtensions, &LoadGifFile, &LoadGifIndices,
+     &WithoutOptions<&MakeGifTileSource>},
+    {ImageFileKind::Bmp, kBmpExtensions, &LoadBmpFile, nullptr,
+     &WithoutOptions<&MakeBmpTileSource>},
+    {ImageFileKind::Jpeg, kJpegExtensions, &LoadJpegFile, &LoadJpegHeader, &MakeJpegTiles},
 };
 
 }  // namespace
@@ -59,18 +80,10 @@ std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension
     return sourceExtension;
 }
 
-TileOptions TileOptionsOf(const SplitSettings& settings) {
-    TileOptions options;
-    options.exactJpeg = settings.correctCut != 0;
-    options.jpegQuality = settings.jpegQuality;
-    return options;
-}
-
 std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
                                            const SplitSettings& settings, std::string& error) {
-    const TileOptions options = TileOptionsOf(settings);
-    return settings.allBmp ? MakeBmpTileSource(image, options, error)
-                           : format.makeSource(image, options, error);
+    return settings.allBmp ? MakeBmpTileSource(image, error)
+                           : format.makeSource(image, SplitTileSettings(settings), error);
 }
 
 bool CutsLosslessly(ImageFileKind kind, const SplitSettings& settings) {

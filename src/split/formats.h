@@ -7,13 +7,12 @@
 
 #include "imaging/current_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/tile_settings.h"
 #include "imaging/tile_source.h"
 #include "platform/file_io.h"
 #include "settings/split_settings.h"
 
 namespace tessarin {
-
-class Notifier;
 
 enum class ImageFileKind : int {
     Unsupported = 0,
@@ -30,14 +29,15 @@ struct ImageFormat {
     const char* const* extensions;
     // Reads the file opened for the load (null when it could not be: the
     // format's message); on failure out.error holds the message.
-    bool (*load)(const SourceFilePtr& file, Notifier* owner, LoadedImage& out);
+    bool (*load)(const SourceFilePtr& file, LoadedImage& out);
     // Reads only what the format's own tiles need before they are cut (with
     // any options), with no raster; null when they are cut from the raster.
     // On failure out.error holds the message.
     bool (*loadForTiles)(const SourceFilePtr& file, LoadedImage& out);
-    // Prepares one file's tiles; on failure returns null with the message in error.
-    std::unique_ptr<TileSource> (*makeSource)(const CurrentImage& image, const TileOptions& options,
-                                              std::string& error);
+    // Prepares one file's tiles with the format's options read from
+    // `settings`; on failure returns null with the message in error.
+    std::unique_ptr<TileSource> (*makeSource)(const CurrentImage& image,
+                                              const TileSettings& settings, std::string& error);
 };
 
 // The kind by the extension of the path's file name, in any ASCII case. No
@@ -58,9 +58,6 @@ std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension
 // format's own. Null with the message in `error` when it cannot be prepared.
 std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
                                            const SplitSettings& settings, std::string& error);
-
-// The options the tile source of a file is made with.
-TileOptions TileOptionsOf(const SplitSettings& settings);
 
 // Whether tiles of this kind with these settings are cut losslessly from
 // the file's compressed data rather than from the raster.

@@ -142,7 +142,7 @@ TEST_F(BatchTest, AStopEndsTheFileInHandBetweenTiles) {
             const std::string name = entry.path().filename();
             EXPECT_TRUE(name.rfind("a_", 0) == 0 && name.ends_with(".bmp")) << name;
             LoadedImage tile;
-            EXPECT_TRUE(LoadBmpFile(entry.path(), nullptr, tile)) << name;
+            EXPECT_TRUE(LoadBmpFile(entry.path(), tile)) << name;
         }
     }
 }
@@ -167,7 +167,7 @@ TEST_F(BatchTest, ProgressSeesEveryTileOnceAtAnyThreadCount) {
 TEST_F(BatchTest, JobsShareTheRasterWithAReader) {
     CurrentImage image;
     JobState state;
-    ASSERT_TRUE(LoadCurrentImage(paths_[0], image, settings_, state, nullptr));
+    ASSERT_TRUE(LoadCurrentImage(paths_[0], image, settings_, state));
     std::atomic<bool> done{false};
     std::thread viewer([&] {
         const DibImage& raster = *image.raster;

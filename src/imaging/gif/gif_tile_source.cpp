@@ -72,8 +72,7 @@ const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t 
 
 }  // namespace gif
 
-std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const TileOptions&,
-                                              std::string& error) {
+std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, std::string& error) {
     try {
         if (auto kept = std::dynamic_pointer_cast<const gif::GifSplitData>(image.tileData);
             kept && gif::Usable(*kept, image))

@@ -134,23 +134,30 @@ std::unique_ptr<TileSource> MakeJpegtranSource(SourceFilePtr file, const jpeg::L
 
 }  // namespace
 
+JpegTileOptions JpegTileOptions::From(const TileSettings& settings) {
+    JpegTileOptions options;
+    options.exact = settings.GetInt("OPTION", "CORRECT_CUT", 1) != 0;
+    options.quality = settings.GetInt("JPEG", "QUALITY", options.quality);
+    return options;
+}
+
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
-                                               const TileOptions& options, std::string& error) {
+                                               const JpegTileOptions& options, std::string& error) {
     try {
-        if (options.exactJpeg) {
+        if (options.exact) {
             if (image.raster) {
                 if (image.raster->Width() != image.width ||
                     image.raster->AbsHeight() != image.height) {
                     error = msg::kClipFailed;
                     return nullptr;
                 }
-                return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
+                return std::make_unique<ExactJpegTileSource>(image.raster, options.quality);
             }
             // Loaded without a raster: decoded now, beside the tile workers.
             std::unique_ptr<jpeg::JpegRowFeed> feed = jpeg::JpegRowFeed::Start(
                 SourceFileOf(image), image.width, image.height, image.displayDepth, error);
             if (!feed) return nullptr;
-            return std::make_unique<ExactJpegTileSource>(std::move(feed), options.jpegQuality);
+            return std::make_unique<ExactJpegTileSource>(std::move(feed), options.quality);
         }
         // Only a regular file is opened: a FIFO would block the read (and
         // jpegtran) for ever.

@@ -33,8 +33,8 @@ TEST(JpegSourceFile, TilesOfAFileReplacedAfterLoadingComeFromTheFileLoaded) {
             const CurrentImage image = LoadHeaderOnly(dir / "src.jpg");
             fs::rename(dir / "new.jpg", dir / "src.jpg");
 
-            TileOptions options;
-            options.exactJpeg = exact;
+            JpegTileOptions options;
+            options.exact = exact;
             const auto rects = GridRects(64, 48, 24, 20);
             for (const char* folder : {"got", "want"}) {
                 fs::create_directory(dir / folder);
@@ -89,8 +89,8 @@ TEST(JpegSourceFile, JpegtranReadsTheFileLoadedWithinTheMemoryBudget) {
     WriteHugeJpeg(dir / "new.jpg", 99);
     fs::rename(dir / "new.jpg", dir / "src.jpg");
 
-    TileOptions lossless;
-    lossless.exactJpeg = false;
+    JpegTileOptions lossless;
+    lossless.exact = false;
     const uint64_t run = jpeg::JpegtranRunBytes(kHugeCoefficients);
     std::string error;
     {
