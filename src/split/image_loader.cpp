@@ -32,12 +32,11 @@ bool Load(const std::string& path, const SplitSettings* forTiles, CurrentImage& 
     notices.insert(notices.end(), std::make_move_iterator(loaded.notices.begin()),
                    std::make_move_iterator(loaded.notices.end()));
     if (!loadedOk) {
-        // The BMP readers have no messages of their own.
-        error =
-            kind == ImageFileKind::Bmp || loaded.error.empty() ? msg::kInvalidFile : loaded.error;
+        error = format->loadFailed     ? format->loadFailed
+                : loaded.error.empty() ? msg::kInvalidFile
+                                       : loaded.error;
         return false;
     }
-    if (kind == ImageFileKind::Gif) loaded.colorKind = kColorKindIndexed;
     SetCurrentImage(out, std::move(loaded), path);
     return true;
 }

@@ -19,6 +19,7 @@
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/png/png_test_support.h"
+#include "platform/notifier.h"
 #include "split/image_loader.h"
 #include "support/test_files.h"
 
@@ -107,6 +108,41 @@ TEST_F(BatchTest, AStopTakesEffectAfterTheFileInHand) {
     EXPECT_EQ(result.lastOutputFolder, out_);
     // Only the first file's 6 x 5 tiles were written.
     EXPECT_EQ(FilesIn(out_), 30u);
+}
+
+// A reader's notice reaches the batch's owner once, after its file is read
+// and before the image is handed on, whether or not a viewer shows it.
+TEST_F(BatchTest, ReadersNoticesGoToTheOwnerBeforeTheImageIsShown) {
+    testing::BmpLayout layout;  // bit fields 5-6-5, which the reader reduces to 5-5-5
+    layout.width = 4;
+    layout.height = 2;
+    layout.bitCount = 16;
+    layout.compression = 3;
+    layout.pixels.assign(16, 0xFF);
+    for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) testing::Le32(layout.extra, mask);
+    const std::string reduced = dir_ / "565.bmp";
+    testing::WriteBytes(reduced, testing::BuildBmp(layout));
+    struct Events : Notifier, BatchObserver {
+        void ShowError(const std::string& text) override { seen.push_back("error " + text); }
+        void ShowNotice(const std::string& text) override { seen.push_back("notice " + text); }
+        void FileLoaded(const CurrentImage& image, const SplitSettings&) override {
+            seen.push_back("loaded " + image.path);
+        }
+        std::vector<std::string> seen;
+    };
+    for (const bool withoutViewer : {false, true}) {
+        Events events;
+        BatchOptions options;
+        options.owner = &events;
+        options.withoutViewer = withoutViewer;
+        PathListSource files({reduced, paths_[0]}, settings_);
+        RunBatch(files, options, events);
+        EXPECT_EQ(events.seen,
+                  (std::vector<std::string>{
+                      "notice 緑の情報量を「6bit」から「5bit」に減らします\n\n" + reduced,
+                      "loaded " + reduced, "loaded " + paths_[0]}))
+            << withoutViewer;
+    }
 }
 
 // A stop during a file ends it between tiles: the tiles written so far stay

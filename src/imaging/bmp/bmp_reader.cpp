@@ -75,7 +75,7 @@ std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, LoadedImage& out) {
             return nullptr;
         if (is565) {
             char text[4096];
-            std::snprintf(text, sizeof text, "緑の情報量を「6bit」から「5bit」に減らします\n\n%s",
+            std::snprintf(text, sizeof text, "%s\n\n%s", bmp::kColourReductionNotice,
                           file.Path().c_str());
             try {
                 out.notices.emplace_back(text);

@@ -5,12 +5,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "imaging/jpeg/jpeg_messages.h"
 #include "imaging/tile_source.h"
 #include "platform/file_io.h"
 
 namespace tessarin::jpeg {
-
-inline constexpr const char* kLosslessFailed = "jpegtranを使った分割処理に失敗しました";
 
 // The iMCU grid of a JPEG file: 8 x 8 pixels for one component, else 8 times
 // the largest sampling factors. A lossless crop starts on it.

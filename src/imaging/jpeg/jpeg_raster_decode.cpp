@@ -10,14 +10,6 @@
 
 namespace tessarin::jpeg {
 
-namespace {
-
-constexpr const char* kHeaderFailed = "ヘッダ情報の読み込みに失敗しました";
-constexpr const char* kExpandFailed = "ファイルの展開に失敗しました";
-constexpr const char* kRasterFailed = "BMPオブジェクトの作成に失敗しました";
-
-}  // namespace
-
 const char* RasterDecode::Open(const SourceFilePtr& source, bool headerOnly) {
     decoder_ = NewDecoder();
     if (!decoder_ || !CreateStage(decoder_.get())) return msg::kMemoryFailed;

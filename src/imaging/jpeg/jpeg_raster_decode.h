@@ -8,12 +8,11 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/jpeg/jpeg_decoder.h"
+#include "imaging/jpeg/jpeg_messages.h"
 #include "imaging/jpeg/jpeg_progressive.h"
 #include "platform/file_io.h"
 
 namespace tessarin::jpeg {
-
-inline constexpr const char* kImageDataFailed = "イメージデータの取得に失敗しました";
 
 class RasterDecode {
   public:
