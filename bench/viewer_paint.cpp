@@ -136,7 +136,8 @@ int main(int argc, char** argv) {
         path = std::to_string(synthW) + "x" + std::to_string(synthH) + " synthetic";
     } else {
         std::string error;
-        if (!LoadImageFile(path, nullptr, image, error)) {
+        std::vector<std::string> notices;
+        if (!LoadImageFile(path, image, error, notices)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return 1;
         }

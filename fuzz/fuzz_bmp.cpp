@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tessarin;
     LoadedImage image;
-    if (LoadBmpFile(fuzz::InputFile(data, size, ".bmp"), nullptr, image) && image.raster) {
+    if (LoadBmpFile(fuzz::InputFile(data, size, ".bmp"), image) && image.raster) {
         const DibImage& r = *image.raster;
         auto tile = CropDibImage(r, r.Width() / 3, r.AbsHeight() / 3, (r.Width() + 1) / 2,
                                  (r.AbsHeight() + 1) / 2);

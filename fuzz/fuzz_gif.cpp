@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "imaging/gif/gif_format.h"
-#include "imaging/gif/gif_pvt.h"
+#include "imaging/gif/gif_private.h"
 #include "support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CurrentImage current;
         SetCurrentImage(current, std::move(image), path);
         std::string error;
-        if (auto source = MakeGifTileSource(current, TileOptions{}, error)) {
+        if (auto source = MakeGifTileSource(current, error)) {
             const std::string& tile = fuzz::InputFile(nullptr, 0, ".raster.gif");
             const int fd = ::open(tile.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
             if (fd >= 0) {

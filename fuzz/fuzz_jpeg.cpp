@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!LoadJpegHeader(path, header)) return 0;
     CurrentImage current;
     SetCurrentImage(current, std::move(header), path);
-    TileOptions options;
+    JpegTileOptions options;
     std::string error;
     const std::unique_ptr<TileSource> source = MakeJpegTileSource(current, options, error);
     if (!source) return 0;

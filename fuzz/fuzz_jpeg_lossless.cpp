@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!LoadJpegFile(path, loaded) || !loaded.raster) return 0;
     CurrentImage image;
     SetCurrentImage(image, std::move(loaded), path);
-    TileOptions options;
-    options.exactJpeg = false;
+    JpegTileOptions options;
+    options.exact = false;
     std::string error;
     auto source = MakeJpegTileSource(image, options, error);
     if (!source) return 0;

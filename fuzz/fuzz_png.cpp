@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CurrentImage image;
     SetCurrentImage(image, std::move(loaded), path);
     std::string error;
-    auto source = MakePngTileSource(image, TileOptions{}, error);
+    auto source = MakePngTileSource(image, error);
     if (!source) return 0;
     TileRect rect;
     rect.width = (image.width + 1) / 2;

@@ -4,12 +4,15 @@
 #include <cstring>
 #include <new>
 
+#include "imaging/checked_size.h"
+
 namespace tessarin {
 
 uint64_t DibStride(int64_t width, int bitCount) {
     if (width <= 0 || bitCount <= 0) return 0;
-    uint64_t bits = static_cast<uint64_t>(width) * static_cast<uint64_t>(bitCount);
-    return ((bits + 31) / 32) * 4;
+    const std::optional<uint64_t> bits =
+        CheckedSize(static_cast<uint64_t>(width), static_cast<uint64_t>(bitCount), 1, 31);
+    return bits ? *bits / 32 * 4 : 0;
 }
 
 bool DibSizeAcceptable(int64_t width, int64_t height, int bitCount) {
@@ -25,9 +28,9 @@ bool DibSizeAcceptable(int64_t width, int64_t height, int bitCount) {
             return false;
     }
     if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX) return false;
-    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > kMaxRasterPixels)
-        return false;
-    return DibStride(width, bitCount) * static_cast<uint64_t>(height) <= kMaxRasterBytes;
+    const auto w = static_cast<uint64_t>(width), h = static_cast<uint64_t>(height);
+    return CheckedSize(w, h, 1, 0, kMaxRasterPixels) &&
+           CheckedSize(DibStride(width, bitCount), h, 1, 0, kMaxRasterBytes);
 }
 
 std::unique_ptr<DibImage> DibImage::Create(const BitmapInfoHeader& header, const RgbQuad* colors,

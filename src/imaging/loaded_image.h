@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/dib_image.h"
 
@@ -37,6 +38,9 @@ struct LoadedImage {
     ColorKind colorKind = kColorKindNone;
     bool interlaced = false;
     std::string error;  // the failure message when raster is null
+    // What the reader has to tell the user about the file (such as a colour
+    // reduction), in order. Readers never show anything: the caller does.
+    std::vector<std::string> notices;
     // The file as it was opened for the load, set on success: whatever is
     // read from the file later reads this, not the name again.
     std::shared_ptr<const SourceFile> source;

@@ -18,12 +18,6 @@ struct TileRect {
     int height = 0;
 };
 
-// The values a format's tiles depend on beyond the image itself.
-struct TileOptions {
-    bool exactJpeg = true;  // re-encode JPEG tiles; false cuts them losslessly
-    int jpegQuality = 75;   // 0..100, for re-encoded tiles
-};
-
 // Per-worker state handed to every WriteTile call of that worker.
 struct TileContext {
     int workerIndex = 0;

@@ -3,7 +3,8 @@
 // message boxes; tests record the texts. The command mode has none, so
 // nothing in that mode asks or tells through a window.
 //
-// Readers and split runners call it from whatever thread they run on: an
+// Readers never call it: a load returns its notices, and whoever loaded
+// shows them. Split runners call it from whatever thread they run on: an
 // implementation must be safe to call from any thread (the window's hands
 // the text to its GUI thread).
 

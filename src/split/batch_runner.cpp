@@ -1,5 +1,6 @@
 #include "split/batch_runner.h"
 
+#include "platform/notifier.h"
 #include "platform/text.h"
 #include "split/formats.h"
 #include "split/geometry.h"
@@ -34,10 +35,12 @@ void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObs
     SplitSettings& settings = *item.settings;
     SplitJob job;
     std::string error;
-    const bool loaded =
-        options.withoutViewer
-            ? LoadImageForTiles(item.path, settings, options.owner, job.image, error)
-            : LoadImageFile(item.path, options.owner, job.image, error);
+    std::vector<std::string> notices;
+    const bool loaded = options.withoutViewer
+                            ? LoadImageForTiles(item.path, settings, job.image, error, notices)
+                            : LoadImageFile(item.path, job.image, error, notices);
+    if (options.owner)
+        for (const std::string& notice : notices) options.owner->ShowNotice(notice);
     if (!loaded) {
         result = SplitResult{};
         result.message = TruncateUtf8(error, kMaxJobErrorChars);

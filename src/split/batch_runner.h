@@ -67,8 +67,10 @@ class BatchObserver : public TileProgress {
 };
 
 struct BatchOptions {
-    bool skipJpeg = false;      // JPEG files get the cancelled line and are not split
-    Notifier* owner = nullptr;  // receives the readers' notices; may be null
+    bool skipJpeg = false;  // JPEG files get the cancelled line and are not split
+    // Shows the readers' notices (from the runner's thread, after each load);
+    // may be null.
+    Notifier* owner = nullptr;
     std::shared_ptr<const SelectionMap> selection;
     // Nothing shows the images (the command mode): each file is loaded with
     // LoadImageForTiles, so the observer's FileLoaded may see no raster.

@@ -1,36 +1,28 @@
 #include "split/formats.h"
 
-#include "imaging/bmp/bmp_format.h"
-#include "imaging/gif/gif_format.h"
-#include "imaging/jpeg/jpeg_format.h"
-#include "imaging/png/png_format.h"
-#include "platform/text.h"
 #include "split/naming.h"
 
 namespace tessarin {
 
 namespace {
 
-template <bool (*Load)(const SourceFilePtr&, LoadedImage&)>
-bool LoadWithoutOwner(const SourceFilePtr& file, Notifier*, LoadedImage& out) {
-    return Load(file, out);
-}
+// The split's settings by the section and key the settings file stores them
+// under: what a format may read for its tiles.
+class SplitTileSettings final : public TileSettings {
+  public:
+    explicit SplitTileSettings(const SplitSettings& settings) : settings_(settings) {}
+    int GetInt(std::string_view section, std::string_view key, int fallback) const override {
+        if (section == "JPEG" && key == "QUALITY") return settings_.jpegQuality;
+        if (section == "OPTION" && key == "CORRECT_CUT") return settings_.correctCut;
+        if (section == "OPTION" && key == "ALL_BMP") return settings_.allBmp;
+        return fallback;
+    }
 
-constexpr const char* kBmpExtensions[] = {".bmp", ".dib", nullptr};
-constexpr const char* kJpegExtensions[] = {".jpg", ".jpeg", ".jpe", ".jfif",
-                                           ".jfi", ".jif",  nullptr};
-constexpr const char* kPngExtensions[] = {".png", nullptr};
-constexpr const char* kGifExtensions[] = {".gif", nullptr};
-
-const ImageFormat kFormats[] = {
-    {ImageFileKind::Png, kPngExtensions, &LoadWithoutOwner<&LoadPngFile>, &LoadPngSamples,
-     &MakePngTileSource},
-    {ImageFileKind::Gif, kGifExtensions, &LoadWithoutOwner<&LoadGifFile>, &LoadGifIndices,
-     &MakeGifTileSource},
-    {ImageFileKind::Bmp, kBmpExtensions, &LoadBmpFile, nullptr, &MakeBmpTileSource},
-    {ImageFileKind::Jpeg, kJpegExtensions, &LoadWithoutOwner<&LoadJpegFile>, &LoadJpegHeader,
-     &MakeJpegTileSource},
+  private:
+    const SplitSettings& settings_;
 };
+
+const ImageFormat& BmpFormat() { return *FindImageFormat(ImageFileKind::Bmp); }
 
 }  // namespace
 
@@ -41,40 +33,26 @@ ImageFileKind ClassifyImageFile(const std::string& path) {
         return path.empty() || path.back() == '/' ? ImageFileKind::Unsupported
                                                   : ImageFileKind::BadPath;
     if (extension.empty()) return ImageFileKind::Unsupported;
-    for (const ImageFormat& format : kFormats)
-        for (const char* const* e = format.extensions; *e; ++e)
-            if (EqualsAsciiNoCase(extension, *e)) return format.kind;
-    return ImageFileKind::Unsupported;
-}
-
-const ImageFormat* FindImageFormat(ImageFileKind kind) {
-    for (const ImageFormat& format : kFormats)
-        if (format.kind == kind) return &format;
-    return nullptr;
+    const ImageFormat* format = FindImageFormatByExtension(extension);
+    return format ? format->kind : ImageFileKind::Unsupported;
 }
 
 std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension,
                           const SplitSettings& settings) {
-    if (kind != ImageFileKind::Bmp && settings.allBmp) return ".bmp";
+    if (kind != ImageFileKind::Bmp && settings.allBmp) return BmpFormat().extensions[0];
     return sourceExtension;
-}
-
-TileOptions TileOptionsOf(const SplitSettings& settings) {
-    TileOptions options;
-    options.exactJpeg = settings.correctCut != 0;
-    options.jpegQuality = settings.jpegQuality;
-    return options;
 }
 
 std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
                                            const SplitSettings& settings, std::string& error) {
-    const TileOptions options = TileOptionsOf(settings);
-    return settings.allBmp ? MakeBmpTileSource(image, options, error)
-                           : format.makeSource(image, options, error);
+    const SplitTileSettings tileSettings(settings);
+    return (settings.allBmp ? BmpFormat() : format).makeSource(image, tileSettings, error);
 }
 
 bool CutsLosslessly(ImageFileKind kind, const SplitSettings& settings) {
-    return kind == ImageFileKind::Jpeg && settings.allBmp == 0 && settings.correctCut == 0;
+    const ImageFormat* format = FindImageFormat(kind);
+    return format && format->cutsLosslessly && settings.allBmp == 0 &&
+           format->cutsLosslessly(SplitTileSettings(settings));
 }
 
 }  // namespace tessarin

@@ -1,5 +1,7 @@
 #include "split/image_loader.h"
 
+#include <iterator>
+
 #include "split/formats.h"
 #include "split/geometry.h"
 #include "split/messages.h"
@@ -8,8 +10,8 @@ namespace tessarin {
 
 namespace {
 
-bool Load(const std::string& path, Notifier* owner, const SplitSettings* forTiles,
-          CurrentImage& out, std::string& error) {
+bool Load(const std::string& path, const SplitSettings* forTiles, CurrentImage& out,
+          std::string& error, std::vector<std::string>& notices) {
     const ImageFileKind kind = ClassifyImageFile(path);
     if (kind == ImageFileKind::BadPath) {
         error = msg::kBadPath;
@@ -26,28 +28,29 @@ bool Load(const std::string& path, Notifier* owner, const SplitSettings* forTile
     LoadedImage loaded;
     const bool withoutRaster = forTiles && !forTiles->allBmp && format->loadForTiles;
     const bool loadedOk = withoutRaster ? format->loadForTiles(file, loaded)
-                                        : format->load(file, owner, loaded) && loaded.raster;
+                                        : format->load(file, loaded) && loaded.raster;
+    notices.insert(notices.end(), std::make_move_iterator(loaded.notices.begin()),
+                   std::make_move_iterator(loaded.notices.end()));
     if (!loadedOk) {
-        // The BMP readers have no messages of their own.
-        error =
-            kind == ImageFileKind::Bmp || loaded.error.empty() ? msg::kInvalidFile : loaded.error;
+        error = format->loadFailed     ? format->loadFailed
+                : loaded.error.empty() ? msg::kInvalidFile
+                                       : loaded.error;
         return false;
     }
-    if (kind == ImageFileKind::Gif) loaded.colorKind = kColorKindIndexed;
     SetCurrentImage(out, std::move(loaded), path);
     return true;
 }
 
 }  // namespace
 
-bool LoadImageFile(const std::string& path, Notifier* owner, CurrentImage& out,
-                   std::string& error) {
-    return Load(path, owner, nullptr, out, error);
+bool LoadImageFile(const std::string& path, CurrentImage& out, std::string& error,
+                   std::vector<std::string>& notices) {
+    return Load(path, nullptr, out, error, notices);
 }
 
-bool LoadImageForTiles(const std::string& path, const SplitSettings& settings, Notifier* owner,
-                       CurrentImage& out, std::string& error) {
-    return Load(path, owner, &settings, out, error);
+bool LoadImageForTiles(const std::string& path, const SplitSettings& settings, CurrentImage& out,
+                       std::string& error, std::vector<std::string>& notices) {
+    return Load(path, &settings, out, error, notices);
 }
 
 void CommitImage(CurrentImage& current, CurrentImage&& loaded, SplitSettings& settings) {
@@ -56,10 +59,11 @@ void CommitImage(CurrentImage& current, CurrentImage&& loaded, SplitSettings& se
 }
 
 bool LoadCurrentImage(const std::string& path, CurrentImage& image, SplitSettings& settings,
-                      JobState& job, Notifier* owner) {
+                      JobState& job) {
     CurrentImage loaded;
     std::string error;
-    if (!LoadImageFile(path, owner, loaded, error)) {
+    std::vector<std::string> notices;
+    if (!LoadImageFile(path, loaded, error, notices)) {
         job.StoreError(error);
         return false;
     }

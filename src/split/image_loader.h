@@ -4,6 +4,7 @@
 // commits it (on the GUI thread in the window) and applies aspect matching.
 
 #include <string>
+#include <vector>
 
 #include "imaging/current_image.h"
 #include "settings/split_settings.h"
@@ -11,29 +12,28 @@
 
 namespace tessarin {
 
-class Notifier;
-
 // Reads `path` with the reader of its kind into `out`. On failure returns
-// false with the message in `error`, and `out` is left as it was. `owner`
-// receives the reader's notices (may be null; it may be called from the
-// loading thread).
-bool LoadImageFile(const std::string& path, Notifier* owner, CurrentImage& out, std::string& error);
+// false with the message in `error`, and `out` is left as it was. What the
+// reader has for the user is added to `notices` (in order, whatever the
+// outcome); the caller shows it, on its own thread and terms.
+bool LoadImageFile(const std::string& path, CurrentImage& out, std::string& error,
+                   std::vector<std::string>& notices);
 
 // For a split that nothing shows (the command mode): reads only what the
 // tiles of `settings` are cut from. BMP sources, BMP tiles and exact JPEG
 // tiles need the raster; PNG and GIF tiles need the file's own samples or
 // indices, decoded once; lossless JPEG tiles need the header alone. The image
 // may then have no raster. Messages as LoadImageFile gives them.
-bool LoadImageForTiles(const std::string& path, const SplitSettings& settings, Notifier* owner,
-                       CurrentImage& out, std::string& error);
+bool LoadImageForTiles(const std::string& path, const SplitSettings& settings, CurrentImage& out,
+                       std::string& error, std::vector<std::string>& notices);
 
 // Makes `loaded` the current image and matches the tile proportions of
 // `settings` to it.
 void CommitImage(CurrentImage& current, CurrentImage&& loaded, SplitSettings& settings);
 
-// Both steps at once, for callers without a window; on failure the message
-// is stored in `job` and the previous image stays.
+// Both steps at once, for callers without a window or notices to show; on
+// failure the message is stored in `job` and the previous image stays.
 bool LoadCurrentImage(const std::string& path, CurrentImage& image, SplitSettings& settings,
-                      JobState& job, Notifier* owner);
+                      JobState& job);
 
 }  // namespace tessarin

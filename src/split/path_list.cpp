@@ -69,15 +69,7 @@ std::vector<std::string> ListFileNames(const std::string& folder) {
 }
 
 bool IsImageKind(const std::string& path) {
-    switch (ClassifyImageFile(path)) {
-        case ImageFileKind::Bmp:
-        case ImageFileKind::Jpeg:
-        case ImageFileKind::Png:
-        case ImageFileKind::Gif:
-            return true;
-        default:
-            return false;
-    }
+    return FindImageFormat(ClassifyImageFile(path)) != nullptr;
 }
 
 }  // namespace

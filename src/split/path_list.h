@@ -25,7 +25,7 @@ std::vector<std::string> ListFolderFiles(const std::string& folder);
 // paths, existing or not, stay as given. An empty folder contributes nothing.
 std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths);
 
-// The files of the four image kinds inside `folder`, by name; with
+// The files of the registered image formats inside `folder`, by name; with
 // `recurse`, then those of each sub-folder in turn (links to folders are not
 // entered, so no folder is listed twice by a loop).
 std::vector<std::string> ListFolderImages(const std::string& folder, bool recurse);
@@ -33,7 +33,7 @@ std::vector<std::string> ListFolderImages(const std::string& folder, bool recurs
 enum class StepDirection { Next, Previous };
 
 // The nearest file after (or before) `currentPath` in its folder's listing
-// in name order that is one of the four image kinds. No wrap-around; the
+// in name order that is of a registered image format. No wrap-around; the
 // current file is found by its exact, case-sensitive name. Empty when the
 // current file is not listed or no file qualifies.
 std::string NeighbourImageFile(const std::string& currentPath, StepDirection direction);

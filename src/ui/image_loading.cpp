@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/notifier.h"
 #include "split/image_loader.h"
 #include "split/messages.h"
 #include "ui/image_pyramid.h"
@@ -12,10 +13,10 @@ bool ImageLoading::Start(const std::string& path, Notifier* notifier) {
     auto outcome = std::make_shared<LoadOutcome>();
     outcome->path = path;
     return task_.Start(
-        [outcome, notifier] {
+        [outcome] {
             try {
                 outcome->ok =
-                    LoadImageFile(outcome->path, notifier, outcome->image, outcome->error);
+                    LoadImageFile(outcome->path, outcome->image, outcome->error, outcome->notices);
                 if (outcome->ok) outcome->pyramid = ImagePyramid::Build(outcome->image.raster);
             } catch (const std::bad_alloc&) {
                 outcome->ok = false;
@@ -23,7 +24,11 @@ bool ImageLoading::Start(const std::string& path, Notifier* notifier) {
                 outcome->error = msg::kReadFailed;
             }
         },
-        [this, outcome] { emit finished(outcome); });
+        [this, outcome, notifier] {
+            if (notifier)
+                for (const std::string& notice : outcome->notices) notifier->ShowNotice(notice);
+            emit finished(outcome);
+        });
 }
 
 }  // namespace tessarin

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/current_image.h"
 #include "ui/background_task.h"
@@ -22,6 +23,7 @@ struct LoadOutcome {
     CurrentImage image;                           // the new image when ok
     std::shared_ptr<const ImagePyramid> pyramid;  // what the viewer draws of it
     std::string error;                            // the loader's message when not ok
+    std::vector<std::string> notices;             // the reader's, shown before `finished`
 };
 
 class ImageLoading : public QObject {
@@ -31,9 +33,9 @@ class ImageLoading : public QObject {
     // Destroying the loading waits for a load in flight.
     explicit ImageLoading(QObject* parent = nullptr) : QObject(parent) {}
 
-    // Starts reading `path`; `notifier` receives the readers' notices from
-    // the loading thread. False, with nothing started, while another load
-    // runs or when no thread can be had.
+    // Starts reading `path`; the reader's notices go to `notifier` on the GUI
+    // thread once the load is done, before `finished`. False, with nothing
+    // started, while another load runs or when no thread can be had.
     bool Start(const std::string& path, Notifier* notifier);
     bool Busy() const { return task_.Busy(); }
 

@@ -3,37 +3,45 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
-#include <iterator>
+
+#include "imaging/format_registry.h"
 
 namespace tessarin {
 
 namespace {
 
 struct FilterText {
-    const char* display;
-    const char* patterns;
+    QString display;
+    QString patterns;
 };
 
-// There is no GIF filter: GIF files are reached through the last one. "*.*"
-// is the familiar way to say every file; on this system the pattern for it
-// is "*", since many file names have no dot.
-const FilterText kFilters[] = {
-    {"BMP (*.bmp, *.dib)", "*.bmp *.dib"},
-    {"JPEG (*.jpg, *.jpeg, *.jpe, *.jfif, *.jfi, *.jif)", "*.jpg *.jpeg *.jpe *.jfif *.jfi *.jif"},
-    {"PNG (*.png)", "*.png"},
-    {QT_TRANSLATE_NOOP("Tessarin", "全て (*.*)"), "*"},
-};
-
-QString DisplayText(const FilterText& filter) {
-    return QCoreApplication::translate("Tessarin", filter.display);
+// One filter for each format that asks for one, in the registry's order,
+// then every file. "*.*" is the familiar way to say every file; on this
+// system the pattern for it is "*", since many file names have no dot.
+QList<FilterText> Filters() {
+    QList<FilterText> filters;
+    for (const ImageFormat* format : ImageFormats()) {
+        if (!format->dialogFilter) continue;
+        QStringList shown, patterns;
+        for (const char* const* e = format->extensions; *e; ++e) {
+            shown << QStringLiteral("*%1").arg(QLatin1String(*e));
+            patterns << shown.back();
+        }
+        filters.append({QStringLiteral("%1 (%2)").arg(QLatin1String(format->name),
+                                                      shown.join(QStringLiteral(", "))),
+                        patterns.join(QLatin1Char(' '))});
+    }
+    filters.append({QCoreApplication::translate("Tessarin", "全て (*.*)"), QStringLiteral("*")});
+    return filters;
 }
 
 // The dialog names its filter by the whole filter or, with the patterns
 // hidden, by the display text alone.
 int FilterIndexOf(const QString& selected) {
-    const QStringList filters = OpenFileFilters();
-    for (int i = 0; i < static_cast<int>(std::size(kFilters)); ++i)
-        if (selected == DisplayText(kFilters[i]) || selected == filters.at(i)) return i;
+    const QList<FilterText> filters = Filters();
+    const QStringList whole = OpenFileFilters();
+    for (int i = 0; i < filters.size(); ++i)
+        if (selected == filters.at(i).display || selected == whole.at(i)) return i;
     return 0;
 }
 
@@ -41,12 +49,10 @@ int FilterIndexOf(const QString& selected) {
 
 QStringList OpenFileFilters() {
     QStringList filters;
-    for (const FilterText& filter : kFilters)
-        filters << QStringLiteral("%1 (%2)").arg(DisplayText(filter),
-                                                 QLatin1String(filter.patterns));
+    for (const FilterText& filter : Filters())
+        filters << QStringLiteral("%1 (%2)").arg(filter.display, filter.patterns);
     return filters;
 }
-
 std::unique_ptr<QFileDialog> MakeOpenFileDialog(QWidget* owner, int filterIndex) {
     auto dialog = std::make_unique<QFileDialog>(
         owner, QCoreApplication::translate("Tessarin", "ファイルを開く"));

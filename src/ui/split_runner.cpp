@@ -3,6 +3,7 @@
 #include <new>
 #include <system_error>
 
+#include "platform/notifier.h"
 #include "split/image_loader.h"
 #include "ui/image_loading.h"
 #include "ui/image_pyramid.h"
@@ -77,7 +78,11 @@ class SplitRunner::Observer : public BatchObserver {
         CurrentImage image;
         std::string error;
         try {
-            if (!LoadImageFile(path_, owner_, image, error)) return;
+            std::vector<std::string> notices;
+            const bool loaded = LoadImageFile(path_, image, error, notices);
+            if (owner_)
+                for (const std::string& notice : notices) owner_->ShowNotice(notice);
+            if (!loaded) return;
             shown_ = true;
             Show(ViewOf(image));
         } catch (...) {

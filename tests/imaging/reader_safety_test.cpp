@@ -81,7 +81,7 @@ TEST(Readers, FifosAndDevicesAreRefusedWithoutWaiting) {
             JobState job;
             bool loaded = true;
             EXPECT_TRUE(ReturnsPromptly(path, [&] {
-                loaded = LoadCurrentImage(path, image, settings, job, nullptr);
+                loaded = LoadCurrentImage(path, image, settings, job);
             })) << path;
             EXPECT_FALSE(loaded) << path;
             EXPECT_EQ(job.ErrorText(), c.loadMessage) << path;
@@ -90,14 +90,14 @@ TEST(Readers, FifosAndDevicesAreRefusedWithoutWaiting) {
             CurrentImage shown;  // as if the file had been replaced after loading
             shown.path = path;
             shown.width = shown.height = 8;
-            TileOptions lossless;
-            lossless.exactJpeg = false;
+            SplitSettings lossless;
+            lossless.correctCut = 0;
             const ImageFormat* format = FindImageFormat(ClassifyImageFile(path));
             ASSERT_NE(format, nullptr);
             std::string error;
             std::unique_ptr<TileSource> source;
             EXPECT_TRUE(ReturnsPromptly(path, [&] {
-                source = format->makeSource(shown, lossless, error);
+                source = MakeTileSource(*format, shown, lossless, error);
             })) << path;
             EXPECT_EQ(source, nullptr) << path;
             EXPECT_EQ(error, c.splitMessage) << path;
@@ -160,10 +160,9 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
     };
     const CurrentImage pngImage = sourceOf(dir / "text.png", 6, 6);
     const CurrentImage gifImage = sourceOf(dir / "t.gif", 7, 5);
-    TileOptions exact, lossless;
-    exact.exactJpeg = true;
-    lossless.exactJpeg = false;
-    testing::RecordingNotifier owner;
+    JpegTileOptions exact, lossless;
+    exact.exact = true;
+    lossless.exact = false;
     const std::string pal8Path = dir / "pal8.bmp", bits565Path = dir / "565.bmp",
                       rgbPath = dir / "rgb.jpg", cmykPath = dir / "cmyk.jpg",
                       pngPath = dir / "text.png", gifPath = dir / "t.gif";
@@ -177,12 +176,6 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
             return ok;
         };
     };
-    auto prepare = [](decltype(&MakePngTileSource) make, const CurrentImage& image,
-                      const TileOptions& options) {
-        return [make, &image, &options](std::string& error) {
-            return make(image, options, error) != nullptr;
-        };
-    };
     struct Probe {
         const char* name;
         bool saysWhy;  // the BMP readers have no messages of their own
@@ -192,12 +185,12 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
         {"bmp general", false,
          [&](std::string&) {
              LoadedImage out;
-             return LoadBmpFile(pal8Path, nullptr, out);
+             return LoadBmpFile(pal8Path, out);
          }},
         {"bmp 5-6-5 with notice", false,
          [&](std::string&) {
              LoadedImage out;
-             return LoadBmpFile(bits565Path, &owner, out);
+             return LoadBmpFile(bits565Path, out);
          }},
         {"bmp memory", false,
          [&](std::string&) {
@@ -211,11 +204,15 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
         {"jpeg header", true, load(&LoadJpegHeader, rgbPath)},
         {"png samples", true, load(&LoadPngSamples, pngPath)},
         {"gif indices", true, load(&LoadGifIndices, gifPath)},
-        {"bmp tiles", true, prepare(&MakeBmpTileSource, shown, exact)},
-        {"jpeg exact tiles", true, prepare(&MakeJpegTileSource, shown, exact)},
-        {"jpeg lossless tiles", true, prepare(&MakeJpegTileSource, shown, lossless)},
-        {"png tiles", true, prepare(&MakePngTileSource, pngImage, exact)},
-        {"gif tiles", true, prepare(&MakeGifTileSource, gifImage, exact)},
+        {"bmp tiles", true, [&](std::string& e) { return MakeBmpTileSource(shown, e) != nullptr; }},
+        {"jpeg exact tiles", true,
+         [&](std::string& e) { return MakeJpegTileSource(shown, exact, e) != nullptr; }},
+        {"jpeg lossless tiles", true,
+         [&](std::string& e) { return MakeJpegTileSource(shown, lossless, e) != nullptr; }},
+        {"png tiles", true,
+         [&](std::string& e) { return MakePngTileSource(pngImage, e) != nullptr; }},
+        {"gif tiles", true,
+         [&](std::string& e) { return MakeGifTileSource(gifImage, e) != nullptr; }},
     };
     for (const Probe& probe : probes) {
         std::string error;

@@ -20,6 +20,7 @@
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/png/png_test_support.h"
+#include "platform/notifier.h"
 #include "split/image_loader.h"
 #include "support/test_files.h"
 
@@ -111,6 +112,41 @@ TEST_F(BatchTest, AStopTakesEffectAfterTheFileInHand) {
     EXPECT_EQ(FilesIn(out_), 30u);
 }
 
+// A reader's notice reaches the batch's owner once, after its file is read
+// and before the image is handed on, whether or not a viewer shows it.
+TEST_F(BatchTest, ReadersNoticesGoToTheOwnerBeforeTheImageIsShown) {
+    testing::BmpLayout layout;  // bit fields 5-6-5, which the reader reduces to 5-5-5
+    layout.width = 4;
+    layout.height = 2;
+    layout.bitCount = 16;
+    layout.compression = 3;
+    layout.pixels.assign(16, 0xFF);
+    for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) testing::Le32(layout.extra, mask);
+    const std::string reduced = dir_ / "565.bmp";
+    testing::WriteBytes(reduced, testing::BuildBmp(layout));
+    struct Events : Notifier, BatchObserver {
+        void ShowError(const std::string& text) override { seen.push_back("error " + text); }
+        void ShowNotice(const std::string& text) override { seen.push_back("notice " + text); }
+        void FileLoaded(const CurrentImage& image, const SplitSettings&) override {
+            seen.push_back("loaded " + image.path);
+        }
+        std::vector<std::string> seen;
+    };
+    for (const bool withoutViewer : {false, true}) {
+        Events events;
+        BatchOptions options;
+        options.owner = &events;
+        options.withoutViewer = withoutViewer;
+        PathListSource files({reduced, paths_[0]}, settings_);
+        RunBatch(files, options, events);
+        EXPECT_EQ(events.seen,
+                  (std::vector<std::string>{
+                      "notice 緑の情報量を「6bit」から「5bit」に減らします\n\n" + reduced,
+                      "loaded " + reduced, "loaded " + paths_[0]}))
+            << withoutViewer;
+    }
+}
+
 // A stop during a file ends it between tiles: the tiles written so far stay
 // whole under their names, nothing else is left (no temporary file, no
 // manifest of a part), and the batch goes no further.
@@ -144,7 +180,7 @@ TEST_F(BatchTest, AStopEndsTheFileInHandBetweenTiles) {
             const std::string name = entry.path().filename();
             EXPECT_TRUE(name.rfind("a_", 0) == 0 && name.ends_with(".bmp")) << name;
             LoadedImage tile;
-            EXPECT_TRUE(LoadBmpFile(entry.path(), nullptr, tile)) << name;
+            EXPECT_TRUE(LoadBmpFile(entry.path(), tile)) << name;
         }
     }
 }
@@ -154,7 +190,7 @@ TEST_F(BatchTest, AStopEndsTheFileInHandBetweenTiles) {
 TEST_F(BatchTest, JobsShareTheRasterWithAReader) {
     CurrentImage image;
     JobState state;
-    ASSERT_TRUE(LoadCurrentImage(paths_[0], image, settings_, state, nullptr));
+    ASSERT_TRUE(LoadCurrentImage(paths_[0], image, settings_, state));
     std::atomic<bool> done{false};
     std::thread viewer([&] {
         const DibImage& raster = *image.raster;
@@ -301,7 +337,7 @@ TEST_F(BatchTest, TilesAndProgressAreTheSameAtAnyThreadCount) {
         // The tile holds its rectangle of the source.
         const Probe& p = *c.probe;
         LoadedImage tile;
-        ASSERT_TRUE(LoadBmpFile(out_ + "/" + p.file, nullptr, tile)) << p.file;
+        ASSERT_TRUE(LoadBmpFile(out_ + "/" + p.file, tile)) << p.file;
         ASSERT_EQ(tile.raster->Width(), p.width);
         ASSERT_EQ(tile.raster->Height(), p.height);
         for (int row = 0; row < p.height; ++row)

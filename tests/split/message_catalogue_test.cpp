@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "imaging/jpeg/jpeg_glue.h"
-#include "imaging/png/png_glue.h"
+#include "imaging/jpeg/jpeg_lossless.h"
+#include "imaging/png/png_private.h"
 #include "split/messages.h"
 
 namespace tessarin {
@@ -20,7 +20,7 @@ TEST(MessageCatalogue, EveryEngineMessageHasEnglish) {
           msg::kMemoryFailed, msg::kBadPath, msg::kUnsupported, msg::kThreadFailed,
           msg::kBadSourcePath, msg::kStopped, png::kNotPng, png::kPrepareReadFailed,
           png::kBadBitDepth, png::kBadInterlace, png::kWriteFailed, png::kPrepareWriteFailed,
-          jpeg_glue::kLosslessFailed}) {
+          jpeg::kLosslessFailed}) {
         const char* english = EnglishFor(text);
         ASSERT_NE(english, nullptr) << text;
         EXPECT_NE(std::string(english), "") << text;

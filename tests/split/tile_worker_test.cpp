@@ -231,8 +231,8 @@ TEST_F(SplitJobTest, LoaderMessagesForBadFiles) {
     // A failed load keeps the previous image.
     CurrentImage image;
     JobState job;
-    ASSERT_TRUE(LoadCurrentImage(source_, image, settings_, job, nullptr));
-    EXPECT_FALSE(LoadCurrentImage(dir_ / "junk.bmp", image, settings_, job, nullptr));
+    ASSERT_TRUE(LoadCurrentImage(source_, image, settings_, job));
+    EXPECT_FALSE(LoadCurrentImage(dir_ / "junk.bmp", image, settings_, job));
     EXPECT_EQ(job.ErrorText(), msg::kInvalidFile);
     EXPECT_EQ(image.path, source_);
     EXPECT_EQ(image.width, 97);
@@ -384,7 +384,7 @@ TEST_F(SplitJobTest, PlantedLinksAreNeverFollowed) {
     ASSERT_TRUE(result.ok) << result.message;
     EXPECT_EQ(testing::ReadBytes(dir_ / "victim"), (std::vector<uint8_t>{'v'}));
     LoadedImage tile;
-    ASSERT_TRUE(LoadBmpFile((out / "pic_1_1.bmp").string(), nullptr, tile));
+    ASSERT_TRUE(LoadBmpFile((out / "pic_1_1.bmp").string(), tile));
     EXPECT_EQ(0, std::memcmp(tile.raster->Row(0), raster_->Row(0), 20 * 3));
 }
 

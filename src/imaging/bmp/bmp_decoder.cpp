@@ -11,6 +11,7 @@
 
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/bmp/bmp_private.h"
+#include "imaging/checked_size.h"
 
 namespace tessarin::bmp {
 
@@ -223,7 +224,7 @@ bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
         const uint32_t maxEntries = 1u << h.bitCount;
         const uint32_t entries = h.clrUsed ? std::min(h.clrUsed, maxEntries) : maxEntries;
         const uint32_t entrySize = h.core ? 3 : 4;
-        tableBytes = uint64_t{entries} * entrySize;
+        tableBytes = CheckedSize(entries, entrySize).value_or(0);
         std::vector<uint8_t> raw(tableBytes);
         if (!in.ReadAt(tableOffset, raw.data(), raw.size())) return false;
         colors.resize(entries);
@@ -239,7 +240,8 @@ bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
     // Uncompressed pixel data must all be there: refuse a short file before
     // allocating its raster.
     if (!IsRle(h.compression) &&
-        DibStride(h.width, h.bitCount) * static_cast<uint64_t>(absHeight) > in.Size() - dataOffset)
+        !CheckedSize(DibStride(h.width, h.bitCount), static_cast<uint64_t>(absHeight), 1, 0,
+                     in.Size() - dataOffset))
         return false;
 
     BitmapInfoHeader info;

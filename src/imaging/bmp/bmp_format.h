@@ -12,15 +12,12 @@
 
 namespace tessarin {
 
-class Notifier;
-
 // Our own reader first (16-bit 5-5-5 and 5-6-5 with bit fields, 1-bit with two
-// colours), then the general decoder. `owner` receives the 5-6-5 colour
-// reduction notice; none is shown without an owner. Read from the open file
-// (null: not opened).
-bool LoadBmpFile(const SourceFilePtr& file, Notifier* owner, LoadedImage& out);
+// colours), then the general decoder. A 5-6-5 file's colour reduction is
+// noted in out.notices. Read from the open file (null: not opened).
+bool LoadBmpFile(const SourceFilePtr& file, LoadedImage& out);
 // The same for the file opened by name.
-bool LoadBmpFile(const std::string& path, Notifier* owner, LoadedImage& out);
+bool LoadBmpFile(const std::string& path, LoadedImage& out);
 
 // The general decoder alone, over bytes in memory (what the system loader reads).
 bool DecodeBmp(const uint8_t* data, size_t size, LoadedImage& out);
@@ -37,7 +34,6 @@ bool SaveBmpRegion(const std::string& path, const DibImage& image, int x, int y,
 bool SaveBmpFile(const std::string& path, const DibImage& image);
 
 // BMP tiles cut from the current raster, shared read-only by the workers.
-std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const TileOptions& options,
-                                              std::string& error);
+std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, std::string& error);
 
 }  // namespace tessarin

@@ -10,6 +10,11 @@
 
 namespace tessarin::bmp {
 
+// Said when a 5-6-5 file is reduced to 5-5-5, followed by a blank line and
+// the file's path.
+inline constexpr const char* kColourReductionNotice =
+    "緑の情報量を「6bit」から「5bit」に減らします";
+
 inline uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t U32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);

@@ -6,7 +6,7 @@
 
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/bmp/bmp_private.h"
-#include "platform/notifier.h"
+#include "imaging/checked_size.h"
 
 namespace tessarin {
 
@@ -42,12 +42,12 @@ bool ValidSize(const BitmapInfoHeader& h, const SourceFile& file, uint64_t dataO
     if (h.biHeight == INT32_MIN) return false;
     const int64_t absHeight = h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight;
     return DibSizeAcceptable(h.biWidth, absHeight, h.biBitCount) && dataOffset <= file.Size() &&
-           DibStride(h.biWidth, h.biBitCount) * static_cast<uint64_t>(absHeight) <=
-               file.Size() - dataOffset;
+           CheckedSize(DibStride(h.biWidth, h.biBitCount), static_cast<uint64_t>(absHeight), 1, 0,
+                       file.Size() - dataOffset);
 }
 
 // Returns the raster, or null when the own reader declines.
-std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, Notifier* owner, LoadedImage& out) {
+std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, LoadedImage& out) {
     uint8_t b[54];
     if (file.ReadSomeAt(0, b, sizeof b) < sizeof b) return nullptr;
     const uint8_t* info = b + 14;
@@ -74,12 +74,13 @@ std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, Notifier* owner, Loade
         if (!raster || !file.ReadAt(dataOffset, raster->Bits(), raster->ImageSize()))
             return nullptr;
         if (is565) {
-            if (owner) {
-                char text[4096];
-                std::snprintf(text, sizeof text,
-                              "緑の情報量を「6bit」から「5bit」に減らします\n\n%s",
-                              file.Path().c_str());
-                owner->ShowNotice(text);
+            char text[4096];
+            std::snprintf(text, sizeof text, "%s\n\n%s", bmp::kColourReductionNotice,
+                          file.Path().c_str());
+            try {
+                out.notices.emplace_back(text);
+            } catch (...) {
+                // Short of memory the file still loads, unannounced.
             }
             Convert565To555(*raster);
         }
@@ -108,13 +109,13 @@ std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, Notifier* owner, Loade
 
 }  // namespace
 
-bool LoadBmpFile(const SourceFilePtr& file, Notifier* owner, LoadedImage& out) {
+bool LoadBmpFile(const SourceFilePtr& file, LoadedImage& out) {
     // The BMP readers have no message of their own: whatever stops them, a
     // lack of memory included, the file is reported as invalid.
     out.source.reset();
     try {
         if (!file) return false;
-        out.raster = ReadOwn(*file, owner, out);
+        out.raster = ReadOwn(*file, out);
         if (!out.raster) {
             bmp::FileSource source(*file);
             if (!bmp::DecodeBmpFrom(source, out)) return false;
@@ -127,8 +128,8 @@ bool LoadBmpFile(const SourceFilePtr& file, Notifier* owner, LoadedImage& out) {
     }
 }
 
-bool LoadBmpFile(const std::string& path, Notifier* owner, LoadedImage& out) {
-    return LoadBmpFile(SourceFile::Open(path), owner, out);
+bool LoadBmpFile(const std::string& path, LoadedImage& out) {
+    return LoadBmpFile(SourceFile::Open(path), out);
 }
 
 }  // namespace tessarin

@@ -30,8 +30,7 @@ class BmpTileSource : public TileSource {
 
 }  // namespace
 
-std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, const TileOptions&,
-                                              std::string& error) {
+std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, std::string& error) {
     try {
         // The tile grid is made for the image's size: a raster of any other
         // is not cut with it.

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "imaging/dib_image.h"
-#include "imaging/gif/gif_pvt.h"
+#include "imaging/gif/gif_private.h"
 #include "imaging/messages.h"
 #include "platform/file_io.h"
 

@@ -22,7 +22,6 @@ bool LoadGifIndices(const SourceFilePtr& file, LoadedImage& out);
 // The same for the file opened by name.
 bool LoadGifFile(const std::string& path, LoadedImage& out);
 bool LoadGifIndices(const std::string& path, LoadedImage& out);
-std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const TileOptions& options,
-                                              std::string& error);
+std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, std::string& error);
 
 }  // namespace tessarin

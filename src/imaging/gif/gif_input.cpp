@@ -2,7 +2,7 @@
 
 #include "imaging/failure_text.h"
 #include "imaging/gif/gif_format.h"
-#include "imaging/gif/gif_pvt.h"
+#include "imaging/gif/gif_private.h"
 #include "imaging/messages.h"
 
 namespace tessarin {

@@ -4,9 +4,10 @@
 
 #include <new>
 
+#include "imaging/checked_size.h"
 #include "imaging/failure_text.h"
 #include "imaging/gif/gif_format.h"
-#include "imaging/gif/gif_pvt.h"
+#include "imaging/gif/gif_private.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 
@@ -20,10 +21,11 @@ class PixelBufferSink final : public GifRowSink {
         : pixels_(pixels), heldBytes_(heldBytes) {}
     bool Prepare(const GifImageInfo& info) override {
         width_ = static_cast<size_t>(info.width);
-        const size_t bytes = width_ * static_cast<size_t>(info.height);
-        if (!FitsSplitMemoryBudget(heldBytes_, bytes)) return false;
+        const std::optional<uint64_t> bytes =
+            CheckedSize(static_cast<uint64_t>(info.width), static_cast<uint64_t>(info.height));
+        if (!bytes || !FitsSplitMemoryBudget(heldBytes_, *bytes)) return false;
         try {
-            pixels_.assign(bytes, 0);
+            pixels_.assign(*bytes, 0);
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -70,8 +72,7 @@ const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t 
 
 }  // namespace gif
 
-std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, const TileOptions&,
-                                              std::string& error) {
+std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, std::string& error) {
     try {
         if (auto kept = std::dynamic_pointer_cast<const gif::GifSplitData>(image.tileData);
             kept && gif::Usable(*kept, image))

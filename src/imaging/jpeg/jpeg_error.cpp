@@ -1,6 +1,6 @@
-#include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/jpeg/jpeg_private.h"
 
-namespace tessarin::jpeg_glue {
+namespace tessarin::jpeg {
 
 namespace {
 
@@ -40,4 +40,4 @@ void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit) {
     codec->progress = &limit.pub;
 }
 
-}  // namespace tessarin::jpeg_glue
+}  // namespace tessarin::jpeg

@@ -8,6 +8,7 @@
 #include "imaging/current_image.h"
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/tile_settings.h"
 #include "imaging/tile_source.h"
 #include "platform/file_io.h"
 
@@ -24,7 +25,17 @@ bool LoadJpegFile(const std::string& path, LoadedImage& out);
 bool LoadJpegHeader(const std::string& path, LoadedImage& out);
 // Baseline JPEG of an 8-bit grey or 24-bit raster at `quality` (0..100).
 bool SaveJpegFile(const std::string& path, const DibImage& image, int quality);
+
+// What JPEG tiles are made with.
+struct JpegTileOptions {
+    bool exact = true;  // re-encoded from the raster; false cuts them losslessly
+    int quality = 75;   // 0..100, for re-encoded tiles
+
+    // From the split's settings: "OPTION" "CORRECT_CUT" and "JPEG" "QUALITY".
+    static JpegTileOptions From(const TileSettings& settings);
+};
+
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
-                                               const TileOptions& options, std::string& error);
+                                               const JpegTileOptions& options, std::string& error);
 
 }  // namespace tessarin

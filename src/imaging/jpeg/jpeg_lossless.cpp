@@ -2,16 +2,18 @@
 // read once, and every tile is written from them as
 // `jpegtran -copy all -crop WxH+X+Y` writes it, byte for byte.
 
+#include "imaging/jpeg/jpeg_lossless.h"
+
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "imaging/dib_image.h"
-#include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/jpeg/jpeg_decoder.h"
 #include "imaging/memory_budget.h"
 #include "platform/file_io.h"
 
-namespace tessarin::jpeg_glue {
+namespace tessarin::jpeg {
 
 namespace {
 
@@ -266,17 +268,6 @@ class InProcessLosslessSource final : public TileSource {
 
 }  // namespace
 
-uint64_t CoefficientBytes(const jpeg_decompress_struct& codec) {
-    uint64_t bytes = 0;
-    for (int ci = 0; ci < codec.num_components; ++ci) {
-        const jpeg_component_info& c = codec.comp_info[ci];
-        bytes += RoundUp(c.width_in_blocks, static_cast<uint64_t>(c.h_samp_factor)) *
-                 RoundUp(c.height_in_blocks, static_cast<uint64_t>(c.v_samp_factor)) *
-                 sizeof(JBLOCK);
-    }
-    return bytes;
-}
-
 LosslessPrepare MakeInProcessLosslessSource(const SourceFile& source, int width, int height,
                                             uint64_t heldBytes, std::unique_ptr<TileSource>& out,
                                             LosslessFrame& frame) {
@@ -320,4 +311,4 @@ LosslessPrepare MakeInProcessLosslessSource(const SourceFile& source, int width,
     return out ? LosslessPrepare::kReady : LosslessPrepare::kFailed;
 }
 
-}  // namespace tessarin::jpeg_glue
+}  // namespace tessarin::jpeg

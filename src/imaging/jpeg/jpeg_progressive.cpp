@@ -10,6 +10,8 @@
 // first, and the first makes the rows from the complete set exactly as a
 // single decompressor would have.
 
+#include "imaging/jpeg/jpeg_progressive.h"
+
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -18,14 +20,14 @@
 #include <thread>
 #include <vector>
 
-#include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/checked_size.h"
 #include "imaging/memory_budget.h"
 
 // The whole-image coefficient arrays of a decompressor in buffered-image mode
 // are reached through its coefficient controller.
 #include <jpegint.h>
 
-namespace tessarin::jpeg_glue {
+namespace tessarin::jpeg {
 
 namespace {
 
@@ -309,8 +311,9 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
         // Two sets of coefficient arrays instead of one, beside the raster:
         // over the budget, the usual decode with one set is the better choice.
         const uint64_t arrays = CoefficientBytes(first->codec);
-        const uint64_t raster = uint64_t{header.output_width} * header.output_height * 4;
-        if (!FitsSplitMemoryBudget(raster, 2 * arrays)) return {};
+        const std::optional<uint64_t> raster =
+            CheckedSize(header.output_width, header.output_height, 4);
+        if (!raster || !FitsSplitMemoryBudget(*raster, 2 * arrays)) return {};
 
         // The helper thread reads the other components' coefficients, waits
         // until they are copied, and frees them.
@@ -366,4 +369,4 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
     }
 }
 
-}  // namespace tessarin::jpeg_glue
+}  // namespace tessarin::jpeg

@@ -10,7 +10,9 @@
 
 #include "imaging/failure_text.h"
 #include "imaging/jpeg/jpeg_format.h"
-#include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/jpeg/jpeg_lossless.h"
+#include "imaging/jpeg/jpeg_row_feed.h"
+#include "imaging/jpeg/jpeg_writer.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 #include "platform/process.h"
@@ -19,7 +21,7 @@ namespace tessarin {
 
 namespace {
 
-using jpeg_glue::kLosslessFailed;
+using jpeg::kLosslessFailed;
 
 // No split runs more workers than this.
 constexpr uint64_t kMaxJpegtranRuns = 256;
@@ -32,7 +34,7 @@ class ExactJpegTileSource final : public TileSource {
   public:
     ExactJpegTileSource(std::shared_ptr<const DibImage> raster, int quality)
         : keep_(std::move(raster)), raster_(*keep_), quality_(quality) {}
-    ExactJpegTileSource(std::unique_ptr<jpeg_glue::JpegRowFeed> feed, int quality)
+    ExactJpegTileSource(std::unique_ptr<jpeg::JpegRowFeed> feed, int quality)
         : feed_(std::move(feed)), raster_(feed_->Raster()), quality_(quality) {}
 
     const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
@@ -41,8 +43,8 @@ class ExactJpegTileSource final : public TileSource {
             return msg::kClipFailed;
         if (feed_)
             if (const char* failure = feed_->WaitForRows(rect.y + rect.height)) return failure;
-        if (!jpeg_glue::EncodeJpegRegion(file.fd, raster_, rect.x, rect.y, rect.width, rect.height,
-                                         quality_))
+        if (!jpeg::EncodeJpegRegion(file.fd, raster_, rect.x, rect.y, rect.width, rect.height,
+                                    quality_))
             return msg::kSaveFailed;
         return nullptr;
     }
@@ -50,7 +52,7 @@ class ExactJpegTileSource final : public TileSource {
 
   private:
     std::shared_ptr<const DibImage> keep_;
-    std::unique_ptr<jpeg_glue::JpegRowFeed> feed_;
+    std::unique_ptr<jpeg::JpegRowFeed> feed_;
     const DibImage& raster_;
     int quality_;
 };
@@ -65,7 +67,7 @@ class ExactJpegTileSource final : public TileSource {
 // split's memory budget holds.
 class JpegtranTileSource final : public TileSource {
   public:
-    JpegtranTileSource(SourceFilePtr source, jpeg_glue::JpegCropGrid grid, ptrdiff_t runs)
+    JpegtranTileSource(SourceFilePtr source, jpeg::JpegCropGrid grid, ptrdiff_t runs)
         : source_(std::move(source)), grid_(grid), runs_(runs) {}
 
     TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
@@ -111,16 +113,15 @@ class JpegtranTileSource final : public TileSource {
     };
 
     SourceFilePtr source_;
-    jpeg_glue::JpegCropGrid grid_;
+    jpeg::JpegCropGrid grid_;
     mutable std::counting_semaphore<> runs_;
 };
 
 // The jpegtran source of a file, or null with the message when even one run
 // would not fit the split's memory budget beside what it holds.
-std::unique_ptr<TileSource> MakeJpegtranSource(SourceFilePtr file,
-                                               const jpeg_glue::LosslessFrame& frame,
+std::unique_ptr<TileSource> MakeJpegtranSource(SourceFilePtr file, const jpeg::LosslessFrame& frame,
                                                uint64_t heldBytes, std::string& error) {
-    const uint64_t run = jpeg_glue::JpegtranRunBytes(frame.coefficientBytes);
+    const uint64_t run = jpeg::JpegtranRunBytes(frame.coefficientBytes);
     const uint64_t budget = SplitMemoryBudget();
     if (heldBytes > budget || run > budget - heldBytes) {
         error = kLosslessFailed;
@@ -133,23 +134,30 @@ std::unique_ptr<TileSource> MakeJpegtranSource(SourceFilePtr file,
 
 }  // namespace
 
+JpegTileOptions JpegTileOptions::From(const TileSettings& settings) {
+    JpegTileOptions options;
+    options.exact = settings.GetInt("OPTION", "CORRECT_CUT", 1) != 0;
+    options.quality = settings.GetInt("JPEG", "QUALITY", options.quality);
+    return options;
+}
+
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
-                                               const TileOptions& options, std::string& error) {
+                                               const JpegTileOptions& options, std::string& error) {
     try {
-        if (options.exactJpeg) {
+        if (options.exact) {
             if (image.raster) {
                 if (image.raster->Width() != image.width ||
                     image.raster->AbsHeight() != image.height) {
                     error = msg::kClipFailed;
                     return nullptr;
                 }
-                return std::make_unique<ExactJpegTileSource>(image.raster, options.jpegQuality);
+                return std::make_unique<ExactJpegTileSource>(image.raster, options.quality);
             }
             // Loaded without a raster: decoded now, beside the tile workers.
-            std::unique_ptr<jpeg_glue::JpegRowFeed> feed = jpeg_glue::JpegRowFeed::Start(
+            std::unique_ptr<jpeg::JpegRowFeed> feed = jpeg::JpegRowFeed::Start(
                 SourceFileOf(image), image.width, image.height, image.displayDepth, error);
             if (!feed) return nullptr;
-            return std::make_unique<ExactJpegTileSource>(std::move(feed), options.jpegQuality);
+            return std::make_unique<ExactJpegTileSource>(std::move(feed), options.quality);
         }
         // Only a regular file is opened: a FIFO would block the read (and
         // jpegtran) for ever.
@@ -159,18 +167,18 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
             return nullptr;
         }
         std::unique_ptr<TileSource> source;
-        jpeg_glue::LosslessFrame frame;
+        jpeg::LosslessFrame frame;
         const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
-        switch (jpeg_glue::MakeInProcessLosslessSource(*file, image.width, image.height, held,
-                                                       source, frame)) {
-            case jpeg_glue::LosslessPrepare::kReady:
+        switch (jpeg::MakeInProcessLosslessSource(*file, image.width, image.height, held, source,
+                                                  frame)) {
+            case jpeg::LosslessPrepare::kReady:
                 return source;
-            case jpeg_glue::LosslessPrepare::kOverBudget:
+            case jpeg::LosslessPrepare::kOverBudget:
                 error = msg::kMemoryFailed;
                 return nullptr;
-            case jpeg_glue::LosslessPrepare::kRefused:
+            case jpeg::LosslessPrepare::kRefused:
                 return MakeJpegtranSource(std::move(file), frame, held, error);
-            case jpeg_glue::LosslessPrepare::kFailed:
+            case jpeg::LosslessPrepare::kFailed:
                 break;
         }
         error = kLosslessFailed;

@@ -1,17 +1,19 @@
 // Baseline JPEG encoding of a raster or of a rectangle of it.
 
+#include "imaging/jpeg/jpeg_writer.h"
+
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "imaging/jpeg/jpeg_format.h"
-#include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/jpeg/jpeg_private.h"
 #include "platform/atomic_file.h"
 #include "platform/file_io.h"
 
 namespace tessarin {
 
-namespace jpeg_glue {
+namespace jpeg {
 
 namespace {
 
@@ -108,13 +110,13 @@ bool EncodeJpegRegion(int fd, const DibImage& image, int x, int y, int width, in
     return ok;
 }
 
-}  // namespace jpeg_glue
+}  // namespace jpeg
 
 bool SaveJpegFile(const std::string& path, const DibImage& image, int quality) {
     AtomicFile file;
     return file.CreateFor(path) &&
-           jpeg_glue::EncodeJpegRegion(file.Descriptor(), image, 0, 0, image.Width(),
-                                       image.AbsHeight(), quality) &&
+           jpeg::EncodeJpegRegion(file.Descriptor(), image, 0, 0, image.Width(), image.AbsHeight(),
+                                  quality) &&
            file.Commit(path, false);
 }
 

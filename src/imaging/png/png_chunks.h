@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/png/png_glue.h"
+#include "imaging/png/png_private.h"
 
 namespace tessarin::png {
 

@@ -22,7 +22,6 @@ bool LoadPngSamples(const SourceFilePtr& file, LoadedImage& out);
 // The same for the file opened by name.
 bool LoadPngFile(const std::string& path, LoadedImage& out);
 bool LoadPngSamples(const std::string& path, LoadedImage& out);
-std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const TileOptions& options,
-                                              std::string& error);
+std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error);
 
 }  // namespace tessarin

@@ -8,7 +8,7 @@
 #include "imaging/failure_text.h"
 #include "imaging/messages.h"
 #include "imaging/png/png_format.h"
-#include "imaging/png/png_glue.h"
+#include "imaging/png/png_private.h"
 #include "imaging/png/png_split_read.h"
 
 namespace tessarin {

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "imaging/checked_size.h"
 #include "imaging/dib_image.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
@@ -37,7 +38,7 @@ const char* Read(const SourceFile* source, PngSplitImage& out, uint64_t heldByte
         return kBadInterlace;
     // Nothing larger than a raster could hold is decoded (the file was shown
     // before it is split, so this only trips when it changed meanwhile).
-    if (width == 0 || height == 0 || uint64_t{width} * height > kMaxRasterPixels)
+    if (width == 0 || height == 0 || !CheckedSize(width, height, 1, 0, kMaxRasterPixels))
         return libraryError;
     out.width = static_cast<int>(width);
     out.height = static_cast<int>(height);
@@ -53,9 +54,9 @@ const char* Read(const SourceFile* source, PngSplitImage& out, uint64_t heldByte
         return libraryError;
     if (libraryRowBytes != out.rowBytes) return libraryError;
 
-    if (!FitsSplitMemoryBudget(heldBytes, uint64_t{out.rowBytes} * height))
-        return kPrepareReadFailed;
-    out.samples.reset(new (std::nothrow) uint8_t[out.rowBytes * height]);
+    const std::optional<uint64_t> samples = CheckedSize(out.rowBytes, height);
+    if (!samples || !FitsSplitMemoryBudget(heldBytes, *samples)) return kPrepareReadFailed;
+    out.samples.reset(new (std::nothrow) uint8_t[*samples]);
     if (!out.samples) return kPrepareReadFailed;
     if (!PngReadRowsGuarded(handles.png, handles.endInfo, out.samples.get(),
                             static_cast<ptrdiff_t>(out.rowBytes), out.height, passes))

@@ -224,8 +224,7 @@ bool Usable(const PngSplitImage& source, const CurrentImage& image) {
 
 }  // namespace
 
-std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, const TileOptions&,
-                                              std::string& error) {
+std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error) {
     try {
         // Loaded with its samples, or with a raster that holds them: nothing
         // is decoded again.

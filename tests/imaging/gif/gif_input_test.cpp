@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "imaging/gif/gif_format.h"
-#include "imaging/gif/gif_pvt.h"
+#include "imaging/gif/gif_private.h"
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/messages.h"
 

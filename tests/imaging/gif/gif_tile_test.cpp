@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "imaging/gif/gif_format.h"
-#include "imaging/gif/gif_pvt.h"
+#include "imaging/gif/gif_private.h"
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/messages.h"
 #include "support/tile_writing.h"
@@ -49,7 +49,7 @@ class GifTiles : public ::testing::Test {
         if (!loaded.raster) return nullptr;
         SetCurrentImage(image_, std::move(loaded), path);
         std::string error;
-        auto source = MakeGifTileSource(image_, TileOptions{}, error);
+        auto source = MakeGifTileSource(image_, error);
         EXPECT_TRUE(source) << error;
         return source;
     }
@@ -249,7 +249,7 @@ TEST_F(GifTiles, TilesAreTheSameBytesFromTheRasterTheIndicesAndTheFile) {
         std::vector<std::unique_ptr<TileSource>> sources;
         for (const CurrentImage* image : {&fileOnly, &shown, &indices}) {
             std::string error;
-            sources.push_back(MakeGifTileSource(*image, TileOptions{}, error));
+            sources.push_back(MakeGifTileSource(*image, error));
             ASSERT_TRUE(sources.back()) << error;
         }
         for (const TileRect& rect : GridRects(shown.width, shown.height, 7, 10, 3, 2)) {
@@ -307,14 +307,14 @@ TEST_F(GifTiles, FailuresGiveTheirMessages) {
     std::string error;
     CurrentImage missing;
     missing.path = dir_ / "missing.gif";
-    EXPECT_FALSE(MakeGifTileSource(missing, TileOptions{}, error));
+    EXPECT_FALSE(MakeGifTileSource(missing, error));
     EXPECT_EQ(error, msg::kOpenFailed);
     // The file was replaced by one of another size since it was loaded.
     CurrentImage stale;
     stale.path = image_.path;
     stale.width = 5;
     stale.height = 4;
-    EXPECT_FALSE(MakeGifTileSource(stale, TileOptions{}, error));
+    EXPECT_FALSE(MakeGifTileSource(stale, error));
     EXPECT_EQ(error, msg::kInvalidFile);
 }
 

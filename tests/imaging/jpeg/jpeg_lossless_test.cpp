@@ -160,8 +160,8 @@ TEST(JpegLosslessInProcess, EveryTileEqualsJpegtran) {
         WriteSource(source, kind);
         CurrentImage image = LoadCurrent(source);
         ASSERT_EQ(image.width, kind.width);
-        TileOptions options;
-        options.exactJpeg = false;
+        JpegTileOptions options;
+        options.exact = false;
         std::string error;
         const std::unique_ptr<TileSource> tiles = MakeJpegTileSource(image, options, error);
         ASSERT_NE(tiles, nullptr) << error;

@@ -1,7 +1,9 @@
 #include <random>
 
+#include "imaging/jpeg/jpeg_decoder.h"
 #include "imaging/jpeg/jpeg_format.h"
-#include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/jpeg/jpeg_lossless.h"
+#include "imaging/jpeg/jpeg_progressive.h"
 #include "jpeg_test_util.h"
 
 namespace tessarin {
@@ -222,20 +224,19 @@ TEST(JpegReader, SecondScanOfASingleScanFileFails) {
 // (the decoder makes blue, green, red); components 0 when it declined.
 Samples DecodeOnTwoThreads(const std::string& path, int width, int height) {
     const SourceFilePtr file = SourceFile::Open(path);
-    const jpeg_glue::DecoderPointer header = file ? ReadHeader(*file) : nullptr;
+    const jpeg::DecoderPointer header = file ? ReadHeader(*file) : nullptr;
     if (!header) return {};
-    jpeg_glue::ProgressiveStart start =
-        jpeg_glue::StartProgressiveOnTwoThreads(*file, header->codec);
-    jpeg_glue::DecoderPointer& decoder = start.decoder;
+    jpeg::ProgressiveStart start = jpeg::StartProgressiveOnTwoThreads(*file, header->codec);
+    jpeg::DecoderPointer& decoder = start.decoder;
     if (!decoder) return {};
     const int components = decoder->codec.output_components;
     Samples s{width, height, components, {}};
     s.data.resize(static_cast<size_t>(width) * height * components);
     std::vector<JSAMPROW> rows(static_cast<size_t>(height));
     for (int y = 0; y < height; ++y) rows[y] = &s.data[static_cast<size_t>(y) * width * components];
-    const jpeg_glue::RowTarget target{rows.data(), nullptr, false, static_cast<JDIMENSION>(width)};
-    EXPECT_TRUE(jpeg_glue::ReadRowsStage(decoder.get(), &target, static_cast<JDIMENSION>(height)));
-    EXPECT_TRUE(jpeg_glue::FinishStage(decoder.get()));
+    const jpeg::RowTarget target{rows.data(), nullptr, false, static_cast<JDIMENSION>(width)};
+    EXPECT_TRUE(jpeg::ReadRowsStage(decoder.get(), &target, static_cast<JDIMENSION>(height)));
+    EXPECT_TRUE(jpeg::FinishStage(decoder.get()));
     if (components == 3)
         for (size_t i = 0; i < s.data.size(); i += 3) std::swap(s.data[i], s.data[i + 2]);
     return s;

@@ -33,8 +33,8 @@ TEST(JpegSourceFile, TilesOfAFileReplacedAfterLoadingComeFromTheFileLoaded) {
             const CurrentImage image = LoadHeaderOnly(dir / "src.jpg");
             fs::rename(dir / "new.jpg", dir / "src.jpg");
 
-            TileOptions options;
-            options.exactJpeg = exact;
+            JpegTileOptions options;
+            options.exact = exact;
             const auto rects = GridRects(64, 48, 24, 20);
             for (const char* folder : {"got", "want"}) {
                 fs::create_directory(dir / folder);
@@ -89,9 +89,9 @@ TEST(JpegSourceFile, JpegtranReadsTheFileLoadedWithinTheMemoryBudget) {
     WriteHugeJpeg(dir / "new.jpg", 99);
     fs::rename(dir / "new.jpg", dir / "src.jpg");
 
-    TileOptions lossless;
-    lossless.exactJpeg = false;
-    const uint64_t run = jpeg_glue::JpegtranRunBytes(kHugeCoefficients);
+    JpegTileOptions lossless;
+    lossless.exact = false;
+    const uint64_t run = jpeg::JpegtranRunBytes(kHugeCoefficients);
     std::string error;
     {
         const ScopedSplitBudget budget(run - 1);
@@ -122,12 +122,12 @@ TEST(JpegSourceFile, TwoThreadDecodeRefusesBytesOfAnotherHeader) {
     for (const SourceKind& read : kinds) {
         const SourceFilePtr first = SourceFile::Open(dir / (read.name + std::string(".jpg")));
         ASSERT_NE(first, nullptr);
-        const jpeg_glue::DecoderPointer header = ReadHeader(*first);
+        const jpeg::DecoderPointer header = ReadHeader(*first);
         ASSERT_NE(header, nullptr);
         for (const SourceKind& now : kinds) {
             const SourceFilePtr bytes = SourceFile::Open(dir / (now.name + std::string(".jpg")));
-            const jpeg_glue::ProgressiveStart start =
-                jpeg_glue::StartProgressiveOnTwoThreads(*bytes, header->codec);
+            const jpeg::ProgressiveStart start =
+                jpeg::StartProgressiveOnTwoThreads(*bytes, header->codec);
             const bool same = &read == &now;
             EXPECT_EQ(start.changed, !same) << read.name << " then " << now.name;
             EXPECT_EQ(start.decoder != nullptr, same) << read.name << " then " << now.name;

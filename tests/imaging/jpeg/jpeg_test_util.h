@@ -21,8 +21,10 @@
 // clang-format on
 
 #include "imaging/current_image.h"
+#include "imaging/jpeg/jpeg_decoder.h"
 #include "imaging/jpeg/jpeg_format.h"
-#include "imaging/jpeg/jpeg_glue.h"
+#include "imaging/jpeg/jpeg_lossless.h"
+#include "imaging/jpeg/jpeg_progressive.h"
 #include "imaging/memory_budget.h"
 #include "split/geometry.h"
 #include "support/test_files.h"
@@ -349,11 +351,11 @@ inline std::vector<std::string> RunTiles(const TileSource& source,
 
 // A decoder that has read the header of `file` as the reader reads it; null
 // when that fails.
-inline jpeg_glue::DecoderPointer ReadHeader(const SourceFile& file) {
-    jpeg_glue::DecoderPointer decoder = jpeg_glue::NewDecoder();
+inline jpeg::DecoderPointer ReadHeader(const SourceFile& file) {
+    jpeg::DecoderPointer decoder = jpeg::NewDecoder();
     FilePtr stream(file.OpenStream());
-    if (!decoder || !stream || !jpeg_glue::CreateStage(decoder.get()) ||
-        !jpeg_glue::HeaderStage(decoder.get(), stream.get()))
+    if (!decoder || !stream || !jpeg::CreateStage(decoder.get()) ||
+        !jpeg::HeaderStage(decoder.get(), stream.get()))
         return nullptr;
     return decoder;
 }

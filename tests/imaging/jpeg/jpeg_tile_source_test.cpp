@@ -15,20 +15,20 @@ using namespace jpeg_test;
 
 constexpr const char* kJpegtranFailed = "jpegtranを使った分割処理に失敗しました";
 
-TileOptions Exact(int quality = 75) {
-    TileOptions options;
-    options.exactJpeg = true;
-    options.jpegQuality = quality;
+JpegTileOptions Exact(int quality = 75) {
+    JpegTileOptions options;
+    options.exact = true;
+    options.quality = quality;
     return options;
 }
 
-TileOptions Lossless() {
-    TileOptions options;
-    options.exactJpeg = false;
+JpegTileOptions Lossless() {
+    JpegTileOptions options;
+    options.exact = false;
     return options;
 }
 
-std::unique_ptr<TileSource> MakeSource(const CurrentImage& image, const TileOptions& options) {
+std::unique_ptr<TileSource> MakeSource(const CurrentImage& image, const JpegTileOptions& options) {
     std::string error;
     auto source = MakeJpegTileSource(image, options, error);
     EXPECT_NE(source, nullptr) << error;

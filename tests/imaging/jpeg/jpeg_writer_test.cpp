@@ -1,10 +1,11 @@
+#include "imaging/jpeg/jpeg_writer.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
 #include "imaging/jpeg/jpeg_format.h"
-#include "imaging/jpeg/jpeg_glue.h"
 #include "jpeg_test_util.h"
 
 namespace tessarin {
@@ -75,7 +76,7 @@ TEST(JpegWriter, OtherDepthsAndUnwritablePlacesFail) {
     // The disk fills up while writing.
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(full, 0);
-    EXPECT_FALSE(jpeg_glue::EncodeJpegRegion(full, *raster, 0, 0, 64, 64, 75));
+    EXPECT_FALSE(jpeg::EncodeJpegRegion(full, *raster, 0, 0, 64, 64, 75));
     ::close(full);
 }
 

@@ -24,14 +24,13 @@ CurrentImage LoadCurrent(const std::string& path) {
     CurrentImage image;
     SplitSettings settings;
     JobState job;
-    EXPECT_TRUE(LoadCurrentImage(path, image, settings, job, nullptr))
-        << path << ": " << job.ErrorText();
+    EXPECT_TRUE(LoadCurrentImage(path, image, settings, job)) << path << ": " << job.ErrorText();
     return image;
 }
 
 std::unique_ptr<TileSource> MakeSource(const CurrentImage& image, std::string* error = nullptr) {
     std::string message;
-    auto source = MakePngTileSource(image, TileOptions{}, message);
+    auto source = MakePngTileSource(image, message);
     if (error) *error = message;
     return source;
 }
@@ -177,7 +176,8 @@ TEST(PngTileSource, TilesAreTheSameBytesFromTheRasterTheSamplesAndTheFile) {
         const CurrentImage shown = LoadCurrent(path);
         CurrentImage samples;
         std::string error;
-        ASSERT_TRUE(LoadImageForTiles(path, settings, nullptr, samples, error)) << error;
+        std::vector<std::string> notices;
+        ASSERT_TRUE(LoadImageForTiles(path, settings, samples, error, notices)) << error;
         EXPECT_FALSE(samples.raster);
         CurrentImage fileOnly;
         fileOnly.path = path;

@@ -1,4 +1,4 @@
-#include "imaging/png/png_glue.h"
+#include "imaging/png/png_private.h"
 
 #include <algorithm>
 #include <csetjmp>

@@ -1,0 +1,34 @@
+// BMP and DIB in the format registry.
+
+#include <cstring>
+
+#include "imaging/bmp/bmp_format.h"
+#include "imaging/bmp/bmp_private.h"
+#include "imaging/format_registry.h"
+#include "imaging/messages.h"
+
+namespace tessarin {
+
+namespace {
+
+constexpr const char* kExtensions[] = {".bmp", ".dib", nullptr};
+constexpr const char* kMessages[] = {bmp::kColourReductionNotice, nullptr};
+
+bool Sniff(const uint8_t* head, size_t size) {
+    return size >= 2 && std::memcmp(head, "BM", 2) == 0;
+}
+
+std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
+                                      std::string& error) {
+    return MakeBmpTileSource(image, error);
+}
+
+}  // namespace
+
+// The BMP readers have no messages of their own: every failure is an invalid file.
+extern const ImageFormat kBmpFormat = {
+    ImageFileKind::Bmp, "BMP",   kExtensions,       true,      &Sniff, &LoadBmpFile, nullptr,
+    &MakeTiles,         nullptr, msg::kInvalidFile, kMessages,
+};
+
+}  // namespace tessarin

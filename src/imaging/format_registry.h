@@ -1,0 +1,83 @@
+#pragma once
+// The formats the program reads and cuts, each with everything it brings:
+// its name and extensions, the open dialog's filter, how its files begin, its
+// readers, its tiles and the options they take, its messages. Every other
+// place asks here. A format is added as a folder of its own under imaging/
+// with its entry (<format>/<format>_entry.cpp), its kind below and its line
+// in format_registry.cpp.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "imaging/current_image.h"
+#include "imaging/loaded_image.h"
+#include "imaging/tile_settings.h"
+#include "imaging/tile_source.h"
+#include "platform/file_io.h"
+
+namespace tessarin {
+
+enum class ImageFileKind : int {
+    Unsupported = 0,
+    Bmp = 1,
+    Jpeg = 2,
+    Png = 3,
+    Gif = 4,
+    BadPath = 5
+};
+
+struct ImageFormat {
+    ImageFileKind kind;
+    const char* name;  // as the open dialog names it: "JPEG"
+    // File name extensions with their dot, lower case, ended by a null.
+    const char* const* extensions;
+    // Whether the open dialog has a filter of its own for the format,
+    // "<name> (*.ext, ...)"; its files are reached through "every file"
+    // otherwise.
+    bool dialogFilter;
+    // Whether a file that starts with `head` (its first bytes; all of them
+    // when it is shorter than kSniffBytes) is one of the format's.
+    bool (*sniff)(const uint8_t* head, size_t size);
+    // Reads the file opened for the load (null when it could not be: the
+    // format's message); on failure out.error holds the message.
+    bool (*load)(const SourceFilePtr& file, LoadedImage& out);
+    // Reads only what the format's own tiles need before they are cut, with
+    // no raster; null when they are cut from the raster. On failure
+    // out.error holds the message.
+    bool (*loadForTiles)(const SourceFilePtr& file, LoadedImage& out);
+    // Prepares one file's tiles with the format's options read from
+    // `settings`; on failure returns null with the message in error.
+    std::unique_ptr<TileSource> (*makeSource)(const CurrentImage& image,
+                                              const TileSettings& settings, std::string& error);
+    // Whether tiles with these settings are cut losslessly from the file's
+    // compressed data rather than from the raster; null: never.
+    bool (*cutsLosslessly)(const TileSettings& settings);
+    // The one message every failed load gives, for readers without messages
+    // of their own; null: the reader's message.
+    const char* loadFailed;
+    // The texts the format's code gives the user (failures and notices),
+    // ended by a null; each has its translation in the message catalogue.
+    const char* const* messages;
+};
+
+// How many bytes of a file's start sniffing looks at.
+inline constexpr size_t kSniffBytes = 16;
+
+// Every format, in the open dialog's order.
+std::span<const ImageFormat* const> ImageFormats();
+
+// Null for Unsupported and BadPath.
+const ImageFormat* FindImageFormat(ImageFileKind kind);
+
+// The format whose extension `extension` (with its dot) is, in any ASCII
+// case; null when none.
+const ImageFormat* FindImageFormatByExtension(std::string_view extension);
+
+// The format whose files start as `head` does; null when none.
+const ImageFormat* SniffImageFormat(const uint8_t* head, size_t size);
+
+}  // namespace tessarin

@@ -1,0 +1,51 @@
+// GIF in the format registry.
+
+#include <cstring>
+
+#include "imaging/format_registry.h"
+#include "imaging/gif/gif_format.h"
+
+namespace tessarin {
+
+namespace {
+
+constexpr const char* kExtensions[] = {".gif", nullptr};
+constexpr const char* kMessages[] = {nullptr};
+
+bool Sniff(const uint8_t* head, size_t size) {
+    return size >= 6 &&
+           (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0);
+}
+
+// A GIF image is indexed whatever its table holds, loaded either way.
+template <bool (*Load)(const SourceFilePtr&, LoadedImage&)>
+bool LoadIndexed(const SourceFilePtr& file, LoadedImage& out) {
+    if (!Load(file, out)) return false;
+    out.colorKind = kColorKindIndexed;
+    return true;
+}
+
+std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
+                                      std::string& error) {
+    return MakeGifTileSource(image, error);
+}
+
+}  // namespace
+
+// No filter of its own in the open dialog: GIF files are reached through
+// "every file".
+extern const ImageFormat kGifFormat = {
+    ImageFileKind::Gif,
+    "GIF",
+    kExtensions,
+    false,
+    &Sniff,
+    &LoadIndexed<&LoadGifFile>,
+    &LoadIndexed<&LoadGifIndices>,
+    &MakeTiles,
+    nullptr,
+    nullptr,
+    kMessages,
+};
+
+}  // namespace tessarin

@@ -1,0 +1,63 @@
+#pragma once
+// The decompressor every JPEG read goes through: created with the library's
+// memory limit and the scan limit, read in stages that each arm its recovery
+// point, with rows going straight into a raster (CMYK and YCCK files through
+// one row turned into colour).
+
+#include <memory>
+
+#include "imaging/jpeg/jpeg_private.h"
+
+namespace tessarin::jpeg {
+
+// A decompressor with the error manager and scan limit it reports through.
+struct JpegDecoder {
+    jpeg_decompress_struct codec;
+    JpegErrorManager errors;
+    ScanLimit scanLimit;
+    std::shared_ptr<void> input;  // what a source of ours reads from, kept while the decoder lives
+};
+
+struct DecoderDeleter {
+    void operator()(JpegDecoder* decoder) const {
+        jpeg_destroy_decompress(&decoder->codec);
+        delete decoder;
+    }
+};
+using DecoderPointer = std::unique_ptr<JpegDecoder, DecoderDeleter>;
+
+// A zero-filled decoder (destroying it is safe however far creation got)
+// with its error manager installed; null when out of memory.
+DecoderPointer NewDecoder();
+
+// Bytes the library's whole-image coefficient arrays of `codec`'s frame take
+// (each padded to whole MCUs).
+uint64_t CoefficientBytes(const jpeg_decompress_struct& codec);
+
+// Where decoded rows go: straight into the raster, or for four-component
+// files through one row of samples converted to blue, green, red.
+struct RowTarget {
+    JSAMPROW* rows;     // rows[i] is where output row i (from the top) goes
+    JSAMPROW cmykRow;   // null unless the file is CMYK or YCCK
+    bool cmykInverted;  // Adobe files store 255 minus the ink
+    JDIMENSION width;
+};
+
+// The colour space rows are decoded in, set after the header is read: the
+// raster's blue, green, red for colour; CMYK for CMYK and YCCK files, which
+// RowTarget turns into colour.
+void ChooseOutputSpace(jpeg_decompress_struct* codec);
+
+// The stages below arm the decoder's recovery point: false on a library error.
+// Creates the decompressor with kLibraryMemoryLimit and the scan limit.
+bool CreateStage(JpegDecoder* decoder);
+// Reads the header from `file` and chooses the output space and size.
+bool HeaderStage(JpegDecoder* decoder, std::FILE* file);
+// Starts the decompression of a decoder whose header is read.
+bool StartStage(JpegDecoder* decoder);
+// Reads rows into `target` until `upTo` rows of the image are done.
+bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo);
+// Ends the decompression once every row is read.
+bool FinishStage(JpegDecoder* decoder);
+
+}  // namespace tessarin::jpeg

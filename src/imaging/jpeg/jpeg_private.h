@@ -1,0 +1,56 @@
+#pragma once
+// Private to the JPEG files of this folder: how fatal libjpeg errors come back
+// to us, and the limits every decompressor works within.
+//
+// libjpeg reports a fatal error by calling error_exit, which must not return.
+// Ours jumps back to the recovery point kept beside the error manager of each
+// codec object, so every thread and every codec has its own. The functions
+// that arm a recovery point (setjmp) hold only plain data: a jump skips
+// destructors.
+
+#include <csetjmp>
+#include <cstdint>
+
+// jpeglib.h needs size_t and FILE declared before it.
+// clang-format off
+#include <cstddef>
+#include <cstdio>
+#include <jpeglib.h>
+// clang-format on
+
+#include "imaging/dib_image.h"
+
+namespace tessarin::jpeg {
+
+struct JpegErrorManager {
+    jpeg_error_mgr pub;  // first member: libjpeg sees a jpeg_error_mgr*
+    std::jmp_buf recovery;
+};
+
+// The standard error manager with error_exit jumping to manager.recovery and
+// every warning and trace message dropped.
+jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager);
+
+// Every scan of a multi-scan file passes over the whole image, even an empty
+// one: a small file of many scans would take minutes. Real progressive files
+// have a dozen or so.
+inline constexpr int kMaxScans = 500;
+
+struct ScanLimit {
+    jpeg_progress_mgr pub;  // first member: libjpeg sees a jpeg_progress_mgr*
+    bool exceeded;
+};
+
+// Makes the decompressor fail (through error_exit) once the file has more
+// than kMaxScans scans, with limit.exceeded set.
+void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit);
+
+// What the library itself may take for whole-image buffers (a progressive or
+// multi-scan file keeps every coefficient of the image until the last scan).
+// Past this it fails cleanly instead of exhausting memory on a small file that
+// claims a huge size.
+inline constexpr uint64_t kLibraryMemoryLimit = kMaxRasterBytes;
+
+inline uint64_t RoundUp(uint64_t value, uint64_t step) { return (value + step - 1) / step * step; }
+
+}  // namespace tessarin::jpeg

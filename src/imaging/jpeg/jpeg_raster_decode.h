@@ -1,0 +1,45 @@
+#pragma once
+// One JPEG file decoded into a new bottom-up raster: the header and the raster
+// first, then the rows, all at once or a batch at a time. The reader decodes
+// a whole file with it; the row feed a batch at a time on a thread of its own.
+
+#include <memory>
+#include <vector>
+
+#include "imaging/dib_image.h"
+#include "imaging/jpeg/jpeg_decoder.h"
+#include "imaging/jpeg/jpeg_messages.h"
+#include "imaging/jpeg/jpeg_progressive.h"
+#include "platform/file_io.h"
+
+namespace tessarin::jpeg {
+
+class RasterDecode {
+  public:
+    // Reads the header and, unless `headerOnly`, makes the raster. Returns
+    // the failure message, or null.
+    const char* Open(const SourceFilePtr& source, bool headerOnly);
+    // Decodes rows until the first `upTo` are in the raster. Returns the
+    // failure message, or null. A failure leaves the decompression
+    // unfinished on purpose: finishing one whose rows were not all read is
+    // itself a library error.
+    const char* Rows(JDIMENSION upTo);
+    const char* Finish();
+
+    const jpeg_decompress_struct& Codec() const { return decoder_->codec; }
+    DibImage& Raster() { return *raster_; }
+    std::unique_ptr<DibImage> TakeRaster() { return std::move(raster_); }
+
+  private:
+    SourceFilePtr source_;
+    DecoderPointer decoder_;  // reads the header, and the rows unless split_ does
+    FilePtr file_;
+    ProgressiveStart split_;
+    JpegDecoder* rowsFrom_ = nullptr;  // set once decoding has started
+    std::unique_ptr<DibImage> raster_;
+    std::vector<JSAMPROW> rows_;
+    std::vector<JSAMPLE> cmykRow_;
+    RowTarget target_{};
+};
+
+}  // namespace tessarin::jpeg

@@ -1,0 +1,18 @@
+#pragma once
+// The split's settings as a format's tiles may read them: by the section and
+// key the settings file stores each under ("JPEG" "QUALITY"). Every format
+// declares its own options and builds them from these; nothing between the
+// split and the format knows what they are.
+
+#include <string_view>
+
+namespace tessarin {
+
+class TileSettings {
+  public:
+    virtual ~TileSettings() = default;
+    // The value under `section` and `key`, or `fallback` when there is none.
+    virtual int GetInt(std::string_view section, std::string_view key, int fallback) const = 0;
+};
+
+}  // namespace tessarin
