@@ -31,7 +31,7 @@ class ProfileDocument {
     // or appends the section and the key at the end. Returns false, and leaves
     // the document unchanged, for names or values a line cannot hold (line
     // breaks, "=" in a key, "]" in a section, empty names).
-    bool Set(std::string_view section, std::string_view key, std::string_view value);
+    [[nodiscard]] bool Set(std::string_view section, std::string_view key, std::string_view value);
 
     // UTF-8, every line ended by LF.
     std::string Serialize() const;
@@ -64,13 +64,13 @@ enum class FileReadStatus { Ok, Missing, Failed };
 // Reads a regular file of at most kMaxProfileBytes. A missing file is Missing;
 // anything else that cannot be read (a folder, a device, too large, no
 // permission) is Failed. `bytes` is empty unless Ok.
-FileReadStatus ReadSmallFile(const std::string& path, std::string& bytes);
+[[nodiscard]] FileReadStatus ReadSmallFile(const std::string& path, std::string& bytes);
 
 // Replaces the file's contents atomically: a temporary file in the same folder
 // is written, flushed to disk and renamed over the old one. The folder is
 // created (all levels) when missing. A read-only existing file is not
 // replaced. On failure the old file is left as it was and false returned.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+[[nodiscard]] bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // The document of a file; a missing or unreadable file reads as empty.
 FileReadStatus ReadProfileFile(const std::string& path, ProfileDocument& document);
@@ -78,8 +78,8 @@ FileReadStatus ReadProfileFile(const std::string& path, ProfileDocument& documen
 int GetProfileInt(const std::string& path, std::string_view section, std::string_view key, int def);
 std::string GetProfileString(const std::string& path, std::string_view section,
                              std::string_view key, const std::string& def);
-bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value);
+[[nodiscard]] bool WriteProfileString(const std::string& path, std::string_view section,
+                                      std::string_view key, std::string_view value);
 
 struct ProfileEntry {
     std::string section;
@@ -89,6 +89,7 @@ struct ProfileEntry {
 
 // Writes several keys in one atomic rewrite; the file ends up as if each had
 // been written in turn with WriteProfileString. All or nothing.
-bool WriteProfileStrings(const std::string& path, const std::vector<ProfileEntry>& entries);
+[[nodiscard]] bool WriteProfileStrings(const std::string& path,
+                                       const std::vector<ProfileEntry>& entries);
 
 }  // namespace tessarin

@@ -118,7 +118,7 @@ void MainWindow::SetStartupPlacement(int id) {
 }
 
 void MainWindow::SelectSlotCommand(int id) {
-    SelectSlot(paths_, id - cmd::kFirstSlot, &notifier_);
+    (void)SelectSlot(paths_, id - cmd::kFirstSlot, &notifier_);
     LoadSplitSettings(settings_, paths_);
     RefreshMenu();
     const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
@@ -135,13 +135,13 @@ void MainWindow::ToggleSplitFlag(int id) {
             SaveSettings();
             return;
         case cmd::kCorrectCut:
-            ToggleCorrectCut(settings_, paths_, &notifier_);
+            (void)ToggleCorrectCut(settings_, paths_, &notifier_);
             break;
         case cmd::kAllBmp:
-            ToggleAllBmp(settings_, paths_, &notifier_);
+            (void)ToggleAllBmp(settings_, paths_, &notifier_);
             break;
         case cmd::kAdjustAspect: {
-            ToggleAdjustAspect(settings_, paths_, &notifier_);
+            (void)ToggleAdjustAspect(settings_, paths_, &notifier_);
             if (image_.raster && MatchAspect(image_.width, image_.height, settings_))
                 SaveSettings();
             const TileGrid grid = ComputeGridCounts(image_.width, image_.height, settings_);
@@ -149,7 +149,7 @@ void MainWindow::ToggleSplitFlag(int id) {
             break;
         }
         case cmd::kNotOverwrite:
-            ToggleNotOverwrite(settings_, paths_, &notifier_);
+            (void)ToggleNotOverwrite(settings_, paths_, &notifier_);
             break;
     }
     SyncSplitChecks();
