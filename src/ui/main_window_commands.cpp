@@ -118,7 +118,7 @@ void MainWindow::SetStartupPlacement(int id) {
 }
 
 void MainWindow::SelectSlotCommand(int id) {
-    SelectSlot(paths_, id - cmd::kFirstSlot, &notifier_);
+    (void)SelectSlot(paths_, id - cmd::kFirstSlot, &notifier_);
     LoadSplitSettings(settings_, paths_);
     RefreshMenu();
     document_->FollowGrid();
@@ -133,13 +133,13 @@ void MainWindow::ToggleSplitFlag(int id) {
             document_->SaveSettings();
             return;
         case cmd::kCorrectCut:
-            ToggleCorrectCut(settings_, paths_, &notifier_);
+            (void)ToggleCorrectCut(settings_, paths_, &notifier_);
             break;
         case cmd::kAllBmp:
-            ToggleAllBmp(settings_, paths_, &notifier_);
+            (void)ToggleAllBmp(settings_, paths_, &notifier_);
             break;
         case cmd::kAdjustAspect: {
-            ToggleAdjustAspect(settings_, paths_, &notifier_);
+            (void)ToggleAdjustAspect(settings_, paths_, &notifier_);
             const CurrentImage& image = document_->Image();
             if (image.raster && MatchAspect(image.width, image.height, settings_))
                 document_->SaveSettings();
@@ -147,7 +147,7 @@ void MainWindow::ToggleSplitFlag(int id) {
             break;
         }
         case cmd::kNotOverwrite:
-            ToggleNotOverwrite(settings_, paths_, &notifier_);
+            (void)ToggleNotOverwrite(settings_, paths_, &notifier_);
             break;
     }
     SyncSplitChecks();

@@ -72,7 +72,7 @@ void MainWindow::OpenSlotRenameDialog() {
     SlotRenameDialog dialog(SlotName(paths_, paths_.currentSlot), this);
     if (dialog.exec() != QDialog::Accepted) return;
     // Written whatever the no-overwrite option says; an empty name is the default.
-    RenameSlot(paths_, dialog.Name(), &notifier_);
+    (void)RenameSlot(paths_, dialog.Name(), &notifier_);
     RefreshMenu();
     Repaint();
 }

@@ -426,7 +426,7 @@ TEST_F(SplitSettingsFiles, NumbersIgnoreProcessLocale) {
 
     Put(paths_.slotSettingsPath, "[CUT_SIZE]\nWIDTH_PER=12.5\n");
     const SplitSettings s = Loaded();
-    SaveSplitSettings(s, paths_, nullptr);
+    EXPECT_TRUE(SaveSplitSettings(s, paths_, nullptr));
     SizeUnit unit = SizeUnit::Pixel;
     double option[3] = {};
     ApplySizeOption("7.25%", unit, option);
