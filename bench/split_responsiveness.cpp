@@ -22,10 +22,10 @@
 #include <vector>
 
 #include "settings/split_settings.h"
-#include "ui/command_ids.h"
-#include "ui/main_window.h"
-#include "ui/message_presenter.h"
-#include "ui/viewer_widget.h"
+#include "ui/dialogs/message_presenter.h"
+#include "ui/view/viewer_widget.h"
+#include "ui/window/command_ids.h"
+#include "ui/window/main_window.h"
 
 using namespace tessarin;
 

@@ -24,10 +24,10 @@
 
 #include "split/image_loader.h"
 #include "split/selection.h"
-#include "ui/command_ids.h"
-#include "ui/cut_lines.h"
-#include "ui/image_pyramid.h"
-#include "ui/viewer_widget.h"
+#include "ui/view/cut_lines.h"
+#include "ui/view/image_pyramid.h"
+#include "ui/view/viewer_widget.h"
+#include "ui/window/command_ids.h"
 
 using namespace tessarin;
 

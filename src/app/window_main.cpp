@@ -3,7 +3,7 @@
 // does.
 
 #include "app/command_mode.h"
-#include "ui/window_start.h"
+#include "ui/window/window_start.h"
 
 int main(int argc, char** argv) {
     using namespace tessarin;

@@ -22,11 +22,11 @@
 
 #include "dialog_test_support.h"
 #include "split/path_list.h"
-#include "ui/command_ids.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/open_file_dialog.h"
 #include "ui/dialogs/result_dialog.h"
-#include "ui/open_file_dialog.h"
-#include "ui/readme_location.h"
+#include "ui/window/command_ids.h"
+#include "ui/window/readme_location.h"
 #include "window_test_support.h"
 
 namespace tessarin::testing {

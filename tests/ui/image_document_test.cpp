@@ -2,7 +2,7 @@
 // selection follows the grid of new settings, and a split's copy of the
 // selection keeps the flags as they were when it was taken.
 
-#include "ui/image_document.h"
+#include "ui/document/image_document.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 #include <set>
 
 #include "settings/app_preferences.h"
-#include "ui/command_actions.h"
-#include "ui/command_ids.h"
-#include "ui/preference_commands.h"
+#include "ui/window/command_actions.h"
+#include "ui/window/command_ids.h"
+#include "ui/window/preference_commands.h"
 #include "window_test_support.h"
 
 namespace tessarin {

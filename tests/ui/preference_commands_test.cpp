@@ -1,7 +1,7 @@
 // The tie between menu commands and settings keys: each command keeps writing
 // the key it always wrote, and the menu refresh keeps its order.
 
-#include "ui/preference_commands.h"
+#include "ui/window/preference_commands.h"
 
 #include <gtest/gtest.h>
 

@@ -12,10 +12,10 @@
 #include <future>
 
 #include "split/path_list.h"
-#include "ui/command_ids.h"
 #include "ui/dialogs/progress_dialog.h"
-#include "ui/icon_drop_start.h"
-#include "ui/split_runner.h"
+#include "ui/document/split_runner.h"
+#include "ui/window/command_ids.h"
+#include "ui/window/icon_drop_start.h"
 #include "window_test_support.h"
 
 namespace tessarin {

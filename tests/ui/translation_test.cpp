@@ -17,7 +17,7 @@
 
 #include "split/message_catalogue.h"
 #include "ui/dialogs/split_size_dialog.h"
-#include "ui/panel_text.h"
+#include "ui/view/panel_text.h"
 #include "window_test_support.h"
 
 namespace tessarin {

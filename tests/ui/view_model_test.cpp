@@ -2,7 +2,7 @@
 // lines under the pointer and their dragging, the overlay cells, the panel
 // lines and the scaled picture.
 
-#include "ui/view_model.h"
+#include "ui/view/view_model.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "imaging/dib_image.h"
-#include "ui/cut_lines.h"
-#include "ui/image_pyramid.h"
-#include "ui/overlay_layout.h"
-#include "ui/panel_text.h"
-#include "ui/resample.h"
+#include "ui/view/cut_lines.h"
+#include "ui/view/image_pyramid.h"
+#include "ui/view/overlay_layout.h"
+#include "ui/view/panel_text.h"
+#include "ui/view/resample.h"
 
 namespace tessarin {
 namespace {

@@ -2,7 +2,7 @@
 // the picture after scrolling, the overlay after clicks and the right-button
 // rectangle, the panel's place, cut-line dragging and saving.
 
-#include "ui/viewer_widget.h"
+#include "ui/view/viewer_widget.h"
 
 #include <QApplication>
 #include <QList>
@@ -13,8 +13,8 @@
 #include <functional>
 #include <set>
 
-#include "ui/command_ids.h"
-#include "ui/image_pyramid.h"
+#include "ui/view/image_pyramid.h"
+#include "ui/window/command_ids.h"
 #include "window_test_support.h"
 
 namespace tessarin {

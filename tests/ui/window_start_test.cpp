@@ -2,7 +2,7 @@
 // settings files, the command mode without a display, and the real program
 // under Xvfb.
 
-#include "ui/window_start.h"
+#include "ui/window/window_start.h"
 
 #include <sys/stat.h>
 
@@ -22,8 +22,8 @@
 #include "app/command_mode.h"
 #include "platform/paths.h"
 #include "settings/app_preferences.h"
-#include "ui/command_ids.h"
-#include "ui/window_placement.h"
+#include "ui/window/command_ids.h"
+#include "ui/window/window_placement.h"
 #include "window_test_support.h"
 
 namespace tessarin {

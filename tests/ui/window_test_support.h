@@ -15,8 +15,8 @@
 #include "platform/profile.h"
 #include "settings/split_settings.h"
 #include "support/test_files.h"
-#include "ui/main_window.h"
-#include "ui/message_presenter.h"
+#include "ui/dialogs/message_presenter.h"
+#include "ui/window/main_window.h"
 
 namespace tessarin::testing {
 

@@ -7,9 +7,9 @@
 #include <QWheelEvent>
 
 #include "split/messages.h"
-#include "ui/command_ids.h"
-#include "ui/view_zoom.h"
-#include "ui/viewer_widget.h"
+#include "ui/view/view_zoom.h"
+#include "ui/view/viewer_widget.h"
+#include "ui/window/command_ids.h"
 #include "window_test_support.h"
 
 namespace tessarin {

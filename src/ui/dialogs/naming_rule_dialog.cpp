@@ -10,8 +10,8 @@
 #include <algorithm>
 
 #include "ui/dialogs/dialog_frame.h"
+#include "ui/dialogs/message_presenter.h"
 #include "ui/dialogs/step_edit.h"
-#include "ui/message_presenter.h"
 #include "ui/translation.h"
 
 namespace tessarin {

@@ -16,8 +16,8 @@
 #include "ui/dialogs/dialog_frame.h"
 #include "ui/dialogs/step_edit.h"
 #include "ui/fonts.h"
-#include "ui/panel_text.h"
 #include "ui/translation.h"
+#include "ui/view/panel_text.h"
 
 namespace tessarin {
 

@@ -1,0 +1,105 @@
+// The ways of asking for images in the window: the open dialog, files and
+// folders dropped on it, next and previous file in the folder of the image on
+// view. Each builds a list of paths and hands it to StartOpenRequest. And the
+// About box.
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
+
+#include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/message_presenter.h"
+#include "ui/translation.h"
+#include "ui/window/main_window.h"
+#include "ui/window/path_expansion.h"
+
+namespace tessarin {
+
+namespace {
+
+// The local files and folders of a drop, in drop order; other URLs are left out.
+std::vector<std::string> DroppedPaths(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    return paths;
+}
+
+}  // namespace
+
+void MainWindow::RequestOpen(std::vector<std::string> paths) {
+    if (openRequestSink_)
+        openRequestSink_(std::move(paths));
+    else
+        StartOpenRequest(std::move(paths));
+}
+
+void MainWindow::OpenFileCommand() {
+    // Busy while the dialog is up: a drop meanwhile is ignored.
+    EnterSplitState();
+    controller_->ClearStopRequest();
+    OpenFileChoice choice = openFileAsker_(this, openFilterIndex_);
+    openFilterIndex_ = choice.filterIndex;
+    // The open request enters the busy state again for itself.
+    RestoreIdleState();
+    if (!choice.paths.empty()) RequestOpen(std::move(choice.paths));
+}
+
+void MainWindow::StepFile(StepDirection direction) {
+    if (!document_->HasImage()) return;
+    std::string target = NeighbourImageFile(document_->Image().path, direction);
+    if (!target.empty()) RequestOpen({std::move(target)});
+}
+
+void MainWindow::ShowAbout() {
+    AboutDialog dialog(this);
+    dialog.exec();
+}
+
+// While busy the window refuses drops, so the pointer shows that nothing
+// would happen.
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!controller_->Busy() && !DroppedPaths(event->mimeData()).empty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!controller_->Busy())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths = DroppedPaths(event->mimeData());
+    if (controller_->Busy() || paths.empty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // Busy from the drop on; listing big folders must not stall the window.
+    EnterSplitState();
+    controller_->ClearStopRequest();
+    if (!expansion_->Start(std::move(paths), [this](std::vector<std::string> files) {
+            DropExpanded(std::move(files));
+        })) {
+        RestoreIdleState();
+        messages_->ShowError(this, Tessarin::tr("スレッドの作成に失敗"));
+    }
+}
+
+void MainWindow::DropExpanded(std::vector<std::string> paths) {
+    // F3 while the folders were being listed cancels the drop.
+    const bool cancelled = controller_->StopRequested();
+    // The open request enters the busy state again for itself; nothing to
+    // open (an empty folder) leaves the program idle.
+    RestoreIdleState();
+    if (!paths.empty() && !cancelled) RequestOpen(std::move(paths));
+}
+
+}  // namespace tessarin
