@@ -42,8 +42,8 @@ constexpr std::array<PreferenceKey, kPreferenceCount> kKeys = {{
 
 // KeyOf indexes the table by the enum.
 constexpr bool InEnumOrder() {
-    for (int i = 0; i < kPreferenceCount; ++i)
-        if (static_cast<int>(kKeys[i].preference) != i) return false;
+    for (size_t i = 0; i < kKeys.size(); ++i)
+        if (static_cast<size_t>(kKeys[i].preference) != i) return false;
     return true;
 }
 static_assert(InEnumOrder());

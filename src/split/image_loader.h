@@ -16,16 +16,17 @@ namespace tessarin {
 // false with the message in `error`, and `out` is left as it was. What the
 // reader has for the user is added to `notices` (in order, whatever the
 // outcome); the caller shows it, on its own thread and terms.
-bool LoadImageFile(const std::string& path, CurrentImage& out, std::string& error,
-                   std::vector<std::string>& notices);
+[[nodiscard]] bool LoadImageFile(const std::string& path, CurrentImage& out, std::string& error,
+                                 std::vector<std::string>& notices);
 
 // For a split that nothing shows (the command mode): reads only what the
 // tiles of `settings` are cut from. BMP sources, BMP tiles and exact JPEG
 // tiles need the raster; PNG and GIF tiles need the file's own samples or
 // indices, decoded once; lossless JPEG tiles need the header alone. The image
 // may then have no raster. Messages as LoadImageFile gives them.
-bool LoadImageForTiles(const std::string& path, const SplitSettings& settings, CurrentImage& out,
-                       std::string& error, std::vector<std::string>& notices);
+[[nodiscard]] bool LoadImageForTiles(const std::string& path, const SplitSettings& settings,
+                                     CurrentImage& out, std::string& error,
+                                     std::vector<std::string>& notices);
 
 // Makes `loaded` the current image and matches the tile proportions of
 // `settings` to it.
@@ -33,7 +34,7 @@ void CommitImage(CurrentImage& current, CurrentImage&& loaded, SplitSettings& se
 
 // Both steps at once, for callers without a window or notices to show; on
 // failure the message is stored in `job` and the previous image stays.
-bool LoadCurrentImage(const std::string& path, CurrentImage& image, SplitSettings& settings,
-                      JobState& job);
+[[nodiscard]] bool LoadCurrentImage(const std::string& path, CurrentImage& image,
+                                    SplitSettings& settings, JobState& job);
 
 }  // namespace tessarin

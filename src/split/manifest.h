@@ -32,7 +32,8 @@ std::string ManifestFileName(const std::string& sourcePath);
 
 // Writes ManifestText to `folder`/ManifestFileName(job.image.path), replacing
 // the file as a whole. False when it cannot be written.
-bool WriteSplitManifest(const std::string& folder, const SplitJob& job, const TileGrid& grid,
-                        bool lossless, std::vector<ManifestTile> tiles);
+[[nodiscard]] bool WriteSplitManifest(const std::string& folder, const SplitJob& job,
+                                      const TileGrid& grid, bool lossless,
+                                      std::vector<ManifestTile> tiles);
 
 }  // namespace tessarin

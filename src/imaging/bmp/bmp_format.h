@@ -15,18 +15,19 @@ namespace tessarin {
 // Our own reader first (16-bit 5-5-5 and 5-6-5 with bit fields, 1-bit with two
 // colours), then the general decoder. A 5-6-5 file's colour reduction is
 // noted in out.notices. Read from the open file (null: not opened).
-bool LoadBmpFile(const SourceFilePtr& file, LoadedImage& out);
+[[nodiscard]] bool LoadBmpFile(const SourceFilePtr& file, LoadedImage& out);
 // The same for the file opened by name.
-bool LoadBmpFile(const std::string& path, LoadedImage& out);
+[[nodiscard]] bool LoadBmpFile(const std::string& path, LoadedImage& out);
 
 // The general decoder alone, over bytes in memory (what the system loader reads).
-bool DecodeBmp(const uint8_t* data, size_t size, LoadedImage& out);
+[[nodiscard]] bool DecodeBmp(const uint8_t* data, size_t size, LoadedImage& out);
 
 // Writes one rectangle of the raster as a BMP file, bottom-up, as a crop of
 // it would be written, without making the crop, into the open file `fd`
 // (which stays open). False when the rectangle is not inside the raster or a
 // write fails.
-bool WriteBmpRegion(int fd, const DibImage& image, int x, int y, int width, int height);
+[[nodiscard]] bool WriteBmpRegion(int fd, const DibImage& image, int x, int y, int width,
+                                  int height);
 // The same as the file `path`, which appears only when complete.
 bool SaveBmpRegion(const std::string& path, const DibImage& image, int x, int y, int width,
                    int height);

@@ -15,13 +15,13 @@ namespace tessarin {
 // The raster for the viewer, which also serves the GIF tiles (out.tileData
 // keeps the table and whatever else they need). Read from the open file's
 // start (null: not opened, the open message).
-bool LoadGifFile(const SourceFilePtr& file, LoadedImage& out);
+[[nodiscard]] bool LoadGifFile(const SourceFilePtr& file, LoadedImage& out);
 // No raster: only the indices and what the tiles need, for a split that
 // nobody watches.
-bool LoadGifIndices(const SourceFilePtr& file, LoadedImage& out);
+[[nodiscard]] bool LoadGifIndices(const SourceFilePtr& file, LoadedImage& out);
 // The same for the file opened by name.
-bool LoadGifFile(const std::string& path, LoadedImage& out);
-bool LoadGifIndices(const std::string& path, LoadedImage& out);
+[[nodiscard]] bool LoadGifFile(const std::string& path, LoadedImage& out);
+[[nodiscard]] bool LoadGifIndices(const std::string& path, LoadedImage& out);
 std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, std::string& error);
 
 }  // namespace tessarin

@@ -50,14 +50,14 @@ void ChooseOutputSpace(jpeg_decompress_struct* codec);
 
 // The stages below arm the decoder's recovery point: false on a library error.
 // Creates the decompressor with kLibraryMemoryLimit and the scan limit.
-bool CreateStage(JpegDecoder* decoder);
+[[nodiscard]] bool CreateStage(JpegDecoder* decoder);
 // Reads the header from `file` and chooses the output space and size.
-bool HeaderStage(JpegDecoder* decoder, std::FILE* file);
+[[nodiscard]] bool HeaderStage(JpegDecoder* decoder, std::FILE* file);
 // Starts the decompression of a decoder whose header is read.
-bool StartStage(JpegDecoder* decoder);
+[[nodiscard]] bool StartStage(JpegDecoder* decoder);
 // Reads rows into `target` until `upTo` rows of the image are done.
-bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo);
+[[nodiscard]] bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo);
 // Ends the decompression once every row is read.
-bool FinishStage(JpegDecoder* decoder);
+[[nodiscard]] bool FinishStage(JpegDecoder* decoder);
 
 }  // namespace tessarin::jpeg

@@ -15,16 +15,16 @@
 namespace tessarin {
 
 // Reads the open file (null: not opened, the read message) from its start.
-bool LoadJpegFile(const SourceFilePtr& file, LoadedImage& out);
+[[nodiscard]] bool LoadJpegFile(const SourceFilePtr& file, LoadedImage& out);
 // The size and depth from the header alone, no raster: all that tiles need
 // where nothing shows the image. Lossless tiles are cut from the file's
 // coefficients; exact ones from a raster decoded beside the tile workers.
-bool LoadJpegHeader(const SourceFilePtr& file, LoadedImage& out);
+[[nodiscard]] bool LoadJpegHeader(const SourceFilePtr& file, LoadedImage& out);
 // The same for the file opened by name.
-bool LoadJpegFile(const std::string& path, LoadedImage& out);
-bool LoadJpegHeader(const std::string& path, LoadedImage& out);
+[[nodiscard]] bool LoadJpegFile(const std::string& path, LoadedImage& out);
+[[nodiscard]] bool LoadJpegHeader(const std::string& path, LoadedImage& out);
 // Baseline JPEG of an 8-bit grey or 24-bit raster at `quality` (0..100).
-bool SaveJpegFile(const std::string& path, const DibImage& image, int quality);
+[[nodiscard]] bool SaveJpegFile(const std::string& path, const DibImage& image, int quality);
 
 // What JPEG tiles are made with.
 struct JpegTileOptions {

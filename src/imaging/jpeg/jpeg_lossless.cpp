@@ -110,8 +110,8 @@ void SetExifImageSize(uint8_t* data, size_t length, uint32_t width, uint32_t hei
         const uint32_t value = tag == 0xA002 ? width : height;
         const uint8_t type[2] = {0, 4};  // LONG
         const uint8_t count[4] = {0, 0, 0, 1};
-        for (int i = 0; i < 2; ++i) data[offset + 2 + i] = type[bigEndian ? i : 1 - i];
-        for (int i = 0; i < 4; ++i) {
+        for (uint32_t i = 0; i < 2; ++i) data[offset + 2 + i] = type[bigEndian ? i : 1 - i];
+        for (uint32_t i = 0; i < 4; ++i) {
             data[offset + 4 + i] = count[bigEndian ? i : 3 - i];
             data[offset + 8 + i] = static_cast<uint8_t>(value >> (bigEndian ? 24 - 8 * i : 8 * i));
         }
@@ -169,8 +169,8 @@ bool WriteTileStage(JpegTileWriter* writer, const TileJob* job) {
     for (int ci = 0; ci < codec->num_components; ++ci) {
         const jpeg_component_info& c = codec->comp_info[ci];
         arrays[ci] = codec->mem->request_virt_barray(
-            common, JPOOL_IMAGE, FALSE, mcuColumns * c.h_samp_factor, mcuRows * c.v_samp_factor,
-            static_cast<JDIMENSION>(c.v_samp_factor));
+            common, JPOOL_IMAGE, FALSE, mcuColumns * Factor(c.h_samp_factor),
+            mcuRows * Factor(c.v_samp_factor), static_cast<JDIMENSION>(c.v_samp_factor));
     }
     jpeg_stdio_dest(codec, job->file);
     jpeg_write_coefficients(codec, arrays);
@@ -186,8 +186,8 @@ bool WriteTileStage(JpegTileWriter* writer, const TileJob* job) {
     for (int ci = 0; ci < codec->num_components; ++ci) {
         const jpeg_component_info& c = codec->comp_info[ci];
         const std::vector<JBLOCKROW>& rows = job->rows[ci];
-        const JDIMENSION left = job->crop.columnMcus * c.h_samp_factor;
-        const JDIMENSION top = job->crop.rowMcus * c.v_samp_factor;
+        const JDIMENSION left = job->crop.columnMcus * Factor(c.h_samp_factor);
+        const JDIMENSION top = job->crop.rowMcus * Factor(c.v_samp_factor);
         const JDIMENSION sourceWidth = job->source->comp_info[ci].width_in_blocks;
         const JDIMENSION bandRows = static_cast<JDIMENSION>(c.v_samp_factor);
         // The crop lies inside the image, so these hold; they guard the
@@ -295,14 +295,14 @@ LosslessPrepare MakeInProcessLosslessSource(const SourceFile& source, int width,
     std::vector<std::vector<JBLOCKROW>> rows;
     try {
         rows.resize(static_cast<size_t>(codec.num_components));
-        for (int ci = 0; ci < codec.num_components; ++ci) {
+        for (size_t ci = 0; ci < rows.size(); ++ci) {
             const jpeg_component_info& c = codec.comp_info[ci];
-            rows[ci].resize(RoundUp(c.height_in_blocks, static_cast<uint64_t>(c.v_samp_factor)));
+            rows[ci].resize(RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)));
         }
     } catch (const std::bad_alloc&) {
         return LosslessPrepare::kFailed;
     }
-    for (int ci = 0; ci < codec.num_components; ++ci)
+    for (size_t ci = 0; ci < rows.size(); ++ci)
         if (!MapRowsStage(reader.get(), arrays[ci], static_cast<JDIMENSION>(rows[ci].size()),
                           rows[ci].data()))
             return LosslessPrepare::kFailed;

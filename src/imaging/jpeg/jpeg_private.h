@@ -52,5 +52,8 @@ void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit);
 inline constexpr uint64_t kLibraryMemoryLimit = kMaxRasterBytes;
 
 inline uint64_t RoundUp(uint64_t value, uint64_t step) { return (value + step - 1) / step * step; }
+// A component's sampling factor (1 to 4 once the header is read) as the
+// unsigned count the block arithmetic uses.
+inline JDIMENSION Factor(int samplingFactor) { return static_cast<JDIMENSION>(samplingFactor); }
 
 }  // namespace tessarin::jpeg

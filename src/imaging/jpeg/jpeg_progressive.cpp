@@ -244,8 +244,10 @@ bool CopyStage(JpegDecoder* into, JpegDecoder* from, jvirt_barray_ptr* fromArray
         if (c.width_in_blocks != f.width_in_blocks || c.height_in_blocks != f.height_in_blocks ||
             c.h_samp_factor != f.h_samp_factor || c.v_samp_factor != f.v_samp_factor)
             return false;
-        const auto rows = static_cast<JDIMENSION>(RoundUp(c.height_in_blocks, c.v_samp_factor));
-        const size_t rowBytes = RoundUp(c.width_in_blocks, c.h_samp_factor) * sizeof(JBLOCK);
+        const auto rows =
+            static_cast<JDIMENSION>(RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)));
+        const size_t rowBytes =
+            RoundUp(c.width_in_blocks, Factor(c.h_samp_factor)) * sizeof(JBLOCK);
         for (JDIMENSION r = 0; r < rows; ++r) {
             JBLOCKROW source = from->codec.mem->access_virt_barray(
                 reinterpret_cast<j_common_ptr>(&from->codec), fromArrays[ci], r, 1, FALSE)[0];

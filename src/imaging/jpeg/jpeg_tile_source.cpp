@@ -95,7 +95,7 @@ class JpegtranTileSource final : public TileSource {
   private:
     // Holds one of the runs the budget allows while it lives.
     struct RunSlot {
-        explicit RunSlot(std::counting_semaphore<>& runs) : runs(runs) { runs.acquire(); }
+        explicit RunSlot(std::counting_semaphore<>& slots) : runs(slots) { runs.acquire(); }
         ~RunSlot() { runs.release(); }
         RunSlot(const RunSlot&) = delete;
         RunSlot& operator=(const RunSlot&) = delete;

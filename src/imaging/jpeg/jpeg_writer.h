@@ -10,7 +10,7 @@ namespace tessarin::jpeg {
 // `fd` (which stays open), a few rows at a time from the raster (no copy of
 // the rectangle). False for any other depth, a rectangle that is not inside
 // the raster, or any library or write error.
-bool EncodeJpegRegion(int fd, const DibImage& image, int x, int y, int width, int height,
-                      int quality);
+[[nodiscard]] bool EncodeJpegRegion(int fd, const DibImage& image, int x, int y, int width,
+                                    int height, int quality);
 
 }  // namespace tessarin::jpeg

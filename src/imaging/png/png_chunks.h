@@ -103,7 +103,7 @@ struct PngChunkViews {
 };
 
 // False when memory cannot be had. Texts are left out unless `withText`.
-bool BuildPngChunkViews(const PngChunkSet& set, bool withText, PngChunkViews& views);
+[[nodiscard]] bool BuildPngChunkViews(const PngChunkSet& set, bool withText, PngChunkViews& views);
 
 // Sets every chunk of `set` on a write structure's info record (after its
 // IHDR). May longjmp on a library error; creates nothing that needs a

@@ -15,13 +15,13 @@ namespace tessarin {
 // The raster for the viewer; for every depth but 16 it also serves the PNG
 // tiles, with the chunks they carry kept beside it (out.tileData). Read from
 // the open file's start (null: not opened, the read message).
-bool LoadPngFile(const SourceFilePtr& file, LoadedImage& out);
+[[nodiscard]] bool LoadPngFile(const SourceFilePtr& file, LoadedImage& out);
 // No raster: only the file's samples and chunks, for a split that nobody
 // watches.
-bool LoadPngSamples(const SourceFilePtr& file, LoadedImage& out);
+[[nodiscard]] bool LoadPngSamples(const SourceFilePtr& file, LoadedImage& out);
 // The same for the file opened by name.
-bool LoadPngFile(const std::string& path, LoadedImage& out);
-bool LoadPngSamples(const std::string& path, LoadedImage& out);
+[[nodiscard]] bool LoadPngFile(const std::string& path, LoadedImage& out);
+[[nodiscard]] bool LoadPngSamples(const std::string& path, LoadedImage& out);
 std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error);
 
 }  // namespace tessarin

@@ -110,12 +110,12 @@ struct PngReadHandles {
 
 // Creates the read structure with silent handlers and one or two info
 // records. False when any of them cannot be made.
-bool CreatePngReader(PngReadHandles& handles, bool withEndInfo);
+[[nodiscard]] bool CreatePngReader(PngReadHandles& handles, bool withEndInfo);
 
 // Attaches the stream, skips the 4 signature bytes already checked and reads
 // every chunk up to the image data. False on a library error, or when the
 // stream's budget is exceeded.
-bool PngReadInfoGuarded(png_structp png, png_infop info, PngReadStream* stream);
+[[nodiscard]] bool PngReadInfoGuarded(png_structp png, png_infop info, PngReadStream* stream);
 
 // Transforms a reader may request before the rows are read.
 enum PngTransform : unsigned {
@@ -129,14 +129,14 @@ enum PngTransform : unsigned {
 // interlace handling, then lets libpng prepare its rows. Gives the number of
 // passes and the bytes of one row after the transforms. False on a library
 // error.
-bool PngStartRowsGuarded(png_structp png, png_infop info, unsigned transforms, bool interlaced,
-                         int* passes, size_t* rowBytes);
+[[nodiscard]] bool PngStartRowsGuarded(png_structp png, png_infop info, unsigned transforms,
+                                       bool interlaced, int* passes, size_t* rowBytes);
 
 // Reads every pass of the image, row i (from the top) to firstRow + i * rowStep,
 // then the chunks after the image data into `endInfo` (may be null). The
 // transforms must already be requested. False on a library error.
-bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow, ptrdiff_t rowStep,
-                        int height, int passes);
+[[nodiscard]] bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow,
+                                      ptrdiff_t rowStep, int height, int passes);
 
 // Error and warning handlers: libpng's defaults print to the standard error
 // stream; ours stay silent, the caller turns the failure into its message.

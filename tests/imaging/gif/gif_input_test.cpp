@@ -102,7 +102,9 @@ TEST_F(GifLoad, AnyVersionAfterGifIsAccepted) {
 TEST_F(GifLoad, MalformedFilesAreRefusedWithTheirMessage) {
     const auto valid = giftest::Encode(OneFrame(4, 3, 4));
     const auto place = giftest::FindFirstDescriptor(valid);
-    auto cut = [&](size_t n) { return std::vector<uint8_t>(valid.begin(), valid.begin() + n); };
+    auto cut = [&](size_t n) {
+        return std::vector<uint8_t>(valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(n));
+    };
     auto withSize = [&](int w, int h) {
         auto b = valid;
         b[place.start + 5] = static_cast<uint8_t>(w & 255);
@@ -164,7 +166,8 @@ TEST_F(GifLoad, FileCutAnywhereLoadsDecodedRowsOrFailsCleanly) {
     const Frame& frame = gif.frames[0];
     for (size_t n = 0; n <= bytes.size(); ++n) {
         SCOPED_TRACE(n);
-        LoadedImage out = Load(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
+        LoadedImage out = Load(
+            std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)));
         if (n < 13 + 3 * 8) {
             EXPECT_EQ(out.error, msg::kOpenFailed);
         } else if (n < place.end) {

@@ -213,7 +213,9 @@ TEST_F(GifTiles, TilesAreTheSameBytesFromTheRasterTheIndicesAndTheFile) {
     };
     std::vector<Case> cases;
     for (const int bits : {1, 2, 4, 5, 8})
-        cases.push_back({giftest::Encode(OneFrame(23, 17, 1 << bits, bits == 4, bits)), false});
+        cases.push_back(
+            {giftest::Encode(OneFrame(23, 17, 1 << bits, bits == 4, static_cast<unsigned>(bits))),
+             false});
     Gif repeated = OneFrame(23, 17, 16, true);
     repeated.globalColors[7] = repeated.globalColors[3];
     cases.push_back({giftest::Encode(repeated), true});

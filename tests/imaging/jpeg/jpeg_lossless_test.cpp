@@ -68,8 +68,8 @@ std::string Exif(bool bigEndian, unsigned width, unsigned height) {
 std::string Jfif(int unit, int density) {
     std::string s("JFIF\0\x01\x02", 7);
     s += static_cast<char>(unit);
-    Put16(s, true, density);
-    Put16(s, true, density);
+    Put16(s, true, static_cast<unsigned>(density));
+    Put16(s, true, static_cast<unsigned>(density));
     return s + std::string(2, '\0');
 }
 

@@ -79,10 +79,10 @@ INSTANTIATE_TEST_SUITE_P(Kinds, JpegReaderKinds,
                                            KindCase{1, false, 8, kColorKindGrey},
                                            KindCase{1, true, 8, kColorKindGrey},
                                            KindCase{3, false, 24, kColorKindNone, true}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.components) + "Components" +
-                                    (info.param.progressive ? "Progressive" : "Baseline") +
-                                    (info.param.rgbCoded ? "Rgb" : "");
+                         [](const auto& test) {
+                             return std::to_string(test.param.components) + "Components" +
+                                    (test.param.progressive ? "Progressive" : "Baseline") +
+                                    (test.param.rgbCoded ? "Rgb" : "");
                          });
 
 TEST(JpegReader, PureRedIsStoredBlueGreenRed) {
@@ -231,9 +231,9 @@ Samples DecodeOnTwoThreads(const std::string& path, int width, int height) {
     if (!decoder) return {};
     const int components = decoder->codec.output_components;
     Samples s{width, height, components, {}};
-    s.data.resize(static_cast<size_t>(width) * height * components);
+    s.data.resize(Sz(width) * Sz(height) * Sz(components));
     std::vector<JSAMPROW> rows(static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) rows[y] = &s.data[static_cast<size_t>(y) * width * components];
+    for (int y = 0; y < height; ++y) rows[Sz(y)] = &s.data[Sz(y) * Sz(width) * Sz(components)];
     const jpeg::RowTarget target{rows.data(), nullptr, false, static_cast<JDIMENSION>(width)};
     EXPECT_TRUE(jpeg::ReadRowsStage(decoder.get(), &target, static_cast<JDIMENSION>(height)));
     EXPECT_TRUE(jpeg::FinishStage(decoder.get()));

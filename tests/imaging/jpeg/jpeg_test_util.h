@@ -47,6 +47,9 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// Sample arithmetic on the int sizes the tests are written in.
+inline size_t Sz(int v) { return static_cast<size_t>(v); }
+
 // Interleaved samples, rows from the top, in the library's component order.
 struct Samples {
     int width = 0;
@@ -54,18 +57,18 @@ struct Samples {
     int components = 0;
     std::vector<uint8_t> data;
     uint8_t At(int x, int y, int c) const {
-        return data[(static_cast<size_t>(y) * width + x) * components + c];
+        return data[(Sz(y) * Sz(width) + Sz(x)) * Sz(components) + Sz(c)];
     }
 };
 
 inline Samples MakeSamples(int width, int height, int components,
                            const std::function<uint8_t(int x, int y, int c)>& value) {
     Samples s{width, height, components, {}};
-    s.data.resize(static_cast<size_t>(width) * height * components);
+    s.data.resize(Sz(width) * Sz(height) * Sz(components));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < components; ++c)
-                s.data[(static_cast<size_t>(y) * width + x) * components + c] = value(x, y, c);
+                s.data[(Sz(y) * Sz(width) + Sz(x)) * Sz(components) + Sz(c)] = value(x, y, c);
     return s;
 }
 
@@ -129,8 +132,7 @@ inline void WriteSamples(const std::string& path, const Samples& s, const Source
         jpeg_write_marker(&codec, m.code, reinterpret_cast<const JOCTET*>(m.data.data()),
                           static_cast<unsigned>(m.data.size()));
     for (int y = 0; y < s.height; ++y) {
-        JSAMPROW row =
-            const_cast<JSAMPROW>(&s.data[static_cast<size_t>(y) * s.width * s.components]);
+        JSAMPROW row = const_cast<JSAMPROW>(&s.data[Sz(y) * Sz(s.width) * Sz(s.components)]);
         jpeg_write_scanlines(&codec, &row, 1);
     }
     jpeg_finish_compress(&codec);
@@ -138,7 +140,8 @@ inline void WriteSamples(const std::string& path, const Samples& s, const Source
     std::fclose(file);
     if (kind.keep < 1.0) {
         const std::string bytes = ReadBytes(path);
-        WriteBytes(path, bytes.substr(0, static_cast<size_t>(bytes.size() * kind.keep)));
+        WriteBytes(path, bytes.substr(0, static_cast<size_t>(static_cast<double>(bytes.size()) *
+                                                             kind.keep)));
     }
 }
 
@@ -189,7 +192,7 @@ inline void WriteCmykJpeg(const std::string& path, const Samples& inks, CmykCodi
     codec.write_Adobe_marker = coding == CmykCoding::kPlain ? FALSE : TRUE;
     jpeg_start_compress(&codec, TRUE);
     for (int y = 0; y < stored.height; ++y) {
-        JSAMPROW row = &stored.data[static_cast<size_t>(y) * stored.width * 4];
+        JSAMPROW row = &stored.data[Sz(y) * Sz(stored.width) * 4];
         jpeg_write_scanlines(&codec, &row, 1);
     }
     jpeg_finish_compress(&codec);
@@ -214,7 +217,7 @@ inline const std::vector<PrintedColour>& PrintedColours() {
 // One 16 x 16 block per printed colour, left to right.
 inline Samples PrintedColourInks() {
     return MakeSamples(16 * static_cast<int>(PrintedColours().size()), 16, 4,
-                       [](int x, int, int c) { return PrintedColours()[x / 16].ink[c]; });
+                       [](int x, int, int c) { return PrintedColours()[Sz(x / 16)].ink[Sz(c)]; });
 }
 
 namespace detail {
@@ -237,7 +240,7 @@ inline bool Header(Decoder* d, std::FILE* file) {
 }
 inline bool Rows(Decoder* d, uint8_t* out) {
     if (setjmp(d->recovery)) return false;
-    const size_t stride = size_t{d->codec.output_width} * d->codec.output_components;
+    const size_t stride = size_t{d->codec.output_width} * Sz(d->codec.output_components);
     while (d->codec.output_scanline < d->codec.output_height) {
         JSAMPROW row = out + stride * d->codec.output_scanline;
         jpeg_read_scanlines(&d->codec, &row, 1);
@@ -261,7 +264,7 @@ inline Samples DecodeLibraryJpeg(const std::string& path) {
         s.width = static_cast<int>(d->codec.output_width);
         s.height = static_cast<int>(d->codec.output_height);
         s.components = d->codec.output_components;
-        s.data.resize(static_cast<size_t>(s.width) * s.height * s.components);
+        s.data.resize(Sz(s.width) * Sz(s.height) * Sz(s.components));
         if (!detail::Rows(d, s.data.data())) s = Samples{};
     }
     jpeg_destroy_decompress(&d->codec);
@@ -336,7 +339,7 @@ inline std::vector<std::string> RunTiles(const TileSource& source,
         workers.emplace_back([&, k] {
             TileContext context;
             context.workerIndex = k;
-            for (size_t n = static_cast<size_t>(k); n < rects.size(); n += threads) {
+            for (size_t n = Sz(k); n < rects.size(); n += Sz(threads)) {
                 const char* failure = testing::WriteTileAt(
                     source, rects[n], folder + "/" + TileName(rects[n]), context);
                 results[n] = failure ? failure : "";

@@ -399,7 +399,8 @@ std::vector<uint8_t> Deflated(size_t bytes) {
 
 // What a zTXt chunk's text decompresses to, in bytes.
 size_t InflatedTextSize(const std::vector<uint8_t>& data) {
-    const size_t start = std::find(data.begin(), data.end(), 0) - data.begin() + 2;
+    const size_t start =
+        static_cast<size_t>(std::find(data.begin(), data.end(), 0) - data.begin()) + 2;
     z_stream z{};
     EXPECT_EQ(inflateInit(&z), Z_OK);
     z.next_in = const_cast<Bytef*>(data.data() + start);
@@ -483,8 +484,8 @@ TEST(PngTileSource, MetadataBeyondItsLimitsIsRefusedNotDropped) {
             if (chunk.type == "tEXt" || chunk.type == "zTXt") texts.push_back(std::move(chunk));
         ASSERT_EQ(static_cast<int>(texts.size()), c.tileTextChunks) << c.name;
         const Chunk& first = texts.front();
-        const size_t keyLength =
-            std::find(first.data.begin(), first.data.end(), 0) - first.data.begin();
+        const size_t keyLength = static_cast<size_t>(
+            std::find(first.data.begin(), first.data.end(), 0) - first.data.begin());
         EXPECT_EQ(
             first.type == "zTXt" ? InflatedTextSize(first.data) : first.data.size() - keyLength - 1,
             c.firstTextSize)
