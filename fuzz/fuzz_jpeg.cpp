@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const DibImage& r = *image.raster;
         auto tile = CropDibImage(r, r.Width() / 2, r.AbsHeight() / 2, (r.Width() + 1) / 2,
                                  (r.AbsHeight() + 1) / 2);
-        if (tile) SaveJpegFile(fuzz::InputFile(nullptr, 0, ".tile.jpg"), *tile, 75);
+        if (tile) (void)SaveJpegFile(fuzz::InputFile(nullptr, 0, ".tile.jpg"), *tile, 75);
     }
 
     LoadedImage header;

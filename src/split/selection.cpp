@@ -23,7 +23,8 @@ bool SelectionMap::Allocate(int rowCapacity, int stride) {
     const int64_t count = static_cast<int64_t>(rowCapacity) * stride;
     // Cell indices are ints.
     if (rowCapacity < 1 || stride < 1 || count > INT_MAX) return false;
-    std::unique_ptr<SelectionCell[]> cells(new (std::nothrow) SelectionCell[count]);
+    std::unique_ptr<SelectionCell[]> cells(new (std::nothrow)
+                                               SelectionCell[static_cast<size_t>(count)]);
     if (!cells) return false;
     const int keepRows = std::min(rowCapacity, rowCapacity_);
     const int keepColumns = std::min(stride, stride_);

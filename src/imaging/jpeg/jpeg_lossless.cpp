@@ -85,7 +85,8 @@ void SetExifImageSize(uint8_t* data, size_t length, uint32_t width, uint32_t hei
     else
         return;
     auto get16 = [&](size_t at) -> uint32_t {
-        return bigEndian ? (data[at] << 8 | data[at + 1]) : (data[at + 1] << 8 | data[at]);
+        return bigEndian ? (uint32_t{data[at]} << 8 | data[at + 1])
+                         : (uint32_t{data[at + 1]} << 8 | data[at]);
     };
     auto get32 = [&](size_t at) -> uint64_t {
         return bigEndian ? (uint64_t{get16(at)} << 16 | get16(at + 2))
