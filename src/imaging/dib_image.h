@@ -130,7 +130,7 @@ inline uint8_t IndexAt(const uint8_t* row, int bitCount, int x) {
     if (bitCount == 8) return row[x];
     const int perByte = 8 / bitCount;
     const auto shift = static_cast<unsigned>(8 - bitCount * (x % perByte + 1));
-    return static_cast<uint8_t>((row[x / perByte] >> shift) & ((1u << bitCount) - 1));
+    return static_cast<uint8_t>((unsigned{row[x / perByte]} >> shift) & ((1u << bitCount) - 1));
 }
 
 }  // namespace tessarin
