@@ -27,9 +27,8 @@ class TileProgress {
 struct SplitJob {
     CurrentImage image;
     SplitSettings settings;
-    // Null when the selection mode is off. Its flags may change while the
-    // job runs (a click during a split changes which later tiles are
-    // written); its size must not.
+    // Null when the selection mode is off. The window hands the job a copy
+    // taken at the start, so clicks during a split change nothing it writes.
     std::shared_ptr<const SelectionMap> selection;
     // Also write "<source file name>_tiles.json" listing every tile written.
     bool writeManifest = false;
