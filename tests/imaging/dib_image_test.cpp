@@ -24,7 +24,7 @@ uint32_t PixelAt(const DibImage& image, int x, int y) {
     int depth = image.BitCount();
     if (depth < 8) {
         int bit = x * depth;
-        return (row[bit / 8] >> (8 - depth - bit % 8)) & ((1u << depth) - 1);
+        return (unsigned{row[bit / 8]} >> (8 - depth - bit % 8)) & ((1u << depth) - 1);
     }
     uint32_t v = 0;
     for (int b = 0; b < depth / 8; ++b) v |= uint32_t{row[x * depth / 8 + b]} << (8 * b);

@@ -105,7 +105,7 @@ void ImagePyramid::FetchRow(const Level* level, int y, int x, int count, uint32_
             const unsigned mask = (1u << bits) - 1;
             for (size_t bit = Size(x) * bits; count-- > 0; bit += bits) {
                 const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
-                *out++ = palette_[(row[bit / 8] >> shift) & mask];
+                *out++ = palette_[(unsigned{row[bit / 8]} >> shift) & mask];
             }
             return;
         }

@@ -54,7 +54,7 @@ unsigned RasterIndex(const DibImage& raster, int x, int y) {
     const uint8_t* row = raster.Row(y);
     int depth = raster.BitCount();
     int bit = x * depth;
-    return (row[bit / 8] >> (8 - depth - bit % 8)) & ((1u << depth) - 1);
+    return (unsigned{row[bit / 8]} >> (8 - depth - bit % 8)) & ((1u << depth) - 1);
 }
 
 Bgra RasterColor(const DibImage& raster, int x, int y) {

@@ -124,7 +124,7 @@ struct RawPng {
         if (bitDepth == 16) return (unsigned{row[2 * index]} << 8) | row[2 * index + 1];
         if (bitDepth == 8) return row[index];
         size_t bit = index * static_cast<size_t>(bitDepth);
-        return (row[bit / 8] >> (8 - bitDepth - static_cast<int>(bit % 8))) &
+        return (unsigned{row[bit / 8]} >> (8 - bitDepth - static_cast<int>(bit % 8))) &
                ((1u << bitDepth) - 1);
     }
 };
