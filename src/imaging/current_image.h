@@ -24,7 +24,7 @@ struct CurrentImage {
     int width = 0;
     int height = 0;  // a positive count whatever the raster's orientation
     int displayDepth = 0;
-    ColorKind colorKind = kColorKindNone;
+    ColorKind colorKind = ColorKind::None;
     bool interlaced = false;
 };
 

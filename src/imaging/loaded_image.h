@@ -13,10 +13,6 @@ class SourceFile;
 
 // What the panel says about the colours beyond the bit depth.
 enum class ColorKind : int { None = 0, Indexed = 1, Grey = 2 };
-// The names the readers use.
-inline constexpr ColorKind kColorKindNone = ColorKind::None;
-inline constexpr ColorKind kColorKindIndexed = ColorKind::Indexed;
-inline constexpr ColorKind kColorKindGrey = ColorKind::Grey;
 
 // What a reader decoded for the format's own tiles beside the raster (colour
 // tables, chunks, indices the raster cannot hold) or instead of it (the
@@ -35,7 +31,7 @@ struct LoadedImage {
     int height = 0;
     std::shared_ptr<const TileData> tileData;  // may be null
     int displayDepth = 0;                      // bits per pixel as the file stores them
-    ColorKind colorKind = kColorKindNone;
+    ColorKind colorKind = ColorKind::None;
     bool interlaced = false;
     std::string error;  // the failure message when raster is null
     // What the reader has to tell the user about the file (such as a colour

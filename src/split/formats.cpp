@@ -51,7 +51,7 @@ std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const Curr
 
 bool CutsLosslessly(ImageFileKind kind, const SplitSettings& settings) {
     const ImageFormat* format = FindImageFormat(kind);
-    return format && format->cutsLosslessly && settings.allBmp == 0 &&
+    return format && format->cutsLosslessly && !settings.allBmp &&
            format->cutsLosslessly(SplitTileSettings(settings));
 }
 

@@ -275,7 +275,7 @@ bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
     out.raster = std::move(raster);
     if (out.displayDepth == 0) {  // a core header: the own reader took no depth from it
         out.displayDepth = h.bitCount;
-        if (h.bitCount <= 8 && out.colorKind == kColorKindNone) out.colorKind = kColorKindIndexed;
+        if (h.bitCount <= 8 && out.colorKind == ColorKind::None) out.colorKind = ColorKind::Indexed;
     }
     return true;
 }

@@ -58,7 +58,7 @@ std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, LoadedImage& out) {
     const uint32_t clrUsed = U32(info + 32);
     const uint64_t dataOffset = U32(b + 10);
     out.displayDepth = bitCount;
-    if (bitCount <= 8) out.colorKind = kColorKindIndexed;
+    if (bitCount <= 8) out.colorKind = ColorKind::Indexed;
 
     if (bitCount == 16) {
         if (compression != 3) return nullptr;
@@ -88,7 +88,7 @@ std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, LoadedImage& out) {
     }
     if (bitCount == 1) {
         if (clrUsed != 2) {
-            out.colorKind = kColorKindGrey;
+            out.colorKind = ColorKind::Grey;
             return nullptr;
         }
         uint8_t entries[8];

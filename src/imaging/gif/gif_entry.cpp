@@ -21,7 +21,7 @@ bool Sniff(const uint8_t* head, size_t size) {
 template <bool (*Load)(const SourceFilePtr&, LoadedImage&)>
 bool LoadIndexed(const SourceFilePtr& file, LoadedImage& out) {
     if (!Load(file, out)) return false;
-    out.colorKind = kColorKindIndexed;
+    out.colorKind = ColorKind::Indexed;
     return true;
 }
 

@@ -59,7 +59,7 @@ bool Load(const SourceFilePtr& file, LoadedImage& out) {
     out.height = info.height;
     out.raster = std::move(raster);
     out.displayDepth = info.colorBits;
-    out.colorKind = kColorKindIndexed;
+    out.colorKind = ColorKind::Indexed;
     out.interlaced = info.interlaced;
     out.error.clear();
     out.source = file;
@@ -97,7 +97,7 @@ bool LoadGifIndices(const SourceFilePtr& file, LoadedImage& out) {
     out.width = tiles->info.width;
     out.height = tiles->info.height;
     out.displayDepth = tiles->info.colorBits;
-    out.colorKind = kColorKindIndexed;
+    out.colorKind = ColorKind::Indexed;
     out.interlaced = tiles->info.interlaced;
     out.tileData = std::move(tiles);
     out.error.clear();

@@ -15,7 +15,7 @@ bool Fail(LoadedImage& out, const char* message) {
     out.raster.reset();
     out.source.reset();
     out.displayDepth = 0;
-    out.colorKind = kColorKindNone;
+    out.colorKind = ColorKind::None;
     out.interlaced = false;
     SetFailureText(out.error, message);
     return false;
@@ -34,7 +34,7 @@ bool Load(const SourceFilePtr& source, LoadedImage& out, bool headerOnly) {
     out.height = static_cast<int>(codec.output_height);
     // The depth the file stores, whatever the raster became.
     out.displayDepth = 8 * codec.output_components;
-    out.colorKind = codec.output_components == 1 ? kColorKindGrey : kColorKindNone;
+    out.colorKind = codec.output_components == 1 ? ColorKind::Grey : ColorKind::None;
     out.source = source;
     return true;
 }

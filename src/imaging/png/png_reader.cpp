@@ -30,7 +30,7 @@ struct RasterPlan {
     unsigned transforms = kPngBgr;
     int greyLevels = 0;  // entries of the grey ramp, 0 for none
     bool palette = false;
-    ColorKind colorKind = kColorKindNone;
+    ColorKind colorKind = ColorKind::None;
 };
 
 RasterPlan PlanRaster(int colorType, int bitDepth) {
@@ -49,10 +49,10 @@ RasterPlan PlanRaster(int colorType, int bitDepth) {
             }
             if (colorType == PNG_COLOR_TYPE_GRAY) {
                 plan.greyLevels = 1 << depth8;
-                plan.colorKind = kColorKindGrey;
+                plan.colorKind = ColorKind::Grey;
             } else {
                 plan.palette = true;
-                plan.colorKind = kColorKindIndexed;
+                plan.colorKind = ColorKind::Indexed;
             }
             break;
         case PNG_COLOR_TYPE_RGB:
@@ -233,9 +233,9 @@ bool LoadPngSamples(const SourceFilePtr& file, LoadedImage& out) {
         out.width = samples->width;
         out.height = samples->height;
         out.displayDepth = static_cast<int>(samples->bytesPerPixel * 8);
-        out.colorKind = samples->colorType == PNG_COLOR_TYPE_PALETTE ? kColorKindIndexed
-                        : samples->colorType == PNG_COLOR_TYPE_GRAY  ? kColorKindGrey
-                                                                     : kColorKindNone;
+        out.colorKind = samples->colorType == PNG_COLOR_TYPE_PALETTE ? ColorKind::Indexed
+                        : samples->colorType == PNG_COLOR_TYPE_GRAY  ? ColorKind::Grey
+                                                                     : ColorKind::None;
         out.interlaced = samples->interlaceMethod == PNG_INTERLACE_ADAM7;
         out.tileData = std::move(samples);
         out.error.clear();

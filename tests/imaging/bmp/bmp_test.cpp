@@ -96,13 +96,13 @@ TEST(BmpReader, OneBitTwoColourPaletteIsKeptAndZeroUsedColoursMeansGrey) {
     EXPECT_EQ(image.raster->Header().biClrUsed, 2u);
     EXPECT_EQ(image.raster->ColorAt(0), (RgbQuad{0x33, 0x22, 0x11, 0}));
     EXPECT_EQ(image.raster->ColorAt(1), (RgbQuad{0xC0, 0xB0, 0xA0, 0}));
-    EXPECT_EQ(image.colorKind, kColorKindIndexed);
+    EXPECT_EQ(image.colorKind, ColorKind::Indexed);
     EXPECT_EQ(image.raster->Row(1)[0], 0xA0);  // file rows are bottom-up
 
     layout.clrUsed = 0;
     LoadedImage grey = LoadBytes(dir, BuildBmp(layout));
     ASSERT_NE(grey.raster, nullptr);
-    EXPECT_EQ(grey.colorKind, kColorKindGrey);
+    EXPECT_EQ(grey.colorKind, ColorKind::Grey);
     EXPECT_EQ(grey.raster->ColorAt(1), (RgbQuad{0xC0, 0xB0, 0xA0, 0}));
 }
 

@@ -68,7 +68,7 @@ TEST_F(GifLoad, RasterDepthAndDisplayDepthFollowTheColourTable) {
         ASSERT_TRUE(out.raster);
         EXPECT_EQ(out.raster->BitCount(), c.rasterDepth);
         EXPECT_EQ(out.displayDepth, c.colorBits);
-        EXPECT_EQ(out.colorKind, kColorKindIndexed);
+        EXPECT_EQ(out.colorKind, ColorKind::Indexed);
         EXPECT_FALSE(out.interlaced);
         EXPECT_EQ(out.raster->Header().biClrUsed, static_cast<uint32_t>(count));
         EXPECT_EQ(out.raster->Header().biClrImportant, static_cast<uint32_t>(count));

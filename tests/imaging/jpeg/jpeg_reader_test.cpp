@@ -74,11 +74,11 @@ TEST_P(JpegReaderKinds, RasterHoldsTheLibrarySamples) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, JpegReaderKinds,
-                         ::testing::Values(KindCase{3, false, 24, kColorKindNone},
-                                           KindCase{3, true, 24, kColorKindNone},
-                                           KindCase{1, false, 8, kColorKindGrey},
-                                           KindCase{1, true, 8, kColorKindGrey},
-                                           KindCase{3, false, 24, kColorKindNone, true}),
+                         ::testing::Values(KindCase{3, false, 24, ColorKind::None},
+                                           KindCase{3, true, 24, ColorKind::None},
+                                           KindCase{1, false, 8, ColorKind::Grey},
+                                           KindCase{1, true, 8, ColorKind::Grey},
+                                           KindCase{3, false, 24, ColorKind::None, true}),
                          [](const auto& test) {
                              return std::to_string(test.param.components) + "Components" +
                                     (test.param.progressive ? "Progressive" : "Baseline") +
@@ -301,7 +301,7 @@ TEST(JpegReader, FourComponentFilesLoadAsTheirPrintedColours) {
         const DibImage& raster = *loaded.raster;
         EXPECT_EQ(raster.BitCount(), 24) << name;
         EXPECT_EQ(loaded.displayDepth, 32) << name;
-        EXPECT_EQ(loaded.colorKind, kColorKindNone) << name;
+        EXPECT_EQ(loaded.colorKind, ColorKind::None) << name;
         for (size_t i = 0; i < PrintedColours().size(); ++i) {
             const int x = static_cast<int>(i) * 16 + 8;
             for (int c = 0; c < 3; ++c)

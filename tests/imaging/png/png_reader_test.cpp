@@ -111,18 +111,18 @@ TEST(LoadPngFile, RasterDepthTableAndKindFollowColourTypeAndDepth) {
         uint32_t colorsUsed;
     };
     const Case cases[] = {
-        {"basn0g01.png", 1, 1, kColorKindGrey, 2},
-        {"basn0g02.png", 4, 2, kColorKindGrey, 4},
-        {"basn0g04.png", 4, 4, kColorKindGrey, 16},
-        {"basn0g16.png", 8, 16, kColorKindGrey, 256},
-        {"basn2c16.png", 24, 48, kColorKindNone, 0},
-        {"basn3p01.png", 1, 1, kColorKindIndexed, 2},
-        {"basi3p02.png", 4, 2, kColorKindIndexed, 4},
-        {"basn3p04.png", 4, 4, kColorKindIndexed, 15},
-        {"basn3p08.png", 8, 8, kColorKindIndexed, 256},
-        {"basn4a08.png", 32, 16, kColorKindNone, 0},
-        {"basn6a08.png", 32, 32, kColorKindNone, 0},
-        {"basn6a16.png", 32, 64, kColorKindNone, 0},
+        {"basn0g01.png", 1, 1, ColorKind::Grey, 2},
+        {"basn0g02.png", 4, 2, ColorKind::Grey, 4},
+        {"basn0g04.png", 4, 4, ColorKind::Grey, 16},
+        {"basn0g16.png", 8, 16, ColorKind::Grey, 256},
+        {"basn2c16.png", 24, 48, ColorKind::None, 0},
+        {"basn3p01.png", 1, 1, ColorKind::Indexed, 2},
+        {"basi3p02.png", 4, 2, ColorKind::Indexed, 4},
+        {"basn3p04.png", 4, 4, ColorKind::Indexed, 15},
+        {"basn3p08.png", 8, 8, ColorKind::Indexed, 256},
+        {"basn4a08.png", 32, 16, ColorKind::None, 0},
+        {"basn6a08.png", 32, 32, ColorKind::None, 0},
+        {"basn6a16.png", 32, 64, ColorKind::None, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
