@@ -8,6 +8,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/row_bands.h"
 #include "platform/file_io.h"
 
 namespace tessarin {
@@ -17,6 +18,9 @@ struct CurrentImage {
     // loaded for a split without a viewer whose tiles are not cut from it.
     std::shared_ptr<const DibImage> raster;
     std::shared_ptr<const TileData> tileData;  // see TileData; may be null
+    // Set instead of a raster for a split that cuts the file band by band:
+    // its decoder, positioned at the top row. One split reads it, once.
+    std::shared_ptr<RowBands> bands;
     // The file the image was loaded from, still open: the split's tile
     // sources read it, never the name again. Null for an image made by hand.
     std::shared_ptr<const SourceFile> source;
@@ -34,6 +38,7 @@ inline void SetCurrentImage(CurrentImage& image, LoadedImage&& loaded, const std
     image.height = loaded.raster ? loaded.raster->AbsHeight() : loaded.height;
     image.raster = std::move(loaded.raster);
     image.tileData = std::move(loaded.tileData);
+    image.bands.reset();
     image.source = std::move(loaded.source);
     image.path = path;
     image.displayDepth = loaded.displayDepth;

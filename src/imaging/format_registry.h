@@ -15,6 +15,7 @@
 
 #include "imaging/current_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/row_bands.h"
 #include "imaging/tile_settings.h"
 #include "imaging/tile_source.h"
 #include "platform/file_io.h"
@@ -62,6 +63,15 @@ struct ImageFormat {
     // The texts the format's code gives the user (failures and notices),
     // ended by a null; each has its translation in the message catalogue.
     const char* const* messages;
+    // For a split that nothing shows: opens the file (null: not opened) to
+    // be cut band by band (see row_bands.h) into the tiles `settings` ask
+    // for. On success `out` has the picture's size, depth, colour kind and
+    // notices but no raster, and `bands` is positioned at the top row;
+    // `bands` stays null when this file or these tiles are not cut by bands
+    // (the caller loads the file whole). On failure out.error holds the
+    // message. Null: the format is always loaded whole.
+    bool (*openBands)(const SourceFilePtr& file, const TileSettings& settings, LoadedImage& out,
+                      std::unique_ptr<RowBands>& bands);
 };
 
 // How many bytes of a file's start sniffing looks at.

@@ -6,25 +6,17 @@ namespace tessarin {
 
 namespace {
 
-// The split's settings by the section and key the settings file stores them
-// under: what a format may read for its tiles.
-class SplitTileSettings final : public TileSettings {
-  public:
-    explicit SplitTileSettings(const SplitSettings& settings) : settings_(settings) {}
-    int GetInt(std::string_view section, std::string_view key, int fallback) const override {
-        if (section == "JPEG" && key == "QUALITY") return settings_.jpegQuality;
-        if (section == "OPTION" && key == "CORRECT_CUT") return settings_.correctCut;
-        if (section == "OPTION" && key == "ALL_BMP") return settings_.allBmp;
-        return fallback;
-    }
-
-  private:
-    const SplitSettings& settings_;
-};
-
 const ImageFormat& BmpFormat() { return *FindImageFormat(ImageFileKind::Bmp); }
 
 }  // namespace
+
+int SplitTileSettings::GetInt(std::string_view section, std::string_view key,
+                              int fallback) const {
+    if (section == "JPEG" && key == "QUALITY") return settings_.jpegQuality;
+    if (section == "OPTION" && key == "CORRECT_CUT") return settings_.correctCut;
+    if (section == "OPTION" && key == "ALL_BMP") return settings_.allBmp;
+    return fallback;
+}
 
 ImageFileKind ClassifyImageFile(const std::string& path) {
     std::string base;

@@ -12,6 +12,17 @@
 
 namespace tessarin {
 
+// The split's settings by the section and key the settings file stores them
+// under: what a format may read for its tiles.
+class SplitTileSettings final : public TileSettings {
+  public:
+    explicit SplitTileSettings(const SplitSettings& settings) : settings_(settings) {}
+    int GetInt(std::string_view section, std::string_view key, int fallback) const override;
+
+  private:
+    const SplitSettings& settings_;
+};
+
 // The kind by the extension of the path's file name, in any ASCII case. No
 // extension: Unsupported; an extension (with its dot) over 256 characters:
 // BadPath. A name that starts with its only dot, such as ".png", is all

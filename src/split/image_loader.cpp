@@ -25,6 +25,23 @@ bool Load(const std::string& path, const SplitSettings* forTiles, CurrentImage& 
     // Opened once: the reader and every tile source made later read this
     // open file. When it cannot be opened, the reader gives its message.
     const SourceFilePtr file = SourceFile::Open(path);
+    if (forTiles && format->openBands) {
+        LoadedImage header;
+        std::unique_ptr<RowBands> bands;
+        const bool opened = format->openBands(file, SplitTileSettings(*forTiles), header, bands);
+        if (!opened || bands) {
+            notices.insert(notices.end(), std::make_move_iterator(header.notices.begin()),
+                           std::make_move_iterator(header.notices.end()));
+            if (!opened) {
+                error = header.error.empty() ? msg::kInvalidFile : header.error;
+                return false;
+            }
+            SetCurrentImage(out, std::move(header), path);
+            out.bands = std::move(bands);
+            return true;
+        }
+        // Not cut by bands: loaded whole below.
+    }
     LoadedImage loaded;
     const bool withoutRaster = forTiles && !forTiles->allBmp && format->loadForTiles;
     const bool loadedOk = withoutRaster ? format->loadForTiles(file, loaded)

@@ -22,8 +22,10 @@ namespace tessarin {
 // For a split that nothing shows (the command mode): reads only what the
 // tiles of `settings` are cut from. BMP sources, BMP tiles and exact JPEG
 // tiles need the raster; PNG and GIF tiles need the file's own samples or
-// indices, decoded once; lossless JPEG tiles need the header alone. The image
-// may then have no raster. Messages as LoadImageFile gives them.
+// indices, decoded once; lossless JPEG tiles need the header alone. A file
+// that its format cuts band by band is opened at its top row (the image's
+// bands) and decoded while it is cut. The image may then have no raster.
+// Messages as LoadImageFile gives them.
 [[nodiscard]] bool LoadImageForTiles(const std::string& path, const SplitSettings& settings,
                                      CurrentImage& out, std::string& error,
                                      std::vector<std::string>& notices);

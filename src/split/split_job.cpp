@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <new>
-#include <thread>
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "split/band_cut.h"
 #include "split/formats.h"
 #include "split/job_state.h"
 #include "split/manifest.h"
@@ -23,28 +23,6 @@ int64_t CountWantedTiles(const SplitPlan& plan) {
         count += IsTileWanted(plan, rect.column, rect.row) ? 1 : 0;
     });
     return count;
-}
-
-// Starts the workers and waits for every one that started. Worker k writes
-// tiles k, k + threadCount, ...: workers beyond the number of tiles would
-// write nothing, so they are not started.
-void RunWorkers(const SplitPlan& plan, JobState& state) {
-    const int64_t tiles = int64_t{plan.grid.columns} * plan.grid.rows;
-    const int workers =
-        static_cast<int>(std::min<int64_t>(plan.threadCount, std::max<int64_t>(tiles, 1)));
-    std::vector<std::thread> threads;
-    threads.reserve(static_cast<size_t>(workers));
-    for (int k = 0; k < workers; ++k) {
-        // Whatever stops a start (no thread, no memory for it), the workers
-        // already running are waited for below.
-        try {
-            threads.emplace_back(RunTileWorker, std::cref(plan), k);
-        } catch (...) {
-            state.StoreError(msg::kThreadFailed);
-            break;
-        }
-    }
-    for (std::thread& t : threads) t.join();
 }
 
 void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResult& result) {
@@ -81,21 +59,28 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
     plan.stop = job.stop;
     plan.stopped = &stopped;
 
-    // The source is prepared once per file and shared by the workers.
-    std::string error;
-    std::unique_ptr<TileSource> source = MakeTileSource(*format, image, job.settings, error);
-    if (!source) {
-        state.StoreError(error.empty() ? msg::kSaveFailed : error);
-        return;
-    }
-    plan.source = source.get();
     std::vector<std::vector<TileRect>> written;
     if (job.writeManifest) {
         written.resize(static_cast<size_t>(plan.threadCount));
         plan.written = written.data();
     }
 
-    RunWorkers(plan, state);
+    // The source is prepared once per file and shared by the workers; a
+    // file opened for bands has one per band instead.
+    std::unique_ptr<TileSource> source;
+    if (image.bands) {
+        CutBandByBand(plan, *image.bands, state);
+    } else {
+        std::string error;
+        source = MakeTileSource(*format, image, job.settings, error);
+        if (!source) {
+            state.StoreError(error.empty() ? msg::kSaveFailed : error);
+            return;
+        }
+        plan.source = source.get();
+        std::vector<TileContext> contexts(static_cast<size_t>(plan.threadCount));
+        RunTileWorkers(plan, contexts);
+    }
     result.tilesWritten = finished.load();
     // A stopped job lists no tiles: its manifest would describe a part.
     if (stopped.load() && !state.Failed()) {
@@ -109,7 +94,7 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
             for (const TileRect& rect : share) {
                 ManifestTile tile;
                 tile.rect = rect;
-                tile.cut = source->CutRect(rect);
+                tile.cut = source ? source->CutRect(rect) : rect;
                 const std::string path =
                     BuildTileFileName(plan.folder, plan.baseName, plan.extension, rect.column,
                                       rect.row, plan.grid.columns, plan.grid.rows, job.settings);

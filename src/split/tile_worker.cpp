@@ -1,6 +1,8 @@
 #include "split/tile_worker.h"
 
+#include <algorithm>
 #include <new>
+#include <thread>
 
 #include "platform/atomic_file.h"
 #include "split/messages.h"
@@ -28,43 +30,77 @@ bool IsTileWanted(const SplitPlan& plan, int column, int row) {
     return !plan.selection || plan.selection->IsTileSelected(column, row);
 }
 
-void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept {
+void RunTileWorker(const SplitPlan& plan, int workerIndex, TileContext& context) noexcept {
     // Nothing may leave the thread: an exception there would end the process.
     // The temporary file of the tile being written is removed on the way out.
     try {
-        TileContext context;
         context.workerIndex = workerIndex;
         const int64_t columns = plan.grid.columns;
-        ForEachTile(plan.grid, [&](const TileRect& rect) {
-            const int64_t number = rect.row * columns + rect.column;
-            if (number % plan.threadCount != workerIndex) return true;
-            if (!IsTileWanted(plan, rect.column, rect.row)) return true;
-            if (plan.stop.stop_requested()) {
-                if (plan.stopped) plan.stopped->store(true, std::memory_order_relaxed);
-                return false;
+        const int rowEnd = plan.rowEnd < 0 ? plan.grid.rows : plan.rowEnd;
+        for (int row = plan.rowBegin; row < rowEnd; ++row)
+            for (int column = 0; column < plan.grid.columns; ++column) {
+                const int64_t number = row * columns + column;
+                if (number % plan.threadCount != workerIndex) continue;
+                if (!IsTileWanted(plan, column, row)) continue;
+                if (plan.stop.stop_requested()) {
+                    if (plan.stopped) plan.stopped->store(true, std::memory_order_relaxed);
+                    return;
+                }
+                const TileRect rect = TileRectAt(plan.grid, column, row);
+                TileRect cut = rect;
+                cut.y -= plan.bandTop;
+                const std::string path =
+                    BuildTileFileName(plan.folder, plan.baseName, plan.extension, column, row,
+                                      plan.grid.columns, plan.grid.rows, *plan.settings);
+                if (const char* failure =
+                        WriteTileFile(*plan.source, cut, plan.folder, path, context)) {
+                    plan.job->StoreError(failure);
+                    return;
+                }
+                ++context.tilesWritten;
+                if (plan.written) plan.written[workerIndex].push_back(rect);
+                if (plan.finished) {
+                    const int64_t done =
+                        plan.finished->fetch_add(1, std::memory_order_relaxed) + 1;
+                    if (plan.progress) plan.progress->TileFinished(done, plan.total);
+                }
             }
-
-            const std::string path =
-                BuildTileFileName(plan.folder, plan.baseName, plan.extension, rect.column, rect.row,
-                                  plan.grid.columns, plan.grid.rows, *plan.settings);
-            if (const char* failure =
-                    WriteTileFile(*plan.source, rect, plan.folder, path, context)) {
-                plan.job->StoreError(failure);
-                return false;
-            }
-            ++context.tilesWritten;
-            if (plan.written) plan.written[workerIndex].push_back(rect);
-            if (plan.finished) {
-                const int64_t done = plan.finished->fetch_add(1, std::memory_order_relaxed) + 1;
-                if (plan.progress) plan.progress->TileFinished(done, plan.total);
-            }
-            return true;
-        });
     } catch (const std::bad_alloc&) {
         plan.job->StoreError(msg::kMemoryFailed);
     } catch (...) {
         plan.job->StoreError(plan.source->SaveFailedMessage());
     }
+}
+
+void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept {
+    TileContext context;
+    RunTileWorker(plan, workerIndex, context);
+}
+
+void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts) {
+    // Worker k writes tiles k, k + threadCount, ... of the grid: workers
+    // beyond the number of tiles would write nothing, so they are not started.
+    const int64_t tiles = int64_t{plan.grid.columns} * plan.grid.rows;
+    const int workers =
+        static_cast<int>(std::min<int64_t>(plan.threadCount, std::max<int64_t>(tiles, 1)));
+    if (workers == 1 && plan.threadCount == 1) {
+        RunTileWorker(plan, 0, contexts[0]);
+        return;
+    }
+    std::vector<std::thread> threads;
+    threads.reserve(static_cast<size_t>(workers));
+    for (int k = 0; k < workers; ++k) {
+        // Whatever stops a start (no thread, no memory for it), the workers
+        // already running are waited for below.
+        try {
+            TileContext& context = contexts[static_cast<size_t>(k)];
+            threads.emplace_back([&plan, k, &context] { RunTileWorker(plan, k, context); });
+        } catch (...) {
+            plan.job->StoreError(msg::kThreadFailed);
+            break;
+        }
+    }
+    for (std::thread& t : threads) t.join();
 }
 
 }  // namespace tessarin

@@ -41,6 +41,13 @@ struct SplitPlan {
     // `stopped` and writes no further tile.
     std::stop_token stop;
     std::atomic<bool>* stopped = nullptr;
+    // The grid rows the workers cut now, [rowBegin, rowEnd) (rowEnd -1: to
+    // the last): all of them, or the rows of the band in hand, whose top row
+    // is the picture's row bandTop (the source is then the band's, and cuts
+    // rectangles counted from that row).
+    int rowBegin = 0;
+    int rowEnd = -1;
+    int bandTop = 0;
 };
 
 // Whether the plan's worker loop writes tile (column, row).
@@ -53,10 +60,17 @@ bool IsTileWanted(const SplitPlan& plan, int column, int row);
 const char* WriteTileFile(const TileSource& source, const TileRect& rect, const std::string& folder,
                           const std::string& path, TileContext& context);
 
-// Writes worker `workerIndex`'s tiles with WriteTileFile. The first failure
+// Writes worker `workerIndex`'s tiles of the plan's rows with WriteTileFile;
+// `context` is the worker's, kept from band to band. The first failure
 // stores its message in the job error text and ends the worker; so does an
 // exception (a memory shortage gives its own message), which never leaves
 // the worker.
+void RunTileWorker(const SplitPlan& plan, int workerIndex, TileContext& context) noexcept;
+// The same with a context of its own.
 void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept;
+
+// Runs the plan's workers over its rows, each with its context
+// (contexts[k] for worker k), and waits for every one that started.
+void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts);
 
 }  // namespace tessarin

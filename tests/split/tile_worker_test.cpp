@@ -275,7 +275,7 @@ TEST_F(SplitJobTest, CommandModeDecodesOnlyWhatTheTilesNeedWithinTheMemoryBudget
         {"pic.jpg", 0, 0, false, msg::kMemoryFailed},  // the coefficients
         {"pic.jpg", 1, 0, false, nullptr},             // decoded beside the tile workers
         {"pic.png", 1, 1, true, nullptr},
-        {"pic.bmp", 1, 0, true, nullptr},
+        {"pic.bmp", 1, 0, false, nullptr},  // cut band by band
     };
     BatchOptions command;
     command.withoutViewer = true;

@@ -7,6 +7,8 @@
 #include "imaging/current_image.h"
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/row_bands.h"
+#include "imaging/tile_settings.h"
 #include "imaging/tile_source.h"
 #include "platform/file_io.h"
 
@@ -36,5 +38,12 @@ bool SaveBmpFile(const std::string& path, const DibImage& image);
 
 // BMP tiles cut from the current raster, shared read-only by the workers.
 std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, std::string& error);
+
+// BMP tiles cut from `raster`, whatever image it holds the rows of.
+std::unique_ptr<TileSource> MakeBmpRasterTiles(std::shared_ptr<const DibImage> raster);
+
+// Opens a file to be cut band by band (see ImageFormat::openBands).
+[[nodiscard]] bool OpenBmpBands(const SourceFilePtr& file, const TileSettings& settings,
+                                LoadedImage& out, std::unique_ptr<RowBands>& bands);
 
 }  // namespace tessarin

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "imaging/loaded_image.h"
 #include "platform/file_io.h"
@@ -67,5 +68,9 @@ class MemorySource : public ByteSource {
 // The general decoder: every BMP variant the system loader reads. Fills
 // out.raster (no message; the caller reports "ファイルが不正です").
 bool DecodeBmpFrom(const ByteSource& source, LoadedImage& out);
+
+// Our own reader, then the general decoder, over `source`; `path` names the
+// file in notices.
+bool LoadBmpFrom(const ByteSource& source, const std::string& path, LoadedImage& out);
 
 }  // namespace tessarin::bmp

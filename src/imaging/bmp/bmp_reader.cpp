@@ -38,7 +38,7 @@ BitmapInfoHeader RasterHeader(const uint8_t* info, int bitCount) {
 }
 
 // The size is acceptable and the file holds all the pixel data it promises.
-bool ValidSize(const BitmapInfoHeader& h, const SourceFile& file, uint64_t dataOffset) {
+bool ValidSize(const BitmapInfoHeader& h, const bmp::ByteSource& file, uint64_t dataOffset) {
     if (h.biHeight == INT32_MIN) return false;
     const int64_t absHeight = h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight;
     return DibSizeAcceptable(h.biWidth, absHeight, h.biBitCount) && dataOffset <= file.Size() &&
@@ -47,9 +47,10 @@ bool ValidSize(const BitmapInfoHeader& h, const SourceFile& file, uint64_t dataO
 }
 
 // Returns the raster, or null when the own reader declines.
-std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, LoadedImage& out) {
+std::unique_ptr<DibImage> ReadOwn(const bmp::ByteSource& file, const std::string& path,
+                                  LoadedImage& out) {
     uint8_t b[54];
-    if (file.ReadSomeAt(0, b, sizeof b) < sizeof b) return nullptr;
+    if (file.Size() < sizeof b || !file.ReadAt(0, b, sizeof b)) return nullptr;
     const uint8_t* info = b + 14;
     const uint32_t headerSize = U32(info);
     if (headerSize < 40) return nullptr;
@@ -76,7 +77,7 @@ std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, LoadedImage& out) {
         if (is565) {
             char text[4096];
             std::snprintf(text, sizeof text, "%s\n\n%s", bmp::kColourReductionNotice,
-                          file.Path().c_str());
+                          path.c_str());
             try {
                 out.notices.emplace_back(text);
             } catch (...) {
@@ -109,17 +110,18 @@ std::unique_ptr<DibImage> ReadOwn(const SourceFile& file, LoadedImage& out) {
 
 }  // namespace
 
+bool bmp::LoadBmpFrom(const ByteSource& source, const std::string& path, LoadedImage& out) {
+    out.raster = ReadOwn(source, path, out);
+    return out.raster || DecodeBmpFrom(source, out);
+}
+
 bool LoadBmpFile(const SourceFilePtr& file, LoadedImage& out) {
     // The BMP readers have no message of their own: whatever stops them, a
     // lack of memory included, the file is reported as invalid.
     out.source.reset();
     try {
         if (!file) return false;
-        out.raster = ReadOwn(*file, out);
-        if (!out.raster) {
-            bmp::FileSource source(*file);
-            if (!bmp::DecodeBmpFrom(source, out)) return false;
-        }
+        if (!bmp::LoadBmpFrom(bmp::FileSource(*file), file->Path(), out)) return false;
         out.source = file;
         return true;
     } catch (...) {

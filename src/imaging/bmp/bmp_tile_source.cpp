@@ -30,6 +30,10 @@ class BmpTileSource : public TileSource {
 
 }  // namespace
 
+std::unique_ptr<TileSource> MakeBmpRasterTiles(std::shared_ptr<const DibImage> raster) {
+    return std::make_unique<BmpTileSource>(std::move(raster));
+}
+
 std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, std::string& error) {
     try {
         // The tile grid is made for the image's size: a raster of any other

@@ -46,6 +46,7 @@ extern const ImageFormat kGifFormat = {
     nullptr,
     nullptr,
     kMessages,
+    nullptr,
 };
 
 }  // namespace tessarin

@@ -1,0 +1,105 @@
+#include "split/band_cut.h"
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+#include "imaging/memory_budget.h"
+#include "split/messages.h"
+
+namespace tessarin {
+
+namespace {
+
+// Bands lower than this many rows are joined with the next grid rows: each
+// band costs a decoder hand-over and a start of the workers.
+constexpr int kMinBandRows = 64;
+
+// Whether the workers would write any tile from grid row `row` on.
+bool WantsAny(const SplitPlan& plan, int row) {
+    for (; row < plan.grid.rows; ++row)
+        for (int column = 0; column < plan.grid.columns; ++column)
+            if (IsTileWanted(plan, column, row)) return true;
+    return false;
+}
+
+}  // namespace
+
+std::vector<BandRows> GroupBands(const TileGrid& grid, int minRows) {
+    std::vector<BandRows> bands;
+    for (int row = 0; row < grid.rows; ++row) {
+        const TileRect rect = TileRectAt(grid, 0, row);
+        if (rect.height <= 0) continue;
+        if (!bands.empty() && bands.back().rows < minRows &&
+            bands.back().rows + rect.height <= minRows) {
+            bands.back().rowEnd = row + 1;
+            bands.back().rows += rect.height;
+            continue;
+        }
+        bands.push_back({row, row + 1, rect.y, rect.height});
+    }
+    return bands;
+}
+
+void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state) {
+    const std::vector<BandRows> groups = GroupBands(plan.grid, kMinBandRows);
+    if (groups.empty()) return;
+    int highest = 0;
+    for (const BandRows& group : groups) highest = std::max(highest, group.rows);
+
+    // Two bands when the budget holds them (the next is decoded while this
+    // one is cut), else one; a band it cannot hold at all fails the file
+    // before any tile is written.
+    const uint64_t held = bands.HeldBytes();
+    const uint64_t bandBytes = bands.BandBytes(highest);
+    if (bandBytes == 0 || !FitsSplitMemoryBudget(held, bandBytes)) {
+        state.StoreError(bands.MemoryMessage());
+        return;
+    }
+    const bool overlap = groups.size() > 1 && FitsSplitMemoryBudget(held, 2 * bandBytes);
+    std::unique_ptr<RowBand> slots[2];
+    for (int i = 0; i < (overlap ? 2 : 1); ++i) {
+        slots[i] = bands.NewBand(highest);
+        if (!slots[i]) {
+            state.StoreError(bands.MemoryMessage());
+            return;
+        }
+    }
+
+    std::vector<TileContext> contexts(static_cast<size_t>(plan.threadCount));
+    const char* readFailure = bands.ReadRows(*slots[0], groups[0].rows);
+    for (size_t i = 0; i < groups.size() && !readFailure; ++i) {
+        RowBand& band = *slots[overlap ? i % 2 : 0];
+        const char* nextFailure = nullptr;
+        std::thread next;
+        if (overlap && i + 1 < groups.size()) {
+            RowBand& following = *slots[(i + 1) % 2];
+            const int rows = groups[i + 1].rows;
+            try {
+                next = std::thread([&bands, &following, rows, &nextFailure] {
+                    nextFailure = bands.ReadRows(following, rows);
+                });
+            } catch (...) {
+                state.StoreError(msg::kThreadFailed);
+                return;
+            }
+        }
+        plan.source = &band.Tiles();
+        plan.rowBegin = groups[i].rowBegin;
+        plan.rowEnd = groups[i].rowEnd;
+        plan.bandTop = groups[i].top;
+        RunTileWorkers(plan, contexts);
+        if (next.joinable()) next.join();
+        if (state.Failed() || (plan.stopped && plan.stopped->load())) return;
+        if (i + 1 < groups.size()) {
+            if (plan.stop.stop_requested() && WantsAny(plan, groups[i + 1].rowBegin)) {
+                if (plan.stopped) plan.stopped->store(true);
+                return;
+            }
+            readFailure = overlap ? nextFailure : bands.ReadRows(band, groups[i + 1].rows);
+        }
+    }
+    if (readFailure) state.StoreError(readFailure);
+}
+
+}  // namespace tessarin

@@ -1,0 +1,33 @@
+#pragma once
+// Cutting a file band by band (see imaging/row_bands.h): the grid's rows are
+// grouped into bands, each band is decoded and its tiles cut, and while the
+// workers cut one band the next is decoded into a second, when the memory
+// budget holds two.
+
+#include <vector>
+
+#include "imaging/row_bands.h"
+#include "split/job_state.h"
+#include "split/tile_worker.h"
+
+namespace tessarin {
+
+// A band of whole grid rows: [rowBegin, rowEnd), picture rows [top, top + rows).
+struct BandRows {
+    int rowBegin = 0;
+    int rowEnd = 0;
+    int top = 0;
+    int rows = 0;
+};
+
+// The grid's rows grouped into bands: one grid row each, or several low ones
+// together, so that a band has at least `minRows` picture rows where the
+// rows allow.
+std::vector<BandRows> GroupBands(const TileGrid& grid, int minRows);
+
+// Cuts every band of the plan's grid from `bands` with the plan's workers.
+// A band that the memory budget cannot hold fails the job before anything is
+// written; a band that fails to decode stops it after the tiles already cut.
+void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state);
+
+}  // namespace tessarin
