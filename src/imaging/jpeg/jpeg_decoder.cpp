@@ -82,11 +82,12 @@ bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upT
     if (upTo > codec->output_height) upTo = codec->output_height;
     while (codec->output_scanline < upTo) {
         const JDIMENSION done = codec->output_scanline;
+        JSAMPROW* rows = target->rows + (done - target->firstRow);
         if (target->cmykRow) {
             JSAMPROW row = target->cmykRow;
             if (jpeg_read_scanlines(codec, &row, 1) == 0) return false;
-            CmykRowToBgr(row, target->rows[done], target->width, target->cmykInverted);
-        } else if (jpeg_read_scanlines(codec, target->rows + done, upTo - done) == 0) {
+            CmykRowToBgr(row, *rows, target->width, target->cmykInverted);
+        } else if (jpeg_read_scanlines(codec, rows, upTo - done) == 0) {
             return false;
         }
     }

@@ -37,10 +37,11 @@ uint64_t CoefficientBytes(const jpeg_decompress_struct& codec);
 // Where decoded rows go: straight into the raster, or for four-component
 // files through one row of samples converted to blue, green, red.
 struct RowTarget {
-    JSAMPROW* rows;     // rows[i] is where output row i (from the top) goes
+    JSAMPROW* rows;     // rows[i] is where output row firstRow + i (from the top) goes
     JSAMPROW cmykRow;   // null unless the file is CMYK or YCCK
     bool cmykInverted;  // Adobe files store 255 minus the ink
     JDIMENSION width;
+    JDIMENSION firstRow = 0;
 };
 
 // The colour space rows are decoded in, set after the header is read: the

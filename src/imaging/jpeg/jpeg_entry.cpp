@@ -29,7 +29,7 @@ bool CutsLosslessly(const TileSettings& settings) { return !JpegTileOptions::Fro
 
 extern const ImageFormat kJpegFormat = {
     ImageFileKind::Jpeg, "JPEG",     kExtensions,     true,    &Sniff,    &LoadJpegFile,
-    &LoadJpegHeader,     &MakeTiles, &CutsLosslessly, nullptr, kMessages, nullptr,
+    &LoadJpegHeader,     &MakeTiles, &CutsLosslessly, nullptr, kMessages, &OpenJpegBands,
 };
 
 }  // namespace tessarin

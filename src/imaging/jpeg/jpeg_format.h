@@ -8,6 +8,7 @@
 #include "imaging/current_image.h"
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/row_bands.h"
 #include "imaging/tile_settings.h"
 #include "imaging/tile_source.h"
 #include "platform/file_io.h"
@@ -37,5 +38,16 @@ struct JpegTileOptions {
 
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
                                                const JpegTileOptions& options, std::string& error);
+
+// Opens a file to be cut band by band (see ImageFormat::openBands): exact
+// tiles and tiles as BMP; lossless tiles are cut from the whole file.
+[[nodiscard]] bool OpenJpegBands(const SourceFilePtr& file, const TileSettings& settings,
+                                 LoadedImage& out, std::unique_ptr<RowBands>& bands);
+
+namespace jpeg {
+// Exact tiles re-encoded at `quality` from `raster`, the whole picture or a
+// band of its rows.
+std::unique_ptr<TileSource> MakeExactJpegTiles(std::shared_ptr<const DibImage> raster, int quality);
+}  // namespace jpeg
 
 }  // namespace tessarin

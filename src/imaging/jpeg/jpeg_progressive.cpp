@@ -2,13 +2,20 @@
 //
 // A progressive file spends nearly all of its decoding time in the entropy
 // decoding of its scans, which the library does on one thread before the
-// first row comes out. A scan after the first DC scans holds one component,
-// and no scan depends on another component's scans. So the scans of the
-// first component go to one decompressor and those of the others to a
-// second, each given every other marker of the file in order; both run at
-// once, the second's coefficients of its components are copied into the
-// first, and the first makes the rows from the complete set exactly as a
-// single decompressor would have.
+// first row comes out. The AC scans each hold one component, and none
+// depends on the DC coefficients or on another component's scans. So the DC
+// scans and the first component's AC scans go to one decompressor and the
+// other components' AC scans to a second, each given every other marker of
+// the file in order; both run at once, the second's AC coefficients are
+// copied into the first, and the first makes the rows from the complete set
+// exactly as a single decompressor would have. The second never touches the
+// first component's arrays, so beside the one full set only the other
+// components' coefficients are held twice, until the copy.
+//
+// The first decompressor's arrays are reached through its coefficient
+// controller, which the library keeps private: this runs only with the
+// libjpeg-turbo versions whose layout of it was checked (jpeg_library_check.h),
+// and any other library decodes on one thread.
 
 #include "imaging/jpeg/jpeg_progressive.h"
 
@@ -23,20 +30,22 @@
 #include "imaging/checked_size.h"
 #include "imaging/memory_budget.h"
 
-// The whole-image coefficient arrays of a decompressor in buffered-image mode
-// are reached through its coefficient controller.
+#include "imaging/jpeg/jpeg_library_check.h"
+
+#ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
 #include <jpegint.h>
+#endif
 
 namespace tessarin::jpeg {
 
 namespace {
 
 // The parts of the file each decompressor reads, in file order: everything
-// but the scans of the other's components.
+// but the scans that go to the other.
 using Segments = std::vector<std::pair<size_t, size_t>>;  // [begin, end) offsets
 struct SplitStreams {
-    Segments first;   // scans holding the first component
-    Segments others;  // scans holding any other component
+    Segments first;   // the DC scans and the first component's AC scans
+    Segments others;  // the other components' AC scans
 };
 
 // Where the entropy-coded data that starts at `pos` ends: at the first marker
@@ -60,10 +69,10 @@ size_t EndOfScanData(const uint8_t* data, size_t size, size_t pos) {
 
 // Splits a progressive file's scans between the two streams. False for
 // anything else, or anything unusual: a file cut short, more scans than the
-// limit, a DNL marker, or a component first seen in a scan without the first
-// component (the first decompressor would then not take that component's
-// quantisation table where a single one does). Such a file is decoded the
-// usual way.
+// limit, a DNL marker, an AC scan of several components, or a component first
+// seen in an AC scan (the first decompressor would then take that component's
+// quantisation table elsewhere than a single one does, and the second would
+// not see its DC scan first). Such a file is decoded the usual way.
 bool SplitScans(const std::vector<uint8_t>& file, SplitStreams& out) {
     const uint8_t* data = file.data();
     const size_t size = file.size();
@@ -108,18 +117,17 @@ bool SplitScans(const std::vector<uint8_t>& file, SplitStreams& out) {
             if (firstId < 0 || length < 3) return false;
             const size_t components = data[pos + 2];
             if (components == 0 || length < 6 + 2 * components) return false;
-            bool first = false;
-            bool others = false;
-            for (size_t i = 0; i < components; ++i)
-                (data[pos + 3 + 2 * i] == firstId ? first : others) = true;
+            const bool dc = data[pos + 3 + 2 * components] == 0;  // spectral selection start
+            if (!dc && components != 1) return false;
             for (size_t i = 0; i < components; ++i) {
                 bool& known = seen[data[pos + 3 + 2 * i]];
-                if (!known && !first) return false;
+                if (!known && !dc) return false;
                 known = true;
             }
+            const bool first = dc || data[pos + 3] == firstId;
             const size_t dataEnd = EndOfScanData(data, size, end);
             if (dataEnd >= size || ++scans > kMaxScans) return false;
-            append(begin, dataEnd, first, others);
+            append(begin, dataEnd, first, !first);
             pos = dataEnd;
             continue;
         } else if (marker == 0xDC) {  // DNL: the height given after the data
@@ -221,22 +229,33 @@ bool CoefficientStage(JpegDecoder* decoder, jvirt_barray_ptr** arrays) {
     return *arrays != nullptr;
 }
 
-// Whether every coefficient of `component` came to its full precision: a
-// single decompressor would otherwise have smoothed its blocks.
-bool Complete(const jpeg_decompress_struct& codec, int component) {
+// Whether coefficients [from, to) of `component` came to their full
+// precision: a single decompressor would otherwise have smoothed its blocks.
+bool Complete(const jpeg_decompress_struct& codec, int component, int from, int to) {
     if (!codec.coef_bits) return false;
-    for (int k = 0; k < DCTSIZE2; ++k)
+    for (int k = from; k < to; ++k)
         if (codec.coef_bits[component][k] != 0) return false;
     return true;
 }
 
-// Copies components 1.. from `from`'s arrays into `into`'s, block row by
-// block row (each padded to whole MCUs, as the library allocates them).
+// The first decompressor's whole-image coefficient arrays.
+jvirt_barray_ptr* CoefficientArrays(jpeg_decompress_struct* codec) {
+#ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
+    return codec->coef ? codec->coef->coef_arrays : nullptr;
+#else
+    (void)codec;
+    return nullptr;
+#endif
+}
+
+// Copies the AC coefficients of components 1.. from `from`'s arrays into
+// `into`'s, block row by block row (each padded to whole MCUs, as the library
+// allocates them); the DC coefficients are `into`'s own.
 bool CopyStage(JpegDecoder* into, JpegDecoder* from, jvirt_barray_ptr* fromArrays) {
     if (setjmp(into->errors.recovery)) return false;
     if (setjmp(from->errors.recovery)) return false;
     jpeg_decompress_struct* target = &into->codec;
-    jvirt_barray_ptr* intoArrays = target->coef ? target->coef->coef_arrays : nullptr;
+    jvirt_barray_ptr* intoArrays = CoefficientArrays(target);
     if (!intoArrays) return false;
     for (int ci = 1; ci < target->num_components; ++ci) {
         const jpeg_component_info& c = target->comp_info[ci];
@@ -246,17 +265,25 @@ bool CopyStage(JpegDecoder* into, JpegDecoder* from, jvirt_barray_ptr* fromArray
             return false;
         const auto rows =
             static_cast<JDIMENSION>(RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)));
-        const size_t rowBytes =
-            RoundUp(c.width_in_blocks, Factor(c.h_samp_factor)) * sizeof(JBLOCK);
+        const JDIMENSION blocks = RoundUp(c.width_in_blocks, Factor(c.h_samp_factor));
         for (JDIMENSION r = 0; r < rows; ++r) {
             JBLOCKROW source = from->codec.mem->access_virt_barray(
                 reinterpret_cast<j_common_ptr>(&from->codec), fromArrays[ci], r, 1, FALSE)[0];
             JBLOCKROW dest = target->mem->access_virt_barray(reinterpret_cast<j_common_ptr>(target),
                                                              intoArrays[ci], r, 1, TRUE)[0];
-            std::memcpy(dest, source, rowBytes);
+            for (JDIMENSION b = 0; b < blocks; ++b)
+                std::memcpy(&dest[b][1], &source[b][1], (DCTSIZE2 - 1) * sizeof(JCOEF));
         }
     }
     return true;
+}
+
+// The coefficient bytes of every component but the first.
+uint64_t OtherComponentBytes(const jpeg_decompress_struct& codec) {
+    const jpeg_component_info& c = codec.comp_info[0];
+    return CoefficientBytes(codec) -
+           RoundUp(c.width_in_blocks, Factor(c.h_samp_factor)) *
+               RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)) * sizeof(JBLOCK);
 }
 
 bool StartOutputStage(JpegDecoder* decoder) {
@@ -291,6 +318,7 @@ bool SameHeader(const jpeg_decompress_struct& first, const jpeg_decompress_struc
 ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
                                               const jpeg_decompress_struct& header) {
     try {
+        if (!PrivateLayoutVerified()) return {};
         auto file = std::make_shared<std::vector<uint8_t>>();
         SplitStreams streams;
         if (!source.ReadAll(*file, kMaxRasterBytes) || !SplitScans(*file, streams)) return {};
@@ -310,12 +338,13 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
             changed.changed = true;
             return changed;
         }
-        // Two sets of coefficient arrays instead of one, beside the raster:
-        // over the budget, the usual decode with one set is the better choice.
+        // The other components' coefficients twice, beside the raster: over
+        // the budget, the usual decode with one set is the better choice.
         const uint64_t arrays = CoefficientBytes(first->codec);
+        const uint64_t twice = arrays + OtherComponentBytes(first->codec);
         const std::optional<uint64_t> raster =
             CheckedSize(header.output_width, header.output_height, 4);
-        if (!raster || !FitsSplitMemoryBudget(*raster, 2 * arrays)) return {};
+        if (!raster || !FitsSplitMemoryBudget(*raster, twice)) return {};
 
         // The helper thread reads the other components' coefficients, waits
         // until they are copied, and frees them.
@@ -357,9 +386,10 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
             handover->changed.wait(guard, [&] { return handover->read; });
             othersRead = handover->readOk;
         }
-        if (!firstRead || !othersRead || !Complete(first->codec, 0)) return {};
+        if (!firstRead || !othersRead || !Complete(first->codec, 0, 0, DCTSIZE2)) return {};
         for (int ci = 1; ci < first->codec.num_components; ++ci)
-            if (!Complete(helper->codec, ci)) return {};
+            if (!Complete(first->codec, ci, 0, 1) || !Complete(helper->codec, ci, 1, DCTSIZE2))
+                return {};
         if (!CopyStage(first.get(), helper, otherArrays) || !StartOutputStage(first.get()))
             return {};
         ProgressiveStart start;

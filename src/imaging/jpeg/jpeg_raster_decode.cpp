@@ -10,6 +10,27 @@
 
 namespace tessarin::jpeg {
 
+int RasterDepth(const jpeg_decompress_struct& codec) {
+    const int depth = codec.out_color_space == JCS_CMYK ? 24 : 8 * codec.out_color_components;
+    return depth == 8 || depth == 16 || depth == 24 || depth == 32 ? depth : 0;
+}
+
+std::unique_ptr<DibImage> NewRaster(const jpeg_decompress_struct& codec, int rows) {
+    BitmapInfoHeader header;
+    header.biWidth = static_cast<int>(codec.output_width);
+    header.biHeight = rows;  // bottom-up
+    header.biBitCount = static_cast<uint16_t>(RasterDepth(codec));
+    RgbQuad grey[256];
+    const bool isGrey = codec.output_components == 1;
+    if (isGrey) {
+        for (int i = 0; i < 256; ++i) {
+            const auto level = static_cast<uint8_t>(i);
+            grey[i] = RgbQuad{level, level, level, 0};
+        }
+    }
+    return DibImage::Create(header, isGrey ? grey : nullptr, isGrey ? 256 : 0);
+}
+
 const char* RasterDecode::Open(const SourceFilePtr& source, bool headerOnly) {
     decoder_ = NewDecoder();
     if (!decoder_ || !CreateStage(decoder_.get())) return msg::kMemoryFailed;
@@ -21,27 +42,15 @@ const char* RasterDecode::Open(const SourceFilePtr& source, bool headerOnly) {
     // Refuse what no raster can hold before the library allocates
     // anything for the whole image.
     const jpeg_decompress_struct& codec = decoder_->codec;
-    const bool cmyk = codec.out_color_space == JCS_CMYK;
-    const int depth = cmyk ? 24 : 8 * codec.out_color_components;
-    if (depth != 8 && depth != 16 && depth != 24 && depth != 32) return kRasterFailed;
-    if (!DibSizeAcceptable(codec.output_width, codec.output_height, depth)) return kRasterFailed;
+    const int depth = RasterDepth(codec);
+    if (depth == 0) return kRasterFailed;
     if (headerOnly) return nullptr;
+    if (!DibSizeAcceptable(codec.output_width, codec.output_height, depth)) return kRasterFailed;
 
     source_ = source;
-    BitmapInfoHeader header;
-    header.biWidth = static_cast<int>(codec.output_width);
-    header.biHeight = static_cast<int>(codec.output_height);  // bottom-up
-    header.biBitCount = static_cast<uint16_t>(depth);
-    RgbQuad grey[256];
-    const bool isGrey = codec.output_components == 1;
-    if (isGrey) {
-        for (int i = 0; i < 256; ++i) {
-            const auto level = static_cast<uint8_t>(i);
-            grey[i] = RgbQuad{level, level, level, 0};
-        }
-    }
-    raster_ = DibImage::Create(header, isGrey ? grey : nullptr, isGrey ? 256 : 0);
+    raster_ = NewRaster(codec, static_cast<int>(codec.output_height));
     if (!raster_) return kRasterFailed;
+    const bool cmyk = codec.out_color_space == JCS_CMYK;
     rows_.resize(codec.output_height);
     if (cmyk) cmykRow_.resize(size_t{4} * codec.output_width);
     for (JDIMENSION i = 0; i < codec.output_height; ++i)

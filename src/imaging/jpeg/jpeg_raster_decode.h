@@ -14,10 +14,18 @@
 
 namespace tessarin::jpeg {
 
+// The depth of the raster `codec`'s rows go into (CMYK and YCCK files become
+// 24-bit colour); 0 when no raster takes them.
+int RasterDepth(const jpeg_decompress_struct& codec);
+// A bottom-up raster for `rows` of `codec`'s output rows, with the header and
+// colour table of the whole-file read's raster; null when it cannot be made.
+std::unique_ptr<DibImage> NewRaster(const jpeg_decompress_struct& codec, int rows);
+
 class RasterDecode {
   public:
     // Reads the header and, unless `headerOnly`, makes the raster. Returns
-    // the failure message, or null.
+    // the failure message, or null. The header alone is not held to the
+    // raster's size limit: lossless tiles need no raster.
     const char* Open(const SourceFilePtr& source, bool headerOnly);
     // Decodes rows until the first `upTo` are in the raster. Returns the
     // failure message, or null. A failure leaves the decompression

@@ -134,6 +134,11 @@ std::unique_ptr<TileSource> MakeJpegtranSource(SourceFilePtr file, const jpeg::L
 
 }  // namespace
 
+std::unique_ptr<TileSource> jpeg::MakeExactJpegTiles(std::shared_ptr<const DibImage> raster,
+                                                     int quality) {
+    return std::make_unique<ExactJpegTileSource>(std::move(raster), quality);
+}
+
 JpegTileOptions JpegTileOptions::From(const TileSettings& settings) {
     JpegTileOptions options;
     options.exact = settings.GetInt("OPTION", "CORRECT_CUT", 1) != 0;
@@ -151,7 +156,7 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
                     error = msg::kClipFailed;
                     return nullptr;
                 }
-                return std::make_unique<ExactJpegTileSource>(image.raster, options.quality);
+                return jpeg::MakeExactJpegTiles(image.raster, options.quality);
             }
             // Loaded without a raster: decoded now, beside the tile workers.
             std::unique_ptr<jpeg::JpegRowFeed> feed = jpeg::JpegRowFeed::Start(

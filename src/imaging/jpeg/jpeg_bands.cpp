@@ -1,0 +1,170 @@
+// JPEG files cut band by band: one decompressor reads the rows from top to
+// bottom into each band in turn, the same decompressor and output settings as
+// the whole-file read, so every band holds exactly those rows of the raster it
+// would make (a damaged file's filled rows included). A file of several scans
+// (every progressive file) keeps the coefficients of the whole image: the
+// library reads all its scans into them before the first row comes out. The
+// split holds that one set, and the bands. Lossless tiles are cut from the
+// file's coefficients, not from rows: they are not cut by bands.
+
+#include <algorithm>
+#include <vector>
+
+#include "imaging/bmp/bmp_format.h"
+#include "imaging/checked_size.h"
+#include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_raster_decode.h"
+#include "imaging/memory_budget.h"
+#include "imaging/messages.h"
+
+namespace tessarin {
+
+namespace {
+
+// What the library takes for its own row buffers and tables beside the
+// coefficients.
+constexpr uint64_t kLibraryWorkingBytes = uint64_t{64} << 20;
+
+// Plain data only: it arms the decoder's recovery point.
+bool MultipleScansStage(jpeg::JpegDecoder* decoder, bool* multiple) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    *multiple = jpeg_has_multiple_scans(&decoder->codec) != FALSE;
+    return true;
+}
+
+class JpegBand final : public RowBand {
+  public:
+    const TileSource& Tiles() const override { return *tiles_; }
+    std::shared_ptr<DibImage> raster_;
+    std::unique_ptr<TileSource> tiles_;
+};
+
+class JpegBands final : public RowBands {
+  public:
+    JpegBands(jpeg::DecoderPointer decoder, FilePtr file, uint64_t held, bool allBmp, int quality)
+        : file_(std::move(file)), decoder_(std::move(decoder)), held_(held), allBmp_(allBmp),
+          quality_(quality) {
+        const jpeg_decompress_struct& codec = decoder_->codec;
+        stride_ = DibStride(codec.output_width, jpeg::RasterDepth(codec));
+        if (codec.out_color_space == JCS_CMYK) cmykRow_.resize(size_t{4} * codec.output_width);
+    }
+
+    uint64_t HeldBytes() const override { return held_; }
+    uint64_t BandBytes(int rows) const override {
+        if (rows <= 0) return 0;
+        return CheckedSize(stride_, static_cast<uint64_t>(rows), 1, cmykRow_.size()).value_or(0);
+    }
+    std::unique_ptr<RowBand> NewBand(int) override { return std::make_unique<JpegBand>(); }
+
+    const char* ReadRows(RowBand& band, int rows) override {
+        try {
+            return Read(static_cast<JpegBand&>(band), rows);
+        } catch (...) {
+            return msg::kMemoryFailed;
+        }
+    }
+    const char* MemoryMessage() const override { return msg::kMemoryFailed; }
+
+  private:
+    const char* Read(JpegBand& band, int rows) {
+        jpeg_decompress_struct& codec = decoder_->codec;
+        if (rows <= 0 || static_cast<JDIMENSION>(rows) > codec.output_height - top_)
+            return jpeg::kImageDataFailed;
+        band.tiles_.reset();
+        // The last band's raster is reused when it is of the same height and
+        // nothing else holds it.
+        if (!band.raster_ || band.raster_->AbsHeight() != rows || band.raster_.use_count() != 1) {
+            band.raster_.reset();
+            band.raster_ = jpeg::NewRaster(codec, rows);
+            if (!band.raster_) return jpeg::kRasterFailed;
+        }
+        if (!started_) {
+            if (!jpeg::StartStage(decoder_.get())) return jpeg::kExpandFailed;
+            started_ = true;
+        }
+        rowPointers_.resize(static_cast<size_t>(rows));
+        for (int i = 0; i < rows; ++i) rowPointers_[static_cast<size_t>(i)] = band.raster_->Row(i);
+        const jpeg::RowTarget target{rowPointers_.data(),
+                                     cmykRow_.empty() ? nullptr : cmykRow_.data(),
+                                     codec.saw_Adobe_marker != 0, codec.output_width, top_};
+        const JDIMENSION end = top_ + static_cast<JDIMENSION>(rows);
+        if (!jpeg::ReadRowsStage(decoder_.get(), &target, end))
+            return decoder_->scanLimit.exceeded ? jpeg::kExpandFailed : jpeg::kImageDataFailed;
+        top_ = end;
+        // The last rows count once the decompression has ended well, as in
+        // the whole-file read.
+        if (top_ == codec.output_height && !jpeg::FinishStage(decoder_.get()))
+            return jpeg::kImageDataFailed;
+        band.tiles_ = allBmp_ ? MakeBmpRasterTiles(band.raster_)
+                              : jpeg::MakeExactJpegTiles(band.raster_, quality_);
+        return nullptr;
+    }
+
+    FilePtr file_;  // what the decoder reads; closed after it
+    jpeg::DecoderPointer decoder_;
+    uint64_t held_;
+    bool allBmp_;
+    int quality_;
+    uint64_t stride_ = 0;
+    std::vector<JSAMPLE> cmykRow_;
+    std::vector<JSAMPROW> rowPointers_;
+    JDIMENSION top_ = 0;
+    bool started_ = false;
+};
+
+bool Fail(LoadedImage& out, const char* message) {
+    out.error = message;
+    return false;
+}
+
+bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage& out,
+          std::unique_ptr<RowBands>& bands) {
+    const JpegTileOptions options = JpegTileOptions::From(settings);
+    const bool allBmp = settings.GetInt("OPTION", "ALL_BMP", 0) != 0;
+    if (!options.exact && !allBmp) return true;  // cut from the coefficients
+
+    jpeg::DecoderPointer decoder = jpeg::NewDecoder();
+    if (!decoder || !jpeg::CreateStage(decoder.get())) return Fail(out, msg::kMemoryFailed);
+    if (!source) return Fail(out, msg::kReadFailed);
+    FilePtr file(source->OpenStream());
+    if (!file) return Fail(out, msg::kReadFailed);
+    if (!jpeg::HeaderStage(decoder.get(), file.get())) return Fail(out, jpeg::kHeaderFailed);
+    jpeg_decompress_struct& codec = decoder->codec;
+    // The rows must make a raster the whole-file read could make; its height
+    // no longer matters, a band's rows are all that is ever held.
+    const int depth = jpeg::RasterDepth(codec);
+    if (depth == 0 || !DibSizeAcceptable(codec.output_width, 1, depth))
+        return Fail(out, jpeg::kRasterFailed);
+    bool multipleScans = false;
+    if (!MultipleScansStage(decoder.get(), &multipleScans)) return Fail(out, jpeg::kHeaderFailed);
+    const uint64_t held = multipleScans ? jpeg::CoefficientBytes(codec) : 0;
+    // Coefficients beyond the library's usual limit are allowed as far as the
+    // split's budget holds them; the split checks them with its bands.
+    if (held + kLibraryWorkingBytes > jpeg::kLibraryMemoryLimit &&
+        FitsSplitMemoryBudget(held, 0))
+        codec.mem->max_memory_to_use = static_cast<long>(held + kLibraryWorkingBytes);
+
+    out.width = static_cast<int>(codec.output_width);
+    out.height = static_cast<int>(codec.output_height);
+    out.displayDepth = 8 * codec.output_components;
+    out.colorKind = codec.output_components == 1 ? ColorKind::Grey : ColorKind::None;
+    out.interlaced = false;
+    out.source = source;
+    bands = std::make_unique<JpegBands>(std::move(decoder), std::move(file), held, allBmp,
+                                        options.quality);
+    return true;
+}
+
+}  // namespace
+
+bool OpenJpegBands(const SourceFilePtr& file, const TileSettings& settings, LoadedImage& out,
+                   std::unique_ptr<RowBands>& bands) {
+    try {
+        return Open(file, settings, out, bands);
+    } catch (...) {
+        bands.reset();
+        return Fail(out, msg::kMemoryFailed);
+    }
+}
+
+}  // namespace tessarin
