@@ -273,7 +273,7 @@ TEST_F(SplitJobTest, CommandModeDecodesOnlyWhatTheTilesNeedWithinTheMemoryBudget
         {"deep.png", 1, 0, false, "読み込みの準備に失敗しました"},
         {"pic.gif", 1, 0, false, msg::kReadFailed},
         {"pic.jpg", 0, 0, false, msg::kMemoryFailed},  // the coefficients
-        {"pic.jpg", 1, 0, false, nullptr},             // decoded beside the tile workers
+        {"pic.jpg", 1, 0, false, msg::kMemoryFailed},  // cut band by band
         {"pic.png", 1, 1, true, nullptr},
         {"pic.bmp", 1, 0, false, nullptr},  // cut band by band
     };

@@ -42,7 +42,10 @@ class JpegBand final : public RowBand {
 class JpegBands final : public RowBands {
   public:
     JpegBands(jpeg::DecoderPointer decoder, FilePtr file, uint64_t held, bool allBmp, int quality)
-        : file_(std::move(file)), decoder_(std::move(decoder)), held_(held), allBmp_(allBmp),
+        : file_(std::move(file)),
+          decoder_(std::move(decoder)),
+          held_(held),
+          allBmp_(allBmp),
           quality_(quality) {
         const jpeg_decompress_struct& codec = decoder_->codec;
         stride_ = DibStride(codec.output_width, jpeg::RasterDepth(codec));
@@ -140,8 +143,7 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     const uint64_t held = multipleScans ? jpeg::CoefficientBytes(codec) : 0;
     // Coefficients beyond the library's usual limit are allowed as far as the
     // split's budget holds them; the split checks them with its bands.
-    if (held + kLibraryWorkingBytes > jpeg::kLibraryMemoryLimit &&
-        FitsSplitMemoryBudget(held, 0))
+    if (held + kLibraryWorkingBytes > jpeg::kLibraryMemoryLimit && FitsSplitMemoryBudget(held, 0))
         codec.mem->max_memory_to_use = static_cast<long>(held + kLibraryWorkingBytes);
 
     out.width = static_cast<int>(codec.output_width);

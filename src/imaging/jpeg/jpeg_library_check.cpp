@@ -48,8 +48,8 @@ int FindVersion(dl_phdr_info* info, size_t, void* data) {
         const ElfW(Phdr)& segment = info->dlpi_phdr[i];
         if (segment.p_type != PT_LOAD || !(segment.p_flags & PF_R) || (segment.p_flags & PF_W))
             continue;
-        const std::string_view bytes(reinterpret_cast<const char*>(info->dlpi_addr + segment.p_vaddr),
-                                     segment.p_filesz);
+        const std::string_view bytes(
+            reinterpret_cast<const char*>(info->dlpi_addr + segment.p_vaddr), segment.p_filesz);
         // The version follows the text where it is the library's own (the
         // text alone may be ours, when the library is linked in).
         for (size_t at = bytes.find(kNeedle); at != std::string_view::npos;

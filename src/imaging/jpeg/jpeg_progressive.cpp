@@ -28,9 +28,8 @@
 #include <vector>
 
 #include "imaging/checked_size.h"
-#include "imaging/memory_budget.h"
-
 #include "imaging/jpeg/jpeg_library_check.h"
+#include "imaging/memory_budget.h"
 
 #ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
 #include <jpegint.h>
@@ -265,7 +264,8 @@ bool CopyStage(JpegDecoder* into, JpegDecoder* from, jvirt_barray_ptr* fromArray
             return false;
         const auto rows =
             static_cast<JDIMENSION>(RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)));
-        const JDIMENSION blocks = RoundUp(c.width_in_blocks, Factor(c.h_samp_factor));
+        const auto blocks =
+            static_cast<JDIMENSION>(RoundUp(c.width_in_blocks, Factor(c.h_samp_factor)));
         for (JDIMENSION r = 0; r < rows; ++r) {
             JBLOCKROW source = from->codec.mem->access_virt_barray(
                 reinterpret_cast<j_common_ptr>(&from->codec), fromArrays[ci], r, 1, FALSE)[0];
@@ -281,9 +281,9 @@ bool CopyStage(JpegDecoder* into, JpegDecoder* from, jvirt_barray_ptr* fromArray
 // The coefficient bytes of every component but the first.
 uint64_t OtherComponentBytes(const jpeg_decompress_struct& codec) {
     const jpeg_component_info& c = codec.comp_info[0];
-    return CoefficientBytes(codec) -
-           RoundUp(c.width_in_blocks, Factor(c.h_samp_factor)) *
-               RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)) * sizeof(JBLOCK);
+    return CoefficientBytes(codec) - RoundUp(c.width_in_blocks, Factor(c.h_samp_factor)) *
+                                         RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)) *
+                                         sizeof(JBLOCK);
 }
 
 bool StartOutputStage(JpegDecoder* decoder) {

@@ -1,0 +1,88 @@
+// JPEG files opened for tiles where nothing shows them: rows cut band by band
+// hold one set of coefficients at most, and no raster limit applies to a
+// picture that is never decoded whole.
+
+#include "imaging/jpeg/jpeg_library_check.h"
+#include "jpeg_test_util.h"
+#include "split/image_loader.h"
+#include "split/split_job.h"
+
+namespace tessarin {
+namespace {
+
+using namespace jpeg_test;
+
+// A progressive 4:2:0 file whose header claims 32769 x 32768 pixels, past the
+// 2^30 pixels a raster may have: its coefficients take 3,222,798,336 bytes
+// ((4098 x 4096 + 2 x 2049 x 2048) blocks). Only the header is ever read.
+TEST(JpegBands, PicturesPastTheRasterLimitAreHeldToTheMemoryBudgetAlone) {
+    TempDir dir;
+    WriteSource(dir / "small.jpg", {.width = 32, .height = 32, .progressive = true});
+    const std::string path = dir / "huge.jpg";
+    WriteBytes(path, WithFrameSize(ReadBytes(dir / "small.jpg"), 32769, 32768));
+    constexpr uint64_t kCoefficients = 3'222'798'336;
+
+    LoadedImage whole;
+    EXPECT_FALSE(LoadJpegFile(path, whole));
+    EXPECT_EQ(whole.error, "BMPオブジェクトの作成に失敗しました");
+
+    for (const bool exact : {false, true}) {
+        SCOPED_TRACE(exact ? "exact" : "lossless");
+        SplitSettings settings;
+        settings.correctCut = exact;
+        settings.widthValue[0] = settings.heightValue[0] = 1024;
+        settings.savePath = dir / (exact ? "exact" : "lossless");
+        fs::create_directories(settings.savePath);
+        SplitJob job;
+        std::string error;
+        std::vector<std::string> notices;
+        ASSERT_TRUE(LoadImageForTiles(path, settings, job.image, error, notices)) << error;
+        EXPECT_EQ(job.image.width, 32769);
+        EXPECT_EQ(job.image.height, 32768);
+        EXPECT_EQ(job.image.raster, nullptr);
+        // Lossless tiles come from the coefficients; exact ones from bands of
+        // rows beside the one set of coefficients the scans are read into.
+        ASSERT_EQ(job.image.bands != nullptr, exact);
+        if (exact) {
+            EXPECT_EQ(job.image.bands->HeldBytes(), kCoefficients);
+            EXPECT_EQ(job.image.bands->BandBytes(1024), uint64_t{98308} * 1024);
+        }
+        // The coefficients alone (and a band) beyond the budget fail the
+        // split before any tile or decode.
+        ScopedSplitBudget budget(exact ? kCoefficients : kCoefficients - 1);
+        job.settings = settings;
+        const SplitResult result = RunSplitJob(job);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.message, "メモリ領域の確保に失敗しました");
+        EXPECT_TRUE(fs::is_empty(settings.savePath));
+    }
+}
+
+// Where the loaded library is not a version whose private layout the
+// two-thread decode was checked against, progressive files decode on one
+// thread, into the same rows.
+TEST(JpegBands, UncheckedLibraryVersionsDecodeOnOneThread) {
+    TempDir dir;
+    const std::string path = dir / "p.jpg";
+    WriteSource(path, {.width = 90, .height = 70, .progressive = true});
+    const Samples library = DecodeLibraryJpeg(path);
+    struct Restore {
+        ~Restore() { jpeg::ForcePrivateLayoutAnswerForTesting(std::nullopt); }
+    } restore;
+    for (const bool force : {false, true}) {
+        SCOPED_TRACE(force ? "forced unchecked" : "this library");
+        if (force) jpeg::ForcePrivateLayoutAnswerForTesting(false);
+        const bool checked = jpeg::PrivateLayoutVerified();
+        const SourceFilePtr file = SourceFile::Open(path);
+        const jpeg::DecoderPointer header = ReadHeader(*file);
+        ASSERT_NE(header, nullptr);
+        EXPECT_EQ(jpeg::StartProgressiveOnTwoThreads(*file, header->codec).decoder != nullptr,
+                  checked);
+        LoadedImage loaded;
+        ASSERT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
+        EXPECT_EQ(RasterSamples(*loaded.raster).data, library.data);
+    }
+}
+
+}  // namespace
+}  // namespace tessarin
