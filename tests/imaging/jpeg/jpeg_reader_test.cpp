@@ -2,6 +2,7 @@
 
 #include "imaging/jpeg/jpeg_decoder.h"
 #include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_library_check.h"
 #include "imaging/jpeg/jpeg_lossless.h"
 #include "imaging/jpeg/jpeg_progressive.h"
 #include "jpeg_test_util.h"
@@ -247,6 +248,8 @@ Samples DecodeOnTwoThreads(const std::string& path, int width, int height) {
 // every sampling and coding. Files it does not split are left to the usual
 // decode.
 TEST(JpegReader, ProgressiveFilesDecodeOnTwoThreadsAsTheLibraryDoes) {
+    if (!jpeg::PrivateLayoutVerified())
+        GTEST_SKIP() << "a libjpeg-turbo version whose decoder layout was not checked: one thread";
     const std::vector<SourceKind> kinds = {
         {.name = "420", .factors = {{2, 2}, {1, 1}, {1, 1}}, .progressive = true},
         {.name = "422", .factors = {{2, 1}, {1, 1}, {1, 1}}, .progressive = true},
