@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                  (r.AbsHeight() + 1) / 2);
         (void)tile;
     }
+    fuzz::SplitAsCommandMode(fuzz::InputFile(data, size, ".bmp"), false);
     LoadedImage fromMemory;
     (void)DecodeBmp(data, size, fromMemory);  // a crash or a leak is what counts here
     return 0;

@@ -10,6 +10,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tessarin;
     const std::string& path = fuzz::InputFile(data, size, ".gif");
+    // As the command mode cuts it (band by band where it can), in the
+    // format's own tiles or, for odd sizes, as BMP tiles.
+    fuzz::SplitAsCommandMode(path, size % 2 == 1);
     LoadedImage image;
     if (LoadGifFile(path, image)) {
         CurrentImage current;

@@ -3,7 +3,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
+
+#include "split/image_loader.h"
+#include "split/split_job.h"
 
 namespace tessarin::fuzz {
 
@@ -19,6 +23,26 @@ const std::string& InputFile(const uint8_t* data, size_t size, const char* exten
         std::fclose(f);
     }
     return path;
+}
+
+void SplitAsCommandMode(const std::string& path, bool allBmp) {
+    SplitJob job;
+    job.settings.widthValue[0] = 13;
+    job.settings.heightValue[0] = 11;
+    job.settings.offsetXValue[0] = 5;
+    job.settings.offsetYValue[0] = 3;
+    job.settings.threadCount = 2;
+    job.settings.allBmp = allBmp;
+    job.settings.savePath = path + ".tiles";
+    std::string error;
+    std::vector<std::string> notices;
+    if (!LoadImageForTiles(path, job.settings, job.image, error, notices) ||
+        uint64_t(job.image.width) * uint64_t(job.image.height) > kMaxRasterPixels)
+        return;
+    std::error_code ignored;
+    std::filesystem::create_directories(job.settings.savePath, ignored);
+    (void)RunSplitJob(job);
+    std::filesystem::remove_all(job.settings.savePath, ignored);
 }
 
 }  // namespace tessarin::fuzz

@@ -11,4 +11,11 @@ namespace tessarin::fuzz {
 // Writes the input to a per-process temporary file and returns its path.
 const std::string& InputFile(const uint8_t* data, size_t size, const char* extension);
 
+// Splits the file as the command mode does (band by band where the format
+// cuts so), into 13 x 11 tiles from a 5,3 offset in the format's own tiles
+// (exact ones for JPEG) or as BMP tiles, then removes the tiles. Pictures
+// larger than the fuzz build's raster limit are not cut, so each input runs
+// quickly.
+void SplitAsCommandMode(const std::string& path, bool allBmp);
+
 }  // namespace tessarin::fuzz

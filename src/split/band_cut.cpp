@@ -1,6 +1,7 @@
 #include "split/band_cut.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -14,6 +15,7 @@ namespace {
 // Bands lower than this many rows are joined with the next grid rows: each
 // band costs a decoder hand-over and a start of the workers.
 constexpr int kMinBandRows = 64;
+std::atomic<int> minBandRows{kMinBandRows};
 
 // Whether the workers would write any tile from grid row `row` on.
 bool WantsAny(const SplitPlan& plan, int row) {
@@ -24,6 +26,8 @@ bool WantsAny(const SplitPlan& plan, int row) {
 }
 
 }  // namespace
+
+void SetMinBandRows(int rows) { minBandRows = rows > 0 ? rows : kMinBandRows; }
 
 std::vector<BandRows> GroupBands(const TileGrid& grid, int minRows) {
     std::vector<BandRows> bands;
@@ -42,7 +46,7 @@ std::vector<BandRows> GroupBands(const TileGrid& grid, int minRows) {
 }
 
 void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state) {
-    const std::vector<BandRows> groups = GroupBands(plan.grid, kMinBandRows);
+    const std::vector<BandRows> groups = GroupBands(plan.grid, minBandRows.load());
     if (groups.empty()) return;
     int highest = 0;
     for (const BandRows& group : groups) highest = std::max(highest, group.rows);

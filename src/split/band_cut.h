@@ -25,6 +25,10 @@ struct BandRows {
 // rows allow.
 std::vector<BandRows> GroupBands(const TileGrid& grid, int minRows);
 
+// The least number of picture rows a band gets where the tile rows allow
+// (64); 0 restores it. Tests set 1 to have each tile row a band of its own.
+void SetMinBandRows(int rows);
+
 // Cuts every band of the plan's grid from `bands` with the plan's workers.
 // A band that the memory budget cannot hold fails the job before anything is
 // written; a band that fails to decode stops it after the tiles already cut.

@@ -10,8 +10,7 @@ const ImageFormat& BmpFormat() { return *FindImageFormat(ImageFileKind::Bmp); }
 
 }  // namespace
 
-int SplitTileSettings::GetInt(std::string_view section, std::string_view key,
-                              int fallback) const {
+int SplitTileSettings::GetInt(std::string_view section, std::string_view key, int fallback) const {
     if (section == "JPEG" && key == "QUALITY") return settings_.jpegQuality;
     if (section == "OPTION" && key == "CORRECT_CUT") return settings_.correctCut;
     if (section == "OPTION" && key == "ALL_BMP") return settings_.allBmp;

@@ -60,8 +60,7 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex, TileContext& context)
                 ++context.tilesWritten;
                 if (plan.written) plan.written[workerIndex].push_back(rect);
                 if (plan.finished) {
-                    const int64_t done =
-                        plan.finished->fetch_add(1, std::memory_order_relaxed) + 1;
+                    const int64_t done = plan.finished->fetch_add(1, std::memory_order_relaxed) + 1;
                     if (plan.progress) plan.progress->TileFinished(done, plan.total);
                 }
             }

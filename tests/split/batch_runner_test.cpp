@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/png/png_test_support.h"
 #include "platform/notifier.h"
+#include "split/band_cut.h"
 #include "split/image_loader.h"
 #include "support/test_files.h"
 
@@ -151,8 +153,12 @@ TEST_F(BatchTest, ReadersNoticesGoToTheOwnerBeforeTheImageIsShown) {
 // whole under their names, nothing else is left (no temporary file, no
 // manifest of a part), and the batch goes no further.
 TEST_F(BatchTest, AStopEndsTheFileInHandBetweenTiles) {
-    for (int threads : {1, 2, 3}) {
-        SCOPED_TRACE(threads);
+    SetMinBandRows(1);  // in the command mode, a band for each tile row
+    for (int run = 0; run < 6; ++run) {
+        const int threads = run % 3 + 1;
+        BatchOptions options;
+        options.withoutViewer = run >= 3;
+        SCOPED_TRACE(std::to_string(threads) + (options.withoutViewer ? " by bands" : ""));
         fs::remove_all(out_);
         fs::create_directory(out_);
         settings_.threadCount = threads;
@@ -168,8 +174,7 @@ TEST_F(BatchTest, AStopEndsTheFileInHandBetweenTiles) {
                 return true;
             }
         } source(files);
-        const BatchResult result =
-            RunBatch(source, BatchOptions{}, recorder, recorder.stop.get_token());
+        const BatchResult result = RunBatch(source, options, recorder, recorder.stop.get_token());
         EXPECT_TRUE(result.stopped);
         ASSERT_EQ(recorder.lines, std::vector<std::string>{"△：" + paths_[0] + "【分割処理中止】"});
         // Every worker finishes at most the tile in hand after the request.
@@ -183,6 +188,7 @@ TEST_F(BatchTest, AStopEndsTheFileInHandBetweenTiles) {
             EXPECT_TRUE(LoadBmpFile(entry.path(), tile)) << name;
         }
     }
+    SetMinBandRows(0);
 }
 
 // Two jobs with different settings cut the same raster one after another
@@ -312,14 +318,19 @@ TEST_F(BatchTest, TilesAndProgressAreTheSameAtAnyThreadCount) {
         settings_.offsetXValue[0] = c.offsetX;
         settings_.offsetYValue[0] = c.offsetY;
         std::map<std::string, std::vector<uint8_t>> single;
-        for (int threads : {1, 2, 3, 7, 64}) {
-            SCOPED_TRACE(c.name + ", " + std::to_string(threads) + " threads");
+        for (int run = 0; run < 10; ++run) {
+            // The window's split of the raster, then the command mode's.
+            const int threads = std::array{1, 2, 3, 7, 64}[static_cast<size_t>(run % 5)];
+            BatchOptions options;
+            options.withoutViewer = run >= 5;
+            SCOPED_TRACE(c.name + ", " + std::to_string(threads) + " threads" +
+                         (options.withoutViewer ? ", command mode" : ""));
             fs::remove_all(out_);
             fs::create_directory(out_);
             settings_.threadCount = threads;
             Recorder recorder;
             PathListSource files({dir_ / c.name}, settings_);
-            RunBatch(files, BatchOptions{}, recorder);
+            RunBatch(files, options, recorder);
             ASSERT_EQ(recorder.lines, std::vector<std::string>{"○：" + (dir_ / c.name)});
             std::sort(recorder.dones.begin(), recorder.dones.end());
             std::vector<int64_t> every(c.tiles);
@@ -328,7 +339,7 @@ TEST_F(BatchTest, TilesAndProgressAreTheSameAtAnyThreadCount) {
             EXPECT_EQ(recorder.totals, std::set<int64_t>{static_cast<int64_t>(c.tiles)});
             const auto tiles = TilesIn(out_);
             ASSERT_EQ(tiles.size(), c.tiles);
-            if (threads == 1)
+            if (run == 0)
                 single = tiles;
             else
                 EXPECT_EQ(tiles, single);

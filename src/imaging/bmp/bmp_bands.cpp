@@ -100,7 +100,8 @@ class BandWindow final : public bmp::ByteSource {
         const uint64_t fieldSize = layout_.coreHeader ? 2 : 4;
         for (uint64_t i = 0; i < fieldSize; ++i) {
             const uint64_t at = layout_.heightAt + i;
-            if (at >= offset && at - offset < n) static_cast<uint8_t*>(buffer)[at - offset] = field[i];
+            if (at >= offset && at - offset < n)
+                static_cast<uint8_t*>(buffer)[at - offset] = field[i];
         }
         return true;
     }

@@ -27,7 +27,7 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
 
 // The BMP readers have no messages of their own: every failure is an invalid file.
 extern const ImageFormat kBmpFormat = {
-    ImageFileKind::Bmp, "BMP",   kExtensions,       true,      &Sniff, &LoadBmpFile, nullptr,
+    ImageFileKind::Bmp, "BMP",   kExtensions,       true,      &Sniff,        &LoadBmpFile, nullptr,
     &MakeTiles,         nullptr, msg::kInvalidFile, kMessages, &OpenBmpBands,
 };
 

@@ -76,8 +76,7 @@ std::unique_ptr<DibImage> ReadOwn(const bmp::ByteSource& file, const std::string
             return nullptr;
         if (is565) {
             char text[4096];
-            std::snprintf(text, sizeof text, "%s\n\n%s", bmp::kColourReductionNotice,
-                          path.c_str());
+            std::snprintf(text, sizeof text, "%s\n\n%s", bmp::kColourReductionNotice, path.c_str());
             try {
                 out.notices.emplace_back(text);
             } catch (...) {

@@ -1,0 +1,264 @@
+#include "split/band_cut.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "imaging/gif/gif_test_files.h"
+#include "imaging/jpeg/jpeg_test_util.h"
+#include "imaging/memory_budget.h"
+#include "imaging/messages.h"
+#include "split/image_loader.h"
+#include "split/split_job.h"
+#include "support/test_files.h"
+
+namespace tessarin {
+namespace {
+
+namespace fs = std::filesystem;
+using Tiles = std::map<std::string, std::vector<uint8_t>>;
+
+Tiles ReadTiles(const std::string& folder) {
+    Tiles tiles;
+    for (const auto& e : fs::directory_iterator(folder))
+        tiles[e.path().filename().string()] = testing::ReadBytes(e.path().string());
+    return tiles;
+}
+
+// Bytes of a pattern that differs from row to row and column to column.
+std::vector<uint8_t> Pattern(size_t size, unsigned seed) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>((i * 37 + i / 7 + seed) % 251);
+    return bytes;
+}
+
+testing::BmpLayout Bmp(int width, int height, int bitCount, uint32_t colours = 0) {
+    testing::BmpLayout b;
+    b.width = width;
+    b.height = height;
+    b.bitCount = static_cast<uint16_t>(bitCount);
+    b.clrUsed = colours;
+    const uint32_t entries = bitCount > 8 ? 0 : colours ? colours : 1u << bitCount;
+    for (uint32_t i = 0; i < entries; ++i) b.palette.push_back(i * 0x010203u + 0x102030u);
+    const size_t stride =
+        (static_cast<size_t>(width) * static_cast<size_t>(bitCount) + 31) / 32 * 4;
+    b.pixels = Pattern(stride * static_cast<size_t>(height < 0 ? -height : height),
+                       static_cast<unsigned>(bitCount));
+    return b;
+}
+
+testing::BmpLayout Masked(int bitCount, uint32_t compression, std::vector<uint32_t> masks) {
+    testing::BmpLayout b = Bmp(53, 41, bitCount);
+    b.compression = compression;
+    for (uint32_t m : masks) testing::Le32(b.extra, m);
+    return b;
+}
+
+struct Source {
+    const char* name;
+    std::function<void(const std::string&)> write;
+};
+
+std::vector<Source> Sources() {
+    const auto bmp = [](testing::BmpLayout layout) {
+        return [layout](const std::string& path) {
+            testing::WriteBytes(path, testing::BuildBmp(layout));
+        };
+    };
+    testing::BmpLayout core = Bmp(31, 29, 24);
+    core.headerSize = 12;
+    testing::BmpLayout rle = Bmp(20, 19, 8, 4);
+    rle.compression = 1;
+    rle.pixels.clear();
+    for (int y = 0; y < 19; ++y)
+        rle.pixels.insert(rle.pixels.end(), {7, uint8_t(y % 4), 13, 2, 0, 0});
+    rle.pixels.insert(rle.pixels.end(), {0, 1});
+    testing::BmpLayout truncated = Bmp(40, 30, 24);
+    truncated.pixels.resize(truncated.pixels.size() / 2);
+
+    const auto png = [](const char* name) {
+        return [name](const std::string& path) {
+            fs::copy_file(std::string(TESSARIN_TEST_DATA) + "/pngsuite/" + name, path);
+        };
+    };
+    const auto gif = [](giftest::Gif layout) {
+        return [layout](const std::string& path) {
+            testing::WriteBytes(path, giftest::Encode(layout));
+        };
+    };
+    giftest::Gif smallFrame = giftest::OneFrame(30, 20, 16);
+    smallFrame.screenWidth = 41;
+    smallFrame.screenHeight = 37;
+    const auto jpeg = [](jpeg_test::SourceKind kind) {
+        return [kind](const std::string& path) { jpeg_test::WriteSource(path, kind); };
+    };
+    return {
+        {"bottom-up.bmp", bmp(Bmp(67, 45, 24))},
+        {"top-down.bmp", bmp(Bmp(67, -45, 24))},
+        {"palette.bmp", bmp(Bmp(37, 33, 8))},
+        {"sixteen.bmp", bmp(Bmp(29, 35, 4, 16))},
+        {"two-colour.bmp", bmp(Bmp(45, 31, 1, 2))},
+        {"mono.bmp", bmp(Bmp(45, 31, 1))},
+        {"565.bmp", bmp(Masked(16, 3, {0xF800, 0x07E0, 0x001F}))},
+        {"alpha.bmp", bmp(Masked(32, 6, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}))},
+        {"plain32.bmp", bmp(Bmp(23, 27, 32))},
+        {"core.bmp", bmp(core)},
+        {"rle.bmp", bmp(rle)},
+        {"truncated.bmp", bmp(truncated)},
+        {"grey1.png", png("basn0g01.png")},
+        {"grey2.png", png("basn0g02.png")},
+        {"grey16.png", png("basn0g16.png")},
+        {"rgb8.png", png("basn2c08.png")},
+        {"rgb16.png", png("basn2c16.png")},
+        {"palette1.png", png("basn3p01.png")},
+        {"palette2.png", png("basn3p02.png")},
+        {"palette8.png", png("basn3p08.png")},
+        {"grey-alpha.png", png("basn4a08.png")},
+        {"rgba16.png", png("basn6a16.png")},
+        {"interlaced.png", png("basi2c08.png")},
+        {"text.png", png("ct1n0g04.png")},
+        {"transparent.png", png("tbbn3p08.png")},
+        {"odd-size.png", png("s39n3p04.png")},
+        {"frame.gif", gif(giftest::OneFrame(43, 38, 64))},
+        {"interlaced.gif", gif(giftest::OneFrame(31, 29, 4, true))},
+        {"small-frame.gif", gif(smallFrame)},
+        {"420.jpg", jpeg({.width = 90, .height = 70})},
+        {"444.jpg", jpeg({.width = 61, .height = 53, .factors = {{1, 1}, {1, 1}, {1, 1}}})},
+        {"grey.jpg", jpeg({.width = 50, .height = 47, .components = 1})},
+        {"progressive.jpg", jpeg({.width = 77, .height = 66, .progressive = true})},
+        {"restarts.jpg", jpeg({.width = 70, .height = 60, .restartInterval = 3})},
+        {"cmyk.jpg", jpeg({.width = 40, .height = 36, .components = 4})},
+        {"truncated.jpg", jpeg({.width = 90, .height = 80, .keep = 0.6})},
+        {"truncated-progressive.jpg",
+         jpeg({.width = 90, .height = 80, .progressive = true, .keep = 0.7})},
+    };
+}
+
+struct Variant {
+    const char* name;
+    int threads;
+    std::function<void(SplitSettings&)> apply;
+};
+
+const Variant kVariants[] = {
+    {"7x5 pixels from 3,2", 7,
+     [](SplitSettings& s) {
+         s.widthValue[0] = 7;
+         s.heightValue[0] = 5;
+         s.offsetXValue[0] = 3;
+         s.offsetYValue[0] = 2;
+     }},
+    {"30% x 20%", 2,
+     [](SplitSettings& s) {
+         s.widthUnit = s.heightUnit = SizeUnit::Percent;
+         s.widthValue[1] = 30;
+         s.heightValue[1] = 20;
+     }},
+    {"3 x 4 tiles from 10%", 1,
+     [](SplitSettings& s) {
+         s.widthUnit = s.heightUnit = SizeUnit::Count;
+         s.widthValue[2] = 3;
+         s.heightValue[2] = 4;
+         s.offsetYUnit = SizeUnit::Percent;
+         s.offsetYValue[1] = 10;
+     }},
+};
+
+struct ScopedBudget {
+    explicit ScopedBudget(uint64_t bytes) { SetSplitMemoryBudget(bytes); }
+    ~ScopedBudget() { SetSplitMemoryBudget(0); }
+};
+
+class BandCutTest : public ::testing::Test {
+  protected:
+    void SetUp() override { SetMinBandRows(1); }  // every tile row a band of its own
+    void TearDown() override { SetMinBandRows(0); }
+
+    // Splits `path` into a fresh folder, from the whole raster as the window
+    // does or as the command mode does.
+    SplitResult Split(const std::string& path, SplitSettings settings, bool whole,
+                      const std::string& folder, bool& banded) {
+        fs::create_directories(folder);
+        settings.savePath = folder;
+        SplitJob job;
+        std::string error;
+        std::vector<std::string> notices;
+        const bool loaded = whole ? LoadImageFile(path, job.image, error, notices)
+                                  : LoadImageForTiles(path, settings, job.image, error, notices);
+        banded = job.image.bands != nullptr;
+        if (!loaded) return SplitResult{false, error, "", 0, false};
+        job.settings = settings;
+        return RunSplitJob(job);
+    }
+    testing::TempDir dir_;
+};
+
+// The oracle: whatever a format cuts band by band gives the tiles, the
+// outcome and the message of a split of the whole raster, for every format,
+// depth, palette, row order, interlacing, damage, unit, offset and thread
+// count, in the format's own tiles and as BMP tiles.
+TEST_F(BandCutTest, BandedTilesAreTheWholeRastersTiles) {
+    int bandedSplits = 0;
+    int run = 0;
+    for (const Source& source : Sources()) {
+        const std::string path = dir_ / source.name;
+        source.write(path);
+        const bool isBmp = fs::path(path).extension() == ".bmp";
+        for (const Variant& variant : kVariants)
+            for (const int allBmp : {0, 1}) {
+                if (allBmp && (isBmp || variant.threads != 7)) continue;
+                SplitSettings settings;
+                variant.apply(settings);
+                settings.threadCount = variant.threads;
+                settings.allBmp = allBmp;
+                settings.correctCut = true;  // exact JPEG tiles, from the rows
+                SCOPED_TRACE(std::string(source.name) + ", " + variant.name +
+                             (allBmp ? ", as BMP" : ""));
+                const std::string whole = dir_ / ("w" + std::to_string(run));
+                const std::string bands = dir_ / ("b" + std::to_string(run++));
+                bool unused = false, banded = false;
+                const SplitResult expected = Split(path, settings, true, whole, unused);
+                const SplitResult got = Split(path, settings, false, bands, banded);
+                bandedSplits += banded ? 1 : 0;
+                EXPECT_EQ(got.message, expected.message);
+                if (expected.ok && got.ok) {
+                    EXPECT_EQ(got.tilesWritten, expected.tilesWritten);
+                    EXPECT_TRUE(ReadTiles(bands) == ReadTiles(whole));
+                }
+            }
+    }
+    // Uncompressed BMP files at least are cut by bands.
+    EXPECT_GE(bandedSplits, 27);
+}
+
+// A band the budget cannot hold fails the file before any tile is written,
+// with the format's memory message; two bands that do not fit are cut one
+// after the other, with the same tiles.
+TEST_F(BandCutTest, BandsThatDoNotFitTheBudget) {
+    const std::string path = dir_ / "wide.bmp";
+    testing::WriteBytes(path, testing::BuildBmp(Bmp(400, 90, 24)));
+    SplitSettings settings;
+    settings.widthValue[0] = 100;
+    settings.heightValue[0] = 30;  // bands of 30 rows: 36,000 bytes of raster
+    settings.threadCount = 2;
+    bool banded = false;
+    const SplitResult whole = Split(path, settings, true, dir_ / "whole", banded);
+    ASSERT_TRUE(whole.ok);
+    {
+        ScopedBudget oneBand(40000);
+        const SplitResult got = Split(path, settings, false, dir_ / "one", banded);
+        EXPECT_TRUE(banded);
+        EXPECT_TRUE(got.ok) << got.message;
+        EXPECT_TRUE(ReadTiles(dir_ / "one") == ReadTiles(dir_ / "whole"));
+    }
+    ScopedBudget none(30000);
+    const SplitResult got = Split(path, settings, false, dir_ / "none", banded);
+    EXPECT_EQ(got.message, msg::kMemoryFailed);
+    EXPECT_TRUE(fs::is_empty(dir_ / "none"));
+}
+
+}  // namespace
+}  // namespace tessarin
