@@ -31,7 +31,9 @@ class GifBands final : public RowBands {
 
     uint64_t BandBytes(int rows) const override {
         const GifImageInfo& info = reader_->Info();
-        if (!allBmp_) return CheckedSize(static_cast<uint64_t>(info.width), rows).value_or(0);
+        if (!allBmp_)
+            return CheckedSize(static_cast<uint64_t>(info.width), static_cast<uint64_t>(rows))
+                .value_or(0);
         // The 8-bit rows as read, and those of a small table's reduced raster.
         if (!DibSizeAcceptable(info.width, rows, 8)) return 0;
         uint64_t bytes = DibStride(info.width, 8);
@@ -74,7 +76,8 @@ class GifBands final : public RowBands {
         const auto width = static_cast<size_t>(data.info.width);
         data.info.height = rows;
         data.pixels.resize(width * static_cast<size_t>(rows));  // within what was reserved
-        for (int y = 0; y < rows; ++y) reader_->ReadRow(data.pixels.data() + y * width);
+        for (int y = 0; y < rows; ++y)
+            reader_->ReadRow(data.pixels.data() + static_cast<size_t>(y) * width);
         band.tiles_ = gif::MakeGifPixelTiles(band.indices_);
         return nullptr;
     }

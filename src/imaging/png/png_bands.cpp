@@ -6,8 +6,10 @@
 // headers), so nothing is decompressed twice. Interlaced files are loaded
 // whole.
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/checked_size.h"
@@ -71,7 +73,8 @@ class ChunkPassInput {
         std::memcpy(imageData_, chunk, sizeof chunk);
         const uLong crc = crc32(0, chunk + 4, sizeof chunk - 4);
         for (int i = 0; i < 4; ++i)
-            imageData_[sizeof chunk + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+            imageData_[sizeof chunk + static_cast<size_t>(i)] =
+                static_cast<uint8_t>(crc >> (24 - 8 * i));
     }
 
     static bool Read(void* context, uint8_t* data, size_t length) {
@@ -106,6 +109,56 @@ class ChunkPassInput {
     ImageDataRun run_;
     uint64_t at_ = 4;  // the signature's first 4 bytes are checked before
     uint8_t imageData_[20] = {};
+};
+
+// The file from its fifth byte, as the rows are read from it. libpng checks
+// an image data chunk's CRC only after it has inflated the chunk, and rows
+// from a damaged chunk would be cut before the damage is seen; each image
+// data chunk is checked here before libpng reads any of it, so that every
+// row it gives comes from chunks known to be intact.
+class CheckedInput {
+  public:
+    explicit CheckedInput(const SourceFile& file) : file_(file) {}
+
+    static bool Read(void* context, uint8_t* data, size_t length) {
+        return static_cast<CheckedInput*>(context)->Read(data, length);
+    }
+
+  private:
+    bool Read(uint8_t* data, size_t length) {
+        while (nextHeader_ < at_ + length) {
+            uint8_t header[8];
+            if (!file_.ReadAt(nextHeader_, header, sizeof header)) {
+                nextHeader_ = UINT64_MAX;  // the read itself fails where it must
+                break;
+            }
+            const uint64_t chunkLength = Be32(header);
+            if (std::memcmp(header + 4, "IDAT", 4) == 0 && !Intact(nextHeader_, chunkLength))
+                return false;
+            nextHeader_ += 12 + chunkLength;
+        }
+        if (!file_.ReadAt(at_, data, length)) return false;
+        at_ += length;
+        return true;
+    }
+
+    // Whether the chunk at `at` with `length` bytes of data has its CRC.
+    bool Intact(uint64_t at, uint64_t length) const {
+        uint8_t buffer[65536];
+        uLong crc = crc32(0, nullptr, 0);
+        for (uint64_t from = at + 4, end = at + 8 + length; from < end;) {
+            const auto n = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, end - from));
+            if (!file_.ReadAt(from, buffer, n)) return false;
+            crc = crc32(crc, buffer, static_cast<uInt>(n));
+            from += n;
+        }
+        uint8_t stored[4];
+        return file_.ReadAt(at + 8 + length, stored, sizeof stored) && Be32(stored) == crc;
+    }
+
+    const SourceFile& file_;
+    uint64_t at_ = 4;  // the signature's first 4 bytes are checked before
+    uint64_t nextHeader_ = 8;
 };
 
 // What libpng holds for the rows of a file this wide: its row and the one
@@ -192,18 +245,16 @@ class PngBands final : public RowBands {
   public:
     PngBands(SourceFilePtr source, std::shared_ptr<const PngSplitImage> file, bool allBmp)
         : source_(std::move(source)),
+          input_(*source_),
           file_(std::move(file)),
           allBmp_(allBmp),
           plan_(PlanPngRaster(file_->colorType, file_->bitDepth)) {}
 
     // Opens the file for its rows; the message of the whole load on failure.
     const char* Start() {
-        const char* error = nullptr;
-        stream_.file = nullptr;
-        handle_ = OpenPngFile(source_.get(), error);
-        if (!handle_) return error;
         if (!CreatePngReader(handles_, false, kPngSideLimit)) return kPrepareReadFailed;
-        stream_.file = handle_.get();
+        stream_.read = &CheckedInput::Read;
+        stream_.context = &input_;
         if (!PngReadInfoGuarded(handles_.png, handles_.info, &stream_)) return msg::kOpenFailed;
         png_uint_32 width = 0, height = 0;
         int depth = 0, colorType = 0, interlace = 0;
@@ -293,11 +344,11 @@ class PngBands final : public RowBands {
     }
 
     SourceFilePtr source_;
+    CheckedInput input_;
     std::shared_ptr<const PngSplitImage> file_;
     bool allBmp_;
     PngRasterPlan plan_;
     PngRasterShape shape_;
-    FilePtr handle_;
     PngReadHandles handles_;
     PngReadStream stream_;
     int top_ = 0;
