@@ -10,6 +10,7 @@
 #include "imaging/jpeg/jpeg_test_util.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
+#include "imaging/png/png_test_support.h"
 #include "split/image_loader.h"
 #include "split/split_job.h"
 #include "support/test_files.h"
@@ -89,6 +90,33 @@ std::vector<Source> Sources() {
             testing::WriteBytes(path, giftest::Encode(layout));
         };
     };
+    // Texts and time on both sides of image data spread over several chunks;
+    // cut short within that data.
+    pngtest::PngLayout chunked;
+    chunked.width = 61;
+    chunked.height = 47;
+    chunked.rows = pngtest::RandomRows(61, 47, 24, 5);
+    chunked.texts = {{PNG_TEXT_COMPRESSION_NONE, "Title", "before", false},
+                     {PNG_TEXT_COMPRESSION_zTXt, "Comment", "after the rows", true}};
+    chunked.timeAfterImage = png_time{2024, 5, 6, 7, 8, 9};
+    const auto pngMade = [chunked](double keep) {
+        return [chunked, keep](const std::string& path) {
+            ASSERT_TRUE(pngtest::WritePng(path, chunked));
+            std::vector<uint8_t> bytes = testing::ReadBytes(path);
+            bytes.resize(static_cast<size_t>(static_cast<double>(bytes.size()) * keep));
+            testing::WriteBytes(path, bytes);
+        };
+    };
+    // Two frames: the first smaller than the screen, with a local table and
+    // transparency, the second never read.
+    giftest::Gif frames = giftest::OneFrame(33, 70, 8);
+    frames.screenWidth = 50;
+    frames.screenHeight = 80;
+    frames.frames[0].localColors = giftest::Palette(32, 9);
+    frames.frames[0].graphicControls = {{0x01, 0, 0, 3}};
+    frames.frames.push_back(giftest::OneFrame(50, 80, 8, false, 2).frames[0]);
+    std::vector<uint8_t> cutGif = giftest::Encode(giftest::OneFrame(47, 90, 256));
+    cutGif.resize(cutGif.size() / 2);
     giftest::Gif smallFrame = giftest::OneFrame(30, 20, 16);
     smallFrame.screenWidth = 41;
     smallFrame.screenHeight = 37;
@@ -122,7 +150,11 @@ std::vector<Source> Sources() {
         {"text.png", png("ct1n0g04.png")},
         {"transparent.png", png("tbbn3p08.png")},
         {"odd-size.png", png("s39n3p04.png")},
+        {"chunked.png", pngMade(1.0)},
+        {"truncated.png", pngMade(0.6)},
         {"frame.gif", gif(giftest::OneFrame(43, 38, 64))},
+        {"frames.gif", gif(frames)},
+        {"truncated.gif", [cutGif](const std::string& path) { testing::WriteBytes(path, cutGif); }},
         {"interlaced.gif", gif(giftest::OneFrame(31, 29, 4, true))},
         {"small-frame.gif", gif(smallFrame)},
         {"420.jpg", jpeg({.width = 90, .height = 70})},

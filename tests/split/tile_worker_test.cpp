@@ -274,8 +274,8 @@ TEST_F(SplitJobTest, CommandModeDecodesOnlyWhatTheTilesNeedWithinTheMemoryBudget
         {"pic.gif", 1, 0, false, msg::kReadFailed},
         {"pic.jpg", 0, 0, false, msg::kMemoryFailed},  // the coefficients
         {"pic.jpg", 1, 0, false, msg::kMemoryFailed},  // cut band by band
-        {"pic.png", 1, 1, true, nullptr},
-        {"pic.bmp", 1, 0, false, nullptr},  // cut band by band
+        {"pic.png", 1, 1, false, nullptr},             // cut band by band, as BMP tiles
+        {"pic.bmp", 1, 0, false, nullptr},             // cut band by band
     };
     BatchOptions command;
     command.withoutViewer = true;

@@ -1,6 +1,6 @@
-// The decoding step shared by the viewer's reader and the tile source: the
-// first image of a file and the records before it, nothing after it, so an
-// animation costs no more than its first frame.
+// The decoding step shared by the viewer's reader, the tile source and the
+// banded split: the first image of a file and the records before it, nothing
+// after it, so an animation costs no more than its first frame.
 
 #include <algorithm>
 #include <cstdio>
@@ -101,9 +101,41 @@ bool ParseImageDescriptor(const GifInput& input, const GifFileType& gif, GifImag
     return true;
 }
 
-const char* DecodeFirstImage(GifInput& input, GifImageInfo& info, GifRowSink& sink) {
+}  // namespace
+
+// The reader's state; giflib keeps a pointer to `input`, so it never moves.
+struct GifImageReader::State {
+    FilePtr file;
+    GifInput input;
+    GifDecoder gif;
+    GifImageInfo info;
+    bool decoding = false;
+};
+
+GifImageReader::GifImageReader() : state_(std::make_unique<State>()) {}
+GifImageReader::~GifImageReader() = default;
+
+const GifImageInfo& GifImageReader::Info() const { return state_->info; }
+
+const char* GifImageReader::Open(const SourceFile* source) {
+    state_->file.reset(source ? source->OpenStream() : nullptr);
+    if (!state_->file) return msg::kOpenFailed;
+    state_->input.file = state_->file.get();
+    return Start();
+}
+
+const char* GifImageReader::OpenMemory(const uint8_t* data, size_t size) {
+    state_->input.data = data;
+    state_->input.size = data ? size : 0;
+    return Start();
+}
+
+const char* GifImageReader::Start() {
+    GifInput& input = state_->input;
+    GifImageInfo& info = state_->info;
     int error = 0;
-    GifDecoder gif(DGifOpen(&input, ReadInput, &error));
+    state_->gif.reset(DGifOpen(&input, ReadInput, &error));
+    GifFileType* gif = state_->gif.get();
     if (!gif) return msg::kOpenFailed;
     info = GifImageInfo{};
     info.colorResolution = gif->SColorResolution;
@@ -112,36 +144,48 @@ const char* DecodeFirstImage(GifInput& input, GifImageInfo& info, GifRowSink& si
     // Records up to the first image; the extensions met on the way belong to it.
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) return msg::kInvalidFile;
+        if (DGifGetRecordType(gif, &type) == GIF_ERROR) return msg::kInvalidFile;
         if (type == IMAGE_DESC_RECORD_TYPE) break;
         if (type == TERMINATE_RECORD_TYPE) return msg::kInvalidFile;
-        if (type == EXTENSION_RECORD_TYPE && !ReadExtension(gif.get(), info))
-            return msg::kInvalidFile;
+        if (type == EXTENSION_RECORD_TYPE && !ReadExtension(gif, info)) return msg::kInvalidFile;
     }
 
     // The library also reads the code size that starts the pixel data here;
     // when that is missing or corrupt the image still exists, with no rows.
     input.capturing = true;
-    bool decoding = DGifGetImageDesc(gif.get()) == GIF_OK;
+    state_->decoding = DGifGetImageDesc(gif) == GIF_OK;
     input.capturing = false;
     if (!ParseImageDescriptor(input, *gif, info)) return msg::kInvalidFile;
     if (info.width == 0 || info.height == 0) return msg::kInvalidFile;
-    if (!DibSizeAcceptable(info.width, info.height, 8)) return msg::kReadFailed;
-    if (!sink.Prepare(info)) return msg::kReadFailed;
-
-    const size_t width = static_cast<size_t>(info.width);
-    const auto background = static_cast<uint8_t>(info.backgroundIndex);
-    ForEachGifRow(info.height, info.interlaced, [&](int y) {
-        uint8_t* row = sink.Row(y);
-        if (decoding && DGifGetLine(gif.get(), row, info.width) == GIF_ERROR) decoding = false;
-        if (!decoding) std::memset(row, background, width);
-    });
     return nullptr;
 }
 
-const char* Decode(GifInput& input, GifImageInfo& info, GifRowSink& sink) {
+void GifImageReader::ReadRow(uint8_t* row) {
+    const GifImageInfo& info = state_->info;
+    if (state_->decoding && DGifGetLine(state_->gif.get(), row, info.width) == GIF_ERROR)
+        state_->decoding = false;
+    if (!state_->decoding)
+        std::memset(row, static_cast<uint8_t>(info.backgroundIndex),
+                    static_cast<size_t>(info.width));
+}
+
+namespace {
+
+const char* DecodeFirstImage(GifImageReader& reader, GifImageInfo& info, GifRowSink& sink) {
+    info = reader.Info();
+    if (!DibSizeAcceptable(info.width, info.height, 8)) return msg::kReadFailed;
+    if (!sink.Prepare(info)) return msg::kReadFailed;
+    ForEachGifRow(info.height, info.interlaced, [&](int y) { reader.ReadRow(sink.Row(y)); });
+    return nullptr;
+}
+
+// Opens the reader with `open` and decodes the image into `sink`.
+template <class OpenReader>
+const char* Decode(OpenReader&& open, GifImageInfo& info, GifRowSink& sink) {
     try {
-        return DecodeFirstImage(input, info, sink);
+        GifImageReader reader;
+        if (const char* failure = open(reader)) return failure;
+        return DecodeFirstImage(reader, info, sink);
     } catch (...) {
         return msg::kReadFailed;  // as for a buffer that cannot be had
     }
@@ -150,19 +194,13 @@ const char* Decode(GifInput& input, GifImageInfo& info, GifRowSink& sink) {
 }  // namespace
 
 const char* DecodeGifFile(const SourceFile* source, GifImageInfo& info, GifRowSink& sink) {
-    FilePtr file(source ? source->OpenStream() : nullptr);
-    if (!file) return msg::kOpenFailed;
-    GifInput input;
-    input.file = file.get();
-    return Decode(input, info, sink);
+    return Decode([source](GifImageReader& reader) { return reader.Open(source); }, info, sink);
 }
 
 const char* DecodeGifMemory(const uint8_t* data, size_t size, GifImageInfo& info,
                             GifRowSink& sink) {
-    GifInput input;
-    input.data = data;
-    input.size = data ? size : 0;
-    return Decode(input, info, sink);
+    return Decode([data, size](GifImageReader& reader) { return reader.OpenMemory(data, size); },
+                  info, sink);
 }
 
 }  // namespace tessarin::gif

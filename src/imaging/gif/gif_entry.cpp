@@ -46,7 +46,7 @@ extern const ImageFormat kGifFormat = {
     nullptr,
     nullptr,
     kMessages,
-    nullptr,
+    &OpenGifBands,
 };
 
 }  // namespace tessarin

@@ -12,17 +12,7 @@ namespace {
 class RasterSink final : public gif::GifRowSink {
   public:
     bool Prepare(const gif::GifImageInfo& info) override {
-        BitmapInfoHeader header;
-        header.biWidth = info.width;
-        header.biHeight = info.height;
-        header.biBitCount = 8;
-        header.biClrUsed = static_cast<uint32_t>(info.colors.size());
-        header.biClrImportant = header.biClrUsed;
-        RgbQuad table[256];
-        for (size_t i = 0; i < info.colors.size(); ++i)
-            table[i] = RgbQuad{info.colors[i].Blue, info.colors[i].Green, info.colors[i].Red, 0};
-        // Zeroed so that the row padding of a BMP written from it is defined.
-        raster = DibImage::Create(header, table, static_cast<int>(info.colors.size()), true);
+        raster = gif::CreateGifRaster(info, info.height);
         return raster != nullptr;
     }
     uint8_t* Row(int y) override { return raster->Row(y); }
@@ -67,6 +57,24 @@ bool Load(const SourceFilePtr& file, LoadedImage& out) {
 }
 
 }  // namespace
+
+namespace gif {
+
+std::unique_ptr<DibImage> CreateGifRaster(const GifImageInfo& info, int rows) {
+    BitmapInfoHeader header;
+    header.biWidth = info.width;
+    header.biHeight = rows;
+    header.biBitCount = 8;
+    header.biClrUsed = static_cast<uint32_t>(info.colors.size());
+    header.biClrImportant = header.biClrUsed;
+    RgbQuad table[256];
+    for (size_t i = 0; i < info.colors.size(); ++i)
+        table[i] = RgbQuad{info.colors[i].Blue, info.colors[i].Green, info.colors[i].Red, 0};
+    // Zeroed so that the row padding of a BMP written from it is defined.
+    return DibImage::Create(header, table, static_cast<int>(info.colors.size()), true);
+}
+
+}  // namespace gif
 
 bool LoadGifFile(const SourceFilePtr& file, LoadedImage& out) {
     out.source.reset();

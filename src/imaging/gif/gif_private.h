@@ -6,11 +6,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/tile_source.h"
 #include "platform/file_io.h"
 
 namespace tessarin::gif {
@@ -40,6 +42,35 @@ class GifRowSink {
     virtual uint8_t* Row(int y) = 0;
 };
 
+// Reads a file's first image a row at a time, in the order the file stores
+// them. Any member may throw std::bad_alloc.
+class GifImageReader {
+  public:
+    GifImageReader();
+    ~GifImageReader();
+    GifImageReader(const GifImageReader&) = delete;
+    GifImageReader& operator=(const GifImageReader&) = delete;
+
+    // Reads the records up to the first image and its descriptor, from the
+    // open file's start (null: not opened) or from a buffer. Returns nullptr
+    // on success, else the failure message.
+    const char* Open(const SourceFile* file);
+    const char* OpenMemory(const uint8_t* data, size_t size);
+    const GifImageInfo& Info() const;
+    // The next row (Info().width bytes); the background index once the file
+    // holds no more (cut short, corrupt data).
+    void ReadRow(uint8_t* row);
+
+  private:
+    const char* Start();
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// A zeroed 8-bit bottom-up raster `rows` high with the image's width and
+// colour table, as the viewer's reader makes it; null when it cannot be had.
+std::unique_ptr<DibImage> CreateGifRaster(const GifImageInfo& info, int rows);
+
 // Decodes the first image of `file` (null: not opened) into `sink`. Returns nullptr on
 // success, else the failure message. Rows the file does not hold (cut short,
 // corrupt data) come out as the background index.
@@ -58,6 +89,9 @@ struct GifSplitData final : TileData {
     std::vector<uint8_t> pixels;
     std::unique_ptr<const DibImage> indices;
 };
+
+// GIF tiles cut from `data` (its pixels, info.height rows of them).
+std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data);
 
 // `heldBytes` is what the split holds already (the raster); indices that
 // would take it over its memory budget are not decoded.

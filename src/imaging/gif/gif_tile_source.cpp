@@ -65,6 +65,10 @@ bool Usable(const GifSplitData& data, const CurrentImage& image) {
 
 }  // namespace
 
+std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data) {
+    return std::make_unique<GifTileSource>(std::move(data), nullptr);
+}
+
 const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t heldBytes) {
     PixelBufferSink sink(out.pixels, heldBytes);
     return DecodeGifFile(file, out.info, sink);

@@ -32,7 +32,7 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
 
 extern const ImageFormat kPngFormat = {
     ImageFileKind::Png, "PNG",      kExtensions, true,    &Sniff,    &LoadPngFile,
-    &LoadPngSamples,    &MakeTiles, nullptr,     nullptr, kMessages, nullptr,
+    &LoadPngSamples,    &MakeTiles, nullptr,     nullptr, kMessages, &OpenPngBands,
 };
 
 }  // namespace tessarin

@@ -7,6 +7,8 @@
 
 #include "imaging/current_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/row_bands.h"
+#include "imaging/tile_settings.h"
 #include "imaging/tile_source.h"
 #include "platform/file_io.h"
 
@@ -23,5 +25,10 @@ namespace tessarin {
 [[nodiscard]] bool LoadPngFile(const std::string& path, LoadedImage& out);
 [[nodiscard]] bool LoadPngSamples(const std::string& path, LoadedImage& out);
 std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error);
+
+// Opens a file to be cut band by band (see ImageFormat::openBands):
+// interlaced files are loaded whole.
+[[nodiscard]] bool OpenPngBands(const SourceFilePtr& file, const TileSettings& settings,
+                                LoadedImage& out, std::unique_ptr<RowBands>& bands);
 
 }  // namespace tessarin

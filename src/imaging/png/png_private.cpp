@@ -64,7 +64,9 @@ void ReadFromStream(png_structp png, png_bytep data, size_t length) {
     auto* stream = static_cast<PngReadStream*>(png_get_io_ptr(png));
     // A short read is a truncated file: fail now rather than let libpng parse
     // whatever the buffer held.
-    if (std::fread(data, 1, length, stream->file) != length) png_error(png, "file ends early");
+    const bool complete = stream->read ? stream->read(stream->context, data, length)
+                                       : std::fread(data, 1, length, stream->file) == length;
+    if (!complete) png_error(png, "file ends early");
     if (stream->trace || stream->budget) TraceBytes(*stream, data, length);
     if (stream->budget && stream->budget->Exceeded()) png_error(png, "too much metadata");
 }
@@ -174,7 +176,7 @@ FilePtr OpenPngFile(const SourceFile* source, const char*& error) {
     return file;
 }
 
-bool CreatePngReader(PngReadHandles& handles, bool withEndInfo) {
+bool CreatePngReader(PngReadHandles& handles, bool withEndInfo, png_uint_32 sideLimit) {
     handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorSilently,
                                          PngWarningSilently);
     if (!handles.png) return false;
@@ -184,10 +186,9 @@ bool CreatePngReader(PngReadHandles& handles, bool withEndInfo) {
         handles.endInfo = png_create_info_struct(handles.png);
         if (!handles.endInfo) return false;
     }
-    // No side can exceed what a raster may hold; libpng refuses larger
-    // headers itself, before anything is allocated for the rows.
-    png_set_user_limits(handles.png, static_cast<png_uint_32>(kMaxRasterPixels),
-                        static_cast<png_uint_32>(kMaxRasterPixels));
+    // libpng refuses larger headers itself, before anything is allocated for
+    // the rows.
+    png_set_user_limits(handles.png, sideLimit, sideLimit);
     return true;
 }
 
@@ -223,6 +224,18 @@ bool PngStartRowsGuarded(png_structp png, png_infop info, unsigned transforms, b
     return true;
 }
 
+bool PngReadSomeRowsGuarded(png_structp png, uint8_t* firstRow, ptrdiff_t rowStep, int rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    for (int i = 0; i < rows; ++i) png_read_row(png, firstRow + i * rowStep, nullptr);
+    return true;
+}
+
+bool PngReadEndGuarded(png_structp png, png_infop endInfo) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_end(png, endInfo);
+    return true;
+}
+
 bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow, ptrdiff_t rowStep,
                         int height, int passes) {
     if (setjmp(png_jmpbuf(png))) return false;
@@ -231,6 +244,71 @@ bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow, p
     }
     png_read_end(png, endInfo);
     return true;
+}
+
+PngRasterPlan PlanPngRaster(int colorType, int bitDepth) {
+    PngRasterPlan plan;
+    if (bitDepth == 16) plan.transforms |= kPngStrip16;
+    const int depth8 = bitDepth == 16 ? 8 : bitDepth;
+    switch (colorType) {
+        case PNG_COLOR_TYPE_GRAY:
+        case PNG_COLOR_TYPE_PALETTE:
+            plan.readDepth = plan.finalDepth = depth8;
+            if (bitDepth == 2) {
+                // No 2-bit rasters: read one byte per pixel, reduce to 4 bits.
+                plan.readDepth = 8;
+                plan.finalDepth = 4;
+                plan.transforms |= kPngPacking;
+            }
+            if (colorType == PNG_COLOR_TYPE_GRAY)
+                plan.greyLevels = 1 << depth8;
+            else
+                plan.palette = true;
+            break;
+        case PNG_COLOR_TYPE_RGB:
+            plan.readDepth = plan.finalDepth = 24;
+            break;
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            // Shown as blue-green-red-alpha with the grey in all three colours,
+            // so the viewer and BMP tiles see the right picture.
+            plan.transforms |= kPngGreyToRgb;
+            plan.readDepth = plan.finalDepth = 32;
+            break;
+        default:  // RGB with alpha
+            plan.readDepth = plan.finalDepth = 32;
+            break;
+    }
+    return plan;
+}
+
+PngRasterShape ShapePngRaster(png_structp png, png_infop info, const PngRasterPlan& plan,
+                              png_uint_32 width) {
+    PngRasterShape shape;
+    if (plan.greyLevels > 0) {
+        shape.entries = plan.greyLevels;
+        for (int i = 0; i < shape.entries; ++i) {
+            auto v = static_cast<uint8_t>(i * 255 / (shape.entries - 1));
+            shape.table[i] = RgbQuad{v, v, v, 0};
+        }
+    } else if (plan.palette) {
+        png_colorp colors = nullptr;
+        int count = 0;
+        if (png_get_PLTE(png, info, &colors, &count) == 0) count = 0;
+        shape.entries = std::min(count, 256);
+        for (int i = 0; i < shape.entries; ++i)
+            shape.table[i] = RgbQuad{colors[i].blue, colors[i].green, colors[i].red, 0};
+    }
+    shape.header.biWidth = static_cast<int32_t>(width);
+    shape.header.biBitCount = static_cast<uint16_t>(plan.readDepth);
+    shape.header.biClrUsed = shape.header.biClrImportant = static_cast<uint32_t>(shape.entries);
+    return shape;
+}
+
+std::unique_ptr<DibImage> CreatePngRaster(const PngRasterShape& shape, int rows) {
+    BitmapInfoHeader header = shape.header;
+    header.biHeight = rows;
+    // Zeroed, so the padding at the end of each row is always the same.
+    return DibImage::Create(header, shape.table, shape.entries, true);
 }
 
 void PngErrorSilently(png_structp png, png_const_charp) { png_longjmp(png, 1); }

@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "imaging/dib_image.h"
+#include "imaging/loaded_image.h"
 #include "platform/file_io.h"
 
 namespace tessarin::png {
@@ -82,6 +84,10 @@ class PngAncillaryBudget {
 // skipped unread.
 struct PngReadStream {
     std::FILE* file = nullptr;
+    // Reads instead of `file` when set: `length` bytes into `data`, false
+    // when they are not all there.
+    bool (*read)(void* context, uint8_t* data, size_t length) = nullptr;
+    void* context = nullptr;
     PngChunkTrace* trace = nullptr;
     PngAncillaryBudget* budget = nullptr;
     // Stream parser: bytes of the current chunk (data and CRC) still to come,
@@ -109,8 +115,11 @@ struct PngReadHandles {
 };
 
 // Creates the read structure with silent handlers and one or two info
-// records. False when any of them cannot be made.
-[[nodiscard]] bool CreatePngReader(PngReadHandles& handles, bool withEndInfo);
+// records, refusing pictures wider or higher than `sideLimit`. False when any
+// of them cannot be made.
+[[nodiscard]] bool CreatePngReader(
+    PngReadHandles& handles, bool withEndInfo,
+    png_uint_32 sideLimit = static_cast<png_uint_32>(kMaxRasterPixels));
 
 // Attaches the stream, skips the 4 signature bytes already checked and reads
 // every chunk up to the image data. False on a library error, or when the
@@ -132,11 +141,48 @@ enum PngTransform : unsigned {
 [[nodiscard]] bool PngStartRowsGuarded(png_structp png, png_infop info, unsigned transforms,
                                        bool interlaced, int* passes, size_t* rowBytes);
 
+// Reads the next `rows` rows of a file that is not interlaced, row i to
+// firstRow + i * rowStep. False on a library error.
+[[nodiscard]] bool PngReadSomeRowsGuarded(png_structp png, uint8_t* firstRow, ptrdiff_t rowStep,
+                                          int rows);
+// Reads what follows the image data, into `endInfo` (may be null). False on
+// a library error.
+[[nodiscard]] bool PngReadEndGuarded(png_structp png, png_infop endInfo);
+
 // Reads every pass of the image, row i (from the top) to firstRow + i * rowStep,
 // then the chunks after the image data into `endInfo` (may be null). The
 // transforms must already be requested. False on a library error.
 [[nodiscard]] bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow,
                                       ptrdiff_t rowStep, int height, int passes);
+
+inline ColorKind PngColorKind(int colorType) {
+    return colorType == PNG_COLOR_TYPE_PALETTE ? ColorKind::Indexed
+           : colorType == PNG_COLOR_TYPE_GRAY  ? ColorKind::Grey
+                                               : ColorKind::None;
+}
+
+// How a file of one colour type and bit depth becomes the viewer's raster.
+struct PngRasterPlan {
+    int readDepth = 0;   // depth of the raster the rows are read into
+    int finalDepth = 0;  // after the 2-bit reduction
+    unsigned transforms = kPngBgr;
+    int greyLevels = 0;  // entries of the grey ramp, 0 for none
+    bool palette = false;
+};
+PngRasterPlan PlanPngRaster(int colorType, int bitDepth);
+
+// The header (its height left 0) and colour table of the raster that `plan`
+// reads a file of this width into; the table comes from the file's palette.
+struct PngRasterShape {
+    BitmapInfoHeader header;
+    RgbQuad table[256] = {};
+    int entries = 0;
+};
+PngRasterShape ShapePngRaster(png_structp png, png_infop info, const PngRasterPlan& plan,
+                              png_uint_32 width);
+// A zeroed raster of that shape, `rows` high (bottom-up); null when it
+// cannot be had.
+std::unique_ptr<DibImage> CreatePngRaster(const PngRasterShape& shape, int rows);
 
 // Error and warning handlers: libpng's defaults print to the standard error
 // stream; ours stay silent, the caller turns the failure into its message.

@@ -2,9 +2,6 @@
 // blue-green-red order, 16-bit samples cut to 8, grey and palette files with
 // their colour tables.
 
-#include <algorithm>
-#include <array>
-
 #include "imaging/failure_text.h"
 #include "imaging/messages.h"
 #include "imaging/png/png_format.h"
@@ -21,54 +18,6 @@ bool Fail(LoadedImage& out, const char* message) {
     out.source.reset();
     SetFailureText(out.error, message);
     return false;
-}
-
-// How a file of one colour type and bit depth becomes a raster.
-struct RasterPlan {
-    int readDepth = 0;   // depth of the raster the rows are read into
-    int finalDepth = 0;  // after the 2-bit reduction
-    unsigned transforms = kPngBgr;
-    int greyLevels = 0;  // entries of the grey ramp, 0 for none
-    bool palette = false;
-    ColorKind colorKind = ColorKind::None;
-};
-
-RasterPlan PlanRaster(int colorType, int bitDepth) {
-    RasterPlan plan;
-    if (bitDepth == 16) plan.transforms |= kPngStrip16;
-    const int depth8 = bitDepth == 16 ? 8 : bitDepth;
-    switch (colorType) {
-        case PNG_COLOR_TYPE_GRAY:
-        case PNG_COLOR_TYPE_PALETTE:
-            plan.readDepth = plan.finalDepth = depth8;
-            if (bitDepth == 2) {
-                // No 2-bit rasters: read one byte per pixel, reduce to 4 bits.
-                plan.readDepth = 8;
-                plan.finalDepth = 4;
-                plan.transforms |= kPngPacking;
-            }
-            if (colorType == PNG_COLOR_TYPE_GRAY) {
-                plan.greyLevels = 1 << depth8;
-                plan.colorKind = ColorKind::Grey;
-            } else {
-                plan.palette = true;
-                plan.colorKind = ColorKind::Indexed;
-            }
-            break;
-        case PNG_COLOR_TYPE_RGB:
-            plan.readDepth = plan.finalDepth = 24;
-            break;
-        case PNG_COLOR_TYPE_GRAY_ALPHA:
-            // Shown as blue-green-red-alpha with the grey in all three colours,
-            // so the viewer and BMP tiles see the right picture.
-            plan.transforms |= kPngGreyToRgb;
-            plan.readDepth = plan.finalDepth = 32;
-            break;
-        default:  // RGB with alpha
-            plan.readDepth = plan.finalDepth = 32;
-            break;
-    }
-    return plan;
 }
 
 // How the raster of a file of this colour type and depth holds its samples,
@@ -122,7 +71,7 @@ bool Load(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* 
     if (interlace != PNG_INTERLACE_NONE && interlace != PNG_INTERLACE_ADAM7)
         return Fail(out, kBadInterlace);
 
-    const RasterPlan plan = PlanRaster(colorType, bitDepth);
+    const PngRasterPlan plan = PlanPngRaster(colorType, bitDepth);
     // Too large for a raster: the same answer libpng gives for its own limits.
     if (!DibSizeAcceptable(width, height, plan.readDepth)) return Fail(out, msg::kOpenFailed);
 
@@ -140,32 +89,8 @@ bool Load(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* 
         CapturePngChunks(handles.png, handles.info, trace, false, tiles->beforeImageData);
     }
 
-    std::array<RgbQuad, 256> table{};
-    int entries = 0;
-    if (plan.greyLevels > 0) {
-        entries = plan.greyLevels;
-        for (int i = 0; i < entries; ++i) {
-            auto v = static_cast<uint8_t>(i * 255 / (entries - 1));
-            table[static_cast<size_t>(i)] = RgbQuad{v, v, v, 0};
-        }
-    } else if (plan.palette) {
-        png_colorp colors = nullptr;
-        int count = 0;
-        if (png_get_PLTE(handles.png, handles.info, &colors, &count) == 0) count = 0;
-        entries = std::min(count, 256);
-        for (int i = 0; i < entries; ++i) {
-            table[static_cast<size_t>(i)] =
-                RgbQuad{colors[i].blue, colors[i].green, colors[i].red, 0};
-        }
-    }
-
-    BitmapInfoHeader header;
-    header.biWidth = static_cast<int32_t>(width);
-    header.biHeight = static_cast<int32_t>(height);
-    header.biBitCount = static_cast<uint16_t>(plan.readDepth);
-    header.biClrUsed = header.biClrImportant = static_cast<uint32_t>(entries);
-    // Zeroed, so the padding at the end of each row is always the same.
-    auto raster = DibImage::Create(header, table.data(), entries, true);
+    auto raster = CreatePngRaster(ShapePngRaster(handles.png, handles.info, plan, width),
+                                  static_cast<int>(height));
     if (!raster) return Fail(out, kPrepareReadFailed);
 
     int passes = 1;
@@ -199,7 +124,7 @@ bool Load(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* 
     out.height = static_cast<int>(height);
     out.tileData = std::move(tiles);
     out.displayDepth = channels * bitDepth;
-    out.colorKind = plan.colorKind;
+    out.colorKind = PngColorKind(colorType);
     out.interlaced = interlace == PNG_INTERLACE_ADAM7;
     out.error.clear();
     out.source = source;
@@ -233,9 +158,7 @@ bool LoadPngSamples(const SourceFilePtr& file, LoadedImage& out) {
         out.width = samples->width;
         out.height = samples->height;
         out.displayDepth = static_cast<int>(samples->bytesPerPixel * 8);
-        out.colorKind = samples->colorType == PNG_COLOR_TYPE_PALETTE ? ColorKind::Indexed
-                        : samples->colorType == PNG_COLOR_TYPE_GRAY  ? ColorKind::Grey
-                                                                     : ColorKind::None;
+        out.colorKind = PngColorKind(samples->colorType);
         out.interlaced = samples->interlaceMethod == PNG_INTERLACE_ADAM7;
         out.tileData = std::move(samples);
         out.error.clear();

@@ -14,6 +14,7 @@
 #include "imaging/loaded_image.h"
 #include "imaging/messages.h"
 #include "imaging/png/png_chunks.h"
+#include "imaging/tile_source.h"
 #include "platform/file_io.h"
 
 namespace tessarin::png {
@@ -56,5 +57,11 @@ struct PngSplitImage final : TileData {
 // large to decode.
 const char* ReadPngForSplit(const SourceFile* file, PngSplitImage& out, uint64_t heldBytes = 0,
                             const char* libraryError = msg::kReadFailed);
+
+// Tiles cut from `rows` rows of samples in `file`'s layout, with its chunks
+// (`file` itself holds no samples). `samples` stays the caller's and must
+// outlive the tile source.
+std::unique_ptr<TileSource> MakePngRowTiles(std::shared_ptr<const PngSplitImage> file,
+                                            const uint8_t* samples, int rows);
 
 }  // namespace tessarin::png

@@ -134,12 +134,18 @@ class PngTileSource final : public TileSource {
     // `raster` is where the rows are when the source has no samples of its own.
     PngTileSource(std::shared_ptr<const PngSplitImage> source,
                   std::shared_ptr<const DibImage> raster)
-        : source_(std::move(source)), raster_(std::move(raster)) {}
+        : source_(std::move(source)),
+          raster_(std::move(raster)),
+          samples_(source_->samples.get()),
+          height_(source_->height) {}
+    // Rows of samples the source does not hold itself.
+    PngTileSource(std::shared_ptr<const PngSplitImage> source, const uint8_t* samples, int rows)
+        : source_(std::move(source)), samples_(samples), height_(rows) {}
 
     const char* WriteTile(const TileRect& rect, const TileFile& tileFile,
                           TileContext& context) const override {
         const PngSplitImage& source = *source_;
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, source.width, source.height))
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, source.width, height_))
             return kWriteFailed;
 
         // Text chunks go into the first tile of each worker only.
@@ -149,14 +155,14 @@ class PngTileSource final : public TileSource {
             !BuildPngChunkViews(source.afterImageData, withText, afterViews))
             return kPrepareWriteFailed;
         PngRowFeed feed;
-        feed.samples = source.samples.get();
+        feed.samples = samples_;
         feed.rowBytes = source.rowBytes;
         feed.bytesPerPixel = source.bytesPerPixel;
         feed.x = rect.x;
         feed.y = rect.y;
         feed.width = rect.width;
         std::unique_ptr<uint8_t[]> scratch;
-        if (!source.samples) {
+        if (!samples_) {
             feed.raster = source.indices ? source.indices.get() : raster_.get();
             feed.layout = source.indices ? PngRasterRows::kIndices : source.rasterRows;
             scratch.reset(new (std::nothrow)
@@ -194,6 +200,8 @@ class PngTileSource final : public TileSource {
   private:
     std::shared_ptr<const PngSplitImage> source_;
     std::shared_ptr<const DibImage> raster_;
+    const uint8_t* samples_ = nullptr;  // null when the raster holds the rows
+    int height_ = 0;
 };
 
 // The depth of the raster whose rows hold the samples as `source` says.
@@ -223,6 +231,15 @@ bool Usable(const PngSplitImage& source, const CurrentImage& image) {
 }
 
 }  // namespace
+
+namespace png {
+
+std::unique_ptr<TileSource> MakePngRowTiles(std::shared_ptr<const PngSplitImage> file,
+                                            const uint8_t* samples, int rows) {
+    return std::make_unique<PngTileSource>(std::move(file), samples, rows);
+}
+
+}  // namespace png
 
 std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error) {
     try {

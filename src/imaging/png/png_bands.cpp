@@ -1,0 +1,414 @@
+// PNG files cut band by band. The rows of a file that is not interlaced come
+// out of libpng top to bottom, a band at a time. Every tile carries the
+// chunks on both sides of the image data, and those after it are only met at
+// the end of the file: they are read first, by a pass that sees the file with
+// its image data replaced by an empty stream (found by walking the chunk
+// headers), so nothing is decompressed twice. Interlaced files are loaded
+// whole.
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "imaging/bmp/bmp_format.h"
+#include "imaging/checked_size.h"
+#include "imaging/memory_budget.h"
+#include "imaging/messages.h"
+#include "imaging/png/png_format.h"
+#include "imaging/png/png_private.h"
+#include "imaging/png/png_split_read.h"
+
+namespace tessarin {
+namespace {
+
+using namespace png;
+
+// The largest side a PNG file may state.
+constexpr png_uint_32 kPngSideLimit = PNG_UINT_31_MAX;
+
+uint32_t Be32(const uint8_t* b) {
+    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+}
+
+// Where the file's image data chunks are: from `start` (the first IDAT) up
+// to `end` (the first chunk after them), when the file gets that far.
+struct ImageDataRun {
+    uint64_t start = 0;
+    uint64_t end = 0;
+    bool endKnown = false;
+};
+
+// False when the chunk headers lead to no image data.
+bool FindImageData(const SourceFile& file, ImageDataRun& run) {
+    bool inRun = false;
+    for (uint64_t at = 8;;) {
+        uint8_t header[8];
+        if (!file.ReadAt(at, header, sizeof header)) return inRun;
+        const uint32_t length = Be32(header);
+        if (length > PNG_UINT_31_MAX) return inRun;
+        const bool imageData = std::memcmp(header + 4, "IDAT", 4) == 0;
+        if (imageData && !inRun) {
+            inRun = true;
+            run.start = at;
+        } else if (!imageData && inRun) {
+            run.end = at;
+            run.endKnown = true;
+            return true;
+        } else if (std::memcmp(header + 4, "IEND", 4) == 0) {
+            return false;
+        }
+        at += 12 + uint64_t{length};
+    }
+}
+
+// The file as the chunk pass reads it: up to its image data, one image data
+// chunk holding an empty zlib stream, then what follows the image data (or
+// nothing when the file does not get that far).
+class ChunkPassInput {
+  public:
+    ChunkPassInput(const SourceFile& file, const ImageDataRun& run) : file_(file), run_(run) {
+        const uint8_t chunk[] = {0,    0,    0,    8,    'I',  'D',  'A',  'T',
+                                 0x78, 0x9c, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
+        std::memcpy(imageData_, chunk, sizeof chunk);
+        const uLong crc = crc32(0, chunk + 4, sizeof chunk - 4);
+        for (int i = 0; i < 4; ++i)
+            imageData_[sizeof chunk + static_cast<size_t>(i)] =
+                static_cast<uint8_t>(crc >> (24 - 8 * i));
+    }
+
+    static bool Read(void* context, uint8_t* data, size_t length) {
+        return static_cast<ChunkPassInput*>(context)->Read(data, length);
+    }
+
+  private:
+    bool Read(uint8_t* data, size_t length) {
+        while (length > 0) {
+            size_t n = 0;
+            if (at_ < run_.start) {
+                n = static_cast<size_t>(std::min<uint64_t>(length, run_.start - at_));
+                if (!file_.ReadAt(at_, data, n)) return false;
+            } else if (at_ < run_.start + sizeof imageData_) {
+                const uint64_t offset = at_ - run_.start;
+                n = static_cast<size_t>(std::min<uint64_t>(length, sizeof imageData_ - offset));
+                std::memcpy(data, imageData_ + offset, n);
+            } else {
+                n = length;
+                if (!run_.endKnown ||
+                    !file_.ReadAt(run_.end + (at_ - run_.start - sizeof imageData_), data, n))
+                    return false;
+            }
+            at_ += n;
+            data += n;
+            length -= n;
+        }
+        return true;
+    }
+
+    const SourceFile& file_;
+    ImageDataRun run_;
+    uint64_t at_ = 4;  // the signature's first 4 bytes are checked before
+    uint8_t imageData_[20] = {};
+};
+
+// The file from its fifth byte, as the rows are read from it. libpng checks
+// an image data chunk's CRC only after it has inflated the chunk, and rows
+// from a damaged chunk would be cut before the damage is seen; each image
+// data chunk is checked here before libpng reads any of it, so that every
+// row it gives comes from chunks known to be intact.
+class CheckedInput {
+  public:
+    explicit CheckedInput(const SourceFile& file) : file_(file) {}
+
+    static bool Read(void* context, uint8_t* data, size_t length) {
+        return static_cast<CheckedInput*>(context)->Read(data, length);
+    }
+
+  private:
+    bool Read(uint8_t* data, size_t length) {
+        while (nextHeader_ < at_ + length) {
+            uint8_t header[8];
+            if (!file_.ReadAt(nextHeader_, header, sizeof header)) {
+                nextHeader_ = UINT64_MAX;  // the read itself fails where it must
+                break;
+            }
+            const uint64_t chunkLength = Be32(header);
+            if (std::memcmp(header + 4, "IDAT", 4) == 0 && !Intact(nextHeader_, chunkLength))
+                return false;
+            nextHeader_ += 12 + chunkLength;
+        }
+        if (!file_.ReadAt(at_, data, length)) return false;
+        at_ += length;
+        return true;
+    }
+
+    // Whether the chunk at `at` with `length` bytes of data has its CRC.
+    bool Intact(uint64_t at, uint64_t length) const {
+        uint8_t buffer[65536];
+        uLong crc = crc32(0, nullptr, 0);
+        for (uint64_t from = at + 4, end = at + 8 + length; from < end;) {
+            const auto n = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, end - from));
+            if (!file_.ReadAt(from, buffer, n)) return false;
+            crc = crc32(crc, buffer, static_cast<uInt>(n));
+            from += n;
+        }
+        uint8_t stored[4];
+        return file_.ReadAt(at + 8 + length, stored, sizeof stored) && Be32(stored) == crc;
+    }
+
+    const SourceFile& file_;
+    uint64_t at_ = 4;  // the signature's first 4 bytes are checked before
+    uint64_t nextHeader_ = 8;
+};
+
+// What libpng holds for the rows of a file this wide: its row and the one
+// before it, at the widest pixel any transform makes.
+std::optional<uint64_t> LibraryRowBytes(png_uint_32 width) { return CheckedSize(width, 8, 2, 256); }
+
+// How the chunk pass ended.
+enum class ChunkPass { kRead, kInterlaced, kFailed };
+
+// Reads the file's header and the chunks on both sides of its image data as
+// the whole load reads them: all of them under the tiles' budget when
+// `keep`, else without the chunks only tiles carry. `capture` keeps them in
+// `file`. `infoFailed`: the failure came before the image data.
+ChunkPass ReadChunks(const SourceFile& source, const ImageDataRun& run, bool keep, bool capture,
+                     PngSplitImage& file, const char*& error, bool& infoFailed) {
+    infoFailed = false;
+    PngReadHandles handles;
+    if (!CreatePngReader(handles, keep, kPngSideLimit)) {
+        error = kPrepareReadFailed;
+        return ChunkPass::kFailed;
+    }
+    ChunkPassInput input(source, run);
+    PngChunkTrace trace;
+    PngAncillaryBudget budget;
+    PngReadStream stream;
+    stream.read = &ChunkPassInput::Read;
+    stream.context = &input;
+    if (keep) {
+        stream.trace = &trace;
+        stream.budget = &budget;
+    }
+    if (!PngReadInfoGuarded(handles.png, handles.info, &stream)) {
+        infoFailed = true;
+        error = budget.Exceeded() ? msg::kReadFailed : msg::kOpenFailed;
+        return ChunkPass::kFailed;
+    }
+    png_uint_32 width = 0, height = 0;
+    png_get_IHDR(handles.png, handles.info, &width, &height, &file.bitDepth, &file.colorType,
+                 &file.interlaceMethod, nullptr, nullptr);
+    const int depth = file.bitDepth;
+    if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) {
+        error = kBadBitDepth;
+        return ChunkPass::kFailed;
+    }
+    if (file.interlaceMethod == PNG_INTERLACE_ADAM7) return ChunkPass::kInterlaced;
+    if (file.interlaceMethod != PNG_INTERLACE_NONE) {
+        error = kBadInterlace;
+        return ChunkPass::kFailed;
+    }
+    const int channels = png_get_channels(handles.png, handles.info);
+    file.width = static_cast<int>(width);
+    file.height = static_cast<int>(height);
+    file.bytesPerPixel = static_cast<size_t>(channels) * (depth == 16 ? 2 : 1);
+    file.rowBytes = static_cast<size_t>(width) * file.bytesPerPixel;
+    if (capture) CapturePngChunks(handles.png, handles.info, trace, false, file.beforeImageData);
+    if (!run.endKnown) return ChunkPass::kRead;  // the rows fail before the end
+
+    // libpng reads what follows the image data once it has started its rows.
+    const std::optional<uint64_t> libraryRows = LibraryRowBytes(width);
+    if (!libraryRows || !FitsSplitMemoryBudget(0, *libraryRows)) {
+        error = kPrepareReadFailed;
+        return ChunkPass::kFailed;
+    }
+    int passes = 1;
+    size_t rowBytes = 0;
+    if (!PngStartRowsGuarded(handles.png, handles.info, 0, false, &passes, &rowBytes) ||
+        !PngReadEndGuarded(handles.png, keep ? handles.endInfo : nullptr)) {
+        error = budget.Exceeded() ? msg::kReadFailed : msg::kOpenFailed;
+        return ChunkPass::kFailed;
+    }
+    if (capture) CapturePngChunks(handles.png, handles.endInfo, trace, true, file.afterImageData);
+    return ChunkPass::kRead;
+}
+
+class PngBand final : public RowBand {
+  public:
+    const TileSource& Tiles() const override { return *tiles_; }
+    std::unique_ptr<uint8_t[]> samples_;      // PNG tiles
+    std::shared_ptr<const DibImage> raster_;  // BMP tiles
+    std::unique_ptr<TileSource> tiles_;
+};
+
+class PngBands final : public RowBands {
+  public:
+    PngBands(SourceFilePtr source, std::shared_ptr<const PngSplitImage> file, bool allBmp)
+        : source_(std::move(source)),
+          input_(*source_),
+          file_(std::move(file)),
+          allBmp_(allBmp),
+          plan_(PlanPngRaster(file_->colorType, file_->bitDepth)) {}
+
+    // Opens the file for its rows; the message of the whole load on failure.
+    const char* Start() {
+        if (!CreatePngReader(handles_, false, kPngSideLimit)) return kPrepareReadFailed;
+        stream_.read = &CheckedInput::Read;
+        stream_.context = &input_;
+        if (!PngReadInfoGuarded(handles_.png, handles_.info, &stream_)) return msg::kOpenFailed;
+        png_uint_32 width = 0, height = 0;
+        int depth = 0, colorType = 0, interlace = 0;
+        png_get_IHDR(handles_.png, handles_.info, &width, &height, &depth, &colorType, &interlace,
+                     nullptr, nullptr);
+        // The file changed since its chunks were read.
+        if (static_cast<int>(width) != file_->width || static_cast<int>(height) != file_->height ||
+            depth != file_->bitDepth || colorType != file_->colorType ||
+            interlace != PNG_INTERLACE_NONE)
+            return msg::kOpenFailed;
+        const std::optional<uint64_t> libraryRows = LibraryRowBytes(width);
+        if (!libraryRows || !FitsSplitMemoryBudget(0, *libraryRows)) return kPrepareReadFailed;
+        if (allBmp_) shape_ = ShapePngRaster(handles_.png, handles_.info, plan_, width);
+        const unsigned transforms = allBmp_ ? plan_.transforms : depth < 8 ? kPngPacking : 0u;
+        int passes = 1;
+        size_t rowBytes = 0;
+        if (!PngStartRowsGuarded(handles_.png, handles_.info, transforms, false, &passes,
+                                 &rowBytes))
+            return msg::kOpenFailed;
+        if (allBmp_ ? rowBytes > DibStride(width, plan_.readDepth) : rowBytes != file_->rowBytes)
+            return msg::kOpenFailed;
+        return nullptr;
+    }
+
+    uint64_t HeldBytes() const override {
+        return LibraryRowBytes(static_cast<png_uint_32>(file_->width)).value_or(0);
+    }
+    uint64_t BandBytes(int rows) const override {
+        if (!allBmp_) return CheckedSize(file_->rowBytes, static_cast<uint64_t>(rows)).value_or(0);
+        // The rows as read, and those of the 2-bit files' reduced raster.
+        if (!DibSizeAcceptable(file_->width, rows, plan_.readDepth)) return 0;
+        uint64_t bytes = DibStride(file_->width, plan_.readDepth);
+        if (plan_.finalDepth != plan_.readDepth) bytes += DibStride(file_->width, plan_.finalDepth);
+        return CheckedSize(bytes, static_cast<uint64_t>(rows)).value_or(0);
+    }
+    std::unique_ptr<RowBand> NewBand(int rows) override {
+        auto band = std::make_unique<PngBand>();
+        if (!allBmp_) {
+            const uint64_t bytes = BandBytes(rows);
+            if (bytes == 0) return nullptr;
+            band->samples_.reset(new (std::nothrow) uint8_t[bytes]);
+            if (!band->samples_) return nullptr;
+        }
+        return band;
+    }
+    const char* ReadRows(RowBand& band, int rows) override {
+        auto& pngBand = static_cast<PngBand&>(band);
+        pngBand.tiles_.reset();
+        pngBand.raster_.reset();
+        if (failure_) return failure_;
+        try {
+            failure_ = allBmp_ ? ReadRaster(pngBand, rows) : ReadSamples(pngBand, rows);
+        } catch (...) {
+            failure_ = kPrepareReadFailed;
+        }
+        if (!failure_) top_ += rows;
+        // What follows the image data is checked as the whole load does.
+        if (!failure_ && top_ == file_->height && !PngReadEndGuarded(handles_.png, nullptr))
+            failure_ = msg::kOpenFailed;
+        if (failure_) pngBand.tiles_.reset();
+        return failure_;
+    }
+    const char* MemoryMessage() const override { return kPrepareReadFailed; }
+
+  private:
+    const char* ReadSamples(PngBand& band, int rows) {
+        if (!PngReadSomeRowsGuarded(handles_.png, band.samples_.get(),
+                                    static_cast<ptrdiff_t>(file_->rowBytes), rows))
+            return msg::kOpenFailed;
+        band.tiles_ = MakePngRowTiles(file_, band.samples_.get(), rows);
+        return nullptr;
+    }
+    const char* ReadRaster(PngBand& band, int rows) {
+        std::unique_ptr<DibImage> raster = CreatePngRaster(shape_, rows);
+        if (!raster) return kPrepareReadFailed;
+        // Bottom-up: picture row i + 1 lies one stride below row i.
+        if (!PngReadSomeRowsGuarded(handles_.png, raster->Row(0),
+                                    -static_cast<ptrdiff_t>(raster->Stride()), rows))
+            return msg::kOpenFailed;
+        if (plan_.finalDepth != plan_.readDepth) {
+            raster = ReduceDibDepth(*raster, plan_.finalDepth);
+            if (!raster) return kPrepareReadFailed;
+        }
+        band.raster_ = std::move(raster);
+        band.tiles_ = MakeBmpRasterTiles(band.raster_);
+        return nullptr;
+    }
+
+    SourceFilePtr source_;
+    CheckedInput input_;
+    std::shared_ptr<const PngSplitImage> file_;
+    bool allBmp_;
+    PngRasterPlan plan_;
+    PngRasterShape shape_;
+    PngReadHandles handles_;
+    PngReadStream stream_;
+    int top_ = 0;
+    const char* failure_ = nullptr;
+};
+
+bool Open(const SourceFilePtr& source, bool allBmp, LoadedImage& out,
+          std::unique_ptr<RowBands>& bands) {
+    const char* error = nullptr;
+    if (!OpenPngFile(source.get(), error)) {
+        out.error = error;
+        return false;
+    }
+    ImageDataRun run;
+    if (!FindImageData(*source, run)) return true;  // loaded whole: its own message
+
+    // The chunks, kept for PNG tiles. BMP tiles need none, but the load for
+    // them reads them all the same, and reads the file again without them
+    // when they fail it before its image data or take more than their budget.
+    auto file = std::make_shared<PngSplitImage>();
+    bool infoFailed = false;
+    ChunkPass pass = ReadChunks(*source, run, true, !allBmp, *file, error, infoFailed);
+    if (pass == ChunkPass::kFailed && allBmp && (infoFailed || error == msg::kReadFailed))
+        pass = ReadChunks(*source, run, false, false, *file, error, infoFailed);
+    if (pass == ChunkPass::kInterlaced) return true;  // loaded whole
+    if (pass == ChunkPass::kFailed) {
+        out.error = error;
+        return false;
+    }
+
+    auto opened = std::make_unique<PngBands>(source, file, allBmp);
+    if (const char* failure = opened->Start()) {
+        out.error = failure;
+        return false;
+    }
+    out.width = file->width;
+    out.height = file->height;
+    // As the whole load of each kind says it: the file's bits per pixel, or
+    // those of its samples as the tiles take them.
+    const int channels = static_cast<int>(file->bytesPerPixel) / (file->bitDepth == 16 ? 2 : 1);
+    out.displayDepth =
+        allBmp ? channels * file->bitDepth : static_cast<int>(file->bytesPerPixel * 8);
+    out.colorKind = PngColorKind(file->colorType);
+    out.interlaced = false;
+    out.source = source;
+    bands = std::move(opened);
+    return true;
+}
+
+}  // namespace
+
+bool OpenPngBands(const SourceFilePtr& file, const TileSettings& settings, LoadedImage& out,
+                  std::unique_ptr<RowBands>& bands) {
+    try {
+        return Open(file, settings.GetInt("OPTION", "ALL_BMP", 0) != 0, out, bands);
+    } catch (...) {
+        bands.reset();
+        out.error = kPrepareReadFailed;
+        return false;
+    }
+}
+
+}  // namespace tessarin

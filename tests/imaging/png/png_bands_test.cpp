@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "imaging/gif/gif_format.h"
+#include "imaging/gif/gif_test_files.h"
+#include "imaging/png/png_format.h"
+#include "imaging/png/png_test_support.h"
+#include "split/band_cut.h"
+#include "split/formats.h"
+#include "split/image_loader.h"
+#include "split/split_job.h"
+#include "support/test_files.h"
+
+namespace tessarin {
+namespace {
+
+namespace fs = std::filesystem;
+using Tiles = std::map<std::string, std::vector<uint8_t>>;
+
+// The tiles in `folder` by their names without the source's ("_1_2.png").
+Tiles ReadTiles(const std::string& folder) {
+    Tiles tiles;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        tiles[name.substr(name.find('_'))] = testing::ReadBytes(e.path().string());
+    }
+    return tiles;
+}
+
+void Put32(std::vector<uint8_t>& out, uint32_t n) {
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(n >> s));
+}
+
+class PngBandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override { SetMinBandRows(1); }
+    void TearDown() override { SetMinBandRows(0); }
+
+    SplitResult Split(const std::string& path, bool whole, const std::string& folder) {
+        fs::create_directories(folder);
+        SplitSettings settings = settings_;
+        settings.savePath = folder;
+        SplitJob job;
+        std::string error;
+        std::vector<std::string> notices;
+        const bool loaded = whole ? LoadImageFile(path, job.image, error, notices)
+                                  : LoadImageForTiles(path, settings, job.image, error, notices);
+        EXPECT_EQ(job.image.bands != nullptr, !whole && loaded);
+        if (!loaded) return SplitResult{false, error, "", 0, false};
+        job.settings = settings;
+        return RunSplitJob(job);
+    }
+    testing::TempDir dir_;
+    SplitSettings settings_;
+};
+
+// A file damaged within its image data keeps the tiles of the rows before the
+// damage, each as the intact file gives it, and fails with the whole load's
+// message; damage after the image data fails it before any tile, as the
+// whole load does.
+TEST_F(PngBandsTest, DamagedFilesKeepTheTilesBeforeTheDamage) {
+    pngtest::PngLayout layout;
+    layout.width = 64;
+    layout.height = 120;
+    layout.rows = pngtest::RandomRows(64, 120, 24, 3);  // stored over several chunks
+    const std::string intact = dir_ / "intact.png";
+    ASSERT_TRUE(pngtest::WritePng(intact, layout));
+    const std::vector<uint8_t> bytes = testing::ReadBytes(intact);
+    std::vector<size_t> imageData;  // where each IDAT chunk's data starts
+    for (size_t at = 8; at + 8 <= bytes.size();) {
+        const uint32_t length = (uint32_t{bytes[at]} << 24) | (bytes[at + 1] << 16) |
+                                (bytes[at + 2] << 8) | bytes[at + 3];
+        if (std::memcmp(&bytes[at + 4], "IDAT", 4) == 0) imageData.push_back(at + 8);
+        at += 12 + size_t{length};
+    }
+    ASSERT_GE(imageData.size(), 3u);
+
+    std::vector<uint8_t> truncated(bytes.begin(),
+                                   bytes.end() - static_cast<ptrdiff_t>(bytes.size() / 2));
+    std::vector<uint8_t> badCrc = bytes;
+    badCrc[imageData[imageData.size() - 2] + 5] ^= 0xFF;
+    std::vector<uint8_t> unknownCritical(bytes.begin(), bytes.end() - 12);
+    Put32(unknownCritical, 1);
+    const uint8_t chunk[] = {'C', 'R', 'I', 'T', 0};
+    unknownCritical.insert(unknownCritical.end(), chunk, chunk + 5);
+    Put32(unknownCritical, static_cast<uint32_t>(crc32(0, chunk, 5)));
+    unknownCritical.insert(unknownCritical.end(), bytes.end() - 12, bytes.end());
+    struct Case {
+        const char* name;
+        const std::vector<uint8_t>& bytes;
+        bool tilesBefore;
+    };
+    const Case cases[] = {
+        {"truncated.png", truncated, true},
+        {"bad-crc.png", badCrc, true},
+        {"after-data.png", unknownCritical, false},
+    };
+    settings_.widthValue[0] = 16;
+    settings_.heightValue[0] = 10;
+    settings_.threadCount = 2;
+    int run = 0;
+    for (const int allBmp : {0, 1}) {
+        settings_.allBmp = allBmp;
+        const std::string intactTiles = dir_ / ("intact" + std::to_string(allBmp));
+        ASSERT_TRUE(Split(intact, false, intactTiles).ok);
+        const Tiles all = ReadTiles(intactTiles);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (allBmp ? " as BMP" : ""));
+            const std::string path = dir_ / c.name;
+            testing::WriteBytes(path, c.bytes);
+            const std::string whole = dir_ / ("w" + std::to_string(run));
+            const std::string banded = dir_ / ("b" + std::to_string(run++));
+            const SplitResult expected = Split(path, true, whole);
+            const SplitResult got = Split(path, false, banded);
+            ASSERT_FALSE(expected.ok);
+            EXPECT_EQ(got.message, expected.message);
+            const Tiles kept = ReadTiles(banded);
+            EXPECT_EQ(!kept.empty(), c.tilesBefore);
+            EXPECT_LT(kept.size(), all.size());
+            for (const auto& [name, tile] : kept) EXPECT_TRUE(all.at(name) == tile) << name;
+        }
+    }
+}
+
+// Only a band has to fit in memory: pictures beyond what a whole raster may
+// hold open for bands, up to the formats' own limits, while the whole load
+// refuses them.
+TEST_F(PngBandsTest, PicturesBeyondTheRasterLimitOpenForBands) {
+    giftest::Gif tall = giftest::OneFrame(8, 8, 4);
+    std::vector<uint8_t> gifBytes = giftest::Encode(tall);
+    const size_t descriptor = giftest::FindFirstDescriptor(gifBytes).start;
+    for (const size_t field : {descriptor + 5, descriptor + 6, descriptor + 7, descriptor + 8})
+        gifBytes[field] = 0xFF;  // 65,535 x 65,535
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int width;
+        int height;
+        bool (*openBands)(const SourceFilePtr&, const TileSettings&, LoadedImage&,
+                          std::unique_ptr<RowBands>&);
+    };
+    const Case cases[] = {
+        {"wide.png", pngtest::HeaderOnlyPng(65536, 16385, 1, PNG_COLOR_TYPE_GRAY), 65536, 16385,
+         &OpenPngBands},
+        {"tall.png", pngtest::HeaderOnlyPng(3, 0x7FFFFFFF, 8, PNG_COLOR_TYPE_RGB), 3, 0x7FFFFFFF,
+         &OpenPngBands},
+        {"square.gif", gifBytes, 65535, 65535, &OpenGifBands},
+    };
+    const SplitTileSettings tileSettings(settings_);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir_ / c.name;
+        testing::WriteBytes(path, c.bytes);
+        LoadedImage header;
+        std::unique_ptr<RowBands> bands;
+        ASSERT_TRUE(c.openBands(SourceFile::Open(path), tileSettings, header, bands))
+            << header.error;
+        ASSERT_TRUE(bands);
+        EXPECT_EQ(header.width, c.width);
+        EXPECT_EQ(header.height, c.height);
+        CurrentImage image;
+        std::string error;
+        std::vector<std::string> notices;
+        EXPECT_FALSE(LoadImageFile(path, image, error, notices));
+    }
+}
+
+}  // namespace
+}  // namespace tessarin
