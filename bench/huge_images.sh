@@ -18,7 +18,8 @@
 # 5000 x 2500 piece of the Elephants photo repeated with `vips replicate`.
 # Our splits use 2 threads, exact tiles quality 75 (vips too). Peak memory
 # is the maximum resident set size (/usr/bin/time). The big cases run once
-# (they take minutes); the 18 MP ones keep the best of 3. A failed run shows as "fail" and its last output lines are printed.
+# (they take minutes); the 18 MP ones keep the best of 3. A failed run
+# shows as "fail" and its last output lines are printed.
 #
 #   HUGE_SCALE=small  a 500 x 250 piece: every huge input 1/100 of the pixels
 #                     (bench/out/huge/small/), to try the script quickly
