@@ -11,6 +11,7 @@
 #include "app/command_help.h"
 #include "app/progress_line.h"
 #include "platform/console.h"
+#include "platform/heap.h"
 #include "platform/locale.h"
 #include "platform/text.h"
 #include "split/batch_runner.h"
@@ -283,6 +284,7 @@ std::string CommandBanner() {
 ProcessStart BeginProcess(int argc, char** argv) {
     // The console write then fails, is ignored, and the files are still split.
     std::signal(SIGPIPE, SIG_IGN);
+    ReturnLargeBlocksToTheSystem();
     ProcessStart start;
     start.paths = ResolveSettingsPaths();
     LoadSplitSettings(start.settings, start.paths);
