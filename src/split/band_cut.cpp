@@ -92,7 +92,9 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state) {
         plan.rowBegin = groups[i].rowBegin;
         plan.rowEnd = groups[i].rowEnd;
         plan.bandTop = groups[i].top;
-        RunTileWorkers(plan, contexts);
+        // While the next band is decoded, the workers take one thread fewer,
+        // so that the decoder, which every band waits for, keeps a core.
+        RunTileWorkers(plan, contexts, next.joinable() ? std::max(1, plan.threadCount - 1) : 0);
         if (next.joinable()) next.join();
         if (state.Failed() || (plan.stopped && plan.stopped->load())) return;
         if (i + 1 < groups.size()) {

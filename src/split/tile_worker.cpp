@@ -76,30 +76,34 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept {
     RunTileWorker(plan, workerIndex, context);
 }
 
-void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts) {
+void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts, int threads) {
     // Worker k writes tiles k, k + threadCount, ... of the grid: workers
     // beyond the number of tiles would write nothing, so they are not started.
     const int64_t tiles = int64_t{plan.grid.columns} * plan.grid.rows;
     const int workers =
         static_cast<int>(std::min<int64_t>(plan.threadCount, std::max<int64_t>(tiles, 1)));
-    if (workers == 1 && plan.threadCount == 1) {
-        RunTileWorker(plan, 0, contexts[0]);
+    const int running = threads > 0 ? std::min(threads, workers) : workers;
+    const auto runShare = [&plan, &contexts, workers, running](int first) {
+        for (int k = first; k < workers; k += running)
+            RunTileWorker(plan, k, contexts[static_cast<size_t>(k)]);
+    };
+    if (running == 1) {
+        runShare(0);
         return;
     }
-    std::vector<std::thread> threads;
-    threads.reserve(static_cast<size_t>(workers));
-    for (int k = 0; k < workers; ++k) {
-        // Whatever stops a start (no thread, no memory for it), the workers
+    std::vector<std::thread> started;
+    started.reserve(static_cast<size_t>(running));
+    for (int j = 0; j < running; ++j) {
+        // Whatever stops a start (no thread, no memory for it), the threads
         // already running are waited for below.
         try {
-            TileContext& context = contexts[static_cast<size_t>(k)];
-            threads.emplace_back([&plan, k, &context] { RunTileWorker(plan, k, context); });
+            started.emplace_back(runShare, j);
         } catch (...) {
             plan.job->StoreError(msg::kThreadFailed);
             break;
         }
     }
-    for (std::thread& t : threads) t.join();
+    for (std::thread& t : started) t.join();
 }
 
 }  // namespace tessarin

@@ -70,7 +70,10 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex, TileContext& context)
 void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept;
 
 // Runs the plan's workers over its rows, each with its context
-// (contexts[k] for worker k), and waits for every one that started.
-void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts);
+// (contexts[k] for worker k), and waits for every one that started. With
+// `threads` fewer than the workers, thread j runs workers j, j + threads, ...
+// one after another: each worker still writes exactly its own tiles, in its
+// order, with its context (0: a thread for each worker).
+void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts, int threads = 0);
 
 }  // namespace tessarin
