@@ -115,6 +115,12 @@ inline std::vector<uint8_t> Encode(const Gif& layout) {
             EXPECT_EQ(EGifPutLine(gif, line.data(), frame.width), GIF_OK);
         }
         if (local) GifFreeMapObject(local);
+        // The library keeps a copy of each frame's local table and frees only
+        // the last one.
+        if (gif->Image.ColorMap) {
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
     }
     EGifCloseFile(gif, &error);
     if (global) GifFreeMapObject(global);
