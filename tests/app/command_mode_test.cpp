@@ -10,6 +10,7 @@
 #include "app/command_help.h"
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_test_util.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -543,6 +544,46 @@ TEST_F(CommandModeRun, MemoryShortageFailsTheFileAndTheRunGoesOn) {
     EXPECT_EQ(testing::FileNames(dir_ / "out"),
               (std::vector<std::string>{"small_1_1.bmp", "wide24_1_1.bmp"}));
     EXPECT_EQ(fs::file_size(dir_ / "out/wide24_1_1.bmp"), 54 + kRaster);
+}
+
+// /copy chooses the source markers of the lossless tiles of the files to its
+// right; the manifest records it with the block grid. A value it does not know
+// is warned about and changes nothing.
+TEST_F(CommandModeRun, CopyOptionChoosesTheMarkersOfLosslessTiles) {
+    const std::string comment = "kept comment", app = "application marker";
+    jpeg_test::WriteSource(dir_ / "a.jpg",
+                           {.width = 40,
+                            .height = 24,
+                            .factors = {{2, 1}, {1, 1}, {1, 1}},
+                            .markers = {{JPEG_APP0 + 9, app}, {JPEG_COM, comment}}});
+    for (const char* name : {"b.jpg", "c.jpg", "d.jpg"}) fs::copy_file(dir_ / "a.jpg", dir_ / name);
+    fs::create_directory(dir_ / "out");
+    const auto run = RunTessarin(
+        {"/cmd", "/outdir", dir_ / "out", "/!jc", "/manifest", "/x", "32", "a.jpg", "/copy",
+         "COMMENTS", "b.jpg", "/copy", "none", "c.jpg", "/copy", "some", "d.jpg"},
+        home_.Path().string(), dir_.Path().string());
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.errors, "tessarin: /copy some：不明なオプションです（無視します）\n");
+    const struct {
+        const char* tile;
+        const char* manifest;
+        bool comment, app;
+        const char* copy;
+    } cases[] = {{"a_1_1.jpg", "a.jpg_tiles.json", true, true, "all"},
+                 {"b_1_1.jpg", "b.jpg_tiles.json", true, false, "comments"},
+                 {"c_1_1.jpg", "c.jpg_tiles.json", false, false, "none"},
+                 {"d_1_1.jpg", "d.jpg_tiles.json", false, false, "none"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tile);
+        const std::string tile = jpeg_test::ReadBytes(dir_ / (std::string("out/") + c.tile));
+        EXPECT_EQ(tile.find(comment) != std::string::npos, c.comment);
+        EXPECT_EQ(tile.find(app) != std::string::npos, c.app);
+        EXPECT_NE(jpeg_test::ReadBytes(dir_ / (std::string("out/") + c.manifest))
+                      .find(std::string("\"lossless\": {\"blockWidth\": 16, \"blockHeight\": 8, "
+                                        "\"copy\": \"") +
+                            c.copy + "\"}"),
+                  std::string::npos);
+    }
 }
 
 }  // namespace
