@@ -3,6 +3,7 @@
 // its sampling): whether the split settings put the cuts on it, and the
 // settings moved onto it.
 
+#include "imaging/current_image.h"
 #include "settings/split_settings.h"
 
 namespace tessarin {
@@ -12,6 +13,14 @@ struct BlockGrid {
     int height = 0;
     bool Known() const { return width > 0 && height > 0; }
 };
+
+// The grid the tiles of `image` are cut on with `settings`: the file's blocks
+// when they are cut losslessly (a JPEG, with exact cutting and BMP tiles
+// off), else none.
+inline BlockGrid LosslessBlockGrid(const CurrentImage& image, const SplitSettings& settings) {
+    if (settings.correctCut || settings.allBmp) return {};
+    return BlockGrid{image.blockWidth, image.blockHeight};
+}
 
 // Whether each of the four pixel values the settings give an image of
 // width x height lies on the grid: a multiple of the block, 0, or reaching the

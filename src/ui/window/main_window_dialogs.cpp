@@ -11,6 +11,7 @@
 #include "ui/dialogs/naming_rule_dialog.h"
 #include "ui/dialogs/save_folder_dialog.h"
 #include "ui/dialogs/slot_rename_dialog.h"
+#include "split/block_grid.h"
 #include "ui/dialogs/split_size_dialog.h"
 #include "ui/dialogs/thread_count_dialog.h"
 #include "ui/dialogs/zoom_rate_dialog.h"
@@ -32,7 +33,7 @@ void MainWindow::OpenSplitSizeDialog() {
     const bool shown = image.raster != nullptr;
     SplitSizeDialog dialog(
         settings_, shown ? image.width : 0, shown ? image.height : 0,
-        [this] { document_->FollowGrid(); }, this);
+        [this] { document_->FollowGrid(); }, this, LosslessBlockGrid(image, settings_));
     if (dialog.exec() == QDialog::Accepted) {
         SyncSplitChecks();
         document_->SaveSettings();
