@@ -312,8 +312,9 @@ void SplitSizeDialog::ShowGrid() {
     QString text = count + '\n' + QString::fromStdString(BreakdownLine(grid, Axis::Horizontal)) +
                    '\n' + QString::fromStdString(BreakdownLine(grid, Axis::Vertical));
     if (block_.Known())
-        text += '\n' + QString::fromStdString(BlockGridLine(
-                           block_, CheckGridAlignment(imageWidth_, imageHeight_, settings_, block_)));
+        text +=
+            '\n' + QString::fromStdString(BlockGridLine(
+                       block_, CheckGridAlignment(imageWidth_, imageHeight_, settings_, block_)));
     grid_->setText(text);
 }
 

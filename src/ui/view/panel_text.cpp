@@ -88,9 +88,9 @@ std::string BreakdownLine(const TileGrid& grid, Axis axis) {
 }
 
 std::string BlockGridLine(BlockGrid block, const GridAlignment& alignment) {
-    const QString text = alignment.All()
-                             ? Tessarin::tr("【ブロック】%1x%2（分割位置はすべてブロック境界上）")
-                             : Tessarin::tr("【ブロック】%1x%2（ブロック境界からずれた分割位置あり）");
+    const QString text =
+        alignment.All() ? Tessarin::tr("【ブロック】%1x%2（分割位置はすべてブロック境界上）")
+                        : Tessarin::tr("【ブロック】%1x%2（ブロック境界からずれた分割位置あり）");
     return S(text.arg(block.width).arg(block.height));
 }
 

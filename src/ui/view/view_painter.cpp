@@ -81,14 +81,14 @@ void PaintCutLines(QPainter& painter, const ViewModel& view, const TileGrid& gri
     // into its inverse, so the lines show on any picture.
     if (negative) painter.setCompositionMode(QPainter::RasterOp_NotDestination);
     for (const BoundaryLine& line : BoundaryLines(x0, s, grid.offsetX, grid.tileWidth, w)) {
-        const bool on = CutOnGrid(grid.offsetX + line.n * grid.tileWidth, grid.imageWidth,
-                                  block.width);
+        const bool on =
+            CutOnGrid(grid.offsetX + line.n * grid.tileWidth, grid.imageWidth, block.width);
         painter.setPen(pen(on ? QColor(Qt::black) : offGridColor, on));
         painter.drawLine(line.window, 0, line.window, h);
     }
     for (const BoundaryLine& line : BoundaryLines(y0, s, grid.offsetY, grid.tileHeight, h)) {
-        const bool on = CutOnGrid(grid.offsetY + line.n * grid.tileHeight, grid.imageHeight,
-                                  block.height);
+        const bool on =
+            CutOnGrid(grid.offsetY + line.n * grid.tileHeight, grid.imageHeight, block.height);
         painter.setPen(pen(on ? QColor(Qt::black) : offGridColor, on));
         painter.drawLine(0, line.window, w, line.window);
     }

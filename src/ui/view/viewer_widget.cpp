@@ -166,9 +166,8 @@ void ViewerWidget::paintEvent(QPaintEvent* event) {
     facts.grid = grid;
     if (hasImage) {
         facts.block = LosslessBlockGrid(*binding_.image, *binding_.settings);
-        facts.alignment =
-            CheckGridAlignment(binding_.image->width, binding_.image->height, *binding_.settings,
-                               facts.block);
+        facts.alignment = CheckGridAlignment(binding_.image->width, binding_.image->height,
+                                             *binding_.settings, facts.block);
     }
     const std::vector<PanelLine> panel = BuildPanelLines(*binding_.settings, choices, facts);
     // In selection mode the panel starts below and right of the headers.

@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "platform/profile.h"
+#include "split/block_grid.h"
 #include "ui/dialogs/jpeg_quality_dialog.h"
 #include "ui/dialogs/message_presenter.h"
 #include "ui/dialogs/naming_rule_dialog.h"
 #include "ui/dialogs/save_folder_dialog.h"
 #include "ui/dialogs/slot_rename_dialog.h"
-#include "split/block_grid.h"
 #include "ui/dialogs/split_size_dialog.h"
 #include "ui/dialogs/thread_count_dialog.h"
 #include "ui/dialogs/zoom_rate_dialog.h"
