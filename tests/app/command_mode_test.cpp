@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "app/command_help.h"
 #include "imaging/bmp/bmp_format.h"
@@ -564,25 +565,21 @@ TEST_F(CommandModeRun, CopyOptionChoosesTheMarkersOfLosslessTiles) {
         home_.Path().string(), dir_.Path().string());
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.errors, "tessarin: /copy some：不明なオプションです（無視します）\n");
-    const struct {
-        const char* tile;
-        const char* manifest;
-        bool comment, app;
-        const char* copy;
-    } cases[] = {{"a_1_1.jpg", "a.jpg_tiles.json", true, true, "all"},
-                 {"b_1_1.jpg", "b.jpg_tiles.json", true, false, "comments"},
-                 {"c_1_1.jpg", "c.jpg_tiles.json", false, false, "none"},
-                 {"d_1_1.jpg", "d.jpg_tiles.json", false, false, "none"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.tile);
-        const std::string tile = jpeg_test::ReadBytes(dir_ / (std::string("out/") + c.tile));
-        EXPECT_EQ(tile.find(comment) != std::string::npos, c.comment);
-        EXPECT_EQ(tile.find(app) != std::string::npos, c.app);
-        EXPECT_NE(jpeg_test::ReadBytes(dir_ / (std::string("out/") + c.manifest))
+    // name, whether its tile keeps the comment and the application marker, copy
+    for (auto [name, keepsComment, keepsApp, copy] : {std::tuple{"a", true, true, "all"},
+                                                      {"b", true, false, "comments"},
+                                                      {"c", false, false, "none"},
+                                                      {"d", false, false, "none"}}) {
+        const std::string out = dir_ / "out/" + name;
+        const std::string tile = jpeg_test::ReadBytes(out + "_1_1.jpg");
+        EXPECT_EQ(tile.find(comment) != std::string::npos, keepsComment) << name;
+        EXPECT_EQ(tile.find(app) != std::string::npos, keepsApp) << name;
+        EXPECT_NE(jpeg_test::ReadBytes(out + ".jpg_tiles.json")
                       .find(std::string("\"lossless\": {\"blockWidth\": 16, \"blockHeight\": 8, "
                                         "\"copy\": \"") +
-                            c.copy + "\"}"),
-                  std::string::npos);
+                            copy + "\"}"),
+                  std::string::npos)
+            << name;
     }
 }
 

@@ -37,9 +37,9 @@ class BlockGridView : public testing::WindowTest {
         return w;
     }
 
-    // The pixels of the vertical cut line at image column `x`, rows from
-    // the middle of the image down: how many show the picture's grey and
-    // the colour of the others.
+    // Down the vertical cut line at image column `x` (the window column
+    // left of its position; the 2-pixel line covers both): how many pixels
+    // show the picture's grey, how many the line, and in which colour.
     struct Column {
         int grey = 0;
         int line = 0;
@@ -49,22 +49,12 @@ class BlockGridView : public testing::WindowTest {
         const QImage shot = w.View()->grab().toImage();
         const ViewModel& view = w.View()->Model();
         const QColor grey = shot.pixelColor(view.ImageToWindowX(x - 10), view.ImageToWindowY(200));
-        // The 2-pixel line covers one of the columns next to its position.
-        Column best;
-        for (int c = view.ImageToWindowX(x) - 2; c <= view.ImageToWindowX(x) + 1; ++c) {
-            Column column;
-            for (int r = view.ImageToWindowY(120); r < view.ImageToWindowY(230); ++r) {
-                const QColor pixel = shot.pixelColor(c, r);
-                if (pixel == grey) {
-                    ++column.grey;
-                } else {
-                    ++column.line;
-                    column.lineColour = pixel;
-                }
-            }
-            if (column.line > best.line) best = column;
+        Column c;
+        for (int r = view.ImageToWindowY(120); r < view.ImageToWindowY(230); ++r) {
+            const QColor pixel = shot.pixelColor(view.ImageToWindowX(x) - 1, r);
+            pixel == grey ? ++c.grey : (++c.line, c.lineColour = pixel, 0);
         }
-        return best;
+        return c;
     }
 
     // Whether the panel shows `text` as one of its lines: the line drawn
