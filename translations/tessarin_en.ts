@@ -862,5 +862,37 @@ Set at least one of them so that the image is split.</translation>
         <source>Tessarinの処理が終了しました</source>
         <translation>Tessarin finished</translation>
     </message>
+    <message>
+        <source>分割位置をJPEGのブロックに合わせる(&amp;G)</source>
+        <translation>Snap the Cuts to the JPEG Block &amp;Grid</translation>
+    </message>
+    <message>
+        <source>無劣化JPEGタイルのメタデータ(&amp;M)</source>
+        <translation>Lossless JPEG Tile &amp;Metadata</translation>
+    </message>
+    <message>
+        <source>全てのマーカー(&amp;A)</source>
+        <translation>&amp;All Markers (-copy all)</translation>
+    </message>
+    <message>
+        <source>コメントのみ(&amp;C)</source>
+        <translation>&amp;Comments Only (-copy comments)</translation>
+    </message>
+    <message>
+        <source>コピーしない(&amp;N)</source>
+        <translation>&amp;None (-copy none)</translation>
+    </message>
+    <message>
+        <source>【ブロック】%1x%2（分割位置はすべてブロック境界上）</source>
+        <translation>[    Block     ] %1x%2 (every cut on the block grid)</translation>
+    </message>
+    <message>
+        <source>【ブロック】%1x%2（ブロック境界からずれた分割位置あり）</source>
+        <translation>[    Block     ] %1x%2 (cuts off the block grid)</translation>
+    </message>
+    <message>
+        <source>分割位置をブロックに合わせる(&amp;G)</source>
+        <translation>Snap to the Block &amp;Grid</translation>
+    </message>
 </context>
 </TS>

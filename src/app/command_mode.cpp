@@ -73,8 +73,8 @@ bool ApplyFlag(const std::string& arg, SplitSettings& s) {
 
 // The options that take a value.
 bool IsValueOption(const std::string& arg) {
-    static const char* const kNames[] = {"/ini",    "/x",  "/y",    "/xo", "/yo", "/relative",
-                                         "/outdir", "/no", "/keta", "/jq", "/t"};
+    static const char* const kNames[] = {"/ini",    "/x",  "/y",    "/xo", "/yo",   "/relative",
+                                         "/outdir", "/no", "/keta", "/jq", "/copy", "/t"};
     for (const char* name : kNames)
         if (EqualsAsciiNoCase(arg, name)) return true;
     return false;
@@ -113,6 +113,19 @@ std::string ApplyValueOption(const std::string& arg, const std::string& value, S
         s.threadCount = std::max(1, ParseDecimalInt(value));
     }
     return {};
+}
+
+// "/copy all", "comments" or "none", in any ASCII case; false for anything else.
+bool ParseJpegCopy(const std::string& value, JpegCopy& copy) {
+    static const std::pair<const char*, JpegCopy> kValues[] = {
+        {"all", JpegCopy::All}, {"comments", JpegCopy::Comments}, {"none", JpegCopy::None}};
+    for (const auto& [name, choice] : kValues) {
+        if (EqualsAsciiNoCase(value, name)) {
+            copy = choice;
+            return true;
+        }
+    }
+    return false;
 }
 
 // An argument that is neither a file nor a known option: an option mistyped
@@ -168,6 +181,13 @@ class CommandLineFiles final : public BatchSource {
                 return;
             }
             const std::string& value = args_[next_++];
+            if (EqualsAsciiNoCase(arg, "/copy")) {
+                if (!ParseJpegCopy(value, settings_.jpegCopy))
+                    ConsoleWarn(arg + " " + value +
+                                Localized("：不明なオプションです（無視します）",
+                                          ": unknown option (ignored)"));
+                return;
+            }
             const std::string missing = ApplyValueOption(arg, value, settings_, paths_);
             if (missing.empty()) return;
             missingPath_ = true;

@@ -30,6 +30,8 @@ struct CurrentImage {
     int displayDepth = 0;
     ColorKind colorKind = ColorKind::None;
     bool interlaced = false;
+    int blockWidth = 0;  // see LoadedImage
+    int blockHeight = 0;
 };
 
 // Makes a reader's result the current image of `path`.
@@ -44,6 +46,8 @@ inline void SetCurrentImage(CurrentImage& image, LoadedImage&& loaded, const std
     image.displayDepth = loaded.displayDepth;
     image.colorKind = loaded.colorKind;
     image.interlaced = loaded.interlaced;
+    image.blockWidth = loaded.blockWidth;
+    image.blockHeight = loaded.blockHeight;
 }
 
 // The open file of `image`; an image without one has its path opened now

@@ -33,6 +33,10 @@ struct LoadedImage {
     int displayDepth = 0;                      // bits per pixel as the file stores them
     ColorKind colorKind = ColorKind::None;
     bool interlaced = false;
+    // The grid a lossless cut of the file starts on (a JPEG's blocks, 8 or 16
+    // pixels by its sampling); 0 x 0 for formats that have none.
+    int blockWidth = 0;
+    int blockHeight = 0;
     std::string error;  // the failure message when raster is null
     // What the reader has to tell the user about the file (such as a colour
     // reduction), in order. Readers never show anything: the caller does.

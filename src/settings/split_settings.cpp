@@ -142,6 +142,7 @@ void LoadSplitSettings(SplitSettings& s, const SettingsPaths& paths) {
     s.digits = std::max(0, slot.GetInt("FNAME_RULE", "KETA", 0));
 
     s.jpegQuality = std::clamp(slot.GetInt("JPEG", "QUALITY", 75), 0, 100);
+    s.jpegCopy = static_cast<JpegCopy>(InRangeOrZero(slot.GetInt("JPEG", "COPY", 0), 2));
     s.allBmp = slot.GetInt("OPTION", "ALL_BMP", 0) != 0;
     s.correctCut = slot.GetInt("OPTION", "CORRECT_CUT", 1) != 0;
     s.notOverwrite = slot.GetInt("OPTION", "NOT_OVERWRITE", 0) != 0;
@@ -262,6 +263,17 @@ bool ToggleAdjustAspect(SplitSettings& settings, const SettingsPaths& paths, Not
 bool ToggleNotOverwrite(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner) {
     settings.notOverwrite = !settings.notOverwrite;
     return WriteSlotFlag(paths, "OPTION", "NOT_OVERWRITE", settings.notOverwrite, owner);
+}
+
+bool SetJpegCopy(SplitSettings& settings, const SettingsPaths& paths, JpegCopy copy,
+                 Notifier* owner) {
+    settings.jpegCopy = copy;
+    if (settings.notOverwrite) return true;
+    if (WriteProfileString(paths.slotSettingsPath, "JPEG", "COPY",
+                           std::to_string(static_cast<int>(copy))))
+        return true;
+    ReportWriteFailure(owner, paths.slotSettingsPath);
+    return false;
 }
 
 std::string WithIniExtension(const std::string& name) {

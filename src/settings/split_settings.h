@@ -34,6 +34,11 @@ enum class SizeUnit : int { Pixel = 0, Percent = 1, Count = 2 };
 
 enum class NameFormat : int { RowCol = 0, ColRow = 1, AcrossCount = 2, DownCount = 3 };
 
+// The markers a lossless JPEG tile keeps of its source, as jpegtran's "-copy"
+// names them: every comment and application marker, the comments only, or
+// none. Stored as JPEG / COPY, 0 to 2.
+enum class JpegCopy : int { All = 0, Comments = 1, None = 2 };
+
 inline int UnitIndex(SizeUnit unit) { return static_cast<int>(unit); }
 
 struct SplitSettings {
@@ -62,6 +67,7 @@ struct SplitSettings {
     int digits = 0;
     // JPEG, OPTION
     int jpegQuality = 75;
+    JpegCopy jpegCopy = JpegCopy::All;
     bool allBmp = false;
     bool correctCut = true;
     bool notOverwrite = false;
@@ -136,6 +142,11 @@ std::string SlotName(const SettingsPaths& paths, int slot);
 // OPTION / NOT_OVERWRITE is written always, also when it is switched on.
 [[nodiscard]] bool ToggleNotOverwrite(SplitSettings& settings, const SettingsPaths& paths,
                                       Notifier* owner);
+
+// Sets jpegCopy and writes JPEG / COPY into the slot file, unless
+// notOverwrite is set; a failed write is reported like a toggle's.
+[[nodiscard]] bool SetJpegCopy(SplitSettings& settings, const SettingsPaths& paths, JpegCopy copy,
+                               Notifier* owner);
 
 // The name as the save-as command stores it: ".ini" appended when the file
 // name has no extension (a dot followed by no blank in the last component).

@@ -12,6 +12,7 @@ const ImageFormat& BmpFormat() { return *FindImageFormat(ImageFileKind::Bmp); }
 
 int SplitTileSettings::GetInt(std::string_view section, std::string_view key, int fallback) const {
     if (section == "JPEG" && key == "QUALITY") return settings_.jpegQuality;
+    if (section == "JPEG" && key == "COPY") return static_cast<int>(settings_.jpegCopy);
     if (section == "OPTION" && key == "CORRECT_CUT") return settings_.correctCut;
     if (section == "OPTION" && key == "ALL_BMP") return settings_.allBmp;
     return fallback;

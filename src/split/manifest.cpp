@@ -98,6 +98,17 @@ const char* NameFormatName(NameFormat format) {
     }
 }
 
+const char* CopyName(JpegCopy copy) {
+    switch (copy) {
+        case JpegCopy::Comments:
+            return "comments";
+        case JpegCopy::None:
+            return "none";
+        default:
+            return "all";
+    }
+}
+
 std::string Number(double value) {
     std::string text = FormatFixed6(value);
     while (text.back() == '0') text.pop_back();
@@ -143,6 +154,12 @@ std::string ManifestText(const SplitJob& job, const TileGrid& grid, bool lossles
            ", \"tileHeight\": " + std::to_string(grid.tileHeight) +
            ", \"offsetX\": " + std::to_string(grid.offsetX) +
            ", \"offsetY\": " + std::to_string(grid.offsetY) + "},\n";
+    // The block grid the lossless cuts start on, and the source markers each
+    // tile carries.
+    if (lossless)
+        out += "  \"lossless\": {\"blockWidth\": " + std::to_string(job.image.blockWidth) +
+               ", \"blockHeight\": " + std::to_string(job.image.blockHeight) + ", \"copy\": \"" +
+               CopyName(s.jpegCopy) + "\"},\n";
     out += "  \"tiles\": [";
     for (size_t i = 0; i < tiles.size(); ++i) {
         const ManifestTile& t = tiles[i];

@@ -71,23 +71,28 @@ bool CheckSplitReady(const SplitSettings& s, SplitAsker& asker) {
     return asker.AskYesNo(kSaveToDesktop);
 }
 
-bool CheckJpegLosslessAlignment(const SplitSettings& s, SplitAsker& asker) {
+bool CheckJpegLosslessAlignment(const SplitSettings& s, SplitAsker& asker, BlockGrid block) {
     if (s.allBmp || s.correctCut) return true;
     struct Check {
         SizeUnit unit;
         double value;
         int block;
+        int fileBlock;  // 0 when the file's grid is not known
         const char* question;
     };
     const Check checks[] = {
-        {s.offsetXUnit, OffsetValue(s.offsetXUnit, s.offsetXValue), 16, kOffsetXOffGrid},
-        {s.offsetYUnit, OffsetValue(s.offsetYUnit, s.offsetYValue), 8, kOffsetYOffGrid},
-        {s.widthUnit, s.widthValue[UnitIndex(s.widthUnit)], 16, kWidthOffGrid},
-        {s.heightUnit, s.heightValue[UnitIndex(s.heightUnit)], 8, kHeightOffGrid},
+        {s.offsetXUnit, OffsetValue(s.offsetXUnit, s.offsetXValue), 16, block.width,
+         kOffsetXOffGrid},
+        {s.offsetYUnit, OffsetValue(s.offsetYUnit, s.offsetYValue), 8, block.height,
+         kOffsetYOffGrid},
+        {s.widthUnit, s.widthValue[UnitIndex(s.widthUnit)], 16, block.width, kWidthOffGrid},
+        {s.heightUnit, s.heightValue[UnitIndex(s.heightUnit)], 8, block.height, kHeightOffGrid},
     };
-    for (const Check& check : checks)
-        if (OffGrid(check.unit, check.value, check.block) && !asker.AskYesNo(check.question))
-            return false;
+    for (const Check& check : checks) {
+        if (!OffGrid(check.unit, check.value, check.block)) continue;
+        if (block.Known() && !OffGrid(check.unit, check.value, check.fileBlock)) continue;
+        if (!asker.AskYesNo(check.question)) return false;
+    }
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "settings/split_settings.h"
+#include "split/block_grid.h"
 
 namespace tessarin {
 
@@ -32,8 +33,11 @@ class SplitAsker {
 // For JPEG sources: whether a lossless cut off the JPEG block grid may go
 // ahead. Asks nothing when the tiles are decoded and encoded anew (allBmp or
 // correctCut). Otherwise asks about each pixel offset and tile size that is
-// off the grid (16 across, 8 down); No stops at once.
-[[nodiscard]] bool CheckJpegLosslessAlignment(const SplitSettings& settings, SplitAsker& asker);
+// off the grid (16 across, 8 down); No stops at once. With the file's own
+// block grid known, a value on that grid is not asked about either, so
+// settings snapped to it go ahead without a question.
+[[nodiscard]] bool CheckJpegLosslessAlignment(const SplitSettings& settings, SplitAsker& asker,
+                                              BlockGrid block = {});
 
 // The block-grid questions for a list of files, asked once when the list
 // holds a JPEG file. False when the user declined: the list's JPEG files are

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "app/command_help.h"
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_test_util.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -543,6 +545,42 @@ TEST_F(CommandModeRun, MemoryShortageFailsTheFileAndTheRunGoesOn) {
     EXPECT_EQ(testing::FileNames(dir_ / "out"),
               (std::vector<std::string>{"small_1_1.bmp", "wide24_1_1.bmp"}));
     EXPECT_EQ(fs::file_size(dir_ / "out/wide24_1_1.bmp"), 54 + kRaster);
+}
+
+// /copy chooses the source markers of the lossless tiles of the files to its
+// right; the manifest records it with the block grid. A value it does not know
+// is warned about and changes nothing.
+TEST_F(CommandModeRun, CopyOptionChoosesTheMarkersOfLosslessTiles) {
+    const std::string comment = "kept comment", app = "application marker";
+    jpeg_test::WriteSource(dir_ / "a.jpg",
+                           {.width = 40,
+                            .height = 24,
+                            .factors = {{2, 1}, {1, 1}, {1, 1}},
+                            .markers = {{JPEG_APP0 + 9, app}, {JPEG_COM, comment}}});
+    for (const char* name : {"b.jpg", "c.jpg", "d.jpg"}) fs::copy_file(dir_ / "a.jpg", dir_ / name);
+    fs::create_directory(dir_ / "out");
+    const auto run = RunTessarin(
+        {"/cmd", "/outdir", dir_ / "out", "/!jc", "/manifest", "/x", "32", "a.jpg", "/copy",
+         "COMMENTS", "b.jpg", "/copy", "none", "c.jpg", "/copy", "some", "d.jpg"},
+        home_.Path().string(), dir_.Path().string());
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.errors, "tessarin: /copy some：不明なオプションです（無視します）\n");
+    // name, whether its tile keeps the comment and the application marker, copy
+    for (auto [name, keepsComment, keepsApp, copy] : {std::tuple{"a", true, true, "all"},
+                                                      {"b", true, false, "comments"},
+                                                      {"c", false, false, "none"},
+                                                      {"d", false, false, "none"}}) {
+        const std::string out = dir_ / "out/" + name;
+        const std::string tile = jpeg_test::ReadBytes(out + "_1_1.jpg");
+        EXPECT_EQ(tile.find(comment) != std::string::npos, keepsComment) << name;
+        EXPECT_EQ(tile.find(app) != std::string::npos, keepsApp) << name;
+        EXPECT_NE(jpeg_test::ReadBytes(out + ".jpg_tiles.json")
+                      .find(std::string("\"lossless\": {\"blockWidth\": 16, \"blockHeight\": 8, "
+                                        "\"copy\": \"") +
+                            copy + "\"}"),
+                  std::string::npos)
+            << name;
+    }
 }
 
 }  // namespace

@@ -436,5 +436,31 @@ TEST_F(SplitSettingsFiles, NumbersIgnoreProcessLocale) {
     EXPECT_EQ(option[1], 7.25);
 }
 
+// JPEG / COPY: all when missing or out of range; the menu's choice is written
+// as its number (unless the slot is write-protected) and read back.
+TEST_F(SplitSettingsFiles, JpegCopyKeyDefaultAndRoundTrip) {
+    EXPECT_EQ(Loaded().jpegCopy, JpegCopy::All);
+    for (auto [text, copy] : {std::pair{"1", JpegCopy::Comments},
+                              {"2", JpegCopy::None},
+                              {"3", JpegCopy::All},
+                              {"-1", JpegCopy::All}}) {
+        Put(paths_.slotSettingsPath, std::string("[JPEG]\nCOPY=") + text + "\n");
+        EXPECT_EQ(Loaded().jpegCopy, copy) << text;
+    }
+    for (JpegCopy copy : {JpegCopy::None, JpegCopy::Comments, JpegCopy::All}) {
+        fs::remove(paths_.slotSettingsPath);
+        SplitSettings s;
+        ASSERT_TRUE(SetJpegCopy(s, paths_, copy, nullptr));
+        EXPECT_EQ(Get(paths_.slotSettingsPath),
+                  "[JPEG]\nCOPY=" + std::to_string(static_cast<int>(copy)) + "\n");
+        EXPECT_EQ(Loaded().jpegCopy, copy);
+    }
+    SplitSettings s;
+    s.notOverwrite = true;
+    ASSERT_TRUE(SetJpegCopy(s, paths_, JpegCopy::None, nullptr));
+    EXPECT_EQ(s.jpegCopy, JpegCopy::None);
+    EXPECT_EQ(Loaded().jpegCopy, JpegCopy::All);
+}
+
 }  // namespace
 }  // namespace tessarin

@@ -66,8 +66,8 @@ TEST_F(WindowTest, MenuBarHoldsEveryCommandOnceWithItsAcceleratorAndGroup) {
                                   4030, 4034, 4035, 4036, 4037, 4038, 4056, 4057, 4058};
     const auto groupOf = [&](int id) { return w.Action(id)->actionGroup(); };
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id) {
-        const bool radio =
-            (id >= 4031 && id <= 4033) || (id >= 4041 && id <= 4050) || id == 4052 || id == 4053;
+        const bool radio = (id >= 4031 && id <= 4033) || (id >= 4041 && id <= 4050) || id == 4052 ||
+                           id == 4053 || (id >= 4060 && id <= 4062);
         EXPECT_EQ(w.Action(id)->isCheckable(), radio || checks.count(id) == 1) << id;
         EXPECT_EQ(groupOf(id) != nullptr, radio) << id;
     }
@@ -75,6 +75,7 @@ TEST_F(WindowTest, MenuBarHoldsEveryCommandOnceWithItsAcceleratorAndGroup) {
     EXPECT_EQ(groupOf(4031)->actions().size(), 3);
     EXPECT_EQ(groupOf(4052)->actions().size(), 2);
     EXPECT_EQ(groupOf(4041)->actions().size(), 10);
+    EXPECT_EQ(groupOf(4060)->actions().size(), 3);
 
     // The popup menu is the second menu of the bar, "分割(&B)".
     ASSERT_GE(w.menuBar()->actions().size(), 2);

@@ -29,10 +29,18 @@ namespace tessarin {
 
 // What JPEG tiles are made with.
 struct JpegTileOptions {
+    // The source's markers a lossless tile carries, as jpegtran's "-copy all",
+    // "-copy comments" and "-copy none" choose them.
+    enum class Copy : int { All = 0, Comments = 1, None = 2 };
+
     bool exact = true;  // re-encoded from the raster; false cuts them losslessly
     int quality = 75;   // 0..100, for re-encoded tiles
+    Copy copy = Copy::All;
 
-    // From the split's settings: "OPTION" "CORRECT_CUT" and "JPEG" "QUALITY".
+    // jpegtran's name of `copy`: "all", "comments" or "none".
+    static const char* CopyName(Copy copy);
+    // From the split's settings: "OPTION" "CORRECT_CUT", "JPEG" "QUALITY" and
+    // "JPEG" "COPY" (0 to 2, anything else all).
     static JpegTileOptions From(const TileSettings& settings);
 };
 

@@ -1,6 +1,6 @@
 // Lossless JPEG tiles cut in-process: the DCT coefficients of the source are
 // read once, and every tile is written from them as
-// `jpegtran -copy all -crop WxH+X+Y` writes it, byte for byte.
+// `jpegtran -copy <all|comments|none> -crop WxH+X+Y` writes it, byte for byte.
 
 #include "imaging/jpeg/jpeg_lossless.h"
 
@@ -25,8 +25,8 @@ struct JpegTileWriter {
 // The stages below arm the recovery point and hold plain data only.
 enum class ReadResult { kRead, kOverBudget, kTooLarge, kFailed };
 
-// Every comment and application marker is kept, in file order, as jpegtran
-// "-copy all" keeps them.
+// Every comment and application marker is kept, in file order; the tiles
+// pass on those their copy choice keeps.
 // A file whose size is not the one it was loaded with fails: the tile grid
 // was made for that size.
 ReadResult ReadStage(JpegDecoder* reader, std::FILE* file, JDIMENSION width, JDIMENSION height,
@@ -69,6 +69,25 @@ bool IsJfif(const jpeg_saved_marker_ptr marker) {
 bool IsAdobe(const jpeg_saved_marker_ptr marker) {
     return marker->marker == JPEG_APP0 + 14 && marker->data_length >= 5 &&
            std::memcmp(marker->data, "Adobe", 5) == 0;
+}
+
+// What jpegtran saves of the source for its "-copy" choice: the markers it
+// does not save are neither written nor seen by its Exif rule.
+bool Kept(const jpeg_saved_marker_ptr marker, JpegTileOptions::Copy copy) {
+    switch (copy) {
+        case JpegTileOptions::Copy::All:
+            return true;
+        case JpegTileOptions::Copy::Comments:
+            return marker->marker == JPEG_COM;
+        case JpegTileOptions::Copy::None:
+            break;
+    }
+    return false;
+}
+
+jpeg_saved_marker_ptr FirstKept(jpeg_saved_marker_ptr marker, JpegTileOptions::Copy copy) {
+    while (marker && !Kept(marker, copy)) marker = marker->next;
+    return marker;
 }
 
 // Sets ExifImageWidth and ExifImageHeight (tags 0xA002 and 0xA003 of the Exif
@@ -127,20 +146,12 @@ struct CropGeometry {
     JDIMENSION rowMcus = 0;
 };
 
-JpegCropGrid CropGridOf(const jpeg_decompress_struct& codec) {
-    JpegCropGrid grid;
-    if (codec.num_components > 1) {
-        grid.width = DCTSIZE * codec.max_h_samp_factor;
-        grid.height = DCTSIZE * codec.max_v_samp_factor;
-    }
-    return grid;
-}
-
 struct TileJob {
     std::FILE* file = nullptr;
     const jpeg_decompress_struct* source = nullptr;
     const std::vector<JBLOCKROW>* rows = nullptr;  // per source component
     CropGeometry crop;
+    JpegTileOptions::Copy copy = JpegTileOptions::Copy::All;
     bool exifFirst = false;
     const uint8_t* exifData = nullptr;  // the first marker's data to write in its place
 };
@@ -176,11 +187,12 @@ bool WriteTileStage(JpegTileWriter* writer, const TileJob* job) {
     jpeg_stdio_dest(codec, job->file);
     jpeg_write_coefficients(codec, arrays);
 
-    for (jpeg_saved_marker_ptr m = source->marker_list; m; m = m->next) {
+    const jpeg_saved_marker_ptr first = FirstKept(source->marker_list, job->copy);
+    for (jpeg_saved_marker_ptr m = first; m; m = FirstKept(m->next, job->copy)) {
         // The library has written its own JFIF or Adobe marker already.
         if (codec->write_JFIF_header && IsJfif(m)) continue;
         if (codec->write_Adobe_marker && IsAdobe(m)) continue;
-        const JOCTET* data = m == source->marker_list && job->exifData ? job->exifData : m->data;
+        const JOCTET* data = m == first && job->exifData ? job->exifData : m->data;
         jpeg_write_marker(codec, m->marker, data, m->data_length);
     }
 
@@ -209,8 +221,12 @@ bool WriteTileStage(JpegTileWriter* writer, const TileJob* job) {
 
 class InProcessLosslessSource final : public TileSource {
   public:
-    InProcessLosslessSource(DecoderPointer reader, std::vector<std::vector<JBLOCKROW>> rows)
-        : reader_(std::move(reader)), rows_(std::move(rows)), grid_(CropGridOf(reader_->codec)) {}
+    InProcessLosslessSource(DecoderPointer reader, std::vector<std::vector<JBLOCKROW>> rows,
+                            JpegTileOptions::Copy copy)
+        : reader_(std::move(reader)),
+          rows_(std::move(rows)),
+          grid_(CropGridOf(reader_->codec)),
+          copy_(copy) {}
 
     TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
 
@@ -231,11 +247,12 @@ class InProcessLosslessSource final : public TileSource {
         job.crop.height = static_cast<JDIMENSION>(cut.height);
         job.crop.columnMcus = static_cast<JDIMENSION>(cut.x / grid_.width);
         job.crop.rowMcus = static_cast<JDIMENSION>(cut.y / grid_.height);
+        job.copy = copy_;
 
         // An Exif block first means no JFIF marker, and its image size follows
         // the tile's when that differs from the source's.
         std::vector<uint8_t> exif;
-        const jpeg_saved_marker_ptr first = source.marker_list;
+        const jpeg_saved_marker_ptr first = FirstKept(source.marker_list, copy_);
         job.exifFirst = IsExif(first);
         if (job.exifFirst &&
             (job.crop.width != source.image_width || job.crop.height != source.image_height)) {
@@ -265,12 +282,23 @@ class InProcessLosslessSource final : public TileSource {
     DecoderPointer reader_;
     std::vector<std::vector<JBLOCKROW>> rows_;  // block rows of each component
     JpegCropGrid grid_;
+    JpegTileOptions::Copy copy_;
 };
 
 }  // namespace
 
+JpegCropGrid CropGridOf(const jpeg_decompress_struct& codec) {
+    JpegCropGrid grid;
+    if (codec.num_components > 1) {
+        grid.width = DCTSIZE * codec.max_h_samp_factor;
+        grid.height = DCTSIZE * codec.max_v_samp_factor;
+    }
+    return grid;
+}
+
 LosslessPrepare MakeInProcessLosslessSource(const SourceFile& source, int width, int height,
-                                            uint64_t heldBytes, std::unique_ptr<TileSource>& out,
+                                            uint64_t heldBytes, JpegTileOptions::Copy copy,
+                                            std::unique_ptr<TileSource>& out,
                                             LosslessFrame& frame) {
     out.reset();
     DecoderPointer reader = NewDecoder();
@@ -308,7 +336,7 @@ LosslessPrepare MakeInProcessLosslessSource(const SourceFile& source, int width,
                           rows[ci].data()))
             return LosslessPrepare::kFailed;
 
-    out.reset(new (std::nothrow) InProcessLosslessSource(std::move(reader), std::move(rows)));
+    out.reset(new (std::nothrow) InProcessLosslessSource(std::move(reader), std::move(rows), copy));
     return out ? LosslessPrepare::kReady : LosslessPrepare::kFailed;
 }
 

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_messages.h"
+#include "imaging/jpeg/jpeg_private.h"
 #include "imaging/tile_source.h"
 #include "platform/file_io.h"
 
@@ -29,6 +31,9 @@ struct JpegCropGrid {
     }
 };
 
+// The grid of a decompressor whose header is read.
+JpegCropGrid CropGridOf(const jpeg_decompress_struct& codec);
+
 // The bytes one jpegtran run over a file with `coefficientBytes` of
 // coefficients takes: it holds them all, plus the crop's and its own buffers.
 inline uint64_t JpegtranRunBytes(uint64_t coefficientBytes) {
@@ -50,11 +55,11 @@ enum class LosslessPrepare {
 
 // Reads the DCT coefficients and the comment and application markers of
 // `file` (expected to be width x height) for lossless tiles, which `out` then
-// writes as jpegtran -copy all -crop would. `frame` is set when the header
+// writes as jpegtran -copy <copy> -crop would. `frame` is set when the header
 // could be read (kReady and kRefused). `heldBytes` is what the split holds
 // already (the raster, when the image is shown).
 LosslessPrepare MakeInProcessLosslessSource(const SourceFile& file, int width, int height,
-                                            uint64_t heldBytes, std::unique_ptr<TileSource>& out,
-                                            LosslessFrame& frame);
+                                            uint64_t heldBytes, JpegTileOptions::Copy copy,
+                                            std::unique_ptr<TileSource>& out, LosslessFrame& frame);
 
 }  // namespace tessarin::jpeg

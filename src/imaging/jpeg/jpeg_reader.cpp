@@ -3,6 +3,7 @@
 
 #include "imaging/failure_text.h"
 #include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_lossless.h"
 #include "imaging/jpeg/jpeg_raster_decode.h"
 #include "imaging/messages.h"
 #include "platform/file_io.h"
@@ -17,6 +18,7 @@ bool Fail(LoadedImage& out, const char* message) {
     out.displayDepth = 0;
     out.colorKind = ColorKind::None;
     out.interlaced = false;
+    out.blockWidth = out.blockHeight = 0;
     SetFailureText(out.error, message);
     return false;
 }
@@ -35,6 +37,9 @@ bool Load(const SourceFilePtr& source, LoadedImage& out, bool headerOnly) {
     // The depth the file stores, whatever the raster became.
     out.displayDepth = 8 * codec.output_components;
     out.colorKind = codec.output_components == 1 ? ColorKind::Grey : ColorKind::None;
+    const jpeg::JpegCropGrid grid = jpeg::CropGridOf(codec);
+    out.blockWidth = grid.width;
+    out.blockHeight = grid.height;
     out.source = source;
     return true;
 }

@@ -57,7 +57,7 @@ class ExactJpegTileSource final : public TileSource {
     int quality_;
 };
 
-// Runs "jpegtran -copy all -crop WxH+X+Y -outfile <tile>" per tile, for a
+// Runs "jpegtran -copy <copy> -crop WxH+X+Y -outfile <tile>" per tile, for a
 // file whose coefficients are too large to hold in-process. The tool reads
 // the source as its standard input, from a description of the open file of
 // its own: the file the image was loaded from, whatever its name now holds.
@@ -67,8 +67,9 @@ class ExactJpegTileSource final : public TileSource {
 // split's memory budget holds.
 class JpegtranTileSource final : public TileSource {
   public:
-    JpegtranTileSource(SourceFilePtr source, jpeg::JpegCropGrid grid, ptrdiff_t runs)
-        : source_(std::move(source)), grid_(grid), runs_(runs) {}
+    JpegtranTileSource(SourceFilePtr source, jpeg::JpegCropGrid grid, JpegTileOptions::Copy copy,
+                       ptrdiff_t runs)
+        : source_(std::move(source)), grid_(grid), copy_(copy), runs_(runs) {}
 
     TileRect CutRect(const TileRect& rect) const override { return grid_.Cut(rect); }
 
@@ -80,8 +81,9 @@ class JpegtranTileSource final : public TileSource {
             const std::string geometry = std::to_string(rect.width) + "x" +
                                          std::to_string(rect.height) + "+" +
                                          std::to_string(rect.x) + "+" + std::to_string(rect.y);
-            const std::vector<std::string> args = {"jpegtran", "-copy",    "all",    "-crop",
-                                                   geometry,   "-outfile", file.path};
+            const std::vector<std::string> args = {
+                "jpegtran", "-copy",  JpegTileOptions::CopyName(copy_), "-crop", geometry,
+                "-outfile", file.path};
             const RunSlot slot(runs_);
             const Input input(source_->OpenDescription());
             if (input.fd < 0) return kLosslessFailed;
@@ -114,13 +116,15 @@ class JpegtranTileSource final : public TileSource {
 
     SourceFilePtr source_;
     jpeg::JpegCropGrid grid_;
+    JpegTileOptions::Copy copy_;
     mutable std::counting_semaphore<> runs_;
 };
 
 // The jpegtran source of a file, or null with the message when even one run
 // would not fit the split's memory budget beside what it holds.
 std::unique_ptr<TileSource> MakeJpegtranSource(SourceFilePtr file, const jpeg::LosslessFrame& frame,
-                                               uint64_t heldBytes, std::string& error) {
+                                               JpegTileOptions::Copy copy, uint64_t heldBytes,
+                                               std::string& error) {
     const uint64_t run = jpeg::JpegtranRunBytes(frame.coefficientBytes);
     const uint64_t budget = SplitMemoryBudget();
     if (heldBytes > budget || run > budget - heldBytes) {
@@ -128,7 +132,7 @@ std::unique_ptr<TileSource> MakeJpegtranSource(SourceFilePtr file, const jpeg::L
         return nullptr;
     }
     const uint64_t runs = std::min<uint64_t>((budget - heldBytes) / run, kMaxJpegtranRuns);
-    return std::make_unique<JpegtranTileSource>(std::move(file), frame.grid,
+    return std::make_unique<JpegtranTileSource>(std::move(file), frame.grid, copy,
                                                 static_cast<ptrdiff_t>(runs));
 }
 
@@ -139,10 +143,24 @@ std::unique_ptr<TileSource> jpeg::MakeExactJpegTiles(std::shared_ptr<const DibIm
     return std::make_unique<ExactJpegTileSource>(std::move(raster), quality);
 }
 
+const char* JpegTileOptions::CopyName(Copy copy) {
+    switch (copy) {
+        case Copy::Comments:
+            return "comments";
+        case Copy::None:
+            return "none";
+        case Copy::All:
+            break;
+    }
+    return "all";
+}
+
 JpegTileOptions JpegTileOptions::From(const TileSettings& settings) {
     JpegTileOptions options;
     options.exact = settings.GetInt("OPTION", "CORRECT_CUT", 1) != 0;
     options.quality = settings.GetInt("JPEG", "QUALITY", options.quality);
+    const int copy = settings.GetInt("JPEG", "COPY", 0);
+    options.copy = copy >= 0 && copy <= 2 ? static_cast<Copy>(copy) : Copy::All;
     return options;
 }
 
@@ -174,15 +192,15 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
         std::unique_ptr<TileSource> source;
         jpeg::LosslessFrame frame;
         const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
-        switch (jpeg::MakeInProcessLosslessSource(*file, image.width, image.height, held, source,
-                                                  frame)) {
+        switch (jpeg::MakeInProcessLosslessSource(*file, image.width, image.height, held,
+                                                  options.copy, source, frame)) {
             case jpeg::LosslessPrepare::kReady:
                 return source;
             case jpeg::LosslessPrepare::kOverBudget:
                 error = msg::kMemoryFailed;
                 return nullptr;
             case jpeg::LosslessPrepare::kRefused:
-                return MakeJpegtranSource(std::move(file), frame, held, error);
+                return MakeJpegtranSource(std::move(file), frame, options.copy, held, error);
             case jpeg::LosslessPrepare::kFailed:
                 break;
         }

@@ -5,7 +5,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
@@ -67,13 +69,14 @@ QLabel* Label(const char* text, QWidget* parent) { return new QLabel(DialogText(
 }  // namespace
 
 SplitSizeDialog::SplitSizeDialog(SplitSettings& settings, int imageWidth, int imageHeight,
-                                 std::function<void()> preview, QWidget* owner)
+                                 std::function<void()> preview, QWidget* owner, BlockGrid block)
     : QDialog(owner),
       settings_(settings),
       original_(settings),
       imageWidth_(std::max(0, imageWidth)),
       imageHeight_(std::max(0, imageHeight)),
-      preview_(std::move(preview)) {
+      preview_(std::move(preview)),
+      block_(imageWidth > 0 && imageHeight > 0 ? block : BlockGrid{}) {
     PrepareDialog(*this, Tessarin::tr("分割サイズ＆オフセット設定"), owner);
     BuildLayout();
     ShowRecord();
@@ -148,6 +151,17 @@ void SplitSizeDialog::BuildLayout() {
                                .horizontalAdvance(Tessarin::tr(
                                    "【 分 割 内 訳 】 横：0000(オ), 0000x0000, 0000(余)")));
     layout->addWidget(grid_);
+
+    if (block_.Known()) {
+        auto* snap = new QPushButton(Tessarin::tr("分割位置をブロックに合わせる(&G)"), this);
+        snap->setObjectName(QStringLiteral("snap"));
+        snap->setAutoDefault(false);
+        connect(snap, &QPushButton::clicked, this, &SplitSizeDialog::OnSnap);
+        auto* row = new QHBoxLayout;
+        row->addStretch(1);
+        row->addWidget(snap);
+        layout->addLayout(row);
+    }
 
     AddOkCancel(*this, *layout);
 }
@@ -295,8 +309,25 @@ void SplitSizeDialog::ShowGrid() {
                               .arg(grid.columns)
                               .arg(grid.rows)
                               .arg(tiles);
-    grid_->setText(count + '\n' + QString::fromStdString(BreakdownLine(grid, Axis::Horizontal)) +
-                   '\n' + QString::fromStdString(BreakdownLine(grid, Axis::Vertical)));
+    QString text = count + '\n' + QString::fromStdString(BreakdownLine(grid, Axis::Horizontal)) +
+                   '\n' + QString::fromStdString(BreakdownLine(grid, Axis::Vertical));
+    if (block_.Known())
+        text +=
+            '\n' + QString::fromStdString(BlockGridLine(
+                       block_, CheckGridAlignment(imageWidth_, imageHeight_, settings_, block_)));
+    grid_->setText(text);
+}
+
+void SplitSizeDialog::OnSnap() {
+    if (!SnapToBlockGrid(imageWidth_, imageHeight_, block_, settings_)) return;
+    // The fields show the snapped record as it is: nothing is derived from them.
+    for (int which = kWidth; which <= kOffsetY; ++which) {
+        const Which w = static_cast<Which>(which);
+        const QSignalBlocker quiet(fields_[w].edit);
+        fields_[w].units->setCurrentIndex(UnitIndex(UnitOf(w)));
+        fields_[w].edit->SetText(ValueText(w));
+    }
+    Preview();
 }
 
 void SplitSizeDialog::PutBackValues() {

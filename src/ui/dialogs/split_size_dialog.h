@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "settings/split_settings.h"
+#include "split/block_grid.h"
 
 class QCheckBox;
 class QComboBox;
@@ -24,9 +25,11 @@ class SplitSizeDialog : public QDialog {
   public:
     // `imageWidth` x `imageHeight` is the image on view, 0 x 0 for none.
     // `preview` runs after every change of the record (the window resizes
-    // its selection map and repaints).
+    // its selection map and repaints). `block` is the grid of a JPEG on view
+    // cut losslessly: the dialog then shows whether the values lie on it and
+    // offers to snap them to it.
     SplitSizeDialog(SplitSettings& settings, int imageWidth, int imageHeight,
-                    std::function<void()> preview, QWidget* owner);
+                    std::function<void()> preview, QWidget* owner, BlockGrid block = {});
 
     void accept() override;
     void reject() override;
@@ -58,6 +61,7 @@ class SplitSizeDialog : public QDialog {
     void FollowUnit(Which target, SizeUnit unit);
     void Preview();
     void ShowGrid();
+    void OnSnap();
     void PutBackValues();
     bool ImageShown() const { return imageWidth_ > 0 && imageHeight_ > 0; }
 
@@ -66,6 +70,7 @@ class SplitSizeDialog : public QDialog {
     const int imageWidth_;
     const int imageHeight_;
     std::function<void()> preview_;
+    const BlockGrid block_;
 
     Field fields_[4];
     QCheckBox* adjustAspect_ = nullptr;

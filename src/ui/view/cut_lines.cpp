@@ -154,18 +154,25 @@ bool SameSizes(const SplitSettings& a, const SplitSettings& b) {
 
 }  // namespace
 
-std::vector<int> BoundaryPositions(int origin, double scale, int offset, int cut, int client) {
-    std::vector<int> positions;
-    if (cut < 1 || !(scale > 0)) return positions;
+std::vector<BoundaryLine> BoundaryLines(int origin, double scale, int offset, int cut, int client) {
+    std::vector<BoundaryLine> lines;
+    if (cut < 1 || !(scale > 0)) return lines;
     const Boundaries b{origin, scale, offset, cut};
     double previous = -2;
     for (int64_t n = b.FirstAtOrAfter(-1);;) {
         const double at = b.Position(n);
         if (at >= client || at <= previous) break;
-        positions.push_back(static_cast<int>(at));
+        lines.push_back({static_cast<int>(at), n});
         previous = at;
         n = b.FirstAtOrAfter(at + 1);
     }
+    return lines;
+}
+
+std::vector<int> BoundaryPositions(int origin, double scale, int offset, int cut, int client) {
+    std::vector<int> positions;
+    for (const BoundaryLine& line : BoundaryLines(origin, scale, offset, cut, client))
+        positions.push_back(line.window);
     return positions;
 }
 

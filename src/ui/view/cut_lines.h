@@ -5,6 +5,7 @@
 // Hit kinds: 0 nothing; 1 the x-offset line, -1 the y-offset line; n + 1 the
 // n-th column boundary after the offset, -(n + 1) the n-th row boundary.
 
+#include <cstdint>
 #include <vector>
 
 #include "settings/split_settings.h"
@@ -22,6 +23,13 @@ inline constexpr int kBorderGrab = 9;
 // below `client`, each position once and skipping those left of the window
 // (below -1: a 2-pixel line there has no pixel inside). Empty when cut < 1.
 std::vector<int> BoundaryPositions(int origin, double scale, int offset, int cut, int client);
+// The same with each line's boundary number n: the line lies at image pixel
+// offset + n * cut.
+struct BoundaryLine {
+    int window;
+    int64_t n;
+};
+std::vector<BoundaryLine> BoundaryLines(int origin, double scale, int offset, int cut, int client);
 
 struct LineHitGate {
     bool splitRunning = false;

@@ -87,6 +87,13 @@ std::string BreakdownLine(const TileGrid& grid, Axis axis) {
     return text;
 }
 
+std::string BlockGridLine(BlockGrid block, const GridAlignment& alignment) {
+    const QString text =
+        alignment.All() ? Tessarin::tr("【ブロック】%1x%2（分割位置はすべてブロック境界上）")
+                        : Tessarin::tr("【ブロック】%1x%2（ブロック境界からずれた分割位置あり）");
+    return S(text.arg(block.width).arg(block.height));
+}
+
 std::vector<PanelLine> BuildPanelLines(const SplitSettings& settings, const PanelChoices& choices,
                                        const PanelFacts& facts) {
     std::vector<PanelLine> lines;
@@ -140,6 +147,7 @@ std::vector<PanelLine> BuildPanelLines(const SplitSettings& settings, const Pane
                        settings.offsetYValue),
             PanelColor::Red);
     }
+    if (facts.imageLoaded && facts.block.Known()) add(BlockGridLine(facts.block, facts.alignment));
     if (facts.imageLoaded && choices.cutCount)
         add(Format(S(Tessarin::tr("【　分 割 数　】%d(横)x%d(縦)=%lld(総数)")), facts.grid.columns,
                    facts.grid.rows, static_cast<long long>(facts.grid.columns) * facts.grid.rows));

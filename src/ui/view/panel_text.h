@@ -7,6 +7,7 @@
 
 #include "imaging/loaded_image.h"
 #include "settings/split_settings.h"
+#include "split/block_grid.h"
 #include "split/geometry.h"
 
 namespace tessarin {
@@ -50,7 +51,15 @@ struct PanelFacts {
     std::string slotName;
     std::string outputFolder;  // as DescribeOutputFolder gives it
     TileGrid grid;             // of the image on view
+    // The block grid of a JPEG on view cut losslessly (else none), and
+    // whether the settings put the cuts on it.
+    BlockGrid block;
+    GridAlignment alignment;
 };
+
+// "【ブロック】16x16" with whether the cuts are on that grid; the panel and the
+// split size dialog show it for a JPEG cut losslessly.
+std::string BlockGridLine(BlockGrid block, const GridAlignment& alignment);
 
 // AxisBreakdownText in the window's language.
 std::string BreakdownLine(const TileGrid& grid, Axis axis);

@@ -61,30 +61,47 @@ QFont MakeOverlayFont() {
     return font;
 }
 
-void PaintCutLines(QPainter& painter, const ViewModel& view, const TileGrid& grid, bool negative) {
+void PaintCutLines(QPainter& painter, const ViewModel& view, const TileGrid& grid, bool negative,
+                   BlockGrid block) {
     const int w = view.ClientWidth();
     const int h = view.ClientHeight();
     const int x0 = view.OriginX();
     const int y0 = view.OriginY();
     const double s = view.Scale();
+    // Dashes in units of the 2-pixel width: 4 pixels drawn, 4 left.
+    auto pen = [](const QColor& color, bool onGrid) {
+        QPen p(color, 2, Qt::SolidLine, Qt::FlatCap);
+        if (!onGrid) p.setDashPattern({2, 2});
+        return p;
+    };
+    const QColor offGridColor(255, 0, 255);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::FlatCap));
     // Inverting ignores the pen's colour: each pixel under the line turns
     // into its inverse, so the lines show on any picture.
     if (negative) painter.setCompositionMode(QPainter::RasterOp_NotDestination);
-    for (int x : BoundaryPositions(x0, s, grid.offsetX, grid.tileWidth, w))
-        painter.drawLine(x, 0, x, h);
-    for (int y : BoundaryPositions(y0, s, grid.offsetY, grid.tileHeight, h))
-        painter.drawLine(0, y, w, y);
+    for (const BoundaryLine& line : BoundaryLines(x0, s, grid.offsetX, grid.tileWidth, w)) {
+        const bool on =
+            CutOnGrid(grid.offsetX + line.n * grid.tileWidth, grid.imageWidth, block.width);
+        painter.setPen(pen(on ? QColor(Qt::black) : offGridColor, on));
+        painter.drawLine(line.window, 0, line.window, h);
+    }
+    for (const BoundaryLine& line : BoundaryLines(y0, s, grid.offsetY, grid.tileHeight, h)) {
+        const bool on =
+            CutOnGrid(grid.offsetY + line.n * grid.tileHeight, grid.imageHeight, block.height);
+        painter.setPen(pen(on ? QColor(Qt::black) : offGridColor, on));
+        painter.drawLine(0, line.window, w, line.window);
+    }
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::FlatCap));
+    const QColor red(255, 0, 0);
     if (grid.offsetX != 0) {
         const int x = view.ImageToWindowX(grid.offsetX);
+        painter.setPen(pen(red, CutOnGrid(grid.offsetX, grid.imageWidth, block.width)));
         painter.drawLine(x, 0, x, h);
     }
     if (grid.offsetY != 0) {
         const int y = view.ImageToWindowY(grid.offsetY);
+        painter.setPen(pen(red, CutOnGrid(grid.offsetY, grid.imageHeight, block.height)));
         painter.drawLine(0, y, w, y);
     }
     painter.restore();

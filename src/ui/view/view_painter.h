@@ -6,6 +6,7 @@
 #include <QSize>
 #include <vector>
 
+#include "split/block_grid.h"
 #include "split/geometry.h"
 #include "split/selection.h"
 #include "ui/view/overlay_layout.h"
@@ -31,8 +32,12 @@ PanelFont MakePanelFont(int dotsPerInchY);
 QFont MakeOverlayFont();
 
 // Black 2-pixel boundary lines through the whole window (each pixel inverted
-// instead in negative mode), then the offset lines in red.
-void PaintCutLines(QPainter& painter, const ViewModel& view, const TileGrid& grid, bool negative);
+// instead in negative mode), then the offset lines in red. With a block grid
+// known, the lines off it are dashed, 4 pixels drawn and 4 left, and the
+// boundaries among them magenta instead of black (still inverted in negative
+// mode; offset lines stay red).
+void PaintCutLines(QPainter& painter, const ViewModel& view, const TileGrid& grid, bool negative,
+                   BlockGrid block = {});
 
 // Header row and column, numbers, selected cells and the right-button
 // rectangle. Only the cells inside the window are drawn.

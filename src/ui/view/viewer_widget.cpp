@@ -124,7 +124,8 @@ void ViewerWidget::paintEvent(QPaintEvent* event) {
                     QSize(model_.DisplayedWidth(), model_.DisplayedHeight()), scale,
                     ChooseScaleFilter(scale, Checked(cmd::kHalftone)));
         if (selecting || (Checked(cmd::kCutLine) && !Checked(cmd::kViewerMode)))
-            PaintCutLines(painter, model_, grid, binding_.settings->negativeLine != 0);
+            PaintCutLines(painter, model_, grid, binding_.settings->negativeLine != 0,
+                          LosslessBlockGrid(*binding_.image, *binding_.settings));
         if (selecting) {
             LayOverlay(grid);
             PaintOverlay(painter, overlay_, *binding_.selection,
@@ -163,6 +164,11 @@ void ViewerWidget::paintEvent(QPaintEvent* event) {
         facts.outputFolder = DescribeOutputFolder(hasImage ? binding_.image->path : std::string(),
                                                   *binding_.settings);
     facts.grid = grid;
+    if (hasImage) {
+        facts.block = LosslessBlockGrid(*binding_.image, *binding_.settings);
+        facts.alignment = CheckGridAlignment(binding_.image->width, binding_.image->height,
+                                             *binding_.settings, facts.block);
+    }
     const std::vector<PanelLine> panel = BuildPanelLines(*binding_.settings, choices, facts);
     // In selection mode the panel starts below and right of the headers.
     const int x = selecting ? overlay_.HeaderWidth() + 1 : 0;

@@ -17,7 +17,7 @@ constexpr const char* kContext = "Tessarin";
 QString Tr(const char* text) { return QCoreApplication::translate(kContext, text); }
 
 enum class Kind { Plain, Check, Radio };
-enum Group { kNoGroup, kPlacementGroup, kSlotGroup, kAspectGroup };
+enum Group { kNoGroup, kPlacementGroup, kSlotGroup, kAspectGroup, kCopyGroup };
 
 struct CommandEntry {
     int id;
@@ -88,6 +88,10 @@ const CommandEntry kCommands[] = {
     {cmd::kSelectionMode, QT_TRANSLATE_NOOP("Tessarin", "出力画像選択モード(&C)\tF10"), Qt::Key_F10, Kind::Check, kNoGroup},
     {cmd::kNotOverwrite, QT_TRANSLATE_NOOP("Tessarin", "変更で上書きしない(&H)"), 0, Kind::Check, kNoGroup},
     {cmd::kIconDropErrorsOnly, QT_TRANSLATE_NOOP("Tessarin", "エラーが有った場合のみ結果メッセージを表示(&E)"), 0, Kind::Check, kNoGroup},
+    {cmd::kSnapToGrid, QT_TRANSLATE_NOOP("Tessarin", "分割位置をJPEGのブロックに合わせる(&G)"), 0, Kind::Plain, kNoGroup},
+    {cmd::kCopyAll, QT_TRANSLATE_NOOP("Tessarin", "全てのマーカー(&A)"), 0, Kind::Radio, kCopyGroup},
+    {cmd::kCopyComments, QT_TRANSLATE_NOOP("Tessarin", "コメントのみ(&C)"), 0, Kind::Radio, kCopyGroup},
+    {cmd::kCopyNone, QT_TRANSLATE_NOOP("Tessarin", "コピーしない(&N)"), 0, Kind::Radio, kCopyGroup},
 };
 // clang-format on
 
@@ -125,7 +129,11 @@ const MenuEntry kMenuBar[] = {
         Item(cmd::kFirstSlot + 9), Separator(),
         Item(cmd::kRenameSlot), Separator(),
         Item(cmd::kLoadSettings), Item(cmd::kSaveSettingsAs), Separator(),
-        Item(cmd::kNotOverwrite),
+        Item(cmd::kNotOverwrite), Separator(),
+        Item(cmd::kSnapToGrid),
+        Menu(QT_TRANSLATE_NOOP("Tessarin", "無劣化JPEGタイルのメタデータ(&M)")),
+            Item(cmd::kCopyAll), Item(cmd::kCopyComments), Item(cmd::kCopyNone),
+        End(),
     End(),
     Menu(QT_TRANSLATE_NOOP("Tessarin", "表示(&V)")),
         Item(cmd::kViewerMode), Item(cmd::kSameScale), Item(cmd::kHalftone), Separator(),

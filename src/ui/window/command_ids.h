@@ -60,9 +60,15 @@ inline constexpr int kSaveSettingsAs = 4055;
 inline constexpr int kSelectionMode = 4056;
 inline constexpr int kNotOverwrite = 4057;
 inline constexpr int kIconDropErrorsOnly = 4058;
+// Lossless JPEG tiles: the sizes and offsets moved onto the block grid, and
+// the source markers each tile keeps (a radio group in that order).
+inline constexpr int kSnapToGrid = 4059;
+inline constexpr int kCopyAll = 4060;
+inline constexpr int kCopyComments = 4061;
+inline constexpr int kCopyNone = 4062;
 
 inline constexpr int kFirst = 4000;
-inline constexpr int kLast = 4058;
+inline constexpr int kLast = 4062;
 
 // Commands that would change the image or the split settings: greyed and
 // ignored while a split (or an open request) runs.
@@ -82,6 +88,10 @@ constexpr bool IsGatedWhileSplitting(int id) {
         case kAspectHeight:
         case kLoadSettings:
         case kSelectionMode:
+        case kSnapToGrid:
+        case kCopyAll:
+        case kCopyComments:
+        case kCopyNone:
             return true;
         default:
             return id >= kFirstSlot && id <= kLastSlot;

@@ -122,6 +122,7 @@ void MainWindow::SyncSplitChecks() {
     Action(cmd::kNegativeLine)->setChecked(settings_.negativeLine != 0);
     Action(cmd::kFirstSlot + paths_.currentSlot)->setChecked(true);
     Action(cmd::kSelectionMode)->setChecked(document_->InSelectionMode());
+    Action(cmd::kCopyAll + static_cast<int>(settings_.jpegCopy))->setChecked(true);
 }
 
 void MainWindow::ShowBusy(bool busy) {

@@ -126,6 +126,8 @@ class MainWindow : public QMainWindow {
     void ToggleSplitFlag(int id);
     void SetAspectBasis(int id);
     void ToggleSelectionMode();
+    // Moves the cuts of a JPEG cut losslessly onto its block grid, and saves.
+    void SnapToGrid();
     void StartOrStopSplit();
     void OpenReadme();
     void SyncSplitChecks();

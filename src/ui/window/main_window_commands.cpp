@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "settings/app_preferences.h"
+#include "split/block_grid.h"
 #include "split/geometry.h"
 #include "ui/dialogs/message_presenter.h"
 #include "ui/view/viewer_widget.h"
@@ -59,6 +60,17 @@ void MainWindow::OnCommand(int id) {
                 break;
             case cmd::kSelectionMode:
                 ToggleSelectionMode();
+                break;
+            case cmd::kSnapToGrid:
+                SnapToGrid();
+                break;
+            case cmd::kCopyAll:
+            case cmd::kCopyComments:
+            case cmd::kCopyNone:
+                (void)SetJpegCopy(settings_, paths_, static_cast<JpegCopy>(id - cmd::kCopyAll),
+                                  &notifier_);
+                SyncSplitChecks();
+                Repaint();
                 break;
             case cmd::kSplitSize:
                 OpenSplitSizeDialog();
@@ -158,6 +170,17 @@ void MainWindow::SetAspectBasis(int id) {
     settings_.aspectBaseWidth = id == cmd::kAspectWidth ? 1 : 0;
     SyncSplitChecks();
     document_->SaveSettings();
+}
+
+void MainWindow::SnapToGrid() {
+    // Only a JPEG on view cut losslessly has a grid to snap to.
+    const CurrentImage& image = document_->Image();
+    const BlockGrid block = LosslessBlockGrid(image, settings_);
+    if (!document_->HasImage() || !block.Known()) return;
+    if (!SnapToBlockGrid(image.width, image.height, block, settings_)) return;
+    document_->SaveSettings();
+    document_->FollowGrid();
+    Repaint();
 }
 
 void MainWindow::ToggleSelectionMode() {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/profile.h"
+#include "split/block_grid.h"
 #include "ui/dialogs/jpeg_quality_dialog.h"
 #include "ui/dialogs/message_presenter.h"
 #include "ui/dialogs/naming_rule_dialog.h"
@@ -32,7 +33,7 @@ void MainWindow::OpenSplitSizeDialog() {
     const bool shown = image.raster != nullptr;
     SplitSizeDialog dialog(
         settings_, shown ? image.width : 0, shown ? image.height : 0,
-        [this] { document_->FollowGrid(); }, this);
+        [this] { document_->FollowGrid(); }, this, LosslessBlockGrid(image, settings_));
     if (dialog.exec() == QDialog::Accepted) {
         SyncSplitChecks();
         document_->SaveSettings();

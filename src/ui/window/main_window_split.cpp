@@ -26,8 +26,10 @@ void MainWindow::StartOrStopSplit() {
             RestoreIdleState();
             return;
         }
-        if (ClassifyImageFile(document_->Image().path) == ImageFileKind::Jpeg &&
-            !CheckJpegLosslessAlignment(settings_, asker)) {
+        const CurrentImage& image = document_->Image();
+        if (ClassifyImageFile(image.path) == ImageFileKind::Jpeg &&
+            !CheckJpegLosslessAlignment(settings_, asker,
+                                        BlockGrid{image.blockWidth, image.blockHeight})) {
             RestoreIdleState();
             return;
         }

@@ -1,7 +1,7 @@
 // Lossless tiles cut in-process are byte for byte what
-// `jpegtran -copy all -crop WxH+X+Y` writes for the same rectangle, over
-// sources of every kind of sampling, coding and marker layout and over
-// aligned, unaligned and edge tiles.
+// `jpegtran -copy all|comments|none -crop WxH+X+Y` writes for the same
+// rectangle, over sources of every kind of sampling, coding and marker layout
+// and over aligned, unaligned and edge tiles.
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -88,8 +88,9 @@ std::vector<TileRect> Rects(int width, int height, int offsetX, int offsetY, int
 }
 
 // Runs jpegtran without a shell; its exit status, or -1.
-int RunJpegtran(const std::string& crop, const std::string& out, const std::string& source) {
-    const char* argv[] = {"jpegtran", "-copy",     "all",          "-crop", crop.c_str(),
+int RunJpegtran(const std::string& copy, const std::string& crop, const std::string& out,
+                const std::string& source) {
+    const char* argv[] = {"jpegtran", "-copy",     copy.c_str(),   "-crop", crop.c_str(),
                           "-outfile", out.c_str(), source.c_str(), nullptr};
     pid_t pid;
     if (posix_spawnp(&pid, "jpegtran", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
@@ -153,43 +154,50 @@ TEST(JpegLosslessInProcess, EveryTileEqualsJpegtran) {
     };
 
     TempDir dir;
-    int compared = 0;
-    for (const SourceKind& kind : kinds) {
-        SCOPED_TRACE(kind.name);
-        const std::string source = dir / "source.jpg";
-        WriteSource(source, kind);
-        CurrentImage image = LoadCurrent(source);
-        ASSERT_EQ(image.width, kind.width);
-        JpegTileOptions options;
-        options.exact = false;
-        std::string error;
-        const std::unique_ptr<TileSource> tiles = MakeJpegTileSource(image, options, error);
-        ASSERT_NE(tiles, nullptr) << error;
-        for (const GridKind& g : grids) {
-            const std::string out = dir / (std::string("tiles-") + g.name);
-            fs::create_directory(out);
-            const auto rects =
-                Rects(kind.width, kind.height, g.offsetX, g.offsetY, g.tileWidth, g.tileHeight);
-            for (const std::string& r : RunTiles(*tiles, rects, out, 2)) ASSERT_EQ(r, "");
-            for (const TileRect& rect : rects) {
-                const std::string expected = dir / "jpegtran.jpg";
-                const int status = RunJpegtran(Crop(rect), expected, source);
-                // 2: jpegtran warned about the truncated data and wrote the tile.
-                ASSERT_TRUE(status == 0 || status == 2) << Crop(rect);
-                ASSERT_EQ(ReadBytes(out + "/" + TileName(rect)), ReadBytes(expected))
-                    << g.name << " grid, tile " << Crop(rect);
-                // The rectangle the manifest records is what the tile holds.
-                const TileRect cut = tiles->CutRect(rect);
-                const Samples pixels = DecodeLibraryJpeg(expected);
-                ASSERT_EQ(Crop(TileRect{0, 0, 0, 0, pixels.width, pixels.height}),
-                          Crop(TileRect{0, 0, 0, 0, cut.width, cut.height}));
-                ASSERT_EQ(cut.x + cut.width, rect.x + rect.width);
-                ASSERT_EQ(cut.y + cut.height, rect.y + rect.height);
-                ++compared;
+    for (const JpegTileOptions::Copy copy :
+         {JpegTileOptions::Copy::All, JpegTileOptions::Copy::Comments,
+          JpegTileOptions::Copy::None}) {
+        const std::string copyName = JpegTileOptions::CopyName(copy);
+        SCOPED_TRACE("-copy " + copyName);
+        int compared = 0;
+        for (const SourceKind& kind : kinds) {
+            SCOPED_TRACE(kind.name);
+            const std::string source = dir / "source.jpg";
+            WriteSource(source, kind);
+            CurrentImage image = LoadCurrent(source);
+            ASSERT_EQ(image.width, kind.width);
+            JpegTileOptions options;
+            options.exact = false;
+            options.copy = copy;
+            std::string error;
+            const std::unique_ptr<TileSource> tiles = MakeJpegTileSource(image, options, error);
+            ASSERT_NE(tiles, nullptr) << error;
+            for (const GridKind& g : grids) {
+                const std::string out = dir / (std::string("tiles-") + g.name);
+                fs::create_directory(out);
+                const auto rects =
+                    Rects(kind.width, kind.height, g.offsetX, g.offsetY, g.tileWidth, g.tileHeight);
+                for (const std::string& r : RunTiles(*tiles, rects, out, 2)) ASSERT_EQ(r, "");
+                for (const TileRect& rect : rects) {
+                    const std::string expected = dir / "jpegtran.jpg";
+                    const int status = RunJpegtran(copyName, Crop(rect), expected, source);
+                    // 2: jpegtran warned about the truncated data and wrote the tile.
+                    ASSERT_TRUE(status == 0 || status == 2) << Crop(rect);
+                    ASSERT_EQ(ReadBytes(out + "/" + TileName(rect)), ReadBytes(expected))
+                        << g.name << " grid, tile " << Crop(rect);
+                    // The rectangle the manifest records is what the tile holds.
+                    const TileRect cut = tiles->CutRect(rect);
+                    const Samples pixels = DecodeLibraryJpeg(expected);
+                    ASSERT_EQ(Crop(TileRect{0, 0, 0, 0, pixels.width, pixels.height}),
+                              Crop(TileRect{0, 0, 0, 0, cut.width, cut.height}));
+                    ASSERT_EQ(cut.x + cut.width, rect.x + rect.width);
+                    ASSERT_EQ(cut.y + cut.height, rect.y + rect.height);
+                    ++compared;
+                }
             }
         }
+        EXPECT_EQ(compared, 18 * (16 + 9 + 1));
     }
-    EXPECT_EQ(compared, 18 * (16 + 9 + 1));
 }
 
 }  // namespace
