@@ -11,8 +11,6 @@
 
 #include <algorithm>
 #include <thread>
-#include <chrono>
-#include <cstdlib>
 #include <vector>
 
 #include "imaging/bmp/bmp_format.h"
@@ -89,8 +87,6 @@ class JpegBands final : public RowBands {
             band.raster_ = jpeg::NewRaster(codec, rows);
             if (!band.raster_) return jpeg::kRasterFailed;
         }
-        const bool dbgFirst = !rowsFrom_;
-        auto dbgT = std::chrono::steady_clock::now();
         if (!rowsFrom_) {
             if (const char* failure = Start()) return failure;
         }
@@ -103,7 +99,6 @@ class JpegBands final : public RowBands {
         if (!jpeg::ReadRowsStage(rowsFrom_, &target, end))
             return rowsFrom_->scanLimit.exceeded ? jpeg::kExpandFailed : jpeg::kImageDataFailed;
         top_ = end;
-        if (dbgFirst) std::fprintf(stderr, "DEBUG first band %.2f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - dbgT).count());
         // The last rows count once the decompression has ended well, as in
         // the whole-file read.
         if (top_ == codec.output_height && !jpeg::FinishStage(rowsFrom_))
@@ -119,11 +114,10 @@ class JpegBands final : public RowBands {
     // header was read fails here, as in the whole-file read.
     const char* Start() {
         const jpeg_decompress_struct& codec = decoder_->codec;
-        if (!getenv("DBG_ONE") && codec.progressive_mode && std::thread::hardware_concurrency() >= 2) {
+        if (codec.progressive_mode && std::thread::hardware_concurrency() >= 2) {
             split_ = jpeg::StartProgressiveOnTwoThreads(*source_, codec);
             if (split_.changed) return msg::kReadFailed;
         }
-        std::fprintf(stderr, "DEBUG two-thread %d\n", split_.decoder != nullptr);
         if (split_.decoder) {
             rowsFrom_ = split_.decoder.get();
         } else {
@@ -172,8 +166,9 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
         return Fail(out, jpeg::kRasterFailed);
     bool multipleScans = false;
     if (!MultipleScansStage(decoder.get(), &multipleScans)) return Fail(out, jpeg::kHeaderFailed);
-    // The two-thread decode of a progressive file holds the same one set: its
-    // second decoder writes into the first's arrays, its own stay untouched.
+    // The two-thread decode of a progressive file holds the same one set, the
+    // first component's in one decoder's arrays and the others' in the
+    // other's; the arrays neither touches take no memory.
     const uint64_t held = multipleScans ? jpeg::CoefficientBytes(codec) : 0;
     // Coefficients beyond the library's usual limit are allowed as far as the
     // split's budget holds them; the split checks them with its bands.

@@ -6,27 +6,32 @@
 // depends on the DC coefficients or on another component's scans. So the DC
 // scans and the first component's AC scans go to one decompressor and the
 // other components' AC scans to a second, each given every other marker of
-// the file in order, and both run at once. The second writes its
-// coefficients straight into the first's arrays: the first makes the rows
-// from the complete set exactly as a single decompressor would have, and the
-// image's coefficients are held once, as by a single decompressor. The second
-// decompressor's own arrays are reserved but never touched, so they take no
-// memory.
+// the file in order, and both run at once. The image's coefficients are held
+// once, as by a single decompressor: the first component's in the first
+// decompressor's array, the others' in the second's, which the first reaches
+// for the DC scans and for the rows; the arrays neither touches are reserved
+// but never take memory. The first makes the rows from the complete set
+// exactly as a single decompressor would have, reading its last scan as the
+// rows are asked for: the rows of the image come while it is read, and the
+// split cuts tiles meanwhile.
 //
 // Both write into the same blocks at once, the first only coefficient 0, the
 // second only the others. The library zeroes an array's rows the first time
-// they are reached, so the first decompressor's arrays for the other
-// components are zeroed before the second starts, and the second reaches
-// them through a table of their rows, never through the first's memory
-// manager. The arrays are reached through the coefficient controller, which
+// they are reached, so the second zeroes its arrays before it reads a scan,
+// telling the first how far it got, and the first reaches them only through
+// the table of their rows the second makes, never through the second's
+// memory manager. The arrays are found in the coefficient controller, which
 // the library keeps private: this runs only with the libjpeg-turbo versions
 // whose layout of it was checked (jpeg_library_check.h), and any other
 // library decodes on one thread.
 
 #include "imaging/jpeg/jpeg_progressive.h"
 
+#include <jerror.h>
+
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -34,7 +39,6 @@
 #include <vector>
 
 #include "imaging/jpeg/jpeg_library_check.h"
-
 #ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
 #include <jpegint.h>
 #endif
@@ -49,6 +53,7 @@ using Segments = std::vector<std::pair<uint64_t, uint64_t>>;  // [begin, end) of
 struct SplitStreams {
     Segments first;   // the DC scans and the first component's AC scans
     Segments others;  // the other components' AC scans
+    int firstScans = 0;
 };
 
 // The file read a chunk at a time for the split: it is never held whole.
@@ -181,6 +186,7 @@ bool SplitScans(FileWindow& file, SplitStreams& out) {
             const uint64_t dataEnd = EndOfScanData(file, end);
             if (dataEnd >= size || ++scans > kMaxScans) return false;
             append(begin, dataEnd, first, !first);
+            if (first) ++out.firstScans;
             pos = dataEnd;
             continue;
         } else if (marker == 0xDC) {  // DNL: the height given after the data
@@ -278,17 +284,27 @@ JDIMENSION ArrayRows(const jpeg_component_info& c) {
     return static_cast<JDIMENSION>(RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)));
 }
 
-// The first decompressor's block rows of components 1.., where the second
-// writes; and the memory manager's own access, for everything else.
+// The second decompressor's block rows of components 1.., for the first;
+// `ready[ci]` says how many are zeroed and listed (kAbandoned: none will be).
 struct SharedRows {
+    static constexpr JDIMENSION kAbandoned = ~JDIMENSION{0};
     std::array<std::vector<JBLOCKROW>, MAX_COMPONENTS> rows;
+    std::array<std::atomic<JDIMENSION>, MAX_COMPONENTS> ready{};
+    // The first's memory manager's own access, for its first component.
     JBLOCKARRAY (*access)
     (j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) = nullptr;
+
+    void Abandon() {
+        for (std::atomic<JDIMENSION>& count : ready) {
+            count.store(kAbandoned, std::memory_order_release);
+            count.notify_all();
+        }
+    }
 };
 
-// The second decompressor's access to its arrays: those of components 1..
-// are the first's rows. The table's rows are all defined (zeroed), so there is
-// nothing to record.
+// The first decompressor's access to its arrays: those of components 1.. are
+// the second's rows, once the second has zeroed them. Its own arrays of
+// those components are never touched.
 JBLOCKARRAY AccessSharedRows(j_common_ptr common, jvirt_barray_ptr array, JDIMENSION start,
                              JDIMENSION count, boolean writable) {
     auto* shared = static_cast<SharedRows*>(common->client_data);
@@ -296,9 +312,17 @@ JBLOCKARRAY AccessSharedRows(j_common_ptr common, jvirt_barray_ptr array, JDIMEN
     if (jvirt_barray_ptr* own = CoefficientArrays(codec)) {
         for (int ci = 1; ci < codec->num_components && ci < MAX_COMPONENTS; ++ci) {
             if (own[ci] != array) continue;
-            std::vector<JBLOCKROW>& rows = shared->rows[static_cast<size_t>(ci)];
-            if (start <= rows.size() && count <= rows.size() - start) return rows.data() + start;
-            break;
+            const auto index = static_cast<size_t>(ci);
+            std::vector<JBLOCKROW>& rows = shared->rows[index];
+            if (start > rows.size() || count > rows.size() - start) break;
+            std::atomic<JDIMENSION>& ready = shared->ready[index];
+            JDIMENSION have = ready.load(std::memory_order_acquire);
+            while (have < start + count) {
+                ready.wait(have, std::memory_order_acquire);
+                have = ready.load(std::memory_order_acquire);
+            }
+            if (have == SharedRows::kAbandoned) ERREXIT(common, JERR_BAD_VIRTUAL_ACCESS);
+            return rows.data() + start;
         }
     }
     return shared->access(common, array, start, count, writable);
@@ -316,10 +340,10 @@ bool OpenStage(JpegDecoder* decoder) {
     return true;
 }
 
-// The first component's decompressor, started in buffered-image mode: its
-// arrays are made, no scan is read yet. Block smoothing, which the library
-// applies only to an image whose coefficients are incomplete, is off: this
-// one's record of the other components' coefficients stays incomplete.
+// A decompressor started in buffered-image mode: its arrays are made, no scan
+// is read yet. Block smoothing, which the library applies only to an image
+// whose coefficients are incomplete, is off: the first decompressor's record
+// of the other components' coefficients stays incomplete.
 bool StartBufferedStage(JpegDecoder* decoder) {
     if (setjmp(decoder->errors.recovery)) return false;
     jpeg_decompress_struct* codec = &decoder->codec;
@@ -329,37 +353,45 @@ bool StartBufferedStage(JpegDecoder* decoder) {
     return true;
 }
 
-// Zeroes the first decompressor's arrays of components 1.. and lists their
-// rows (`rows[ci]` sized beforehand to ArrayRows).
+// Zeroes the second decompressor's arrays of components 1.. (`rows[ci]` sized
+// beforehand to ArrayRows) and lists their rows for the first, in the order
+// the first one's DC scans reach them.
 bool ShareStage(JpegDecoder* decoder, SharedRows* shared) {
     if (setjmp(decoder->errors.recovery)) return false;
     jpeg_decompress_struct* codec = &decoder->codec;
     jvirt_barray_ptr* arrays = CoefficientArrays(codec);
     if (!arrays) return false;
     auto* common = reinterpret_cast<j_common_ptr>(codec);
-    for (int ci = 1; ci < codec->num_components; ++ci) {
-        JBLOCKROW* rows = shared->rows[static_cast<size_t>(ci)].data();
-        const JDIMENSION count = ArrayRows(codec->comp_info[ci]);
-        for (JDIMENSION r = 0; r < count; ++r)
-            rows[r] = codec->mem->access_virt_barray(common, arrays[ci], r, 1, TRUE)[0];
+    for (JDIMENSION row = 0; row < codec->total_iMCU_rows; ++row) {
+        for (int ci = 1; ci < codec->num_components; ++ci) {
+            const auto index = static_cast<size_t>(ci);
+            JBLOCKROW* rows = shared->rows[index].data();
+            const JDIMENSION count = ArrayRows(codec->comp_info[ci]);
+            const JDIMENSION per = Factor(codec->comp_info[ci].v_samp_factor);
+            const JDIMENSION end =
+                row + 1 == codec->total_iMCU_rows ? count : std::min(count, (row + 1) * per);
+            for (JDIMENSION r = row * per; r < end; ++r)
+                rows[r] = codec->mem->access_virt_barray(common, arrays[ci], r, 1, TRUE)[0];
+            if (row * per < end) {
+                shared->ready[index].store(end, std::memory_order_release);
+                shared->ready[index].notify_all();
+            }
+        }
     }
     return true;
 }
 
-// Reads every scan of the first decompressor's stream.
-bool ConsumeStage(JpegDecoder* decoder) {
+// Reads the scans of a decompressor's stream up to the start of scan `last`
+// (0: to the end of the image).
+bool ConsumeStage(JpegDecoder* decoder, int last) {
     if (setjmp(decoder->errors.recovery)) return false;
-    while (true) {
-        const int status = jpeg_consume_input(&decoder->codec);
-        if (status == JPEG_REACHED_EOI) return true;
+    jpeg_decompress_struct* codec = &decoder->codec;
+    while (last == 0 || codec->input_scan_number < last) {
+        const int status = jpeg_consume_input(codec);
+        if (status == JPEG_REACHED_EOI) return last == 0;
         if (status == JPEG_SUSPENDED) return false;
     }
-}
-
-// The other components' decompressor: the coefficients only.
-bool CoefficientStage(JpegDecoder* decoder) {
-    if (setjmp(decoder->errors.recovery)) return false;
-    return jpeg_read_coefficients(&decoder->codec) != nullptr;
+    return true;
 }
 
 // Whether coefficients [from, to) of `component` came to their full
@@ -372,13 +404,22 @@ bool Complete(const jpeg_decompress_struct& codec, int component, int from, int 
 }
 
 // The second decompressor's whole work, on its thread: true when it read
-// every coefficient of its components into the shared rows.
-bool ReadOtherComponents(JpegDecoder* decoder) {
-    if (!CoefficientStage(decoder)) return false;
+// every AC coefficient of its components into the shared rows.
+bool ReadOtherComponents(JpegDecoder* decoder, SharedRows* shared) {
+    const bool shareable = StartBufferedStage(decoder) && ShareStage(decoder, shared);
+    if (!shareable) shared->Abandon();
+    if (!shareable || !ConsumeStage(decoder, 0)) return false;
     for (int ci = 1; ci < decoder->codec.num_components; ++ci)
         if (!Complete(decoder->codec, ci, 1, DCTSIZE2)) return false;
     return true;
 }
+
+// The second decompressor and the table of its rows, kept while the first
+// makes rows from them.
+struct SharedStore {
+    SharedRows shared;
+    DecoderPointer others;
+};
 
 bool StartOutputStage(JpegDecoder* decoder) {
     if (setjmp(decoder->errors.recovery)) return false;
@@ -454,28 +495,30 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
             return changed;
         }
         if (!SameBlocks(first->codec, others->codec) || !StartBufferedStage(first.get())) return {};
-        SharedRows shared;
+        auto store = std::make_shared<SharedStore>();
+        SharedRows& shared = store->shared;
         for (int ci = 1; ci < first->codec.num_components; ++ci)
             shared.rows[static_cast<size_t>(ci)].resize(ArrayRows(first->codec.comp_info[ci]));
-        if (!ShareStage(first.get(), &shared)) return {};
-        shared.access = others->codec.mem->access_virt_barray;
-        others->codec.client_data = &shared;
-        others->codec.mem->access_virt_barray = AccessSharedRows;
+        shared.access = first->codec.mem->access_virt_barray;
+        first->codec.client_data = &shared;
+        first->codec.mem->access_virt_barray = AccessSharedRows;
+        store->others = std::move(others);
 
-        // Declared after the first decoder and the rows: whichever way this
-        // ends, the thread that writes into them is joined before they go.
+        // Declared after the first decoder: whichever way this ends, the
+        // thread that writes into the rows it reads is joined before it goes.
         bool othersRead = false;
-        std::jthread helper([&othersRead, decoder = std::move(others)]() mutable {
-            othersRead = ReadOtherComponents(decoder.get());
-            decoder.reset();
+        std::jthread helper([&othersRead, store] {
+            othersRead = ReadOtherComponents(store->others.get(), &store->shared);
         });
-        const bool firstRead = ConsumeStage(first.get());
+        // The first decoder's last scan is read as the rows are.
+        const bool firstRead = ConsumeStage(first.get(), streams.firstScans);
         helper.join();
         if (!firstRead || !othersRead || !Complete(first->codec, 0, 0, DCTSIZE2)) return {};
         for (int ci = 1; ci < first->codec.num_components; ++ci)
             if (!Complete(first->codec, ci, 0, 1)) return {};
         if (!StartOutputStage(first.get())) return {};
         ProgressiveStart start;
+        start.storage = std::move(store);
         start.decoder = std::move(first);
         return start;
     } catch (...) {

@@ -1,6 +1,8 @@
 #pragma once
 // Progressive files decoded on two threads (see jpeg_progressive.cpp).
 
+#include <memory>
+
 #include "imaging/jpeg/jpeg_decoder.h"
 #include "platform/file_io.h"
 
@@ -24,6 +26,7 @@ bool SameHeader(const jpeg_decompress_struct& first, const jpeg_decompress_struc
 // header that was read (the file was rewritten in place): its rows would not
 // fit what `header` sized, and the file fails with its read message.
 struct ProgressiveStart {
+    std::shared_ptr<void> storage;  // what the decoder reads coefficients from
     DecoderPointer decoder;
     bool changed = false;
 };
