@@ -291,8 +291,7 @@ struct SharedRows {
     std::array<std::vector<JBLOCKROW>, MAX_COMPONENTS> rows;
     std::array<std::atomic<JDIMENSION>, MAX_COMPONENTS> ready{};
     // The first's memory manager's own access, for its first component.
-    JBLOCKARRAY (*access)
-    (j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) = nullptr;
+    decltype(jpeg_memory_mgr::access_virt_barray) access = nullptr;
 
     void Abandon() {
         for (std::atomic<JDIMENSION>& count : ready) {
