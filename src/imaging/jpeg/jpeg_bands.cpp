@@ -3,16 +3,20 @@
 // the whole-file read, so every band holds exactly those rows of the raster it
 // would make (a damaged file's filled rows included). A file of several scans
 // (every progressive file) keeps the coefficients of the whole image: the
-// library reads all its scans into them before the first row comes out. The
-// split holds that one set, and the bands. Lossless tiles are cut from the
-// file's coefficients, not from rows: they are not cut by bands.
+// library reads all its scans into them before the first row comes out, a
+// progressive file's on two threads where it can be (jpeg_progressive.h),
+// into the same one set. The split holds that set, and the bands. Lossless
+// tiles are cut from the file's coefficients, not from rows: they are not cut
+// by bands.
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/checked_size.h"
 #include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_progressive.h"
 #include "imaging/jpeg/jpeg_raster_decode.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
@@ -41,8 +45,10 @@ class JpegBand final : public RowBand {
 
 class JpegBands final : public RowBands {
   public:
-    JpegBands(jpeg::DecoderPointer decoder, FilePtr file, uint64_t held, bool allBmp, int quality)
-        : file_(std::move(file)),
+    JpegBands(jpeg::DecoderPointer decoder, SourceFilePtr source, FilePtr file, uint64_t held,
+              bool allBmp, int quality)
+        : source_(std::move(source)),
+          file_(std::move(file)),
           decoder_(std::move(decoder)),
           held_(held),
           allBmp_(allBmp),
@@ -81,9 +87,8 @@ class JpegBands final : public RowBands {
             band.raster_ = jpeg::NewRaster(codec, rows);
             if (!band.raster_) return jpeg::kRasterFailed;
         }
-        if (!started_) {
-            if (!jpeg::StartStage(decoder_.get())) return jpeg::kExpandFailed;
-            started_ = true;
+        if (!rowsFrom_) {
+            if (const char* failure = Start()) return failure;
         }
         rowPointers_.resize(static_cast<size_t>(rows));
         for (int i = 0; i < rows; ++i) rowPointers_[static_cast<size_t>(i)] = band.raster_->Row(i);
@@ -91,20 +96,42 @@ class JpegBands final : public RowBands {
                                      cmykRow_.empty() ? nullptr : cmykRow_.data(),
                                      codec.saw_Adobe_marker != 0, codec.output_width, top_};
         const JDIMENSION end = top_ + static_cast<JDIMENSION>(rows);
-        if (!jpeg::ReadRowsStage(decoder_.get(), &target, end))
-            return decoder_->scanLimit.exceeded ? jpeg::kExpandFailed : jpeg::kImageDataFailed;
+        if (!jpeg::ReadRowsStage(rowsFrom_, &target, end))
+            return rowsFrom_->scanLimit.exceeded ? jpeg::kExpandFailed : jpeg::kImageDataFailed;
         top_ = end;
         // The last rows count once the decompression has ended well, as in
         // the whole-file read.
-        if (top_ == codec.output_height && !jpeg::FinishStage(decoder_.get()))
+        if (top_ == codec.output_height && !jpeg::FinishStage(rowsFrom_))
             return jpeg::kImageDataFailed;
         band.tiles_ = allBmp_ ? MakeBmpRasterTiles(band.raster_)
                               : jpeg::MakeExactJpegTiles(band.raster_, quality_);
         return nullptr;
     }
 
-    FilePtr file_;  // what the decoder reads; closed after it
-    jpeg::DecoderPointer decoder_;
+    // A progressive file's scans are decoded on two threads where they can
+    // be; when that declines, the usual decode gives any failure its
+    // message. It reads the file again: one rewritten in place since the
+    // header was read fails here, as in the whole-file read.
+    const char* Start() {
+        const jpeg_decompress_struct& codec = decoder_->codec;
+        if (codec.progressive_mode && std::thread::hardware_concurrency() >= 2) {
+            split_ = jpeg::StartProgressiveOnTwoThreads(*source_, codec);
+            if (split_.changed) return msg::kReadFailed;
+        }
+        if (split_.decoder) {
+            rowsFrom_ = split_.decoder.get();
+        } else {
+            if (!jpeg::StartStage(decoder_.get())) return jpeg::kExpandFailed;
+            rowsFrom_ = decoder_.get();
+        }
+        return nullptr;
+    }
+
+    SourceFilePtr source_;
+    FilePtr file_;                  // what the decoder reads; closed after it
+    jpeg::DecoderPointer decoder_;  // reads the header, and the rows unless split_ does
+    jpeg::ProgressiveStart split_;
+    jpeg::JpegDecoder* rowsFrom_ = nullptr;  // set once decoding has started
     uint64_t held_;
     bool allBmp_;
     int quality_;
@@ -112,7 +139,6 @@ class JpegBands final : public RowBands {
     std::vector<JSAMPLE> cmykRow_;
     std::vector<JSAMPROW> rowPointers_;
     JDIMENSION top_ = 0;
-    bool started_ = false;
 };
 
 bool Fail(LoadedImage& out, const char* message) {
@@ -140,6 +166,9 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
         return Fail(out, jpeg::kRasterFailed);
     bool multipleScans = false;
     if (!MultipleScansStage(decoder.get(), &multipleScans)) return Fail(out, jpeg::kHeaderFailed);
+    // The two-thread decode of a progressive file holds the same one set, the
+    // first component's in one decoder's arrays and the others' in the
+    // other's; the arrays neither touches take no memory.
     const uint64_t held = multipleScans ? jpeg::CoefficientBytes(codec) : 0;
     // Coefficients beyond the library's usual limit are allowed as far as the
     // split's budget holds them; the split checks them with its bands.
@@ -152,7 +181,7 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     out.colorKind = codec.output_components == 1 ? ColorKind::Grey : ColorKind::None;
     out.interlaced = false;
     out.source = source;
-    bands = std::make_unique<JpegBands>(std::move(decoder), std::move(file), held, allBmp,
+    bands = std::make_unique<JpegBands>(std::move(decoder), source, std::move(file), held, allBmp,
                                         options.quality);
     return true;
 }

@@ -6,31 +6,39 @@
 // depends on the DC coefficients or on another component's scans. So the DC
 // scans and the first component's AC scans go to one decompressor and the
 // other components' AC scans to a second, each given every other marker of
-// the file in order; both run at once, the second's AC coefficients are
-// copied into the first, and the first makes the rows from the complete set
-// exactly as a single decompressor would have. The second never touches the
-// first component's arrays, so beside the one full set only the other
-// components' coefficients are held twice, until the copy.
+// the file in order, and both run at once. The image's coefficients are held
+// once, as by a single decompressor: the first component's in the first
+// decompressor's array, the others' in the second's, which the first reaches
+// for the DC scans and for the rows; the arrays neither touches are reserved
+// but never take memory. The first makes the rows from the complete set
+// exactly as a single decompressor would have, reading its last scan as the
+// rows are asked for: the rows of the image come while it is read, and the
+// split cuts tiles meanwhile.
 //
-// The first decompressor's arrays are reached through its coefficient
-// controller, which the library keeps private: this runs only with the
-// libjpeg-turbo versions whose layout of it was checked (jpeg_library_check.h),
-// and any other library decodes on one thread.
+// Both write into the same blocks at once, the first only coefficient 0, the
+// second only the others. The library zeroes an array's rows the first time
+// they are reached, so the second zeroes its arrays before it reads a scan,
+// telling the first how far it got, and the first reaches them only through
+// the table of their rows the second makes, never through the second's
+// memory manager. The arrays are found in the coefficient controller, which
+// the library keeps private: this runs only with the libjpeg-turbo versions
+// whose layout of it was checked (jpeg_library_check.h), and any other
+// library decodes on one thread.
 
 #include "imaging/jpeg/jpeg_progressive.h"
 
-#include <condition_variable>
+#include <jerror.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
 
-#include "imaging/checked_size.h"
 #include "imaging/jpeg/jpeg_library_check.h"
-#include "imaging/memory_budget.h"
-
 #ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
 #include <jpegint.h>
 #endif
@@ -41,21 +49,65 @@ namespace {
 
 // The parts of the file each decompressor reads, in file order: everything
 // but the scans that go to the other.
-using Segments = std::vector<std::pair<size_t, size_t>>;  // [begin, end) offsets
+using Segments = std::vector<std::pair<uint64_t, uint64_t>>;  // [begin, end) offsets
 struct SplitStreams {
     Segments first;   // the DC scans and the first component's AC scans
     Segments others;  // the other components' AC scans
+    int firstScans = 0;
+};
+
+// The file read a chunk at a time for the split: it is never held whole.
+class FileWindow {
+  public:
+    explicit FileWindow(const SourceFile& file) : file_(file), size_(file.Size()) {}
+    uint64_t Size() const { return size_; }
+
+    // The byte at `pos`; -1 past the end or when the read fails.
+    int At(uint64_t pos) {
+        if (!Holds(pos) && !Load(pos)) return -1;
+        return bytes_[pos - start_];
+    }
+
+    // Where the first 0xFF at or after `pos` is; Size() when there is none.
+    uint64_t NextFF(uint64_t pos) {
+        while (pos < size_) {
+            if (!Holds(pos) && !Load(pos)) return size_;
+            const size_t from = static_cast<size_t>(pos - start_);
+            const void* mark = std::memchr(bytes_.data() + from, 0xFF, length_ - from);
+            if (mark)
+                return pos + static_cast<uint64_t>(static_cast<const uint8_t*>(mark) -
+                                                   (bytes_.data() + from));
+            pos = start_ + length_;
+        }
+        return size_;
+    }
+
+  private:
+    bool Holds(uint64_t pos) const { return pos >= start_ && pos - start_ < length_; }
+    bool Load(uint64_t pos) {
+        length_ = 0;
+        if (pos >= size_) return false;
+        start_ = pos;
+        length_ = file_.ReadSomeAt(pos, bytes_.data(), bytes_.size());
+        return length_ > 0;
+    }
+
+    static constexpr size_t kChunk = size_t{1} << 20;
+    const SourceFile& file_;
+    uint64_t size_;
+    std::vector<uint8_t> bytes_ = std::vector<uint8_t>(kChunk);
+    uint64_t start_ = 0;
+    size_t length_ = 0;
 };
 
 // Where the entropy-coded data that starts at `pos` ends: at the first marker
-// other than a restart marker (0xFF 0x00 is a stuffed 0xFF). `size` when the
-// file ends first.
-size_t EndOfScanData(const uint8_t* data, size_t size, size_t pos) {
-    while (pos + 1 < size) {
-        const void* mark = std::memchr(data + pos, 0xFF, size - pos - 1);
-        if (!mark) break;
-        pos = static_cast<size_t>(static_cast<const uint8_t*>(mark) - data);
-        const uint8_t next = data[pos + 1];
+// other than a restart marker (0xFF 0x00 is a stuffed 0xFF). The file's size
+// when it ends first.
+uint64_t EndOfScanData(FileWindow& file, uint64_t pos) {
+    while (true) {
+        pos = file.NextFF(pos);
+        const int next = file.At(pos + 1);
+        if (next < 0) return file.Size();
         if (next == 0x00 || (next >= 0xD0 && next <= 0xD7))
             pos += 2;
         else if (next == 0xFF)
@@ -63,7 +115,6 @@ size_t EndOfScanData(const uint8_t* data, size_t size, size_t pos) {
         else
             return pos;
     }
-    return size;
 }
 
 // Splits a progressive file's scans between the two streams. False for
@@ -72,11 +123,10 @@ size_t EndOfScanData(const uint8_t* data, size_t size, size_t pos) {
 // seen in an AC scan (the first decompressor would then take that component's
 // quantisation table elsewhere than a single one does, and the second would
 // not see its DC scan first). Such a file is decoded the usual way.
-bool SplitScans(const std::vector<uint8_t>& file, SplitStreams& out) {
-    const uint8_t* data = file.data();
-    const size_t size = file.size();
-    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
-    const auto append = [&](size_t begin, size_t end, bool first, bool others) {
+bool SplitScans(FileWindow& file, SplitStreams& out) {
+    const uint64_t size = file.Size();
+    if (file.At(0) != 0xFF || file.At(1) != 0xD8) return false;
+    const auto append = [&](uint64_t begin, uint64_t end, bool first, bool others) {
         if (first) out.first.emplace_back(begin, end);
         if (others) out.others.emplace_back(begin, end);
     };
@@ -84,13 +134,13 @@ bool SplitScans(const std::vector<uint8_t>& file, SplitStreams& out) {
     int firstId = -1;
     int scans = 0;
     bool seen[256] = {};
-    size_t pos = 2;
+    uint64_t pos = 2;
     while (true) {
-        if (pos >= size || data[pos] != 0xFF) return false;
-        while (pos < size && data[pos] == 0xFF) ++pos;
-        if (pos >= size) return false;
-        const uint8_t marker = data[pos];
-        const size_t begin = pos - 1;
+        if (file.At(pos) != 0xFF) return false;
+        while (file.At(pos) == 0xFF) ++pos;
+        const int marker = file.At(pos);
+        if (marker < 0) return false;
+        const uint64_t begin = pos - 1;
         ++pos;
         if (marker == 0xD9) {  // end of image
             append(begin, pos, true, true);
@@ -99,34 +149,44 @@ bool SplitScans(const std::vector<uint8_t>& file, SplitStreams& out) {
         if (marker == 0x00 || marker == 0x01 || marker == 0xD8 ||
             (marker >= 0xD0 && marker <= 0xD7))
             return false;
-        if (size - pos < 2) return false;
-        const size_t length = size_t{data[pos]} << 8 | data[pos + 1];
+        const int high = file.At(pos);
+        const int low = file.At(pos + 1);
+        if (high < 0 || low < 0) return false;
+        const uint64_t length = uint64_t(high) << 8 | uint64_t(low);
         if (length < 2 || length > size - pos) return false;
-        const size_t end = pos + length;
+        const uint64_t end = pos + length;
+        // The bytes of this segment's header; -1 past its end.
+        const auto field = [&](uint64_t at) { return at < length ? file.At(pos + at) : -1; };
         const bool frame =
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
             // Progressive frames only (Huffman or arithmetic coded), once.
             if ((marker != 0xC2 && marker != 0xCA) || firstId >= 0 || length < 9) return false;
-            const size_t components = data[pos + 7];
-            if (components < 2 || length < 8 + 3 * components) return false;
-            firstId = data[pos + 8];
+            const int components = field(7);
+            if (components < 2 || length < 8 + 3 * uint64_t(components)) return false;
+            firstId = field(8);
+            if (firstId < 0) return false;
             append(begin, end, true, true);
         } else if (marker == 0xDA) {  // a scan: its header, then its data
             if (firstId < 0 || length < 3) return false;
-            const size_t components = data[pos + 2];
-            if (components == 0 || length < 6 + 2 * components) return false;
-            const bool dc = data[pos + 3 + 2 * components] == 0;  // spectral selection start
+            const int components = field(2);
+            if (components <= 0 || length < 6 + 2 * uint64_t(components)) return false;
+            const int selectionStart = field(3 + 2 * uint64_t(components));
+            if (selectionStart < 0) return false;
+            const bool dc = selectionStart == 0;
             if (!dc && components != 1) return false;
-            for (size_t i = 0; i < components; ++i) {
-                bool& known = seen[data[pos + 3 + 2 * i]];
+            for (int i = 0; i < components; ++i) {
+                const int id = field(3 + 2 * uint64_t(i));
+                if (id < 0) return false;
+                bool& known = seen[id];
                 if (!known && !dc) return false;
                 known = true;
             }
-            const bool first = dc || data[pos + 3] == firstId;
-            const size_t dataEnd = EndOfScanData(data, size, end);
+            const bool first = dc || field(3) == firstId;
+            const uint64_t dataEnd = EndOfScanData(file, end);
             if (dataEnd >= size || ++scans > kMaxScans) return false;
             append(begin, dataEnd, first, !first);
+            if (first) ++out.firstScans;
             pos = dataEnd;
             continue;
         } else if (marker == 0xDC) {  // DNL: the height given after the data
@@ -138,12 +198,16 @@ bool SplitScans(const std::vector<uint8_t>& file, SplitStreams& out) {
     }
 }
 
-// A source that reads the segments of the file one after the other.
+// A source that reads the segments of the file one after the other, a
+// buffer at a time.
 struct SegmentSource {
     jpeg_source_mgr pub;  // first member: libjpeg sees a jpeg_source_mgr*
-    std::shared_ptr<const std::vector<uint8_t>> file;
+    SourceFilePtr file;
     Segments segments;
-    size_t next = 0;
+    size_t next = 0;  // the next segment to start
+    uint64_t at = 0;  // what is left of the current one
+    uint64_t end = 0;
+    std::vector<JOCTET> buffer = std::vector<JOCTET>(size_t{64} << 10);
 };
 
 void InitSource(j_decompress_ptr) {}
@@ -151,17 +215,30 @@ void TermSource(j_decompress_ptr) {}
 
 boolean FillInput(j_decompress_ptr codec) {
     auto* source = reinterpret_cast<SegmentSource*>(codec->src);
-    if (source->next < source->segments.size()) {
-        const auto [begin, end] = source->segments[source->next++];
-        source->pub.next_input_byte = source->file->data() + begin;
-        source->pub.bytes_in_buffer = end - begin;
-    } else {
-        // Past the end (never for a file that parsed): an end of image, as
-        // the library's own sources insert.
-        static const JOCTET kEndOfImage[] = {0xFF, JPEG_EOI};
-        source->pub.next_input_byte = kEndOfImage;
-        source->pub.bytes_in_buffer = sizeof kEndOfImage;
+    while (source->at == source->end && source->next < source->segments.size()) {
+        source->at = source->segments[source->next].first;
+        source->end = source->segments[source->next].second;
+        ++source->next;
     }
+    if (source->at < source->end) {
+        const size_t want = static_cast<size_t>(
+            std::min<uint64_t>(source->end - source->at, source->buffer.size()));
+        const size_t got = source->file->ReadSomeAt(source->at, source->buffer.data(), want);
+        if (got > 0) {
+            source->at += got;
+            source->pub.next_input_byte = source->buffer.data();
+            source->pub.bytes_in_buffer = got;
+            return TRUE;
+        }
+        // The file became shorter: nothing more is read from it.
+        source->at = source->end;
+        source->next = source->segments.size();
+    }
+    // Past the end (never for a file that parsed and did not change): an end
+    // of image, as the library's own sources insert.
+    static const JOCTET kEndOfImage[] = {0xFF, JPEG_EOI};
+    source->pub.next_input_byte = kEndOfImage;
+    source->pub.bytes_in_buffer = sizeof kEndOfImage;
     return TRUE;
 }
 
@@ -178,8 +255,7 @@ void SkipInput(j_decompress_ptr codec, long count) {
 }
 
 // Gives `decoder` a source over `segments` of `file`, owned by the decoder.
-void AttachSource(JpegDecoder* decoder, std::shared_ptr<const std::vector<uint8_t>> file,
-                  Segments segments) {
+void AttachSource(JpegDecoder* decoder, SourceFilePtr file, Segments segments) {
     auto source = std::make_shared<SegmentSource>();
     source->pub.init_source = InitSource;
     source->pub.fill_input_buffer = FillInput;
@@ -190,6 +266,65 @@ void AttachSource(JpegDecoder* decoder, std::shared_ptr<const std::vector<uint8_
     source->segments = std::move(segments);
     decoder->codec.src = &source->pub;
     decoder->input = std::move(source);
+}
+
+// The whole-image coefficient arrays of a decompressor whose coefficient
+// controller is made.
+jvirt_barray_ptr* CoefficientArrays(jpeg_decompress_struct* codec) {
+#ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
+    return codec->coef ? codec->coef->coef_arrays : nullptr;
+#else
+    (void)codec;
+    return nullptr;
+#endif
+}
+
+// The rows of an array as the library allocates it: padded to whole MCUs.
+JDIMENSION ArrayRows(const jpeg_component_info& c) {
+    return static_cast<JDIMENSION>(RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)));
+}
+
+// The second decompressor's block rows of components 1.., for the first;
+// `ready[ci]` says how many are zeroed and listed (kAbandoned: none will be).
+struct SharedRows {
+    static constexpr JDIMENSION kAbandoned = ~JDIMENSION{0};
+    std::array<std::vector<JBLOCKROW>, MAX_COMPONENTS> rows;
+    std::array<std::atomic<JDIMENSION>, MAX_COMPONENTS> ready{};
+    // The first's memory manager's own access, for its first component.
+    decltype(jpeg_memory_mgr::access_virt_barray) access = nullptr;
+
+    void Abandon() {
+        for (std::atomic<JDIMENSION>& count : ready) {
+            count.store(kAbandoned, std::memory_order_release);
+            count.notify_all();
+        }
+    }
+};
+
+// The first decompressor's access to its arrays: those of components 1.. are
+// the second's rows, once the second has zeroed them. Its own arrays of
+// those components are never touched.
+JBLOCKARRAY AccessSharedRows(j_common_ptr common, jvirt_barray_ptr array, JDIMENSION start,
+                             JDIMENSION count, boolean writable) {
+    auto* shared = static_cast<SharedRows*>(common->client_data);
+    auto* codec = reinterpret_cast<j_decompress_ptr>(common);
+    if (jvirt_barray_ptr* own = CoefficientArrays(codec)) {
+        for (int ci = 1; ci < codec->num_components && ci < MAX_COMPONENTS; ++ci) {
+            if (own[ci] != array) continue;
+            const auto index = static_cast<size_t>(ci);
+            std::vector<JBLOCKROW>& rows = shared->rows[index];
+            if (start > rows.size() || count > rows.size() - start) break;
+            std::atomic<JDIMENSION>& ready = shared->ready[index];
+            JDIMENSION have = ready.load(std::memory_order_acquire);
+            while (have < start + count) {
+                ready.wait(have, std::memory_order_acquire);
+                have = ready.load(std::memory_order_acquire);
+            }
+            if (have == SharedRows::kAbandoned) ERREXIT(common, JERR_BAD_VIRTUAL_ACCESS);
+            return rows.data() + start;
+        }
+    }
+    return shared->access(common, array, start, count, writable);
 }
 
 // The stages below arm the recovery point and hold plain data only.
@@ -204,28 +339,58 @@ bool OpenStage(JpegDecoder* decoder) {
     return true;
 }
 
-// The first component's decompressor: every scan consumed, no row made yet.
-// Block smoothing, which the library applies only to an image whose
-// coefficients are incomplete, is off: this one's other components are
-// incomplete until the copy.
-bool ConsumeStage(JpegDecoder* decoder) {
+// A decompressor started in buffered-image mode: its arrays are made, no scan
+// is read yet. Block smoothing, which the library applies only to an image
+// whose coefficients are incomplete, is off: the first decompressor's record
+// of the other components' coefficients stays incomplete.
+bool StartBufferedStage(JpegDecoder* decoder) {
     if (setjmp(decoder->errors.recovery)) return false;
     jpeg_decompress_struct* codec = &decoder->codec;
     codec->buffered_image = TRUE;
     codec->do_block_smoothing = FALSE;
     jpeg_start_decompress(codec);
-    while (true) {
-        const int status = jpeg_consume_input(codec);
-        if (status == JPEG_REACHED_EOI) return true;
-        if (status == JPEG_SUSPENDED) return false;
-    }
+    return true;
 }
 
-// The other components' decompressor: the coefficients only.
-bool CoefficientStage(JpegDecoder* decoder, jvirt_barray_ptr** arrays) {
+// Zeroes the second decompressor's arrays of components 1.. (`rows[ci]` sized
+// beforehand to ArrayRows) and lists their rows for the first, in the order
+// the first one's DC scans reach them.
+bool ShareStage(JpegDecoder* decoder, SharedRows* shared) {
     if (setjmp(decoder->errors.recovery)) return false;
-    *arrays = jpeg_read_coefficients(&decoder->codec);
-    return *arrays != nullptr;
+    jpeg_decompress_struct* codec = &decoder->codec;
+    jvirt_barray_ptr* arrays = CoefficientArrays(codec);
+    if (!arrays) return false;
+    auto* common = reinterpret_cast<j_common_ptr>(codec);
+    for (JDIMENSION row = 0; row < codec->total_iMCU_rows; ++row) {
+        for (int ci = 1; ci < codec->num_components; ++ci) {
+            const auto index = static_cast<size_t>(ci);
+            JBLOCKROW* rows = shared->rows[index].data();
+            const JDIMENSION count = ArrayRows(codec->comp_info[ci]);
+            const JDIMENSION per = Factor(codec->comp_info[ci].v_samp_factor);
+            const JDIMENSION end =
+                row + 1 == codec->total_iMCU_rows ? count : std::min(count, (row + 1) * per);
+            for (JDIMENSION r = row * per; r < end; ++r)
+                rows[r] = codec->mem->access_virt_barray(common, arrays[ci], r, 1, TRUE)[0];
+            if (row * per < end) {
+                shared->ready[index].store(end, std::memory_order_release);
+                shared->ready[index].notify_all();
+            }
+        }
+    }
+    return true;
+}
+
+// Reads the scans of a decompressor's stream up to the start of scan `last`
+// (0: to the end of the image).
+bool ConsumeStage(JpegDecoder* decoder, int last) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    jpeg_decompress_struct* codec = &decoder->codec;
+    while (last == 0 || codec->input_scan_number < last) {
+        const int status = jpeg_consume_input(codec);
+        if (status == JPEG_REACHED_EOI) return last == 0;
+        if (status == JPEG_SUSPENDED) return false;
+    }
+    return true;
 }
 
 // Whether coefficients [from, to) of `component` came to their full
@@ -237,58 +402,40 @@ bool Complete(const jpeg_decompress_struct& codec, int component, int from, int 
     return true;
 }
 
-// The first decompressor's whole-image coefficient arrays.
-jvirt_barray_ptr* CoefficientArrays(jpeg_decompress_struct* codec) {
-#ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
-    return codec->coef ? codec->coef->coef_arrays : nullptr;
-#else
-    (void)codec;
-    return nullptr;
-#endif
-}
-
-// Copies the AC coefficients of components 1.. from `from`'s arrays into
-// `into`'s, block row by block row (each padded to whole MCUs, as the library
-// allocates them); the DC coefficients are `into`'s own.
-bool CopyStage(JpegDecoder* into, JpegDecoder* from, jvirt_barray_ptr* fromArrays) {
-    if (setjmp(into->errors.recovery)) return false;
-    if (setjmp(from->errors.recovery)) return false;
-    jpeg_decompress_struct* target = &into->codec;
-    jvirt_barray_ptr* intoArrays = CoefficientArrays(target);
-    if (!intoArrays) return false;
-    for (int ci = 1; ci < target->num_components; ++ci) {
-        const jpeg_component_info& c = target->comp_info[ci];
-        const jpeg_component_info& f = from->codec.comp_info[ci];
-        if (c.width_in_blocks != f.width_in_blocks || c.height_in_blocks != f.height_in_blocks ||
-            c.h_samp_factor != f.h_samp_factor || c.v_samp_factor != f.v_samp_factor)
-            return false;
-        const auto rows =
-            static_cast<JDIMENSION>(RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)));
-        const auto blocks =
-            static_cast<JDIMENSION>(RoundUp(c.width_in_blocks, Factor(c.h_samp_factor)));
-        for (JDIMENSION r = 0; r < rows; ++r) {
-            JBLOCKROW source = from->codec.mem->access_virt_barray(
-                reinterpret_cast<j_common_ptr>(&from->codec), fromArrays[ci], r, 1, FALSE)[0];
-            JBLOCKROW dest = target->mem->access_virt_barray(reinterpret_cast<j_common_ptr>(target),
-                                                             intoArrays[ci], r, 1, TRUE)[0];
-            for (JDIMENSION b = 0; b < blocks; ++b)
-                std::memcpy(&dest[b][1], &source[b][1], (DCTSIZE2 - 1) * sizeof(JCOEF));
-        }
-    }
+// The second decompressor's whole work, on its thread: true when it read
+// every AC coefficient of its components into the shared rows.
+bool ReadOtherComponents(JpegDecoder* decoder, SharedRows* shared) {
+    const bool shareable = StartBufferedStage(decoder) && ShareStage(decoder, shared);
+    if (!shareable) shared->Abandon();
+    if (!shareable || !ConsumeStage(decoder, 0)) return false;
+    for (int ci = 1; ci < decoder->codec.num_components; ++ci)
+        if (!Complete(decoder->codec, ci, 1, DCTSIZE2)) return false;
     return true;
 }
 
-// The coefficient bytes of every component but the first.
-uint64_t OtherComponentBytes(const jpeg_decompress_struct& codec) {
-    const jpeg_component_info& c = codec.comp_info[0];
-    return CoefficientBytes(codec) - RoundUp(c.width_in_blocks, Factor(c.h_samp_factor)) *
-                                         RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)) *
-                                         sizeof(JBLOCK);
-}
+// The second decompressor and the table of its rows, kept while the first
+// makes rows from them.
+struct SharedStore {
+    SharedRows shared;
+    DecoderPointer others;
+};
 
 bool StartOutputStage(JpegDecoder* decoder) {
     if (setjmp(decoder->errors.recovery)) return false;
     return jpeg_start_output(&decoder->codec, decoder->codec.input_scan_number) != FALSE;
+}
+
+// Whether both decompressors' components have the same blocks.
+bool SameBlocks(const jpeg_decompress_struct& a, const jpeg_decompress_struct& b) {
+    if (a.num_components != b.num_components || a.num_components > MAX_COMPONENTS) return false;
+    for (int ci = 0; ci < a.num_components; ++ci) {
+        const jpeg_component_info& x = a.comp_info[ci];
+        const jpeg_component_info& y = b.comp_info[ci];
+        if (x.width_in_blocks != y.width_in_blocks || x.height_in_blocks != y.height_in_blocks ||
+            x.h_samp_factor != y.h_samp_factor || x.v_samp_factor != y.v_samp_factor)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -318,83 +465,60 @@ bool SameHeader(const jpeg_decompress_struct& first, const jpeg_decompress_struc
 ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
                                               const jpeg_decompress_struct& header) {
     try {
-        if (!PrivateLayoutVerified()) return {};
-        auto file = std::make_shared<std::vector<uint8_t>>();
+        if (!header.progressive_mode || header.num_components < 2 || !PrivateLayoutVerified())
+            return {};
         SplitStreams streams;
-        if (!source.ReadAll(*file, kMaxRasterBytes) || !SplitScans(*file, streams)) return {};
+        {
+            FileWindow window(source);
+            if (!SplitScans(window, streams)) return {};
+        }
 
         DecoderPointer first = NewDecoder();
         DecoderPointer others = NewDecoder();
         if (!first || !others || !CreateStage(first.get()) || !CreateStage(others.get())) return {};
+        // As much memory as the decoder that read the header may take (more
+        // than the usual limit where a banded split allows it).
+        first->codec.mem->max_memory_to_use = header.mem->max_memory_to_use;
+        others->codec.mem->max_memory_to_use = header.mem->max_memory_to_use;
+        const SourceFilePtr file = source.shared_from_this();
         AttachSource(first.get(), file, std::move(streams.first));
-        AttachSource(others.get(), std::move(file), std::move(streams.others));
+        AttachSource(others.get(), file, std::move(streams.others));
         if (!OpenStage(first.get()) || !OpenStage(others.get())) return {};
         // The rows come out of the first decoder into what `header` sized;
-        // the second's coefficients are copied into the first's arrays. The
-        // second may meet markers between the scans before its own first
-        // scan, so only its frame must be the same.
+        // the second writes into the first's arrays. The second may meet
+        // markers between the scans before its own first scan, so only its
+        // frame must be the same.
         if (!SameHeader(header, first->codec, true) || !SameHeader(header, others->codec, false)) {
             ProgressiveStart changed;
             changed.changed = true;
             return changed;
         }
-        // The other components' coefficients twice, beside the raster: over
-        // the budget, the usual decode with one set is the better choice.
-        const uint64_t arrays = CoefficientBytes(first->codec);
-        const uint64_t twice = arrays + OtherComponentBytes(first->codec);
-        const std::optional<uint64_t> raster =
-            CheckedSize(header.output_width, header.output_height, 4);
-        if (!raster || !FitsSplitMemoryBudget(*raster, twice)) return {};
+        if (!SameBlocks(first->codec, others->codec) || !StartBufferedStage(first.get())) return {};
+        auto store = std::make_shared<SharedStore>();
+        SharedRows& shared = store->shared;
+        for (int ci = 1; ci < first->codec.num_components; ++ci)
+            shared.rows[static_cast<size_t>(ci)].resize(ArrayRows(first->codec.comp_info[ci]));
+        shared.access = first->codec.mem->access_virt_barray;
+        first->codec.client_data = &shared;
+        first->codec.mem->access_virt_barray = AccessSharedRows;
+        store->others = std::move(others);
 
-        // The helper thread reads the other components' coefficients, waits
-        // until they are copied, and frees them.
-        struct Handover {
-            std::mutex lock;
-            std::condition_variable changed;
-            bool read = false;
-            bool readOk = false;
-            bool copied = false;
-        };
-        auto handover = std::make_shared<Handover>();
-        JpegDecoder* helper = others.get();
-        jvirt_barray_ptr* otherArrays = nullptr;
-        std::jthread release([handover, decoder = std::move(others), &otherArrays]() mutable {
-            const bool ok = CoefficientStage(decoder.get(), &otherArrays);
-            std::unique_lock<std::mutex> guard(handover->lock);
-            handover->read = true;
-            handover->readOk = ok;
-            handover->changed.notify_all();
-            handover->changed.wait(guard, [&] { return handover->copied; });
-            guard.unlock();
-            decoder.reset();
-        });
-        // Declared after the thread, so it lets the thread go on (on every
-        // way out) before the thread is joined.
-        struct LetGo {
-            Handover& handover;
-            ~LetGo() {
-                std::lock_guard<std::mutex> guard(handover.lock);
-                handover.copied = true;
-                handover.changed.notify_all();
-            }
-        } letGo{*handover};
-
-        const bool firstRead = ConsumeStage(first.get());
+        // Declared after the first decoder: whichever way this ends, the
+        // thread that writes into the rows it reads is joined before it goes.
         bool othersRead = false;
-        {
-            std::unique_lock<std::mutex> guard(handover->lock);
-            handover->changed.wait(guard, [&] { return handover->read; });
-            othersRead = handover->readOk;
-        }
+        std::jthread helper([&othersRead, store] {
+            othersRead = ReadOtherComponents(store->others.get(), &store->shared);
+        });
+        // The first decoder's last scan is read as the rows are.
+        const bool firstRead = ConsumeStage(first.get(), streams.firstScans);
+        helper.join();
         if (!firstRead || !othersRead || !Complete(first->codec, 0, 0, DCTSIZE2)) return {};
         for (int ci = 1; ci < first->codec.num_components; ++ci)
-            if (!Complete(first->codec, ci, 0, 1) || !Complete(helper->codec, ci, 1, DCTSIZE2))
-                return {};
-        if (!CopyStage(first.get(), helper, otherArrays) || !StartOutputStage(first.get()))
-            return {};
+            if (!Complete(first->codec, ci, 0, 1)) return {};
+        if (!StartOutputStage(first.get())) return {};
         ProgressiveStart start;
+        start.storage = std::move(store);
         start.decoder = std::move(first);
-        start.release = std::move(release);
         return start;
     } catch (...) {
         return {};  // out of memory, or no thread: the usual decode takes over

@@ -1,7 +1,7 @@
 #pragma once
 // Progressive files decoded on two threads (see jpeg_progressive.cpp).
 
-#include <thread>
+#include <memory>
 
 #include "imaging/jpeg/jpeg_decoder.h"
 #include "platform/file_io.h"
@@ -16,20 +16,19 @@ bool SameHeader(const jpeg_decompress_struct& first, const jpeg_decompress_struc
                 bool rows);
 
 // For a progressive file of two or more components: its scans decoded on two
-// threads, and a decoder whose rows are ready to be read exactly as the
-// decoder that read `header` (from the same file) would make them. The
-// decoder is null when the file is not one it splits (see
-// jpeg_progressive.cpp) or anything fails: the caller then decodes the file as
-// usual, which gives any failure its message. It is also null, with `changed`
-// set, when the file's bytes no longer hold the header that was read (the
-// file was rewritten in place): its rows would not fit what `header` sized,
-// and the file fails with its read message.
+// threads into one set of coefficients, and a decoder whose rows are ready to
+// be read exactly as the decoder that read `header` (from the same file) would
+// make them. It holds what that decoder would hold for them, and may take as
+// much memory as `header`'s limit allows. The decoder is null when the file is
+// not one it splits (see jpeg_progressive.cpp) or anything fails: the caller
+// then decodes the file as usual, which gives any failure its message. It is
+// also null, with `changed` set, when the file's bytes no longer hold the
+// header that was read (the file was rewritten in place): its rows would not
+// fit what `header` sized, and the file fails with its read message.
 struct ProgressiveStart {
+    std::shared_ptr<void> storage;  // what the decoder reads coefficients from
     DecoderPointer decoder;
     bool changed = false;
-    // Frees the second decoder's coefficients while the rows are read; joins
-    // when destroyed.
-    std::jthread release;
 };
 ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& file,
                                               const jpeg_decompress_struct& header);

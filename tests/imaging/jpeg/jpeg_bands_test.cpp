@@ -2,6 +2,8 @@
 // hold one set of coefficients at most, and no raster limit applies to a
 // picture that is never decoded whole.
 
+#include <algorithm>
+
 #include "imaging/jpeg/jpeg_library_check.h"
 #include "jpeg_test_util.h"
 #include "split/image_loader.h"
@@ -81,6 +83,89 @@ TEST(JpegBands, UncheckedLibraryVersionsDecodeOnOneThread) {
         LoadedImage loaded;
         ASSERT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
         EXPECT_EQ(RasterSamples(*loaded.raster).data, library.data);
+    }
+}
+
+// The rows of a progressive file's bands, as BMP tiles of whole bands of
+// `bandRows` rows each: one file per band in `folder`.
+void WriteBandTiles(const std::string& path, const std::string& folder, int bandRows) {
+    SplitSettings settings;
+    settings.correctCut = true;
+    settings.allBmp = true;
+    settings.widthValue[0] = settings.heightValue[0] = 64;
+    settings.savePath = folder;
+    fs::create_directories(folder);
+    SplitJob job;
+    std::string error;
+    std::vector<std::string> notices;
+    ASSERT_TRUE(LoadImageForTiles(path, settings, job.image, error, notices)) << error;
+    ASSERT_NE(job.image.bands, nullptr);
+    std::unique_ptr<RowBand> band = job.image.bands->NewBand(bandRows);
+    for (int top = 0, n = 0; top < job.image.height; top += bandRows, ++n) {
+        const int rows = std::min(bandRows, job.image.height - top);
+        ASSERT_EQ(job.image.bands->ReadRows(*band, rows), nullptr) << "band at " << top;
+        const TileRect whole{0, n, 0, 0, job.image.width, rows};
+        TileContext context;
+        ASSERT_EQ(testing::WriteTileAt(band->Tiles(), whole,
+                                       folder + "/band" + std::to_string(n) + ".bmp", context),
+                  nullptr);
+    }
+}
+
+// A banded split of a progressive file decodes its scans on two threads: its
+// bands hold exactly the rows of a single decoder (the library's own, which
+// the one-thread bands are checked against elsewhere), for every sampling,
+// coding and band height, the last scan's rows included as they come.
+TEST(JpegBands, TwoThreadBandsHoldTheSingleDecodersRows) {
+    if (!jpeg::PrivateLayoutVerified())
+        GTEST_SKIP() << "a libjpeg-turbo version whose decoder layout was not checked: one thread";
+    const std::vector<SourceKind> kinds = {
+        {.name = "420",
+         .width = 97,
+         .height = 203,
+         .factors = {{2, 2}, {1, 1}, {1, 1}},
+         .progressive = true},
+        {.name = "444",
+         .width = 81,
+         .height = 170,
+         .factors = {{1, 1}, {1, 1}, {1, 1}},
+         .progressive = true},
+        {.name = "odd factors",
+         .width = 70,
+         .height = 150,
+         .factors = {{2, 2}, {2, 1}, {1, 1}},
+         .progressive = true},
+        {.name = "cmyk", .width = 60, .height = 130, .components = 4, .progressive = true},
+        {.name = "arithmetic restarts",
+         .width = 75,
+         .height = 140,
+         .progressive = true,
+         .arithmetic = true,
+         .restartInterval = 3},
+    };
+    struct Restore {
+        ~Restore() { jpeg::ForcePrivateLayoutAnswerForTesting(std::nullopt); }
+    } restore;
+    TempDir dir;
+    for (const SourceKind& kind : kinds) {
+        for (const int bandRows : {1, 29, 64}) {
+            SCOPED_TRACE(std::string(kind.name) + ", bands of " + std::to_string(bandRows));
+            const std::string path = dir / "p.jpg";
+            WriteSource(path, kind);
+            const std::string one = dir / "one";
+            const std::string two = dir / "two";
+            fs::remove_all(one);
+            fs::remove_all(two);
+            jpeg::ForcePrivateLayoutAnswerForTesting(false);
+            WriteBandTiles(path, one, bandRows);
+            jpeg::ForcePrivateLayoutAnswerForTesting(std::nullopt);
+            WriteBandTiles(path, two, bandRows);
+            const int bands = (kind.height + bandRows - 1) / bandRows;
+            for (int n = 0; n < bands; ++n) {
+                const std::string name = "/band" + std::to_string(n) + ".bmp";
+                ASSERT_EQ(ReadBytes(two + name), ReadBytes(one + name)) << name;
+            }
+        }
     }
 }
 
