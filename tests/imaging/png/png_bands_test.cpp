@@ -71,8 +71,8 @@ TEST_F(PngBandsTest, DamagedFilesKeepTheTilesBeforeTheDamage) {
     const std::vector<uint8_t> bytes = testing::ReadBytes(intact);
     std::vector<size_t> imageData;  // where each IDAT chunk's data starts
     for (size_t at = 8; at + 8 <= bytes.size();) {
-        const uint32_t length = (uint32_t{bytes[at]} << 24) | (bytes[at + 1] << 16) |
-                                (bytes[at + 2] << 8) | bytes[at + 3];
+        const uint32_t length = (uint32_t{bytes[at]} << 24) | (uint32_t{bytes[at + 1]} << 16) |
+                                (uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
         if (std::memcmp(&bytes[at + 4], "IDAT", 4) == 0) imageData.push_back(at + 8);
         at += 12 + size_t{length};
     }
