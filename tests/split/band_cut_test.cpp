@@ -199,11 +199,6 @@ const Variant kVariants[] = {
      }},
 };
 
-struct ScopedBudget {
-    explicit ScopedBudget(uint64_t bytes) { SetSplitMemoryBudget(bytes); }
-    ~ScopedBudget() { SetSplitMemoryBudget(0); }
-};
-
 class BandCutTest : public ::testing::Test {
   protected:
     void SetUp() override { SetMinBandRows(1); }  // every tile row a band of its own
@@ -280,13 +275,13 @@ TEST_F(BandCutTest, BandsThatDoNotFitTheBudget) {
     const SplitResult whole = Split(path, settings, true, dir_ / "whole", banded);
     ASSERT_TRUE(whole.ok);
     {
-        ScopedBudget oneBand(40000);
+        jpeg_test::ScopedSplitBudget oneBand(40000);
         const SplitResult got = Split(path, settings, false, dir_ / "one", banded);
         EXPECT_TRUE(banded);
         EXPECT_TRUE(got.ok) << got.message;
         EXPECT_TRUE(ReadTiles(dir_ / "one") == ReadTiles(dir_ / "whole"));
     }
-    ScopedBudget none(30000);
+    jpeg_test::ScopedSplitBudget none(30000);
     const SplitResult got = Split(path, settings, false, dir_ / "none", banded);
     EXPECT_EQ(got.message, msg::kMemoryFailed);
     EXPECT_TRUE(fs::is_empty(dir_ / "none"));
