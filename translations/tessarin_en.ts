@@ -625,6 +625,10 @@
         <translation> Interlaced</translation>
     </message>
     <message>
+        <source>【 縮 小 表 示 】1/%d</source>
+        <translation>[   Reduced    ]1/%d</translation>
+    </message>
+    <message>
         <source>【 表 示 倍 率 】%6.2f ％</source>
         <translation>[     Zoom     ]%6.2f %%</translation>
     </message>

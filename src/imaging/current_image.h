@@ -32,6 +32,12 @@ struct CurrentImage {
     bool interlaced = false;
     int blockWidth = 0;  // see LoadedImage
     int blockHeight = 0;
+    // Set for an image the window shows reduced by this factor because its
+    // raster would not fit in memory: it has no raster, and a split reads
+    // the file again band by band (ReopenForTiles).
+    int viewReduction = 0;
+    // Whether the viewer has something to show and the grid something to cut.
+    bool Shown() const { return raster != nullptr || viewReduction > 0; }
 };
 
 // Makes a reader's result the current image of `path`.
@@ -48,6 +54,7 @@ inline void SetCurrentImage(CurrentImage& image, LoadedImage&& loaded, const std
     image.interlaced = loaded.interlaced;
     image.blockWidth = loaded.blockWidth;
     image.blockHeight = loaded.blockHeight;
+    image.viewReduction = 0;
 }
 
 // The open file of `image`; an image without one has its path opened now

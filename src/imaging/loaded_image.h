@@ -37,6 +37,10 @@ struct LoadedImage {
     // pixels by its sampling); 0 x 0 for formats that have none.
     int blockWidth = 0;
     int blockHeight = 0;
+    // The rows of bands opened for the view come reduced by this factor (a
+    // JPEG file decoded at 1/2 to 1/8 of its size); `width` and `height`
+    // stay the picture's own.
+    int bandReduction = 1;
     std::string error;  // the failure message when raster is null
     // What the reader has to tell the user about the file (such as a colour
     // reduction), in order. Readers never show anything: the caller does.

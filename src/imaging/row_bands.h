@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "imaging/dib_image.h"
 #include "imaging/tile_source.h"
 
 namespace tessarin {
@@ -22,6 +23,8 @@ class RowBand {
   public:
     virtual ~RowBand() = default;
     virtual const TileSource& Tiles() const = 0;
+    // The band's rows as a raster, for bands opened for BMP tiles; else null.
+    virtual const DibImage* Raster() const { return nullptr; }
 };
 
 // One file opened for a banded split. Used from one thread at a time; the

@@ -8,23 +8,27 @@
 
 namespace tessarin {
 
-namespace {
-
-bool Load(const std::string& path, const SplitSettings* forTiles, CurrentImage& out,
-          std::string& error, std::vector<std::string>& notices) {
+const ImageFormat* FormatOfPath(const std::string& path, std::string& error) {
     const ImageFileKind kind = ClassifyImageFile(path);
     if (kind == ImageFileKind::BadPath) {
         error = msg::kBadPath;
-        return false;
+        return nullptr;
     }
     const ImageFormat* format = FindImageFormat(kind);
-    if (!format) {
-        error = msg::kUnsupported;
-        return false;
-    }
+    if (!format) error = msg::kUnsupported;
+    return format;
+}
+
+namespace {
+
+// `file` is `path` opened, or null to open it here.
+bool Load(const std::string& path, SourceFilePtr file, const SplitSettings* forTiles,
+          CurrentImage& out, std::string& error, std::vector<std::string>& notices) {
+    const ImageFormat* format = FormatOfPath(path, error);
+    if (!format) return false;
     // Opened once: the reader and every tile source made later read this
     // open file. When it cannot be opened, the reader gives its message.
-    const SourceFilePtr file = SourceFile::Open(path);
+    if (!file) file = SourceFile::Open(path);
     if (forTiles && format->openBands) {
         LoadedImage header;
         std::unique_ptr<RowBands> bands;
@@ -62,12 +66,26 @@ bool Load(const std::string& path, const SplitSettings* forTiles, CurrentImage& 
 
 bool LoadImageFile(const std::string& path, CurrentImage& out, std::string& error,
                    std::vector<std::string>& notices) {
-    return Load(path, nullptr, out, error, notices);
+    return Load(path, nullptr, nullptr, out, error, notices);
+}
+
+bool LoadImageFrom(const SourceFilePtr& file, const std::string& path, CurrentImage& out,
+                   std::string& error, std::vector<std::string>& notices) {
+    return Load(path, file, nullptr, out, error, notices);
 }
 
 bool LoadImageForTiles(const std::string& path, const SplitSettings& settings, CurrentImage& out,
                        std::string& error, std::vector<std::string>& notices) {
-    return Load(path, &settings, out, error, notices);
+    return Load(path, nullptr, &settings, out, error, notices);
+}
+
+bool ReopenForTiles(CurrentImage& image, const SplitSettings& settings, std::string& error) {
+    if (image.raster || image.bands || image.viewReduction == 0) return true;
+    CurrentImage reopened;
+    std::vector<std::string> notices;  // told when the image was opened for viewing
+    if (!Load(image.path, SourceFileOf(image), &settings, reopened, error, notices)) return false;
+    image = std::move(reopened);
+    return true;
 }
 
 void CommitImage(CurrentImage& current, CurrentImage&& loaded, SplitSettings& settings) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/current_image.h"
+#include "imaging/format_registry.h"
 #include "settings/split_settings.h"
 #include "split/job_state.h"
 
@@ -29,6 +30,22 @@ namespace tessarin {
 [[nodiscard]] bool LoadImageForTiles(const std::string& path, const SplitSettings& settings,
                                      CurrentImage& out, std::string& error,
                                      std::vector<std::string>& notices);
+
+// LoadImageFile for `path` already opened as `file` (null when it could not be).
+[[nodiscard]] bool LoadImageFrom(const SourceFilePtr& file, const std::string& path,
+                                 CurrentImage& out, std::string& error,
+                                 std::vector<std::string>& notices);
+
+// The format of `path` by its name; null with the message in `error` for a
+// path that cannot be taken apart or a kind no format reads.
+const ImageFormat* FormatOfPath(const std::string& path, std::string& error);
+
+// An image the window shows only reduced (see CurrentImage::viewReduction) is
+// read again from its open file for a split of `settings`, as the command
+// mode reads it (band by band where its format can); any other image is
+// left as it is. False with the loader's message when the file fails now.
+[[nodiscard]] bool ReopenForTiles(CurrentImage& image, const SplitSettings& settings,
+                                  std::string& error);
 
 // Makes `loaded` the current image and matches the tile proportions of
 // `settings` to it.

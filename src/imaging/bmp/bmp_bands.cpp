@@ -116,6 +116,7 @@ class BandWindow final : public bmp::ByteSource {
 class BmpBand final : public RowBand {
   public:
     const TileSource& Tiles() const override { return *tiles_; }
+    const DibImage* Raster() const override { return raster_.get(); }
     std::shared_ptr<const DibImage> raster_;
     std::unique_ptr<TileSource> tiles_;
 };

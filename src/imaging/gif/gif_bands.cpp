@@ -19,6 +19,7 @@ using gif::GifImageInfo;
 class GifBand final : public RowBand {
   public:
     const TileSource& Tiles() const override { return *tiles_; }
+    const DibImage* Raster() const override { return raster_.get(); }
     std::shared_ptr<gif::GifSplitData> indices_;  // GIF tiles
     std::shared_ptr<const DibImage> raster_;      // BMP tiles
     std::unique_ptr<TileSource> tiles_;

@@ -236,6 +236,7 @@ ChunkPass ReadChunks(const SourceFile& source, const ImageDataRun& run, bool kee
 class PngBand final : public RowBand {
   public:
     const TileSource& Tiles() const override { return *tiles_; }
+    const DibImage* Raster() const override { return raster_.get(); }
     std::unique_ptr<uint8_t[]> samples_;      // PNG tiles
     std::shared_ptr<const DibImage> raster_;  // BMP tiles
     std::unique_ptr<TileSource> tiles_;

@@ -31,6 +31,23 @@ void ImageDocument::Commit(CurrentImage&& image) {
     emit imageChanged();
 }
 
+void ImageDocument::Complete(CurrentImage&& image) {
+    image_ = std::move(image);
+    emit imageChanged();
+}
+
+void ImageDocument::Restore(CurrentImage&& image) {
+    if (image.Shown()) {
+        Commit(std::move(image));
+        return;
+    }
+    image_ = CurrentImage{};
+    infoLine_.clear();
+    selection_.Leave();
+    FollowGrid();
+    emit imageChanged();
+}
+
 void ImageDocument::FollowGrid() {
     const TileGrid grid = Grid();
     selection_.ResizeSelectionMap(grid.columns, grid.rows);
@@ -38,7 +55,7 @@ void ImageDocument::FollowGrid() {
 }
 
 void ImageDocument::SetSelectionMode(bool on) {
-    if (on && image_.raster) {
+    if (on && image_.Shown()) {
         const TileGrid grid = Grid();
         selection_.Enter(grid.columns, grid.rows);
     } else {

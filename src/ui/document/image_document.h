@@ -27,7 +27,7 @@ class ImageDocument : public QObject {
                   QObject* parent = nullptr);
 
     const CurrentImage& Image() const { return image_; }
-    bool HasImage() const { return image_.raster != nullptr; }
+    bool HasImage() const { return image_.Shown(); }
     // "Tessarin - <path>".
     QString Title() const;
     const std::string& InfoLine() const { return infoLine_; }
@@ -42,6 +42,12 @@ class ImageDocument : public QObject {
     // Makes `image` current. With aspect matching on, the settings derived
     // from its proportions are saved at once.
     void Commit(CurrentImage&& image);
+    // `image` is the current image, loaded whole after a reduced picture of
+    // it was committed: what it is cut from changes, nothing else.
+    void Complete(CurrentImage&& image);
+    // Puts back the image that was current before a load whose picture was
+    // committed failed; an image never shown leaves the document empty.
+    void Restore(CurrentImage&& image);
     // The settings changed the grid: the selection map follows it.
     void FollowGrid();
     // Enters selection mode over the current grid (only with an image), or leaves it.

@@ -1,10 +1,12 @@
 #pragma once
 // Loading an image for viewing without blocking the window: the file is read
 // on a thread of its own into a fresh image, and the result comes back to the
-// GUI thread, which makes it current. This is the one place the window calls
+// GUI thread, which makes it current. A large image shows a reduced picture
+// before that (see view_loader.h). This is the one place the window calls
 // the engine's loader.
 
 #include <QObject>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@ namespace tessarin {
 
 class ImagePyramid;
 class Notifier;
+class ViewLoadObserver;
 
 struct LoadOutcome {
     std::string path;
@@ -26,12 +29,18 @@ struct LoadOutcome {
     std::vector<std::string> notices;             // the reader's, shown before `finished`
 };
 
+// Loads `path` as the window shows it, on the calling thread; never throws.
+// `observer` hears of a picture shown before the load is done; may be null.
+std::shared_ptr<LoadOutcome> LoadForViewing(const std::string& path, ViewLoadObserver* observer);
+
 class ImageLoading : public QObject {
     Q_OBJECT
 
   public:
-    // Destroying the loading waits for a load in flight.
-    explicit ImageLoading(QObject* parent = nullptr) : QObject(parent) {}
+    explicit ImageLoading(QObject* parent = nullptr);
+    // Destroying the loading stops a load in flight between two bands and
+    // waits for it.
+    ~ImageLoading() override;
 
     // Starts reading `path`; the reader's notices go to `notifier` on the GUI
     // thread once the load is done, before `finished`. False, with nothing
@@ -40,10 +49,18 @@ class ImageLoading : public QObject {
     bool Busy() const { return task_.Busy(); }
 
   signals:
-    // On the GUI thread, once per started load.
+    // On the GUI thread. A picture to show until `finished`: `image` has the
+    // size and facts of the image, but nothing to cut from. At most once per
+    // load, before `finished`.
+    void previewed(std::shared_ptr<LoadOutcome> outcome);
+    // More rows of the previewed picture are filled (a few times a second).
+    void filled();
+    // Once per started load.
     void finished(std::shared_ptr<LoadOutcome> outcome);
 
   private:
+    class Observer;
+    std::atomic<bool> stop_{false};
     BackgroundTask task_;
 };
 

@@ -7,28 +7,8 @@
 #include "split/image_loader.h"
 #include "ui/document/image_loading.h"
 #include "ui/translation.h"
-#include "ui/view/image_pyramid.h"
 
 namespace tessarin {
-
-namespace {
-
-// What the viewer needs to show `image`; null when memory is short, which
-// costs the view, not the split.
-std::shared_ptr<LoadOutcome> ViewOf(const CurrentImage& image) {
-    try {
-        auto outcome = std::make_shared<LoadOutcome>();
-        outcome->path = image.path;
-        outcome->ok = true;
-        outcome->image = image;
-        outcome->pyramid = ImagePyramid::Build(image.raster);
-        return outcome;
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
-}  // namespace
 
 // Runs on the batch's thread (TileFinished on the workers').
 class SplitRunner::Observer : public BatchObserver {
@@ -47,9 +27,10 @@ class SplitRunner::Observer : public BatchObserver {
         if (runner_.hook_) runner_.hook_(index);
     }
 
+    // The view is built once, for the file that stays on view (ShowLast).
     void FileLoaded(const CurrentImage& image, const SplitSettings&) override {
-        shown_ = true;
-        Show(ViewOf(image));
+        shown_ = image.path;
+        shownSkipped_ = false;
     }
 
     void TileFinished(int64_t done, int64_t total) override { runner_.NoteTile(done, total); }
@@ -57,7 +38,10 @@ class SplitRunner::Observer : public BatchObserver {
     void FileFinished(size_t index, FileOutcome outcome, const SplitResult& result,
                       const std::string& line) override {
         // The first file of a batch whose JPEG files are skipped is still shown.
-        if (outcome == FileOutcome::Skipped && !shown_) ShowSkipped();
+        if (outcome == FileOutcome::Skipped && shown_.empty()) {
+            shown_ = path_;
+            shownSkipped_ = true;
+        }
         const int i = static_cast<int>(index);
         const QString text = EngineLine(line);
         const QString folder = QString::fromStdString(result.outputFolder);
@@ -67,39 +51,32 @@ class SplitRunner::Observer : public BatchObserver {
         });
     }
 
-  private:
-    void Show(std::shared_ptr<LoadOutcome> outcome) {
-        if (!outcome) return;
+    // Loads the file that stays on view for the viewer, once the batch is
+    // done. Its notices were shown as the batch loaded it, unless it was
+    // skipped.
+    void ShowLast() {
+        if (shown_.empty() || runner_.closing_.load()) return;
+        std::shared_ptr<LoadOutcome> outcome = LoadForViewing(shown_, nullptr);
+        if (shownSkipped_ && owner_)
+            for (const std::string& notice : outcome->notices) owner_->ShowNotice(notice);
+        if (!outcome->ok) return;  // only the view is lost
         SplitRunner* runner = &runner_;
         runner_.Post([runner, outcome] { emit runner->imageLoaded(outcome); });
     }
 
-    void ShowSkipped() {
-        CurrentImage image;
-        std::string error;
-        try {
-            std::vector<std::string> notices;
-            const bool loaded = LoadImageFile(path_, image, error, notices);
-            if (owner_)
-                for (const std::string& notice : notices) owner_->ShowNotice(notice);
-            if (!loaded) return;
-            shown_ = true;
-            Show(ViewOf(image));
-        } catch (...) {
-            // Only the view is lost: the file was not to be split anyway.
-        }
-    }
-
+  private:
     SplitRunner& runner_;
     int count_;
     Notifier* owner_;
-    std::string path_;  // of the file in hand
-    bool shown_ = false;
+    std::string path_;   // of the file in hand
+    std::string shown_;  // the file the view is to show at the end
+    bool shownSkipped_ = false;
 };
 
 SplitRunner::SplitRunner(QObject* parent) : QObject(parent) {}
 
 SplitRunner::~SplitRunner() {
+    closing_.store(true);
     RequestStop();
     if (thread_.joinable()) thread_.join();
 }
@@ -149,7 +126,10 @@ bool SplitRunner::StartSingle(SplitJob job) {
           private:
             SplitRunner& runner_;
         } tiles(*this);
-        SplitResult result = RunSplitJob(*shared, &tiles);
+        // An image on view only reduced is read from its file again.
+        SplitResult result;
+        if (ReopenForTiles(shared->image, shared->settings, result.message))
+            result = RunSplitJob(*shared, &tiles);
         Post([this, result] {
             busy_ = false;
             emit singleFinished(result);
@@ -161,6 +141,8 @@ bool SplitRunner::StartBatch(std::vector<std::string> paths, const SplitSettings
                              BatchOptions options) {
     auto list = std::make_shared<std::vector<std::string>>(std::move(paths));
     auto record = std::make_shared<SplitSettings>(settings);
+    // Files are cut as nothing shows them; the view is built at the end.
+    options.withoutViewer = true;
     return Launch([this, list, record, options](std::stop_token stop) {
         Observer observer(*this, list->size(), options.owner);
         PathListSource source(*list, *record);
@@ -170,6 +152,7 @@ bool SplitRunner::StartBatch(std::vector<std::string> paths, const SplitSettings
         } catch (const std::bad_alloc&) {
             // The lines so far have been delivered; the batch ends here.
         }
+        observer.ShowLast();
         Post([this, batch] {
             busy_ = false;
             emit batchFinished(batch);

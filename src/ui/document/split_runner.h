@@ -65,6 +65,8 @@ class SplitRunner : public QObject {
 
     std::thread thread_;
     bool busy_ = false;
+    // Set as the runner goes: a batch then builds no view at its end.
+    std::atomic<bool> closing_{false};
     std::stop_source stop_;
     std::atomic<int64_t> tilesDone_{0};
     std::atomic<int64_t> tilesTotal_{0};

@@ -109,6 +109,10 @@ std::vector<PanelLine> BuildPanelLines(const SplitSettings& settings, const Pane
         if (facts.colorKind == ColorKind::Grey) add(indent + S(Tessarin::tr(" グレースケール")));
         if (facts.interlaced) add(indent + S(Tessarin::tr(" インターレース")));
     }
+    // An image shown reduced says so whatever lines are chosen: its picture
+    // is not the image's pixels.
+    if (facts.imageLoaded && facts.viewReduction > 0)
+        add(Format(S(Tessarin::tr("【 縮 小 表 示 】1/%d")), facts.viewReduction));
     const bool showScale = facts.scale > 0 && choices.scale;
     const std::string scaleLine =
         Format(S(Tessarin::tr("【 表 示 倍 率 】%6.2f ％")), facts.scale * 100);

@@ -45,7 +45,8 @@ struct PanelFacts {
     std::string imageInfoLine;  // "【 画 像 情 報 】WxH(Nbpp)", empty without an image
     ColorKind colorKind = ColorKind::None;
     bool interlaced = false;
-    double scale = -1;  // the display scale, -1 without an image
+    int viewReduction = 0;  // the picture on view is reduced by this factor (0: it is not)
+    double scale = -1;      // the display scale, -1 without an image
     bool selectionMode = false;
     int selectedTiles = 0;
     std::string slotName;

@@ -185,13 +185,21 @@ void RenderScaled(const ImagePyramid& pyramid, double scale, ScaleFilter filter,
     int sourceHeight = pyramid.Height();
     if (filter == ScaleFilter::Area) {
         // The smallest level still at least as large as the display.
-        for (const ImagePyramid::Level& l : pyramid.Levels())
-            if (scale * l.factor <= 1 + 1e-9) level = &l;
-        if (level) {
-            levelScale = scale * level->factor;
-            sourceWidth = level->width;
-            sourceHeight = level->height;
-        }
+        for (const auto& l : pyramid.Levels())
+            if (scale * l->Factor() <= 1 + 1e-9) level = l.get();
+    }
+    // Without the raster, the finest level stands in for it, magnified
+    // when the view is closer than its reduction.
+    if (!level && !pyramid.HasRaster()) {
+        if (pyramid.Levels().empty()) return;
+        level = pyramid.Levels().front().get();
+        if (filter == ScaleFilter::Area && scale * level->Factor() > 1 + 1e-9)
+            filter = ScaleFilter::Nearest;
+    }
+    if (level) {
+        levelScale = scale * level->Factor();
+        sourceWidth = level->Width();
+        sourceHeight = level->Height();
     }
     const Taps tx = MakeTaps(filter, levelScale, sourceWidth, x, width);
     const Taps ty = MakeTaps(filter, levelScale, sourceHeight, y, height);
@@ -220,7 +228,11 @@ void RenderScaled(const ImagePyramid& pyramid, double scale, ScaleFilter filter,
         return;
     }
 
-    const int depth = pyramid.Raster().BitCount();
+    const int depth = pyramid.HasRaster() ? pyramid.Raster().BitCount() : 0;
+    // A level still being filled: its rows from here on are black.
+    const int levelRows = level ? level->RowsDone() : 0;
+    std::vector<uint8_t> blackRow(
+        level && levelRows < sourceHeight ? size_t{3} * static_cast<size_t>(sourceWidth) : 0);
     // Horizontal sums of the source rows in use, kept in a ring: consecutive
     // display rows mostly share their source rows. Each row's sums are added
     // in as soon as they are had, so a slot reused within one display row
@@ -241,11 +253,10 @@ void RenderScaled(const ImagePyramid& pyramid, double scale, ScaleFilter filter,
             if (ringRow[slot] != v) {
                 // Levels and 24- and 32-bit rasters are read in place; other
                 // depths go through their colours first.
-                if (level) {
-                    FilterRow<3>(tx,
-                                 level->bgr.get() + size_t{3} * static_cast<size_t>(level->width) *
-                                                        static_cast<size_t>(v),
-                                 0, width, sums);
+                if (level && v < levelRows) {
+                    FilterRow<3>(tx, level->Row(v), 0, width, sums);
+                } else if (level) {
+                    FilterRow<3>(tx, blackRow.data(), 0, width, sums);
                 } else if (depth == 24) {
                     FilterRow<3>(tx, pyramid.Raster().Row(v), 0, width, sums);
                 } else if (depth == 32) {

@@ -47,8 +47,14 @@ void ViewerWidget::SetImage(std::shared_ptr<const ImagePyramid> pyramid) {
     update();
 }
 
+void ViewerWidget::ReplacePicture(std::shared_ptr<const ImagePyramid> pyramid) {
+    pyramid_ = std::move(pyramid);
+    cache_.SetSource(pyramid_);
+    update();
+}
+
 bool ViewerWidget::HasImage() const {
-    return binding_.image && binding_.image->raster && pyramid_ && binding_.settings;
+    return binding_.image && binding_.image->Shown() && pyramid_ && binding_.settings;
 }
 
 bool ViewerWidget::Checked(int command) const {
@@ -152,6 +158,7 @@ void ViewerWidget::paintEvent(QPaintEvent* event) {
         facts.imageInfoLine = binding_.imageInfoLine ? *binding_.imageInfoLine : std::string();
         facts.colorKind = binding_.image->colorKind;
         facts.interlaced = binding_.image->interlaced;
+        facts.viewReduction = binding_.image->viewReduction;
     }
     facts.scale = scale;
     facts.selectionMode = selecting;

@@ -47,6 +47,10 @@ class ViewerWidget : public QWidget {
     // The image of the binding has changed; `pyramid` holds its raster.
     // The view centre goes back to the middle; the zoom is the caller's.
     void SetImage(std::shared_ptr<const ImagePyramid> pyramid);
+    // A new picture of the same image (the whole one after a reduced one, or
+    // more rows of a picture being filled): the zoom and position stay.
+    void ReplacePicture(std::shared_ptr<const ImagePyramid> pyramid);
+    const std::shared_ptr<const ImagePyramid>& Picture() const { return pyramid_; }
 
     // 1:1 when "最初は等倍で表示" is checked, else fit to the window; the
     // fit follows the window's size until the user zooms or scrolls.

@@ -53,6 +53,9 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
             &ImageDocument::SaveSettings);
     connect(document_.get(), &ImageDocument::imageChanged, this, &MainWindow::FollowImage);
     connect(document_.get(), &ImageDocument::selectionChanged, this, &MainWindow::Repaint);
+    connect(loading_.get(), &ImageLoading::previewed, this, &MainWindow::ShowPreview);
+    connect(loading_.get(), &ImageLoading::filled, this,
+            [this] { view_->ReplacePicture(view_->Picture()); });
     connect(loading_.get(), &ImageLoading::finished, this, &MainWindow::CommitLoad);
     SplitController* splits = controller_.get();
     connect(splits, &SplitController::busyChanged, this, &MainWindow::ShowBusy);
@@ -143,14 +146,35 @@ void MainWindow::OpenForViewing(const std::string& path) {
     }
 }
 
+void MainWindow::ShowPreview(const std::shared_ptr<LoadOutcome>& outcome) {
+    if (!shownBefore_)
+        shownBefore_ = std::make_unique<ShownBefore>(
+            ShownBefore{document_->Image(), document_->HasImage() ? view_->Picture() : nullptr});
+    ShowLoadedImage(outcome);
+}
+
 void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
+    std::unique_ptr<ShownBefore> before = std::move(shownBefore_);
     if (!outcome->ok) {
-        notifier_.ShowError(outcome->error);
+        // A picture shown meanwhile goes: the image before the load stays.
+        if (before) {
+            document_->Restore(std::move(before->image));
+            view_->SetImage(std::move(before->pyramid));
+            ApplyInitialZoom();
+        }
+        if (!outcome->error.empty()) notifier_.ShowError(outcome->error);
         RestoreIdleState();
         emit loadFinished(false);
         return;
     }
-    ShowLoadedImage(outcome);
+    if (before) {
+        // The image is current since its picture came: only what it is
+        // drawn and cut from is new, and the zoom stays.
+        document_->Complete(std::move(outcome->image));
+        view_->ReplacePicture(std::move(outcome->pyramid));
+    } else {
+        ShowLoadedImage(outcome);
+    }
     RestoreIdleState();
     emit loadFinished(true);
 }
@@ -162,9 +186,10 @@ void MainWindow::ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome) {
 }
 
 void MainWindow::FollowImage() {
-    setWindowTitle(document_->Title());
-    Action(cmd::kSplit)->setEnabled(true);
-    if (!controller_->Busy()) Action(cmd::kSelectionMode)->setEnabled(true);
+    const bool shown = document_->HasImage();
+    setWindowTitle(shown ? document_->Title() : QStringLiteral("Tessarin"));
+    Action(cmd::kSplit)->setEnabled(shown);
+    if (!controller_->Busy()) Action(cmd::kSelectionMode)->setEnabled(shown);
 }
 
 void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }

@@ -26,6 +26,7 @@ namespace tessarin {
 
 class CommandActions;
 class ImageLoading;
+class ImagePyramid;
 class ProgressDialog;
 class ViewerWidget;
 class MessagePresenter;
@@ -159,6 +160,8 @@ class MainWindow : public QMainWindow {
     void ShowTilesInTitle(int64_t done, int64_t total);
     void ShowSplitReport(const SplitReport& report);
 
+    // A picture of the image in hand, shown before its load is done.
+    void ShowPreview(const std::shared_ptr<LoadOutcome>& outcome);
     void CommitLoad(const std::shared_ptr<LoadOutcome>& outcome);
     // Makes a loaded image current and shows it.
     void ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome);
@@ -175,6 +178,13 @@ class MainWindow : public QMainWindow {
     WindowNotifier notifier_;
     std::unique_ptr<ImageDocument> document_;
     std::unique_ptr<ImageLoading> loading_;
+    // What was on view before the picture of a load in hand was shown: a
+    // load that then fails puts it back.
+    struct ShownBefore {
+        CurrentImage image;
+        std::shared_ptr<const ImagePyramid> pyramid;
+    };
+    std::unique_ptr<ShownBefore> shownBefore_;
     std::unique_ptr<SplitController> controller_;
     std::unique_ptr<ProgressDialog> progress_;
     // Closed while a split ran: its end is reported to nobody.

@@ -153,7 +153,7 @@ void MainWindow::ToggleSplitFlag(int id) {
         case cmd::kAdjustAspect: {
             (void)ToggleAdjustAspect(settings_, paths_, &notifier_);
             const CurrentImage& image = document_->Image();
-            if (image.raster && MatchAspect(image.width, image.height, settings_))
+            if (image.Shown() && MatchAspect(image.width, image.height, settings_))
                 document_->SaveSettings();
             document_->FollowGrid();
             break;

@@ -30,7 +30,7 @@ const char* const kIniFilter =
 
 void MainWindow::OpenSplitSizeDialog() {
     const CurrentImage& image = document_->Image();
-    const bool shown = image.raster != nullptr;
+    const bool shown = image.Shown();
     SplitSizeDialog dialog(
         settings_, shown ? image.width : 0, shown ? image.height : 0,
         [this] { document_->FollowGrid(); }, this, LosslessBlockGrid(image, settings_));

@@ -1,0 +1,193 @@
+#include "split/view_loader.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "imaging/memory_budget.h"
+#include "imaging/messages.h"
+#include "imaging/row_bands.h"
+#include "imaging/tile_settings.h"
+#include "split/image_loader.h"
+#include "split/messages.h"
+
+namespace tessarin {
+
+namespace {
+
+// A reduced picture of an image not held whole takes at most this much,
+// and at most a quarter of the memory budget.
+constexpr uint64_t kReducedPictureCap = uint64_t{256} << 20;
+// Beyond this the sums of a reduced pixel could overflow.
+constexpr int kMaxReduction = 4096;
+// JPEG files of this many pixels or more show a picture reduced this much
+// while their raster is decoded.
+constexpr int64_t kPreviewPixels = 4'000'000;
+constexpr int kPreviewFactor = 8;
+// What one band of rows read for a reduced picture may take.
+constexpr uint64_t kReductionBandBytes = uint64_t{16} << 20;
+
+// The settings a file is opened with for its picture: every format's bands
+// of raster rows, a JPEG file's scaled down by the library where it can.
+class ViewSettings final : public TileSettings {
+  public:
+    ViewSettings(int scale, bool firstScans) : scale_(scale), firstScans_(firstScans) {}
+    int GetInt(std::string_view section, std::string_view key, int fallback) const override {
+        if (section == "OPTION" && key == "ALL_BMP") return 1;
+        if (section == "VIEW" && key == "SCALE") return scale_;
+        if (section == "VIEW" && key == "FIRST_SCANS") return firstScans_ ? 1 : 0;
+        return fallback;
+    }
+
+  private:
+    int scale_;
+    bool firstScans_;
+};
+
+struct OpenedBands {
+    LoadedImage header;
+    std::unique_ptr<RowBands> bands;  // null for a file its format reads whole only
+};
+
+bool OpenBands(const ImageFormat& format, const SourceFilePtr& file, int scale, bool firstScans,
+               OpenedBands& out) {
+    if (!format.openBands) return false;
+    return format.openBands(file, ViewSettings(scale, firstScans), out.header, out.bands);
+}
+
+// Whether the raster of `header`'s image, drawn at 32 bits at most, fits
+// beside what its bands hold, with the levels the viewer reduces it to.
+bool WholeFits(const OpenedBands& opened) {
+    const int64_t width = opened.header.width, height = opened.header.height;
+    if (!DibSizeAcceptable(width, height, 32)) return false;
+    const uint64_t raster = DibStride(width, 32) * static_cast<uint64_t>(height);
+    const uint64_t held = opened.bands ? opened.bands->HeldBytes() : 0;
+    return FitsSplitMemoryBudget(held, raster + raster / 3);
+}
+
+// Fills `picture` from `bands`, whose rows come reduced by `preFactor` already.
+const char* Reduce(RowBands& bands, int width, int height, int preFactor, ReducedPicture& picture,
+                   ViewLoadObserver* observer) {
+    const int factor = picture.Factor() / preFactor;  // what is left to reduce
+    const int bandWidth = static_cast<int>((int64_t{width} + preFactor - 1) / preFactor);
+    const int bandHeight = static_cast<int>((int64_t{height} + preFactor - 1) / preFactor);
+    const uint64_t bytesPerGroup = bands.BandBytes(factor);
+    if (bytesPerGroup == 0) return bands.MemoryMessage();
+    const int groups = static_cast<int>(std::clamp<uint64_t>(
+        kReductionBandBytes / bytesPerGroup, 1, static_cast<uint64_t>(bandHeight / factor + 1)));
+    const int bandRows = std::min(bandHeight, groups * factor);
+    if (!FitsSplitMemoryBudget(bands.HeldBytes(), bands.BandBytes(bandRows)))
+        return bands.MemoryMessage();
+    std::unique_ptr<RowBand> band = bands.NewBand(bandRows);
+    RowReducer reducer(bandWidth, factor);
+    if (!band || !reducer.Ok() || reducer.OutputWidth() != picture.Width())
+        return bands.MemoryMessage();
+    uint32_t palette[256];
+    int read = 0, out = 0;
+    while (read < bandHeight) {
+        if (observer && observer->StopRequested()) return "";
+        const int rows = std::min(bandRows, bandHeight - read);
+        if (const char* failure = bands.ReadRows(*band, rows)) return failure;
+        const DibImage* raster = band->Raster();
+        if (!raster || raster->Width() != bandWidth || raster->AbsHeight() != rows)
+            return msg::kInvalidFile;
+        RasterPalette(*raster, palette);
+        for (int y = 0; y < rows; ++y) {
+            reducer.Add(*raster, palette, y);
+            if ((read + y + 1) % factor == 0 || read + y + 1 == bandHeight)
+                reducer.Emit(picture.Row(out++));
+        }
+        read += rows;
+        picture.SetRowsDone(out);
+        if (observer) observer->RowsFilled();
+    }
+    return nullptr;
+}
+
+// The file's picture reduced by `factor` from bands opened for it; null on
+// failure, with the message in `error` (empty when stopped).
+std::shared_ptr<ReducedPicture> ReadReduced(const ImageFormat& format, const SourceFilePtr& file,
+                                            int factor, bool firstScans, OpenedBands& opened,
+                                            const CurrentImage* header, std::string& error,
+                                            ViewLoadObserver* observer) {
+    if (!OpenBands(format, file, std::min(factor, 8), firstScans, opened) || !opened.bands) {
+        error = opened.header.error.empty() ? msg::kInvalidFile : opened.header.error;
+        return nullptr;
+    }
+    const LoadedImage& h = opened.header;
+    std::shared_ptr<ReducedPicture> picture = ReducedPicture::Make(h.width, h.height, factor);
+    if (!picture || factor % h.bandReduction != 0) {
+        error = opened.bands->MemoryMessage();
+        return nullptr;
+    }
+    if (header && observer) observer->Reduced(*header, picture, false);
+    const char* failure =
+        Reduce(*opened.bands, h.width, h.height, h.bandReduction, *picture, observer);
+    if (failure) {
+        error = failure;
+        return nullptr;
+    }
+    return picture;
+}
+
+void TakeNotices(LoadedImage& loaded, std::vector<std::string>& notices) {
+    notices.insert(notices.end(), std::make_move_iterator(loaded.notices.begin()),
+                   std::make_move_iterator(loaded.notices.end()));
+    loaded.notices.clear();
+}
+
+}  // namespace
+
+int ViewReductionFor(int64_t width, int64_t height) {
+    const uint64_t cap = std::min(kReducedPictureCap, SplitMemoryBudget() / 4);
+    for (int factor = 2; factor <= kMaxReduction; factor *= 2)
+        if (ReducedPicture::Bytes(width, height, factor) <= cap) return factor;
+    return 0;
+}
+
+bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error,
+                      std::vector<std::string>& notices, ViewLoadObserver* observer) {
+    const ImageFormat* format = FormatOfPath(path, error);
+    if (!format) return false;
+    const SourceFilePtr file = SourceFile::Open(path);
+
+    OpenedBands opened;
+    if (file && OpenBands(*format, file, 1, false, opened) && !WholeFits(opened) && opened.bands) {
+        // Too large to hold: the reduced picture is all there is.
+        TakeNotices(opened.header, notices);
+        const int factor = ViewReductionFor(opened.header.width, opened.header.height);
+        CurrentImage image;
+        SetCurrentImage(image, std::move(opened.header), path);
+        image.viewReduction = factor;
+        opened = OpenedBands{};
+        if (factor == 0) {
+            error = msg::kMemoryFailed;
+            return false;
+        }
+        OpenedBands reduced;
+        std::shared_ptr<ReducedPicture> picture =
+            ReadReduced(*format, file, factor, false, reduced, &image, error, observer);
+        if (!picture) return false;
+        out.image = std::move(image);
+        out.picture = std::move(picture);
+        return true;
+    }
+
+    if (observer && opened.bands && format->kind == ImageFileKind::Jpeg &&
+        int64_t{opened.header.width} * opened.header.height >= kPreviewPixels) {
+        CurrentImage image;
+        LoadedImage header = std::move(opened.header);
+        header.notices.clear();  // the whole load gives them
+        SetCurrentImage(image, std::move(header), path);
+        opened = OpenedBands{};
+        OpenedBands preview;
+        std::string ignored;  // the whole load gives any failure its message
+        if (std::shared_ptr<ReducedPicture> picture = ReadReduced(
+                *format, file, kPreviewFactor, true, preview, nullptr, ignored, observer))
+            observer->Reduced(image, std::move(picture), true);
+        if (observer->StopRequested()) return false;
+    }
+    opened = OpenedBands{};
+    return LoadImageFrom(file, path, out.image, error, notices);
+}
+
+}  // namespace tessarin
