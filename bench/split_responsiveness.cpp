@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "quiet_presenter.h"
 #include "settings/split_settings.h"
-#include "ui/dialogs/message_presenter.h"
 #include "ui/view/viewer_widget.h"
 #include "ui/window/command_ids.h"
 #include "ui/window/main_window.h"
@@ -30,21 +30,6 @@
 using namespace tessarin;
 
 namespace {
-
-// Answers Yes, shows nothing.
-struct QuietPresenter : MessagePresenter {
-    void ShowError(QWidget*, const QString& text) override {
-        std::fprintf(stderr, "error: %s\n", qPrintable(text));
-    }
-    void ShowNotice(QWidget*, const QString&) override {}
-    bool AskYesNo(QWidget*, const QString&) override { return true; }
-    void Tell(QWidget*, const QString&) override {}
-    void ShowResult(QWidget*, const QString& message, const std::string&) override {
-        result = message.toStdString();
-    }
-    void ShowResultList(QWidget*, const QString&, bool, const std::string&) override {}
-    std::string result;
-};
 
 // Times every paint of the view from the moment it was requested.
 class PaintClock : public QObject {

@@ -70,13 +70,18 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
     const int factor = picture.Factor() / preFactor;  // what is left to reduce
     const int bandWidth = static_cast<int>((int64_t{width} + preFactor - 1) / preFactor);
     const int bandHeight = static_cast<int>((int64_t{height} + preFactor - 1) / preFactor);
+    // Bands of whole groups of `factor` rows, as many as the budget and
+    // kReductionBandBytes allow beside what the file holds and the picture.
     const uint64_t bytesPerGroup = bands.BandBytes(factor);
-    if (bytesPerGroup == 0) return bands.MemoryMessage();
-    const int groups = static_cast<int>(std::clamp<uint64_t>(
-        kReductionBandBytes / bytesPerGroup, 1, static_cast<uint64_t>(bandHeight / factor + 1)));
+    const uint64_t held =
+        bands.HeldBytes() + ReducedPicture::Bytes(width, height, picture.Factor());
+    const uint64_t budget = SplitMemoryBudget();
+    if (bytesPerGroup == 0 || held > budget) return bands.MemoryMessage();
+    const int groups = static_cast<int>(
+        std::clamp<uint64_t>(std::min(kReductionBandBytes, budget - held) / bytesPerGroup, 1,
+                             static_cast<uint64_t>(bandHeight / factor + 1)));
     const int bandRows = std::min(bandHeight, groups * factor);
-    if (!FitsSplitMemoryBudget(bands.HeldBytes(), bands.BandBytes(bandRows)))
-        return bands.MemoryMessage();
+    if (!FitsSplitMemoryBudget(held, bands.BandBytes(bandRows))) return bands.MemoryMessage();
     std::unique_ptr<RowBand> band = bands.NewBand(bandRows);
     RowReducer reducer(bandWidth, factor);
     if (!band || !reducer.Ok() || reducer.OutputWidth() != picture.Width())
