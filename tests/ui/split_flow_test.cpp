@@ -11,9 +11,15 @@
 #include <filesystem>
 #include <future>
 
+#include "imaging/jpeg/jpeg_test_util.h"
+#include "split/image_loader.h"
 #include "split/path_list.h"
+#include "split/split_job.h"
 #include "ui/dialogs/progress_dialog.h"
+#include "ui/document/split_controller.h"
 #include "ui/document/split_runner.h"
+#include "ui/view/image_pyramid.h"
+#include "ui/view/viewer_widget.h"
 #include "ui/window/command_ids.h"
 #include "ui/window/icon_drop_start.h"
 #include "window_test_support.h"
@@ -108,7 +114,9 @@ TEST_F(SplitFlowTest, ThreeFilesWithTheMiddleUnsupported) {
     const std::string a = WriteBmp("a.bmp", 40, 16), c = WriteBmp("c.bmp", 20, 32);
     const std::string notes = dir_ / "notes.txt";
     testing::WriteBytes(notes, {'h', 'i'});
+    QSignalSpy views(&window_->Splits(), &SplitController::imageLoaded);
     Open({a, notes, c});
+    EXPECT_EQ(views.count(), 1);  // one view is built, for the file that stays on view
     ASSERT_EQ(shown_->lists.size(), 1u);
     EXPECT_EQ(shown_->lists[0].log,
               "○：" + a + "\n×：" + notes + "【非対応のファイル形式です】\n○：" + c + "\n");
@@ -148,6 +156,55 @@ TEST_F(SplitFlowTest, StopDuringTheSecondOfFiveEndsThatFileBeforeItsTiles) {
     EXPECT_TRUE(shown_->lists[0].stopped);
     EXPECT_EQ(TilesOf("f1"), 0u);
     EXPECT_EQ(TilesOf("f2"), 0u);
+}
+
+// An image whose raster the memory budget cannot hold is shown reduced, with
+// its own size; the selection works in its pixels, F3 writes the tiles the
+// command mode writes, and views closer than the reduction magnify it.
+TEST_F(SplitFlowTest, ImagesTooLargeToHoldAreShownReducedAndSplitFromTheirFile) {
+    MainWindow& w = OpenWindow();
+    const std::string image = dir_ / "big.jpg";
+    jpeg_test::WriteSource(image, {.width = 300, .height = 200, .progressive = true});
+    settings_.widthValue[0] = 64;
+    settings_.heightValue[0] = 48;
+    settings_.correctCut = 1;  // exact tiles, cut from the rows
+    jpeg_test::ScopedSplitBudget budget(300 * 200 * 5);
+    ASSERT_TRUE(Load(image));
+    EXPECT_EQ(w.Image().viewReduction, 2);
+    EXPECT_FALSE(w.Image().raster);
+    EXPECT_EQ(w.ImageInfoLine(), "【 画 像 情 報 】300x200(24bpp)");
+    EXPECT_EQ(Title(), "Tessarin - " + image);
+
+    // At 1:1 each pixel of the picture covers 2 x 2 of the view.
+    w.View()->ShowOneToOne();
+    const QImage shown = w.View()->grab().toImage();
+    const QPoint at = w.View()->ImageRect().topLeft() + QPoint(105, 75);
+    const uint8_t* pixel = w.View()->Picture()->Levels().front()->Row(75 / 2) + 3 * (105 / 2);
+    EXPECT_EQ(QColor(shown.pixel(at)), QColor(pixel[2], pixel[1], pixel[0]));
+
+    // Select the tile at (100, 60) and split it.
+    Key(Qt::Key_F10);
+    ASSERT_TRUE(w.Selection().IsActive());
+    QTest::mouseClick(w.View(), Qt::LeftButton, {},
+                      w.View()->ImageRect().topLeft() + QPoint(100, 60));
+    QTRY_COMPARE_WITH_TIMEOUT(w.Selection().CountSelectedTiles(), 1, 5000);
+    QSignalSpy finished(&w, &MainWindow::splitFinished);
+    Key(Qt::Key_F3);
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(shown_->results, std::vector<std::string>{"分割処理正常終了！"});
+    const std::vector<std::string> written = testing::FileNames(out_);
+    ASSERT_EQ(written.size(), 1u);
+
+    SplitJob job;
+    job.settings = settings_;
+    job.settings.savePath = dir_ / "cmd";
+    fs::create_directory(job.settings.savePath);
+    std::string error;
+    std::vector<std::string> notices;
+    ASSERT_TRUE(LoadImageForTiles(image, job.settings, job.image, error, notices));
+    ASSERT_TRUE(RunSplitJob(job).ok);
+    EXPECT_EQ(testing::ReadBytes(out_ + "/" + written[0]),
+              testing::ReadBytes(job.settings.savePath + "/" + written[0]));
 }
 
 TEST_F(SplitFlowTest, OneFileIsOpenedOrSplitByAutoCut) {

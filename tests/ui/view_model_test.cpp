@@ -324,6 +324,11 @@ TEST(PanelText, LinesTextsAndColours) {
     EXPECT_TRUE(has({"【 分 割 内 訳 】 横：30(オ), 100x2"}));
     EXPECT_TRUE(has({""}));
     EXPECT_FALSE(has({"【 JPEG 品 質 】75"}));
+    // An image shown reduced says so after its image lines, whatever is chosen.
+    f.viewReduction = 8;
+    const std::vector<PanelLine> reduced = BuildPanelLines(s, PanelChoices{}, f);
+    EXPECT_EQ(reduced, std::vector<PanelLine>{L{"【 縮 小 表 示 】1/8"}});
+    f.viewReduction = 0;
 
     // Viewer mode: the image lines and the scale only; nothing needs an image
     // to be loaded but the image lines, the counts and the scale.
