@@ -317,5 +317,79 @@ TEST_F(WindowTest, RealProgramTitleDropsTheSplitProgressOnceAnswered) {
     EXPECT_EQ(testing::FileNames(tiles).size(), 120u * 120u);
 }
 
+// A grey baseline JPEG file of width x height pixels, all of one grey: each
+// block codes a DC difference of 0 and an end of block, one bit each with
+// tables of one code, so the coded data is all zero bytes and a gigapixel
+// takes a few megabytes.
+void WriteFlatJpeg(const std::string& path, int width, int height) {
+    std::string bytes = {'\xFF', '\xD8'};
+    auto segment = [&bytes](char marker, std::string body) {
+        const size_t length = body.size() + 2;
+        bytes += {'\xFF', marker, static_cast<char>(length >> 8), static_cast<char>(length & 0xFF)};
+        bytes += body;
+    };
+    segment('\xDB', std::string(1, '\0') + std::string(64, '\x10'));
+    segment('\xC0',
+            {8, static_cast<char>(height >> 8), static_cast<char>(height & 0xFF),
+             static_cast<char>(width >> 8), static_cast<char>(width & 0xFF), 1, 1, 0x11, 0});
+    // One code of one bit: DC difference category 0, and end of block.
+    std::string oneCode(17, '\0');
+    oneCode[1] = 1;
+    segment('\xC4', std::string(1, '\x00') + oneCode);
+    segment('\xC4', std::string(1, '\x10') + oneCode);
+    segment('\xDA', {1, 1, 0, 0, 63, 0});
+    const uint64_t blocks = ((uint64_t(width) + 7) / 8) * ((uint64_t(height) + 7) / 8);
+    bytes += std::string((blocks * 2 + 7) / 8, '\0');
+    bytes += {'\xFF', '\xD9'};
+    testing::WriteBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+// The end-to-end run of an image larger than a raster may be: the program
+// opens the 33,000 x 33,000 JPEG reduced, and the middle tile, selected and
+// split with F3, is the command mode's tile to the byte.
+TEST_F(WindowTest, RealProgramOpensAnImageBeyondARasterAndSplitsASelectedTile) {
+    const std::string image = dir_ / "huge.jpg";
+    WriteFlatJpeg(image, 33000, 33000);
+    const std::string tiles = dir_ / "tiles", cmd = dir_ / "cmd";
+    fs::create_directory(tiles);
+    fs::create_directory(cmd);
+    const std::string config = dir_ / "xdg";
+    const SettingsPaths files = ResolveSettingsPathsIn(config + "/tessarin", UserName());
+    ASSERT_TRUE(WriteProfileString(files.mainSettingsPath, "OPTION", "WINDOW_POS_ON_BOOT", "1"));
+    WriteTileSlot(files, tiles, "11000");
+    // Wait for the window, then for the load to end (the program idle for a
+    // second); select the tile under the middle of the window, split it, and
+    // wait up to 200 s for the result.
+    const std::string script =
+        std::string(kStartAndWaitForTheWindow) +
+        "last=-1; i=0; while [ $i -lt 300 ]; do "
+        "  now=$(cut -d \" \" -f 14,15 /proc/$pid/stat); "
+        "  [ \"$now\" = \"$last\" ] && break; last=$now; sleep 1; i=$((i+1)); "
+        "done; "
+        "w=$(xdotool search --onlyvisible --name \"Tessarin - \" | head -1); "
+        "eval $(xdotool getwindowgeometry --shell $w); "
+        "xdotool windowfocus --sync $w key F10; sleep 0.5; "
+        "xdotool mousemove --window $w $((WIDTH / 2)) $((HEIGHT / 2)) click 1; sleep 1.5; "
+        "xdotool windowfocus --sync $w key F3; "
+        "i=0; while [ $i -lt 2000 ]; do "
+        "  if xdotool search --onlyvisible --name \"^確認$\" >/dev/null 2>&1; then "
+        "    echo answered; break; fi; "
+        "  sleep 0.1; i=$((i+1)); "
+        "done; "
+        "xwininfo -root -tree | grep \"Tessarin\"; kill $pid; wait $pid";
+    const std::string out = RunUnderXvfb(config, script, {image});
+    EXPECT_NE(out.find("answered"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"Tessarin - " + image + "\": (\"tessarin\""), std::string::npos) << out;
+    const std::vector<std::string> written = testing::FileNames(tiles);
+    ASSERT_EQ(written, std::vector<std::string>{"huge_2_2.jpg"}) << out;
+
+    const std::string command = "XDG_CONFIG_HOME='" + config + "' '" + TESSARIN_EXE +
+                                "' /cmd /outdir '" + cmd + "' '" + image + "' 2>&1";
+    const std::string printed = testing::CaptureCommand(command);
+    ASSERT_EQ(testing::FileNames(cmd).size(), 9u) << printed;
+    EXPECT_TRUE(testing::ReadBytes(tiles + "/" + written[0]) ==
+                testing::ReadBytes(cmd + "/" + written[0]));
+}
+
 }  // namespace
 }  // namespace tessarin
