@@ -13,7 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                  (r.AbsHeight() + 1) / 2);
         (void)tile;
     }
-    fuzz::SplitAsCommandMode(fuzz::InputFile(data, size, ".bmp"), false);
+    const std::string& path = fuzz::InputFile(data, size, ".bmp");
+    fuzz::SplitAsCommandMode(path, false);
+    fuzz::OpenReducedForView(path);
     LoadedImage fromMemory;
     (void)DecodeBmp(data, size, fromMemory);  // a crash or a leak is what counts here
     return 0;

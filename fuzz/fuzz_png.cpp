@@ -12,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // As the command mode cuts it (band by band where it can), in the
     // format's own tiles or, for odd sizes, as BMP tiles.
     fuzz::SplitAsCommandMode(path, size % 2 == 1);
+    fuzz::OpenReducedForView(path);
     LoadedImage loaded;
     if (!LoadPngFile(path, loaded) || !loaded.raster) return 0;
     CurrentImage image;

@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <map>
 
+#include "imaging/memory_budget.h"
 #include "split/image_loader.h"
 #include "split/split_job.h"
+#include "split/view_loader.h"
 
 namespace tessarin::fuzz {
 
@@ -43,6 +45,15 @@ void SplitAsCommandMode(const std::string& path, bool allBmp) {
     std::filesystem::create_directories(job.settings.savePath, ignored);
     (void)RunSplitJob(job);
     std::filesystem::remove_all(job.settings.savePath, ignored);
+}
+
+void OpenReducedForView(const std::string& path) {
+    SetSplitMemoryBudget(uint64_t{1} << 20);
+    ViewLoad view;
+    std::string error;
+    std::vector<std::string> notices;
+    (void)LoadImageForView(path, view, error, notices, nullptr);
+    SetSplitMemoryBudget(0);
 }
 
 }  // namespace tessarin::fuzz

@@ -18,4 +18,9 @@ const std::string& InputFile(const uint8_t* data, size_t size, const char* exten
 // quickly.
 void SplitAsCommandMode(const std::string& path, bool allBmp);
 
+// Opens the file as the window does, with a memory budget small enough that
+// pictures of more than a few hundred pixels are read band by band into a
+// reduced picture.
+void OpenReducedForView(const std::string& path);
+
 }  // namespace tessarin::fuzz
