@@ -72,7 +72,15 @@ void ChooseOutputSpace(jpeg_decompress_struct* codec) {
 
 bool StartStage(JpegDecoder* decoder) {
     if (setjmp(decoder->errors.recovery)) return false;
-    jpeg_start_decompress(&decoder->codec);
+    jpeg_decompress_struct* codec = &decoder->codec;
+    jpeg_start_decompress(codec);
+    // Outside buffered-image mode the library reads every scan of a
+    // multi-scan file (to the end of the file, or its cut-off end) here,
+    // before the one output pass there is, which reads each row once: the
+    // rows it has passed are never read again. (In buffered-image mode the
+    // caller may run further output passes over the same coefficients, even
+    // after the input is complete.)
+    if (!codec->buffered_image && jpeg_input_complete(codec)) decoder->release.Start(codec);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "imaging/jpeg/jpeg_coefficient_release.h"
 #include "imaging/jpeg/jpeg_private.h"
 
 namespace tessarin::jpeg {
@@ -15,6 +16,7 @@ struct JpegDecoder {
     jpeg_decompress_struct codec;
     JpegErrorManager errors;
     ScanLimit scanLimit;
+    CoefficientRelease release;   // gives back the coefficient rows the output has passed
     std::shared_ptr<void> input;  // what a source of ours reads from, kept while the decoder lives
 };
 
@@ -54,7 +56,8 @@ void ChooseOutputSpace(jpeg_decompress_struct* codec);
 [[nodiscard]] bool CreateStage(JpegDecoder* decoder);
 // Reads the header from `file` and chooses the output space and size.
 [[nodiscard]] bool HeaderStage(JpegDecoder* decoder, std::FILE* file);
-// Starts the decompression of a decoder whose header is read.
+// Starts the decompression of a decoder whose header is read; a file of
+// several scans gives back its coefficient rows as the output passes them.
 [[nodiscard]] bool StartStage(JpegDecoder* decoder);
 // Reads rows into `target` until `upTo` rows of the image are done.
 [[nodiscard]] bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo);

@@ -268,17 +268,6 @@ void AttachSource(JpegDecoder* decoder, SourceFilePtr file, Segments segments) {
     decoder->input = std::move(source);
 }
 
-// The whole-image coefficient arrays of a decompressor whose coefficient
-// controller is made.
-jvirt_barray_ptr* CoefficientArrays(jpeg_decompress_struct* codec) {
-#ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
-    return codec->coef ? codec->coef->coef_arrays : nullptr;
-#else
-    (void)codec;
-    return nullptr;
-#endif
-}
-
 // The rows of an array as the library allocates it: padded to whole MCUs.
 JDIMENSION ArrayRows(const jpeg_component_info& c) {
     return static_cast<JDIMENSION>(RoundUp(c.height_in_blocks, Factor(c.v_samp_factor)));
@@ -286,7 +275,9 @@ JDIMENSION ArrayRows(const jpeg_component_info& c) {
 
 // The second decompressor's block rows of components 1.., for the first;
 // `ready[ci]` says how many are zeroed and listed (kAbandoned: none will be).
-struct SharedRows {
+// The first's client_data is this as its CoefficientRelease, which gives the
+// rows of its one output pass back behind it.
+struct SharedRows : CoefficientRelease {
     static constexpr JDIMENSION kAbandoned = ~JDIMENSION{0};
     std::array<std::vector<JBLOCKROW>, MAX_COMPONENTS> rows;
     std::array<std::atomic<JDIMENSION>, MAX_COMPONENTS> ready{};
@@ -306,7 +297,7 @@ struct SharedRows {
 // those components are never touched.
 JBLOCKARRAY AccessSharedRows(j_common_ptr common, jvirt_barray_ptr array, JDIMENSION start,
                              JDIMENSION count, boolean writable) {
-    auto* shared = static_cast<SharedRows*>(common->client_data);
+    auto* shared = static_cast<SharedRows*>(static_cast<CoefficientRelease*>(common->client_data));
     auto* codec = reinterpret_cast<j_decompress_ptr>(common);
     if (jvirt_barray_ptr* own = CoefficientArrays(codec)) {
         for (int ci = 1; ci < codec->num_components && ci < MAX_COMPONENTS; ++ci) {
@@ -440,6 +431,15 @@ bool SameBlocks(const jpeg_decompress_struct& a, const jpeg_decompress_struct& b
 
 }  // namespace
 
+jvirt_barray_ptr* CoefficientArrays(jpeg_decompress_struct* codec) {
+#ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
+    return codec->coef ? codec->coef->coef_arrays : nullptr;
+#else
+    (void)codec;
+    return nullptr;
+#endif
+}
+
 bool SameHeader(const jpeg_decompress_struct& first, const jpeg_decompress_struct& again,
                 bool rows) {
     if (first.image_width != again.image_width || first.image_height != again.image_height ||
@@ -499,7 +499,7 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
         for (int ci = 1; ci < first->codec.num_components; ++ci)
             shared.rows[static_cast<size_t>(ci)].resize(ArrayRows(first->codec.comp_info[ci]));
         shared.access = first->codec.mem->access_virt_barray;
-        first->codec.client_data = &shared;
+        first->codec.client_data = static_cast<CoefficientRelease*>(&shared);
         first->codec.mem->access_virt_barray = AccessSharedRows;
         store->others = std::move(others);
 
@@ -516,6 +516,10 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
         for (int ci = 1; ci < first->codec.num_components; ++ci)
             if (!Complete(first->codec, ci, 0, 1)) return {};
         if (!StartOutputStage(first.get())) return {};
+        // Its only output pass now starts, and reads its last scan as it goes:
+        // the library reads each iMCU row of that scan before the rows made
+        // from it, so the input keeps ahead of what the output has passed.
+        shared.Start(&first->codec);
         ProgressiveStart start;
         start.storage = std::move(store);
         start.decoder = std::move(first);

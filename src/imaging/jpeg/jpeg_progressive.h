@@ -15,6 +15,12 @@ namespace tessarin::jpeg {
 bool SameHeader(const jpeg_decompress_struct& first, const jpeg_decompress_struct& again,
                 bool rows);
 
+// The whole-image coefficient arrays of a decompressor whose coefficient
+// controller is made, one per component; null for a single-scan file, or when
+// the program was not built against a checked libjpeg-turbo version (callers
+// also check that the loaded library is that version: PrivateLayoutVerified).
+jvirt_barray_ptr* CoefficientArrays(jpeg_decompress_struct* codec);
+
 // For a progressive file of two or more components: its scans decoded on two
 // threads into one set of coefficients, and a decoder whose rows are ready to
 // be read exactly as the decoder that read `header` (from the same file) would

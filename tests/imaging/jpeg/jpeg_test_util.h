@@ -91,7 +91,8 @@ struct SourceKind {
     bool jfif = true;
     bool libraryHeader = false;  // JFIF header and density as the library chooses them
     std::vector<Marker> markers = {};
-    double keep = 1.0;  // fraction of the file kept (truncated sources)
+    double keep = 1.0;              // fraction of the file kept (truncated sources)
+    bool scanPerComponent = false;  // sequential, one scan per component (several scans)
 };
 
 // Writes samples with libjpeg (1 = grey, 3 = RGB, 4 = CMYK), coded as `kind`
@@ -119,6 +120,17 @@ inline void WriteSamples(const std::string& path, const Samples& s, const Source
         codec.comp_info[ci].v_samp_factor = kind.factors[ci].second;
     }
     if (kind.progressive) jpeg_simple_progression(&codec);
+    std::vector<jpeg_scan_info> scans(kind.scanPerComponent ? Sz(s.components) : 0);
+    for (size_t ci = 0; ci < scans.size(); ++ci) {
+        scans[ci] = {};
+        scans[ci].comps_in_scan = 1;
+        scans[ci].component_index[0] = static_cast<int>(ci);
+        scans[ci].Se = DCTSIZE2 - 1;
+    }
+    if (!scans.empty()) {
+        codec.scan_info = scans.data();
+        codec.num_scans = static_cast<int>(scans.size());
+    }
     codec.arith_code = kind.arithmetic ? TRUE : FALSE;
     codec.restart_interval = kind.restartInterval;
     if (!kind.libraryHeader) {
