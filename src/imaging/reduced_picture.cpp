@@ -90,8 +90,35 @@ RowReducer::RowReducer(int width, int factor)
     colours_.reset(new (std::nothrow) uint32_t[static_cast<size_t>(width_)]);
 }
 
+namespace {
+
+// Halving, the first pyramid level of most rasters, without the inner loop.
+template <int kStep>
+void AddPairs(const uint8_t* p, int width, uint32_t* t) {
+    for (int x = 0; x + 1 < width; x += 2, p += 2 * kStep, t += 3) {
+        t[0] += static_cast<uint32_t>(p[0] + p[kStep]);
+        t[1] += static_cast<uint32_t>(p[1] + p[kStep + 1]);
+        t[2] += static_cast<uint32_t>(p[2] + p[kStep + 2]);
+    }
+    if (width % 2) {
+        t[0] += p[0];
+        t[1] += p[1];
+        t[2] += p[2];
+    }
+}
+
+}  // namespace
+
 void RowReducer::Add(const uint8_t* p, int step) {
     uint32_t* t = sums_.get();
+    if (factor_ == 2 && (step == 3 || step == 4)) {
+        if (step == 3)
+            AddPairs<3>(p, width_, t);
+        else
+            AddPairs<4>(p, width_, t);
+        ++rows_;
+        return;
+    }
     for (int x = 0, lx = 0; lx < outWidth_; ++lx, t += 3) {
         uint32_t b = 0, g = 0, r = 0;
         for (const int end = std::min(width_, x + factor_); x < end; ++x, p += step) {
@@ -121,7 +148,16 @@ void RowReducer::Add(const DibImage& raster, const uint32_t palette[256], int y)
 void RowReducer::Emit(uint8_t* out) {
     if (rows_ == 0) return;
     uint32_t* t = sums_.get();
-    for (int lx = 0; lx < outWidth_; ++lx, t += 3, out += 3) {
+    // Whole groups of a power-of-two count (all but the last row and
+    // column, mostly) are averaged by a shift.
+    const auto whole = static_cast<uint32_t>(factor_ * rows_);
+    const int fullColumns = width_ / factor_;
+    if (std::has_single_bit(whole)) {
+        const int shift = std::countr_zero(whole);
+        for (int lx = 0; lx < fullColumns; ++lx, t += 3, out += 3)
+            for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>((t[c] + whole / 2) >> shift);
+    }
+    for (int lx = static_cast<int>(t - sums_.get()) / 3; lx < outWidth_; ++lx, t += 3, out += 3) {
         const int x0 = lx * factor_;
         const auto n = static_cast<uint32_t>((std::min(width_, x0 + factor_) - x0) * rows_);
         for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>((t[c] + n / 2) / n);

@@ -5,6 +5,7 @@
 
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
+#include "imaging/preview_sink.h"
 #include "imaging/row_bands.h"
 #include "imaging/tile_settings.h"
 #include "split/image_loader.h"
@@ -30,17 +31,29 @@ constexpr uint64_t kReductionBandBytes = uint64_t{16} << 20;
 // of raster rows, a JPEG file's scaled down by the library where it can.
 class ViewSettings final : public TileSettings {
   public:
-    ViewSettings(int scale, bool firstScans) : scale_(scale), firstScans_(firstScans) {}
+    explicit ViewSettings(int scale) : scale_(scale) {}
     int GetInt(std::string_view section, std::string_view key, int fallback) const override {
         if (section == "OPTION" && key == "ALL_BMP") return 1;
         if (section == "VIEW" && key == "SCALE") return scale_;
-        if (section == "VIEW" && key == "FIRST_SCANS") return firstScans_ ? 1 : 0;
         return fallback;
     }
 
   private:
     int scale_;
-    bool firstScans_;
+};
+
+// Hands a reader's early picture to the observer as the image's.
+class ObserverSink final : public PreviewSink {
+  public:
+    ObserverSink(ViewLoadObserver& observer, const CurrentImage& image)
+        : observer_(observer), image_(image) {}
+    void Offer(std::shared_ptr<ReducedPicture> picture) override {
+        observer_.Reduced(image_, std::move(picture), true);
+    }
+
+  private:
+    ViewLoadObserver& observer_;
+    const CurrentImage& image_;
 };
 
 struct OpenedBands {
@@ -48,10 +61,9 @@ struct OpenedBands {
     std::unique_ptr<RowBands> bands;  // null for a file its format reads whole only
 };
 
-bool OpenBands(const ImageFormat& format, const SourceFilePtr& file, int scale, bool firstScans,
-               OpenedBands& out) {
+bool OpenBands(const ImageFormat& format, const SourceFilePtr& file, int scale, OpenedBands& out) {
     if (!format.openBands) return false;
-    return format.openBands(file, ViewSettings(scale, firstScans), out.header, out.bands);
+    return format.openBands(file, ViewSettings(scale), out.header, out.bands);
 }
 
 // Whether the raster of `header`'s image, drawn at 32 bits at most, fits
@@ -111,10 +123,10 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
 // The file's picture reduced by `factor` from bands opened for it; null on
 // failure, with the message in `error` (empty when stopped).
 std::shared_ptr<ReducedPicture> ReadReduced(const ImageFormat& format, const SourceFilePtr& file,
-                                            int factor, bool firstScans, OpenedBands& opened,
+                                            int factor, OpenedBands& opened,
                                             const CurrentImage* header, std::string& error,
                                             ViewLoadObserver* observer) {
-    if (!OpenBands(format, file, std::min(factor, 8), firstScans, opened) || !opened.bands) {
+    if (!OpenBands(format, file, std::min(factor, 8), opened) || !opened.bands) {
         error = opened.header.error.empty() ? msg::kInvalidFile : opened.header.error;
         return nullptr;
     }
@@ -156,7 +168,7 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
     const SourceFilePtr file = SourceFile::Open(path);
 
     OpenedBands opened;
-    if (file && OpenBands(*format, file, 1, false, opened) && !WholeFits(opened) && opened.bands) {
+    if (file && OpenBands(*format, file, 1, opened) && !WholeFits(opened) && opened.bands) {
         // Too large to hold: the reduced picture is all there is.
         TakeNotices(opened.header, notices);
         const int factor = ViewReductionFor(opened.header.width, opened.header.height);
@@ -170,28 +182,38 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
         }
         OpenedBands reduced;
         std::shared_ptr<ReducedPicture> picture =
-            ReadReduced(*format, file, factor, false, reduced, &image, error, observer);
+            ReadReduced(*format, file, factor, reduced, &image, error, observer);
         if (!picture) return false;
         out.image = std::move(image);
         out.picture = std::move(picture);
         return true;
     }
 
+    // A large JPEG file shows a picture at 1/8 first: a file of several scans
+    // (a progressive one) offers its first scans' picture while it is read;
+    // a baseline file is decoded at 1/8 by the library before it is read whole.
+    CurrentImage header;
+    std::unique_ptr<ObserverSink> sink;
     if (observer && opened.bands && format->kind == ImageFileKind::Jpeg &&
         int64_t{opened.header.width} * opened.header.height >= kPreviewPixels) {
-        CurrentImage image;
-        LoadedImage header = std::move(opened.header);
-        header.notices.clear();  // the whole load gives them
-        SetCurrentImage(image, std::move(header), path);
+        const bool severalScans = opened.bands->HeldBytes() > 0;
+        opened.header.notices.clear();  // the whole load gives them
+        SetCurrentImage(header, std::move(opened.header), path);
+        header.viewReduction = kPreviewFactor;
         opened = OpenedBands{};
-        OpenedBands preview;
-        std::string ignored;  // the whole load gives any failure its message
-        if (std::shared_ptr<ReducedPicture> picture = ReadReduced(
-                *format, file, kPreviewFactor, true, preview, nullptr, ignored, observer))
-            observer->Reduced(image, std::move(picture), true);
-        if (observer->StopRequested()) return false;
+        if (severalScans) {
+            sink = std::make_unique<ObserverSink>(*observer, header);
+        } else {
+            OpenedBands preview;
+            std::string ignored;  // the whole load gives any failure its message
+            if (std::shared_ptr<ReducedPicture> picture =
+                    ReadReduced(*format, file, kPreviewFactor, preview, nullptr, ignored, observer))
+                observer->Reduced(header, std::move(picture), true);
+            if (observer->StopRequested()) return false;
+        }
     }
     opened = OpenedBands{};
+    ScopedPreviewSink listening(sink.get());
     return LoadImageFrom(file, path, out.image, error, notices);
 }
 

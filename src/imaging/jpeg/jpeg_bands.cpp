@@ -45,28 +45,6 @@ bool ScaleStage(jpeg::JpegDecoder* decoder, int scale) {
     return true;
 }
 
-// Starts a progressive file's rows from its first scans alone: the input is
-// read until every component's DC coefficients are had (the first scan,
-// usually), and the rows are made from what is known by then. A reduced
-// picture at 1/8 needs nothing more.
-bool FirstScansStage(jpeg::JpegDecoder* decoder) {
-    if (setjmp(decoder->errors.recovery)) return false;
-    jpeg_decompress_struct& codec = decoder->codec;
-    codec.buffered_image = TRUE;
-    if (!jpeg_start_decompress(&codec)) return false;
-    for (;;) {
-        const int status = jpeg_consume_input(&codec);
-        if (status == JPEG_SUSPENDED) return false;
-        if (status == JPEG_REACHED_EOI) break;
-        if (status != JPEG_SCAN_COMPLETED) continue;
-        bool dcKnown = true;
-        for (int c = 0; c < codec.num_components; ++c)
-            dcKnown = dcKnown && codec.coef_bits[c][0] >= 0;
-        if (dcKnown) break;
-    }
-    return jpeg_start_output(&codec, codec.input_scan_number) != FALSE;
-}
-
 class JpegBand final : public RowBand {
   public:
     const TileSource& Tiles() const override { return *tiles_; }
@@ -78,13 +56,12 @@ class JpegBand final : public RowBand {
 class JpegBands final : public RowBands {
   public:
     JpegBands(jpeg::DecoderPointer decoder, SourceFilePtr source, FilePtr file, uint64_t held,
-              bool allBmp, int quality, bool firstScans)
+              bool allBmp, int quality)
         : source_(std::move(source)),
           file_(std::move(file)),
           decoder_(std::move(decoder)),
           held_(held),
           allBmp_(allBmp),
-          firstScans_(firstScans),
           quality_(quality) {
         const jpeg_decompress_struct& codec = decoder_->codec;
         stride_ = DibStride(codec.output_width, jpeg::RasterDepth(codec));
@@ -134,7 +111,7 @@ class JpegBands final : public RowBands {
         top_ = end;
         // The last rows count once the decompression has ended well, as in
         // the whole-file read.
-        if (top_ == codec.output_height && !firstScans_ && !jpeg::FinishStage(rowsFrom_))
+        if (top_ == codec.output_height && !jpeg::FinishStage(rowsFrom_))
             return jpeg::kImageDataFailed;
         band.tiles_ = allBmp_ ? MakeBmpRasterTiles(band.raster_)
                               : jpeg::MakeExactJpegTiles(band.raster_, quality_);
@@ -147,11 +124,6 @@ class JpegBands final : public RowBands {
     // header was read fails here, as in the whole-file read.
     const char* Start() {
         const jpeg_decompress_struct& codec = decoder_->codec;
-        if (firstScans_) {
-            if (!FirstScansStage(decoder_.get())) return jpeg::kExpandFailed;
-            rowsFrom_ = decoder_.get();
-            return nullptr;
-        }
         // The two-thread decode makes rows of the file's own size only.
         if (codec.progressive_mode && codec.scale_denom == 1 &&
             std::thread::hardware_concurrency() >= 2) {
@@ -174,9 +146,6 @@ class JpegBands final : public RowBands {
     jpeg::JpegDecoder* rowsFrom_ = nullptr;  // set once decoding has started
     uint64_t held_;
     bool allBmp_;
-    // Rows from a progressive file's first scans only (a reduced view):
-    // the rest of the file is never read.
-    bool firstScans_;
     int quality_;
     uint64_t stride_ = 0;
     std::vector<JSAMPLE> cmykRow_;
@@ -202,13 +171,10 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     if (!file) return Fail(out, msg::kReadFailed);
     if (!jpeg::HeaderStage(decoder.get(), file.get())) return Fail(out, jpeg::kHeaderFailed);
     jpeg_decompress_struct& codec = decoder->codec;
-    // Bands for a reduced view may come scaled down, from a progressive
-    // file's first scans only.
+    // Bands for a reduced view may come scaled down.
     const int scale = settings.GetInt("VIEW", "SCALE", 1);
     if ((scale == 2 || scale == 4 || scale == 8) && !ScaleStage(decoder.get(), scale))
         return Fail(out, jpeg::kHeaderFailed);
-    const bool firstScans =
-        settings.GetInt("VIEW", "FIRST_SCANS", 0) != 0 && codec.progressive_mode;
     // The rows must make a raster the whole-file read could make; its height
     // no longer matters, a band's rows are all that is ever held.
     const int depth = jpeg::RasterDepth(codec);
@@ -233,7 +199,7 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     out.interlaced = false;
     out.source = source;
     bands = std::make_unique<JpegBands>(std::move(decoder), source, std::move(file), held, allBmp,
-                                        options.quality, firstScans);
+                                        options.quality);
     return true;
 }
 

@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "imaging/jpeg/jpeg_library_check.h"
+#include "imaging/preview_sink.h"
 #ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
 #include <jpegint.h>
 #endif
@@ -384,6 +385,98 @@ bool ConsumeStage(JpegDecoder* decoder, int last) {
     return true;
 }
 
+// Reads on like ConsumeStage, but stops at the end of the first scan after
+// which every component's DC coefficients are known (`*known` is then set).
+bool ConsumeUntilDcStage(JpegDecoder* decoder, int last, bool* known) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    jpeg_decompress_struct* codec = &decoder->codec;
+    while (codec->input_scan_number < last) {
+        const int status = jpeg_consume_input(codec);
+        if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED) return false;
+        if (status != JPEG_SCAN_COMPLETED || !codec->coef_bits) continue;
+        bool all = true;
+        for (int c = 0; c < codec->num_components; ++c) all = all && codec->coef_bits[c][0] >= 0;
+        if (all) {
+            *known = true;
+            return true;
+        }
+    }
+    return true;
+}
+
+uint8_t Clamp(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+
+// The picture at 1/8 from the DC coefficients alone: each block's average,
+// colour converted as the library converts YCbCr (or RGB-coded) samples.
+// `out` holds ceil(width / 8) x ceil(height / 8) pixels of blue, green, red.
+bool DcPictureStage(JpegDecoder* decoder, uint8_t* out, int width, int height) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    jpeg_decompress_struct* codec = &decoder->codec;
+    jvirt_barray_ptr* arrays = CoefficientArrays(codec);
+    const int components = codec->num_components;
+    if (!arrays || components != 3) return false;
+    int quant[3];
+    for (int c = 0; c < 3; ++c) {
+        const JQUANT_TBL* table = codec->comp_info[c].quant_table;
+        if (!table) return false;
+        quant[c] = table->quantval[0];
+    }
+    const bool ycc = codec->jpeg_color_space == JCS_YCbCr;
+    const int hmax = codec->max_h_samp_factor, vmax = codec->max_v_samp_factor;
+    JBLOCKROW rows[3];
+    for (int y = 0; y < height; ++y) {
+        for (int c = 0; c < 3; ++c) {
+            const jpeg_component_info& info = codec->comp_info[c];
+            const auto blockRow = static_cast<JDIMENSION>(y * info.v_samp_factor / vmax);
+            rows[c] = (*codec->mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(codec),
+                                                        arrays[c], blockRow, 1, FALSE)[0];
+        }
+        uint8_t* pixel = out + static_cast<size_t>(y) * static_cast<size_t>(width) * 3;
+        for (int x = 0; x < width; ++x, pixel += 3) {
+            int v[3];
+            for (int c = 0; c < 3; ++c) {
+                const int block = x * codec->comp_info[c].h_samp_factor / hmax;
+                const int dc = rows[c][block][0] * quant[c];
+                v[c] = 128 + (dc >= 0 ? (dc + 4) / 8 : -((-dc + 4) / 8));
+            }
+            if (ycc) {
+                const double luma = Clamp(v[0]), cb = Clamp(v[1]) - 128.0, cr = Clamp(v[2]) - 128.0;
+                pixel[0] = Clamp(static_cast<int>(luma + 1.772 * cb + 0.5));
+                pixel[1] = Clamp(static_cast<int>(luma - 0.344136 * cb - 0.714136 * cr + 0.5));
+                pixel[2] = Clamp(static_cast<int>(luma + 1.402 * cr + 0.5));
+            } else {
+                pixel[0] = Clamp(v[2]);
+                pixel[1] = Clamp(v[1]);
+                pixel[2] = Clamp(v[0]);
+            }
+        }
+    }
+    return true;
+}
+
+// Reads the first decompressor's scans up to its last; on the way, when
+// this thread's load has a preview sink, the picture of the DC coefficients
+// is offered as soon as they are all read.
+bool ConsumeFirstScans(JpegDecoder* decoder, int last) {
+    PreviewSink* sink = CurrentPreviewSink();
+    jpeg_decompress_struct& codec = decoder->codec;
+    const bool colours = codec.jpeg_color_space == JCS_YCbCr || codec.jpeg_color_space == JCS_RGB;
+    if (!sink || !colours) return ConsumeStage(decoder, last);
+    bool known = false;
+    if (!ConsumeUntilDcStage(decoder, last, &known)) return false;
+    if (known) {
+        const auto width = static_cast<int>(codec.image_width);
+        const auto height = static_cast<int>(codec.image_height);
+        std::shared_ptr<ReducedPicture> picture = ReducedPicture::Make(width, height, 8);
+        if (picture &&
+            DcPictureStage(decoder, picture->Row(0), picture->Width(), picture->Height())) {
+            picture->SetRowsDone(picture->Height());
+            sink->Offer(std::move(picture));
+        }
+    }
+    return ConsumeStage(decoder, last);
+}
+
 // Whether coefficients [from, to) of `component` came to their full
 // precision: a single decompressor would otherwise have smoothed its blocks.
 bool Complete(const jpeg_decompress_struct& codec, int component, int from, int to) {
@@ -510,7 +603,7 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
             othersRead = ReadOtherComponents(store->others.get(), &store->shared);
         });
         // The first decoder's last scan is read as the rows are.
-        const bool firstRead = ConsumeStage(first.get(), streams.firstScans);
+        const bool firstRead = ConsumeFirstScans(first.get(), streams.firstScans);
         helper.join();
         if (!firstRead || !othersRead || !Complete(first->codec, 0, 0, DCTSIZE2)) return {};
         for (int ci = 1; ci < first->codec.num_components; ++ci)
