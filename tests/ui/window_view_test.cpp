@@ -5,8 +5,12 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWheelEvent>
+#include <algorithm>
 
+#include "imaging/jpeg/jpeg_test_util.h"
 #include "split/messages.h"
+#include "ui/document/image_loading.h"
+#include "ui/view/image_pyramid.h"
 #include "ui/view/view_zoom.h"
 #include "ui/view/viewer_widget.h"
 #include "ui/window/command_ids.h"
@@ -66,6 +70,43 @@ TEST_F(WindowTest, LoadingShowsTheImageAndAFailedLoadKeepsIt) {
     EXPECT_EQ(w.ImageInfoLine(), "【 画 像 情 報 】640x480(24bpp)");
     EXPECT_EQ(w.Image().path, path);
     EXPECT_FALSE(w.IsSplitRunning());
+}
+
+// A large progressive JPEG shows the picture of its first scans while it is
+// read whole. One that then fails (a broken table before its last scan)
+// gives its message and puts the image before it back, title, panel and
+// picture.
+TEST_F(WindowTest, APictureShownBeforeAFailedLoadGoesAgain) {
+    MainWindow& w = OpenWindow();
+    const std::string before = WriteBmp("before.bmp", 64, 48);
+    ASSERT_TRUE(Load(before));
+    const auto picture = w.View()->Picture();
+
+    const std::string good = dir_ / "good.jpg", bad = dir_ / "bad.jpg";
+    jpeg_test::WriteSource(good, {.width = 2600, .height = 1560, .progressive = true});
+    std::vector<uint8_t> bytes = testing::ReadBytes(good);
+    const uint8_t sos[] = {0xFF, 0xDA};
+    const auto last = std::find_end(bytes.begin(), bytes.end(), sos, sos + 2);
+    ASSERT_NE(last, bytes.end());
+    std::vector<uint8_t> bogus = {0xFF, 0xC4, 0x00, 0x13, 0x00};  // more codes than values
+    bogus.insert(bogus.end(), 16, 0xFF);
+    bytes.insert(last, bogus.begin(), bogus.end());
+    testing::WriteBytes(bad, bytes);
+
+    QSignalSpy previews(&w.Loading(), &ImageLoading::previewed);
+    EXPECT_FALSE(Load(bad));
+    EXPECT_EQ(previews.count(), 1);
+    ASSERT_EQ(errors_->size(), 1u);
+    EXPECT_EQ(w.windowTitle().toStdString(), "Tessarin - " + before);
+    EXPECT_EQ(w.ImageInfoLine(), "【 画 像 情 報 】64x48(24bpp)");
+    EXPECT_EQ(w.Image().path, before);
+    EXPECT_EQ(w.View()->Picture(), picture);
+
+    ASSERT_TRUE(Load(good));
+    EXPECT_EQ(previews.count(), 2);
+    EXPECT_EQ(w.Image().viewReduction, 0);
+    EXPECT_TRUE(w.Image().raster);
+    EXPECT_TRUE(w.View()->Picture()->HasRaster());
 }
 
 TEST_F(WindowTest, ColourReductionNoticeUnlessTheUserHidIt) {

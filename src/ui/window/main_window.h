@@ -54,6 +54,7 @@ class MainWindow : public QMainWindow {
     // left when it ends: the commands that would change the image or the
     // settings are greyed and ignored, and F3 asks the split to stop.
     SplitController& Splits() const { return *controller_; }
+    ImageLoading& Loading() const { return *loading_; }
     bool IsSplitRunning() const { return controller_->Busy(); }
     bool IsStopRequested() const { return controller_->StopRequested(); }
     void ClearStopRequest() { controller_->ClearStopRequest(); }
