@@ -117,6 +117,8 @@ TEST_F(ViewLoaderTest, ImagesBeyondTheBudgetOpenAsTheirRastersReduction) {
         EXPECT_EQ(view.image.height, whole.height);
         EXPECT_EQ(view.image.displayDepth, whole.displayDepth);
         EXPECT_EQ(view.image.colorKind, whole.colorKind);
+        EXPECT_EQ(view.image.blockWidth, whole.blockWidth);
+        EXPECT_EQ(view.image.blockHeight, whole.blockHeight);
         if (!view.picture) {
             EXPECT_TRUE(view.image.raster);
             continue;

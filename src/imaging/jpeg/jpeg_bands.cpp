@@ -16,6 +16,7 @@
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/checked_size.h"
 #include "imaging/jpeg/jpeg_format.h"
+#include "imaging/jpeg/jpeg_lossless.h"
 #include "imaging/jpeg/jpeg_progressive.h"
 #include "imaging/jpeg/jpeg_raster_decode.h"
 #include "imaging/memory_budget.h"
@@ -197,6 +198,9 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     out.displayDepth = 8 * codec.output_components;
     out.colorKind = codec.output_components == 1 ? ColorKind::Grey : ColorKind::None;
     out.interlaced = false;
+    const jpeg::JpegCropGrid grid = jpeg::CropGridOf(codec);
+    out.blockWidth = grid.width;
+    out.blockHeight = grid.height;
     out.source = source;
     bands = std::make_unique<JpegBands>(std::move(decoder), source, std::move(file), held, allBmp,
                                         options.quality);
