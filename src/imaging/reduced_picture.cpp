@@ -32,7 +32,7 @@ std::shared_ptr<ReducedPicture> ReducedPicture::Make(int pictureWidth, int pictu
     picture->factor_ = factor;
     picture->width_ = static_cast<int>(Reduced(pictureWidth, factor));
     picture->height_ = static_cast<int>(Reduced(pictureHeight, factor));
-    picture->bgr_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]());
+    picture->bgr_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]);
     if (!picture->bgr_) return nullptr;
     return picture;
 }

@@ -17,7 +17,8 @@ namespace tessarin {
 class ReducedPicture {
   public:
     // For a picture of `pictureWidth` x `pictureHeight` pixels; null when
-    // the sizes are not positive or memory cannot be had. The rows start black.
+    // the sizes are not positive or memory cannot be had. Rows hold nothing
+    // until they are filled: readers look no further than RowsDone().
     static std::shared_ptr<ReducedPicture> Make(int pictureWidth, int pictureHeight, int factor);
     // Bytes the reduction of a picture of that size takes.
     static uint64_t Bytes(int64_t pictureWidth, int64_t pictureHeight, int factor);
