@@ -77,11 +77,10 @@ TEST_F(WindowTest, LoadingShowsTheImageAndAFailedLoadKeepsIt) {
 // gives its message and puts the image before it back, title, panel and
 // picture.
 TEST_F(WindowTest, APictureShownBeforeAFailedLoadGoesAgain) {
+    settings_.adjustAspect = 1;
+    settings_.widthValue[0] = 160;
+    settings_.heightValue[0] = 100;
     MainWindow& w = OpenWindow();
-    const std::string before = WriteBmp("before.bmp", 64, 48);
-    ASSERT_TRUE(Load(before));
-    const auto picture = w.View()->Picture();
-
     const std::string good = dir_ / "good.jpg", bad = dir_ / "bad.jpg";
     jpeg_test::WriteSource(good, {.width = 2600, .height = 1560, .progressive = true});
     std::vector<uint8_t> bytes = testing::ReadBytes(good);
@@ -93,17 +92,31 @@ TEST_F(WindowTest, APictureShownBeforeAFailedLoadGoesAgain) {
     bytes.insert(last, bogus.begin(), bogus.end());
     testing::WriteBytes(bad, bytes);
 
+    // With no image before it, the window is empty again, and the split
+    // size its proportions gave goes back.
     QSignalSpy previews(&w.Loading(), &ImageLoading::previewed);
     EXPECT_FALSE(Load(bad));
     EXPECT_EQ(previews.count(), 1);
-    ASSERT_EQ(errors_->size(), 1u);
+    EXPECT_FALSE(w.Image().Shown());
+    EXPECT_EQ(w.windowTitle().toStdString(), "Tessarin");
+    EXPECT_FALSE(w.Action(cmd::kSplit)->isEnabled());
+    EXPECT_EQ(settings_.heightValue[0], 100);
+    EXPECT_EQ(SlotValue("CUT_SIZE", "HEIGHT"), "100");
+
+    const std::string before = WriteBmp("before.bmp", 64, 48);
+    ASSERT_TRUE(Load(before));
+    const auto picture = w.View()->Picture();
+    EXPECT_FALSE(Load(bad));
+    EXPECT_EQ(previews.count(), 2);
+    ASSERT_EQ(errors_->size(), 2u);
+    EXPECT_EQ(settings_.heightValue[0], 120);
     EXPECT_EQ(w.windowTitle().toStdString(), "Tessarin - " + before);
     EXPECT_EQ(w.ImageInfoLine(), "【 画 像 情 報 】64x48(24bpp)");
     EXPECT_EQ(w.Image().path, before);
     EXPECT_EQ(w.View()->Picture(), picture);
 
     ASSERT_TRUE(Load(good));
-    EXPECT_EQ(previews.count(), 2);
+    EXPECT_EQ(previews.count(), 3);
     EXPECT_EQ(w.Image().viewReduction, 0);
     EXPECT_TRUE(w.Image().raster);
     EXPECT_TRUE(w.View()->Picture()->HasRaster());

@@ -148,8 +148,8 @@ void MainWindow::OpenForViewing(const std::string& path) {
 
 void MainWindow::ShowPreview(const std::shared_ptr<LoadOutcome>& outcome) {
     if (!shownBefore_)
-        shownBefore_ = std::make_unique<ShownBefore>(
-            ShownBefore{document_->Image(), document_->HasImage() ? view_->Picture() : nullptr});
+        shownBefore_ = std::make_unique<ShownBefore>(ShownBefore{
+            document_->Image(), document_->HasImage() ? view_->Picture() : nullptr, settings_});
     ShowLoadedImage(outcome);
 }
 
@@ -158,6 +158,10 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
     if (!outcome->ok) {
         // A picture shown meanwhile goes: the image before the load stays.
         if (before) {
+            // Aspect matching met the new image: its settings go back too.
+            const bool matched = settings_.adjustAspect == 1;
+            settings_ = before->settings;
+            if (matched) document_->SaveSettings();
             document_->Restore(std::move(before->image));
             view_->SetImage(std::move(before->pyramid));
             ApplyInitialZoom();

@@ -184,6 +184,7 @@ class MainWindow : public QMainWindow {
     struct ShownBefore {
         CurrentImage image;
         std::shared_ptr<const ImagePyramid> pyramid;
+        SplitSettings settings;  // as they were before aspect matching met the new image
     };
     std::unique_ptr<ShownBefore> shownBefore_;
     std::unique_ptr<SplitController> controller_;
