@@ -205,9 +205,11 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
             sink = std::make_unique<ObserverSink>(*observer, header);
         } else {
             OpenedBands preview;
-            std::string ignored;  // the whole load gives any failure its message
+            // Read at once, without progress: the whole load gives any
+            // failure its message.
+            std::string ignored;
             if (std::shared_ptr<ReducedPicture> picture =
-                    ReadReduced(*format, file, kPreviewFactor, preview, nullptr, ignored, observer))
+                    ReadReduced(*format, file, kPreviewFactor, preview, nullptr, ignored, nullptr))
                 observer->Reduced(header, std::move(picture), true);
             if (observer->StopRequested()) return false;
         }
