@@ -151,13 +151,13 @@ void RowReducer::Emit(uint8_t* out) {
     // Whole groups of a power-of-two count (all but the last row and
     // column, mostly) are averaged by a shift.
     const auto whole = static_cast<uint32_t>(factor_ * rows_);
-    const int fullColumns = width_ / factor_;
+    int lx = 0;
     if (std::has_single_bit(whole)) {
         const int shift = std::countr_zero(whole);
-        for (int lx = 0; lx < fullColumns; ++lx, t += 3, out += 3)
+        for (const int fullColumns = width_ / factor_; lx < fullColumns; ++lx, t += 3, out += 3)
             for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>((t[c] + whole / 2) >> shift);
     }
-    for (int lx = static_cast<int>(t - sums_.get()) / 3; lx < outWidth_; ++lx, t += 3, out += 3) {
+    for (; lx < outWidth_; ++lx, t += 3, out += 3) {
         const int x0 = lx * factor_;
         const auto n = static_cast<uint32_t>((std::min(width_, x0 + factor_) - x0) * rows_);
         for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>((t[c] + n / 2) / n);

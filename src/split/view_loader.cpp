@@ -123,9 +123,9 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
 // The file's picture reduced by `factor` from bands opened for it; null on
 // failure, with the message in `error` (empty when stopped).
 std::shared_ptr<ReducedPicture> ReadReduced(const ImageFormat& format, const SourceFilePtr& file,
-                                            int factor, OpenedBands& opened,
-                                            const CurrentImage* header, std::string& error,
-                                            ViewLoadObserver* observer) {
+                                            int factor, const CurrentImage* header,
+                                            std::string& error, ViewLoadObserver* observer) {
+    OpenedBands opened;
     if (!OpenBands(format, file, std::min(factor, 8), opened) || !opened.bands) {
         error = opened.header.error.empty() ? msg::kInvalidFile : opened.header.error;
         return nullptr;
@@ -180,9 +180,8 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
             error = msg::kMemoryFailed;
             return false;
         }
-        OpenedBands reduced;
         std::shared_ptr<ReducedPicture> picture =
-            ReadReduced(*format, file, factor, reduced, &image, error, observer);
+            ReadReduced(*format, file, factor, &image, error, observer);
         if (!picture) return false;
         out.image = std::move(image);
         out.picture = std::move(picture);
@@ -197,19 +196,17 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
     if (observer && opened.bands && format->kind == ImageFileKind::Jpeg &&
         int64_t{opened.header.width} * opened.header.height >= kPreviewPixels) {
         const bool severalScans = opened.bands->HeldBytes() > 0;
-        opened.header.notices.clear();  // the whole load gives them
         SetCurrentImage(header, std::move(opened.header), path);
         header.viewReduction = kPreviewFactor;
         opened = OpenedBands{};
         if (severalScans) {
             sink = std::make_unique<ObserverSink>(*observer, header);
         } else {
-            OpenedBands preview;
             // Read at once, without progress: the whole load gives any
             // failure its message.
             std::string ignored;
             if (std::shared_ptr<ReducedPicture> picture =
-                    ReadReduced(*format, file, kPreviewFactor, preview, nullptr, ignored, nullptr))
+                    ReadReduced(*format, file, kPreviewFactor, nullptr, ignored, nullptr))
                 observer->Reduced(header, std::move(picture), true);
             if (observer->StopRequested()) return false;
         }

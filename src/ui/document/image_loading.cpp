@@ -42,8 +42,6 @@ class ImageLoading::Observer final : public ViewLoadObserver {
         outcome->path = image.path;
         outcome->ok = true;
         outcome->image = image;
-        // A picture stands in for the raster until the load is done.
-        if (outcome->image.viewReduction == 0) outcome->image.viewReduction = picture->Factor();
         outcome->pyramid =
             ImagePyramid::FromReduced(std::move(picture), image.width, image.height, complete);
         if (!outcome->pyramid) return;
