@@ -36,6 +36,9 @@ struct CurrentImage {
     // raster would not fit in memory: it has no raster, and a split reads
     // the file again band by band (ReopenForTiles).
     int viewReduction = 0;
+    // The message a split of this image fails with, because its file's data
+    // ended or broke before the picture did (see LoadedImage::damage).
+    std::string damage;
     // Whether the viewer has something to show and the grid something to cut.
     bool Shown() const { return raster != nullptr || viewReduction > 0; }
 };
@@ -55,6 +58,7 @@ inline void SetCurrentImage(CurrentImage& image, LoadedImage&& loaded, const std
     image.blockWidth = loaded.blockWidth;
     image.blockHeight = loaded.blockHeight;
     image.viewReduction = 0;
+    image.damage = std::move(loaded.damage);
 }
 
 // The open file of `image`; an image without one has its path opened now

@@ -42,6 +42,10 @@ struct LoadedImage {
     // stay the picture's own.
     int bandReduction = 1;
     std::string error;  // the failure message when raster is null
+    // Set when the file's data ended or broke before its picture did: the
+    // load still has what was decoded (the window may show it), but nothing
+    // may be cut from it; a split of the file fails with this message.
+    std::string damage;
     // What the reader has to tell the user about the file (such as a colour
     // reduction), in order. Readers never show anything: the caller does.
     std::vector<std::string> notices;
