@@ -367,6 +367,22 @@
         <translation>Split stopped</translation>
     </message>
     <message>
+        <source>保存フォルダが存在しません</source>
+        <translation>The save folder does not exist</translation>
+    </message>
+    <message>
+        <source>保存フォルダがシンボリックリンクです</source>
+        <translation>The save folder is a symbolic link</translation>
+    </message>
+    <message>
+        <source>タイル名が別のファイルで使われています</source>
+        <translation>Tile names already used by another file</translation>
+    </message>
+    <message>
+        <source>分割中にファイルが変更されました</source>
+        <translation>The file changed while it was split</translation>
+    </message>
+    <message>
         <source>分割処理終了！</source>
         <translation>Split finished!</translation>
     </message>

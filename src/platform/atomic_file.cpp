@@ -13,6 +13,8 @@
 #include <mutex>
 #include <set>
 
+#include "platform/staging_folder.h"
+
 namespace tessarin {
 
 namespace {
@@ -51,7 +53,9 @@ void RandomBytes(unsigned char* out, size_t n) {
     for (size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(v >> (8 * (i % 8)));
 }
 
-std::string TemporaryName() {
+}  // namespace
+
+std::string NewTemporaryName() {
     unsigned char bytes[kRandomBytes];
     RandomBytes(bytes, sizeof bytes);
     static const char kHex[] = "0123456789abcdef";
@@ -65,6 +69,8 @@ std::string TemporaryName() {
     name += kSuffix;
     return name;
 }
+
+namespace {
 
 std::string JoinFolder(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
@@ -84,11 +90,12 @@ void SyncFolder(const std::string& folder) {
     ::close(fd);
 }
 
-// Locks the whole of `fd`'s open file description (whatever length the file
-// grows to) without waiting. Such a lock conflicts with those of every other
-// description, in this process too, and goes with the description's last
-// descriptor.
-bool LockDescription(int fd, short type) {
+}  // namespace
+
+// The lock covers whatever length the file grows to. It conflicts with the
+// locks of every other description, in this process too, and goes with the
+// description's last descriptor.
+bool LockWholeFile(int fd, short type) {
     struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
@@ -98,6 +105,8 @@ bool LockDescription(int fd, short type) {
     } while (result != 0 && errno == EINTR);
     return result == 0;
 }
+
+namespace {
 
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -120,11 +129,48 @@ void RemoveIfLeftover(int dirFd, const char* name, uid_t user, time_t now) {
     const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return;
     struct stat opened {};
-    if (::fstat(fd, &opened) == 0 && SameFile(opened, entry) && LockDescription(fd, F_RDLCK) &&
+    if (::fstat(fd, &opened) == 0 && SameFile(opened, entry) && LockWholeFile(fd, F_RDLCK) &&
         ::fstat(fd, &opened) == 0 && MayBeLeftover(opened, user, now) &&
         ::fstatat(dirFd, name, &entry, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(entry, opened))
         ::unlinkat(dirFd, name, 0);
     ::close(fd);
+}
+
+// Empties the folder `folderFd` of everything but folders.
+void RemoveFilesIn(int folderFd) {
+    const int listFd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0) ::close(listFd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir))
+        if (entry->d_type != DT_DIR) ::unlinkat(folderFd, entry->d_name, 0);
+    ::closedir(dir);
+}
+
+// A staging folder whose writer is gone: this user's, unchanged for the same
+// time as a file, and its lock file held by nobody (or never made: the
+// writer died right after the folder). Its files go, then the folder.
+void RemoveStagingIfLeftover(int dirFd, const char* name, uid_t user, time_t now) {
+    struct stat entry {};
+    if (::fstatat(dirFd, name, &entry, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(entry.st_mode) ||
+        entry.st_uid != user || now - entry.st_mtim.tv_sec < kStaleTemporaryFileSeconds)
+        return;
+    const int folder = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return;
+    struct stat opened {};
+    bool gone = ::fstat(folder, &opened) == 0 && SameFile(opened, entry);
+    const int lock =
+        gone ? ::openat(folder, kStagingLockName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
+             : -1;
+    if (lock >= 0) gone = LockWholeFile(lock, F_RDLCK);
+    if (gone) {
+        RemoveFilesIn(folder);
+        ::unlinkat(dirFd, name, AT_REMOVEDIR);
+    }
+    if (lock >= 0) ::close(lock);
+    ::close(folder);
 }
 
 }  // namespace
@@ -142,7 +188,7 @@ AtomicFile::~AtomicFile() { Discard(); }
 bool AtomicFile::Create(const std::string& folder) {
     Discard();
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        std::string path = JoinFolder(folder, TemporaryName());
+        std::string path = JoinFolder(folder, NewTemporaryName());
         fd_ = CreateExclusiveFile(path);
         if (fd_ < 0) {
             if (errno != EEXIST) return false;
@@ -153,7 +199,7 @@ bool AtomicFile::Create(const std::string& folder) {
         // lock such a file either, so it is never removed. Only a clean-up
         // that took a file this fresh for old (a clock far off) holds it:
         // that file may be going, so another name is taken.
-        if (LockDescription(fd_, F_WRLCK) || (errno != EAGAIN && errno != EACCES)) return true;
+        if (LockWholeFile(fd_, F_WRLCK) || (errno != EAGAIN && errno != EACCES)) return true;
         Discard();
     }
     return false;
@@ -227,8 +273,12 @@ void RemoveStaleTemporaryFiles(const std::string& folder) {
     const time_t now = ::time(nullptr);
     while (const dirent* entry = ::readdir(dir)) {
         pid_t pid = 0;
-        if (ParseTemporaryFileName(entry->d_name, pid))
-            RemoveIfLeftover(dirFd, entry->d_name, user, now);
+        if (!ParseTemporaryFileName(entry->d_name, pid)) continue;
+        // Each looks at the entry's type itself (file systems without
+        // entry types give DT_UNKNOWN).
+        if (entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN)
+            RemoveStagingIfLeftover(dirFd, entry->d_name, user, now);
+        if (entry->d_type != DT_DIR) RemoveIfLeftover(dirFd, entry->d_name, user, now);
     }
     ::closedir(dir);
 }

@@ -64,6 +64,13 @@ class AtomicFile {
     std::string temporary_;
 };
 
+// A fresh temporary name, ".tessarin-<pid>-<16 random hex digits>.part".
+std::string NewTemporaryName();
+
+// Locks the whole of `fd`'s open file description without waiting (type
+// F_WRLCK or F_RDLCK): the lock that marks a temporary file as live.
+bool LockWholeFile(int fd, short type);
+
 // Whether `name` is a temporary name of ours; gives the writer's process id.
 bool ParseTemporaryFileName(std::string_view name, pid_t& pid);
 
@@ -76,7 +83,9 @@ inline constexpr int kStaleTemporaryFileSeconds = 10 * 60;
 // Removes the temporary files in `folder` that a killed or crashed run left
 // behind: a regular file of this user, named like ours, reached without
 // following a link, not locked by any writer and unchanged for
-// kStaleTemporaryFileSeconds. It is removed while this call holds its lock,
+// kStaleTemporaryFileSeconds. A staging folder (see staging_folder.h) of
+// this user goes the same way, with everything in it, when its lock file is
+// not held. It is removed while this call holds its lock,
 // and only if the name still leads to the file that was checked. Where the
 // file system takes no locks, nothing is removed.
 void RemoveStaleTemporaryFiles(const std::string& folder);

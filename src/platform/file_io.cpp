@@ -82,6 +82,13 @@ int StreamClose(void* cookie) {
     return 0;
 }
 
+FileStamp StampOf(const struct stat& st) {
+    const auto nanoseconds = [](const timespec& t) {
+        return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+    };
+    return {static_cast<uint64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+}
+
 }  // namespace
 
 std::shared_ptr<const SourceFile> SourceFile::Open(const std::string& path) noexcept {
@@ -92,10 +99,18 @@ std::shared_ptr<const SourceFile> SourceFile::Open(const std::string& path) noex
         struct stat st {};
         if (file->fd_ < 0 || ::fstat(file->fd_, &st) != 0) return nullptr;
         file->size_ = static_cast<uint64_t>(st.st_size);
+        file->opened_ = StampOf(st);
         return file;
     } catch (...) {
         return nullptr;
     }
+}
+
+bool SourceFile::StampNow(FileStamp& stamp) const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return false;
+    stamp = StampOf(st);
+    return true;
 }
 
 SourceFile::~SourceFile() {

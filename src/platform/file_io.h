@@ -15,6 +15,15 @@ namespace tessarin {
 // (a second decoder, the tile sources, an outside tool) read this open file,
 // never the name again, so a file renamed or replaced in the meantime cannot
 // change what is read. Read-only and shared between threads.
+// What tells a file rewritten in place from the one that was read: its size
+// and its modification and change times.
+struct FileStamp {
+    uint64_t size = 0;
+    int64_t modified = 0;  // nanoseconds
+    int64_t changed = 0;   // nanoseconds
+    bool operator==(const FileStamp&) const = default;
+};
+
 class SourceFile : public std::enable_shared_from_this<SourceFile> {
   public:
     // Opens `path` as OpenRegularFile does. Null when refused or out of memory.
@@ -27,6 +36,10 @@ class SourceFile : public std::enable_shared_from_this<SourceFile> {
     const std::string& Path() const { return path_; }
     // The size when it was opened.
     uint64_t Size() const { return size_; }
+    // The file's stamp when it was opened, and now (false when it cannot be
+    // read now).
+    const FileStamp& OpenedStamp() const { return opened_; }
+    [[nodiscard]] bool StampNow(FileStamp& stamp) const;
     // Reads exactly n bytes at offset; false on a short read or an error.
     [[nodiscard]] bool ReadAt(uint64_t offset, void* buffer, size_t n) const;
     // Reads up to n bytes at offset; returns how many came back.
@@ -48,6 +61,7 @@ class SourceFile : public std::enable_shared_from_this<SourceFile> {
     std::string path_;
     int fd_ = -1;
     uint64_t size_ = 0;
+    FileStamp opened_;
 };
 using SourceFilePtr = std::shared_ptr<const SourceFile>;
 

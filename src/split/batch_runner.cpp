@@ -6,6 +6,7 @@
 #include "split/geometry.h"
 #include "split/image_loader.h"
 #include "split/messages.h"
+#include "split/tile_name_ledger.h"
 
 namespace tessarin {
 
@@ -31,7 +32,7 @@ std::string StoppedLine(const std::string& path) {
 }
 
 void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObserver& observer,
-                    SplitResult& result, std::stop_token stop) {
+                    SplitResult& result, std::stop_token stop, TileNameLedger* ledger) {
     SplitSettings& settings = *item.settings;
     SplitJob job;
     std::string error;
@@ -52,6 +53,8 @@ void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObs
     job.selection = options.selection;
     job.writeManifest = item.writeManifest;
     job.stop = std::move(stop);
+    job.sourceStampSinceOpen = true;
+    job.ledger = ledger;
     result = RunSplitJob(job, &observer);
 }
 
@@ -59,6 +62,7 @@ BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObse
                      std::stop_token stop) {
     BatchResult batch;
     BatchItem item;
+    TileNameLedger ledger;
     while (true) {
         if (stop.stop_requested()) {
             batch.stopped = true;
@@ -75,7 +79,7 @@ BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObse
             line = SkippedLine(item.path);
         } else {
             try {
-                SplitFileAsJob(item, options, observer, result, stop);
+                SplitFileAsJob(item, options, observer, result, stop, &ledger);
             } catch (const std::bad_alloc&) {
                 result = SplitResult{};
                 result.message = msg::kMemoryFailed;

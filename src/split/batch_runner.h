@@ -17,6 +17,7 @@
 namespace tessarin {
 
 class Notifier;
+class TileNameLedger;
 
 // One file of a batch and the settings record it is split with. The runner
 // applies aspect matching to that record after loading the file, as the
@@ -86,14 +87,18 @@ struct BatchResult {
 };
 
 // Splits the source's files in order. A stop request ends the file in hand
-// between two tiles (it gets the stopped line) and the batch with it.
+// between two tiles (it gets the stopped line, and leaves no new tile) and
+// the batch with it. A file whose tiles would take names that an earlier
+// file of the batch wrote fails, and replaces nothing.
 BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObserver& observer,
                      std::stop_token stop = {});
 
 // One file: load, match, split. Fills `result`; the image loaded is handed
-// to the observer before the split.
+// to the observer before the split. `ledger` holds the tile names of the
+// run's earlier files (may be null).
 void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObserver& observer,
-                    SplitResult& result, std::stop_token stop = {});
+                    SplitResult& result, std::stop_token stop = {},
+                    TileNameLedger* ledger = nullptr);
 
 // The result lines.
 std::string SucceededLine(const std::string& path);

@@ -46,6 +46,13 @@ constexpr CatalogueEntry kEntries[] = {
     {QT_TRANSLATE_NOOP("Tessarin", "分割対象ファイルのパスが不正です"),
      "The path of the file to split is invalid"},
     {QT_TRANSLATE_NOOP("Tessarin", "分割処理中止"), "Split stopped"},
+    {QT_TRANSLATE_NOOP("Tessarin", "保存フォルダが存在しません"), "The save folder does not exist"},
+    {QT_TRANSLATE_NOOP("Tessarin", "保存フォルダがシンボリックリンクです"),
+     "The save folder is a symbolic link"},
+    {QT_TRANSLATE_NOOP("Tessarin", "タイル名が別のファイルで使われています"),
+     "Tile names already used by another file"},
+    {QT_TRANSLATE_NOOP("Tessarin", "分割中にファイルが変更されました"),
+     "The file changed while it was split"},
     {QT_TRANSLATE_NOOP("Tessarin", "キャンセルされました"), "Cancelled"},
     {QT_TRANSLATE_NOOP("Tessarin", "設定ファイルの書き込みに失敗しました"),
      "Could not write the settings file"},
@@ -90,6 +97,7 @@ constexpr CatalogueEntry kEntries[] = {
 
 constexpr std::string_view kOpenBracket = "【";
 constexpr std::string_view kCloseBracket = "】";
+constexpr std::string_view kDetailColon = "：";
 
 std::string CatalogueLookup(std::string_view text) {
     const char* english = EnglishFor(text);
@@ -110,9 +118,16 @@ std::string TranslateMessage(std::string_view text, const TextLookup& lookup) {
     std::string whole = lookup(text);
     if (!whole.empty()) return whole;
     const size_t lineEnd = text.find('\n');
-    if (lineEnd == std::string_view::npos) return {};
-    std::string head = lookup(text.substr(0, lineEnd));
-    return head.empty() ? head : head + std::string(text.substr(lineEnd));
+    if (lineEnd != std::string_view::npos) {
+        std::string head = lookup(text.substr(0, lineEnd));
+        return head.empty() ? head : head + std::string(text.substr(lineEnd));
+    }
+    // "message：detail" (a path, say) keeps the detail after its translation.
+    const size_t colon = text.find(kDetailColon);
+    if (colon == std::string_view::npos) return {};
+    std::string head = lookup(text.substr(0, colon));
+    return head.empty() ? head
+                        : head + ": " + std::string(text.substr(colon + kDetailColon.size()));
 }
 
 std::string TranslateResultLine(const std::string& line, const TextLookup& lookup) {

@@ -27,8 +27,9 @@ const char* EnglishFor(std::string_view japanese);
 using TextLookup = std::function<std::string(std::string_view)>;
 
 // `text` translated by `lookup`, or, when only its first line has a
-// translation, that line translated and the rest kept ("message\n\npath");
-// empty when neither has one.
+// translation, that line translated and the rest kept ("message\n\npath"),
+// or, for a one-line "message：detail", the message translated and the detail
+// kept after ": "; empty when none has one.
 std::string TranslateMessage(std::string_view text, const TextLookup& lookup);
 
 // `line` with the reason in its last bracket pair translated as

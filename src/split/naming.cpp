@@ -1,6 +1,7 @@
 #include "split/naming.h"
 
 #include <limits.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -8,6 +9,7 @@
 
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "split/messages.h"
 
 namespace tessarin {
 
@@ -135,7 +137,8 @@ bool SplitFileName(const std::string& path, std::string& baseName, std::string& 
 
 std::string RelativeBaseFolder(const std::string& source, int levels) {
     std::string folder = FolderText(source);
-    for (int i = 0; i < levels && !folder.empty(); ++i) {
+    for (int i = 0; i < levels; ++i) {
+        if (folder.empty()) return {};  // above the root
         const size_t slash = folder.rfind('/');
         folder.resize(slash == std::string::npos ? 0 : slash);
         while (!folder.empty() && folder.back() == '/') folder.pop_back();
@@ -143,20 +146,28 @@ std::string RelativeBaseFolder(const std::string& source, int levels) {
     return folder.empty() ? "/" : folder;
 }
 
-std::string ResolveOutputFolder(const std::string& source, const SplitSettings& settings) {
+std::string ResolveOutputFolder(const std::string& source, const SplitSettings& settings,
+                                const char** error) {
+    const auto fail = [error](const char* message) {
+        if (error) *error = message;
+        return std::string();
+    };
     std::string base;
     if (settings.relative != 0) {
         base = RelativeBaseFolder(source, settings.dirLevel);
+        if (base.empty()) return fail(msg::kNoOutputFolder);
     } else {
         std::string savePath = settings.savePath;
         StripTrailingSlashes(savePath);
         base = IsDirectory(savePath) ? savePath : DesktopFolder();
     }
     const std::string folder = WithSubFolder(base, source, settings);
-    if (settings.makeFolder != 0 && !IsDirectory(folder)) {
-        // A failure shows when the tiles are written.
-        std::error_code ec;
-        fs::create_directory(folder, ec);
+    if (settings.makeFolder != 0) {
+        // A failure to create it shows when the tiles are written.
+        struct stat st {};
+        if (::lstat(folder.c_str(), &st) != 0) ::mkdir(folder.c_str(), 0777);
+        if (::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            return fail(msg::kOutputFolderIsLink);
     }
     return folder;
 }
@@ -168,6 +179,7 @@ std::string DescribeOutputFolder(const std::string& source, const SplitSettings&
     std::string base;
     if (settings.relative != 0) {
         base = RelativeBaseFolder(source, settings.dirLevel);
+        if (base.empty()) return "/..";
     } else {
         base = settings.savePath;
         StripTrailingSlashes(base);

@@ -7,17 +7,21 @@
 
 namespace tessarin {
 
-// The source's parent folder, `levels` folders further up; "/" past the root.
-// A relative source is taken relative to the working folder. Levels below 0
-// count as 0.
+// The source's parent folder, `levels` folders further up; empty when that
+// goes past the root. A relative source is taken relative to the working
+// folder. Levels below 0 count as 0.
 std::string RelativeBaseFolder(const std::string& source, int levels);
 
 // The folder for the tiles of `source`: savePath without its trailing "/"
 // ("/" itself stays), or the desktop folder when savePath names no folder, or
 // the folder `dirLevel` levels above the source; then the automatic
 // sub-folder, which is created here (one level; a failure shows later when the
-// tiles are written). The split job calls it once per file.
-std::string ResolveOutputFolder(const std::string& source, const SplitSettings& settings);
+// tiles are written). The split job calls it once per file. Empty, with the
+// message in `error` (when given), when there is no such folder: `dirLevel`
+// goes past the root, or a symbolic link has the automatic sub-folder's name
+// (it is never followed: in a shared folder anyone could plant one).
+std::string ResolveOutputFolder(const std::string& source, const SplitSettings& settings,
+                                const char** error = nullptr);
 
 // The same folder for the information panel, creating nothing; "未定" when it
 // depends on an image and none is loaded (source empty).

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 #include "platform/text.h"
 #include "split/formats.h"
+#include "split/manifest_reader.h"
 
 namespace tessarin {
 namespace {
@@ -72,6 +74,23 @@ bool IsImageKind(const std::string& path) {
     return FindImageFormat(ClassifyImageFile(path)) != nullptr;
 }
 
+// The folder's files less those that a manifest in it lists as tiles: a
+// folder that holds its own tiles (cut with /relative 0 /notmake) gives its
+// sources alone, not last run's tiles to cut again.
+std::vector<std::string> ListSourceFiles(const std::string& folder) {
+    std::vector<std::string> names = ListFileNames(folder);
+    std::set<std::string> tiles;
+    for (const std::string& name : names) {
+        ManifestSummary manifest;
+        if (IsManifestName(name) && ReadManifest(JoinPath(folder, name.c_str()), manifest))
+            tiles.insert(manifest.files.begin(), manifest.files.end());
+    }
+    std::vector<std::string> files;
+    for (const std::string& name : names)
+        if (!tiles.contains(name)) files.push_back(JoinPath(folder, name.c_str()));
+    return files;
+}
+
 }  // namespace
 
 bool NameOrderLess(std::string_view a, std::string_view b) {
@@ -112,14 +131,14 @@ std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths) {
             out.push_back(path);
             continue;
         }
-        for (std::string& file : ListFolderFiles(path)) out.push_back(std::move(file));
+        for (std::string& file : ListSourceFiles(path)) out.push_back(std::move(file));
     }
     return out;
 }
 
 std::vector<std::string> ListFolderImages(const std::string& folder, bool recurse) {
     std::vector<std::string> files;
-    for (std::string& file : ListFolderFiles(folder))
+    for (std::string& file : ListSourceFiles(folder))
         if (IsImageKind(file)) files.push_back(std::move(file));
     if (!recurse) return files;
     std::vector<std::string> folders;

@@ -21,11 +21,13 @@ bool NameOrderLess(std::string_view a, std::string_view b);
 // entered), in name order. Empty when the folder cannot be listed.
 std::vector<std::string> ListFolderFiles(const std::string& folder);
 
-// `paths` with every folder replaced by its files (ListFolderFiles); other
+// `paths` with every folder replaced by its files (ListFolderFiles), less the
+// files that a manifest of a split in that folder lists as its tiles; other
 // paths, existing or not, stay as given. An empty folder contributes nothing.
 std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths);
 
-// The files of the registered image formats inside `folder`, by name; with
+// The files of the registered image formats inside `folder`, by name, less
+// the tiles its manifests list (see ExpandFolders); with
 // `recurse`, then those of each sub-folder in turn (links to folders are not
 // entered, so no folder is listed twice by a loop).
 std::vector<std::string> ListFolderImages(const std::string& folder, bool recurse);

@@ -1,16 +1,23 @@
 #include "split/split_job.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <new>
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/console.h"
+#include "platform/file_io.h"
+#include "platform/staging_folder.h"
 #include "split/band_cut.h"
 #include "split/formats.h"
 #include "split/job_state.h"
 #include "split/manifest.h"
+#include "split/manifest_reader.h"
 #include "split/messages.h"
 #include "split/naming.h"
+#include "split/tile_name_ledger.h"
 #include "split/tile_worker.h"
 
 namespace tessarin {
@@ -25,6 +32,47 @@ int64_t CountWantedTiles(const SplitPlan& plan) {
     return count;
 }
 
+// The manifest, kept in the staging folder to be named with the tiles.
+bool StageManifest(StagingFolder& staging, const SplitJob& job, const SplitPlan& plan,
+                   const TileSource* source, const std::vector<std::vector<TileRect>>& written) {
+    std::vector<ManifestTile> tiles;
+    for (const std::vector<TileRect>& share : written)
+        for (const TileRect& rect : share) {
+            ManifestTile tile;
+            tile.rect = rect;
+            tile.cut = source ? source->CutRect(rect) : rect;
+            const std::string path =
+                BuildTileFileName(plan.folder, plan.baseName, plan.extension, rect.column, rect.row,
+                                  plan.grid.columns, plan.grid.rows, job.settings);
+            tile.fileName = path.substr(path.rfind('/') + 1);
+            tiles.push_back(std::move(tile));
+        }
+    const bool lossless = CutsLosslessly(ClassifyImageFile(job.image.path), job.settings);
+    const std::string text = ManifestText(job, plan.grid, lossless, std::move(tiles));
+    std::string staged;
+    const int fd = staging.CreateFile(staged);
+    if (fd < 0) return false;
+    OutputFile out(fd);
+    bool ok = out.Write(text.data(), text.size());
+    ok = out.Finish() && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) staging.Keep(staged, ManifestFileName(job.image.path));
+    return ok;
+}
+
+// A manifest of this name in the folder that lists another source's tiles:
+// that source's path, else empty.
+std::string OtherManifestSource(const std::string& folder, const std::string& source) {
+    ManifestSummary summary;
+    const std::string path = folder + (folder.ends_with('/') ? "" : "/") + ManifestFileName(source);
+    if (!ReadManifest(path, summary) || SameSourcePath(summary.sourcePath, source)) return {};
+    return summary.sourcePath;
+}
+
+std::string NamesTaken(const std::string& holder) {
+    return std::string(msg::kTileNamesTaken) + "：" + EscapeControlCharacters(holder);
+}
+
 void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResult& result) {
     const CurrentImage& image = job.image;
     const ImageFileKind kind = ClassifyImageFile(image.path);
@@ -35,8 +83,29 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
         state.StoreError(kind == ImageFileKind::BadPath ? msg::kBadPath : msg::kUnsupported);
         return;
     }
+    // A picture whose data ended or broke early may be shown, never cut.
+    if (!image.damage.empty()) {
+        state.StoreError(image.damage);
+        return;
+    }
+    // The file as it was read: a file rewritten in place meanwhile gives
+    // tiles of neither picture, or of both.
+    FileStamp before;
+    if (image.source) {
+        if (job.sourceStampSinceOpen)
+            before = image.source->OpenedStamp();
+        else if (!image.source->StampNow(before)) {
+            state.StoreError(msg::kReadFailed);
+            return;
+        }
+    }
     SplitPlan plan;
-    plan.folder = ResolveOutputFolder(image.path, job.settings);
+    const char* folderError = nullptr;
+    plan.folder = ResolveOutputFolder(image.path, job.settings, &folderError);
+    if (folderError) {
+        state.StoreError(folderError);
+        return;
+    }
     result.outputFolder = plan.folder;
     // What a killed run left in this folder goes before new tiles arrive.
     RemoveStaleTemporaryFilesOnce(plan.folder);
@@ -45,6 +114,20 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
         state.StoreError(msg::kBadSourcePath);
         return;
     }
+    if (job.writeManifest) {
+        const std::string other = OtherManifestSource(plan.folder, image.path);
+        if (!other.empty()) {
+            state.StoreError(NamesTaken(other));
+            return;
+        }
+    }
+    // Every tile waits in the staging folder until the whole file has
+    // succeeded; the automatic sub-folder is never entered through a link.
+    // When it cannot be made, each tile fails to be written, with its
+    // format's message.
+    StagingFolder staging;
+    (void)staging.Open(plan.folder, job.settings.makeFolder != 0);
+    plan.staging = &staging;
     plan.extension = TileExtension(kind, sourceExtension, job.settings);
     plan.grid = ComputeGridCounts(image.width, image.height, job.settings);
     plan.settings = &job.settings;
@@ -81,30 +164,29 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
         std::vector<TileContext> contexts(static_cast<size_t>(plan.threadCount));
         RunTileWorkers(plan, contexts);
     }
-    result.tilesWritten = finished.load();
-    // A stopped job lists no tiles: its manifest would describe a part.
+    // A stopped file leaves no tile: its tiles would show a part.
     if (stopped.load() && !state.Failed()) {
         result.stopped = true;
         state.StoreError(msg::kStopped);
     }
+    FileStamp after;
+    if (!state.Failed() && image.source && (!image.source->StampNow(after) || after != before))
+        state.StoreError(msg::kSourceChanged);
+    if (job.writeManifest && !state.Failed() &&
+        !StageManifest(staging, job, plan, source.get(), written))
+        state.StoreError(msg::kSaveFailed);
+    if (state.Failed()) return;
 
-    if (job.writeManifest && !state.Failed()) {
-        std::vector<ManifestTile> tiles;
-        for (const std::vector<TileRect>& share : written)
-            for (const TileRect& rect : share) {
-                ManifestTile tile;
-                tile.rect = rect;
-                tile.cut = source ? source->CutRect(rect) : rect;
-                const std::string path =
-                    BuildTileFileName(plan.folder, plan.baseName, plan.extension, rect.column,
-                                      rect.row, plan.grid.columns, plan.grid.rows, job.settings);
-                tile.fileName = path.substr(path.rfind('/') + 1);
-                tiles.push_back(std::move(tile));
-            }
-        const bool lossless = CutsLosslessly(kind, job.settings);
-        if (!WriteSplitManifest(plan.folder, job, plan.grid, lossless, std::move(tiles)))
-            state.StoreError(msg::kSaveFailed);
+    std::string holder;
+    if (job.ledger && !job.ledger->Claim(plan.folder, staging.KeptNames(), image.path, holder)) {
+        state.StoreError(NamesTaken(holder));
+        return;
     }
+    if (!staging.Commit()) {
+        state.StoreError(source ? source->SaveFailedMessage() : msg::kSaveFailed);
+        return;
+    }
+    result.tilesWritten = finished.load();
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 
 namespace tessarin {
 
+class TileNameLedger;
+
 // Hears of every finished tile. Called from the worker threads, once per
 // tile, with the number of tiles finished so far in this job (each number
 // once) and the number the job will write; it must be cheap and thread-safe.
@@ -35,15 +37,23 @@ struct SplitJob {
     // A request here ends the job between tiles: each worker finishes the
     // tile in hand and writes no further one.
     std::stop_token stop;
+    // The file counts as rewritten when it differs at the end from how it
+    // was when opened (a load and its split in one go), rather than from
+    // how it was when the split started (a picture shown for a while first).
+    bool sourceStampSinceOpen = false;
+    // Tile names the run's earlier files wrote; a file whose tiles would
+    // take one of them fails (see tile_name_ledger.h). May be null.
+    TileNameLedger* ledger = nullptr;
 };
 
 struct SplitResult {
     bool ok = false;
     std::string message;       // the failure message; empty on success
     std::string outputFolder;  // where the tiles went (empty when none was resolved)
-    int64_t tilesWritten = 0;
+    int64_t tilesWritten = 0;  // tiles given their names (0 unless the file succeeded)
     // A stop request ended the job before all its tiles were written; the
-    // message is then kStopped (unless a tile failed first).
+    // message is then kStopped (unless a tile failed first). Like a failed
+    // file, a stopped one leaves no new tile.
     bool stopped = false;
 };
 

@@ -1,10 +1,13 @@
 #include "split/tile_worker.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <new>
 #include <thread>
 
 #include "platform/atomic_file.h"
+#include "platform/staging_folder.h"
 #include "split/messages.h"
 #include "split/naming.h"
 #include "split/split_job.h"
@@ -12,9 +15,19 @@
 namespace tessarin {
 
 const char* WriteTileFile(const TileSource& source, const TileRect& rect, const std::string& folder,
-                          const std::string& path, TileContext& context) {
+                          const std::string& path, TileContext& context, StagingFolder* staging) {
     const char* saveFailed = source.SaveFailedMessage();
     if (!PathFitsFileSystem(path)) return saveFailed;
+    if (staging) {
+        std::string staged;
+        const int fd = staging->CreateFile(staged);
+        if (fd < 0) return saveFailed;
+        const char* failure = source.WriteTile(rect, TileFile{fd, staged}, context);
+        // The close reports a write some file systems failed only then.
+        if (::close(fd) != 0 && !failure) failure = saveFailed;
+        if (!failure) staging->Keep(staged, path.substr(path.rfind('/') + 1));
+        return failure;
+    }
     AtomicFile file;
     if (!file.Create(folder)) return saveFailed;
     const TileFile target{file.Descriptor(), file.TemporaryPath()};
@@ -52,8 +65,8 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex, TileContext& context)
                 const std::string path =
                     BuildTileFileName(plan.folder, plan.baseName, plan.extension, column, row,
                                       plan.grid.columns, plan.grid.rows, *plan.settings);
-                if (const char* failure =
-                        WriteTileFile(*plan.source, cut, plan.folder, path, context)) {
+                if (const char* failure = WriteTileFile(*plan.source, cut, plan.folder, path,
+                                                        context, plan.staging)) {
                     plan.job->StoreError(failure);
                     return;
                 }

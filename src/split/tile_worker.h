@@ -17,6 +17,7 @@
 
 namespace tessarin {
 
+class StagingFolder;
 class TileProgress;
 
 // One file's prepared work, shared read-only by its workers (apart from the
@@ -37,6 +38,9 @@ struct SplitPlan {
     // When set, worker k appends the rectangle of every tile it wrote to
     // written[k] (for the manifest).
     std::vector<TileRect>* written = nullptr;
+    // When set, tiles are written into it and get their names only when the
+    // whole file has succeeded (see staging_folder.h).
+    StagingFolder* staging = nullptr;
     // Looked at before each tile; a worker that sees a request sets
     // `stopped` and writes no further tile.
     std::stop_token stop;
@@ -55,10 +59,13 @@ bool IsTileWanted(const SplitPlan& plan, int column, int row);
 
 // Writes one tile as the file `path` in `folder`: into a fresh temporary file
 // there, renamed to `path` only when complete, so a failed write never leaves
-// a damaged tile (nor destroys an older tile of the same name). Returns
-// nullptr on success, else the failure message.
+// a damaged tile (nor destroys an older tile of the same name). With
+// `staging`, the tile is written there and kept for `path`'s name instead,
+// to be named with the file's other tiles. Returns nullptr on success, else
+// the failure message.
 const char* WriteTileFile(const TileSource& source, const TileRect& rect, const std::string& folder,
-                          const std::string& path, TileContext& context);
+                          const std::string& path, TileContext& context,
+                          StagingFolder* staging = nullptr);
 
 // Writes worker `workerIndex`'s tiles of the plan's rows with WriteTileFile;
 // `context` is the worker's, kept from band to band. The first failure

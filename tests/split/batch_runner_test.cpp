@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <numeric>
@@ -24,6 +26,8 @@
 #include "platform/notifier.h"
 #include "split/band_cut.h"
 #include "split/image_loader.h"
+#include "split/messages.h"
+#include "split/path_list.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -68,15 +72,30 @@ class Recorder : public BatchObserver {
         dones.push_back(done);
         totals.insert(total);
         if (stopAtTile && done == *stopAtTile) stop.request_stop();
+        if (atTile.second && done == atTile.first) atTile.second();
     }
     std::vector<std::string> lines;
     std::vector<int64_t> written;
     std::optional<size_t> stopAfter;
     std::optional<int64_t> stopAtTile;
+    std::pair<int64_t, std::function<void()>> atTile;  // done at that tile
     std::stop_source stop;
     std::mutex mutex;
     std::vector<int64_t> dones;
     std::set<int64_t> totals;
+};
+
+// A list of files, each split with its manifest (or without).
+struct WithManifest : BatchSource {
+    PathListSource files;
+    bool manifest;
+    WithManifest(std::vector<std::string> paths, SplitSettings& settings, bool withManifest = true)
+        : files(std::move(paths), settings), manifest(withManifest) {}
+    bool Next(BatchItem& item) override {
+        if (!files.Next(item)) return false;
+        item.writeManifest = manifest;
+        return true;
+    }
 };
 
 class BatchTest : public ::testing::Test {
@@ -149,46 +168,121 @@ TEST_F(BatchTest, ReadersNoticesGoToTheOwnerBeforeTheImageIsShown) {
     }
 }
 
-// A stop during a file ends it between tiles: the tiles written so far stay
-// whole under their names, nothing else is left (no temporary file, no
-// manifest of a part), and the batch goes no further.
-TEST_F(BatchTest, AStopEndsTheFileInHandBetweenTiles) {
+std::map<std::string, std::vector<uint8_t>> Contents(const std::string& folder) {
+    std::map<std::string, std::vector<uint8_t>> contents;
+    for (auto& entry : fs::directory_iterator(folder))
+        contents[entry.path().filename().string()] = entry.is_regular_file()
+                                                         ? testing::ReadBytes(entry.path().string())
+                                                         : std::vector<uint8_t>{'/'};
+    return contents;
+}
+
+// Every tile of a file appears together, or none does: a stop between tiles,
+// a source rewritten while it is cut, and a tile that cannot take its name
+// leave the older tiles and the older manifest of the same names byte for
+// byte, and nothing else behind. After a stop the batch goes no further.
+TEST_F(BatchTest, AFileThatDoesNotSucceedLeavesNoNewTile) {
     SetMinBandRows(1);  // in the command mode, a band for each tile row
-    for (int run = 0; run < 6; ++run) {
-        const int threads = run % 3 + 1;
-        BatchOptions options;
-        options.withoutViewer = run >= 3;
-        SCOPED_TRACE(std::to_string(threads) + (options.withoutViewer ? " by bands" : ""));
+    enum class Fault { Stop, Rewrite, NameTaken };
+    for (const Fault fault : {Fault::Stop, Fault::Rewrite, Fault::NameTaken})
+        for (int run = 0; run < 4; ++run) {
+            const int threads = run % 2 ? 3 : 1;
+            BatchOptions options;
+            options.withoutViewer = run >= 2;
+            SCOPED_TRACE(std::to_string(static_cast<int>(fault)) + " " + std::to_string(threads) +
+                         (options.withoutViewer ? " by bands" : ""));
+            fs::remove_all(out_);
+            fs::create_directory(out_);
+            ASSERT_TRUE(SaveBmpFile(paths_[0], *raster_));
+            testing::WriteBytes(out_ + "/a_1_1.bmp", {'o', 'l', 'd'});
+            testing::WriteBytes(out_ + "/a.bmp_tiles.json", {'{', '}'});
+            if (fault == Fault::NameTaken) fs::create_directory(out_ + "/a_5_6.bmp");
+            const auto before = Contents(out_);
+            settings_.threadCount = threads;
+            Recorder recorder;
+            if (fault == Fault::Stop) recorder.stopAtTile = 4;
+            if (fault == Fault::Rewrite)
+                recorder.atTile = {4,
+                                   [this] { std::ofstream(paths_[0], std::ios::app) << "more"; }};
+            WithManifest source(paths_, settings_);
+            const BatchResult result =
+                RunBatch(source, options, recorder, recorder.stop.get_token());
+            const std::string expected =
+                fault == Fault::Stop      ? "△：" + paths_[0] + "【分割処理中止】"
+                : fault == Fault::Rewrite ? "×：" + paths_[0] + "【" + msg::kSourceChanged + "】"
+                                          : "×：" + paths_[0] + "【" + msg::kSaveFailed + "】";
+            ASSERT_FALSE(recorder.lines.empty());
+            EXPECT_EQ(recorder.lines[0], expected);
+            EXPECT_EQ(result.stopped, fault == Fault::Stop);
+            EXPECT_EQ(recorder.written[0], 0);
+            if (fault == Fault::Stop) {
+                EXPECT_EQ(recorder.lines.size(), 1u);
+                EXPECT_EQ(Contents(out_), before);
+            } else {
+                // The other files are whole, and only they changed the folder.
+                EXPECT_EQ(recorder.lines.size(), 3u);
+                auto after = Contents(out_);
+                std::erase_if(after, [](const auto& e) { return e.first[0] != 'a'; });
+                EXPECT_EQ(after, before);
+            }
+        }
+    SetMinBandRows(0);
+}
+
+// In one run, a file whose tiles would take names that an earlier file of the
+// run wrote fails and replaces nothing: two photos named p1 from two folders
+// never mix their tiles. The same file given again takes its own names back.
+// In a later run, the manifest left in the folder speaks for the earlier file.
+TEST_F(BatchTest, SameNamedSourcesFromTwoFoldersNeverMix) {
+    fs::create_directories(dir_ / "x/y");
+    fs::create_directory(dir_ / "z");
+    const std::string first = dir_ / "x/y/p1.bmp";
+    const std::string second = dir_ / "z/p1.bmp";
+    ASSERT_TRUE(SaveBmpFile(first, *raster_));
+    ASSERT_TRUE(SaveBmpFile(second, *Pattern(50, 50, 7, 1)));
+    const std::string again = dir_ / "x/../x/y/p1.bmp";
+    for (const bool manifest : {false, true}) {
+        SCOPED_TRACE(manifest);
         fs::remove_all(out_);
         fs::create_directory(out_);
-        settings_.threadCount = threads;
         Recorder recorder;
-        recorder.stopAtTile = 4;
-        PathListSource files(paths_, settings_);
-        struct WithManifest : BatchSource {
-            PathListSource& files;
-            explicit WithManifest(PathListSource& f) : files(f) {}
-            bool Next(BatchItem& item) override {
-                if (!files.Next(item)) return false;
-                item.writeManifest = true;
-                return true;
-            }
-        } source(files);
-        const BatchResult result = RunBatch(source, options, recorder, recorder.stop.get_token());
-        EXPECT_TRUE(result.stopped);
-        ASSERT_EQ(recorder.lines, std::vector<std::string>{"△：" + paths_[0] + "【分割処理中止】"});
-        // Every worker finishes at most the tile in hand after the request.
-        EXPECT_GE(recorder.written[0], 4);
-        EXPECT_LE(recorder.written[0], 4 + threads - 1);
-        EXPECT_EQ(FilesIn(out_), static_cast<size_t>(recorder.written[0]));
-        for (auto& entry : fs::directory_iterator(out_)) {
-            const std::string name = entry.path().filename();
-            EXPECT_TRUE(name.rfind("a_", 0) == 0 && name.ends_with(".bmp")) << name;
-            LoadedImage tile;
-            EXPECT_TRUE(LoadBmpFile(entry.path(), tile)) << name;
-        }
+        WithManifest files({first, second, again}, settings_, manifest);
+        RunBatch(files, BatchOptions{}, recorder);
+        const std::string taken = std::string("【") + msg::kTileNamesTaken + "：" + first + "】";
+        EXPECT_EQ(recorder.lines,
+                  (std::vector<std::string>{"○：" + first, "×：" + second + taken, "○：" + again}));
+        const auto tiles = Contents(out_);
+        EXPECT_EQ(tiles.size(), 30u + manifest);
+        LoadedImage tile;
+        ASSERT_TRUE(LoadBmpFile(out_ + "/p1_1_1.bmp", tile));
+        EXPECT_EQ(tile.raster->Width(), 13);
+
+        if (!manifest) continue;
+        Recorder later;
+        WithManifest alone({second}, settings_, true);
+        RunBatch(alone, BatchOptions{}, later);
+        // The manifest names the file as the last split of it was given it.
+        EXPECT_EQ(later.lines,
+                  std::vector<std::string>{"×：" + second + "【" + msg::kTileNamesTaken + "：" +
+                                           again + "】"});
+        EXPECT_EQ(Contents(out_), tiles);
     }
-    SetMinBandRows(0);
+}
+
+// A folder split into itself with manifests gives its sources alone when it
+// is listed again, however often: last run's tiles are not cut again.
+TEST_F(BatchTest, AFolderThatHoldsItsOwnTilesGivesItsSourcesAlone) {
+    settings_.relative = 1;
+    settings_.dirLevel = 0;
+    for (int run = 0; run < 3; ++run) {
+        std::vector<std::string> sources = ListFolderImages(dir_.Path().string(), false);
+        ASSERT_EQ(sources, paths_) << run;
+        WithManifest source(std::move(sources), settings_);
+        Recorder recorder;
+        RunBatch(source, BatchOptions{}, recorder);
+        EXPECT_EQ(recorder.lines.size(), 3u);
+    }
+    EXPECT_EQ(FilesIn(dir_.Path().string()), 3u + 3u * 31u);
 }
 
 // Two jobs with different settings cut the same raster one after another

@@ -133,8 +133,9 @@ TEST(Naming, RelativeBaseFolderLevels) {
     EXPECT_EQ(RelativeBaseFolder(src, 1), "/a/b");
     EXPECT_EQ(RelativeBaseFolder(src, 2), "/a");
     EXPECT_EQ(RelativeBaseFolder(src, 3), "/");
-    EXPECT_EQ(RelativeBaseFolder(src, 4), "/");
-    EXPECT_EQ(RelativeBaseFolder(src, 2147483647), "/");
+    // Above the root there is no folder.
+    EXPECT_EQ(RelativeBaseFolder(src, 4), "");
+    EXPECT_EQ(RelativeBaseFolder(src, 2147483647), "");
     EXPECT_EQ(RelativeBaseFolder(src, -2), "/a/b/c");
     EXPECT_EQ(RelativeBaseFolder("/img.png", 0), "/");
     EXPECT_EQ(RelativeBaseFolder("/a//b/img.png", 1), "/a");

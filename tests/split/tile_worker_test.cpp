@@ -18,6 +18,7 @@
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/memory_budget.h"
 #include "platform/atomic_file.h"
+#include "platform/staging_folder.h"
 #include "split/batch_runner.h"
 #include "split/image_loader.h"
 #include "split/messages.h"
@@ -362,30 +363,70 @@ TEST_F(SplitJobTest, SplitRemovesTemporaryFilesOfDeadRuns) {
                              {::time(nullptr) - kStaleTemporaryFileSeconds - 60, 0}};
     for (const fs::directory_entry& entry : fs::directory_iterator(out))
         ASSERT_EQ(::utimensat(AT_FDCWD, entry.path().c_str(), old, 0), 0);
+    // A killed run's staging folder goes with the tiles in it; a live one
+    // (its lock file held) stays, however old.
+    const std::string deadStaging = ".tessarin-" + std::to_string(dead) + "-0123456789abcdef.part";
+    fs::create_directory(out / deadStaging);
+    testing::WriteBytes((out / deadStaging / "0").string(), {'t'});
+    testing::WriteBytes((out / deadStaging / kStagingLockName).string(), {});
+    StagingFolder live;
+    ASSERT_TRUE(live.Open(settings_.savePath, false));
+    for (const fs::directory_entry& entry : fs::directory_iterator(out))
+        ASSERT_EQ(::utimensat(AT_FDCWD, entry.path().c_str(), old, 0), 0);
     const SplitResult result = Split(source_);
     ::close(liveFd);
     ASSERT_TRUE(result.ok) << result.message;
     EXPECT_FALSE(fs::exists(out / deadName));
     EXPECT_FALSE(fs::exists(out / oldDeadName));
+    EXPECT_FALSE(fs::exists(out / deadStaging));
     for (const std::string& name : kept) EXPECT_TRUE(fs::exists(out / name)) << name;
+    size_t stagingFolders = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(out))
+        stagingFolders += entry.is_directory();
+    EXPECT_EQ(stagingFolders, 1u);
+    live.Discard();
     EXPECT_EQ(Tiles().size(), 20u + kept.size());
 }
 
-// Links planted under the names temporary files had before (pid and a
-// counter) point at a file that must survive the split.
+// Nothing is written through a link: not through links planted under the
+// names temporary files had before (pid and a counter), nor through links at
+// a tile's or the manifest's name (replaced by the files themselves), nor
+// into a link at the automatic sub-folder's name. An output folder above the
+// root is no folder at all.
 TEST_F(SplitJobTest, PlantedLinksAreNeverFollowed) {
     testing::WriteBytes(dir_ / "victim", {'v'});
+    fs::create_directory(dir_ / "elsewhere");
     const fs::path out = settings_.savePath;
     for (int n = 0; n < 64; ++n)
         fs::create_symlink(dir_ / "victim", out / (".tessarin-" + std::to_string(::getpid()) + "-" +
                                                    std::to_string(n) + ".part"));
+    fs::create_symlink(dir_ / "victim", out / "pic_1_1.bmp");
+    fs::create_symlink(dir_ / "victim", out / "pic.bmp_tiles.json");
     settings_.threadCount = 2;
-    const SplitResult result = Split(source_);
+    BatchObserver quiet;
+    SplitResult result;
+    SplitFileAsJob(BatchItem{source_, &settings_, true}, BatchOptions{}, quiet, result);
     ASSERT_TRUE(result.ok) << result.message;
     EXPECT_EQ(testing::ReadBytes(dir_ / "victim"), (std::vector<uint8_t>{'v'}));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out / "pic.bmp_tiles.json")));
     LoadedImage tile;
     ASSERT_TRUE(LoadBmpFile((out / "pic_1_1.bmp").string(), tile));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out / "pic_1_1.bmp")));
     EXPECT_EQ(0, std::memcmp(tile.raster->Row(0), raster_->Row(0), 20 * 3));
+
+    settings_.makeFolder = 1;
+    settings_.uniqueFolder = 1;
+    fs::create_symlink(dir_ / "elsewhere", out / "pic.bmp");
+    EXPECT_EQ(Split(source_).message, msg::kOutputFolderIsLink);
+    settings_.uniqueFolder = 0;
+    fs::create_symlink(dir_ / "elsewhere", out / "Tessarin_out");
+    EXPECT_EQ(Split(source_).message, msg::kOutputFolderIsLink);
+    EXPECT_TRUE(fs::is_empty(dir_ / "elsewhere"));
+
+    settings_.makeFolder = 0;
+    settings_.relative = 1;
+    settings_.dirLevel = 1000;
+    EXPECT_EQ(Split(source_).message, msg::kNoOutputFolder);
 }
 
 }  // namespace
