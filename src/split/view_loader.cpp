@@ -31,15 +31,17 @@ constexpr uint64_t kReductionBandBytes = uint64_t{16} << 20;
 // of raster rows, a JPEG file's scaled down by the library where it can.
 class ViewSettings final : public TileSettings {
   public:
-    explicit ViewSettings(int scale) : scale_(scale) {}
+    ViewSettings(int scale, const ReadWatch* watch) : scale_(scale), watch_(watch) {}
     int GetInt(std::string_view section, std::string_view key, int fallback) const override {
         if (section == "OPTION" && key == "ALL_BMP") return 1;
         if (section == "VIEW" && key == "SCALE") return scale_;
         return fallback;
     }
+    const ReadWatch* Watch() const override { return watch_; }
 
   private:
     int scale_;
+    const ReadWatch* watch_;
 };
 
 // Hands a reader's early picture to the observer as the image's.
@@ -61,9 +63,10 @@ struct OpenedBands {
     std::unique_ptr<RowBands> bands;  // null for a file its format reads whole only
 };
 
-bool OpenBands(const ImageFormat& format, const SourceFilePtr& file, int scale, OpenedBands& out) {
+bool OpenBands(const ImageFormat& format, const SourceFilePtr& file, int scale, OpenedBands& out,
+               const ReadWatch* watch) {
     if (!format.openBands) return false;
-    return format.openBands(file, ViewSettings(scale), out.header, out.bands);
+    return format.openBands(file, ViewSettings(scale, watch), out.header, out.bands);
 }
 
 // Whether the raster of `header`'s image, drawn at 32 bits at most, fits
@@ -103,7 +106,8 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
     while (read < bandHeight) {
         if (observer && observer->StopRequested()) return "";
         const int rows = std::min(bandRows, bandHeight - read);
-        if (const char* failure = bands.ReadRows(*band, rows)) return failure;
+        if (const char* failure = bands.ReadRows(*band, rows))
+            return observer && observer->StopRequested() ? "" : failure;
         const DibImage* raster = band->Raster();
         if (!raster || raster->Width() != bandWidth || raster->AbsHeight() != rows)
             return msg::kInvalidFile;
@@ -121,12 +125,14 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
 }
 
 // The file's picture reduced by `factor` from bands opened for it; null on
-// failure, with the message in `error` (empty when stopped).
+// failure, with the message in `error` (empty when stopped). `observer`
+// hears of the picture when `header` is given.
 std::shared_ptr<ReducedPicture> ReadReduced(const ImageFormat& format, const SourceFilePtr& file,
                                             int factor, const CurrentImage* header,
                                             std::string& error, ViewLoadObserver* observer) {
     OpenedBands opened;
-    if (!OpenBands(format, file, std::min(factor, 8), opened) || !opened.bands) {
+    if (!OpenBands(format, file, std::min(factor, 8), opened, observer) || !opened.bands) {
+        if (observer && observer->StopRequested()) return nullptr;
         error = opened.header.error.empty() ? msg::kInvalidFile : opened.header.error;
         return nullptr;
     }
@@ -168,7 +174,8 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
     const SourceFilePtr file = SourceFile::Open(path);
 
     OpenedBands opened;
-    if (file && OpenBands(*format, file, 1, opened) && !WholeFits(opened) && opened.bands) {
+    if (file && OpenBands(*format, file, 1, opened, observer) && !WholeFits(opened) &&
+        opened.bands) {
         // Too large to hold: the reduced picture is all there is.
         TakeNotices(opened.header, notices);
         const int factor = ViewReductionFor(opened.header.width, opened.header.height);
@@ -202,18 +209,20 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
         if (severalScans) {
             sink = std::make_unique<ObserverSink>(*observer, header);
         } else {
-            // Read at once, without progress: the whole load gives any
+            // Read at once, shown when complete: the whole load gives any
             // failure its message.
             std::string ignored;
             if (std::shared_ptr<ReducedPicture> picture =
-                    ReadReduced(*format, file, kPreviewFactor, nullptr, ignored, nullptr))
+                    ReadReduced(*format, file, kPreviewFactor, nullptr, ignored, observer))
                 observer->Reduced(header, std::move(picture), true);
             if (observer->StopRequested()) return false;
         }
     }
     opened = OpenedBands{};
     ScopedPreviewSink listening(sink.get());
-    return LoadImageFrom(file, path, out.image, error, notices);
+    if (LoadImageFrom(file, path, out.image, error, notices, observer)) return true;
+    if (observer && observer->StopRequested()) error.clear();
+    return false;
 }
 
 }  // namespace tessarin

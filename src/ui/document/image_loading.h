@@ -47,6 +47,9 @@ class ImageLoading : public QObject {
     // started, while another load runs or when no thread can be had.
     bool Start(const std::string& path, Notifier* notifier);
     bool Busy() const { return task_.Busy(); }
+    // Ends the load in hand at its next band or rows (inside the library for
+    // a JPEG file): it finishes soon after as failed, with no message.
+    void Stop() { stop_.store(true); }
 
   signals:
     // On the GUI thread. A picture to show until `finished`: `image` has the

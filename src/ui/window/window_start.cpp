@@ -81,6 +81,10 @@ int RunWindow(int& argc, char** argv, SplitSettings& settings, SettingsPaths& pa
 
     MainWindow window(settings, paths);
     PlaceAndShow(window, paths.mainSettingsPath);
+    // Without a window manager a new window gets no keyboard focus unless it
+    // takes it (Qt does once the window is on screen).
+    window.activateWindow();
+    window.raise();
     window.ApplyInitialZoom();
     if (!files.empty()) window.OpenForViewing(files.front());
     return QApplication::exec();
