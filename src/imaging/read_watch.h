@@ -15,7 +15,7 @@ class ReadWatch {
     virtual bool StopRequested() const = 0;
     // `done` of `total` steps of the read are behind it. Called often, on
     // the reading thread: it must be cheap.
-    virtual void ReadProgress(int64_t done, int64_t total) {
+    virtual void ReadProgress(int64_t done, int64_t total) const {
         (void)done;
         (void)total;
     }

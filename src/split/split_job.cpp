@@ -23,7 +23,7 @@ class JobWatch final : public ReadWatch {
     JobWatch(const std::stop_token& stop, TileProgress* progress)
         : stop_(stop), progress_(progress) {}
     bool StopRequested() const override { return stop_.stop_requested(); }
-    void ReadProgress(int64_t done, int64_t total) override {
+    void ReadProgress(int64_t done, int64_t total) const override {
         if (progress_) progress_->ReadProgress(done, total);
     }
 
