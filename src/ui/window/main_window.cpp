@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QTimer>
+#include <utility>
 
 #include "settings/app_preferences.h"
 #include "ui/dialogs/message_presenter.h"
