@@ -220,9 +220,14 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
     }
     opened = OpenedBands{};
     ScopedPreviewSink listening(sink.get());
-    if (LoadImageFrom(file, path, out.image, error, notices, observer)) return true;
-    if (observer && observer->StopRequested()) error.clear();
-    return false;
+    // A load asked to stop fails, even one whose format read it to its end.
+    const bool loaded = LoadImageFrom(file, path, out.image, error, notices, observer);
+    if (observer && observer->StopRequested()) {
+        out.image = CurrentImage{};
+        error.clear();
+        return false;
+    }
+    return loaded;
 }
 
 }  // namespace tessarin

@@ -23,8 +23,8 @@ bool Sniff(const uint8_t* head, size_t size) {
     return size >= 8 && std::memcmp(head, "\x89PNG\r\n\x1A\n", 8) == 0;
 }
 
-bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch*) {
-    return LoadPngFile(file, out);
+bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch) {
+    return LoadPngFile(file, out, watch);
 }
 
 std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
