@@ -79,9 +79,10 @@ bool WholeFits(const OpenedBands& opened) {
     return FitsSplitMemoryBudget(held, raster + raster / 3);
 }
 
-// Fills `picture` from `bands`, whose rows come reduced by `preFactor` already.
+// Fills `picture` from `bands`, whose rows come reduced by `preFactor` already;
+// `observer` hears of the rows filled when `shown`.
 const char* Reduce(RowBands& bands, int width, int height, int preFactor, ReducedPicture& picture,
-                   ViewLoadObserver* observer) {
+                   ViewLoadObserver* observer, bool shown) {
     const int factor = picture.Factor() / preFactor;  // what is left to reduce
     const int bandWidth = static_cast<int>((int64_t{width} + preFactor - 1) / preFactor);
     const int bandHeight = static_cast<int>((int64_t{height} + preFactor - 1) / preFactor);
@@ -119,14 +120,14 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
         }
         read += rows;
         picture.SetRowsDone(out);
-        if (observer) observer->RowsFilled();
+        if (observer && shown) observer->RowsFilled();
     }
     return nullptr;
 }
 
 // The file's picture reduced by `factor` from bands opened for it; null on
-// failure, with the message in `error` (empty when stopped). `observer`
-// hears of the picture when `header` is given.
+// failure, with the message in `error` (empty when stopped). `observer` may
+// stop the read, and hears of the picture when `header` is given.
 std::shared_ptr<ReducedPicture> ReadReduced(const ImageFormat& format, const SourceFilePtr& file,
                                             int factor, const CurrentImage* header,
                                             std::string& error, ViewLoadObserver* observer) {
@@ -143,8 +144,8 @@ std::shared_ptr<ReducedPicture> ReadReduced(const ImageFormat& format, const Sou
         return nullptr;
     }
     if (header && observer) observer->Reduced(*header, picture, false);
-    const char* failure =
-        Reduce(*opened.bands, h.width, h.height, h.bandReduction, *picture, observer);
+    const char* failure = Reduce(*opened.bands, h.width, h.height, h.bandReduction, *picture,
+                                 observer, header != nullptr);
     if (failure) {
         error = failure;
         return nullptr;
