@@ -561,6 +561,10 @@
         <translation>%1% (%2 / %3 tiles) - %4</translation>
     </message>
     <message>
+        <source>%1% 読み込み中 - %2</source>
+        <translation>%1% read - %2</translation>
+    </message>
+    <message>
         <source>エラー</source>
         <translation>Error</translation>
     </message>

@@ -15,6 +15,7 @@
 
 #include "imaging/current_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/read_watch.h"
 #include "imaging/row_bands.h"
 #include "imaging/tile_settings.h"
 #include "imaging/tile_source.h"
@@ -44,8 +45,9 @@ struct ImageFormat {
     // when it is shorter than kSniffBytes) is one of the format's.
     bool (*sniff)(const uint8_t* head, size_t size);
     // Reads the file opened for the load (null when it could not be: the
-    // format's message); on failure out.error holds the message.
-    bool (*load)(const SourceFilePtr& file, LoadedImage& out);
+    // format's message); on failure out.error holds the message. `watch`
+    // (may be null) follows the read and may end it.
+    bool (*load)(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch);
     // Reads only what the format's own tiles need before they are cut, with
     // no raster; null when they are cut from the raster. On failure
     // out.error holds the message.

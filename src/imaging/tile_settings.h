@@ -8,11 +8,16 @@
 
 namespace tessarin {
 
+class ReadWatch;
+
 class TileSettings {
   public:
     virtual ~TileSettings() = default;
     // The value under `section` and `key`, or `fallback` when there is none.
     virtual int GetInt(std::string_view section, std::string_view key, int fallback) const = 0;
+    // What follows the long reads of the file made for the tiles (a JPEG
+    // file's coefficients, its bands) and may end them; null: nobody.
+    virtual const ReadWatch* Watch() const { return nullptr; }
 };
 
 }  // namespace tessarin

@@ -73,10 +73,12 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state) {
     std::vector<TileContext> contexts(static_cast<size_t>(plan.threadCount));
     const char* readFailure = bands.ReadRows(*slots[0], groups[0].rows);
     for (size_t i = 0; i < groups.size() && !readFailure; ++i) {
+        // The rows below the last band with a tile to write are never read.
+        const bool more = i + 1 < groups.size() && WantsAny(plan, groups[i + 1].rowBegin);
         RowBand& band = *slots[overlap ? i % 2 : 0];
         const char* nextFailure = nullptr;
         std::thread next;
-        if (overlap && i + 1 < groups.size()) {
+        if (overlap && more) {
             RowBand& following = *slots[(i + 1) % 2];
             const int rows = groups[i + 1].rows;
             try {
@@ -97,13 +99,12 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state) {
         RunTileWorkers(plan, contexts, next.joinable() ? std::max(1, plan.threadCount - 1) : 0);
         if (next.joinable()) next.join();
         if (state.Failed() || (plan.stopped && plan.stopped->load())) return;
-        if (i + 1 < groups.size()) {
-            if (plan.stop.stop_requested() && WantsAny(plan, groups[i + 1].rowBegin)) {
-                if (plan.stopped) plan.stopped->store(true);
-                return;
-            }
-            readFailure = overlap ? nextFailure : bands.ReadRows(band, groups[i + 1].rows);
+        if (!more) break;
+        if (plan.stop.stop_requested()) {
+            if (plan.stopped) plan.stopped->store(true);
+            return;
         }
+        readFailure = overlap ? nextFailure : bands.ReadRows(band, groups[i + 1].rows);
     }
     if (readFailure) state.StoreError(readFailure);
 }

@@ -36,8 +36,9 @@ std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension
 }
 
 std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
-                                           const SplitSettings& settings, std::string& error) {
-    const SplitTileSettings tileSettings(settings);
+                                           const SplitSettings& settings, std::string& error,
+                                           const ReadWatch* watch) {
+    const SplitTileSettings tileSettings(settings, watch);
     return (settings.allBmp ? BmpFormat() : format).makeSource(image, tileSettings, error);
 }
 

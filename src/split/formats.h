@@ -16,11 +16,14 @@ namespace tessarin {
 // under: what a format may read for its tiles.
 class SplitTileSettings final : public TileSettings {
   public:
-    explicit SplitTileSettings(const SplitSettings& settings) : settings_(settings) {}
+    explicit SplitTileSettings(const SplitSettings& settings, const ReadWatch* watch = nullptr)
+        : settings_(settings), watch_(watch) {}
     int GetInt(std::string_view section, std::string_view key, int fallback) const override;
+    const ReadWatch* Watch() const override { return watch_; }
 
   private:
     const SplitSettings& settings_;
+    const ReadWatch* watch_;
 };
 
 // The kind by the extension of the path's file name, in any ASCII case. No
@@ -36,9 +39,11 @@ std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension
 
 // The tile source of one file: BMP tiles when allBmp is set, else the
 // format's own with its options from `settings`. Null with the message in
-// `error` when it cannot be prepared.
+// `error` when it cannot be prepared. `watch` (may be null) follows what is
+// read for the tiles before the first is cut, and may end it.
 std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
-                                           const SplitSettings& settings, std::string& error);
+                                           const SplitSettings& settings, std::string& error,
+                                           const ReadWatch* watch = nullptr);
 
 // Whether tiles of this kind with these settings are cut losslessly from
 // the file's compressed data rather than from the raster.

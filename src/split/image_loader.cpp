@@ -23,7 +23,8 @@ namespace {
 
 // `file` is `path` opened, or null to open it here.
 bool Load(const std::string& path, SourceFilePtr file, const SplitSettings* forTiles,
-          CurrentImage& out, std::string& error, std::vector<std::string>& notices) {
+          CurrentImage& out, std::string& error, std::vector<std::string>& notices,
+          const ReadWatch* watch = nullptr) {
     const ImageFormat* format = FormatOfPath(path, error);
     if (!format) return false;
     // Opened once: the reader and every tile source made later read this
@@ -49,7 +50,7 @@ bool Load(const std::string& path, SourceFilePtr file, const SplitSettings* forT
     LoadedImage loaded;
     const bool withoutRaster = forTiles && !forTiles->allBmp && format->loadForTiles;
     const bool loadedOk = withoutRaster ? format->loadForTiles(file, loaded)
-                                        : format->load(file, loaded) && loaded.raster;
+                                        : format->load(file, loaded, watch) && loaded.raster;
     notices.insert(notices.end(), std::make_move_iterator(loaded.notices.begin()),
                    std::make_move_iterator(loaded.notices.end()));
     if (!loadedOk) {
@@ -70,8 +71,8 @@ bool LoadImageFile(const std::string& path, CurrentImage& out, std::string& erro
 }
 
 bool LoadImageFrom(const SourceFilePtr& file, const std::string& path, CurrentImage& out,
-                   std::string& error, std::vector<std::string>& notices) {
-    return Load(path, file, nullptr, out, error, notices);
+                   std::string& error, std::vector<std::string>& notices, const ReadWatch* watch) {
+    return Load(path, file, nullptr, out, error, notices, watch);
 }
 
 bool LoadImageForTiles(const std::string& path, const SplitSettings& settings, CurrentImage& out,

@@ -31,10 +31,12 @@ namespace tessarin {
                                      CurrentImage& out, std::string& error,
                                      std::vector<std::string>& notices);
 
-// LoadImageFile for `path` already opened as `file` (null when it could not be).
+// LoadImageFile for `path` already opened as `file` (null when it could not
+// be). `watch` (may be null) follows the read and may end it.
 [[nodiscard]] bool LoadImageFrom(const SourceFilePtr& file, const std::string& path,
                                  CurrentImage& out, std::string& error,
-                                 std::vector<std::string>& notices);
+                                 std::vector<std::string>& notices,
+                                 const ReadWatch* watch = nullptr);
 
 // The format of `path` by its name; null with the message in `error` for a
 // path that cannot be taken apart or a kind no format reads.

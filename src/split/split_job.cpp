@@ -24,6 +24,21 @@ namespace tessarin {
 
 namespace {
 
+// Follows the read that comes before the first tile, and ends it on a stop.
+class JobWatch final : public ReadWatch {
+  public:
+    JobWatch(const std::stop_token& stop, TileProgress* progress)
+        : stop_(stop), progress_(progress) {}
+    bool StopRequested() const override { return stop_.stop_requested(); }
+    void ReadProgress(int64_t done, int64_t total) const override {
+        if (progress_) progress_->ReadProgress(done, total);
+    }
+
+  private:
+    const std::stop_token& stop_;
+    TileProgress* progress_;
+};
+
 int64_t CountWantedTiles(const SplitPlan& plan) {
     int64_t count = 0;
     ForEachTile(plan.grid, [&](const TileRect& rect) {
@@ -155,14 +170,18 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
         CutBandByBand(plan, *image.bands, state);
     } else {
         std::string error;
-        source = MakeTileSource(*format, image, job.settings, error);
-        if (!source) {
+        JobWatch watch(job.stop, progress);
+        source = MakeTileSource(*format, image, job.settings, error, &watch);
+        if (source) {
+            plan.source = source.get();
+            std::vector<TileContext> contexts(static_cast<size_t>(plan.threadCount));
+            RunTileWorkers(plan, contexts);
+        } else if (job.stop.stop_requested()) {
+            stopped.store(true);  // while the file was read, before any tile
+        } else {
             state.StoreError(error.empty() ? msg::kSaveFailed : error);
             return;
         }
-        plan.source = source.get();
-        std::vector<TileContext> contexts(static_cast<size_t>(plan.threadCount));
-        RunTileWorkers(plan, contexts);
     }
     // A stopped file leaves no tile: its tiles would show a part.
     if (stopped.load() && !state.Failed()) {

@@ -24,6 +24,13 @@ class TileProgress {
   public:
     virtual ~TileProgress() = default;
     virtual void TileFinished(int64_t done, int64_t total) = 0;
+    // Hears, on the job's thread, how far a read that comes before the first
+    // tile is (a JPEG file's coefficients for lossless tiles): `done` of
+    // `total` steps.
+    virtual void ReadProgress(int64_t done, int64_t total) {
+        (void)done;
+        (void)total;
+    }
 };
 
 struct SplitJob {
@@ -35,7 +42,8 @@ struct SplitJob {
     // Also write "<source file name>_tiles.json" listing every tile written.
     bool writeManifest = false;
     // A request here ends the job between tiles: each worker finishes the
-    // tile in hand and writes no further one.
+    // tile in hand and writes no further one. It also ends the read that
+    // comes before the first tile, and no tile is written.
     std::stop_token stop;
     // The file counts as rewritten when it differs at the end from how it
     // was when opened (a load and its split in one go), rather than from

@@ -31,15 +31,17 @@ constexpr uint64_t kReductionBandBytes = uint64_t{16} << 20;
 // of raster rows, a JPEG file's scaled down by the library where it can.
 class ViewSettings final : public TileSettings {
   public:
-    explicit ViewSettings(int scale) : scale_(scale) {}
+    ViewSettings(int scale, const ReadWatch* watch) : scale_(scale), watch_(watch) {}
     int GetInt(std::string_view section, std::string_view key, int fallback) const override {
         if (section == "OPTION" && key == "ALL_BMP") return 1;
         if (section == "VIEW" && key == "SCALE") return scale_;
         return fallback;
     }
+    const ReadWatch* Watch() const override { return watch_; }
 
   private:
     int scale_;
+    const ReadWatch* watch_;
 };
 
 // Hands a reader's early picture to the observer as the image's.
@@ -61,9 +63,10 @@ struct OpenedBands {
     std::unique_ptr<RowBands> bands;  // null for a file its format reads whole only
 };
 
-bool OpenBands(const ImageFormat& format, const SourceFilePtr& file, int scale, OpenedBands& out) {
+bool OpenBands(const ImageFormat& format, const SourceFilePtr& file, int scale, OpenedBands& out,
+               const ReadWatch* watch) {
     if (!format.openBands) return false;
-    return format.openBands(file, ViewSettings(scale), out.header, out.bands);
+    return format.openBands(file, ViewSettings(scale, watch), out.header, out.bands);
 }
 
 // Whether the raster of `header`'s image, drawn at 32 bits at most, fits
@@ -76,9 +79,10 @@ bool WholeFits(const OpenedBands& opened) {
     return FitsSplitMemoryBudget(held, raster + raster / 3);
 }
 
-// Fills `picture` from `bands`, whose rows come reduced by `preFactor` already.
+// Fills `picture` from `bands`, whose rows come reduced by `preFactor` already;
+// `observer` hears of the rows filled when `shown`.
 const char* Reduce(RowBands& bands, int width, int height, int preFactor, ReducedPicture& picture,
-                   ViewLoadObserver* observer) {
+                   ViewLoadObserver* observer, bool shown) {
     const int factor = picture.Factor() / preFactor;  // what is left to reduce
     const int bandWidth = static_cast<int>((int64_t{width} + preFactor - 1) / preFactor);
     const int bandHeight = static_cast<int>((int64_t{height} + preFactor - 1) / preFactor);
@@ -103,7 +107,8 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
     while (read < bandHeight) {
         if (observer && observer->StopRequested()) return "";
         const int rows = std::min(bandRows, bandHeight - read);
-        if (const char* failure = bands.ReadRows(*band, rows)) return failure;
+        if (const char* failure = bands.ReadRows(*band, rows))
+            return observer && observer->StopRequested() ? "" : failure;
         const DibImage* raster = band->Raster();
         if (!raster || raster->Width() != bandWidth || raster->AbsHeight() != rows)
             return msg::kInvalidFile;
@@ -115,18 +120,20 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
         }
         read += rows;
         picture.SetRowsDone(out);
-        if (observer) observer->RowsFilled();
+        if (observer && shown) observer->RowsFilled();
     }
     return nullptr;
 }
 
 // The file's picture reduced by `factor` from bands opened for it; null on
-// failure, with the message in `error` (empty when stopped).
+// failure, with the message in `error` (empty when stopped). `observer` may
+// stop the read, and hears of the picture when `header` is given.
 std::shared_ptr<ReducedPicture> ReadReduced(const ImageFormat& format, const SourceFilePtr& file,
                                             int factor, const CurrentImage* header,
                                             std::string& error, ViewLoadObserver* observer) {
     OpenedBands opened;
-    if (!OpenBands(format, file, std::min(factor, 8), opened) || !opened.bands) {
+    if (!OpenBands(format, file, std::min(factor, 8), opened, observer) || !opened.bands) {
+        if (observer && observer->StopRequested()) return nullptr;
         error = opened.header.error.empty() ? msg::kInvalidFile : opened.header.error;
         return nullptr;
     }
@@ -137,8 +144,8 @@ std::shared_ptr<ReducedPicture> ReadReduced(const ImageFormat& format, const Sou
         return nullptr;
     }
     if (header && observer) observer->Reduced(*header, picture, false);
-    const char* failure =
-        Reduce(*opened.bands, h.width, h.height, h.bandReduction, *picture, observer);
+    const char* failure = Reduce(*opened.bands, h.width, h.height, h.bandReduction, *picture,
+                                 observer, header != nullptr);
     if (failure) {
         error = failure;
         return nullptr;
@@ -168,7 +175,8 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
     const SourceFilePtr file = SourceFile::Open(path);
 
     OpenedBands opened;
-    if (file && OpenBands(*format, file, 1, opened) && !WholeFits(opened) && opened.bands) {
+    if (file && OpenBands(*format, file, 1, opened, observer) && !WholeFits(opened) &&
+        opened.bands) {
         // Too large to hold: the reduced picture is all there is.
         TakeNotices(opened.header, notices);
         const int factor = ViewReductionFor(opened.header.width, opened.header.height);
@@ -202,18 +210,25 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
         if (severalScans) {
             sink = std::make_unique<ObserverSink>(*observer, header);
         } else {
-            // Read at once, without progress: the whole load gives any
+            // Read at once, shown when complete: the whole load gives any
             // failure its message.
             std::string ignored;
             if (std::shared_ptr<ReducedPicture> picture =
-                    ReadReduced(*format, file, kPreviewFactor, nullptr, ignored, nullptr))
+                    ReadReduced(*format, file, kPreviewFactor, nullptr, ignored, observer))
                 observer->Reduced(header, std::move(picture), true);
             if (observer->StopRequested()) return false;
         }
     }
     opened = OpenedBands{};
     ScopedPreviewSink listening(sink.get());
-    return LoadImageFrom(file, path, out.image, error, notices);
+    // A load asked to stop fails, even one whose format read it to its end.
+    const bool loaded = LoadImageFrom(file, path, out.image, error, notices, observer);
+    if (observer && observer->StopRequested()) {
+        out.image = CurrentImage{};
+        error.clear();
+        return false;
+    }
+    return loaded;
 }
 
 }  // namespace tessarin

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "imaging/current_image.h"
+#include "imaging/read_watch.h"
 #include "imaging/reduced_picture.h"
 
 namespace tessarin {
@@ -23,10 +24,11 @@ struct ViewLoad {
     std::shared_ptr<ReducedPicture> picture;
 };
 
-// Hears of a load for viewing on the thread that runs it.
-class ViewLoadObserver {
+// Hears of a load for viewing on the thread that runs it, and may end it:
+// the load then fails with no message, between two bands or rows (inside
+// the library for a JPEG file).
+class ViewLoadObserver : public ReadWatch {
   public:
-    virtual ~ViewLoadObserver() = default;
     // A picture to show until the load is done: `image` has the size and
     // facts of the image but nothing to cut from. Unless `complete`, the
     // picture is being filled (ReducedPicture::RowsDone). At most once a load.
@@ -34,8 +36,7 @@ class ViewLoadObserver {
                          bool complete) = 0;
     // More rows of a picture being filled are done.
     virtual void RowsFilled() {}
-    // Ends a load between two bands; it then fails with no message.
-    virtual bool StopRequested() const { return false; }
+    bool StopRequested() const override { return false; }
 };
 
 // Loads `path` as LoadImageFile does, with the messages it gives, except

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "imaging/jpeg/jpeg_test_util.h"
 #include "imaging/memory_budget.h"
@@ -146,6 +148,51 @@ TEST_F(BandCutTest, BandsThatDoNotFitTheBudget) {
     const SplitResult got = Split(path, settings, false, dir_ / "none", banded);
     EXPECT_EQ(got.message, msg::kMemoryFailed);
     EXPECT_TRUE(fs::is_empty(dir_ / "none"));
+}
+
+// Counts the rows a split reads from its bands.
+class CountingBands final : public RowBands {
+  public:
+    explicit CountingBands(std::shared_ptr<RowBands> inner) : inner_(std::move(inner)) {}
+    uint64_t HeldBytes() const override { return inner_->HeldBytes(); }
+    uint64_t BandBytes(int rows) const override { return inner_->BandBytes(rows); }
+    std::unique_ptr<RowBand> NewBand(int rows) override { return inner_->NewBand(rows); }
+    const char* ReadRows(RowBand& band, int rows) override {
+        read += rows;
+        return inner_->ReadRows(band, rows);
+    }
+    const char* MemoryMessage() const override { return inner_->MemoryMessage(); }
+    std::atomic<int> read{0};
+
+  private:
+    std::shared_ptr<RowBands> inner_;
+};
+
+// A selection whose last tile lies in the first band reads that band only:
+// the file below it is never decoded.
+TEST_F(BandCutTest, NothingIsReadBelowTheLastSelectedTile) {
+    const std::string path = dir_ / "tall.bmp";
+    testing::WriteBytes(path, testing::BuildBmp(Bmp(400, 90, 24)));
+    SplitJob job;
+    job.settings.widthValue[0] = 100;
+    job.settings.heightValue[0] = 30;  // three bands of 30 rows
+    job.settings.threadCount = 2;
+    job.settings.savePath = dir_ / "tiles";
+    fs::create_directories(job.settings.savePath);
+    std::string error;
+    std::vector<std::string> notices;
+    ASSERT_TRUE(LoadImageForTiles(path, job.settings, job.image, error, notices));
+    ASSERT_TRUE(job.image.bands);
+    auto counting = std::make_shared<CountingBands>(job.image.bands);
+    job.image.bands = counting;
+    auto selection = std::make_shared<SelectionMap>();
+    selection->Enter(4, 3);
+    ASSERT_TRUE(selection->ToggleSelectionCell(1, 2));  // row 1, column 2
+    job.selection = selection;
+    const SplitResult result = RunSplitJob(job);
+    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.tilesWritten, 1);
+    EXPECT_EQ(counting->read.load(), 30);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include <tuple>
 
 #include "dialog_test_support.h"
+#include "imaging/png/png_test_support.h"
 #include "split/path_list.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/open_file_dialog.h"
@@ -318,6 +319,49 @@ TEST_F(FileOpeningTest, OpenFailuresAreOneLineOnStderrAndNoBox) {
     EXPECT_EQ(folder, std::vector{"tessarin: cannot open " + (dir_ / "tiles") + why});
     EXPECT_TRUE(errors_->empty());
     EXPECT_TRUE(shown_->asked.empty());
+}
+
+// A load in hand gives way: F3 stops it and the image before it stays, with
+// no message; opening another file stops it and opens that one instead.
+// Meanwhile the commands that open another file stay enabled. A JPEG file
+// stops inside the library, a PNG file between two rows.
+TEST_F(FileOpeningTest, LoadsStopForF3AndGiveWayToAnotherFile) {
+    MainWindow& w = OpenWindow();
+    const std::string before = WriteBmp("before.bmp", 40, 30);
+    const std::string other = WriteBmp("other.bmp", 20, 10);
+    const std::string jpeg = dir_ / "big.jpg", png = dir_ / "big.png";
+    WriteFlatJpeg(jpeg, 12000, 12000);
+    pngtest::PngLayout layout;
+    layout.width = layout.height = 3000;
+    layout.colorType = PNG_COLOR_TYPE_GRAY;
+    layout.rows.assign(3000, std::vector<uint8_t>(3000, 0x80));
+    ASSERT_TRUE(pngtest::WritePng(png, layout));
+    for (const std::string& big : {jpeg, png}) {
+        SCOPED_TRACE(big);
+        ASSERT_TRUE(Load(before));
+        QSignalSpy finished(&w, &MainWindow::loadFinished);
+        w.OpenForViewing(big);
+        ASSERT_TRUE(w.LoadInHand());
+        EXPECT_EQ(w.Action(cmd::kSplit)->text().toStdString(), "分割中止(&E)\tF3");
+        for (int id : {cmd::kOpenFile, cmd::kNextFile, cmd::kPreviousFile})
+            EXPECT_TRUE(w.Action(id)->isEnabled()) << id;
+        EXPECT_FALSE(w.Action(cmd::kSplitSize)->isEnabled());
+        QTest::keyClick(&w, Qt::Key_F3);
+        ASSERT_TRUE(finished.wait(10000));
+        EXPECT_FALSE(finished.at(0).at(0).toBool());
+        EXPECT_EQ(w.Image().path, before);
+        EXPECT_EQ(w.windowTitle().toStdString(), "Tessarin - " + before);
+        EXPECT_FALSE(w.IsSplitRunning());
+        EXPECT_EQ(w.Action(cmd::kSplit)->text().toStdString(), "分割実行(&E)\tF3");
+
+        w.OpenForViewing(big);
+        w.StartOpenRequest({other});
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 3, 10000);
+        EXPECT_FALSE(finished.at(1).at(0).toBool());
+        EXPECT_TRUE(finished.at(2).at(0).toBool());
+        EXPECT_EQ(w.Image().path, other);
+    }
+    EXPECT_TRUE(errors_->empty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <future>
 
@@ -345,6 +346,35 @@ TEST_F(SplitFlowTest, StopAndCloseEndTheSplitBetweenTiles) {
             EXPECT_TRUE(shown_->lists.empty());  // nobody is left to read a report
         }
     }
+}
+
+// A lossless split reads the file's coefficients before its first tile: the
+// title shows how far that read is, and F3 ends it there, with no tile.
+TEST_F(SplitFlowTest, LosslessReadShowsItsProgressAndStopsOnF3) {
+    MainWindow& w = OpenWindow();
+    const std::string image = dir_ / "photo.jpg";
+    jpeg_test::WriteSource(image, {.width = 320, .height = 480});
+    settings_.correctCut = 0;
+    settings_.widthValue[0] = settings_.heightValue[0] = 32;  // on the block grid
+    ASSERT_TRUE(Load(image));
+    // The read is held at its first step until the stop is in.
+    std::promise<void> release;
+    std::shared_future<void> gate = release.get_future().share();
+    std::atomic<bool> held{false};
+    w.Runner().SetReadHook([&held, gate] {
+        if (!held.exchange(true)) gate.wait();
+    });
+    QSignalSpy finished(&w, &MainWindow::splitFinished);
+    Key(Qt::Key_F3);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Title().find("% 読み込み中 - Tessarin - " + image) != std::string::npos, 10000);
+    Key(Qt::Key_F3);
+    release.set_value();
+    ASSERT_TRUE(finished.wait(20000));
+    w.Runner().SetReadHook({});
+    EXPECT_EQ(shown_->results, std::vector<std::string>{"分割処理中止"});
+    EXPECT_TRUE(testing::FileNames(out_).empty());
+    EXPECT_EQ(Title(), "Tessarin - " + image);
 }
 
 TEST_F(SplitFlowTest, IconDropStartSplitsBeforeAnyWindow) {

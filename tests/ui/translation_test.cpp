@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -15,6 +17,7 @@
 #include <map>
 #include <set>
 
+#include "dialog_test_support.h"
 #include "split/message_catalogue.h"
 #include "ui/dialogs/split_size_dialog.h"
 #include "ui/view/panel_text.h"
@@ -190,6 +193,20 @@ TEST_F(EnglishWindow, MenusDialogsAndPanelSpeakEnglish) {
         EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[\\x{3040}-\\x{30ff}]"))))
             << "kana left";
     }
+}
+
+// The rename dialog offers the default name as the menu shows it; kept
+// unchanged, it is stored as the Japanese window stores it, never in English.
+TEST_F(EnglishWindow, RenameOffersTheDefaultNameInTheWindowsLanguage) {
+    MainWindow& w = OpenWindow();
+    testing::Answering<QDialog>(
+        [&](QDialog& d) {
+            EXPECT_EQ(testing::ControlOf<QLineEdit>(d, 1032)->text(), "Settings 0");
+            testing::PressOk(d);
+        },
+        [&] { Trigger(4051); });
+    EXPECT_EQ(w.Action(4041)->text(), "Settings 0(&0)");
+    EXPECT_EQ(SlotValue("INI", "NAME"), "設定０");
 }
 
 }  // namespace

@@ -317,39 +317,12 @@ TEST_F(WindowTest, RealProgramTitleDropsTheSplitProgressOnceAnswered) {
     EXPECT_EQ(testing::FileNames(tiles).size(), 120u * 120u);
 }
 
-// A grey baseline JPEG file of width x height pixels, all of one grey: each
-// block codes a DC difference of 0 and an end of block, one bit each with
-// tables of one code, so the coded data is all zero bytes and a gigapixel
-// takes a few megabytes.
-void WriteFlatJpeg(const std::string& path, int width, int height) {
-    std::string bytes = {'\xFF', '\xD8'};
-    auto segment = [&bytes](char marker, std::string body) {
-        const size_t length = body.size() + 2;
-        bytes += {'\xFF', marker, static_cast<char>(length >> 8), static_cast<char>(length & 0xFF)};
-        bytes += body;
-    };
-    segment('\xDB', std::string(1, '\0') + std::string(64, '\x10'));
-    segment('\xC0',
-            {8, static_cast<char>(height >> 8), static_cast<char>(height & 0xFF),
-             static_cast<char>(width >> 8), static_cast<char>(width & 0xFF), 1, 1, 0x11, 0});
-    // One code of one bit: DC difference category 0, and end of block.
-    std::string oneCode(17, '\0');
-    oneCode[1] = 1;
-    segment('\xC4', std::string(1, '\x00') + oneCode);
-    segment('\xC4', std::string(1, '\x10') + oneCode);
-    segment('\xDA', {1, 1, 0, 0, 63, 0});
-    const uint64_t blocks = ((uint64_t(width) + 7) / 8) * ((uint64_t(height) + 7) / 8);
-    bytes += std::string((blocks * 2 + 7) / 8, '\0');
-    bytes += {'\xFF', '\xD9'};
-    testing::WriteBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
-}
-
 // The end-to-end run of an image larger than a raster may be: the program
 // opens the 33,000 x 33,000 JPEG reduced, and the middle tile, selected and
 // split with F3, is the command mode's tile to the byte.
 TEST_F(WindowTest, RealProgramOpensAnImageBeyondARasterAndSplitsASelectedTile) {
     const std::string image = dir_ / "huge.jpg";
-    WriteFlatJpeg(image, 33000, 33000);
+    testing::WriteFlatJpeg(image, 33000, 33000);
     const std::string tiles = dir_ / "tiles", cmd = dir_ / "cmd";
     fs::create_directory(tiles);
     fs::create_directory(cmd);
@@ -389,6 +362,42 @@ TEST_F(WindowTest, RealProgramOpensAnImageBeyondARasterAndSplitsASelectedTile) {
     ASSERT_EQ(testing::FileNames(cmd).size(), 9u) << printed;
     EXPECT_TRUE(testing::ReadBytes(tiles + "/" + written[0]) ==
                 testing::ReadBytes(cmd + "/" + written[0]));
+}
+
+// Without a window manager: the window takes the keyboard focus when it
+// opens and again when a dialog closes, so F-keys typed reach it; F3 stops
+// the load of a huge image (the window then shows no image, as before it),
+// and closing the window during a load ends the program at once.
+TEST_F(WindowTest, RealProgramTakesTheFocusAndStopsAndEndsLoads) {
+    const std::string image = dir_ / "huge.jpg";
+    testing::WriteFlatJpeg(image, 60000, 60000);
+    const std::string config = dir_ / "xdg";
+    // Waits up to 10 s for the window title $1 (a grep pattern).
+    const std::string waitTitle =
+        "title() { i=0; while [ $i -lt 100 ]; do "
+        "  xwininfo -root -tree | grep -q \"$1\" && return 0; sleep 0.1; i=$((i+1)); "
+        "done; return 1; }; ";
+    const std::string script =
+        waitTitle + std::string(kStartAndWaitForTheWindow) +
+        // The keys go to the focus, not to the window under the pointer.
+        "xdotool mousemove 1279 1023; "
+        "w=$(xdotool search --onlyvisible --name \"^Tessarin - \" | head -1); sleep 0.5; "
+        "[ \"$(xdotool getwindowfocus)\" = \"$w\" ] && echo focused-at-start; "
+        "xdotool key F3; title \"\\\"Tessarin\\\": (\" && echo stopped; "
+        "kill -0 $pid && echo alive; "
+        "xdotool key F5; "
+        "title \"ファイル命名規則設定\" && "
+        "xdotool search --onlyvisible --name \"ファイル命名規則設定\" windowfocus --sync key "
+        "Escape; "
+        "sleep 1; [ \"$(xdotool getwindowfocus)\" = \"$w\" ] && echo focused-after-dialog; "
+        "kill $pid; wait $pid; "
+        "\"$0\" \"$1\" & pid=$!; title \"Tessarin - \"; sleep 0.5; xdotool key alt+F4; "
+        "i=0; while kill -0 $pid 2>/dev/null && [ $i -lt 30 ]; do sleep 0.1; i=$((i+1)); done; "
+        "if kill -0 $pid 2>/dev/null; then echo still-running; kill -9 $pid; else echo ended; fi";
+    const std::string out = RunUnderXvfb(config, script, {image});
+    for (const char* step :
+         {"focused-at-start", "stopped", "alive", "focused-after-dialog", "ended"})
+        EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out;
 }
 
 }  // namespace

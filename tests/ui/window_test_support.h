@@ -69,6 +69,33 @@ struct RecordingPresenter : MessagePresenter {
     std::shared_ptr<PresenterLog> log = std::make_shared<PresenterLog>();
 };
 
+// A grey baseline JPEG file of width x height pixels, all of one grey: each
+// block codes a DC difference of 0 and an end of block, one bit each with
+// tables of one code, so the coded data is all zero bytes and a gigapixel
+// takes a few megabytes.
+inline void WriteFlatJpeg(const std::string& path, int width, int height) {
+    std::string bytes = {'\xFF', '\xD8'};
+    auto segment = [&bytes](char marker, std::string body) {
+        const size_t length = body.size() + 2;
+        bytes += {'\xFF', marker, static_cast<char>(length >> 8), static_cast<char>(length & 0xFF)};
+        bytes += body;
+    };
+    segment('\xDB', std::string(1, '\0') + std::string(64, '\x10'));
+    segment('\xC0',
+            {8, static_cast<char>(height >> 8), static_cast<char>(height & 0xFF),
+             static_cast<char>(width >> 8), static_cast<char>(width & 0xFF), 1, 1, 0x11, 0});
+    // One code of one bit: DC difference category 0, and end of block.
+    std::string oneCode(17, '\0');
+    oneCode[1] = 1;
+    segment('\xC4', std::string(1, '\x00') + oneCode);
+    segment('\xC4', std::string(1, '\x10') + oneCode);
+    segment('\xDA', {1, 1, 0, 0, 63, 0});
+    const uint64_t blocks = ((uint64_t(width) + 7) / 8) * ((uint64_t(height) + 7) / 8);
+    bytes += std::string((blocks * 2 + 7) / 8, '\0');
+    bytes += {'\xFF', '\xD9'};
+    WriteBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override { ResolvePaths(); }

@@ -18,6 +18,11 @@ bool Sniff(const uint8_t* head, size_t size) {
     return size >= 2 && std::memcmp(head, "BM", 2) == 0;
 }
 
+// Bitmaps are read in one go: nothing to follow.
+bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch*) {
+    return LoadBmpFile(file, out);
+}
+
 std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
                                       std::string& error) {
     return MakeBmpTileSource(image, error);
@@ -27,7 +32,7 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
 
 // The BMP readers have no messages of their own: every failure is an invalid file.
 extern const ImageFormat kBmpFormat = {
-    ImageFileKind::Bmp, "BMP",   kExtensions,       true,      &Sniff,        &LoadBmpFile, nullptr,
+    ImageFileKind::Bmp, "BMP",   kExtensions,       true,      &Sniff,        &LoadWhole, nullptr,
     &MakeTiles,         nullptr, msg::kInvalidFile, kMessages, &OpenBmpBands,
 };
 

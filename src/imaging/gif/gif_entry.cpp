@@ -25,6 +25,10 @@ bool LoadIndexed(const SourceFilePtr& file, LoadedImage& out) {
     return true;
 }
 
+bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch*) {
+    return LoadIndexed<&LoadGifFile>(file, out);
+}
+
 std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
                                       std::string& error) {
     return MakeGifTileSource(image, error);
@@ -40,7 +44,7 @@ extern const ImageFormat kGifFormat = {
     kExtensions,
     false,
     &Sniff,
-    &LoadIndexed<&LoadGifFile>,
+    &LoadWhole,
     &LoadIndexed<&LoadGifIndices>,
     &MakeTiles,
     nullptr,

@@ -57,8 +57,9 @@ class JpegBand final : public RowBand {
 class JpegBands final : public RowBands {
   public:
     JpegBands(jpeg::DecoderPointer decoder, SourceFilePtr source, FilePtr file, uint64_t held,
-              bool allBmp, int quality)
-        : source_(std::move(source)),
+              bool allBmp, int quality, const ReadWatch* watch)
+        : watch_(watch),
+          source_(std::move(source)),
           file_(std::move(file)),
           decoder_(std::move(decoder)),
           held_(held),
@@ -128,7 +129,7 @@ class JpegBands final : public RowBands {
         // The two-thread decode makes rows of the file's own size only.
         if (codec.progressive_mode && codec.scale_denom == 1 &&
             std::thread::hardware_concurrency() >= 2) {
-            split_ = jpeg::StartProgressiveOnTwoThreads(*source_, codec);
+            split_ = jpeg::StartProgressiveOnTwoThreads(*source_, codec, watch_);
             if (split_.changed) return msg::kReadFailed;
         }
         if (split_.decoder) {
@@ -140,6 +141,7 @@ class JpegBands final : public RowBands {
         return nullptr;
     }
 
+    const ReadWatch* watch_;
     SourceFilePtr source_;
     FilePtr file_;                  // what the decoder reads; closed after it
     jpeg::DecoderPointer decoder_;  // reads the header, and the rows unless split_ does
@@ -167,6 +169,7 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
 
     jpeg::DecoderPointer decoder = jpeg::NewDecoder();
     if (!decoder || !jpeg::CreateStage(decoder.get())) return Fail(out, msg::kMemoryFailed);
+    decoder->scanLimit.watch = settings.Watch();
     if (!source) return Fail(out, msg::kReadFailed);
     FilePtr file(source->OpenStream());
     if (!file) return Fail(out, msg::kReadFailed);
@@ -203,7 +206,7 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     out.blockHeight = grid.height;
     out.source = source;
     bands = std::make_unique<JpegBands>(std::move(decoder), source, std::move(file), held, allBmp,
-                                        options.quality);
+                                        options.quality, settings.Watch());
     return true;
 }
 

@@ -20,7 +20,11 @@ bool Sniff(const uint8_t* head, size_t size) {
 
 std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings& settings,
                                       std::string& error) {
-    return MakeJpegTileSource(image, JpegTileOptions::From(settings), error);
+    return MakeJpegTileSource(image, JpegTileOptions::From(settings), error, settings.Watch());
+}
+
+bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch) {
+    return LoadJpegFile(file, out, watch);
 }
 
 bool CutsLosslessly(const TileSettings& settings) { return !JpegTileOptions::From(settings).exact; }
@@ -28,7 +32,7 @@ bool CutsLosslessly(const TileSettings& settings) { return !JpegTileOptions::Fro
 }  // namespace
 
 extern const ImageFormat kJpegFormat = {
-    ImageFileKind::Jpeg, "JPEG",     kExtensions,     true,    &Sniff,    &LoadJpegFile,
+    ImageFileKind::Jpeg, "JPEG",     kExtensions,     true,    &Sniff,    &LoadWhole,
     &LoadJpegHeader,     &MakeTiles, &CutsLosslessly, nullptr, kMessages, &OpenJpegBands,
 };
 

@@ -24,11 +24,24 @@ jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager) {
 
 namespace {
 
-// Called by the library as it consumes the file.
-void CountScans(j_common_ptr common) {
+// Called by the library as it consumes the file (every row of blocks or
+// of output).
+void WatchProgress(j_common_ptr common) {
     auto* codec = reinterpret_cast<j_decompress_ptr>(common);
+    auto* limit = reinterpret_cast<ScanLimit*>(common->progress);
+    if (limit->watch) {
+        if (limit->watch->StopRequested()) {
+            limit->stopped = true;
+            (*common->err->error_exit)(common);
+        }
+        const jpeg_progress_mgr& pass = limit->pub;
+        if (pass.pass_limit > 0 && pass.total_passes > 0)
+            limit->watch->ReadProgress(
+                int64_t{pass.completed_passes} * pass.pass_limit + pass.pass_counter,
+                int64_t{pass.total_passes} * pass.pass_limit);
+    }
     if (codec->input_scan_number <= kMaxScans) return;
-    reinterpret_cast<ScanLimit*>(common->progress)->exceeded = true;
+    limit->exceeded = true;
     (*common->err->error_exit)(common);
 }
 
@@ -36,7 +49,8 @@ void CountScans(j_common_ptr common) {
 
 void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit) {
     limit.exceeded = false;
-    limit.pub.progress_monitor = CountScans;
+    limit.stopped = false;
+    limit.pub.progress_monitor = WatchProgress;
     codec->progress = &limit.pub;
 }
 

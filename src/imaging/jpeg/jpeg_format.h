@@ -8,6 +8,7 @@
 #include "imaging/current_image.h"
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/read_watch.h"
 #include "imaging/row_bands.h"
 #include "imaging/tile_settings.h"
 #include "imaging/tile_source.h"
@@ -15,8 +16,10 @@
 
 namespace tessarin {
 
-// Reads the open file (null: not opened, the read message) from its start.
-[[nodiscard]] bool LoadJpegFile(const SourceFilePtr& file, LoadedImage& out);
+// Reads the open file (null: not opened, the read message) from its start;
+// `watch`, when given, follows the decode and may end it.
+[[nodiscard]] bool LoadJpegFile(const SourceFilePtr& file, LoadedImage& out,
+                                const ReadWatch* watch = nullptr);
 // The size and depth from the header alone, no raster: all that tiles need
 // where nothing shows the image. Lossless tiles are cut from the file's
 // coefficients; exact ones from a raster decoded beside the tile workers.
@@ -44,8 +47,11 @@ struct JpegTileOptions {
     static JpegTileOptions From(const TileSettings& settings);
 };
 
+// `watch` (may be null) follows the read of a lossless cut's coefficients
+// and may end it: the source is then null.
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
-                                               const JpegTileOptions& options, std::string& error);
+                                               const JpegTileOptions& options, std::string& error,
+                                               const ReadWatch* watch = nullptr);
 
 // Opens a file to be cut band by band (see ImageFormat::openBands): exact
 // tiles and tiles as BMP; lossless tiles are cut from the whole file.

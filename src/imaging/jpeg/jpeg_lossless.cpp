@@ -298,11 +298,12 @@ JpegCropGrid CropGridOf(const jpeg_decompress_struct& codec) {
 
 LosslessPrepare MakeInProcessLosslessSource(const SourceFile& source, int width, int height,
                                             uint64_t heldBytes, JpegTileOptions::Copy copy,
-                                            std::unique_ptr<TileSource>& out,
-                                            LosslessFrame& frame) {
+                                            std::unique_ptr<TileSource>& out, LosslessFrame& frame,
+                                            const ReadWatch* watch) {
     out.reset();
     DecoderPointer reader = NewDecoder();
     if (!reader || !CreateStage(reader.get())) return LosslessPrepare::kFailed;
+    reader->scanLimit.watch = watch;
 
     FilePtr file(source.OpenStream());
     if (!file) return LosslessPrepare::kFailed;

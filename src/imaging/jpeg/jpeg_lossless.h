@@ -57,9 +57,11 @@ enum class LosslessPrepare {
 // `file` (expected to be width x height) for lossless tiles, which `out` then
 // writes as jpegtran -copy <copy> -crop would. `frame` is set when the header
 // could be read (kReady and kRefused). `heldBytes` is what the split holds
-// already (the raster, when the image is shown).
+// already (the raster, when the image is shown). `watch` (may be null)
+// follows the read of the coefficients and may end it (kFailed).
 LosslessPrepare MakeInProcessLosslessSource(const SourceFile& file, int width, int height,
                                             uint64_t heldBytes, JpegTileOptions::Copy copy,
-                                            std::unique_ptr<TileSource>& out, LosslessFrame& frame);
+                                            std::unique_ptr<TileSource>& out, LosslessFrame& frame,
+                                            const ReadWatch* watch = nullptr);
 
 }  // namespace tessarin::jpeg

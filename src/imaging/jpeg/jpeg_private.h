@@ -19,6 +19,7 @@
 // clang-format on
 
 #include "imaging/dib_image.h"
+#include "imaging/read_watch.h"
 
 namespace tessarin::jpeg {
 
@@ -36,13 +37,18 @@ jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager);
 // have a dozen or so.
 inline constexpr int kMaxScans = 500;
 
+// The library's progress monitor: it limits the scans, and lets the read's
+// watch, when there is one, follow it and end it.
 struct ScanLimit {
     jpeg_progress_mgr pub;  // first member: libjpeg sees a jpeg_progress_mgr*
     bool exceeded;
+    bool stopped;                      // the watch asked the read to end
+    const ReadWatch* watch = nullptr;  // may be null
 };
 
 // Makes the decompressor fail (through error_exit) once the file has more
-// than kMaxScans scans, with limit.exceeded set.
+// than kMaxScans scans, with limit.exceeded set, or once limit.watch asks
+// for a stop, with limit.stopped set; tells the watch how far the read is.
 void InstallScanLimit(jpeg_decompress_struct* codec, ScanLimit& limit);
 
 // What the library itself may take for whole-image buffers (a progressive or

@@ -556,7 +556,8 @@ bool SameHeader(const jpeg_decompress_struct& first, const jpeg_decompress_struc
 }
 
 ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
-                                              const jpeg_decompress_struct& header) {
+                                              const jpeg_decompress_struct& header,
+                                              const ReadWatch* watch) {
     try {
         if (!header.progressive_mode || header.num_components < 2 || !PrivateLayoutVerified())
             return {};
@@ -569,6 +570,8 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
         DecoderPointer first = NewDecoder();
         DecoderPointer others = NewDecoder();
         if (!first || !others || !CreateStage(first.get()) || !CreateStage(others.get())) return {};
+        first->scanLimit.watch = watch;
+        others->scanLimit.watch = watch;
         // As much memory as the decoder that read the header may take (more
         // than the usual limit where a banded split allows it).
         first->codec.mem->max_memory_to_use = header.mem->max_memory_to_use;

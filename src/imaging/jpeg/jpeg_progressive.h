@@ -36,7 +36,9 @@ struct ProgressiveStart {
     DecoderPointer decoder;
     bool changed = false;
 };
+// `watch` (may be null) may end it: the decoder is then null.
 ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& file,
-                                              const jpeg_decompress_struct& header);
+                                              const jpeg_decompress_struct& header,
+                                              const ReadWatch* watch = nullptr);
 
 }  // namespace tessarin::jpeg

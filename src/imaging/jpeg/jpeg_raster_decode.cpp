@@ -31,9 +31,12 @@ std::unique_ptr<DibImage> NewRaster(const jpeg_decompress_struct& codec, int row
     return DibImage::Create(header, isGrey ? grey : nullptr, isGrey ? 256 : 0);
 }
 
-const char* RasterDecode::Open(const SourceFilePtr& source, bool headerOnly) {
+const char* RasterDecode::Open(const SourceFilePtr& source, bool headerOnly,
+                               const ReadWatch* watch) {
     decoder_ = NewDecoder();
     if (!decoder_ || !CreateStage(decoder_.get())) return msg::kMemoryFailed;
+    watch_ = watch;
+    decoder_->scanLimit.watch = watch;
     if (!source) return msg::kReadFailed;
     file_.reset(source->OpenStream());
     if (!file_) return msg::kReadFailed;
@@ -69,7 +72,7 @@ const char* RasterDecode::Rows(JDIMENSION upTo) {
         const jpeg_decompress_struct& codec = decoder_->codec;
         if (codec.progressive_mode && codec.num_components >= 2 &&
             std::thread::hardware_concurrency() >= 2) {
-            split_ = StartProgressiveOnTwoThreads(*source_, codec);
+            split_ = StartProgressiveOnTwoThreads(*source_, codec, watch_);
             if (split_.changed) return msg::kReadFailed;
         }
         if (split_.decoder) {

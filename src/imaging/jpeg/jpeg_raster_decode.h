@@ -25,8 +25,10 @@ class RasterDecode {
   public:
     // Reads the header and, unless `headerOnly`, makes the raster. Returns
     // the failure message, or null. The header alone is not held to the
-    // raster's size limit: lossless tiles need no raster.
-    const char* Open(const SourceFilePtr& source, bool headerOnly);
+    // raster's size limit: lossless tiles need no raster. `watch` (may be
+    // null) follows the decode and may end it.
+    const char* Open(const SourceFilePtr& source, bool headerOnly,
+                     const ReadWatch* watch = nullptr);
     // Decodes rows until the first `upTo` are in the raster. Returns the
     // failure message, or null. A failure leaves the decompression
     // unfinished on purpose: finishing one whose rows were not all read is
@@ -40,6 +42,7 @@ class RasterDecode {
 
   private:
     SourceFilePtr source_;
+    const ReadWatch* watch_ = nullptr;
     DecoderPointer decoder_;  // reads the header, and the rows unless split_ does
     FilePtr file_;
     ProgressiveStart split_;

@@ -23,10 +23,10 @@ bool Fail(LoadedImage& out, const char* message) {
     return false;
 }
 
-bool Load(const SourceFilePtr& source, LoadedImage& out, bool headerOnly) {
+bool Load(const SourceFilePtr& source, LoadedImage& out, bool headerOnly, const ReadWatch* watch) {
     Fail(out, "");
     jpeg::RasterDecode decode;
-    const char* failure = decode.Open(source, headerOnly);
+    const char* failure = decode.Open(source, headerOnly, watch);
     if (!failure && !headerOnly) failure = decode.Rows(decode.Codec().output_height);
     if (!failure && !headerOnly) failure = decode.Finish();
     if (failure) return Fail(out, failure);
@@ -44,9 +44,10 @@ bool Load(const SourceFilePtr& source, LoadedImage& out, bool headerOnly) {
     return true;
 }
 
-bool LoadGuarded(const SourceFilePtr& source, LoadedImage& out, bool headerOnly) {
+bool LoadGuarded(const SourceFilePtr& source, LoadedImage& out, bool headerOnly,
+                 const ReadWatch* watch = nullptr) {
     try {
-        return Load(source, out, headerOnly);
+        return Load(source, out, headerOnly, watch);
     } catch (...) {
         return Fail(out, msg::kMemoryFailed);
     }
@@ -54,8 +55,8 @@ bool LoadGuarded(const SourceFilePtr& source, LoadedImage& out, bool headerOnly)
 
 }  // namespace
 
-bool LoadJpegFile(const SourceFilePtr& file, LoadedImage& out) {
-    return LoadGuarded(file, out, false);
+bool LoadJpegFile(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch) {
+    return LoadGuarded(file, out, false, watch);
 }
 
 bool LoadJpegHeader(const SourceFilePtr& file, LoadedImage& out) {

@@ -165,7 +165,8 @@ JpegTileOptions JpegTileOptions::From(const TileSettings& settings) {
 }
 
 std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
-                                               const JpegTileOptions& options, std::string& error) {
+                                               const JpegTileOptions& options, std::string& error,
+                                               const ReadWatch* watch) {
     try {
         if (options.exact) {
             if (image.raster) {
@@ -193,7 +194,7 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
         jpeg::LosslessFrame frame;
         const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
         switch (jpeg::MakeInProcessLosslessSource(*file, image.width, image.height, held,
-                                                  options.copy, source, frame)) {
+                                                  options.copy, source, frame, watch)) {
             case jpeg::LosslessPrepare::kReady:
                 return source;
             case jpeg::LosslessPrepare::kOverBudget:

@@ -23,6 +23,10 @@ bool Sniff(const uint8_t* head, size_t size) {
     return size >= 8 && std::memcmp(head, "\x89PNG\r\n\x1A\n", 8) == 0;
 }
 
+bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch) {
+    return LoadPngFile(file, out, watch);
+}
+
 std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
                                       std::string& error) {
     return MakePngTileSource(image, error);
@@ -31,7 +35,7 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
 }  // namespace
 
 extern const ImageFormat kPngFormat = {
-    ImageFileKind::Png, "PNG",      kExtensions, true,    &Sniff,    &LoadPngFile,
+    ImageFileKind::Png, "PNG",      kExtensions, true,    &Sniff,    &LoadWhole,
     &LoadPngSamples,    &MakeTiles, nullptr,     nullptr, kMessages, &OpenPngBands,
 };
 

@@ -7,6 +7,7 @@
 
 #include "imaging/current_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/read_watch.h"
 #include "imaging/row_bands.h"
 #include "imaging/tile_settings.h"
 #include "imaging/tile_source.h"
@@ -16,8 +17,10 @@ namespace tessarin {
 
 // The raster for the viewer; for every depth but 16 it also serves the PNG
 // tiles, with the chunks they carry kept beside it (out.tileData). Read from
-// the open file's start (null: not opened, the read message).
-[[nodiscard]] bool LoadPngFile(const SourceFilePtr& file, LoadedImage& out);
+// the open file's start (null: not opened, the read message). `watch`, when
+// given, may end the read between two rows.
+[[nodiscard]] bool LoadPngFile(const SourceFilePtr& file, LoadedImage& out,
+                               const ReadWatch* watch = nullptr);
 // No raster: only the file's samples and chunks, for a split that nobody
 // watches.
 [[nodiscard]] bool LoadPngSamples(const SourceFilePtr& file, LoadedImage& out);

@@ -237,10 +237,13 @@ bool PngReadEndGuarded(png_structp png, png_infop endInfo) {
 }
 
 bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow, ptrdiff_t rowStep,
-                        int height, int passes) {
+                        int height, int passes, const ReadWatch* watch) {
     if (setjmp(png_jmpbuf(png))) return false;
     for (int pass = 0; pass < passes; ++pass) {
-        for (int i = 0; i < height; ++i) png_read_row(png, firstRow + i * rowStep, nullptr);
+        for (int i = 0; i < height; ++i) {
+            if (watch && watch->StopRequested()) return false;
+            png_read_row(png, firstRow + i * rowStep, nullptr);
+        }
     }
     png_read_end(png, endInfo);
     return true;

@@ -16,6 +16,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
+#include "imaging/read_watch.h"
 #include "platform/file_io.h"
 
 namespace tessarin::png {
@@ -151,9 +152,11 @@ enum PngTransform : unsigned {
 
 // Reads every pass of the image, row i (from the top) to firstRow + i * rowStep,
 // then the chunks after the image data into `endInfo` (may be null). The
-// transforms must already be requested. False on a library error.
+// transforms must already be requested. False on a library error, or when
+// `watch` (may be null) asks for a stop between two rows.
 [[nodiscard]] bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow,
-                                      ptrdiff_t rowStep, int height, int passes);
+                                      ptrdiff_t rowStep, int height, int passes,
+                                      const ReadWatch* watch = nullptr);
 
 inline ColorKind PngColorKind(int colorType) {
     return colorType == PNG_COLOR_TYPE_PALETTE ? ColorKind::Indexed

@@ -39,7 +39,8 @@ PngRasterRows RasterRowsFor(int colorType, int bitDepth, int rasterDepth) {
 // the chunks they carry beside it.
 bool RasterServesTiles(int bitDepth) { return bitDepth != 16; }
 
-bool Load(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* retry) {
+bool Load(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* retry,
+          const ReadWatch* watch) {
     *retry = false;
     const char* error = nullptr;
     FilePtr file = OpenPngFile(source.get(), error);
@@ -102,7 +103,7 @@ bool Load(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* 
     // The raster is bottom-up: picture row i + 1 lies one stride below row i.
     const ptrdiff_t step = -static_cast<ptrdiff_t>(raster->Stride());
     if (!PngReadRowsGuarded(handles.png, keepChunks ? handles.endInfo : nullptr, raster->Row(0),
-                            step, static_cast<int>(height), passes)) {
+                            step, static_cast<int>(height), passes, watch)) {
         *retry = keepChunks && budget.Exceeded();
         return Fail(out, msg::kOpenFailed);
     }
@@ -131,9 +132,10 @@ bool Load(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* 
     return true;
 }
 
-bool LoadGuarded(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* retry) {
+bool LoadGuarded(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* retry,
+                 const ReadWatch* watch) {
     try {
-        return Load(source, out, keepChunks, retry);
+        return Load(source, out, keepChunks, retry, watch);
     } catch (...) {
         *retry = keepChunks;
         return Fail(out, kPrepareReadFailed);  // as for a raster that cannot be had
@@ -142,10 +144,10 @@ bool LoadGuarded(const SourceFilePtr& source, LoadedImage& out, bool keepChunks,
 
 }  // namespace
 
-bool LoadPngFile(const SourceFilePtr& file, LoadedImage& out) {
+bool LoadPngFile(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch) {
     bool retry = false;
-    if (LoadGuarded(file, out, true, &retry)) return true;
-    return retry && LoadGuarded(file, out, false, &retry);
+    if (LoadGuarded(file, out, true, &retry, watch)) return true;
+    return retry && LoadGuarded(file, out, false, &retry, watch);
 }
 
 bool LoadPngSamples(const SourceFilePtr& file, LoadedImage& out) {

@@ -13,7 +13,8 @@ class SlotRenameDialog : public QDialog {
     Q_OBJECT
 
   public:
-    // `name` is the slot's current name (the default name when it has none).
+    // `name` is the slot's current name as the menu shows it (the default
+    // name in the window's language when it has none).
     SlotRenameDialog(const std::string& name, QWidget* owner);
 
     // The name typed, at most 255 characters; empty means the default name.

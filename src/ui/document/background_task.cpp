@@ -8,6 +8,11 @@ BackgroundTask::~BackgroundTask() {
     if (thread_.joinable()) thread_.join();
 }
 
+bool BackgroundTask::EndsWithin(std::chrono::milliseconds limit) {
+    std::unique_lock lock(handover_, limit);
+    return lock.owns_lock();
+}
+
 bool BackgroundTask::Start(std::function<void()> work, std::function<void()> done) {
     if (busy_) return false;
     if (thread_.joinable()) thread_.join();  // finished already: its end has been delivered

@@ -3,6 +3,7 @@
 // on the GUI thread: what the window's loads and folder listings share.
 
 #include <QObject>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -20,13 +21,15 @@ class BackgroundTask : public QObject {
     // or when no thread can be had.
     bool Start(std::function<void()> work, std::function<void()> done);
     bool Busy() const { return busy_; }
+    // Whether the work in flight, if any, ends within `limit`.
+    bool EndsWithin(std::chrono::milliseconds limit);
 
   private:
     std::thread thread_;
     bool busy_ = false;  // GUI thread only
     // Held by the work while it runs and taken by the delivery, so that the
     // hand-over does not rest on the event queue's locking alone.
-    std::mutex handover_;
+    std::timed_mutex handover_;
 };
 
 }  // namespace tessarin

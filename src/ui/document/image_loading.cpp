@@ -73,6 +73,8 @@ ImageLoading::ImageLoading(QObject* parent) : QObject(parent) {}
 ImageLoading::~ImageLoading() { stop_.store(true); }
 
 bool ImageLoading::Start(const std::string& path, Notifier* notifier) {
+    if (task_.Busy()) return false;
+    stop_.store(false);  // no load runs: the last one has been delivered
     auto outcome = std::make_shared<std::shared_ptr<LoadOutcome>>();
     return task_.Start(
         [this, outcome, path] {

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,15 @@ class ImageLoading : public QObject {
     // started, while another load runs or when no thread can be had.
     bool Start(const std::string& path, Notifier* notifier);
     bool Busy() const { return task_.Busy(); }
+    // Ends the load in hand at its next band or rows (inside the library for
+    // a JPEG file): it finishes soon after as failed, with no message.
+    void Stop() { stop_.store(true); }
+    // Stops the load in hand; whether it has ended within `limit` (a format
+    // read in one go may not stop before its end).
+    bool StopWithin(std::chrono::milliseconds limit) {
+        Stop();
+        return task_.EndsWithin(limit);
+    }
 
   signals:
     // On the GUI thread. A picture to show until `finished`: `image` has the

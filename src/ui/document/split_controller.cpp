@@ -126,9 +126,12 @@ void SplitController::OnProgressTick() {
         emit batchTiles(done, total);
         return;
     }
-    // The single split: quiet at first, then its tiles.
-    if (total <= 0 || splitClock_.elapsed() < kQuietSplitMs) return;
-    emit singleTiles(done, total);
+    // The single split: quiet at first, then its read and its tiles.
+    if (splitClock_.elapsed() < kQuietSplitMs) return;
+    if (total > 0)
+        emit singleTiles(done, total);
+    else if (runner_->ReadTotal() > 0)
+        emit singleRead(runner_->ReadDone(), runner_->ReadTotal());
 }
 
 }  // namespace tessarin

@@ -74,6 +74,9 @@ class SplitController : public QObject {
     // of a batch, and a single split's once it has run a while.
     void batchTiles(int64_t done, int64_t total);
     void singleTiles(int64_t done, int64_t total);
+    // A single split's read before its first tile, once it has run a while:
+    // `done` of `total` steps.
+    void singleRead(int64_t done, int64_t total);
     // The split or batch has ended; the controller is still busy until the
     // window has shown the report and calls Leave().
     void splitEnded(const SplitReport& report);

@@ -103,6 +103,8 @@ bool SplitRunner::Launch(std::function<void(std::stop_token)> work) {
     stop_ = std::stop_source();
     tilesDone_.store(0, std::memory_order_relaxed);
     tilesTotal_.store(0, std::memory_order_relaxed);
+    readDone_.store(0, std::memory_order_relaxed);
+    readTotal_.store(0, std::memory_order_relaxed);
     try {
         thread_ = std::thread(std::move(work), stop_.get_token());
     } catch (const std::system_error&) {
@@ -121,6 +123,11 @@ bool SplitRunner::StartSingle(SplitJob job) {
             explicit Tiles(SplitRunner& runner) : runner_(runner) {}
             void TileFinished(int64_t done, int64_t total) override {
                 runner_.NoteTile(done, total);
+            }
+            void ReadProgress(int64_t done, int64_t total) override {
+                runner_.readTotal_.store(total, std::memory_order_relaxed);
+                runner_.readDone_.store(done, std::memory_order_relaxed);
+                if (runner_.readHook_) runner_.readHook_();
             }
 
           private:

@@ -44,9 +44,16 @@ class SplitRunner : public QObject {
     // The file in hand; any thread.
     int64_t TilesDone() const { return tilesDone_.load(std::memory_order_relaxed); }
     int64_t TilesTotal() const { return tilesTotal_.load(std::memory_order_relaxed); }
+    // How far the read before the first tile of a single split is (a JPEG
+    // file's coefficients); any thread. 0 of 0 when there is none.
+    int64_t ReadDone() const { return readDone_.load(std::memory_order_relaxed); }
+    int64_t ReadTotal() const { return readTotal_.load(std::memory_order_relaxed); }
 
     // Called on the batch's thread as each file starts (tests hold a batch there).
     void SetFileStartedHook(std::function<void(size_t index)> hook) { hook_ = std::move(hook); }
+    // Called on the split's thread as its read before the first tile goes
+    // on (tests hold a split there).
+    void SetReadHook(std::function<void()> hook) { readHook_ = std::move(hook); }
 
   signals:
     void fileStarted(int index, int count);
@@ -70,7 +77,10 @@ class SplitRunner : public QObject {
     std::stop_source stop_;
     std::atomic<int64_t> tilesDone_{0};
     std::atomic<int64_t> tilesTotal_{0};
+    std::atomic<int64_t> readDone_{0};
+    std::atomic<int64_t> readTotal_{0};
     std::function<void(size_t)> hook_;
+    std::function<void()> readHook_;
 };
 
 }  // namespace tessarin

@@ -1,8 +1,11 @@
 #include "ui/window/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QTimer>
+#include <utility>
 
 #include "settings/app_preferences.h"
 #include "ui/dialogs/message_presenter.h"
@@ -26,6 +29,11 @@ const char* const kSplitText = QT_TRANSLATE_NOOP("Tessarin", "分割実行(&E)\t
 const char* const kStopText = QT_TRANSLATE_NOOP("Tessarin", "分割中止(&E)\tF3");
 
 QString Tr(const char* text) { return QCoreApplication::translate("Tessarin", text); }
+
+// The commands that open another file, which a load in hand gives way to.
+bool OpensAnotherFile(int id) {
+    return id == cmd::kOpenFile || id == cmd::kNextFile || id == cmd::kPreviousFile;
+}
 
 }  // namespace
 
@@ -70,6 +78,7 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
         if (progress_) progress_->ShowTiles(done, total);
     });
     connect(splits, &SplitController::singleTiles, this, &MainWindow::ShowTilesInTitle);
+    connect(splits, &SplitController::singleRead, this, &MainWindow::ShowReadInTitle);
     connect(splits, &SplitController::splitEnded, this, &MainWindow::ShowSplitReport);
 
     // Split and selection mode need an image.
@@ -77,9 +86,11 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
     Action(cmd::kSelectionMode)->setEnabled(false);
     RefreshMenu();
     ApplyInitialZoom();
+    qApp->installEventFilter(this);
 }
 
 MainWindow::~MainWindow() {
+    qApp->removeEventFilter(this);
     // The split, loading and listing threads report through this window:
     // they end first (a batch after the file in hand).
     controller_.reset();
@@ -130,8 +141,10 @@ void MainWindow::SyncSplitChecks() {
 
 void MainWindow::ShowBusy(bool busy) {
     Action(cmd::kSplit)->setText(Tr(busy ? kStopText : kSplitText));
+    const bool loading = busy && LoadInHand();
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
-        if (cmd::IsGatedWhileSplitting(id)) Action(id)->setEnabled(!busy);
+        if (cmd::IsGatedWhileSplitting(id))
+            Action(id)->setEnabled(!busy || (loading && OpensAnotherFile(id)));
     // Selection mode without an image would be a mode with nothing to select.
     if (!busy) Action(cmd::kSelectionMode)->setEnabled(document_->HasImage());
 }
@@ -143,7 +156,16 @@ void MainWindow::OpenForViewing(const std::string& path) {
     if (!loading_->Start(path, &notifier_)) {
         RestoreIdleState();
         messages_->ShowError(this, Tessarin::tr("スレッドの作成に失敗"));
+        return;
     }
+    ShowBusy(true);  // now a load: the commands opening another file stay
+}
+
+bool MainWindow::LoadInHand() const { return loading_ && loading_->Busy(); }
+
+void MainWindow::StopLoad(std::function<void()> next) {
+    afterLoad_ = std::move(next);
+    loading_->Stop();
 }
 
 void MainWindow::ShowPreview(const std::shared_ptr<LoadOutcome>& outcome) {
@@ -169,18 +191,20 @@ void MainWindow::CommitLoad(const std::shared_ptr<LoadOutcome>& outcome) {
         if (!outcome->error.empty()) notifier_.ShowError(outcome->error);
         RestoreIdleState();
         emit loadFinished(false);
-        return;
-    }
-    if (before) {
-        // The image is current since its picture came: only what it is
-        // drawn and cut from is new, and the zoom stays.
-        document_->Complete(std::move(outcome->image));
-        view_->ReplacePicture(std::move(outcome->pyramid));
     } else {
-        ShowLoadedImage(outcome);
+        if (before) {
+            // The image is current since its picture came: only what it is
+            // drawn and cut from is new, and the zoom stays.
+            document_->Complete(std::move(outcome->image));
+            view_->ReplacePicture(std::move(outcome->pyramid));
+        } else {
+            ShowLoadedImage(outcome);
+        }
+        RestoreIdleState();
+        emit loadFinished(true);
     }
-    RestoreIdleState();
-    emit loadFinished(true);
+    // The file asked for while this load ran.
+    if (std::function<void()> next = std::exchange(afterLoad_, nullptr)) next();
 }
 
 void MainWindow::ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome) {
@@ -211,6 +235,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Write failures here go unreported: the window is going away.
     if (ReadWindowPosOnBoot(paths_.mainSettingsPath) == kWindowPosRestore)
         (void)SaveWindowState(paths_.mainSettingsPath, CaptureWindowState(*this));
+    // A load in hand ends at once: the program does not wait for it.
+    if (LoadInHand()) StopLoad(nullptr);
     if (controller_->Splitting()) {
         // The window goes at once and takes the program's event loop with
         // it; the split ends on its own (a batch after the file in hand) and
@@ -220,6 +246,19 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         if (progress_) progress_->hide();
     }
     event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide && watched != this && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow() && isVisible()) {
+        // Once the closing window is gone, unless another one took over.
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible() && !QApplication::activeModalWidget() &&
+                !QApplication::activePopupWidget() && !isActiveWindow())
+                activateWindow();
+        });
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace tessarin

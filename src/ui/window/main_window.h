@@ -74,6 +74,10 @@ class MainWindow : public QMainWindow {
     // until the image is on view, or the loader's message has been shown and
     // the previous image kept.
     void OpenForViewing(const std::string& path);
+    // A load for viewing runs: F3 stops it, and opening another file (the
+    // open dialog, next and previous file, a drop) stops it and then opens
+    // that file.
+    bool LoadInHand() const;
     // Hands the files chosen in the open dialog, dropped on the window or
     // stepped to with next and previous to the open thread: one file is
     // opened for viewing, several (or one with AUTO_CUT checked) are split
@@ -115,6 +119,10 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Takes the keyboard focus back when one of the program's other windows
+    // (a dialog, a message box) goes away: without a window manager nobody
+    // else gives it back.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -149,6 +157,10 @@ class MainWindow : public QMainWindow {
     void StepFile(StepDirection direction);
     void ShowAbout();
     void DropExpanded(std::vector<std::string> paths);
+    // Lists the dropped folders off the GUI thread, then opens what they hold.
+    void StartDrop(std::vector<std::string> paths);
+    // Stops the load in hand; `next` runs once it has ended (null: nothing).
+    void StopLoad(std::function<void()> next);
     void RequestOpen(std::vector<std::string> paths);
 
     // main_window_mouse.cpp
@@ -159,6 +171,7 @@ class MainWindow : public QMainWindow {
     // Busy: the split item becomes the stop item and the gated commands grey.
     void ShowBusy(bool busy);
     void ShowTilesInTitle(int64_t done, int64_t total);
+    void ShowReadInTitle(int64_t done, int64_t total);
     void ShowSplitReport(const SplitReport& report);
 
     // A picture of the image in hand, shown before its load is done.
@@ -187,6 +200,8 @@ class MainWindow : public QMainWindow {
         SplitSettings settings;  // as they were before aspect matching met the new image
     };
     std::unique_ptr<ShownBefore> shownBefore_;
+    // What runs once the load in hand, stopped for it, has ended.
+    std::function<void()> afterLoad_;
     std::unique_ptr<SplitController> controller_;
     std::unique_ptr<ProgressDialog> progress_;
     // Closed while a split ran: its end is reported to nobody.

@@ -17,7 +17,13 @@
 namespace tessarin {
 
 void MainWindow::OnCommand(int id) {
-    if (controller_->Busy()) {
+    const bool opensAnother =
+        id == cmd::kOpenFile || id == cmd::kNextFile || id == cmd::kPreviousFile;
+    if (controller_->Busy() && !(opensAnother && LoadInHand())) {
+        if (id == cmd::kSplit && LoadInHand()) {
+            StopLoad(nullptr);
+            return;
+        }
         if (cmd::IsGatedWhileSplitting(id)) {
             SyncSplitChecks();  // undo the flip of a check mark that got through
             return;

@@ -70,10 +70,17 @@ void MainWindow::OpenSettingDialog(int id) {
 }
 
 void MainWindow::OpenSlotRenameDialog() {
-    SlotRenameDialog dialog(SlotName(paths_, paths_.currentSlot), this);
+    const int slot = paths_.currentSlot;
+    // The default name as the window's language gives it, as in the menu.
+    const QString shownDefault = SlotTitle(DefaultSlotName(slot), slot);
+    SlotRenameDialog dialog(SlotTitle(SlotName(paths_, slot), slot).toStdString(), this);
     if (dialog.exec() != QDialog::Accepted) return;
-    // Written whatever the no-overwrite option says; an empty name is the default.
-    (void)RenameSlot(paths_, dialog.Name(), &notifier_);
+    // Written whatever the no-overwrite option says; an empty name is the
+    // default. The default name in any language is stored as every language
+    // reads it.
+    std::string name = dialog.Name();
+    if (QString::fromStdString(name) == shownDefault) name = DefaultSlotName(slot);
+    (void)RenameSlot(paths_, name, &notifier_);
     RefreshMenu();
     Repaint();
 }

@@ -38,13 +38,17 @@ void MainWindow::RequestOpen(std::vector<std::string> paths) {
 }
 
 void MainWindow::OpenFileCommand() {
-    // Busy while the dialog is up: a drop meanwhile is ignored.
-    EnterSplitState();
-    controller_->ClearStopRequest();
+    // Busy while the dialog is up: a drop meanwhile is ignored. A load in
+    // hand goes on meanwhile and keeps the window busy itself.
+    const bool loading = LoadInHand();
+    if (!loading) {
+        EnterSplitState();
+        controller_->ClearStopRequest();
+    }
     OpenFileChoice choice = openFileAsker_(this, openFilterIndex_);
     openFilterIndex_ = choice.filterIndex;
     // The open request enters the busy state again for itself.
-    RestoreIdleState();
+    if (!loading) RestoreIdleState();
     if (!choice.paths.empty()) RequestOpen(std::move(choice.paths));
 }
 
@@ -60,16 +64,16 @@ void MainWindow::ShowAbout() {
 }
 
 // While busy the window refuses drops, so the pointer shows that nothing
-// would happen.
+// would happen; a load in hand gives way to them.
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (!controller_->Busy() && !DroppedPaths(event->mimeData()).empty())
+    if ((!controller_->Busy() || LoadInHand()) && !DroppedPaths(event->mimeData()).empty())
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-    if (!controller_->Busy())
+    if (!controller_->Busy() || LoadInHand())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -77,11 +81,19 @@ void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
 
 void MainWindow::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths = DroppedPaths(event->mimeData());
-    if (controller_->Busy() || paths.empty()) {
+    if ((controller_->Busy() && !LoadInHand()) || paths.empty()) {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
+    if (LoadInHand())
+        StopLoad([this, paths] { StartDrop(paths); });
+    else
+        StartDrop(std::move(paths));
+}
+
+void MainWindow::StartDrop(std::vector<std::string> paths) {
+    if (controller_->Busy()) return;
     // Busy from the drop on; listing big folders must not stall the window.
     EnterSplitState();
     controller_->ClearStopRequest();

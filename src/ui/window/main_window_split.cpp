@@ -44,6 +44,10 @@ void MainWindow::StartOrStopSplit() {
 }
 
 void MainWindow::StartOpenRequest(std::vector<std::string> paths) {
+    if (LoadInHand()) {
+        StopLoad([this, paths] { StartOpenRequest(paths); });
+        return;
+    }
     if (controller_->Busy()) return;
     controller_->ClearStopRequest();
     if (paths.empty()) return;
@@ -87,6 +91,11 @@ void MainWindow::ShowTilesInTitle(int64_t done, int64_t total) {
                        .arg(done)
                        .arg(total)
                        .arg(document_->Title()));
+}
+
+void MainWindow::ShowReadInTitle(int64_t done, int64_t total) {
+    setWindowTitle(
+        Tessarin::tr("%1% 読み込み中 - %2").arg(done * 100 / total).arg(document_->Title()));
 }
 
 void MainWindow::ShowSplitReport(const SplitReport& report) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "platform/locale.h"
 #include "ui/dialogs/message_presenter.h"
+#include "ui/document/image_loading.h"
 #include "ui/fonts.h"
 #include "ui/translation.h"
 #include "ui/window/icon_drop_start.h"
@@ -81,9 +83,17 @@ int RunWindow(int& argc, char** argv, SplitSettings& settings, SettingsPaths& pa
 
     MainWindow window(settings, paths);
     PlaceAndShow(window, paths.mainSettingsPath);
+    // Without a window manager a new window gets no keyboard focus unless it
+    // takes it (Qt does once the window is on screen).
+    window.activateWindow();
+    window.raise();
     window.ApplyInitialZoom();
     if (!files.empty()) window.OpenForViewing(files.front());
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // A load only reads: one that does not stop at once (a format read in
+    // one go) is not waited for. Nothing else runs beside a load.
+    if (!window.Loading().StopWithin(std::chrono::milliseconds(300))) std::_Exit(code);
+    return code;
 }
 
 }  // namespace tessarin

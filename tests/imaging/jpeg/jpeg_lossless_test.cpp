@@ -3,6 +3,8 @@
 // rectangle, over sources of every kind of sampling, coding and marker layout
 // and over aligned, unaligned and edge tiles.
 
+#include "imaging/jpeg/jpeg_lossless.h"
+
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -10,6 +12,7 @@
 
 #include "imaging/jpeg/jpeg_format.h"
 #include "jpeg_test_util.h"
+#include "support/test_files.h"
 
 namespace tessarin {
 namespace {
@@ -197,6 +200,57 @@ TEST(JpegLosslessInProcess, EveryTileEqualsJpegtran) {
             }
         }
         EXPECT_EQ(compared, 18 * (16 + 9 + 1));
+    }
+}
+
+}  // namespace
+}  // namespace tessarin
+
+namespace tessarin {
+namespace {
+
+// Follows a coefficient read; asks for a stop once it has heard `stopAfter`
+// steps (never when negative).
+struct CountingWatch : ReadWatch {
+    explicit CountingWatch(int stop) : stopAfter(stop) {}
+    bool StopRequested() const override { return stopAfter >= 0 && calls >= stopAfter; }
+    void ReadProgress(int64_t done, int64_t total) const override {
+        ++calls;
+        lastDone = done;
+        lastTotal = total;
+    }
+    int stopAfter;
+    mutable int calls = 0;
+    mutable int64_t lastDone = 0;
+    mutable int64_t lastTotal = 0;
+};
+
+// The read of the coefficients tells how far it is, row of blocks by row,
+// and a stop ends it at the next row: no source, nothing more read.
+TEST(JpegLosslessInProcess, CoefficientReadReportsProgressAndStops) {
+    testing::TempDir dir;
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        const std::string path = dir / (progressive ? "p.jpg" : "b.jpg");
+        jpeg_test::WriteSource(path, {.width = 320, .height = 480, .progressive = progressive});
+        const SourceFilePtr file = SourceFile::Open(path);
+        ASSERT_TRUE(file);
+        std::unique_ptr<TileSource> source;
+        jpeg::LosslessFrame frame;
+        CountingWatch whole(-1);
+        ASSERT_EQ(jpeg::MakeInProcessLosslessSource(*file, 320, 480, 0, JpegTileOptions::Copy::All,
+                                                    source, frame, &whole),
+                  jpeg::LosslessPrepare::kReady);
+        EXPECT_GE(whole.calls, 480 / 16);  // a row of blocks at least once each
+        EXPECT_GT(whole.lastDone, 0);
+        EXPECT_LE(whole.lastDone, whole.lastTotal);
+
+        CountingWatch stopped(3);
+        EXPECT_EQ(jpeg::MakeInProcessLosslessSource(*file, 320, 480, 0, JpegTileOptions::Copy::All,
+                                                    source, frame, &stopped),
+                  jpeg::LosslessPrepare::kFailed);
+        EXPECT_EQ(source, nullptr);
+        EXPECT_EQ(stopped.calls, 3);
     }
 }
 
