@@ -1,13 +1,13 @@
 // JPEG files cut band by band: one decompressor reads the rows from top to
 // bottom into each band in turn, the same decompressor and output settings as
 // the whole-file read, so every band holds exactly those rows of the raster it
-// would make (a damaged file's filled rows included). A file of several scans
-// (every progressive file) keeps the coefficients of the whole image: the
-// library reads all its scans into them before the first row comes out, a
-// progressive file's on two threads where it can be (jpeg_progressive.h),
-// into the same one set. The split holds that set, and the bands. Lossless
-// tiles are cut from the file's coefficients, not from rows: they are not cut
-// by bands.
+// would make. A file of several scans (every progressive file) keeps the
+// coefficients of the whole image: the library reads all its scans into them
+// before the first row comes out, a progressive file's on two threads where
+// it can be (jpeg_progressive.h), into the same one set. The split holds that
+// set, and the bands. A damaged file fails at the band whose rows meet the
+// damage. Lossless tiles are cut from the file's coefficients, not from rows:
+// they are not cut by bands.
 
 #include <algorithm>
 #include <thread>
@@ -107,7 +107,10 @@ class JpegBands final : public RowBands {
                                      cmykRow_.empty() ? nullptr : cmykRow_.data(),
                                      codec.saw_Adobe_marker != 0, codec.output_width, top_};
         const JDIMENSION end = top_ + static_cast<JDIMENSION>(rows);
-        if (!jpeg::ReadRowsStage(rowsFrom_, &target, end))
+        // Damage fails the band where it shows: no tile is cut from rows the
+        // decoder made up, and a file that claims far more rows than its data
+        // holds stops there.
+        if (!jpeg::ReadRowsStage(rowsFrom_, &target, end, true))
             return rowsFrom_->scanLimit.exceeded ? jpeg::kExpandFailed : jpeg::kImageDataFailed;
         top_ = end;
         // The last rows count once the decompression has ended well, as in
