@@ -1,7 +1,8 @@
 // GIF files cut band by band: the first image's rows come out of giflib top
 // to bottom, a band at a time, as its indices (GIF tiles) or as the rows of
-// the viewer's raster (BMP tiles). Interlaced images store their rows out of
-// order and are loaded whole.
+// the viewer's raster (BMP tiles). Pixel data that ends or breaks fails the
+// band where it does. Interlaced images store their rows out of order and
+// are loaded whole.
 
 #include <new>
 
@@ -77,8 +78,10 @@ class GifBands final : public RowBands {
         const auto width = static_cast<size_t>(data.info.width);
         data.info.height = rows;
         data.pixels.resize(width * static_cast<size_t>(rows));  // within what was reserved
-        for (int y = 0; y < rows; ++y)
+        for (int y = 0; y < rows; ++y) {
             reader_->ReadRow(data.pixels.data() + static_cast<size_t>(y) * width);
+            if (reader_->Damaged()) return msg::kReadFailed;
+        }
         band.tiles_ = gif::MakeGifPixelTiles(band.indices_);
         return nullptr;
     }
@@ -86,7 +89,10 @@ class GifBands final : public RowBands {
         const GifImageInfo& info = reader_->Info();
         std::unique_ptr<DibImage> raster = gif::CreateGifRaster(info, rows);
         if (!raster) return msg::kReadFailed;
-        for (int y = 0; y < rows; ++y) reader_->ReadRow(raster->Row(y));
+        for (int y = 0; y < rows; ++y) {
+            reader_->ReadRow(raster->Row(y));
+            if (reader_->Damaged()) return msg::kReadFailed;
+        }
         if (info.colorBits <= 4) {
             raster = ReduceDibDepth(*raster, ReducedDepth());
             if (!raster) return msg::kReadFailed;

@@ -32,6 +32,7 @@ class PixelBufferSink final : public GifRowSink {
         return true;
     }
     uint8_t* Row(int y) override { return pixels_.data() + static_cast<size_t>(y) * width_; }
+    bool KeepsDamagedImage() const override { return false; }
 
   private:
     std::vector<uint8_t>& pixels_;
@@ -85,6 +86,10 @@ std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, std::st
         const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
         if (const char* failure = gif::ReadGifForSplit(SourceFileOf(image).get(), *data, held)) {
             error = failure;
+            return nullptr;
+        }
+        if (data->info.damaged) {
+            error = msg::kReadFailed;
             return nullptr;
         }
         // The file changed since it was loaded: the grid no longer fits it.
