@@ -3,6 +3,8 @@
 // damage, for the tests that compare what is read band by band with what
 // is read whole.
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -48,10 +50,31 @@ inline testing::BmpLayout Masked(int bitCount, uint32_t compression, std::vector
     return b;
 }
 
+using Writer = std::function<void(const std::string&)>;
+
 struct Source {
     const char* name;
-    std::function<void(const std::string&)> write;
+    Writer write;
 };
+
+// `write`, then `edit` on the bytes written.
+inline Writer Edited(Writer write, std::function<void(std::vector<uint8_t>&)> edit) {
+    return [write, edit](const std::string& path) {
+        write(path);
+        std::vector<uint8_t> bytes = testing::ReadBytes(path);
+        edit(bytes);
+        testing::WriteBytes(path, bytes);
+    };
+}
+
+// A BMP file whose pixel data offset field says `offset`.
+inline Writer BmpWithOffset(testing::BmpLayout layout, uint32_t offset) {
+    return [layout, offset](const std::string& path) {
+        std::vector<uint8_t> bytes = testing::BuildBmp(layout);
+        for (int i = 0; i < 4; ++i) bytes[10 + static_cast<size_t>(i)] = uint8_t(offset >> 8 * i);
+        testing::WriteBytes(path, bytes);
+    };
+}
 
 inline std::vector<Source> Sources() {
     const auto bmp = [](testing::BmpLayout layout) {
@@ -124,6 +147,14 @@ inline std::vector<Source> Sources() {
         {"alpha.bmp", bmp(Masked(32, 6, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}))},
         {"plain32.bmp", bmp(Bmp(23, 27, 32))},
         {"core.bmp", bmp(core)},
+        // No pixel data offset: the pixels follow the header, masks and table.
+        {"no-offset-565.bmp", BmpWithOffset(Masked(16, 3, {0xF800, 0x07E0, 0x001F}), 0)},
+        {"no-offset-two-colour.bmp", BmpWithOffset(Bmp(45, 31, 1, 2), 0)},
+        {"no-offset-top-down.bmp", BmpWithOffset(Bmp(67, -45, 24), 0)},
+        {"no-offset-palette.bmp", BmpWithOffset(Bmp(37, 33, 8), 0)},
+        // Pixels said to start inside the header, or inside the colour table.
+        {"offset-in-header.bmp", BmpWithOffset(Bmp(21, 17, 24), 30)},
+        {"offset-in-table.bmp", BmpWithOffset(Bmp(37, 33, 8), 14 + 40 + 100)},
         {"rle.bmp", bmp(rle)},
         {"truncated.bmp", bmp(truncated)},
         {"grey1.png", png("basn0g01.png")},
@@ -156,6 +187,187 @@ inline std::vector<Source> Sources() {
         {"truncated.jpg", jpeg({.width = 90, .height = 80, .keep = 0.6})},
         {"truncated-progressive.jpg",
          jpeg({.width = 90, .height = 80, .progressive = true, .keep = 0.7})},
+    };
+}
+
+// Where the two bytes `a`, `b` first occur from `from`; the size when nowhere.
+inline size_t Find(const std::vector<uint8_t>& bytes, uint8_t a, uint8_t b, size_t from = 0) {
+    for (size_t i = from; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == a && bytes[i + 1] == b) return i;
+    return bytes.size();
+}
+
+inline size_t ChunkLength(const std::vector<uint8_t>& bytes, size_t at) {
+    return size_t{bytes[at]} << 24 | size_t{bytes[at + 1]} << 16 | size_t{bytes[at + 2]} << 8 |
+           bytes[at + 3];
+}
+
+// Where a PNG file's first chunk of this type starts.
+inline size_t FindChunk(const std::vector<uint8_t>& bytes, const char* type) {
+    size_t at = 8;
+    while (std::memcmp(&bytes.at(at + 4), type, 4) != 0) at += 12 + ChunkLength(bytes, at);
+    return at;
+}
+
+// The PNG chunk at `at` given `data` and the CRC that goes with it.
+inline void RewriteChunk(std::vector<uint8_t>& bytes, size_t at, std::vector<uint8_t> data) {
+    const auto be32 = [](uint32_t v) {
+        return std::vector<uint8_t>{uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8),
+                                    uint8_t(v)};
+    };
+    const size_t length = ChunkLength(bytes, at);
+    std::vector<uint8_t> chunk = be32(static_cast<uint32_t>(data.size()));
+    chunk.insert(chunk.end(), bytes.begin() + static_cast<ptrdiff_t>(at + 4),
+                 bytes.begin() + static_cast<ptrdiff_t>(at + 8));
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    const std::vector<uint8_t> crc = be32(
+        static_cast<uint32_t>(crc32(0, chunk.data() + 4, static_cast<uInt>(chunk.size() - 4))));
+    chunk.insert(chunk.end(), crc.begin(), crc.end());
+    bytes.erase(bytes.begin() + static_cast<ptrdiff_t>(at),
+                bytes.begin() + static_cast<ptrdiff_t>(at + 12 + length));
+    bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(at), chunk.begin(), chunk.end());
+}
+
+// A file that is damaged: its data ends or breaks before its picture does.
+struct DamagedSource {
+    const char* name;
+    Writer write;
+    const char* message;  // what every cut of it fails with
+};
+
+inline std::vector<DamagedSource> DamagedSources() {
+    const auto jpeg = [](jpeg_test::SourceKind kind) {
+        return [kind](const std::string& path) { jpeg_test::WriteSource(path, kind); };
+    };
+    const Writer baseline = jpeg({.width = 90, .height = 80});
+    // Stuffed 0xFF bytes in the middle of the entropy-coded data: a run of
+    // one bits no Huffman code has.
+    const auto corrupt = [](std::vector<uint8_t>& bytes) {
+        const size_t sos = Find(bytes, 0xFF, 0xDA);
+        const size_t data = sos + 2 + (size_t{bytes[sos + 2]} << 8 | bytes[sos + 3]);
+        const size_t middle = (data + bytes.size() - 2) / 2;
+        for (size_t i = 0; i < 24; i += 2) {
+            bytes[middle + i] = 0xFF;
+            bytes[middle + i + 1] = 0x00;
+        }
+    };
+    // A frame header that claims 65000 x 65000 pixels for the data of 90 x 80.
+    const auto huge = [](std::vector<uint8_t>& bytes) {
+        const size_t sof = Find(bytes, 0xFF, 0xC0);
+        for (size_t at : {sof + 5, sof + 7}) {
+            bytes[at] = 0xFD;
+            bytes[at + 1] = 0xE8;
+        }
+    };
+    // 65535 x 65535 pixels (or 16000 x 16000 interlaced) of a two-colour
+    // table, coded as a clear code and one pixel.
+    const auto claiming = [](uint16_t side, bool interlaced) {
+        return [side, interlaced](const std::string& path) {
+            const auto lo = uint8_t(side), hi = uint8_t(side >> 8);
+            testing::WriteBytes(path, {'G',
+                                       'I',
+                                       'F',
+                                       '8',
+                                       '9',
+                                       'a',
+                                       lo,
+                                       hi,
+                                       lo,
+                                       hi,
+                                       0x80,
+                                       0,
+                                       0,
+                                       0,
+                                       0,
+                                       0,
+                                       255,
+                                       255,
+                                       255,
+                                       ',',
+                                       0,
+                                       0,
+                                       0,
+                                       0,
+                                       lo,
+                                       hi,
+                                       lo,
+                                       hi,
+                                       uint8_t(interlaced ? 0x40 : 0),
+                                       2,
+                                       1,
+                                       0x04,
+                                       0,
+                                       ';'});
+        };
+    };
+    std::vector<uint8_t> cutGif = giftest::Encode(giftest::OneFrame(47, 90, 256));
+    cutGif.resize(cutGif.size() / 2);
+    const auto png = [](const char* name) {
+        return [name](const std::string& path) {
+            fs::copy_file(std::string(TESSARIN_TEST_DATA) + "/pngsuite/" + name, path);
+        };
+    };
+    // The image data changed where `at` says, with chunk CRCs that match.
+    const auto idat = [](std::function<size_t(size_t)> at) {
+        return [at](std::vector<uint8_t>& bytes) {
+            const size_t chunk = FindChunk(bytes, "IDAT");
+            const auto begin = bytes.begin() + static_cast<ptrdiff_t>(chunk + 8);
+            std::vector<uint8_t> data(begin,
+                                      begin + static_cast<ptrdiff_t>(ChunkLength(bytes, chunk)));
+            data[at(data.size())] ^= 0x5A;
+            RewriteChunk(bytes, chunk, data);
+        };
+    };
+    // A text chunk said to be 2 GB long, in a file of a few hundred bytes.
+    const auto hugeChunk = [](std::vector<uint8_t>& bytes) {
+        const std::vector<uint8_t> text = {0x7F, 0xFF, 0xFF, 0x00, 't', 'E', 'X', 't', 'k', 0, 'v'};
+        bytes.insert(bytes.begin() + 33, text.begin(), text.end());  // after the header chunk
+    };
+    testing::BmpLayout rle = Bmp(20, 19, 8, 4);
+    rle.compression = 1;
+    rle.pixels.clear();
+    for (int y = 0; y < 9; ++y) rle.pixels.insert(rle.pixels.end(), {20, uint8_t(y % 4), 0, 0});
+    const char* const jpegMessage = "イメージデータの取得に失敗しました";
+    const char* const gifMessage = "ファイルの読み込みに失敗しました";
+    const char* const pngMessage = "ファイルを開くのに失敗しました";
+    return {
+        {"truncated.jpg", jpeg({.width = 90, .height = 80, .keep = 0.6}), jpegMessage},
+        {"truncated-progressive.jpg",
+         jpeg({.width = 90, .height = 80, .progressive = true, .keep = 0.7}), jpegMessage},
+        {"corrupt.jpg", Edited(baseline, corrupt), jpegMessage},
+        {"corrupt-progressive.jpg",
+         Edited(jpeg({.width = 90, .height = 80, .progressive = true}), corrupt), jpegMessage},
+        {"huge.jpg", Edited(baseline, huge), jpegMessage},
+        {"huge.gif", claiming(65535, false), gifMessage},
+        {"huge-interlaced.gif", claiming(16000, true), gifMessage},
+        {"truncated.gif", [cutGif](const std::string& path) { testing::WriteBytes(path, cutGif); },
+         gifMessage},
+        {"corrupt-idat.png", Edited(png("basn2c08.png"), idat([](size_t n) { return n / 2; })),
+         pngMessage},
+        {"checksum.png", Edited(png("basn2c08.png"), idat([](size_t n) { return n - 1; })),
+         pngMessage},
+        {"huge-chunk.png", Edited(png("basn2c08.png"), hugeChunk), pngMessage},
+        {"rle-cut-short.bmp",
+         [rle](const std::string& path) { testing::WriteBytes(path, testing::BuildBmp(rle)); },
+         "ファイルが不正です"},
+    };
+}
+
+// Files the library warns about that are not damaged: stray bytes before a
+// marker, and a single scan without its end-of-image marker.
+inline std::vector<Source> UndamagedSources() {
+    const Writer baseline = [](const std::string& path) {
+        jpeg_test::WriteSource(path, {.width = 90, .height = 80});
+    };
+    return {
+        {"extraneous.jpg",
+         Edited(baseline,
+                [](std::vector<uint8_t>& bytes) {
+                    const size_t sos = Find(bytes, 0xFF, 0xDA);
+                    bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(sos), {0x00, 0x11, 0x22});
+                })},
+        {"no-end.jpg",
+         Edited(baseline, [](std::vector<uint8_t>& bytes) { bytes.resize(bytes.size() - 2); })},
     };
 }
 
