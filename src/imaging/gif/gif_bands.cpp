@@ -28,8 +28,8 @@ class GifBand final : public RowBand {
 
 class GifBands final : public RowBands {
   public:
-    GifBands(std::unique_ptr<gif::GifImageReader> reader, bool allBmp)
-        : reader_(std::move(reader)), allBmp_(allBmp) {}
+    GifBands(std::unique_ptr<gif::GifImageReader> reader, bool allBmp, bool showDamage)
+        : reader_(std::move(reader)), allBmp_(allBmp), showDamage_(showDamage) {}
 
     uint64_t BandBytes(int rows) const override {
         const GifImageInfo& info = reader_->Info();
@@ -68,8 +68,13 @@ class GifBands final : public RowBands {
         }
     }
     const char* MemoryMessage() const override { return msg::kReadFailed; }
+    const char* Damage() const override { return reader_->Damaged() ? msg::kReadFailed : nullptr; }
 
   private:
+    // Whether the rows read so far stop the bands: damage, unless they are
+    // for a view.
+    bool Stopped() const { return !showDamage_ && reader_->Damaged(); }
+
     // What the viewer's reader reduces a table of up to 16 colours to.
     int ReducedDepth() const { return reader_->Info().colorBits == 1 ? 1 : 4; }
 
@@ -80,7 +85,7 @@ class GifBands final : public RowBands {
         data.pixels.resize(width * static_cast<size_t>(rows));  // within what was reserved
         for (int y = 0; y < rows; ++y) {
             reader_->ReadRow(data.pixels.data() + static_cast<size_t>(y) * width);
-            if (reader_->Damaged()) return msg::kReadFailed;
+            if (Stopped()) return msg::kReadFailed;
         }
         band.tiles_ = gif::MakeGifPixelTiles(band.indices_);
         return nullptr;
@@ -91,7 +96,7 @@ class GifBands final : public RowBands {
         if (!raster) return msg::kReadFailed;
         for (int y = 0; y < rows; ++y) {
             reader_->ReadRow(raster->Row(y));
-            if (reader_->Damaged()) return msg::kReadFailed;
+            if (Stopped()) return msg::kReadFailed;
         }
         if (info.colorBits <= 4) {
             raster = ReduceDibDepth(*raster, ReducedDepth());
@@ -104,6 +109,7 @@ class GifBands final : public RowBands {
 
     std::unique_ptr<gif::GifImageReader> reader_;
     bool allBmp_;
+    bool showDamage_;
 };
 
 }  // namespace
@@ -125,7 +131,8 @@ bool OpenGifBands(const SourceFilePtr& file, const TileSettings& settings, Loade
         out.interlaced = false;
         out.source = file;
         bands = std::make_unique<GifBands>(std::move(reader),
-                                           settings.GetInt("OPTION", "ALL_BMP", 0) != 0);
+                                           settings.GetInt("OPTION", "ALL_BMP", 0) != 0,
+                                           settings.GetInt("VIEW", "SHOW_DAMAGE", 0) != 0);
         return true;
     } catch (...) {
         bands.reset();

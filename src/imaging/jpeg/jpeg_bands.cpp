@@ -57,12 +57,13 @@ class JpegBand final : public RowBand {
 class JpegBands final : public RowBands {
   public:
     JpegBands(jpeg::DecoderPointer decoder, SourceFilePtr source, FilePtr file, uint64_t held,
-              bool allBmp, int quality)
+              bool allBmp, int quality, bool showDamage)
         : source_(std::move(source)),
           file_(std::move(file)),
           decoder_(std::move(decoder)),
           held_(held),
           allBmp_(allBmp),
+          showDamage_(showDamage),
           quality_(quality) {
         const jpeg_decompress_struct& codec = decoder_->codec;
         stride_ = DibStride(codec.output_width, jpeg::RasterDepth(codec));
@@ -84,6 +85,7 @@ class JpegBands final : public RowBands {
         }
     }
     const char* MemoryMessage() const override { return msg::kMemoryFailed; }
+    const char* Damage() const override { return damage_; }
 
   private:
     const char* Read(JpegBand& band, int rows) {
@@ -110,8 +112,9 @@ class JpegBands final : public RowBands {
         // Damage fails the band where it shows: no tile is cut from rows the
         // decoder made up, and a file that claims far more rows than its data
         // holds stops there.
-        if (!jpeg::ReadRowsStage(rowsFrom_, &target, end, true))
+        if (!jpeg::ReadRowsStage(rowsFrom_, &target, end, !showDamage_))
             return rowsFrom_->scanLimit.exceeded ? jpeg::kExpandFailed : jpeg::kImageDataFailed;
+        if (rowsFrom_->errors.damaged) damage_ = jpeg::kImageDataFailed;
         top_ = end;
         // The last rows count once the decompression has ended well, as in
         // the whole-file read.
@@ -150,6 +153,8 @@ class JpegBands final : public RowBands {
     jpeg::JpegDecoder* rowsFrom_ = nullptr;  // set once decoding has started
     uint64_t held_;
     bool allBmp_;
+    bool showDamage_;
+    const char* damage_ = nullptr;
     int quality_;
     uint64_t stride_ = 0;
     std::vector<JSAMPLE> cmykRow_;
@@ -206,7 +211,8 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     out.blockHeight = grid.height;
     out.source = source;
     bands = std::make_unique<JpegBands>(std::move(decoder), source, std::move(file), held, allBmp,
-                                        options.quality);
+                                        options.quality,
+                                        settings.GetInt("VIEW", "SHOW_DAMAGE", 0) != 0);
     return true;
 }
 

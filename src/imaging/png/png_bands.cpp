@@ -3,9 +3,10 @@
 // chunks on both sides of the image data, and those after it are only met at
 // the end of the file: they are read first, by a pass that sees the file with
 // its image data replaced by an empty stream (found by walking the chunk
-// headers), so nothing is decompressed twice. Damaged image data (a chunk's
-// CRC, the compressed stream or its checksum) fails the band where libpng
-// meets it. Interlaced files are loaded whole.
+// headers), so nothing is decompressed twice. Damaged image data fails the
+// band that would hold rows from it: a chunk's CRC is checked before libpng
+// reads the chunk, the compressed stream and its checksum where libpng meets
+// them. Interlaced files are loaded whole.
 
 #include <algorithm>
 #include <cstring>
@@ -117,21 +118,54 @@ class ChunkPassInput {
     uint8_t imageData_[20] = {};
 };
 
-// The file from its fifth byte, as the rows are read from it.
-class FileInput {
+// The file from its fifth byte, as the rows are read from it. libpng checks
+// an image data chunk's CRC only after it has inflated the chunk, and rows
+// from a damaged chunk would be cut before the damage is seen; each image
+// data chunk is checked here before libpng reads any of it, so that every
+// row it gives comes from chunks known to be intact.
+class CheckedInput {
   public:
-    explicit FileInput(const SourceFile& file) : file_(file) {}
+    explicit CheckedInput(const SourceFile& file) : file_(file) {}
 
     static bool Read(void* context, uint8_t* data, size_t length) {
-        auto* input = static_cast<FileInput*>(context);
-        if (!input->file_.ReadAt(input->at_, data, length)) return false;
-        input->at_ += length;
-        return true;
+        return static_cast<CheckedInput*>(context)->Read(data, length);
     }
 
   private:
+    bool Read(uint8_t* data, size_t length) {
+        while (nextHeader_ < at_ + length) {
+            uint8_t header[8];
+            if (!file_.ReadAt(nextHeader_, header, sizeof header)) {
+                nextHeader_ = UINT64_MAX;  // the read itself fails where it must
+                break;
+            }
+            const uint64_t chunkLength = Be32(header);
+            if (std::memcmp(header + 4, "IDAT", 4) == 0 && !Intact(nextHeader_, chunkLength))
+                return false;
+            nextHeader_ += 12 + chunkLength;
+        }
+        if (!file_.ReadAt(at_, data, length)) return false;
+        at_ += length;
+        return true;
+    }
+
+    // Whether the chunk at `at` with `length` bytes of data has its CRC.
+    bool Intact(uint64_t at, uint64_t length) const {
+        uint8_t buffer[65536];
+        uLong crc = crc32(0, nullptr, 0);
+        for (uint64_t from = at + 4, end = at + 8 + length; from < end;) {
+            const auto n = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, end - from));
+            if (!file_.ReadAt(from, buffer, n)) return false;
+            crc = crc32(crc, buffer, static_cast<uInt>(n));
+            from += n;
+        }
+        uint8_t stored[4];
+        return file_.ReadAt(at + 8 + length, stored, sizeof stored) && Be32(stored) == crc;
+    }
+
     const SourceFile& file_;
     uint64_t at_ = 4;  // the signature's first 4 bytes are checked before
+    uint64_t nextHeader_ = 8;
 };
 
 // What libpng holds for the rows of a file this wide: its row and the one
@@ -228,7 +262,7 @@ class PngBands final : public RowBands {
     // Opens the file for its rows; the message of the whole load on failure.
     const char* Start() {
         if (!CreatePngReader(handles_, false, kPngSideLimit)) return kPrepareReadFailed;
-        stream_.read = &FileInput::Read;
+        stream_.read = &CheckedInput::Read;
         stream_.size = source_->Size();
         stream_.context = &input_;
         if (!PngReadInfoGuarded(handles_.png, handles_.info, &stream_)) return msg::kOpenFailed;
@@ -320,7 +354,7 @@ class PngBands final : public RowBands {
     }
 
     SourceFilePtr source_;
-    FileInput input_;
+    CheckedInput input_;
     std::shared_ptr<const PngSplitImage> file_;
     bool allBmp_;
     PngRasterPlan plan_;

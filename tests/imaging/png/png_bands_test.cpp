@@ -118,7 +118,9 @@ TEST_F(PngBandsTest, DamagedFilesFailAsTheirWholeLoadDoes) {
             ASSERT_FALSE(expected.ok);
             EXPECT_EQ(got.message, expected.message);
             const Tiles kept = ReadTiles(banded);
-            if (!c.tilesBefore) EXPECT_TRUE(kept.empty());
+            if (!c.tilesBefore) {
+                EXPECT_TRUE(kept.empty());
+            }
             EXPECT_LT(kept.size(), all.size());
             for (const auto& [name, tile] : kept) EXPECT_TRUE(all.at(name) == tile) << name;
         }
