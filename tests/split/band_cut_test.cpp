@@ -1,6 +1,7 @@
 #include "split/band_cut.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <functional>
@@ -28,6 +29,13 @@ Tiles ReadTiles(const std::string& folder) {
     for (const auto& e : fs::directory_iterator(folder))
         tiles[e.path().filename().string()] = testing::ReadBytes(e.path().string());
     return tiles;
+}
+
+// The most memory the process has held so far.
+uint64_t PeakBytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<uint64_t>(usage.ru_maxrss) * 1024;
 }
 
 struct Variant {
@@ -128,13 +136,15 @@ TEST_F(BandCutTest, BandedTilesAreTheWholeRastersTiles) {
 // stops: a split loaded for its tiles (by bands, from the samples, from the
 // coefficients) and one of the picture the window shows, which keeps what
 // was decoded but carries the damage. Bands stop at the first or second one
-// of 64 rows, however many rows the header claims. Files the library only
-// warns about without damage load and split as usual.
+// of 64 rows, however many rows the header claims, and no cut takes memory
+// for more than the picture the data holds. Files the library only warns
+// about without damage load and split as usual.
 TEST_F(BandCutTest, DamagedFilesFailEveryCutWhereTheirDataStops) {
     for (const band_sources::DamagedSource& source : band_sources::DamagedSources()) {
         SCOPED_TRACE(source.name);
         const std::string path = dir_ / source.name;
         source.write(path);
+        const uint64_t peak = PeakBytes();
         {
             CurrentImage shown;
             std::string error;
@@ -174,6 +184,7 @@ TEST_F(BandCutTest, DamagedFilesFailEveryCutWhereTheirDataStops) {
             EXPECT_FALSE(got.ok);
             EXPECT_EQ(got.message, source.message);
         }
+        EXPECT_LT(PeakBytes() - peak, uint64_t{512} << 20);
     }
     for (const Source& source : band_sources::UndamagedSources()) {
         SCOPED_TRACE(source.name);
