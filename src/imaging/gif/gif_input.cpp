@@ -111,7 +111,6 @@ bool LoadGifIndices(const SourceFilePtr& file, LoadedImage& out) {
     out.colorKind = ColorKind::Indexed;
     out.interlaced = tiles->info.interlaced;
     out.damage.clear();
-    if (tiles->info.damaged) SetFailureText(out.damage, msg::kReadFailed);
     out.tileData = std::move(tiles);
     out.error.clear();
     out.source = file;

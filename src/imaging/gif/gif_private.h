@@ -111,8 +111,8 @@ struct GifSplitData final : TileData {
 std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data);
 
 // `heldBytes` is what the split holds already (the raster); indices that
-// would take it over its memory budget are not decoded. The decode stops at
-// damage (out.info.damaged), leaving the pixels incomplete.
+// would take it over its memory budget are not decoded. Damaged pixel data
+// fails the read where it shows, with the load's message.
 const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t heldBytes = 0);
 
 // The mask the library applies to a tile's indices: the table's depth, at

@@ -72,7 +72,9 @@ std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData
 
 const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t heldBytes) {
     PixelBufferSink sink(out.pixels, heldBytes);
-    return DecodeGifFile(file, out.info, sink);
+    const char* failure = DecodeGifFile(file, out.info, sink);
+    // Stopped at the damage: the pixels are not all there.
+    return failure || !out.info.damaged ? failure : msg::kReadFailed;
 }
 
 }  // namespace gif
@@ -86,10 +88,6 @@ std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, std::st
         const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
         if (const char* failure = gif::ReadGifForSplit(SourceFileOf(image).get(), *data, held)) {
             error = failure;
-            return nullptr;
-        }
-        if (data->info.damaged) {
-            error = msg::kReadFailed;
             return nullptr;
         }
         // The file changed since it was loaded: the grid no longer fits it.
