@@ -60,8 +60,8 @@ void ChooseOutputSpace(jpeg_decompress_struct* codec);
 // several scans gives back its coefficient rows as the output passes them.
 [[nodiscard]] bool StartStage(JpegDecoder* decoder);
 // Reads rows into `target` until `upTo` rows of the image are done; with
-// `stopAtDamage`, false as soon as the file shows damage (the rows read so
-// far are then the file's own, up to the row of blocks where it broke).
+// `stopAtDamage`, false as soon as the file has shown damage (see
+// JpegErrorManager::damaged), at the latest after the rows that met it.
 [[nodiscard]] bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo,
                                  bool stopAtDamage = false);
 // Ends the decompression once every row is read.

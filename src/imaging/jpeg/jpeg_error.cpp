@@ -17,12 +17,12 @@ namespace {
 // The warnings that say the picture is not all in the file: its data ends
 // early (the library then makes up the rest), or the entropy-coded data is
 // broken (a bad code, a marker where data or a restart was due), so what
-// follows in that segment is lost or decoded at the wrong place. Other
-// warnings leave every coefficient as the file holds it: stray bytes between
-// markers, unusual but readable scan parameters (JWRN_NOT_SEQUENTIAL), a
-// progression that refines coefficients out of the usual order
-// (JWRN_BOGUS_PROGRESSION, which real encoders write), odd JFIF or Adobe
-// markers.
+// follows in that segment is lost or decoded at the wrong place. The other
+// warnings are about files that are odd rather than cut or broken, whose
+// every scan is there and read as coded: stray bytes between markers,
+// unusual scan parameters in a sequential file (JWRN_NOT_SEQUENTIAL), scans
+// that refine coefficients out of the usual order (JWRN_BOGUS_PROGRESSION),
+// unknown JFIF versions or Adobe transforms.
 bool IsDamage(int code) {
     switch (code) {
         case JWRN_JPEG_EOF:
