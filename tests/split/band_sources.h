@@ -312,6 +312,8 @@ inline std::vector<DamagedSource> DamagedSources() {
         {"truncated.jpg", jpeg({.width = 90, .height = 80, .keep = 0.6}), jpegMessage},
         {"truncated-progressive.jpg",
          jpeg({.width = 90, .height = 80, .progressive = true, .keep = 0.7}), jpegMessage},
+        {"truncated-arithmetic.jpg",
+         jpeg({.width = 90, .height = 80, .arithmetic = true, .keep = 0.6}), jpegMessage},
         {"corrupt.jpg", Edited(baseline, corrupt), jpegMessage},
         {"corrupt-progressive.jpg",
          Edited(jpeg({.width = 90, .height = 80, .progressive = true}), corrupt), jpegMessage},

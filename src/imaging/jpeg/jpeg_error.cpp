@@ -36,14 +36,15 @@ bool IsDamage(int code) {
     }
 }
 
-// The end of the file met in a file of one scan: whatever is missing of its
-// entropy-coded data is reported on its own (JWRN_HIT_MARKER, once the
-// decoder needs bits that are not there), so this alone means that only the
-// end-of-image marker is. A file of several scans may have lost whole scans.
+// The end of the file met in a Huffman-coded file of one scan: whatever is
+// missing of its entropy-coded data is reported on its own (JWRN_HIT_MARKER,
+// once the decoder needs bits that are not there), so this alone means that
+// only the end-of-image marker is. A file of several scans may have lost
+// whole scans, and the arithmetic decoder reads on in silence.
 bool OnlyTheEndMissing(j_common_ptr common) {
     if (!common->is_decompressor) return false;
     const auto* codec = reinterpret_cast<j_decompress_ptr>(common);
-    return !codec->progressive_mode && codec->input_scan_number == 1 &&
+    return !codec->progressive_mode && !codec->arith_code && codec->input_scan_number == 1 &&
            codec->comps_in_scan == codec->num_components;
 }
 
