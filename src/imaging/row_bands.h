@@ -43,8 +43,14 @@ class RowBands {
     // Decodes the picture's next `rows` rows, those after the rows of the
     // previous call (the first call starts at the top), into `band`, which
     // then holds exactly them. Returns nullptr on success, else the message
-    // the file's load would give.
+    // the file's load would give. Data that ends or breaks before the
+    // picture does (LoadedImage::damage) fails the band whose rows it
+    // reaches, unless the bands were opened for a view (settings "VIEW"
+    // "SHOW_DAMAGE" 1): they then go on as the whole load does, the rows the
+    // data lacks filled in, and Damage() tells.
     virtual const char* ReadRows(RowBand& band, int rows) = 0;
+    // The damage met so far by bands opened for a view; null when none.
+    virtual const char* Damage() const { return nullptr; }
     // The message for a band that the memory budget cannot hold.
     virtual const char* MemoryMessage() const = 0;
 };

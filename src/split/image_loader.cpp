@@ -59,6 +59,12 @@ bool Load(const std::string& path, SourceFilePtr file, const SplitSettings* forT
                                        : loaded.error;
         return false;
     }
+    // A damaged file is shown as far as its data goes, but nothing is cut
+    // from it.
+    if (forTiles && !loaded.damage.empty()) {
+        error = format->loadFailed ? format->loadFailed : loaded.damage;
+        return false;
+    }
     SetCurrentImage(out, std::move(loaded), path);
     return true;
 }

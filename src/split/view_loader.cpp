@@ -35,6 +35,8 @@ class ViewSettings final : public TileSettings {
     int GetInt(std::string_view section, std::string_view key, int fallback) const override {
         if (section == "OPTION" && key == "ALL_BMP") return 1;
         if (section == "VIEW" && key == "SCALE") return scale_;
+        // A damaged file is shown as far as its data goes, as when loaded whole.
+        if (section == "VIEW" && key == "SHOW_DAMAGE") return 1;
         return fallback;
     }
     const ReadWatch* Watch() const override { return watch_; }
@@ -126,11 +128,13 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
 }
 
 // The file's picture reduced by `factor` from bands opened for it; null on
-// failure, with the message in `error` (empty when stopped). `observer` may
-// stop the read, and hears of the picture when `header` is given.
+// failure, with the message in `error` (empty when stopped). `damage` gets
+// the file's damage, if any (see LoadedImage::damage). `observer` may stop
+// the read, and hears of the picture when `header` is given.
 std::shared_ptr<ReducedPicture> ReadReduced(const ImageFormat& format, const SourceFilePtr& file,
                                             int factor, const CurrentImage* header,
-                                            std::string& error, ViewLoadObserver* observer) {
+                                            std::string& error, std::string& damage,
+                                            ViewLoadObserver* observer) {
     OpenedBands opened;
     if (!OpenBands(format, file, std::min(factor, 8), opened, observer) || !opened.bands) {
         if (observer && observer->StopRequested()) return nullptr;
@@ -150,6 +154,7 @@ std::shared_ptr<ReducedPicture> ReadReduced(const ImageFormat& format, const Sou
         error = failure;
         return nullptr;
     }
+    if (const char* met = opened.bands->Damage()) damage = met;
     return picture;
 }
 
@@ -189,7 +194,7 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
             return false;
         }
         std::shared_ptr<ReducedPicture> picture =
-            ReadReduced(*format, file, factor, &image, error, observer);
+            ReadReduced(*format, file, factor, &image, error, image.damage, observer);
         if (!picture) return false;
         out.image = std::move(image);
         out.picture = std::move(picture);
@@ -212,9 +217,9 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
         } else {
             // Read at once, shown when complete: the whole load gives any
             // failure its message.
-            std::string ignored;
+            std::string ignored, damage;
             if (std::shared_ptr<ReducedPicture> picture =
-                    ReadReduced(*format, file, kPreviewFactor, nullptr, ignored, observer))
+                    ReadReduced(*format, file, kPreviewFactor, nullptr, ignored, damage, observer))
                 observer->Reduced(header, std::move(picture), true);
             if (observer->StopRequested()) return false;
         }

@@ -94,8 +94,8 @@ TEST(FormatRegistry, EveryFormatIsFoundByItsKindExtensionsAndFirstBytes) {
 
 // Every registered reader, for the viewer and for tiles, over its sample cut
 // at every length and over its first bytes followed by noise: it loads, or
-// fails with a message of its own or one every reader shares; nothing
-// escapes and nothing crashes.
+// fails with a message of its own or one every reader shares (and so does
+// the damage a load keeps); nothing escapes and nothing crashes.
 TEST(FormatRegistry, ReadersLoadOrFailWithTheirMessageOnTruncationAndNoise) {
     TempDir dir;
     const auto samples = Samples();
@@ -128,7 +128,11 @@ TEST(FormatRegistry, ReadersLoadOrFailWithTheirMessageOnTruncationAndNoise) {
                 EXPECT_NO_THROW(ok = forTiles ? format->loadForTiles(SourceFile::Open(path), out)
                                               : format->load(SourceFile::Open(path), out, nullptr))
                     << "input " << i;
-                if (ok) continue;
+                if (ok) {
+                    if (!out.damage.empty())
+                        EXPECT_TRUE(known.count(out.damage)) << "input " << i << ": " << out.damage;
+                    continue;
+                }
                 const std::string message = format->loadFailed ? format->loadFailed : out.error;
                 EXPECT_TRUE(known.count(message)) << "input " << i << ": " << message;
             }

@@ -1,6 +1,7 @@
 #include "split/band_cut.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <filesystem>
@@ -30,6 +31,13 @@ Tiles ReadTiles(const std::string& folder) {
     for (const auto& e : fs::directory_iterator(folder))
         tiles[e.path().filename().string()] = testing::ReadBytes(e.path().string());
     return tiles;
+}
+
+// The most memory the process has held so far.
+uint64_t PeakBytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<uint64_t>(usage.ru_maxrss) * 1024;
 }
 
 struct Variant {
@@ -80,6 +88,8 @@ class BandCutTest : public ::testing::Test {
                                   : LoadImageForTiles(path, settings, job.image, error, notices);
         banded = job.image.bands != nullptr;
         if (!loaded) return SplitResult{false, error, "", 0, false};
+        // A damaged image is shown, but a split of it fails.
+        if (!job.image.damage.empty()) return SplitResult{false, job.image.damage, "", 0, false};
         job.settings = settings;
         return RunSplitJob(job);
     }
@@ -122,6 +132,74 @@ TEST_F(BandCutTest, BandedTilesAreTheWholeRastersTiles) {
     }
     // Uncompressed BMP files at least are cut by bands.
     EXPECT_GE(bandedSplits, 27);
+}
+
+// Every cut of a damaged file fails with its format's message where the data
+// stops: a split loaded for its tiles (by bands, from the samples, from the
+// coefficients) and one of the picture the window shows, which keeps what
+// was decoded but carries the damage. Bands stop at the first or second one
+// of 64 rows, however many rows the header claims, and no cut takes memory
+// for more than the picture the data holds. Files the library only warns
+// about without damage load and split as usual.
+TEST_F(BandCutTest, DamagedFilesFailEveryCutWhereTheirDataStops) {
+    for (const band_sources::DamagedSource& source : band_sources::DamagedSources()) {
+        SCOPED_TRACE(source.name);
+        const std::string path = dir_ / source.name;
+        source.write(path);
+        const uint64_t peak = PeakBytes();
+        {
+            CurrentImage shown;
+            std::string error;
+            std::vector<std::string> notices;
+            if (LoadImageFile(path, shown, error, notices)) {
+                EXPECT_EQ(shown.damage, source.message);
+            }
+        }
+        const bool isJpeg = fs::path(path).extension() == ".jpg";
+        for (const int kind : {0, 1, 2}) {  // the format's tiles, BMP tiles, lossless JPEG
+            if (kind == 2 && !isJpeg) continue;
+            SplitSettings settings;
+            settings.widthValue[0] = settings.heightValue[0] = 64;
+            settings.allBmp = kind == 1;
+            settings.correctCut = kind != 2;
+            SCOPED_TRACE(kind);
+            CurrentImage image;
+            std::string error;
+            std::vector<std::string> notices;
+            if (!LoadImageForTiles(path, settings, image, error, notices)) {
+                EXPECT_EQ(error, source.message);
+                continue;
+            }
+            if (image.bands) {
+                std::unique_ptr<RowBand> band = image.bands->NewBand(64);
+                ASSERT_NE(band, nullptr);
+                const char* failure = nullptr;
+                int read = 0;
+                for (int top = 0; top < image.height && !failure; top += 64, ++read)
+                    failure = image.bands->ReadRows(*band, std::min(64, image.height - top));
+                EXPECT_STREQ(failure, source.message);
+                EXPECT_LE(read, 2);
+            }
+            bool banded = false;
+            const SplitResult got =
+                Split(path, settings, false, path + std::to_string(kind), banded);
+            EXPECT_FALSE(got.ok);
+            EXPECT_EQ(got.message, source.message);
+        }
+        EXPECT_LT(PeakBytes() - peak, uint64_t{512} << 20);
+    }
+    for (const Source& source : band_sources::UndamagedSources()) {
+        SCOPED_TRACE(source.name);
+        const std::string path = dir_ / source.name;
+        source.write(path);
+        for (const bool whole : {true, false}) {
+            SplitSettings settings;
+            bool banded = false;
+            const SplitResult got =
+                Split(path, settings, whole, path + (whole ? "-whole" : "-tiles"), banded);
+            EXPECT_TRUE(got.ok) << got.message;
+        }
+    }
 }
 
 // A band the budget cannot hold fails the file before any tile is written,

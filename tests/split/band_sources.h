@@ -3,6 +3,7 @@
 // damage, for the tests that compare what is read band by band with what
 // is read whole.
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -48,10 +49,31 @@ inline testing::BmpLayout Masked(int bitCount, uint32_t compression, std::vector
     return b;
 }
 
+using Writer = std::function<void(const std::string&)>;
+
 struct Source {
     const char* name;
-    std::function<void(const std::string&)> write;
+    Writer write;
 };
+
+// `write`, then `edit` on the bytes written.
+inline Writer Edited(Writer write, std::function<void(std::vector<uint8_t>&)> edit) {
+    return [write, edit](const std::string& path) {
+        write(path);
+        std::vector<uint8_t> bytes = testing::ReadBytes(path);
+        edit(bytes);
+        testing::WriteBytes(path, bytes);
+    };
+}
+
+// A BMP file whose pixel data offset field says `offset`.
+inline Writer BmpWithOffset(testing::BmpLayout layout, uint32_t offset) {
+    return [layout, offset](const std::string& path) {
+        std::vector<uint8_t> bytes = testing::BuildBmp(layout);
+        for (int i = 0; i < 4; ++i) bytes[10 + static_cast<size_t>(i)] = uint8_t(offset >> 8 * i);
+        testing::WriteBytes(path, bytes);
+    };
+}
 
 inline std::vector<Source> Sources() {
     const auto bmp = [](testing::BmpLayout layout) {
@@ -124,6 +146,14 @@ inline std::vector<Source> Sources() {
         {"alpha.bmp", bmp(Masked(32, 6, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}))},
         {"plain32.bmp", bmp(Bmp(23, 27, 32))},
         {"core.bmp", bmp(core)},
+        // No pixel data offset: the pixels follow the header, masks and table.
+        {"no-offset-565.bmp", BmpWithOffset(Masked(16, 3, {0xF800, 0x07E0, 0x001F}), 0)},
+        {"no-offset-two-colour.bmp", BmpWithOffset(Bmp(45, 31, 1, 2), 0)},
+        {"no-offset-top-down.bmp", BmpWithOffset(Bmp(67, -45, 24), 0)},
+        {"no-offset-palette.bmp", BmpWithOffset(Bmp(37, 33, 8), 0)},
+        // Pixels said to start inside the header, or inside the colour table.
+        {"offset-in-header.bmp", BmpWithOffset(Bmp(21, 17, 24), 30)},
+        {"offset-in-table.bmp", BmpWithOffset(Bmp(37, 33, 8), 14 + 40 + 100)},
         {"rle.bmp", bmp(rle)},
         {"truncated.bmp", bmp(truncated)},
         {"grey1.png", png("basn0g01.png")},
@@ -156,6 +186,166 @@ inline std::vector<Source> Sources() {
         {"truncated.jpg", jpeg({.width = 90, .height = 80, .keep = 0.6})},
         {"truncated-progressive.jpg",
          jpeg({.width = 90, .height = 80, .progressive = true, .keep = 0.7})},
+    };
+}
+
+// Where the two bytes `a`, `b` first occur; the size when nowhere.
+inline size_t Find(const std::vector<uint8_t>& bytes, uint8_t a, uint8_t b) {
+    for (size_t i = 0; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == a && bytes[i + 1] == b) return i;
+    return bytes.size();
+}
+
+// A file that is damaged: its data ends or breaks before its picture does.
+struct DamagedSource {
+    const char* name;
+    Writer write;
+    const char* message;  // what every cut of it fails with
+};
+
+inline std::vector<DamagedSource> DamagedSources() {
+    const auto jpeg = [](jpeg_test::SourceKind kind) {
+        return [kind](const std::string& path) { jpeg_test::WriteSource(path, kind); };
+    };
+    const Writer baseline = jpeg({.width = 90, .height = 80});
+    // Stuffed 0xFF bytes in the middle of the entropy-coded data: a run of
+    // one bits no Huffman code has.
+    const auto corrupt = [](std::vector<uint8_t>& bytes) {
+        const size_t sos = Find(bytes, 0xFF, 0xDA);
+        const size_t data = sos + 2 + (size_t{bytes[sos + 2]} << 8 | bytes[sos + 3]);
+        const size_t middle = (data + bytes.size() - 2) / 2;
+        for (size_t i = 0; i < 24; i += 2) {
+            bytes[middle + i] = 0xFF;
+            bytes[middle + i + 1] = 0x00;
+        }
+    };
+    // A frame header that claims 65000 x 65000 pixels for the data of 90 x 80.
+    const auto huge = [](std::vector<uint8_t>& bytes) {
+        const size_t sof = Find(bytes, 0xFF, 0xC0);
+        for (size_t at : {sof + 5, sof + 7}) {
+            bytes[at] = 0xFD;
+            bytes[at + 1] = 0xE8;
+        }
+    };
+    // 65535 x 65535 pixels (or 16000 x 16000 interlaced) of a two-colour
+    // table, coded as a clear code and one pixel.
+    const auto claiming = [](uint16_t side, bool interlaced) {
+        return [side, interlaced](const std::string& path) {
+            const auto lo = uint8_t(side), hi = uint8_t(side >> 8);
+            testing::WriteBytes(path, {'G',
+                                       'I',
+                                       'F',
+                                       '8',
+                                       '9',
+                                       'a',
+                                       lo,
+                                       hi,
+                                       lo,
+                                       hi,
+                                       0x80,
+                                       0,
+                                       0,
+                                       0,
+                                       0,
+                                       0,
+                                       255,
+                                       255,
+                                       255,
+                                       ',',
+                                       0,
+                                       0,
+                                       0,
+                                       0,
+                                       lo,
+                                       hi,
+                                       lo,
+                                       hi,
+                                       uint8_t(interlaced ? 0x40 : 0),
+                                       2,
+                                       1,
+                                       0x04,
+                                       0,
+                                       ';'});
+        };
+    };
+    std::vector<uint8_t> cutGif = giftest::Encode(giftest::OneFrame(47, 90, 256));
+    cutGif.resize(cutGif.size() / 2);
+    const auto png = [](const char* name) {
+        return [name](const std::string& path) {
+            fs::copy_file(std::string(TESSARIN_TEST_DATA) + "/pngsuite/" + name, path);
+        };
+    };
+    // basn2c08.png's one image data chunk (72 bytes of data from byte 57)
+    // changed at `at`, and split in two after `split` bytes, with CRCs that
+    // match. libpng meets a zlib checksum in a chunk of its own only after
+    // the rows.
+    const auto idat = [](size_t at, size_t split) {
+        return [at, split](std::vector<uint8_t>& bytes) {
+            std::vector<uint8_t> data(bytes.begin() + 57, bytes.begin() + 129), chunks;
+            data[at] ^= 0x5A;
+            for (const auto& [from, to] :
+                 {std::pair{size_t{0}, split}, std::pair{split, size_t{72}}}) {
+                std::vector<uint8_t> chunk = {0, 0, 0, uint8_t(to - from), 'I', 'D', 'A', 'T'};
+                chunk.insert(chunk.end(), data.begin() + ptrdiff_t(from),
+                             data.begin() + ptrdiff_t(to));
+                const uLong crc = crc32(0, &chunk[4], static_cast<uInt>(chunk.size() - 4));
+                for (int i = 3; i >= 0; --i) chunk.push_back(uint8_t(crc >> 8 * i));
+                chunks.insert(chunks.end(), chunk.begin(), chunk.end());
+            }
+            bytes.erase(bytes.begin() + 49, bytes.begin() + 133);
+            bytes.insert(bytes.begin() + 49, chunks.begin(), chunks.end());
+        };
+    };
+    // A text chunk said to be 2 GB long, in a file of a few hundred bytes.
+    const auto hugeChunk = [](std::vector<uint8_t>& bytes) {
+        const std::vector<uint8_t> text = {0x7F, 0xFF, 0xFF, 0x00, 't', 'E', 'X', 't', 'k', 0, 'v'};
+        bytes.insert(bytes.begin() + 33, text.begin(), text.end());  // after the header chunk
+    };
+    testing::BmpLayout rle = Bmp(20, 19, 8, 4);
+    rle.compression = 1;
+    rle.pixels.clear();
+    for (int y = 0; y < 9; ++y) rle.pixels.insert(rle.pixels.end(), {20, uint8_t(y % 4), 0, 0});
+    const char* const jpegMessage = "イメージデータの取得に失敗しました";
+    const char* const gifMessage = "ファイルの読み込みに失敗しました";
+    const char* const pngMessage = "ファイルを開くのに失敗しました";
+    return {
+        {"truncated.jpg", jpeg({.width = 90, .height = 80, .keep = 0.6}), jpegMessage},
+        {"truncated-progressive.jpg",
+         jpeg({.width = 90, .height = 80, .progressive = true, .keep = 0.7}), jpegMessage},
+        {"truncated-arithmetic.jpg",
+         jpeg({.width = 90, .height = 80, .arithmetic = true, .keep = 0.6}), jpegMessage},
+        {"corrupt.jpg", Edited(baseline, corrupt), jpegMessage},
+        {"corrupt-progressive.jpg",
+         Edited(jpeg({.width = 90, .height = 80, .progressive = true}), corrupt), jpegMessage},
+        {"huge.jpg", Edited(baseline, huge), jpegMessage},
+        {"huge.gif", claiming(65535, false), gifMessage},
+        {"huge-interlaced.gif", claiming(16000, true), gifMessage},
+        {"truncated.gif", [cutGif](const std::string& path) { testing::WriteBytes(path, cutGif); },
+         gifMessage},
+        {"corrupt-idat.png", Edited(png("basn2c08.png"), idat(36, 72)), pngMessage},
+        {"checksum.png", Edited(png("basn2c08.png"), idat(71, 68)), pngMessage},
+        {"huge-chunk.png", Edited(png("basn2c08.png"), hugeChunk), pngMessage},
+        {"rle-cut-short.bmp",
+         [rle](const std::string& path) { testing::WriteBytes(path, testing::BuildBmp(rle)); },
+         "ファイルが不正です"},
+    };
+}
+
+// Files the library warns about that are not damaged: stray bytes before a
+// marker, and a single scan without its end-of-image marker.
+inline std::vector<Source> UndamagedSources() {
+    const Writer baseline = [](const std::string& path) {
+        jpeg_test::WriteSource(path, {.width = 90, .height = 80});
+    };
+    return {
+        {"extraneous.jpg",
+         Edited(baseline,
+                [](std::vector<uint8_t>& bytes) {
+                    const size_t sos = Find(bytes, 0xFF, 0xDA);
+                    bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(sos), {0x00, 0x11, 0x22});
+                })},
+        {"no-end.jpg",
+         Edited(baseline, [](std::vector<uint8_t>& bytes) { bytes.resize(bytes.size() - 2); })},
     };
 }
 

@@ -93,8 +93,8 @@ class ViewLoaderTest : public ::testing::Test {
 // The oracle for images too large to hold: with a budget that cannot hold
 // the raster, every file its format reads band by band opens as the box
 // average of its whole raster halved (the library's scaled decode of a JPEG
-// file is near it), with the image's own size and facts and the same
-// outcome and message as the whole load; the rest load whole.
+// file is near it), with the image's own size and facts, damage included,
+// and the same outcome and message as the whole load; the rest load whole.
 TEST_F(ViewLoaderTest, ImagesBeyondTheBudgetOpenAsTheirRastersReduction) {
     int reduced = 0;
     for (const band_sources::Source& source : band_sources::Sources()) {
@@ -119,6 +119,7 @@ TEST_F(ViewLoaderTest, ImagesBeyondTheBudgetOpenAsTheirRastersReduction) {
         EXPECT_EQ(view.image.colorKind, whole.colorKind);
         EXPECT_EQ(view.image.blockWidth, whole.blockWidth);
         EXPECT_EQ(view.image.blockHeight, whole.blockHeight);
+        EXPECT_EQ(view.image.damage, whole.damage);
         if (!view.picture) {
             EXPECT_TRUE(view.image.raster);
             continue;

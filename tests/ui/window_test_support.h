@@ -84,9 +84,10 @@ inline void WriteFlatJpeg(const std::string& path, int width, int height) {
     segment('\xC0',
             {8, static_cast<char>(height >> 8), static_cast<char>(height & 0xFF),
              static_cast<char>(width >> 8), static_cast<char>(width & 0xFF), 1, 1, 0x11, 0});
-    // One code of one bit: DC difference category 0, and end of block.
+    // One code of one bit (16 counts of codes by length, then the symbol): DC
+    // difference category 0, and end of block.
     std::string oneCode(17, '\0');
-    oneCode[1] = 1;
+    oneCode[0] = 1;
     segment('\xC4', std::string(1, '\x00') + oneCode);
     segment('\xC4', std::string(1, '\x10') + oneCode);
     segment('\xDA', {1, 1, 0, 0, 63, 0});

@@ -12,6 +12,7 @@
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/bmp/bmp_private.h"
 #include "imaging/checked_size.h"
+#include "imaging/messages.h"
 
 namespace tessarin::bmp {
 
@@ -157,12 +158,14 @@ void PutIndex(DibImage& raster, int bitCount, int64_t x, int64_t y, unsigned val
 
 // RLE4 and RLE8: runs, absolute runs padded to 16 bits, end of line, delta and
 // end of bitmap. Pixels the stream never reaches stay index 0. A stream that
-// ends before its end-of-bitmap mark keeps what was decoded.
+// runs out before its end-of-bitmap mark and its last row keeps what was
+// decoded, and is damaged: false. An early end-of-bitmap mark is the file's
+// own word that the rest is index 0.
 //
 // The column stops at the right edge: whatever the stream puts beyond it, by
 // runs or by any number of deltas, is dropped until the next end of line. A
 // row above the top ends the bitmap.
-void DecodeRle(const std::vector<uint8_t>& data, int bitCount, DibImage& raster) {
+bool DecodeRle(const std::vector<uint8_t>& data, int bitCount, DibImage& raster) {
     const int64_t width = raster.Width();
     const int64_t height = raster.AbsHeight();
     int64_t x = 0, y = 0;
@@ -173,6 +176,7 @@ void DecodeRle(const std::vector<uint8_t>& data, int bitCount, DibImage& raster)
         }
     };
     size_t i = 0;
+    bool ended = false;  // by its end-of-bitmap mark
     while (i + 1 < data.size() && y < height) {
         const unsigned count = data[i], value = data[i + 1];
         i += 2;
@@ -185,9 +189,10 @@ void DecodeRle(const std::vector<uint8_t>& data, int bitCount, DibImage& raster)
             x = 0;
             ++y;
         } else if (value == 1) {  // end of bitmap
+            ended = true;
             break;
         } else if (value == 2) {  // delta
-            if (i + 1 >= data.size()) break;
+            if (i + 1 >= data.size()) return false;
             x = std::min<int64_t>(x + data[i], width);
             y += data[i + 1];
             i += 2;
@@ -195,12 +200,14 @@ void DecodeRle(const std::vector<uint8_t>& data, int bitCount, DibImage& raster)
             const size_t bytes = bitCount == 8 ? value : (value + 1) / 2;
             for (unsigned k = 0; k < value && x < width; ++k) {
                 const size_t at = i + (bitCount == 8 ? k : k / 2);
-                if (at >= data.size()) break;
+                if (at >= data.size()) return false;
                 put(bitCount == 8 ? data[at] : ((k & 1) ? (data[at] & 0x0F) : (data[at] >> 4)));
             }
             i += (bytes + 1) & ~size_t{1};
         }
     }
+    // Past the top row, or the top row's last pixel written, nothing is missing.
+    return ended || y >= height || (y == height - 1 && x >= width);
 }
 
 }  // namespace
@@ -268,7 +275,7 @@ bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
             return false;
         }
         if (!in.ReadAt(dataOffset, data.data(), data.size())) return false;
-        DecodeRle(data, h.bitCount, *raster);
+        if (!DecodeRle(data, h.bitCount, *raster)) out.damage = msg::kInvalidFile;
     } else if (!in.ReadAt(dataOffset, raster->Bits(), raster->ImageSize())) {
         return false;  // pixel data cut short
     }

@@ -66,7 +66,8 @@ class MemorySource : public ByteSource {
 };
 
 // The general decoder: every BMP variant the system loader reads. Fills
-// out.raster (no message; the caller reports "ファイルが不正です").
+// out.raster (no message; the caller reports "ファイルが不正です"), and
+// out.damage for RLE data that runs out before the picture does.
 bool DecodeBmpFrom(const ByteSource& source, LoadedImage& out);
 
 // Our own reader, then the general decoder, over `source`; `path` names the

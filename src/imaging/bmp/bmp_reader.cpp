@@ -57,7 +57,13 @@ std::unique_ptr<DibImage> ReadOwn(const bmp::ByteSource& file, const std::string
     const int bitCount = U16(info + 14);
     const uint32_t compression = U32(info + 16);
     const uint32_t clrUsed = U32(info + 32);
-    const uint64_t dataOffset = U32(b + 10);
+    // No offset: the pixels follow the header, the masks a 40-byte header
+    // keeps after it, and the colour table, as the general decoder (and the
+    // banded read) places them.
+    uint64_t dataOffset = U32(b + 10);
+    if (dataOffset == 0)
+        dataOffset = 14 + uint64_t{headerSize} + (bitCount == 16 && headerSize == 40 ? 12 : 0) +
+                     (bitCount == 1 ? 8 : 0);
     out.displayDepth = bitCount;
     if (bitCount <= 8) out.colorKind = ColorKind::Indexed;
 
@@ -118,6 +124,7 @@ bool LoadBmpFile(const SourceFilePtr& file, LoadedImage& out) {
     // The BMP readers have no message of their own: whatever stops them, a
     // lack of memory included, the file is reported as invalid.
     out.source.reset();
+    out.damage.clear();
     try {
         if (!file) return false;
         if (!bmp::LoadBmpFrom(bmp::FileSource(*file), file->Path(), out)) return false;

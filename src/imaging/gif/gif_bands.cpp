@@ -1,7 +1,8 @@
 // GIF files cut band by band: the first image's rows come out of giflib top
 // to bottom, a band at a time, as its indices (GIF tiles) or as the rows of
-// the viewer's raster (BMP tiles). Interlaced images store their rows out of
-// order and are loaded whole.
+// the viewer's raster (BMP tiles). Pixel data that ends or breaks fails the
+// band where it does. Interlaced images store their rows out of order and
+// are loaded whole.
 
 #include <new>
 
@@ -27,8 +28,8 @@ class GifBand final : public RowBand {
 
 class GifBands final : public RowBands {
   public:
-    GifBands(std::unique_ptr<gif::GifImageReader> reader, bool allBmp)
-        : reader_(std::move(reader)), allBmp_(allBmp) {}
+    GifBands(std::unique_ptr<gif::GifImageReader> reader, bool allBmp, bool showDamage)
+        : reader_(std::move(reader)), allBmp_(allBmp), showDamage_(showDamage) {}
 
     uint64_t BandBytes(int rows) const override {
         const GifImageInfo& info = reader_->Info();
@@ -67,8 +68,13 @@ class GifBands final : public RowBands {
         }
     }
     const char* MemoryMessage() const override { return msg::kReadFailed; }
+    const char* Damage() const override { return reader_->Damaged() ? msg::kReadFailed : nullptr; }
 
   private:
+    // Whether the rows read so far stop the bands: damage, unless they are
+    // for a view.
+    bool Stopped() const { return !showDamage_ && reader_->Damaged(); }
+
     // What the viewer's reader reduces a table of up to 16 colours to.
     int ReducedDepth() const { return reader_->Info().colorBits == 1 ? 1 : 4; }
 
@@ -77,8 +83,10 @@ class GifBands final : public RowBands {
         const auto width = static_cast<size_t>(data.info.width);
         data.info.height = rows;
         data.pixels.resize(width * static_cast<size_t>(rows));  // within what was reserved
-        for (int y = 0; y < rows; ++y)
+        for (int y = 0; y < rows; ++y) {
             reader_->ReadRow(data.pixels.data() + static_cast<size_t>(y) * width);
+            if (Stopped()) return msg::kReadFailed;
+        }
         band.tiles_ = gif::MakeGifPixelTiles(band.indices_);
         return nullptr;
     }
@@ -86,7 +94,10 @@ class GifBands final : public RowBands {
         const GifImageInfo& info = reader_->Info();
         std::unique_ptr<DibImage> raster = gif::CreateGifRaster(info, rows);
         if (!raster) return msg::kReadFailed;
-        for (int y = 0; y < rows; ++y) reader_->ReadRow(raster->Row(y));
+        for (int y = 0; y < rows; ++y) {
+            reader_->ReadRow(raster->Row(y));
+            if (Stopped()) return msg::kReadFailed;
+        }
         if (info.colorBits <= 4) {
             raster = ReduceDibDepth(*raster, ReducedDepth());
             if (!raster) return msg::kReadFailed;
@@ -98,6 +109,7 @@ class GifBands final : public RowBands {
 
     std::unique_ptr<gif::GifImageReader> reader_;
     bool allBmp_;
+    bool showDamage_;
 };
 
 }  // namespace
@@ -119,7 +131,8 @@ bool OpenGifBands(const SourceFilePtr& file, const TileSettings& settings, Loade
         out.interlaced = false;
         out.source = file;
         bands = std::make_unique<GifBands>(std::move(reader),
-                                           settings.GetInt("OPTION", "ALL_BMP", 0) != 0);
+                                           settings.GetInt("OPTION", "ALL_BMP", 0) != 0,
+                                           settings.GetInt("VIEW", "SHOW_DAMAGE", 0) != 0);
         return true;
     } catch (...) {
         bands.reset();

@@ -25,7 +25,7 @@ constexpr size_t kCaptureSize = 1024;
 struct GifInput {
     FILE* file = nullptr;
     const uint8_t* data = nullptr;
-    size_t size = 0;
+    uint64_t size = 0;  // of the file or the buffer
     size_t position = 0;
     bool capturing = false;
     size_t captured = 0;
@@ -39,7 +39,8 @@ int ReadInput(GifFileType* gif, GifByteType* buffer, int length) {
     if (input->file) {
         n = std::fread(buffer, 1, static_cast<size_t>(length), input->file);
     } else {
-        n = std::min(static_cast<size_t>(length), input->size - input->position);
+        n = std::min(static_cast<size_t>(length),
+                     static_cast<size_t>(input->size) - input->position);
         if (n > 0) std::memcpy(buffer, input->data + input->position, n);
         input->position += n;
     }
@@ -110,6 +111,7 @@ struct GifImageReader::State {
     GifDecoder gif;
     GifImageInfo info;
     bool decoding = false;
+    bool damaged = false;
 };
 
 GifImageReader::GifImageReader() : state_(std::make_unique<State>()) {}
@@ -121,6 +123,7 @@ const char* GifImageReader::Open(const SourceFile* source) {
     state_->file.reset(source ? source->OpenStream() : nullptr);
     if (!state_->file) return msg::kOpenFailed;
     state_->input.file = state_->file.get();
+    state_->input.size = source->Size();
     return Start();
 }
 
@@ -164,9 +167,27 @@ void GifImageReader::ReadRow(uint8_t* row) {
     const GifImageInfo& info = state_->info;
     if (state_->decoding && DGifGetLine(state_->gif.get(), row, info.width) == GIF_ERROR)
         state_->decoding = false;
-    if (!state_->decoding)
+    if (!state_->decoding) {
+        state_->damaged = true;
         std::memset(row, static_cast<uint8_t>(info.backgroundIndex),
                     static_cast<size_t>(info.width));
+    }
+}
+
+bool GifImageReader::Damaged() const { return state_->damaged; }
+
+bool GifImageReader::TooShortForImage() const {
+    const GifInput& input = state_->input;
+    uint64_t position = input.position;
+    if (input.file) {
+        const long at = std::ftell(input.file);
+        position = at < 0 ? 0 : static_cast<uint64_t>(at);
+    }
+    const uint64_t left = input.size > position ? input.size - position : 0;
+    constexpr uint64_t kMostPixelsPerByte = 8 / 2 * 4096;
+    const uint64_t pixels =
+        static_cast<uint64_t>(state_->info.width) * static_cast<uint64_t>(state_->info.height);
+    return !state_->decoding || pixels / kMostPixelsPerByte > left;
 }
 
 namespace {
@@ -174,8 +195,16 @@ namespace {
 const char* DecodeFirstImage(GifImageReader& reader, GifImageInfo& info, GifRowSink& sink) {
     info = reader.Info();
     if (!DibSizeAcceptable(info.width, info.height, 8)) return msg::kReadFailed;
+    const bool keepDamaged = sink.KeepsDamagedImage();
+    if (!keepDamaged && reader.TooShortForImage()) {
+        info.damaged = true;
+        return nullptr;
+    }
     if (!sink.Prepare(info)) return msg::kReadFailed;
-    ForEachGifRow(info.height, info.interlaced, [&](int y) { reader.ReadRow(sink.Row(y)); });
+    ForEachGifRow(info.height, info.interlaced, [&](int y) {
+        if (keepDamaged || !reader.Damaged()) reader.ReadRow(sink.Row(y));
+    });
+    info.damaged = reader.Damaged();
     return nullptr;
 }
 

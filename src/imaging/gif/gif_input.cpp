@@ -52,6 +52,9 @@ bool Load(const SourceFilePtr& file, LoadedImage& out) {
     out.colorKind = ColorKind::Indexed;
     out.interlaced = info.interlaced;
     out.error.clear();
+    // Shown with the background where the data stops, but never cut.
+    out.damage.clear();
+    if (info.damaged) SetFailureText(out.damage, msg::kReadFailed);
     out.source = file;
     return true;
 }
@@ -107,6 +110,7 @@ bool LoadGifIndices(const SourceFilePtr& file, LoadedImage& out) {
     out.displayDepth = tiles->info.colorBits;
     out.colorKind = ColorKind::Indexed;
     out.interlaced = tiles->info.interlaced;
+    out.damage.clear();
     out.tileData = std::move(tiles);
     out.error.clear();
     out.source = file;

@@ -30,6 +30,10 @@ struct GifImageInfo {
     // Data of the first graphic control extension before the image that has
     // the transparent colour flag set, as stored; empty when there is none.
     std::vector<uint8_t> transparency;
+    // Set by a decode whose pixel data ended or broke (cut short, an invalid
+    // code) before the image's last row: the rows from there on are the
+    // background index.
+    bool damaged = false;
 };
 
 // Where decoded rows go. Prepare is called once the size and colour table are
@@ -40,6 +44,11 @@ class GifRowSink {
     virtual bool Prepare(const GifImageInfo& info) = 0;
     // Picture row y from the top: info.width bytes, one colour index each.
     virtual uint8_t* Row(int y) = 0;
+    // Whether a damaged image is still wanted, with the background in the
+    // rows its data does not reach (the viewer shows it). Otherwise the
+    // decode stops at the damage, and before Prepare when the data plainly
+    // cannot hold the image: nothing is cut from a damaged image.
+    virtual bool KeepsDamagedImage() const { return true; }
 };
 
 // Reads a file's first image a row at a time, in the order the file stores
@@ -60,6 +69,14 @@ class GifImageReader {
     // The next row (Info().width bytes); the background index once the file
     // holds no more (cut short, corrupt data).
     void ReadRow(uint8_t* row);
+    // Whether a row has come out as the background because the data ended
+    // or broke.
+    bool Damaged() const;
+    // Whether what is left of the input is too short to code every pixel of
+    // the image, whatever it holds: each code of at least 2 bits stands for
+    // at most 4,096 pixels. (Only a header that claims far more than its
+    // data holds, such as 65535 x 65535 pixels in a few bytes, is caught.)
+    bool TooShortForImage() const;
 
   private:
     const char* Start();
@@ -73,7 +90,7 @@ std::unique_ptr<DibImage> CreateGifRaster(const GifImageInfo& info, int rows);
 
 // Decodes the first image of `file` (null: not opened) into `sink`. Returns nullptr on
 // success, else the failure message. Rows the file does not hold (cut short,
-// corrupt data) come out as the background index.
+// corrupt data) come out as the background index, with info.damaged set.
 const char* DecodeGifFile(const SourceFile* file, GifImageInfo& info, GifRowSink& sink);
 // The same over a buffer in memory (fuzzing, tests).
 const char* DecodeGifMemory(const uint8_t* data, size_t size, GifImageInfo& info, GifRowSink& sink);
@@ -94,7 +111,8 @@ struct GifSplitData final : TileData {
 std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data);
 
 // `heldBytes` is what the split holds already (the raster); indices that
-// would take it over its memory budget are not decoded.
+// would take it over its memory budget are not decoded. Damaged pixel data
+// fails the read where it shows, with the load's message.
 const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t heldBytes = 0);
 
 // The mask the library applies to a tile's indices: the table's depth, at

@@ -32,6 +32,7 @@ class PixelBufferSink final : public GifRowSink {
         return true;
     }
     uint8_t* Row(int y) override { return pixels_.data() + static_cast<size_t>(y) * width_; }
+    bool KeepsDamagedImage() const override { return false; }
 
   private:
     std::vector<uint8_t>& pixels_;
@@ -71,7 +72,9 @@ std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData
 
 const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t heldBytes) {
     PixelBufferSink sink(out.pixels, heldBytes);
-    return DecodeGifFile(file, out.info, sink);
+    const char* failure = DecodeGifFile(file, out.info, sink);
+    // Stopped at the damage: the pixels are not all there.
+    return failure || !out.info.damaged ? failure : msg::kReadFailed;
 }
 
 }  // namespace gif

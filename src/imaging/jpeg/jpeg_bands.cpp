@@ -1,13 +1,13 @@
 // JPEG files cut band by band: one decompressor reads the rows from top to
 // bottom into each band in turn, the same decompressor and output settings as
 // the whole-file read, so every band holds exactly those rows of the raster it
-// would make (a damaged file's filled rows included). A file of several scans
-// (every progressive file) keeps the coefficients of the whole image: the
-// library reads all its scans into them before the first row comes out, a
-// progressive file's on two threads where it can be (jpeg_progressive.h),
-// into the same one set. The split holds that set, and the bands. Lossless
-// tiles are cut from the file's coefficients, not from rows: they are not cut
-// by bands.
+// would make. A file of several scans (every progressive file) keeps the
+// coefficients of the whole image: the library reads all its scans into them
+// before the first row comes out, a progressive file's on two threads where
+// it can be (jpeg_progressive.h), into the same one set. The split holds that
+// set, and the bands. A damaged file fails at the band whose rows meet the
+// damage. Lossless tiles are cut from the file's coefficients, not from rows:
+// they are not cut by bands.
 
 #include <algorithm>
 #include <thread>
@@ -57,13 +57,14 @@ class JpegBand final : public RowBand {
 class JpegBands final : public RowBands {
   public:
     JpegBands(jpeg::DecoderPointer decoder, SourceFilePtr source, FilePtr file, uint64_t held,
-              bool allBmp, int quality, const ReadWatch* watch)
+              bool allBmp, int quality, const ReadWatch* watch, bool showDamage)
         : watch_(watch),
           source_(std::move(source)),
           file_(std::move(file)),
           decoder_(std::move(decoder)),
           held_(held),
           allBmp_(allBmp),
+          showDamage_(showDamage),
           quality_(quality) {
         const jpeg_decompress_struct& codec = decoder_->codec;
         stride_ = DibStride(codec.output_width, jpeg::RasterDepth(codec));
@@ -85,6 +86,7 @@ class JpegBands final : public RowBands {
         }
     }
     const char* MemoryMessage() const override { return msg::kMemoryFailed; }
+    const char* Damage() const override { return damage_; }
 
   private:
     const char* Read(JpegBand& band, int rows) {
@@ -108,8 +110,12 @@ class JpegBands final : public RowBands {
                                      cmykRow_.empty() ? nullptr : cmykRow_.data(),
                                      codec.saw_Adobe_marker != 0, codec.output_width, top_};
         const JDIMENSION end = top_ + static_cast<JDIMENSION>(rows);
-        if (!jpeg::ReadRowsStage(rowsFrom_, &target, end))
+        // Damage fails the band where it shows: no tile is cut from rows the
+        // decoder made up, and a file that claims far more rows than its data
+        // holds stops there.
+        if (!jpeg::ReadRowsStage(rowsFrom_, &target, end, !showDamage_))
             return rowsFrom_->scanLimit.exceeded ? jpeg::kExpandFailed : jpeg::kImageDataFailed;
+        if (rowsFrom_->errors.damaged) damage_ = jpeg::kImageDataFailed;
         top_ = end;
         // The last rows count once the decompression has ended well, as in
         // the whole-file read.
@@ -149,6 +155,8 @@ class JpegBands final : public RowBands {
     jpeg::JpegDecoder* rowsFrom_ = nullptr;  // set once decoding has started
     uint64_t held_;
     bool allBmp_;
+    bool showDamage_;
+    const char* damage_ = nullptr;
     int quality_;
     uint64_t stride_ = 0;
     std::vector<JSAMPLE> cmykRow_;
@@ -206,7 +214,8 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     out.blockHeight = grid.height;
     out.source = source;
     bands = std::make_unique<JpegBands>(std::move(decoder), source, std::move(file), held, allBmp,
-                                        options.quality, settings.Watch());
+                                        options.quality, settings.Watch(),
+                                        settings.GetInt("VIEW", "SHOW_DAMAGE", 0) != 0);
     return true;
 }
 

@@ -84,11 +84,13 @@ bool StartStage(JpegDecoder* decoder) {
     return true;
 }
 
-bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo) {
+bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo,
+                   bool stopAtDamage) {
     if (setjmp(decoder->errors.recovery)) return false;
     jpeg_decompress_struct* codec = &decoder->codec;
     if (upTo > codec->output_height) upTo = codec->output_height;
     while (codec->output_scanline < upTo) {
+        if (stopAtDamage && decoder->errors.damaged) return false;
         const JDIMENSION done = codec->output_scanline;
         JSAMPROW* rows = target->rows + (done - target->firstRow);
         if (target->cmykRow) {
@@ -99,7 +101,7 @@ bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upT
             return false;
         }
     }
-    return true;
+    return !(stopAtDamage && decoder->errors.damaged);
 }
 
 bool FinishStage(JpegDecoder* decoder) {

@@ -59,8 +59,11 @@ void ChooseOutputSpace(jpeg_decompress_struct* codec);
 // Starts the decompression of a decoder whose header is read; a file of
 // several scans gives back its coefficient rows as the output passes them.
 [[nodiscard]] bool StartStage(JpegDecoder* decoder);
-// Reads rows into `target` until `upTo` rows of the image are done.
-[[nodiscard]] bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo);
+// Reads rows into `target` until `upTo` rows of the image are done; with
+// `stopAtDamage`, false as soon as the file has shown damage (see
+// JpegErrorManager::damaged), at the latest after the rows that met it.
+[[nodiscard]] bool ReadRowsStage(JpegDecoder* decoder, const RowTarget* target, JDIMENSION upTo,
+                                 bool stopAtDamage = false);
 // Ends the decompression once every row is read.
 [[nodiscard]] bool FinishStage(JpegDecoder* decoder);
 

@@ -23,7 +23,7 @@ struct JpegTileWriter {
 };
 
 // The stages below arm the recovery point and hold plain data only.
-enum class ReadResult { kRead, kOverBudget, kTooLarge, kFailed };
+enum class ReadResult { kRead, kOverBudget, kTooLarge, kDamaged, kFailed };
 
 // Every comment and application marker is kept, in file order; the tiles
 // pass on those their copy choice keeps.
@@ -43,7 +43,28 @@ ReadResult ReadStage(JpegDecoder* reader, std::FILE* file, JDIMENSION width, JDI
     if (CoefficientBytes(*codec) > kLibraryMemoryLimit) return ReadResult::kTooLarge;
     if (!FitsSplitMemoryBudget(heldBytes, CoefficientBytes(*codec))) return ReadResult::kOverBudget;
     *arrays = jpeg_read_coefficients(codec);
-    return ReadResult::kRead;
+    // Coefficients the library made up for missing or broken data are not
+    // cut into tiles.
+    return reader->errors.damaged ? ReadResult::kDamaged : ReadResult::kRead;
+}
+
+// Decodes the rows of a file of one scan (see SingleScanIntact) until they
+// end or show damage; false on a library error.
+bool CheckScanStage(JpegDecoder* reader, std::FILE* file) {
+    if (setjmp(reader->errors.recovery)) return false;
+    jpeg_decompress_struct* codec = &reader->codec;
+    jpeg_stdio_src(codec, file);
+    jpeg_read_header(codec, TRUE);
+    if (jpeg_has_multiple_scans(codec)) return true;
+    codec->scale_num = 1;
+    codec->scale_denom = 8;
+    jpeg_start_decompress(codec);
+    JSAMPARRAY row = codec->mem->alloc_sarray(
+        reinterpret_cast<j_common_ptr>(codec), JPOOL_IMAGE,
+        codec->output_width * static_cast<JDIMENSION>(codec->output_components), 1);
+    while (codec->output_scanline < codec->output_height && !reader->errors.damaged)
+        jpeg_read_scanlines(codec, row, 1);
+    return true;
 }
 
 // rows[r] = block row r of the array. Reading once here also zero-fills rows
@@ -296,6 +317,14 @@ JpegCropGrid CropGridOf(const jpeg_decompress_struct& codec) {
     return grid;
 }
 
+bool SingleScanIntact(const SourceFile& source) {
+    DecoderPointer reader = NewDecoder();
+    if (!reader || !CreateStage(reader.get())) return false;
+    FilePtr file(source.OpenStream());
+    // What cannot be read at all is left to jpegtran, which fails on it too.
+    return !file || !CheckScanStage(reader.get(), file.get()) || !reader->errors.damaged;
+}
+
 LosslessPrepare MakeInProcessLosslessSource(const SourceFile& source, int width, int height,
                                             uint64_t heldBytes, JpegTileOptions::Copy copy,
                                             std::unique_ptr<TileSource>& out, LosslessFrame& frame,
@@ -313,6 +342,7 @@ LosslessPrepare MakeInProcessLosslessSource(const SourceFile& source, int width,
                                       static_cast<JDIMENSION>(height), heldBytes, &arrays);
     if (read == ReadResult::kFailed) return LosslessPrepare::kFailed;
     if (read == ReadResult::kOverBudget) return LosslessPrepare::kOverBudget;
+    if (read == ReadResult::kDamaged) return LosslessPrepare::kDamaged;
     frame.grid = CropGridOf(reader->codec);
     frame.coefficientBytes = CoefficientBytes(reader->codec);
     if (read == ReadResult::kTooLarge) return LosslessPrepare::kRefused;

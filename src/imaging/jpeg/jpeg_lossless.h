@@ -50,6 +50,7 @@ enum class LosslessPrepare {
     kReady,       // `out` cuts the tiles in-process
     kRefused,     // the coefficients would take too much memory: leave the file to jpegtran
     kOverBudget,  // the coefficients beside `heldBytes` would exceed the split's memory budget
+    kDamaged,     // the file's data ends or breaks before its picture does
     kFailed,      // the file cannot be read, or no longer has the size it was loaded with
 };
 
@@ -59,6 +60,14 @@ enum class LosslessPrepare {
 // could be read (kReady and kRefused). `heldBytes` is what the split holds
 // already (the raster, when the image is shown). `watch` (may be null)
 // follows the read of the coefficients and may end it (kFailed).
+// Whether `file`, when it has a single scan, holds the entropy-coded data of
+// every row: its rows are decoded at 1/8 of their size and dropped, as far
+// as the first damage. A file of several scans is not checked (that would
+// hold all its coefficients), nor one the library cannot read at all:
+// true. For files left to jpegtran, whose every run would otherwise hold all
+// the coefficients a header claims before it fails on the damage.
+bool SingleScanIntact(const SourceFile& file);
+
 LosslessPrepare MakeInProcessLosslessSource(const SourceFile& file, int width, int height,
                                             uint64_t heldBytes, JpegTileOptions::Copy copy,
                                             std::unique_ptr<TileSource>& out, LosslessFrame& frame,

@@ -26,10 +26,13 @@ namespace tessarin::jpeg {
 struct JpegErrorManager {
     jpeg_error_mgr pub;  // first member: libjpeg sees a jpeg_error_mgr*
     std::jmp_buf recovery;
+    // Set once the library has warned that the file's data ended or broke
+    // before the picture did (it then fills in what is missing).
+    bool damaged;
 };
 
-// The standard error manager with error_exit jumping to manager.recovery and
-// every warning and trace message dropped.
+// The standard error manager with error_exit jumping to manager.recovery,
+// damage recorded in manager.damaged and every message dropped.
 jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager);
 
 // Every scan of a multi-scan file passes over the whole image, even an empty

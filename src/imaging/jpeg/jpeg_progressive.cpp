@@ -487,11 +487,12 @@ bool Complete(const jpeg_decompress_struct& codec, int component, int from, int 
 }
 
 // The second decompressor's whole work, on its thread: true when it read
-// every AC coefficient of its components into the shared rows.
+// every AC coefficient of its components into the shared rows, from data
+// that showed no damage.
 bool ReadOtherComponents(JpegDecoder* decoder, SharedRows* shared) {
     const bool shareable = StartBufferedStage(decoder) && ShareStage(decoder, shared);
     if (!shareable) shared->Abandon();
-    if (!shareable || !ConsumeStage(decoder, 0)) return false;
+    if (!shareable || !ConsumeStage(decoder, 0) || decoder->errors.damaged) return false;
     for (int ci = 1; ci < decoder->codec.num_components; ++ci)
         if (!Complete(decoder->codec, ci, 1, DCTSIZE2)) return false;
     return true;
@@ -608,7 +609,11 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
         // The first decoder's last scan is read as the rows are.
         const bool firstRead = ConsumeFirstScans(first.get(), streams.firstScans);
         helper.join();
-        if (!firstRead || !othersRead || !Complete(first->codec, 0, 0, DCTSIZE2)) return {};
+        // Damage is left to the usual decode, which meets it where a single
+        // decompressor would and reports it so.
+        if (!firstRead || !othersRead || first->errors.damaged ||
+            !Complete(first->codec, 0, 0, DCTSIZE2))
+            return {};
         for (int ci = 1; ci < first->codec.num_components; ++ci)
             if (!Complete(first->codec, ci, 0, 1)) return {};
         if (!StartOutputStage(first.get())) return {};

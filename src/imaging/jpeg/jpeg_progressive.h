@@ -26,8 +26,9 @@ jvirt_barray_ptr* CoefficientArrays(jpeg_decompress_struct* codec);
 // be read exactly as the decoder that read `header` (from the same file) would
 // make them. It holds what that decoder would hold for them, and may take as
 // much memory as `header`'s limit allows. The decoder is null when the file is
-// not one it splits (see jpeg_progressive.cpp) or anything fails: the caller
-// then decodes the file as usual, which gives any failure its message. It is
+// not one it splits (see jpeg_progressive.cpp), anything fails or the scans
+// read so far show damage: the caller then decodes the file as usual, which
+// gives any failure its message and finds the damage itself. It is
 // also null, with `changed` set, when the file's bytes no longer hold the
 // header that was read (the file was rewritten in place): its rows would not
 // fit what `header` sized, and the file fails with its read message.

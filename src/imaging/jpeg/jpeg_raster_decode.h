@@ -35,6 +35,9 @@ class RasterDecode {
     // itself a library error.
     const char* Rows(JDIMENSION upTo);
     const char* Finish();
+    // Whether the rows decoded so far met the file's damage (see
+    // JpegErrorManager::damaged): they are then partly the decoder's fill.
+    bool Damaged() const { return rowsFrom_ && rowsFrom_->errors.damaged; }
 
     const jpeg_decompress_struct& Codec() const { return decoder_->codec; }
     DibImage& Raster() { return *raster_; }

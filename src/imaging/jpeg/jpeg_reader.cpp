@@ -19,6 +19,7 @@ bool Fail(LoadedImage& out, const char* message) {
     out.colorKind = ColorKind::None;
     out.interlaced = false;
     out.blockWidth = out.blockHeight = 0;
+    out.damage.clear();
     SetFailureText(out.error, message);
     return false;
 }
@@ -28,8 +29,11 @@ bool Load(const SourceFilePtr& source, LoadedImage& out, bool headerOnly, const 
     jpeg::RasterDecode decode;
     const char* failure = decode.Open(source, headerOnly, watch);
     if (!failure && !headerOnly) failure = decode.Rows(decode.Codec().output_height);
+    // A damaged file is shown as the library filled it in, but not cut.
+    const bool damaged = decode.Damaged();
     if (!failure && !headerOnly) failure = decode.Finish();
     if (failure) return Fail(out, failure);
+    if (damaged) SetFailureText(out.damage, jpeg::kImageDataFailed);
     const jpeg_decompress_struct& codec = decode.Codec();
     out.raster = decode.TakeRaster();
     out.width = static_cast<int>(codec.output_width);

@@ -35,6 +35,8 @@ struct JpegRowFeed::State {
                 if (stop.load(std::memory_order_relaxed)) break;
                 const JDIMENSION next = std::min(height, done + kBatchRows);
                 failed = decode.Rows(next);
+                // Tiles are never cut from rows the decoder made up.
+                if (!failed && decode.Damaged()) failed = kImageDataFailed;
                 // The last rows count once the decompression has ended well.
                 if (!failed && next == height) failed = decode.Finish();
                 if (!failed) Publish(static_cast<int>(next));

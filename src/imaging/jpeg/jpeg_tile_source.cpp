@@ -200,7 +200,14 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
             case jpeg::LosslessPrepare::kOverBudget:
                 error = msg::kMemoryFailed;
                 return nullptr;
+            case jpeg::LosslessPrepare::kDamaged:
+                error = jpeg::kImageDataFailed;
+                return nullptr;
             case jpeg::LosslessPrepare::kRefused:
+                if (!jpeg::SingleScanIntact(*file)) {
+                    error = jpeg::kImageDataFailed;
+                    return nullptr;
+                }
                 return MakeJpegtranSource(std::move(file), frame, options.copy, held, error);
             case jpeg::LosslessPrepare::kFailed:
                 break;

@@ -3,8 +3,10 @@
 // chunks on both sides of the image data, and those after it are only met at
 // the end of the file: they are read first, by a pass that sees the file with
 // its image data replaced by an empty stream (found by walking the chunk
-// headers), so nothing is decompressed twice. Interlaced files are loaded
-// whole.
+// headers), so nothing is decompressed twice. Damaged image data fails the
+// band that would hold rows from it: a chunk's CRC is checked before libpng
+// reads the chunk, the compressed stream and its checksum where libpng meets
+// them. Interlaced files are loaded whole.
 
 #include <algorithm>
 #include <cstring>
@@ -79,6 +81,11 @@ class ChunkPassInput {
 
     static bool Read(void* context, uint8_t* data, size_t length) {
         return static_cast<ChunkPassInput*>(context)->Read(data, length);
+    }
+    // What it reads, the bytes after the image data included.
+    uint64_t Size() const {
+        const uint64_t after = run_.endKnown ? file_.Size() - run_.end : 0;
+        return run_.start + sizeof imageData_ + after;
     }
 
   private:
@@ -185,6 +192,7 @@ ChunkPass ReadChunks(const SourceFile& source, const ImageDataRun& run, bool kee
     PngAncillaryBudget budget;
     PngReadStream stream;
     stream.read = &ChunkPassInput::Read;
+    stream.size = input.Size();
     stream.context = &input;
     if (keep) {
         stream.trace = &trace;
@@ -255,6 +263,7 @@ class PngBands final : public RowBands {
     const char* Start() {
         if (!CreatePngReader(handles_, false, kPngSideLimit)) return kPrepareReadFailed;
         stream_.read = &CheckedInput::Read;
+        stream_.size = source_->Size();
         stream_.context = &input_;
         if (!PngReadInfoGuarded(handles_.png, handles_.info, &stream_)) return msg::kOpenFailed;
         png_uint_32 width = 0, height = 0;

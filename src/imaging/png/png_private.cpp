@@ -15,6 +15,20 @@ bool IsName(const unsigned char* name, const char* expected) {
     return std::memcmp(name, expected, 4) == 0;
 }
 
+// libpng names the chunk a warning is about first. Of its warnings about the
+// image data, all but those on data beyond the picture (which is complete)
+// are zlib's on a broken stream.
+bool IsImageDataDamage(const char* message) {
+    return std::strncmp(message, "IDAT: ", 6) == 0 &&
+           !std::strstr(message, "Extra compressed data") &&
+           !std::strstr(message, "Too much image data");
+}
+
+bool Damaged(png_structp png) {
+    const auto* damaged = static_cast<const bool*>(png_get_error_ptr(png));
+    return damaged && *damaged;
+}
+
 // Follows the chunk structure of the bytes libpng consumes, which arrive in
 // file order: a header of 8 bytes, then the data and the CRC.
 void TraceBytes(PngReadStream& stream, const uint8_t* data, size_t length) {
@@ -26,6 +40,7 @@ void TraceBytes(PngReadStream& stream, const uint8_t* data, size_t length) {
                 stream.budget->Consume(data, static_cast<size_t>(chunkData));
             stream.dataRemaining -= chunkData;
             stream.chunkRemaining -= skip;
+            stream.position += skip;
             data += skip;
             length -= static_cast<size_t>(skip);
             continue;
@@ -33,6 +48,7 @@ void TraceBytes(PngReadStream& stream, const uint8_t* data, size_t length) {
         size_t take = std::min(static_cast<size_t>(8 - stream.headerFill), length);
         std::memcpy(stream.header + stream.headerFill, data, take);
         stream.headerFill += static_cast<int>(take);
+        stream.position += take;
         data += take;
         length -= take;
         if (stream.headerFill < 8) continue;
@@ -42,6 +58,9 @@ void TraceBytes(PngReadStream& stream, const uint8_t* data, size_t length) {
                               (uint64_t{h[2]} << 8) | uint64_t{h[3]};
         stream.chunkRemaining = dataLength + 4;
         stream.dataRemaining = dataLength;
+        if (stream.size != 0 &&
+            (stream.position > stream.size || dataLength + 4 > stream.size - stream.position))
+            stream.overlong = true;
         if (stream.budget) stream.budget->BeginChunk(h + 4);
         if (IsName(h + 4, "IDAT")) {
             stream.seenImageData = true;
@@ -67,7 +86,8 @@ void ReadFromStream(png_structp png, png_bytep data, size_t length) {
     const bool complete = stream->read ? stream->read(stream->context, data, length)
                                        : std::fread(data, 1, length, stream->file) == length;
     if (!complete) png_error(png, "file ends early");
-    if (stream->trace || stream->budget) TraceBytes(*stream, data, length);
+    if (stream->trace || stream->budget || stream->size) TraceBytes(*stream, data, length);
+    if (stream->overlong) png_error(png, "chunk longer than the file");
     if (stream->budget && stream->budget->Exceeded()) png_error(png, "too much metadata");
 }
 
@@ -177,7 +197,8 @@ FilePtr OpenPngFile(const SourceFile* source, const char*& error) {
 }
 
 bool CreatePngReader(PngReadHandles& handles, bool withEndInfo, png_uint_32 sideLimit) {
-    handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorSilently,
+    handles.damaged = false;
+    handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &handles.damaged, PngErrorSilently,
                                          PngWarningSilently);
     if (!handles.png) return false;
     handles.info = png_create_info_struct(handles.png);
@@ -205,6 +226,7 @@ bool PngReadInfoGuarded(png_structp png, png_infop info, PngReadStream* stream) 
     }
     stream->chunkRemaining = 4;  // the rest of the signature
     stream->dataRemaining = 0;
+    stream->position = 4;
     png_set_read_fn(png, stream, ReadFromStream);
     png_set_sig_bytes(png, 4);
     png_read_info(png, info);
@@ -227,13 +249,13 @@ bool PngStartRowsGuarded(png_structp png, png_infop info, unsigned transforms, b
 bool PngReadSomeRowsGuarded(png_structp png, uint8_t* firstRow, ptrdiff_t rowStep, int rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     for (int i = 0; i < rows; ++i) png_read_row(png, firstRow + i * rowStep, nullptr);
-    return true;
+    return !Damaged(png);
 }
 
 bool PngReadEndGuarded(png_structp png, png_infop endInfo) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_read_end(png, endInfo);
-    return true;
+    return !Damaged(png);
 }
 
 bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow, ptrdiff_t rowStep,
@@ -246,7 +268,7 @@ bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow, p
         }
     }
     png_read_end(png, endInfo);
-    return true;
+    return !Damaged(png);
 }
 
 PngRasterPlan PlanPngRaster(int colorType, int bitDepth) {
@@ -316,6 +338,9 @@ std::unique_ptr<DibImage> CreatePngRaster(const PngRasterShape& shape, int rows)
 
 void PngErrorSilently(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
-void PngWarningSilently(png_structp, png_const_charp) {}
+void PngWarningSilently(png_structp png, png_const_charp message) {
+    auto* damaged = static_cast<bool*>(png_get_error_ptr(png));
+    if (damaged && message && IsImageDataDamage(message)) *damaged = true;
+}
 
 }  // namespace tessarin::png

@@ -91,6 +91,10 @@ struct PngReadStream {
     void* context = nullptr;
     PngChunkTrace* trace = nullptr;
     PngAncillaryBudget* budget = nullptr;
+    // The bytes the stream holds from the file's start, when known (else 0).
+    // A chunk said to be longer than what is left of them fails the read as
+    // soon as its header is read, before libpng allocates or reads its data.
+    uint64_t size = 0;
     // Stream parser: bytes of the current chunk (data and CRC) still to come,
     // or the header being gathered when 0; of these, the data bytes.
     uint64_t chunkRemaining = 0;
@@ -98,6 +102,8 @@ struct PngReadStream {
     unsigned char header[8] = {};
     int headerFill = 0;
     bool seenImageData = false;
+    uint64_t position = 0;  // bytes read, the signature's included
+    bool overlong = false;  // a chunk longer than the rest of the stream
 };
 
 // A stream over `file` (null: not opened) from its start, past the first 4
@@ -109,6 +115,9 @@ struct PngReadHandles {
     png_structp png = nullptr;
     png_infop info = nullptr;
     png_infop endInfo = nullptr;
+    // Set when libpng warned that the image data is damaged (see
+    // PngWarningSilently); the guarded reads below then fail.
+    bool damaged = false;
     PngReadHandles() = default;
     PngReadHandles(const PngReadHandles&) = delete;
     PngReadHandles& operator=(const PngReadHandles&) = delete;
@@ -143,17 +152,17 @@ enum PngTransform : unsigned {
                                        bool interlaced, int* passes, size_t* rowBytes);
 
 // Reads the next `rows` rows of a file that is not interlaced, row i to
-// firstRow + i * rowStep. False on a library error.
+// firstRow + i * rowStep. False on a library error or damaged image data.
 [[nodiscard]] bool PngReadSomeRowsGuarded(png_structp png, uint8_t* firstRow, ptrdiff_t rowStep,
                                           int rows);
 // Reads what follows the image data, into `endInfo` (may be null). False on
-// a library error.
+// a library error, or when the end of the image data shows damage.
 [[nodiscard]] bool PngReadEndGuarded(png_structp png, png_infop endInfo);
 
 // Reads every pass of the image, row i (from the top) to firstRow + i * rowStep,
 // then the chunks after the image data into `endInfo` (may be null). The
-// transforms must already be requested. False on a library error, or when
-// `watch` (may be null) asks for a stop between two rows.
+// transforms must already be requested. False on a library error, damaged
+// image data, or when `watch` (may be null) asks for a stop between two rows.
 [[nodiscard]] bool PngReadRowsGuarded(png_structp png, png_infop endInfo, uint8_t* firstRow,
                                       ptrdiff_t rowStep, int height, int passes,
                                       const ReadWatch* watch = nullptr);
@@ -189,6 +198,9 @@ std::unique_ptr<DibImage> CreatePngRaster(const PngRasterShape& shape, int rows)
 
 // Error and warning handlers: libpng's defaults print to the standard error
 // stream; ours stay silent, the caller turns the failure into its message.
+// libpng only warns about a broken compressed stream met once the rows are
+// all read (a wrong checksum at its end): for a read structure made by
+// CreatePngReader that is damage, recorded in its handles.
 void PngErrorSilently(png_structp png, png_const_charp message);
 void PngWarningSilently(png_structp png, png_const_charp message);
 

@@ -53,6 +53,7 @@ bool Load(const SourceFilePtr& source, LoadedImage& out, bool keepChunks, bool* 
     PngAncillaryBudget budget;
     PngReadStream stream;
     stream.file = file.get();
+    stream.size = source->Size();
     if (keepChunks) {
         stream.trace = &trace;
         stream.budget = &budget;

@@ -22,6 +22,7 @@ const char* Read(const SourceFile* source, PngSplitImage& out, uint64_t heldByte
     PngAncillaryBudget budget;
     PngReadStream stream;
     stream.file = file.get();
+    stream.size = source->Size();
     stream.trace = &trace;
     stream.budget = &budget;
     // Metadata beyond the tiles' limits is the split's refusal, whoever reads.

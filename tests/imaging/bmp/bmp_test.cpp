@@ -244,6 +244,7 @@ TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {
         layout.pixels = {3, 9, 0, 0, 0, 3, 1, 2, 3, 0, 0, 2, 1, 1, 7, 0, 0, 1};
         LoadedImage image = LoadBytes(dir, BuildBmp(layout));
         ASSERT_NE(image.raster, nullptr);
+        EXPECT_EQ(image.damage, "");  // its end-of-bitmap mark says the rest is index 0
         const DibImage& r = *image.raster;
         // Bottom row (y = 2 from the top) holds the first line of the stream.
         EXPECT_EQ(std::vector<uint8_t>(r.Row(2), r.Row(2) + 4), (std::vector<uint8_t>{9, 9, 9, 0}));

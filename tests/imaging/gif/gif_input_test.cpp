@@ -154,7 +154,7 @@ TEST_F(GifLoad, MalformedFilesAreRefusedWithTheirMessage) {
 
 // Cut after every byte: before the image descriptor and its table are whole
 // the file is refused; from there on it loads, each row either decoded or
-// the background index.
+// the background index, and carries the damage when any row is.
 TEST_F(GifLoad, FileCutAnywhereLoadsDecodedRowsOrFailsCleanly) {
     Gif gif = OneFrame(11, 19, 8, true, 4);
     gif.background = 7;
@@ -186,6 +186,7 @@ TEST_F(GifLoad, FileCutAnywhereLoadsDecodedRowsOrFailsCleanly) {
                 ASSERT_TRUE(isSource || isBackground) << "row " << y;
                 decoded += isSource;
             }
+            EXPECT_EQ(out.damage, decoded < frame.height ? msg::kReadFailed : "");
             if (n >= bytes.size() - 1) {
                 EXPECT_EQ(decoded, frame.height);
             }
@@ -205,6 +206,7 @@ TEST_F(GifLoad, RowsMissingFromACutImageAreTheBackgroundIndex) {
     bytes.resize(place.end + (bytes.size() - place.end) / 2);
     LoadedImage out = Load(bytes);
     ASSERT_TRUE(out.raster);
+    EXPECT_EQ(out.damage, msg::kReadFailed);
     int decoded = 0;
     while (decoded < kHeight && IndexAt(*out.raster, 0, decoded) != 15) ++decoded;
     EXPECT_GT(decoded, kHeight / 4);

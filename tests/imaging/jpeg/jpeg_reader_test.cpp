@@ -143,9 +143,10 @@ TEST(JpegReader, BadFilesGiveTheirMessages) {
 }
 
 // Every cut of the file: before the first scan header it fails with the
-// header message; from the end of that header on it loads at full size
-// (missing data is filled in by the library and its warning dropped). Cuts
-// inside that scan header may go either way, but cleanly.
+// header message; from the end of that header on it loads at full size, the
+// missing data filled in by the library, and carries the damage (a baseline
+// file that only lacks its end-of-image marker does not). Cuts inside that
+// scan header may go either way, but cleanly.
 TEST(JpegReader, TruncatedFilesLoadOrFailCleanly) {
     TempDir dir;
     for (bool progressive : {false, true}) {
@@ -163,6 +164,11 @@ TEST(JpegReader, TruncatedFilesLoadOrFailCleanly) {
             if (ok) {
                 EXPECT_EQ(loaded.raster->Width(), 40);
                 EXPECT_EQ(loaded.raster->Height(), 24);
+                if (cut >= headerEnd) {
+                    EXPECT_EQ(loaded.damage,
+                              !progressive && cut + 2 >= bytes.size() ? "" : kImageDataFailed)
+                        << cut;
+                }
             } else {
                 EXPECT_FALSE(loaded.error.empty());
             }

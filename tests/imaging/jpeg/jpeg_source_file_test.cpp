@@ -53,9 +53,10 @@ TEST(JpegSourceFile, TilesOfAFileReplacedAfterLoadingComeFromTheFileLoaded) {
     }
 }
 
-// A valid file of a few hundred bytes claiming 32768 x 32768 pixels, every
-// component sampled 1x1: 3 x 4096 x 4096 blocks of 128 bytes, 6 GiB of
-// coefficients, more than the in-process cut takes, so jpegtran cuts it.
+// A progressive file of a few hundred bytes claiming 32768 x 32768 pixels,
+// every component sampled 1x1: 3 x 4096 x 4096 blocks of 128 bytes, 6 GiB of
+// coefficients, more than the in-process cut takes, so jpegtran cuts it (the
+// data of a file of one scan is checked first, and this would fail).
 constexpr uint64_t kHugeCoefficients = uint64_t{6} << 30;
 std::string WriteHugeJpeg(const std::string& path, int seed) {
     WriteSamples(path,
@@ -63,7 +64,7 @@ std::string WriteHugeJpeg(const std::string& path, int seed) {
                              [seed](int x, int y, int c) {
                                  return static_cast<uint8_t>(x * 9 + y * 5 + c * 70 + seed);
                              }),
-                 {.factors = {{1, 1}, {1, 1}, {1, 1}}}, 75);
+                 {.factors = {{1, 1}, {1, 1}, {1, 1}}, .progressive = true}, 75);
     const std::string bytes = WithFrameSize(ReadBytes(path), 32768, 32768);
     WriteBytes(path, bytes);
     return bytes;

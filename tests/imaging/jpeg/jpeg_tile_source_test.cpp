@@ -241,11 +241,12 @@ TEST(JpegLosslessTiles, MatchJpegtranRunByHand) {
 // A small file whose frame header claims 65000 x 65000 pixels: its
 // coefficients would take far more memory than the in-process cut allows, so
 // its lossless tiles are left to jpegtran. Never loaded; the current image
-// only carries its path and size.
+// only carries its path and size. Progressive: the data of a single scan is
+// checked before jpegtran runs, and would be found wanting.
 CurrentImage OversizedJpeg(const std::string& path) {
-    WriteLibraryJpeg(path, Gradient(64, 64, 3));
+    WriteLibraryJpeg(path, Gradient(64, 64, 3), 90, true);
     std::string bytes = ReadBytes(path);
-    const size_t sof = bytes.find("\xFF\xC0");
+    const size_t sof = bytes.find("\xFF\xC2");
     EXPECT_NE(sof, std::string::npos);
     const char size[4] = {'\xFD', '\xE8', '\xFD', '\xE8'};  // height, width: 65000
     bytes.replace(sof + 5, 4, size, 4);
