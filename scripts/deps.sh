@@ -2,7 +2,7 @@
 # and nothing when they are all present.
 tessarin_packages=(
   cmake ninja-build g++ pkg-config locales
-  libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev zlib1g-dev libgif-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev zlib1g-dev libgif-dev libicu-dev
   libgtest-dev libgmock-dev clang-format
   qt6-base-dev qt6-translations-l10n fonts-noto-cjk
   xvfb xauth x11-utils xdotool

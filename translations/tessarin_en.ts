@@ -887,6 +887,10 @@ Set at least one of them so that the image is split.</translation>
         <translation>Tessarin finished</translation>
     </message>
     <message>
+        <source>/outdir の指定がないため、タイルは既定のフォルダに保存します</source>
+        <translation>no /outdir given; the tiles go to the default folder</translation>
+    </message>
+    <message>
         <source>分割位置をJPEGのブロックに合わせる(&amp;G)</source>
         <translation>Snap the Cuts to the JPEG Block &amp;Grid</translation>
     </message>

@@ -27,12 +27,36 @@ std::string UsageText() {
         "/cmd を付けると、現在の分割設定と左側のオプションでファイルをコンソールで分割し、\n"
         "ファイルごとに結果の行を出力します。フォルダはその中の画像を名前順に表します。\n"
         "\n"
-        "  tessarin /cmd /help   全オプションの説明を表示\n"
-        "  -h, --help            この説明を表示して終了\n"
-        "  -V, --version         バージョンを表示して終了\n"
+        "主なオプション（右側のファイルに効きます。長い形は --outdir=DIR とも書けます）:\n"
+        "  /outdir DIR   -o, --outdir DIR    タイルの保存先フォルダ\n"
+        "  /relative N   --relative N        分割元画像のフォルダ（N 階層上）に保存\n"
+        "  /x SIZE       --width SIZE        タイルの幅: 画素数、12.5%、4個（4n）\n"
+        "  /y SIZE       --height SIZE       タイルの高さ\n"
+        "  /xo N         --offset-x N        1列目の幅（画素数か %）\n"
+        "  /yo N         --offset-y N        1行目の高さ\n"
+        "  /t N          -j, --threads N     分割同時処理（スレッド）数\n"
+        "  /jq N         --quality N         再圧縮する JPEG の品質（0〜100）\n"
+        "  /jc           --exact             JPEG を正確な位置で分割（再圧縮）\n"
+        "  '/!jc'        --lossless          JPEG を無劣化で分割（ブロック単位）\n"
+        "  /bmp          --bmp               全てBMP形式で出力\n"
+        "  /copy WHICH   --copy WHICH        無劣化 JPEG タイルに残すマーカー\n"
+        "                                    （all、comments、none）\n"
+        "  /ini FILE     --settings FILE     分割設定ファイルを読み込む\n"
+        "  /manifest     --manifest          タイルの一覧 <画像ファイル名>_tiles.json も出力\n"
+        "  /recurse      --recurse           フォルダの下のフォルダの画像も分割\n"
+        "  /progress     --progress          端末でなくても進行状況を表示\n"
+        "  tessarin /cmd /help               全オプションの説明を表示\n"
+        "  -h, --help                        この説明を表示して終了\n"
+        "  -V, --version                     バージョンを表示して終了\n"
         "\n"
-        "終了コード: 全ファイルが「○」か「△」なら 0、「×」のファイルか存在しないパスが\n"
-        "あれば 1。「--help」という名前のファイルは ./--help と指定します。\n",
+        "保存先の既定（/outdir も /relative もなく、設定の保存フォルダもないとき）は\n"
+        "デスクトップのフォルダ（XDG_DESKTOP_DIR、なければ ~/Desktop）、それもなければ\n"
+        "ホームフォルダです。そのときは保存先を標準エラー出力に1行表示します。\n"
+        "bash では「!」を含むオプションを引用符で囲みます（'/!jc'）。\n"
+        "\n"
+        "終了コード: 全ファイルが「○」か「△」なら 0、「×」のファイル、存在しないパス、\n"
+        "不明なオプション、出力の書き込みエラーがあれば 1。「--help」という名前の\n"
+        "ファイルは ./--help と指定します。\n",
         "Usage: tessarin [FILE|FOLDER]...\n"
         "       tessarin /cmd [OPTION]... FILE|FOLDER...\n"
         "Cut images (BMP, JPEG, PNG, GIF) into tiles.\n"
@@ -43,13 +67,37 @@ std::string UsageText() {
         "and the options to their left, one result line per file. A FOLDER stands for\n"
         "the images in it, in name order.\n"
         "\n"
-        "  tessarin /cmd /help   list every option\n"
-        "  -h, --help            display this help and exit\n"
-        "  -V, --version         output version information and exit\n"
+        "Main options (each applies to the files to its right; long options also take\n"
+        "their value as --outdir=DIR):\n"
+        "  /outdir DIR   -o, --outdir DIR    write the tiles into the folder DIR\n"
+        "  /relative N   --relative N        write them beside the source, N folders up\n"
+        "  /x SIZE       --width SIZE        tile width: pixels, 12.5%, or 4n tiles a row\n"
+        "  /y SIZE       --height SIZE       tile height, the same forms\n"
+        "  /xo N         --offset-x N        width of the first column (pixels or %)\n"
+        "  /yo N         --offset-y N        height of the first row\n"
+        "  /t N          -j, --threads N     worker threads per image\n"
+        "  /jq N         --quality N         quality of re-encoded JPEG tiles, 0 to 100\n"
+        "  /jc           --exact             cut JPEG at exact positions, re-encoding\n"
+        "  '/!jc'        --lossless          cut JPEG losslessly, on its block grid\n"
+        "  /bmp          --bmp               write every tile as BMP\n"
+        "  /copy WHICH   --copy WHICH        markers lossless JPEG tiles keep:\n"
+        "                                    all, comments or none\n"
+        "  /ini FILE     --settings FILE     load a split-settings file here\n"
+        "  /manifest     --manifest          also write <image file name>_tiles.json\n"
+        "  /recurse      --recurse           folders include their sub-folders\n"
+        "  /progress     --progress          progress line even off a terminal\n"
+        "  tessarin /cmd /help               list every option\n"
+        "  -h, --help                        display this help and exit\n"
+        "  -V, --version                     output version information and exit\n"
+        "\n"
+        "The default output folder (no /outdir or /relative, and no save folder in\n"
+        "the settings) is the desktop folder (XDG_DESKTOP_DIR, else ~/Desktop), or\n"
+        "the home folder when there is none; a run that uses it says so on standard\n"
+        "error. In bash, quote the options with \"!\" ('/!jc').\n"
         "\n"
         "Exit status: 0 when every file was split (\"○\") or skipped (\"△\"), 1 when a\n"
-        "file failed (\"×\") or a path did not exist. A file named --help is given as\n"
-        "./--help.\n");
+        "file failed (\"×\"), a path did not exist, an option was unknown or the\n"
+        "output could not be written. A file named --help is given as ./--help.\n");
 }
 
 std::string VersionText() {
@@ -59,7 +107,11 @@ std::string VersionText() {
                   TESSARIN_STRING(LIBJPEG_TURBO_VERSION), JPEG_LIB_VERSION,
                   png_get_libpng_ver(nullptr), GIFLIB_MAJOR, GIFLIB_MINOR, GIFLIB_RELEASE,
                   zlibVersion());
-    return std::string("tessarin " TESSARIN_VERSION "\n") + libraries;
+    return std::string("tessarin " TESSARIN_VERSION "\n") + libraries +
+           "Copyright (c) 2026 the Tessarin developers\n"
+           "License: MIT\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
 }
 
 bool IsInformationRequest(const std::string& firstArgument, std::string& text) {

@@ -13,6 +13,7 @@
 #include "platform/console.h"
 #include "platform/heap.h"
 #include "platform/locale.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "split/batch_runner.h"
 #include "split/message_catalogue.h"
@@ -25,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kPieceSuffix = "個";
+const char kDefaultFolderNotice[] = "/outdir の指定がないため、タイルは既定のフォルダに保存します";
 
 bool IsExistingFile(const std::string& path) {
     std::error_code ec;
@@ -34,85 +36,6 @@ bool IsExistingFile(const std::string& path) {
 bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// Options without a value; false when `arg` is not one.
-bool ApplyFlag(const std::string& arg, SplitSettings& s) {
-    struct Flag {
-        const char* name;
-        void (*apply)(SplitSettings&);
-    };
-    static const Flag kFlags[] = {
-        {"/help",
-         [](SplitSettings&) { ConsoleWrite(Localized(kCommandHelp, kCommandHelpEnglish)); }},
-        {"/aspw", [](SplitSettings& x) { x.adjustAspect = true, x.aspectBaseWidth = true; }},
-        {"/asph", [](SplitSettings& x) { x.adjustAspect = true, x.aspectBaseWidth = false; }},
-        {"/!asp", [](SplitSettings& x) { x.adjustAspect = false; }},
-        {"/notmake", [](SplitSettings& x) { x.makeFolder = false; }},
-        {"/equality", [](SplitSettings& x) { x.makeFolder = true, x.uniqueFolder = false; }},
-        {"/unique", [](SplitSettings& x) { x.makeFolder = true, x.uniqueFolder = true; }},
-        {"/rc", [](SplitSettings& x) { x.nameFormat = NameFormat::RowCol; }},
-        {"/cr", [](SplitSettings& x) { x.nameFormat = NameFormat::ColRow; }},
-        {"/h", [](SplitSettings& x) { x.nameFormat = NameFormat::AcrossCount; }},
-        {"/v", [](SplitSettings& x) { x.nameFormat = NameFormat::DownCount; }},
-        {"/r", [](SplitSettings& x) { x.reverse = true; }},
-        {"/!r", [](SplitSettings& x) { x.reverse = false; }},
-        {"/bmp", [](SplitSettings& x) { x.allBmp = true; }},
-        {"/!bmp", [](SplitSettings& x) { x.allBmp = false; }},
-        {"/jc", [](SplitSettings& x) { x.correctCut = true; }},
-        {"/!jc", [](SplitSettings& x) { x.correctCut = false; }},
-    };
-    for (const Flag& flag : kFlags) {
-        if (EqualsAsciiNoCase(arg, flag.name)) {
-            flag.apply(s);
-            return true;
-        }
-    }
-    return false;
-}
-
-// The options that take a value.
-bool IsValueOption(const std::string& arg) {
-    static const char* const kNames[] = {"/ini",    "/x",  "/y",    "/xo", "/yo",   "/relative",
-                                         "/outdir", "/no", "/keta", "/jq", "/copy", "/t"};
-    for (const char* name : kNames)
-        if (EqualsAsciiNoCase(arg, name)) return true;
-    return false;
-}
-
-// Applies an option with a value (IsValueOption). Returns the path it names
-// when that does not exist (a settings file or a save folder), else empty.
-std::string ApplyValueOption(const std::string& arg, const std::string& value, SplitSettings& s,
-                             const SettingsPaths& paths) {
-    std::error_code ec;
-    if (EqualsAsciiNoCase(arg, "/ini")) {
-        if (!IsExistingFile(value)) return value;
-        LoadSplitSettingsFrom(s, paths, value);
-    } else if (EqualsAsciiNoCase(arg, "/x")) {
-        ApplySizeOption(value, s.widthUnit, s.widthValue);
-    } else if (EqualsAsciiNoCase(arg, "/y")) {
-        ApplySizeOption(value, s.heightUnit, s.heightValue);
-    } else if (EqualsAsciiNoCase(arg, "/xo")) {
-        ApplyOffsetOption(value, s.offsetXUnit, s.offsetXValue);
-    } else if (EqualsAsciiNoCase(arg, "/yo")) {
-        ApplyOffsetOption(value, s.offsetYUnit, s.offsetYValue);
-    } else if (EqualsAsciiNoCase(arg, "/relative")) {
-        s.relative = true;
-        s.dirLevel = std::max(0, ParseDecimalInt(value));
-    } else if (EqualsAsciiNoCase(arg, "/outdir")) {
-        s.relative = false;
-        if (!fs::is_directory(value, ec)) return value;
-        s.savePath = value;
-    } else if (EqualsAsciiNoCase(arg, "/no")) {
-        s.firstNumber = ParseDecimalInt(value);
-    } else if (EqualsAsciiNoCase(arg, "/keta")) {
-        s.digits = std::max(0, ParseDecimalInt(value));
-    } else if (EqualsAsciiNoCase(arg, "/jq")) {
-        s.jpegQuality = std::clamp(ParseDecimalInt(value), 0, 100);
-    } else if (EqualsAsciiNoCase(arg, "/t")) {
-        s.threadCount = std::max(1, ParseDecimalInt(value));
-    }
-    return {};
 }
 
 // "/copy all", "comments" or "none", in any ASCII case; false for anything else.
@@ -137,8 +60,7 @@ bool LooksLikeOption(const std::string& arg) {
 
 // The files of the command line, with the options to their left applied as
 // the walk reaches them. A folder stands for the images in it. What cannot
-// be used is said on standard error, and a path that does not exist makes
-// the run's exit status 1.
+// be used is said on standard error and makes the run's exit status 1.
 class CommandLineFiles final : public BatchSource {
   public:
     CommandLineFiles(const std::vector<std::string>& args, SplitSettings& settings,
@@ -152,13 +74,139 @@ class CommandLineFiles final : public BatchSource {
         queued_.pop_front();
         item.settings = &settings_;
         item.writeManifest = manifest_;
+        // The desktop (or the home folder) takes the tiles when no save folder
+        // is set: said once, before the first file that goes there.
+        std::error_code ec;
+        if (!toldDefaultFolder_ && !settings_.relative && missingSaveFolder_.empty() &&
+            (settings_.savePath.empty() || !fs::is_directory(settings_.savePath, ec))) {
+            toldDefaultFolder_ = true;
+            ConsoleWarn(LocalizedMessage(kDefaultFolderNotice) + Localized("：", ": ") +
+                        DesktopFolder());
+        }
         return true;
     }
 
-    bool NamedMissingPath() const { return missingPath_; }
+    bool HadProblem() const { return problem_; }
     // A save folder given that did not exist, said once the tiles of the
     // next file have gone elsewhere; empty when none is pending.
     std::string TakeMissingSaveFolder() { return std::exchange(missingSaveFolder_, {}); }
+
+  private:
+    // An option in every spelling it has: "/outdir", "--outdir", "-o".
+    struct Option {
+        const char* name;      // the command mode's own, compared without case
+        const char* longName;  // after "--", compared as it is; null for none
+        char shortName;        // after "-"; 0 for none
+        bool takesValue;
+        void (*apply)(CommandLineFiles&, const std::string& value);
+    };
+
+    // Adding an option is adding its line here.
+    static const Option* FindOption(std::string_view name, std::string_view longName,
+                                    char shortName) {
+        using W = CommandLineFiles;
+        static const Option kOptions[] = {
+            {"/help", "help", 0, false,
+             [](W&, const std::string&) {
+                 ConsoleWrite(Localized(kCommandHelp, kCommandHelpEnglish));
+             }},
+            {"/ini", "settings", 0, true, [](W& w, const std::string& v) { w.LoadIni(v); }},
+            {"/aspw", "aspect-width", 0, false,
+             [](W& w, const std::string&) {
+                 w.settings_.adjustAspect = true, w.settings_.aspectBaseWidth = true;
+             }},
+            {"/asph", "aspect-height", 0, false,
+             [](W& w, const std::string&) {
+                 w.settings_.adjustAspect = true, w.settings_.aspectBaseWidth = false;
+             }},
+            {"/!asp", "no-aspect", 0, false,
+             [](W& w, const std::string&) { w.settings_.adjustAspect = false; }},
+            {"/x", "width", 0, true,
+             [](W& w, const std::string& v) {
+                 ApplySizeOption(v, w.settings_.widthUnit, w.settings_.widthValue);
+             }},
+            {"/y", "height", 0, true,
+             [](W& w, const std::string& v) {
+                 ApplySizeOption(v, w.settings_.heightUnit, w.settings_.heightValue);
+             }},
+            {"/xo", "offset-x", 0, true,
+             [](W& w, const std::string& v) {
+                 ApplyOffsetOption(v, w.settings_.offsetXUnit, w.settings_.offsetXValue);
+             }},
+            {"/yo", "offset-y", 0, true,
+             [](W& w, const std::string& v) {
+                 ApplyOffsetOption(v, w.settings_.offsetYUnit, w.settings_.offsetYValue);
+             }},
+            {"/relative", "relative", 0, true,
+             [](W& w, const std::string& v) {
+                 w.settings_.relative = true;
+                 w.settings_.dirLevel = std::max(0, ParseDecimalInt(v));
+             }},
+            {"/outdir", "outdir", 'o', true, [](W& w, const std::string& v) { w.SetOutdir(v); }},
+            {"/notmake", "no-subfolder", 0, false,
+             [](W& w, const std::string&) { w.settings_.makeFolder = false; }},
+            {"/equality", "subfolder", 0, false,
+             [](W& w, const std::string&) {
+                 w.settings_.makeFolder = true, w.settings_.uniqueFolder = false;
+             }},
+            {"/unique", "folder-per-image", 0, false,
+             [](W& w, const std::string&) {
+                 w.settings_.makeFolder = true, w.settings_.uniqueFolder = true;
+             }},
+            {"/rc", "row-column", 0, false,
+             [](W& w, const std::string&) { w.settings_.nameFormat = NameFormat::RowCol; }},
+            {"/cr", "column-row", 0, false,
+             [](W& w, const std::string&) { w.settings_.nameFormat = NameFormat::ColRow; }},
+            {"/h", "count-across", 0, false,
+             [](W& w, const std::string&) { w.settings_.nameFormat = NameFormat::AcrossCount; }},
+            {"/v", "count-down", 0, false,
+             [](W& w, const std::string&) { w.settings_.nameFormat = NameFormat::DownCount; }},
+            {"/r", "from-right", 0, false,
+             [](W& w, const std::string&) { w.settings_.reverse = true; }},
+            {"/!r", "from-left", 0, false,
+             [](W& w, const std::string&) { w.settings_.reverse = false; }},
+            {"/no", "first-number", 0, true,
+             [](W& w, const std::string& v) { w.settings_.firstNumber = ParseDecimalInt(v); }},
+            {"/keta", "digits", 0, true,
+             [](W& w, const std::string& v) {
+                 w.settings_.digits = std::max(0, ParseDecimalInt(v));
+             }},
+            {"/bmp", "bmp", 0, false, [](W& w, const std::string&) { w.settings_.allBmp = true; }},
+            {"/!bmp", "keep-format", 0, false,
+             [](W& w, const std::string&) { w.settings_.allBmp = false; }},
+            {"/jc", "exact", 0, false,
+             [](W& w, const std::string&) { w.settings_.correctCut = true; }},
+            {"/!jc", "lossless", 0, false,
+             [](W& w, const std::string&) { w.settings_.correctCut = false; }},
+            {"/jq", "quality", 0, true,
+             [](W& w, const std::string& v) {
+                 w.settings_.jpegQuality = std::clamp(ParseDecimalInt(v), 0, 100);
+             }},
+            {"/copy", "copy", 0, true, [](W& w, const std::string& v) { w.SetCopy(v); }},
+            {"/t", "threads", 'j', true,
+             [](W& w, const std::string& v) {
+                 w.settings_.threadCount = std::max(1, ParseDecimalInt(v));
+             }},
+            {"/manifest", "manifest", 0, false,
+             [](W& w, const std::string&) { w.manifest_ = true; }},
+            {"/recurse", "recurse", 0, false, [](W& w, const std::string&) { w.recurse_ = true; }},
+            // Read before the run starts (WantsProgress): it applies to every file.
+            {"/progress", "progress", 0, false, [](W&, const std::string&) {}},
+        };
+        for (const Option& option : kOptions) {
+            if ((!name.empty() && EqualsAsciiNoCase(name, option.name)) ||
+                (!longName.empty() && option.longName && longName == option.longName) ||
+                (shortName != 0 && shortName == option.shortName))
+                return &option;
+        }
+        return nullptr;
+    }
+
+  public:
+    // Whether an argument is /progress in any spelling.
+    static bool IsProgressOption(const std::string& arg) {
+        return EqualsAsciiNoCase(arg, "/progress") || arg == "--progress";
+    }
 
   private:
     void Take(const std::string& arg) {
@@ -168,42 +216,83 @@ class CommandLineFiles final : public BatchSource {
         } else if (fs::is_directory(arg, ec)) {
             for (std::string& file : ListFolderImages(arg, recurse_))
                 queued_.push_back(std::move(file));
-        } else if (EqualsAsciiNoCase(arg, "/manifest")) {
-            manifest_ = true;
-        } else if (EqualsAsciiNoCase(arg, "/recurse")) {
-            recurse_ = true;
-        } else if (EqualsAsciiNoCase(arg, "/progress")) {
-            // Read before the run starts: it applies to every file.
-        } else if (ApplyFlag(arg, settings_)) {
-        } else if (IsValueOption(arg)) {
-            if (next_ == args_.size()) {
-                ConsoleWarn(arg + Localized("：値が指定されていません", ": missing value"));
-                return;
-            }
-            const std::string& value = args_[next_++];
-            if (EqualsAsciiNoCase(arg, "/copy")) {
-                if (!ParseJpegCopy(value, settings_.jpegCopy))
-                    ConsoleWarn(arg + " " + value +
-                                Localized("：不明なオプションです（無視します）",
-                                          ": unknown option (ignored)"));
-                return;
-            }
-            const std::string missing = ApplyValueOption(arg, value, settings_, paths_);
-            if (missing.empty()) return;
-            missingPath_ = true;
-            if (EqualsAsciiNoCase(arg, "/outdir"))
-                missingSaveFolder_ = arg + " " + missing;
+        } else if (optionsEnded_) {
+            Problem(arg,
+                    Localized("：ファイルまたはフォルダがありません", ": no such file or folder"));
+        } else if (arg == "--") {
+            optionsEnded_ = true;  // what follows is files, whatever it is called
+        } else if (arg.starts_with("--")) {
+            // GNU long options: "--outdir DIR" or "--outdir=DIR".
+            const size_t equals = arg.find('=');
+            const std::string name =
+                arg.substr(2, equals == std::string::npos ? equals : equals - 2);
+            const Option* option = FindOption({}, name, 0);
+            if (option && !option->takesValue && equals != std::string::npos)
+                Problem(arg, Localized("：このオプションは値を取りません（無視します）",
+                                       ": the option takes no value (ignored)"));
+            else if (option && equals != std::string::npos)
+                option->apply(*this, arg.substr(equals + 1));
             else
-                ConsoleWarn(arg + " " + missing +
-                            Localized("：ファイルがありません", ": no such file"));
+                Apply(option, arg);
+        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
+            // Short options: "-o DIR" or "-oDIR".
+            const Option* option = FindOption({}, {}, arg[1]);
+            if (option && option->takesValue && arg.size() > 2)
+                option->apply(*this, arg.substr(2));
+            else
+                Apply(arg.size() == 2 ? option : nullptr, arg);
+        } else if (const Option* option = FindOption(arg, {}, 0)) {
+            Apply(option, arg);
         } else if (LooksLikeOption(arg)) {
-            ConsoleWarn(arg + Localized("：不明なオプションです（無視します）",
-                                        ": unknown option (ignored)"));
+            Problem(arg, Localized("：不明なオプションか、存在しないパスです",
+                                   ": unknown option or no such file or folder"));
         } else {
-            missingPath_ = true;
-            ConsoleWarn(arg + Localized("：ファイルまたはフォルダがありません",
-                                        ": no such file or folder"));
+            Problem(arg,
+                    Localized("：ファイルまたはフォルダがありません", ": no such file or folder"));
         }
+    }
+
+    // An option spelled as a word of its own; its value is the next argument.
+    void Apply(const Option* option, const std::string& arg) {
+        if (!option) {
+            Problem(arg, Localized("：不明なオプションです（無視します）",
+                                   ": unknown option (ignored)"));
+        } else if (!option->takesValue) {
+            option->apply(*this, {});
+        } else if (next_ == args_.size()) {
+            Problem(arg, Localized("：値が指定されていません", ": missing value"));
+        } else {
+            option->apply(*this, args_[next_++]);
+        }
+    }
+
+    void LoadIni(const std::string& path) {
+        if (!IsExistingFile(path))
+            Problem("/ini " + path, Localized("：ファイルがありません", ": no such file"));
+        else
+            LoadSplitSettingsFrom(settings_, paths_, path);
+    }
+
+    void SetOutdir(const std::string& path) {
+        std::error_code ec;
+        settings_.relative = false;
+        if (fs::is_directory(path, ec)) {
+            settings_.savePath = path;
+        } else {
+            problem_ = true;
+            missingSaveFolder_ = "/outdir " + path;
+        }
+    }
+
+    void SetCopy(const std::string& value) {
+        if (!ParseJpegCopy(value, settings_.jpegCopy))
+            Problem("/copy " + value, Localized("：不明なオプションです（無視します）",
+                                                ": unknown option (ignored)"));
+    }
+
+    void Problem(const std::string& what, const char* why) {
+        problem_ = true;
+        ConsoleWarn(what + why);
     }
 
     const std::vector<std::string>& args_;
@@ -213,7 +302,9 @@ class CommandLineFiles final : public BatchSource {
     std::deque<std::string> queued_;
     bool manifest_ = false;
     bool recurse_ = false;
-    bool missingPath_ = false;
+    bool problem_ = false;
+    bool toldDefaultFolder_ = false;
+    bool optionsEnded_ = false;
     std::string missingSaveFolder_;
 };
 
@@ -288,7 +379,7 @@ std::string CommandBanner() {
     return "\n\n" + frame + "\n" + std::string(28, ' ') +
            "Tessarin Version " TESSARIN_VERSION "\n\n" +
            "  Made by the Tessarin developers\n"
-           "  Documentation: Readme.txt beside the program\n"
+           "  Guide: man tessarin, and <prefix>/share/doc/tessarin/Readme.txt\n"
            "\n" +
            frame + "\n" +
            Localized(
@@ -326,9 +417,7 @@ int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings
     CommandLineFiles files(args, settings, paths);
     // The progress line shows on a terminal, never in a log unless asked for.
     const bool progress = ::isatty(STDERR_FILENO) ||
-                          std::any_of(args.begin(), args.end(), [](const std::string& arg) {
-                              return EqualsAsciiNoCase(arg, "/progress");
-                          });
+                          std::any_of(args.begin(), args.end(), CommandLineFiles::IsProgressOption);
     ConsoleResults console(files, progress);
     // Nothing shows the images: each file is decoded only as far as its tiles need.
     BatchOptions options;
@@ -338,7 +427,7 @@ int RunCommandMode(const std::vector<std::string>& args, SplitSettings& settings
     const std::string missing = files.TakeMissingSaveFolder();
     if (!missing.empty())
         ConsoleWarn(missing + Localized("：フォルダがありません", ": no such folder"));
-    return batch.failed > 0 || files.NamedMissingPath() ? 1 : 0;
+    return batch.failed > 0 || files.HadProblem() || ConsoleOutputFailed() ? 1 : 0;
 }
 
 }  // namespace tessarin

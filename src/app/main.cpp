@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     std::string information;
     if (argc > 1 && IsInformationRequest(argv[1], information)) {
         ConsoleWrite(information);
-        return 0;
+        return ConsoleOutputFailed() ? 1 : 0;
     }
     ProcessStart start = BeginProcess(argc, argv);
     const int status = RunCommandMode(start.args, start.settings, start.paths);

@@ -4,6 +4,7 @@
 
 #include "platform/console.h"
 #include "platform/locale.h"
+#include "platform/text.h"
 
 namespace tessarin {
 
@@ -19,6 +20,7 @@ void ProgressLine::Start(const std::string& path) {
     started_ = drawn_ = Clock::now();
     total_ = 0;
     width_ = 0;
+    columns_ = TerminalColumns();
     Draw(0, "");
 }
 
@@ -51,8 +53,12 @@ void ProgressLine::Draw(int64_t done, const char* ending) {
         std::snprintf(counts, sizeof counts, "%lld %s %lld:%02lld ", static_cast<long long>(done),
                       Localized("タイル", "tiles"), static_cast<long long>(seconds / 60),
                       static_cast<long long>(seconds % 60));
-    std::string line = counts + name_;
-    const size_t width = line.size();
+    // A line that reached the last column would wrap on some terminals, and
+    // "\r" would then redraw only its second half.
+    const size_t room = columns_ > 1 ? columns_ - 1 : 1;
+    const size_t countsWidth = DisplayColumns(counts);
+    std::string line = counts + ShortenMiddle(name_, room > countsWidth ? room - countsWidth : 0);
+    const size_t width = DisplayColumns(line);
     if (width < width_) line.append(width_ - width, ' ');
     width_ = width;
     ConsoleWriteError("\r" + line + ending);

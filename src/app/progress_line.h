@@ -1,7 +1,8 @@
 #pragma once
 // The command mode's progress: one line per file on standard error, redrawn
 // in place as tiles are written: tiles done / total, percent, elapsed time
-// and the file's name. It ends with a line feed once the file is done.
+// and the file's name, shortened in the middle to fit the terminal's width so
+// that it never wraps. It ends with a line feed once the file is done.
 
 #include <chrono>
 #include <cstdint>
@@ -27,7 +28,8 @@ class ProgressLine {
     Clock::time_point started_;
     Clock::time_point drawn_;
     int64_t total_ = 0;
-    size_t width_ = 0;  // of the line drawn last, to blank what it leaves
+    size_t width_ = 0;     // columns of the line drawn last, to blank what it leaves
+    size_t columns_ = 80;  // of the terminal, read as each file starts
 };
 
 }  // namespace tessarin

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace tessarin {
 
@@ -64,6 +65,91 @@ size_t Utf8PrefixLength(std::string_view text, size_t maxChars) {
 
 std::string TruncateUtf8(std::string_view text, size_t maxChars) {
     return std::string(text.substr(0, Utf8PrefixLength(text, maxChars)));
+}
+
+namespace {
+
+// The length of the UTF-8 character at text[i] and its code point; a byte
+// that does not start a valid sequence is a character of its own, -1.
+size_t DecodeUtf8(std::string_view text, size_t i, int32_t& codePoint) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    codePoint = -1;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
+    const size_t length = lead >= 0xC2 && lead < 0xE0   ? 2
+                          : lead >= 0xE0 && lead < 0xF0 ? 3
+                          : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                        : 0;
+    if (length == 0 || i + length > text.size()) return 1;
+    int32_t value = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        if (!IsContinuation(text[i + k])) return 1;
+        value = (value << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    static const int32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000))
+        return 1;
+    codePoint = value;
+    return length;
+}
+
+int CharColumns(int32_t c) {
+    struct Range {
+        int32_t first, last;
+    };
+    static const Range kCombining[] = {{0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD},
+                                       {0x200B, 0x200F}, {0x20D0, 0x20FF}, {0x3099, 0x309A},
+                                       {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}};
+    // East Asian Wide and Fullwidth blocks.
+    static const Range kWide[] = {
+        {0x1100, 0x115F},   {0x231A, 0x231B},   {0x2329, 0x232A},   {0x23E9, 0x23EC},
+        {0x2E80, 0x303E},   {0x3041, 0x3247},   {0x3250, 0x4DBF},   {0x4E00, 0xA4C6},
+        {0xA960, 0xA97C},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE10, 0xFE19},
+        {0xFE30, 0xFE6B},   {0xFF01, 0xFF60},   {0xFFE0, 0xFFE6},   {0x16FE0, 0x18CD5},
+        {0x1B000, 0x1B2FB}, {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD}};
+    for (const Range& r : kCombining)
+        if (c >= r.first && c <= r.last) return 0;
+    for (const Range& r : kWide)
+        if (c >= r.first && c <= r.last) return 2;
+    return 1;
+}
+
+}  // namespace
+
+size_t DisplayColumns(std::string_view text) {
+    size_t columns = 0;
+    int32_t c = 0;
+    for (size_t i = 0; i < text.size();) {
+        i += DecodeUtf8(text, i, c);
+        columns += static_cast<size_t>(CharColumns(c));
+    }
+    return columns;
+}
+
+std::string ShortenMiddle(std::string_view text, size_t columns) {
+    if (DisplayColumns(text) <= columns) return std::string(text);
+    if (columns == 0) return {};
+    struct Char {
+        size_t start, length, columns;
+    };
+    std::vector<Char> chars;
+    int32_t c = 0;
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = DecodeUtf8(text, i, c);
+        chars.push_back({i, length, static_cast<size_t>(CharColumns(c))});
+        i += length;
+    }
+    const size_t room = columns - 1;  // "…" takes one
+    size_t headRoom = room - room / 2, tailRoom = room / 2;
+    size_t head = 0, tail = chars.size();
+    while (head < chars.size() && chars[head].columns <= headRoom)
+        headRoom -= chars[head++].columns;
+    while (tail > head && chars[tail - 1].columns <= tailRoom) tailRoom -= chars[--tail].columns;
+    const size_t headEnd = head == 0 ? 0 : chars[head - 1].start + chars[head - 1].length;
+    const size_t tailStart = tail == chars.size() ? text.size() : chars[tail].start;
+    return std::string(text.substr(0, headEnd)) + "…" + std::string(text.substr(tailStart));
 }
 
 std::string LimitUtf16Units(std::string_view text, size_t maxUnits) {

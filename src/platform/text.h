@@ -27,6 +27,14 @@ size_t Utf8PrefixLength(std::string_view text, size_t maxChars);
 // splitting a character; stray bytes count as one unit each.
 std::string LimitUtf16Units(std::string_view text, size_t maxUnits);
 
+// Columns the text takes on a terminal: 2 for an East Asian wide or
+// full-width character, 0 for a combining mark, 1 for anything else (a byte
+// that is not part of a valid UTF-8 sequence included).
+size_t DisplayColumns(std::string_view text);
+// The text itself when it fits in `columns`, else its start and its end
+// around "…" in at most that many columns; characters are never split.
+std::string ShortenMiddle(std::string_view text, size_t columns);
+
 // The one reading of reals, for options and settings files alike: leading
 // blanks, a sign, then a decimal number as the "C" locale writes it (digits
 // with an optional point and exponent, or "inf", "infinity", "nan" in any

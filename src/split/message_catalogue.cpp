@@ -93,6 +93,9 @@ constexpr CatalogueEntry kEntries[] = {
     // The command mode's first and last lines.
     {QT_TRANSLATE_NOOP("Tessarin", "Tessarinの処理を開始します"), "Tessarin started"},
     {QT_TRANSLATE_NOOP("Tessarin", "Tessarinの処理が終了しました"), "Tessarin finished"},
+    // Where the tiles go when no save folder is set (the desktop, else home).
+    {QT_TRANSLATE_NOOP("Tessarin", "/outdir の指定がないため、タイルは既定のフォルダに保存します"),
+     "no /outdir given; the tiles go to the default folder"},
 };
 
 constexpr std::string_view kOpenBracket = "【";

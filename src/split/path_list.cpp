@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/collation.h"
 #include "platform/text.h"
 #include "split/formats.h"
 #include "split/manifest_reader.h"
@@ -91,9 +92,10 @@ std::vector<std::string> ListSourceFiles(const std::string& folder) {
     return files;
 }
 
-}  // namespace
-
-bool NameOrderLess(std::string_view a, std::string_view b) {
+// The order of names the collation finds equal: ASCII letters without case,
+// digit runs by value, other bytes by value; then fewer leading zeros, then
+// the raw bytes. A strict total order of its own.
+bool TieBreakLess(std::string_view a, std::string_view b) {
     int zeros = 0;  // the first difference in leading zeros
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
@@ -115,6 +117,14 @@ bool NameOrderLess(std::string_view a, std::string_view b) {
     if (i < a.size() || j < b.size()) return j < b.size();
     if (zeros != 0) return zeros < 0;
     return a < b;
+}
+
+}  // namespace
+
+bool NameOrderLess(std::string_view a, std::string_view b) {
+    const int collated = CollateNames(a, b);
+    if (collated != 0) return collated < 0;
+    return TieBreakLess(a, b);
 }
 
 std::vector<std::string> ListFolderFiles(const std::string& folder) {

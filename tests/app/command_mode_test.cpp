@@ -12,6 +12,7 @@
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_test_util.h"
+#include "platform/text.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -221,12 +222,30 @@ TEST_F(CommandModeRun, ExitStatusAndWarnings) {
          {"○：a.bmp"},
          "tessarin: gone.bmp: no such file or folder\n",
          "tessarin: gone.bmp：ファイルまたはフォルダがありません\n"},
+        // Anything the run could not use makes the status 1, and the run goes on.
         {{"/bogus", "a.bmp", "/x"},
-         0,
+         1,
          {"○：a.bmp"},
-         "tessarin: /bogus: unknown option (ignored)\ntessarin: /x: missing value\n",
-         "tessarin: /bogus：不明なオプションです（無視します）\ntessarin: "
+         "tessarin: /bogus: unknown option or no such file or folder\ntessarin: /x: missing "
+         "value\n",
+         "tessarin: /bogus：不明なオプションか、存在しないパスです\ntessarin: "
          "/x：値が指定されていません\n"},
+        {{"/nosuchfolder", "--bogus", "-z", "--bmp=1", "a.bmp"},
+         1,
+         {"○：a.bmp"},
+         "tessarin: /nosuchfolder: unknown option or no such file or folder\n"
+         "tessarin: --bogus: unknown option (ignored)\ntessarin: -z: unknown option (ignored)\n"
+         "tessarin: --bmp=1: the option takes no value (ignored)\n",
+         "tessarin: /nosuchfolder：不明なオプションか、存在しないパスです\n"
+         "tessarin: --bogus：不明なオプションです（無視します）\n"
+         "tessarin: -z：不明なオプションです（無視します）\n"
+         "tessarin: --bmp=1：このオプションは値を取りません（無視します）\n"},
+        {{"/ini", "none.ini", "a.bmp", "--", "/x"},
+         1,
+         {"○：a.bmp"},
+         "tessarin: /ini none.ini: no such file\ntessarin: /x: no such file or folder\n",
+         "tessarin: /ini none.ini：ファイルがありません\ntessarin: "
+         "/x：ファイルまたはフォルダがありません\n"},
         {{"/outdir", nope, "a.bmp"},
          1,
          {"○：a.bmp"},
@@ -311,6 +330,11 @@ TEST_F(CommandModeRun, HelpAndVersionAndFolders) {
                   std::string::npos)
             << run.output;
         EXPECT_FALSE(fs::exists(home_ / ".config/tessarin")) << arg;
+        // The usage lists the GNU spellings and says where tiles go by default.
+        for (const char* text : help ? std::vector<const char*>{"-o, --outdir DIR", "--threads",
+                                                                "--lossless", "~/Desktop"}
+                                     : std::vector<const char*>{"\nLicense: MIT\n", "WARRANTY"})
+            EXPECT_NE(run.output.find(text), std::string::npos) << arg << " " << text;
     }
     // A file of that name is still a file: here, one the window would open.
     EXPECT_EQ(RunTessarin({"./--help"}, home_.Path().string()).exitCode, 255);
@@ -439,16 +463,155 @@ TEST_F(CommandModeRun, ControlCharactersInNamesAreShownEscaped) {
     // (A name has no "/": the planted stamp uses full-width slashes.)
     const std::string planted = "x\n【01／01／00:00:00】○：fake.bmp";
     const std::string mixed = std::string("a\tb\r\x01\x1B[2J\x7F") + ".bmp";
-    MakeSource(planted, 8, 8);
-    MakeSource(mixed, 8, 8);
+    // A backslash of the name itself is doubled: the two names stay apart.
+    const std::string escapedLookalike = "a\\tb.bmp", tab = "a\tb.bmp";
+    for (const std::string& name : {planted, mixed, escapedLookalike, tab}) MakeSource(name, 8, 8);
     fs::create_directory(dir_ / "out");
-    auto run = RunTessarin({"/cmd", "/outdir", "out", planted, mixed}, home_.Path().string(),
-                           dir_.Path().string());
+    auto run = RunTessarin({"/cmd", "/outdir", "out", planted, mixed, escapedLookalike, tab},
+                           home_.Path().string(), dir_.Path().string());
     auto lines = Lines(run.output);
-    ASSERT_EQ(lines.size(), 4u) << run.output;
+    ASSERT_EQ(lines.size(), 6u) << run.output;
     EXPECT_EQ(Body(lines[1]), "○：x\\n【01／01／00:00:00】○：fake.bmp");
     EXPECT_EQ(Body(lines[2]), "○：a\\tb\\r\\x01\\x1B[2J\\x7F.bmp");
+    EXPECT_EQ(Body(lines[3]), "○：a\\\\tb.bmp");
+    EXPECT_EQ(Body(lines[4]), "○：a\\tb.bmp");
+    EXPECT_EQ(CountFiles(dir_ / "out"), 4u);
+}
+
+// Every spelling of an option is the same option: the tiles land where the
+// options say, and nothing reaches the home folder.
+TEST_F(CommandModeRun, GnuSpellingsAreTheSameOptions) {
+    MakeSource("a.bmp", 40, 10);
+    const std::string out = dir_ / "out";
+    struct Case {
+        std::vector<std::string> args;  // after "/cmd", before "a.bmp"
+        std::vector<std::string> tiles;
+    };
+    const Case cases[] = {
+        {{"/outdir", out, "/x", "20"}, {"a_1_1.bmp", "a_1_2.bmp"}},
+        {{"-o", out, "--width", "20"}, {"a_1_1.bmp", "a_1_2.bmp"}},
+        {{"--outdir=" + out, "--width=50%", "-j2"}, {"a_1_1.bmp", "a_1_2.bmp"}},
+        {{"-o" + out, "--width=2n", "--count-across", "--first-number", "0", "--digits=2",
+          "--threads", "3"},
+         {"a_00.bmp", "a_01.bmp"}},
+        {{"--outdir", out, "--height=5", "--column-row", "--manifest", "--subfolder"},
+         {"Tessarin_out/a.bmp_tiles.json", "Tessarin_out/a_1_1.bmp", "Tessarin_out/a_1_2.bmp"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        fs::remove_all(out);
+        fs::create_directory(out);
+        std::vector<std::string> args = {"/cmd"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back("a.bmp");
+        const auto run = RunTessarin(args, home_.Path().string(), dir_.Path().string());
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.errors, "");
+        std::vector<std::string> tiles;
+        for (const auto& entry : fs::recursive_directory_iterator(out))
+            if (entry.is_regular_file()) tiles.push_back(fs::relative(entry.path(), out).string());
+        std::sort(tiles.begin(), tiles.end());
+        EXPECT_EQ(tiles, c.tiles);
+        EXPECT_EQ(testing::FileNames(home_.Path().string()), std::vector<std::string>{});
+    }
+}
+
+// With no save folder anywhere, the tiles go to the desktop, else the home
+// folder, and one line on standard error says so, in the messages' language.
+TEST_F(CommandModeRun, DefaultOutputFolderIsSaidOnce) {
+    MakeSource("a.bmp", 8, 8);
+    MakeSource("b.bmp", 8, 8);
+    const std::string home = home_.Path().string(), desktop = home_ / "Desktop";
+    struct Case {
+        std::vector<std::string> args;
+        const char* locale;
+        std::string errors;
+        std::string folder;  // where a_1_1.bmp is
+    };
+    const Case cases[] = {
+        {{"a.bmp", "b.bmp"},
+         "en_US.UTF-8",
+         "tessarin: no /outdir given; the tiles go to the default folder: " + home + "\n",
+         home},
+        {{"a.bmp", "b.bmp"},
+         "C",
+         "tessarin: /outdir の指定がないため、タイルは既定のフォルダに保存します：" + home + "\n",
+         home},
+        {{"/outdir", dir_.Path().string(), "/notmake", "a.bmp"},
+         "en_US.UTF-8",
+         "",
+         dir_.Path().string()},
+        {{"/relative", "0", "a.bmp"}, "en_US.UTF-8", "", dir_.Path().string()},
+        {{"a.bmp"},
+         "en_US.UTF-8",
+         "tessarin: no /outdir given; the tiles go to the default folder: " + desktop + "\n",
+         desktop},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.locale);
+        if (c.folder == desktop) fs::create_directory(desktop);
+        std::vector<std::string> args = {"/cmd", "/notmake"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        testing::RunOptions options;
+        options.workDir = dir_.Path().string();
+        options.environment = {{"LC_ALL", c.locale}};
+        const auto run = RunTessarin(args, home, options);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.errors, c.errors);
+        EXPECT_TRUE(fs::exists(c.folder + "/a_1_1.bmp"));
+        fs::remove(c.folder + "/a_1_1.bmp");
+        fs::remove(c.folder + "/b_1_1.bmp");
+    }
+}
+
+// A write error on standard output other than a closed pipe is said once and
+// gives the status 1, as with coreutils; the files are still split.
+TEST_F(CommandModeRun, WriteErrorsOnStandardOutputFailTheRun) {
+    MakeSource("a.bmp", 8, 8);
+    MakeSource("b.bmp", 8, 8);
+    fs::create_directory(dir_ / "out");
+    testing::RunOptions options;
+    options.workDir = dir_.Path().string();
+    options.outputPath = "/dev/full";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"/cmd", "/outdir", "out", "a.bmp", "b.bmp"},
+          std::vector<std::string>{"--version"}, std::vector<std::string>{"--help"}}) {
+        SCOPED_TRACE(args.front());
+        const auto run = RunTessarin(args, home_.Path().string(), options);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.errors, "tessarin: write error: No space left on device\n");
+    }
     EXPECT_EQ(CountFiles(dir_ / "out"), 2u);
+}
+
+// The progress line fits the terminal's width (COLUMNS where standard error
+// is no terminal): a long name is shortened in its middle, never wrapped.
+TEST_F(CommandModeRun, ProgressLineFitsTheWidth) {
+    const std::string name = "長い名前のついた画像ファイル_" + std::string(60, 'x') + "_end.bmp";
+    MakeSource(name, 8, 8);
+    fs::create_directory(dir_ / "out");
+    for (const char* columns : {"40", "200"}) {
+        testing::RunOptions options;
+        options.workDir = dir_.Path().string();
+        options.environment = {{"COLUMNS", columns}};
+        const auto run = RunTessarin({"/cmd", "/outdir", "out", "/progress", name},
+                                     home_.Path().string(), options);
+        EXPECT_EQ(run.exitCode, 0);
+        std::istringstream in(run.errors);
+        size_t drawn = 0;
+        for (std::string part; std::getline(in, part, '\r');) {
+            if (part.empty()) continue;
+            ++drawn;
+            if (part.back() == '\n') part.pop_back();
+            const bool narrow = columns[0] == '4';
+            EXPECT_LE(DisplayColumns(part), narrow ? 39u : 199u) << part;
+            EXPECT_EQ(part.find("…") != std::string::npos, narrow) << part;
+            // Both ends of the name stay readable.
+            EXPECT_NE(part.find(narrow ? "長い名前" : name), std::string::npos) << part;
+            EXPECT_TRUE(part.ends_with("end.bmp")) << part;
+        }
+        EXPECT_GE(drawn, 2u) << run.errors;
+    }
 }
 
 // "." and ".." in a source path are not folder levels; the lines show the
@@ -563,7 +726,7 @@ TEST_F(CommandModeRun, CopyOptionChoosesTheMarkersOfLosslessTiles) {
         {"/cmd", "/outdir", dir_ / "out", "/!jc", "/manifest", "/x", "32", "a.jpg", "/copy",
          "COMMENTS", "b.jpg", "/copy", "none", "c.jpg", "/copy", "some", "d.jpg"},
         home_.Path().string(), dir_.Path().string());
-    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.exitCode, 1) << run.output;  // the value it could not use
     EXPECT_EQ(run.errors, "tessarin: /copy some：不明なオプションです（無視します）\n");
     // name, whether its tile keeps the comment and the application marker, copy
     for (auto [name, keepsComment, keepsApp, copy] : {std::tuple{"a", true, true, "all"},

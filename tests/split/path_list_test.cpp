@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <random>
 
+#include "platform/collation.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -72,26 +75,32 @@ TEST(PathList, FoldersExpandToTheirFilesOnly) {
                                              root + "/absent.gif"}));
 }
 
-// Names in name order, with the rule that places some of them.
+// Names in name order, with the rule that places some of them: the locale's
+// collation (ICU's root order here), case ignored, numbers by value, then
+// leading zeros and raw bytes to break ties.
 const std::vector<std::string> kNameOrder = {
     "0.png",
     "00.png",  // the same number with more leading zeros
     "9.png",
-    "10.png",   // numbers by value
-    "img.png",  // '.' comes before the digits
+    "10.png",            // numbers by value
+    "\xC3\xA9mile.png",  // U+00E9: "émile" with the e's, before any i
+    "img_1.png",         // '_' comes before '.' and the digits
+    "img.png",           // '.' comes before the digits
     "img1.png",
     "IMG2.png",   // case is ignored...
     "img2.png",   // ...until the raw bytes break the tie
     "img02.png",  // leading zeros after
     "img10.png",
     "img99999999999999999999999.png",  // longer than any machine integer
-    "img_1.png",                       // '_' comes after the digits
     "imgB.png",
     "imgb.png",
-    "img\xC3\x89.png",  // U+00C9: non-ASCII bytes after ASCII, unfolded
-    "img\xC3\xA9.png",  // U+00E9
-    "v1.02.png",        // the first run with more zeros decides
+    "img\xC3\x89.png",  // U+00C9: an accented letter sorts by its letter...
+    "img\xC3\xA9.png",  // U+00E9: ...and the raw bytes break the tie
+    "imgf.png",
+    "v1.02.png",  // the first run with more zeros decides
     "v01.2.png",
+    "Zeta.png",
+    "z\xFF.png",  // a byte that is no UTF-8 still has its place
 };
 
 // Each pair in both directions: a strict total order that is this list's.
@@ -100,6 +109,36 @@ TEST(PathList, NameOrderIsTotalAndFollowsNumbersWithoutCase) {
         for (size_t j = 0; j < kNameOrder.size(); ++j)
             EXPECT_EQ(NameOrderLess(kNameOrder[i], kNameOrder[j]), i < j)
                 << kNameOrder[i] << " / " << kNameOrder[j];
+}
+
+// The collation's locale comes from LC_ALL, LC_COLLATE and LANG, without
+// codeset or modifier; C and POSIX take ICU's root order.
+TEST(PathList, CollationLocaleFollowsTheEnvironment) {
+    const char* names[] = {"LC_ALL", "LC_COLLATE", "LANG"};
+    std::vector<std::optional<std::string>> saved;
+    for (const char* name : names) {
+        const char* value = std::getenv(name);
+        saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    struct Case {
+        const char *all, *collate, *lang, *expected;
+    };
+    for (const Case& c :
+         {Case{"de_DE.UTF-8@euro", "sv_SE", "ja_JP", "de_DE"},
+          Case{"", "sv_SE.UTF-8", "ja_JP.UTF-8", "sv_SE"}, Case{"", "", "ja_JP.UTF-8", "ja_JP"},
+          Case{"C", "de_DE", "", ""}, Case{"", "POSIX", "de_DE", ""}, Case{"", "C.UTF-8", "", ""},
+          Case{"", "", "", ""}}) {
+        ::setenv("LC_ALL", c.all, 1);
+        ::setenv("LC_COLLATE", c.collate, 1);
+        ::setenv("LANG", c.lang, 1);
+        EXPECT_EQ(CollationLocale(), c.expected) << c.all << "|" << c.collate << "|" << c.lang;
+    }
+    for (size_t i = 0; i < saved.size(); ++i) {
+        if (saved[i])
+            ::setenv(names[i], saved[i]->c_str(), 1);
+        else
+            ::unsetenv(names[i]);
+    }
 }
 
 // Files made in an order of their own come back in name order, and next and

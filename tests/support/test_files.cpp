@@ -1,5 +1,6 @@
 #include "support/test_files.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -129,7 +130,13 @@ RunResult RunTessarin(const std::vector<std::string>& args, const std::string& h
     if (::pipe(pipeFds) != 0 || ::pipe(errorFds) != 0) throw std::runtime_error("pipe");
     pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(pipeFds[1], STDOUT_FILENO);
+        if (options.outputPath.empty()) {
+            ::dup2(pipeFds[1], STDOUT_FILENO);
+        } else {
+            const int fd = ::open(options.outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0) ::_exit(126);
+            ::close(fd);
+        }
         ::dup2(errorFds[1], STDERR_FILENO);
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);

@@ -73,6 +73,7 @@ struct RunOptions {
     uint64_t addressSpaceLimit = 0;                                // RLIMIT_AS in bytes; 0 for none
     std::vector<std::pair<std::string, std::string>> environment;  // set in the program
     bool closeOutput = false;  // nobody reads the output: the pipe is closed at once
+    std::string outputPath;    // standard output goes to this file (e.g. /dev/full) instead
 };
 RunResult RunTessarin(const std::vector<std::string>& args, const std::string& home,
                       const RunOptions& options);
