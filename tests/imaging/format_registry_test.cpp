@@ -129,8 +129,9 @@ TEST(FormatRegistry, ReadersLoadOrFailWithTheirMessageOnTruncationAndNoise) {
                                               : format->load(SourceFile::Open(path), out, nullptr))
                     << "input " << i;
                 if (ok) {
-                    if (!out.damage.empty())
+                    if (!out.damage.empty()) {
                         EXPECT_TRUE(known.count(out.damage)) << "input " << i << ": " << out.damage;
+                    }
                     continue;
                 }
                 const std::string message = format->loadFailed ? format->loadFailed : out.error;
