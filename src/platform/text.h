@@ -5,6 +5,7 @@
 // folding, and counting and cutting UTF-8 text.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -47,5 +48,8 @@ double ClampPercent(double value);
 std::string FormatFixed6(double value);
 // The truncated value as a decimal integer, saturated to the int range; NaN is 0.
 std::string FormatTruncated(double value);
+
+// Appends the UTF-8 encoding of the code point `cp`.
+void AppendUtf8(std::string& out, std::uint32_t cp);
 
 }  // namespace tessarin
