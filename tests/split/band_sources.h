@@ -344,8 +344,10 @@ inline std::vector<Source> UndamagedSources() {
                     const size_t sos = Find(bytes, 0xFF, 0xDA);
                     bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(sos), {0x00, 0x11, 0x22});
                 })},
-        {"no-end.jpg",
-         Edited(baseline, [](std::vector<uint8_t>& bytes) { bytes.resize(bytes.size() - 2); })},
+        {"no-end.jpg", Edited(baseline,
+                              [](std::vector<uint8_t>& bytes) {
+                                  if (bytes.size() >= 2) bytes.resize(bytes.size() - 2);
+                              })},
     };
 }
 
