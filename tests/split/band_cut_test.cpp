@@ -186,7 +186,11 @@ TEST_F(BandCutTest, DamagedFilesFailEveryCutWhereTheirDataStops) {
             EXPECT_FALSE(got.ok);
             EXPECT_EQ(got.message, source.message);
         }
+#ifndef __SANITIZE_THREAD__
+        // ThreadSanitizer's shadow memory grows with every byte touched, so
+        // its peak says nothing about what the readers allocate.
         EXPECT_LT(PeakBytes() - peak, uint64_t{512} << 20);
+#endif
     }
     for (const Source& source : band_sources::UndamagedSources()) {
         SCOPED_TRACE(source.name);
