@@ -146,7 +146,7 @@ TEST_F(BandCutTest, DamagedFilesFailEveryCutWhereTheirDataStops) {
         SCOPED_TRACE(source.name);
         const std::string path = dir_ / source.name;
         source.write(path);
-        const uint64_t peak = PeakBytes();
+        [[maybe_unused]] const uint64_t peak = PeakBytes();
         {
             CurrentImage shown;
             std::string error;
