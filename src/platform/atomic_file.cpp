@@ -136,19 +136,6 @@ void RemoveIfLeftover(int dirFd, const char* name, uid_t user, time_t now) {
     ::close(fd);
 }
 
-// Empties the folder `folderFd` of everything but folders.
-void RemoveFilesIn(int folderFd) {
-    const int listFd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
-    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-    if (!dir) {
-        if (listFd >= 0) ::close(listFd);
-        return;
-    }
-    while (const dirent* entry = ::readdir(dir))
-        if (entry->d_type != DT_DIR) ::unlinkat(folderFd, entry->d_name, 0);
-    ::closedir(dir);
-}
-
 // A staging folder whose writer is gone: this user's, unchanged for the same
 // time as a file, and its lock file held by nobody (or never made: the
 // writer died right after the folder). Its files go, then the folder.

@@ -38,6 +38,19 @@ bool Unsupported(int error) { return error == EINVAL || error == ENOSYS || error
 
 }  // namespace
 
+void RemoveFilesIn(int folderFd, const char* except) {
+    const int listFd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0) ::close(listFd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir))
+        if (entry->d_type != DT_DIR && (!except || std::string_view(entry->d_name) != except))
+            ::unlinkat(folderFd, entry->d_name, 0);
+    ::closedir(dir);
+}
+
 StagingFolder::~StagingFolder() { Discard(); }
 
 bool StagingFolder::Open(const std::string& folder, bool noFollow) {
@@ -146,15 +159,7 @@ void StagingFolder::Discard() {
     if (stagingFd_ >= 0) {
         // The lock file goes last, so no clean-up finds the folder unlocked
         // while it still holds tiles.
-        const int listFd = ::fcntl(stagingFd_, F_DUPFD_CLOEXEC, 0);
-        if (DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr) {
-            while (const dirent* entry = ::readdir(dir))
-                if (entry->d_type != DT_DIR && std::string_view(entry->d_name) != kStagingLockName)
-                    ::unlinkat(stagingFd_, entry->d_name, 0);
-            ::closedir(dir);
-        } else if (listFd >= 0) {
-            ::close(listFd);
-        }
+        RemoveFilesIn(stagingFd_, kStagingLockName);
         ::unlinkat(stagingFd_, kStagingLockName, 0);
         ::unlinkat(folderFd_, stagingName_.c_str(), AT_REMOVEDIR);
         ::close(stagingFd_);

@@ -20,6 +20,10 @@ namespace tessarin {
 // The lock file inside every staging folder.
 inline constexpr const char* kStagingLockName = "lock";
 
+// Removes every entry of the folder `folderFd` that is not a folder, except
+// the one named `except` (when given).
+void RemoveFilesIn(int folderFd, const char* except = nullptr);
+
 class StagingFolder {
   public:
     StagingFolder() = default;

@@ -52,7 +52,7 @@ class Reader {
         Space();
         if (!Value(0, Where::Top)) return false;
         Space();
-        return at_ == text_.size();
+        return at_ == text_.size() && sawSource_;
     }
 
   private:
@@ -220,8 +220,6 @@ class Reader {
     std::string_view text_;
     ManifestSummary& out_;
     size_t at_ = 0;
-
-  public:
     bool sawSource_ = false;
 };
 
@@ -232,7 +230,7 @@ bool ReadManifest(const std::string& path, ManifestSummary& out) {
     if (!ReadWhole(path, text)) return false;
     ManifestSummary summary;
     Reader reader(text, summary);
-    if (!reader.Document() || !reader.sawSource_) return false;
+    if (!reader.Document()) return false;
     out = std::move(summary);
     return true;
 }
