@@ -32,39 +32,61 @@ enum class ImageFileKind : int {
     BadPath = 5
 };
 
+// What a format's files and reader can do, beyond reading rows; the engine,
+// the window and the docs ask these instead of naming formats.
+struct FormatCapabilities {
+    // Writes tiles of its own kind; a format that cannot has its tiles
+    // written as BMP, with BMP's extension.
+    bool writesTiles = true;
+    // Offers a reduced picture before its rows are decoded (a JPEG file's
+    // scaled decode, the first scans of a progressive one): the window shows
+    // a large file's picture early.
+    bool earlyPicture = false;
+    // Its own tiles start on a grid of blocks (blockWidth x blockHeight) and
+    // are cut losslessly from the compressed data: a split whose lines miss
+    // that grid is asked about first.
+    bool blockGrid = false;
+};
+
 struct ImageFormat {
-    ImageFileKind kind;
-    const char* name;  // as the open dialog names it: "JPEG"
-    // File name extensions with their dot, lower case, ended by a null.
-    const char* const* extensions;
+    ImageFileKind kind = ImageFileKind::Unsupported;
+    const char* name = nullptr;  // as the open dialog names it: "JPEG"
+    // File name extensions with their dot, lower case, ended by a null; the
+    // first is the one tiles written in the format get.
+    const char* const* extensions = nullptr;
+    // The media types of its files, ended by a null (the desktop file's list).
+    const char* const* mimeTypes = nullptr;
     // Whether the open dialog has a filter of its own for the format,
     // "<name> (*.ext, ...)"; its files are reached through "every file"
     // otherwise.
-    bool dialogFilter;
+    bool dialogFilter = true;
+    FormatCapabilities can = {};
     // Whether a file that starts with `head` (its first bytes; all of them
     // when it is shorter than kSniffBytes) is one of the format's.
-    bool (*sniff)(const uint8_t* head, size_t size);
+    bool (*sniff)(const uint8_t* head, size_t size) = nullptr;
     // Reads the file opened for the load (null when it could not be: the
     // format's message); on failure out.error holds the message. `watch`
     // (may be null) follows the read and may end it.
-    bool (*load)(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch);
+    bool (*load)(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch) = nullptr;
     // Reads only what the format's own tiles need before they are cut, with
     // no raster; null when they are cut from the raster. On failure
     // out.error holds the message.
-    bool (*loadForTiles)(const SourceFilePtr& file, LoadedImage& out);
-    // Prepares one file's tiles with the format's options read from
-    // `settings`; on failure returns null with the message in error.
+    bool (*loadForTiles)(const SourceFilePtr& file, LoadedImage& out) = nullptr;
+    // Prepares one file's tiles in this format with its options read from
+    // `settings`; on failure returns null with the message in error. Null
+    // when the format writes no tiles (can.writesTiles is false).
     std::unique_ptr<TileSource> (*makeSource)(const CurrentImage& image,
-                                              const TileSettings& settings, std::string& error);
+                                              const TileSettings& settings,
+                                              std::string& error) = nullptr;
     // Whether tiles with these settings are cut losslessly from the file's
     // compressed data rather than from the raster; null: never.
-    bool (*cutsLosslessly)(const TileSettings& settings);
+    bool (*cutsLosslessly)(const TileSettings& settings) = nullptr;
     // The one message every failed load gives, for readers without messages
     // of their own; null: the reader's message.
-    const char* loadFailed;
+    const char* loadFailed = nullptr;
     // The texts the format's code gives the user (failures and notices),
     // ended by a null; each has its translation in the message catalogue.
-    const char* const* messages;
+    const char* const* messages = nullptr;
     // For a split that nothing shows: opens the file (null: not opened) to
     // be cut band by band (see row_bands.h) into the tiles `settings` ask
     // for. On success `out` has the picture's size, depth, colour kind and
@@ -73,7 +95,7 @@ struct ImageFormat {
     // (the caller loads the file whole). On failure out.error holds the
     // message. Null: the format is always loaded whole.
     bool (*openBands)(const SourceFilePtr& file, const TileSettings& settings, LoadedImage& out,
-                      std::unique_ptr<RowBands>& bands);
+                      std::unique_ptr<RowBands>& bands) = nullptr;
 };
 
 // How many bytes of a file's start sniffing looks at.

@@ -22,9 +22,12 @@ namespace tessarin {
 class RowBand {
   public:
     virtual ~RowBand() = default;
-    virtual const TileSource& Tiles() const = 0;
-    // The band's rows as a raster, for bands opened for BMP tiles; else null.
-    virtual const DibImage* Raster() const { return nullptr; }
+    // The band's tiles in the format's own kind; null for bands of raster
+    // rows (TileSettings::RasterTiles), whose tiles the split has written
+    // by the format it chose.
+    virtual const TileSource* Tiles() const { return nullptr; }
+    // The band's rows as a raster, for bands of raster rows; else null.
+    virtual std::shared_ptr<const DibImage> Raster() const { return nullptr; }
 };
 
 // One file opened for a banded split. Used from one thread at a time; the

@@ -45,7 +45,8 @@ std::vector<BandRows> GroupBands(const TileGrid& grid, int minRows) {
     return bands;
 }
 
-void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state) {
+void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state,
+                   const RasterTileMaker& rasterTiles) {
     const std::vector<BandRows> groups = GroupBands(plan.grid, minBandRows.load());
     if (groups.empty()) return;
     int highest = 0;
@@ -90,7 +91,18 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state) {
                 return;
             }
         }
-        plan.source = &band.Tiles();
+        std::unique_ptr<TileSource> made;
+        plan.source = band.Tiles();
+        if (!plan.source) {
+            std::string error;
+            made = band.Raster() ? rasterTiles(band.Raster(), error) : nullptr;
+            if (!made) {
+                if (next.joinable()) next.join();
+                state.StoreError(error.empty() ? msg::kSaveFailed : error);
+                return;
+            }
+            plan.source = made.get();
+        }
         plan.rowBegin = groups[i].rowBegin;
         plan.rowEnd = groups[i].rowEnd;
         plan.bandTop = groups[i].top;

@@ -4,6 +4,9 @@
 // workers cut one band the next is decoded into a second, when the memory
 // budget holds two.
 
+#include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "imaging/row_bands.h"
@@ -29,9 +32,16 @@ std::vector<BandRows> GroupBands(const TileGrid& grid, int minRows);
 // (64); 0 restores it. Tests set 1 to have each tile row a band of its own.
 void SetMinBandRows(int rows);
 
-// Cuts every band of the plan's grid from `bands` with the plan's workers.
-// A band that the memory budget cannot hold fails the job before anything is
+// The tiles of a band of raster rows, in the format the split chose; null
+// with the message in `error` when they cannot be prepared.
+using RasterTileMaker =
+    std::function<std::unique_ptr<TileSource>(std::shared_ptr<const DibImage>, std::string&)>;
+
+// Cuts every band of the plan's grid from `bands` with the plan's workers:
+// a band's own tiles, or those `rasterTiles` makes of its raster rows. A
+// band that the memory budget cannot hold fails the job before anything is
 // written; a band that fails to decode stops it after the tiles already cut.
-void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state);
+void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state,
+                   const RasterTileMaker& rasterTiles);
 
 }  // namespace tessarin

@@ -74,7 +74,7 @@ BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObse
         SplitResult result;
         FileOutcome outcome;
         std::string line;
-        if (options.skipJpeg && ClassifyImageFile(item.path) == ImageFileKind::Jpeg) {
+        if (options.skipBlockGrid && CutsOnBlockGrid(item.path)) {
             outcome = FileOutcome::Skipped;
             line = SkippedLine(item.path);
         } else {

@@ -68,7 +68,9 @@ class BatchObserver : public TileProgress {
 };
 
 struct BatchOptions {
-    bool skipJpeg = false;  // JPEG files get the cancelled line and are not split
+    // Files whose tiles start on a block grid (JPEG) get the cancelled line
+    // and are not split.
+    bool skipBlockGrid = false;
     // Shows the readers' notices (from the runner's thread, after each load);
     // may be null.
     Notifier* owner = nullptr;

@@ -4,17 +4,10 @@
 
 namespace tessarin {
 
-namespace {
-
-const ImageFormat& BmpFormat() { return *FindImageFormat(ImageFileKind::Bmp); }
-
-}  // namespace
-
 int SplitTileSettings::GetInt(std::string_view section, std::string_view key, int fallback) const {
     if (section == "JPEG" && key == "QUALITY") return settings_.jpegQuality;
     if (section == "JPEG" && key == "COPY") return static_cast<int>(settings_.jpegCopy);
     if (section == "OPTION" && key == "CORRECT_CUT") return settings_.correctCut;
-    if (section == "OPTION" && key == "ALL_BMP") return settings_.allBmp;
     return fallback;
 }
 
@@ -29,23 +22,37 @@ ImageFileKind ClassifyImageFile(const std::string& path) {
     return format ? format->kind : ImageFileKind::Unsupported;
 }
 
-std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension,
+bool CutsOnBlockGrid(const std::string& path) {
+    const ImageFormat* format = FindImageFormat(ClassifyImageFile(path));
+    return format && format->can.blockGrid;
+}
+
+const ImageFormat& TileFormatFor(const ImageFormat& source, const SplitSettings& settings) {
+    if (!settings.allBmp && source.can.writesTiles && source.makeSource) return source;
+    return *FindImageFormat(ImageFileKind::Bmp);
+}
+
+SplitTileSettings TileSettingsFor(const ImageFormat& source, const SplitSettings& settings,
+                                  const ReadWatch* watch) {
+    return SplitTileSettings(settings, &TileFormatFor(source, settings) != &source, watch);
+}
+
+std::string TileExtension(const ImageFormat& source, const std::string& sourceExtension,
                           const SplitSettings& settings) {
-    if (kind != ImageFileKind::Bmp && settings.allBmp) return BmpFormat().extensions[0];
-    return sourceExtension;
+    const ImageFormat& writer = TileFormatFor(source, settings);
+    return &writer == &source ? sourceExtension : writer.extensions[0];
 }
 
 std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
                                            const SplitSettings& settings, std::string& error,
                                            const ReadWatch* watch) {
-    const SplitTileSettings tileSettings(settings, watch);
-    return (settings.allBmp ? BmpFormat() : format).makeSource(image, tileSettings, error);
+    const ImageFormat& writer = TileFormatFor(format, settings);
+    return writer.makeSource(image, TileSettingsFor(format, settings, watch), error);
 }
 
-bool CutsLosslessly(ImageFileKind kind, const SplitSettings& settings) {
-    const ImageFormat* format = FindImageFormat(kind);
-    return format && format->cutsLosslessly && !settings.allBmp &&
-           format->cutsLosslessly(SplitTileSettings(settings));
+bool CutsLosslessly(const ImageFormat& source, const SplitSettings& settings) {
+    return source.cutsLosslessly && &TileFormatFor(source, settings) == &source &&
+           source.cutsLosslessly(TileSettingsFor(source, settings));
 }
 
 }  // namespace tessarin

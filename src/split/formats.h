@@ -13,16 +13,20 @@
 namespace tessarin {
 
 // The split's settings by the section and key the settings file stores them
-// under: what a format may read for its tiles.
+// under: what a format may read for its tiles. `rasterTiles`: the file's
+// tiles are written by another format, from its raster rows.
 class SplitTileSettings final : public TileSettings {
   public:
-    explicit SplitTileSettings(const SplitSettings& settings, const ReadWatch* watch = nullptr)
-        : settings_(settings), watch_(watch) {}
+    SplitTileSettings(const SplitSettings& settings, bool rasterTiles,
+                      const ReadWatch* watch = nullptr)
+        : settings_(settings), rasterTiles_(rasterTiles), watch_(watch) {}
     int GetInt(std::string_view section, std::string_view key, int fallback) const override;
+    bool RasterTiles() const override { return rasterTiles_; }
     const ReadWatch* Watch() const override { return watch_; }
 
   private:
     const SplitSettings& settings_;
+    bool rasterTiles_;
     const ReadWatch* watch_;
 };
 
@@ -32,21 +36,35 @@ class SplitTileSettings final : public TileSettings {
 // extension: it classifies as Png.
 ImageFileKind ClassifyImageFile(const std::string& path);
 
-// The extension the tiles of `image` get: a BMP source's own extension; for
-// the other formats ".bmp" when allBmp is set, else the source's own.
-std::string TileExtension(ImageFileKind kind, const std::string& sourceExtension,
+// Whether the tiles of `path`'s format start on a grid of blocks (by its
+// name, as ClassifyImageFile finds it).
+bool CutsOnBlockGrid(const std::string& path);
+
+// The format the tiles of a file in `source` format are written in: BMP when
+// the settings ask for every tile as BMP or the source's format writes no
+// tiles of its own; else the source's own.
+const ImageFormat& TileFormatFor(const ImageFormat& source, const SplitSettings& settings);
+
+// The settings a file in `source` format is read with for its tiles.
+SplitTileSettings TileSettingsFor(const ImageFormat& source, const SplitSettings& settings,
+                                  const ReadWatch* watch = nullptr);
+
+// The extension the tiles of a file in `source` format get: the file's own
+// (`sourceExtension`, with its dot) when they are written in its format,
+// else the first of the format that writes them.
+std::string TileExtension(const ImageFormat& source, const std::string& sourceExtension,
                           const SplitSettings& settings);
 
-// The tile source of one file: BMP tiles when allBmp is set, else the
-// format's own with its options from `settings`. Null with the message in
-// `error` when it cannot be prepared. `watch` (may be null) follows what is
-// read for the tiles before the first is cut, and may end it.
+// The tile source of one file, in the format TileFormatFor chooses, with its
+// options from `settings`. Null with the message in `error` when it cannot
+// be prepared. `watch` (may be null) follows what is read for the tiles
+// before the first is cut, and may end it.
 std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const CurrentImage& image,
                                            const SplitSettings& settings, std::string& error,
                                            const ReadWatch* watch = nullptr);
 
-// Whether tiles of this kind with these settings are cut losslessly from
-// the file's compressed data rather than from the raster.
-bool CutsLosslessly(ImageFileKind kind, const SplitSettings& settings);
+// Whether tiles of a file in `source` format with these settings are cut
+// losslessly from the file's compressed data rather than from the raster.
+bool CutsLosslessly(const ImageFormat& source, const SplitSettings& settings);
 
 }  // namespace tessarin

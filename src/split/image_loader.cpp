@@ -33,7 +33,8 @@ bool Load(const std::string& path, SourceFilePtr file, const SplitSettings* forT
     if (forTiles && format->openBands) {
         LoadedImage header;
         std::unique_ptr<RowBands> bands;
-        const bool opened = format->openBands(file, SplitTileSettings(*forTiles), header, bands);
+        const bool opened =
+            format->openBands(file, TileSettingsFor(*format, *forTiles), header, bands);
         if (!opened || bands) {
             notices.insert(notices.end(), std::make_move_iterator(header.notices.begin()),
                            std::make_move_iterator(header.notices.end()));
@@ -48,7 +49,8 @@ bool Load(const std::string& path, SourceFilePtr file, const SplitSettings* forT
         // Not cut by bands: loaded whole below.
     }
     LoadedImage loaded;
-    const bool withoutRaster = forTiles && !forTiles->allBmp && format->loadForTiles;
+    const bool withoutRaster =
+        forTiles && &TileFormatFor(*format, *forTiles) == format && format->loadForTiles;
     const bool loadedOk = withoutRaster ? format->loadForTiles(file, loaded)
                                         : format->load(file, loaded, watch) && loaded.raster;
     notices.insert(notices.end(), std::make_move_iterator(loaded.notices.begin()),

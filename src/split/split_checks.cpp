@@ -99,8 +99,7 @@ bool CheckJpegLosslessAlignment(const SplitSettings& s, SplitAsker& asker, Block
 bool CheckJpegLosslessAlignmentOfList(const std::vector<std::string>& paths,
                                       const SplitSettings& settings, SplitAsker& asker) {
     for (const std::string& path : paths)
-        if (ClassifyImageFile(path) == ImageFileKind::Jpeg)
-            return CheckJpegLosslessAlignment(settings, asker);
+        if (CutsOnBlockGrid(path)) return CheckJpegLosslessAlignment(settings, asker);
     return true;
 }
 

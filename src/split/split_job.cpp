@@ -62,7 +62,8 @@ bool StageManifest(StagingFolder& staging, const SplitJob& job, const SplitPlan&
             tile.fileName = path.substr(path.rfind('/') + 1);
             tiles.push_back(std::move(tile));
         }
-    const bool lossless = CutsLosslessly(ClassifyImageFile(job.image.path), job.settings);
+    const ImageFormat* format = FindImageFormat(ClassifyImageFile(job.image.path));
+    const bool lossless = format && CutsLosslessly(*format, job.settings);
     const std::string text = ManifestText(job, plan.grid, lossless, std::move(tiles));
     std::string staged;
     const int fd = staging.CreateFile(staged);
@@ -143,7 +144,7 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
     StagingFolder staging;
     (void)staging.Open(plan.folder, job.settings.makeFolder != 0);
     plan.staging = &staging;
-    plan.extension = TileExtension(kind, sourceExtension, job.settings);
+    plan.extension = TileExtension(*format, sourceExtension, job.settings);
     plan.grid = ComputeGridCounts(image.width, image.height, job.settings);
     plan.settings = &job.settings;
     plan.selection = job.selection && job.selection->IsActive() ? job.selection.get() : nullptr;
@@ -167,7 +168,16 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
     // file opened for bands has one per band instead.
     std::unique_ptr<TileSource> source;
     if (image.bands) {
-        CutBandByBand(plan, *image.bands, state);
+        const ImageFormat& writer = TileFormatFor(*format, job.settings);
+        const SplitTileSettings tileSettings = TileSettingsFor(*format, job.settings);
+        CutBandByBand(plan, *image.bands, state,
+                      [&](std::shared_ptr<const DibImage> raster, std::string& error) {
+                          CurrentImage rows;
+                          rows.width = raster->Width();
+                          rows.height = raster->AbsHeight();
+                          rows.raster = std::move(raster);
+                          return writer.makeSource(rows, tileSettings, error);
+                      });
     } else {
         std::string error;
         JobWatch watch(job.stop, progress);

@@ -33,12 +33,12 @@ class ViewSettings final : public TileSettings {
   public:
     ViewSettings(int scale, const ReadWatch* watch) : scale_(scale), watch_(watch) {}
     int GetInt(std::string_view section, std::string_view key, int fallback) const override {
-        if (section == "OPTION" && key == "ALL_BMP") return 1;
         if (section == "VIEW" && key == "SCALE") return scale_;
         // A damaged file is shown as far as its data goes, as when loaded whole.
         if (section == "VIEW" && key == "SHOW_DAMAGE") return 1;
         return fallback;
     }
+    bool RasterTiles() const override { return true; }
     const ReadWatch* Watch() const override { return watch_; }
 
   private:
@@ -111,7 +111,7 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
         const int rows = std::min(bandRows, bandHeight - read);
         if (const char* failure = bands.ReadRows(*band, rows))
             return observer && observer->StopRequested() ? "" : failure;
-        const DibImage* raster = band->Raster();
+        const DibImage* raster = band->Raster().get();
         if (!raster || raster->Width() != bandWidth || raster->AbsHeight() != rows)
             return msg::kInvalidFile;
         RasterPalette(*raster, palette);
@@ -206,7 +206,7 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
     // a baseline file is decoded at 1/8 by the library before it is read whole.
     CurrentImage header;
     std::unique_ptr<ObserverSink> sink;
-    if (observer && opened.bands && format->kind == ImageFileKind::Jpeg &&
+    if (observer && opened.bands && format->can.earlyPicture &&
         int64_t{opened.header.width} * opened.header.height >= kPreviewPixels) {
         const bool severalScans = opened.bands->HeldBytes() > 0;
         SetCurrentImage(header, std::move(opened.header), path);

@@ -115,10 +115,8 @@ class BandWindow final : public bmp::ByteSource {
 
 class BmpBand final : public RowBand {
   public:
-    const TileSource& Tiles() const override { return *tiles_; }
-    const DibImage* Raster() const override { return raster_.get(); }
+    std::shared_ptr<const DibImage> Raster() const override { return raster_; }
     std::shared_ptr<const DibImage> raster_;
-    std::unique_ptr<TileSource> tiles_;
 };
 
 class BmpBands final : public RowBands {
@@ -134,14 +132,12 @@ class BmpBands final : public RowBands {
     std::unique_ptr<RowBand> NewBand(int) override { return std::make_unique<BmpBand>(); }
     const char* ReadRows(RowBand& band, int rows) override {
         auto& bmpBand = static_cast<BmpBand&>(band);
-        bmpBand.tiles_.reset();
         bmpBand.raster_.reset();
         LoadedImage rowsRead;
         if (!bmp::LoadBmpFrom(BandWindow(*file_, layout_, top_, rows), file_->Path(), rowsRead))
             return msg::kInvalidFile;
         top_ += rows;
         bmpBand.raster_ = std::move(rowsRead.raster);
-        bmpBand.tiles_ = MakeBmpRasterTiles(bmpBand.raster_);
         return nullptr;
     }
     const char* MemoryMessage() const override { return msg::kMemoryFailed; }

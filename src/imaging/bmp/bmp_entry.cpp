@@ -12,6 +12,7 @@ namespace tessarin {
 namespace {
 
 constexpr const char* kExtensions[] = {".bmp", ".dib", nullptr};
+constexpr const char* kMimeTypes[] = {"image/bmp", "image/x-bmp", "image/x-ms-bmp", nullptr};
 constexpr const char* kMessages[] = {bmp::kColourReductionNotice, nullptr};
 
 bool Sniff(const uint8_t* head, size_t size) {
@@ -32,8 +33,16 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
 
 // The BMP readers have no messages of their own: every failure is an invalid file.
 extern const ImageFormat kBmpFormat = {
-    ImageFileKind::Bmp, "BMP",   kExtensions,       true,      &Sniff,        &LoadWhole, nullptr,
-    &MakeTiles,         nullptr, msg::kInvalidFile, kMessages, &OpenBmpBands,
+    .kind = ImageFileKind::Bmp,
+    .name = "BMP",
+    .extensions = kExtensions,
+    .mimeTypes = kMimeTypes,
+    .sniff = &Sniff,
+    .load = &LoadWhole,
+    .makeSource = &MakeTiles,
+    .loadFailed = msg::kInvalidFile,
+    .messages = kMessages,
+    .openBands = &OpenBmpBands,
 };
 
 }  // namespace tessarin

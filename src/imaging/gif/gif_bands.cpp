@@ -6,7 +6,6 @@
 
 #include <new>
 
-#include "imaging/bmp/bmp_format.h"
 #include "imaging/checked_size.h"
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_private.h"
@@ -19,21 +18,21 @@ using gif::GifImageInfo;
 
 class GifBand final : public RowBand {
   public:
-    const TileSource& Tiles() const override { return *tiles_; }
-    const DibImage* Raster() const override { return raster_.get(); }
+    const TileSource* Tiles() const override { return tiles_.get(); }
+    std::shared_ptr<const DibImage> Raster() const override { return raster_; }
     std::shared_ptr<gif::GifSplitData> indices_;  // GIF tiles
-    std::shared_ptr<const DibImage> raster_;      // BMP tiles
+    std::shared_ptr<const DibImage> raster_;      // raster rows
     std::unique_ptr<TileSource> tiles_;
 };
 
 class GifBands final : public RowBands {
   public:
-    GifBands(std::unique_ptr<gif::GifImageReader> reader, bool allBmp, bool showDamage)
-        : reader_(std::move(reader)), allBmp_(allBmp), showDamage_(showDamage) {}
+    GifBands(std::unique_ptr<gif::GifImageReader> reader, bool rasterRows, bool showDamage)
+        : reader_(std::move(reader)), rasterRows_(rasterRows), showDamage_(showDamage) {}
 
     uint64_t BandBytes(int rows) const override {
         const GifImageInfo& info = reader_->Info();
-        if (!allBmp_)
+        if (!rasterRows_)
             return CheckedSize(static_cast<uint64_t>(info.width), static_cast<uint64_t>(rows))
                 .value_or(0);
         // The 8-bit rows as read, and those of a small table's reduced raster.
@@ -44,7 +43,7 @@ class GifBands final : public RowBands {
     }
     std::unique_ptr<RowBand> NewBand(int rows) override {
         std::unique_ptr<GifBand> band(new (std::nothrow) GifBand);
-        if (!band || allBmp_) return band;
+        if (!band || rasterRows_) return band;
         const uint64_t bytes = BandBytes(rows);
         if (bytes == 0) return nullptr;
         try {
@@ -61,7 +60,7 @@ class GifBands final : public RowBands {
         gifBand.tiles_.reset();
         gifBand.raster_.reset();
         try {
-            return allBmp_ ? ReadRaster(gifBand, rows) : ReadIndices(gifBand, rows);
+            return rasterRows_ ? ReadRaster(gifBand, rows) : ReadIndices(gifBand, rows);
         } catch (...) {
             gifBand.tiles_.reset();
             return msg::kReadFailed;
@@ -103,12 +102,11 @@ class GifBands final : public RowBands {
             if (!raster) return msg::kReadFailed;
         }
         band.raster_ = std::move(raster);
-        band.tiles_ = MakeBmpRasterTiles(band.raster_);
         return nullptr;
     }
 
     std::unique_ptr<gif::GifImageReader> reader_;
-    bool allBmp_;
+    bool rasterRows_;
     bool showDamage_;
 };
 
@@ -130,8 +128,7 @@ bool OpenGifBands(const SourceFilePtr& file, const TileSettings& settings, Loade
         out.colorKind = ColorKind::Indexed;
         out.interlaced = false;
         out.source = file;
-        bands = std::make_unique<GifBands>(std::move(reader),
-                                           settings.GetInt("OPTION", "ALL_BMP", 0) != 0,
+        bands = std::make_unique<GifBands>(std::move(reader), settings.RasterTiles(),
                                            settings.GetInt("VIEW", "SHOW_DAMAGE", 0) != 0);
         return true;
     } catch (...) {

@@ -10,6 +10,7 @@ namespace tessarin {
 namespace {
 
 constexpr const char* kExtensions[] = {".gif", nullptr};
+constexpr const char* kMimeTypes[] = {"image/gif", nullptr};
 constexpr const char* kMessages[] = {nullptr};
 
 bool Sniff(const uint8_t* head, size_t size) {
@@ -39,18 +40,17 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
 // No filter of its own in the open dialog: GIF files are reached through
 // "every file".
 extern const ImageFormat kGifFormat = {
-    ImageFileKind::Gif,
-    "GIF",
-    kExtensions,
-    false,
-    &Sniff,
-    &LoadWhole,
-    &LoadIndexed<&LoadGifIndices>,
-    &MakeTiles,
-    nullptr,
-    nullptr,
-    kMessages,
-    &OpenGifBands,
+    .kind = ImageFileKind::Gif,
+    .name = "GIF",
+    .extensions = kExtensions,
+    .mimeTypes = kMimeTypes,
+    .dialogFilter = false,
+    .sniff = &Sniff,
+    .load = &LoadWhole,
+    .loadForTiles = &LoadIndexed<&LoadGifIndices>,
+    .makeSource = &MakeTiles,
+    .messages = kMessages,
+    .openBands = &OpenGifBands,
 };
 
 }  // namespace tessarin

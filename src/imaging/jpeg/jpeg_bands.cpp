@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "imaging/bmp/bmp_format.h"
 #include "imaging/checked_size.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_lossless.h"
@@ -48,8 +47,8 @@ bool ScaleStage(jpeg::JpegDecoder* decoder, int scale) {
 
 class JpegBand final : public RowBand {
   public:
-    const TileSource& Tiles() const override { return *tiles_; }
-    const DibImage* Raster() const override { return raster_.get(); }
+    const TileSource* Tiles() const override { return tiles_.get(); }
+    std::shared_ptr<const DibImage> Raster() const override { return raster_; }
     std::shared_ptr<DibImage> raster_;
     std::unique_ptr<TileSource> tiles_;
 };
@@ -57,13 +56,13 @@ class JpegBand final : public RowBand {
 class JpegBands final : public RowBands {
   public:
     JpegBands(jpeg::DecoderPointer decoder, SourceFilePtr source, FilePtr file, uint64_t held,
-              bool allBmp, int quality, const ReadWatch* watch, bool showDamage)
+              bool rasterRows, int quality, const ReadWatch* watch, bool showDamage)
         : watch_(watch),
           source_(std::move(source)),
           file_(std::move(file)),
           decoder_(std::move(decoder)),
           held_(held),
-          allBmp_(allBmp),
+          rasterRows_(rasterRows),
           showDamage_(showDamage),
           quality_(quality) {
         const jpeg_decompress_struct& codec = decoder_->codec;
@@ -121,8 +120,7 @@ class JpegBands final : public RowBands {
         // the whole-file read.
         if (top_ == codec.output_height && !jpeg::FinishStage(rowsFrom_))
             return jpeg::kImageDataFailed;
-        band.tiles_ = allBmp_ ? MakeBmpRasterTiles(band.raster_)
-                              : jpeg::MakeExactJpegTiles(band.raster_, quality_);
+        if (!rasterRows_) band.tiles_ = jpeg::MakeExactJpegTiles(band.raster_, quality_);
         return nullptr;
     }
 
@@ -154,7 +152,7 @@ class JpegBands final : public RowBands {
     jpeg::ProgressiveStart split_;
     jpeg::JpegDecoder* rowsFrom_ = nullptr;  // set once decoding has started
     uint64_t held_;
-    bool allBmp_;
+    bool rasterRows_;
     bool showDamage_;
     const char* damage_ = nullptr;
     int quality_;
@@ -172,8 +170,8 @@ bool Fail(LoadedImage& out, const char* message) {
 bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage& out,
           std::unique_ptr<RowBands>& bands) {
     const JpegTileOptions options = JpegTileOptions::From(settings);
-    const bool allBmp = settings.GetInt("OPTION", "ALL_BMP", 0) != 0;
-    if (!options.exact && !allBmp) return true;  // cut from the coefficients
+    const bool rasterRows = settings.RasterTiles();
+    if (!options.exact && !rasterRows) return true;  // cut from the coefficients
 
     jpeg::DecoderPointer decoder = jpeg::NewDecoder();
     if (!decoder || !jpeg::CreateStage(decoder.get())) return Fail(out, msg::kMemoryFailed);
@@ -213,8 +211,8 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     out.blockWidth = grid.width;
     out.blockHeight = grid.height;
     out.source = source;
-    bands = std::make_unique<JpegBands>(std::move(decoder), source, std::move(file), held, allBmp,
-                                        options.quality, settings.Watch(),
+    bands = std::make_unique<JpegBands>(std::move(decoder), source, std::move(file), held,
+                                        rasterRows, options.quality, settings.Watch(),
                                         settings.GetInt("VIEW", "SHOW_DAMAGE", 0) != 0);
     return true;
 }

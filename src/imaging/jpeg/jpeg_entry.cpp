@@ -9,6 +9,7 @@ namespace tessarin {
 namespace {
 
 constexpr const char* kExtensions[] = {".jpg", ".jpeg", ".jpe", ".jfif", ".jfi", ".jif", nullptr};
+constexpr const char* kMimeTypes[] = {"image/jpeg", "image/pjpeg", nullptr};
 constexpr const char* kMessages[] = {jpeg::kHeaderFailed,   jpeg::kExpandFailed,
                                      jpeg::kRasterFailed,   jpeg::kImageDataFailed,
                                      jpeg::kLosslessFailed, nullptr};
@@ -32,8 +33,18 @@ bool CutsLosslessly(const TileSettings& settings) { return !JpegTileOptions::Fro
 }  // namespace
 
 extern const ImageFormat kJpegFormat = {
-    ImageFileKind::Jpeg, "JPEG",     kExtensions,     true,    &Sniff,    &LoadWhole,
-    &LoadJpegHeader,     &MakeTiles, &CutsLosslessly, nullptr, kMessages, &OpenJpegBands,
+    .kind = ImageFileKind::Jpeg,
+    .name = "JPEG",
+    .extensions = kExtensions,
+    .mimeTypes = kMimeTypes,
+    .can = {.earlyPicture = true, .blockGrid = true},
+    .sniff = &Sniff,
+    .load = &LoadWhole,
+    .loadForTiles = &LoadJpegHeader,
+    .makeSource = &MakeTiles,
+    .cutsLosslessly = &CutsLosslessly,
+    .messages = kMessages,
+    .openBands = &OpenJpegBands,
 };
 
 }  // namespace tessarin

@@ -13,7 +13,6 @@
 #include <new>
 #include <optional>
 
-#include "imaging/bmp/bmp_format.h"
 #include "imaging/checked_size.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
@@ -243,20 +242,20 @@ ChunkPass ReadChunks(const SourceFile& source, const ImageDataRun& run, bool kee
 
 class PngBand final : public RowBand {
   public:
-    const TileSource& Tiles() const override { return *tiles_; }
-    const DibImage* Raster() const override { return raster_.get(); }
+    const TileSource* Tiles() const override { return tiles_.get(); }
+    std::shared_ptr<const DibImage> Raster() const override { return raster_; }
     std::unique_ptr<uint8_t[]> samples_;      // PNG tiles
-    std::shared_ptr<const DibImage> raster_;  // BMP tiles
+    std::shared_ptr<const DibImage> raster_;  // raster rows
     std::unique_ptr<TileSource> tiles_;
 };
 
 class PngBands final : public RowBands {
   public:
-    PngBands(SourceFilePtr source, std::shared_ptr<const PngSplitImage> file, bool allBmp)
+    PngBands(SourceFilePtr source, std::shared_ptr<const PngSplitImage> file, bool rasterRows)
         : source_(std::move(source)),
           input_(*source_),
           file_(std::move(file)),
-          allBmp_(allBmp),
+          rasterRows_(rasterRows),
           plan_(PlanPngRaster(file_->colorType, file_->bitDepth)) {}
 
     // Opens the file for its rows; the message of the whole load on failure.
@@ -277,14 +276,15 @@ class PngBands final : public RowBands {
             return msg::kOpenFailed;
         const std::optional<uint64_t> libraryRows = LibraryRowBytes(width);
         if (!libraryRows || !FitsSplitMemoryBudget(0, *libraryRows)) return kPrepareReadFailed;
-        if (allBmp_) shape_ = ShapePngRaster(handles_.png, handles_.info, plan_, width);
-        const unsigned transforms = allBmp_ ? plan_.transforms : depth < 8 ? kPngPacking : 0u;
+        if (rasterRows_) shape_ = ShapePngRaster(handles_.png, handles_.info, plan_, width);
+        const unsigned transforms = rasterRows_ ? plan_.transforms : depth < 8 ? kPngPacking : 0u;
         int passes = 1;
         size_t rowBytes = 0;
         if (!PngStartRowsGuarded(handles_.png, handles_.info, transforms, false, &passes,
                                  &rowBytes))
             return msg::kOpenFailed;
-        if (allBmp_ ? rowBytes > DibStride(width, plan_.readDepth) : rowBytes != file_->rowBytes)
+        if (rasterRows_ ? rowBytes > DibStride(width, plan_.readDepth)
+                        : rowBytes != file_->rowBytes)
             return msg::kOpenFailed;
         return nullptr;
     }
@@ -293,7 +293,8 @@ class PngBands final : public RowBands {
         return LibraryRowBytes(static_cast<png_uint_32>(file_->width)).value_or(0);
     }
     uint64_t BandBytes(int rows) const override {
-        if (!allBmp_) return CheckedSize(file_->rowBytes, static_cast<uint64_t>(rows)).value_or(0);
+        if (!rasterRows_)
+            return CheckedSize(file_->rowBytes, static_cast<uint64_t>(rows)).value_or(0);
         // The rows as read, and those of the 2-bit files' reduced raster.
         if (!DibSizeAcceptable(file_->width, rows, plan_.readDepth)) return 0;
         uint64_t bytes = DibStride(file_->width, plan_.readDepth);
@@ -302,7 +303,7 @@ class PngBands final : public RowBands {
     }
     std::unique_ptr<RowBand> NewBand(int rows) override {
         auto band = std::make_unique<PngBand>();
-        if (!allBmp_) {
+        if (!rasterRows_) {
             const uint64_t bytes = BandBytes(rows);
             if (bytes == 0) return nullptr;
             band->samples_.reset(new (std::nothrow) uint8_t[bytes]);
@@ -316,7 +317,7 @@ class PngBands final : public RowBands {
         pngBand.raster_.reset();
         if (failure_) return failure_;
         try {
-            failure_ = allBmp_ ? ReadRaster(pngBand, rows) : ReadSamples(pngBand, rows);
+            failure_ = rasterRows_ ? ReadRaster(pngBand, rows) : ReadSamples(pngBand, rows);
         } catch (...) {
             failure_ = kPrepareReadFailed;
         }
@@ -349,14 +350,13 @@ class PngBands final : public RowBands {
             if (!raster) return kPrepareReadFailed;
         }
         band.raster_ = std::move(raster);
-        band.tiles_ = MakeBmpRasterTiles(band.raster_);
         return nullptr;
     }
 
     SourceFilePtr source_;
     CheckedInput input_;
     std::shared_ptr<const PngSplitImage> file_;
-    bool allBmp_;
+    bool rasterRows_;
     PngRasterPlan plan_;
     PngRasterShape shape_;
     PngReadHandles handles_;
@@ -365,7 +365,7 @@ class PngBands final : public RowBands {
     const char* failure_ = nullptr;
 };
 
-bool Open(const SourceFilePtr& source, bool allBmp, LoadedImage& out,
+bool Open(const SourceFilePtr& source, bool rasterRows, LoadedImage& out,
           std::unique_ptr<RowBands>& bands) {
     const char* error = nullptr;
     if (!OpenPngFile(source.get(), error)) {
@@ -380,8 +380,8 @@ bool Open(const SourceFilePtr& source, bool allBmp, LoadedImage& out,
     // when they fail it before its image data or take more than their budget.
     auto file = std::make_shared<PngSplitImage>();
     bool infoFailed = false;
-    ChunkPass pass = ReadChunks(*source, run, true, !allBmp, *file, error, infoFailed);
-    if (pass == ChunkPass::kFailed && allBmp && (infoFailed || error == msg::kReadFailed))
+    ChunkPass pass = ReadChunks(*source, run, true, !rasterRows, *file, error, infoFailed);
+    if (pass == ChunkPass::kFailed && rasterRows && (infoFailed || error == msg::kReadFailed))
         pass = ReadChunks(*source, run, false, false, *file, error, infoFailed);
     if (pass == ChunkPass::kInterlaced) return true;  // loaded whole
     if (pass == ChunkPass::kFailed) {
@@ -389,7 +389,7 @@ bool Open(const SourceFilePtr& source, bool allBmp, LoadedImage& out,
         return false;
     }
 
-    auto opened = std::make_unique<PngBands>(source, file, allBmp);
+    auto opened = std::make_unique<PngBands>(source, file, rasterRows);
     if (const char* failure = opened->Start()) {
         out.error = failure;
         return false;
@@ -400,7 +400,7 @@ bool Open(const SourceFilePtr& source, bool allBmp, LoadedImage& out,
     // those of its samples as the tiles take them.
     const int channels = static_cast<int>(file->bytesPerPixel) / (file->bitDepth == 16 ? 2 : 1);
     out.displayDepth =
-        allBmp ? channels * file->bitDepth : static_cast<int>(file->bytesPerPixel * 8);
+        rasterRows ? channels * file->bitDepth : static_cast<int>(file->bytesPerPixel * 8);
     out.colorKind = PngColorKind(file->colorType);
     out.interlaced = false;
     out.source = source;
@@ -413,7 +413,7 @@ bool Open(const SourceFilePtr& source, bool allBmp, LoadedImage& out,
 bool OpenPngBands(const SourceFilePtr& file, const TileSettings& settings, LoadedImage& out,
                   std::unique_ptr<RowBands>& bands) {
     try {
-        return Open(file, settings.GetInt("OPTION", "ALL_BMP", 0) != 0, out, bands);
+        return Open(file, settings.RasterTiles(), out, bands);
     } catch (...) {
         bands.reset();
         out.error = kPrepareReadFailed;

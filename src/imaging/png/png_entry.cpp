@@ -11,6 +11,7 @@ namespace tessarin {
 namespace {
 
 constexpr const char* kExtensions[] = {".png", nullptr};
+constexpr const char* kMimeTypes[] = {"image/png", nullptr};
 constexpr const char* kMessages[] = {png::kNotPng,
                                      png::kPrepareReadFailed,
                                      png::kBadBitDepth,
@@ -35,8 +36,16 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
 }  // namespace
 
 extern const ImageFormat kPngFormat = {
-    ImageFileKind::Png, "PNG",      kExtensions, true,    &Sniff,    &LoadWhole,
-    &LoadPngSamples,    &MakeTiles, nullptr,     nullptr, kMessages, &OpenPngBands,
+    .kind = ImageFileKind::Png,
+    .name = "PNG",
+    .extensions = kExtensions,
+    .mimeTypes = kMimeTypes,
+    .sniff = &Sniff,
+    .load = &LoadWhole,
+    .loadForTiles = &LoadPngSamples,
+    .makeSource = &MakeTiles,
+    .messages = kMessages,
+    .openBands = &OpenPngBands,
 };
 
 }  // namespace tessarin

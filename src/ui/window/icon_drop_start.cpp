@@ -63,7 +63,7 @@ bool RunIconDropStart(const std::vector<std::string>& files, SplitSettings& sett
     // No window shows the images: each file is decoded only as far as its
     // tiles need.
     options.withoutViewer = true;
-    options.skipJpeg = !CheckJpegLosslessAlignmentOfList(list, settings, asker);
+    options.skipBlockGrid = !CheckJpegLosslessAlignmentOfList(list, settings, asker);
     OwnerlessNotifier notifier(presenter, !ReadPreference(mainFile, Preference::NoBmp16Notice));
     options.owner = &notifier;
     PathListSource source(list, settings);

@@ -27,7 +27,7 @@ void MainWindow::StartOrStopSplit() {
             return;
         }
         const CurrentImage& image = document_->Image();
-        if (ClassifyImageFile(image.path) == ImageFileKind::Jpeg &&
+        if (CutsOnBlockGrid(image.path) &&
             !CheckJpegLosslessAlignment(settings_, asker,
                                         BlockGrid{image.blockWidth, image.blockHeight})) {
             RestoreIdleState();
@@ -67,7 +67,7 @@ void MainWindow::StartBatch(std::vector<std::string> paths) {
     BatchOptions options;
     options.owner = &notifier_;
     PresenterAsker asker(*messages_, this);
-    options.skipJpeg = !CheckJpegLosslessAlignmentOfList(paths, settings_, asker);
+    options.skipBlockGrid = !CheckJpegLosslessAlignmentOfList(paths, settings_, asker);
     options.selection = document_->SelectionSnapshot();
 
     // The dialog is made here, before the batch starts, so the batch never

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "imaging/bmp/bmp_format.h"
 #include "imaging/jpeg/jpeg_library_check.h"
 #include "jpeg_test_util.h"
 #include "split/image_loader.h"
@@ -106,7 +107,7 @@ void WriteBandTiles(const std::string& path, const std::string& folder, int band
         ASSERT_EQ(job.image.bands->ReadRows(*band, rows), nullptr) << "band at " << top;
         const TileRect whole{0, n, 0, 0, job.image.width, rows};
         TileContext context;
-        ASSERT_EQ(testing::WriteTileAt(band->Tiles(), whole,
+        ASSERT_EQ(testing::WriteTileAt(*MakeBmpRasterTiles(band->Raster()), whole,
                                        folder + "/band" + std::to_string(n) + ".bmp", context),
                   nullptr);
     }

@@ -143,7 +143,7 @@ TEST_F(PngBandsTest, PicturesBeyondTheRasterLimitOpenForBands) {
          &OpenPngBands},
         {"square.gif", gifBytes, 65535, 65535, &OpenGifBands},
     };
-    const SplitTileSettings tileSettings(settings_);
+    const SplitTileSettings tileSettings(settings_, false);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir_ / c.name;
