@@ -46,6 +46,9 @@ struct FormatCapabilities {
     // are cut losslessly from the compressed data: a split whose lines miss
     // that grid is asked about first.
     bool blockGrid = false;
+    // Its own tiles are encoded anew with loss (JPEG): they keep the
+    // picture, not every sample of it.
+    bool lossyTiles = false;
 };
 
 struct ImageFormat {
@@ -96,6 +99,9 @@ struct ImageFormat {
     // message. Null: the format is always loaded whole.
     bool (*openBands)(const SourceFilePtr& file, const TileSettings& settings, LoadedImage& out,
                       std::unique_ptr<RowBands>& bands) = nullptr;
+    // A small whole file of the format: every registered format is tested
+    // and fuzzed from it.
+    std::string_view sample;
 };
 
 // How many bytes of a file's start sniffing looks at.

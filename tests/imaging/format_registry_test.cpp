@@ -7,17 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <functional>
-#include <map>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "imaging/gif/gif_test_files.h"
-#include "imaging/jpeg/jpeg_test_util.h"
 #include "imaging/messages.h"
-#include "imaging/png/png_test_support.h"
 #include "split/message_catalogue.h"
 #include "support/test_files.h"
 
@@ -27,35 +22,8 @@ namespace {
 using testing::TempDir;
 using Bytes = std::vector<uint8_t>;
 
-// A small valid file of each format.
-std::map<ImageFileKind, std::function<Bytes(const TempDir&)>> Samples() {
-    return {
-        {ImageFileKind::Bmp,
-         [](const TempDir&) {
-             testing::BmpLayout layout;
-             layout.width = 5;
-             layout.height = 3;
-             layout.pixels.assign(16 * 3, 0x5A);
-             return testing::BuildBmp(layout);
-         }},
-        {ImageFileKind::Jpeg,
-         [](const TempDir& dir) {
-             const std::string path = dir / "sample.jpg";
-             jpeg_test::WriteLibraryJpeg(
-                 path,
-                 jpeg_test::MakeSamples(24, 16, 3,
-                                        [](int x, int y, int c) {
-                                            return static_cast<uint8_t>(x * 9 + y * 5 + c * 70);
-                                        }),
-                 90, true);
-             const std::string text = jpeg_test::ReadBytes(path);
-             return Bytes(text.begin(), text.end());
-         }},
-        {ImageFileKind::Png,
-         [](const TempDir&) { return testing::ReadBytes(pngtest::SuiteDir() + "/basi3p02.png"); }},
-        {ImageFileKind::Gif,
-         [](const TempDir&) { return giftest::Encode(giftest::OneFrame(6, 5, 4, true)); }},
-    };
+Bytes SampleOf(const ImageFormat& format) {
+    return Bytes(format.sample.begin(), format.sample.end());
 }
 
 bool InCatalogue(const char* text) {
@@ -65,8 +33,6 @@ bool InCatalogue(const char* text) {
 }
 
 TEST(FormatRegistry, EveryFormatIsFoundByItsKindExtensionsAndFirstBytes) {
-    TempDir dir;
-    const auto samples = Samples();
     std::set<ImageFileKind> kinds;
     for (const ImageFormat* format : ImageFormats()) {
         SCOPED_TRACE(format->name);
@@ -82,9 +48,8 @@ TEST(FormatRegistry, EveryFormatIsFoundByItsKindExtensionsAndFirstBytes) {
         if (format->loadFailed) {
             EXPECT_TRUE(InCatalogue(format->loadFailed));
         }
-        ASSERT_TRUE(samples.count(format->kind)) << "no sample for this format";
-        const Bytes bytes = samples.at(format->kind)(dir);
-        ASSERT_GE(bytes.size(), kSniffBytes);
+        const Bytes bytes = SampleOf(*format);
+        ASSERT_GE(bytes.size(), kSniffBytes) << "no sample for this format";
         EXPECT_EQ(SniffImageFormat(bytes.data(), kSniffBytes), format);
         EXPECT_EQ(SniffImageFormat(bytes.data(), 1), nullptr);
     }
@@ -98,14 +63,12 @@ TEST(FormatRegistry, EveryFormatIsFoundByItsKindExtensionsAndFirstBytes) {
 // the damage a load keeps); nothing escapes and nothing crashes.
 TEST(FormatRegistry, ReadersLoadOrFailWithTheirMessageOnTruncationAndNoise) {
     TempDir dir;
-    const auto samples = Samples();
     const std::set<std::string> shared = {msg::kInvalidFile, msg::kReadFailed, msg::kOpenFailed,
                                           msg::kMemoryFailed};
     std::mt19937 rng(7);
     for (const ImageFormat* format : ImageFormats()) {
         SCOPED_TRACE(format->name);
-        ASSERT_TRUE(samples.count(format->kind)) << "no sample for this format";
-        const Bytes whole = samples.at(format->kind)(dir);
+        const Bytes whole = SampleOf(*format);
         std::set<std::string> known = shared;
         for (const char* const* m = format->messages; *m; ++m) known.insert(*m);
         std::vector<Bytes> inputs;

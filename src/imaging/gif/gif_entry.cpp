@@ -35,6 +35,14 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
     return MakeGifTileSource(image, error);
 }
 
+// A whole file of the format (13 x 11, 4 colours): every registered format is
+// tested and fuzzed from its own.
+constexpr char kSample[] =
+    "\x47\x49\x46\x38\x39\x61\x0D\x00\x0B\x00\xF1\x00\x00\x39\x3A\x31\xAE\x31\x65\x34\xB4\x5F"
+    "\xB4\xAE\x99\x21\xF9\x04\x00\x00\x00\x00\x00\x2C\x00\x00\x00\x00\x0D\x00\x0B\x00\x00\x02"
+    "\x28\x84\x0F\xA1\x8B\xB7\x8C\x42\x7A\xB2\xCD\xC1\xC4\x11\x0F\x0F\xA3\x4D\x02\x16\x0C\x83"
+    "\xA0\xA1\xC0\x58\x9A\x27\x3A\xC6\xAE\x09\xA3\xEF\xFC\xD6\x38\xAD\xDB\x73\x01\x00\x3B";
+
 }  // namespace
 
 // No filter of its own in the open dialog: GIF files are reached through
@@ -51,6 +59,7 @@ extern const ImageFormat kGifFormat = {
     .makeSource = &MakeTiles,
     .messages = kMessages,
     .openBands = &OpenGifBands,
+    .sample = {kSample, sizeof kSample - 1},
 };
 
 }  // namespace tessarin
