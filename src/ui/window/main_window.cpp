@@ -110,7 +110,7 @@ void MainWindow::RunWindowCommand(int id) {
             break;
         case cmd::kSplit:
             if (!controller_->Busy())
-                StartOrStopSplit();
+                StartSplit();
             else if (LoadInHand())
                 StopLoad(nullptr);
             else

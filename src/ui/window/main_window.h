@@ -153,7 +153,7 @@ class MainWindow : public QMainWindow {
     void OnRightGesture(RightRelease meaning, QPoint globalPos);
 
     // main_window_split.cpp: the single split, the batch and their reports
-    void StartOrStopSplit();
+    void StartSplit();
     void StartBatch(std::vector<std::string> paths);
     // Busy: the split item becomes the stop item and the gated commands grey.
     void ShowBusy(bool busy);

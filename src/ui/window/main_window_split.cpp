@@ -15,7 +15,7 @@
 
 namespace tessarin {
 
-void MainWindow::StartOrStopSplit() {
+void MainWindow::StartSplit() {
     if (!document_->HasImage()) return;
     EnterSplitState();
     PresenterAsker asker(*messages_, this);
