@@ -7,6 +7,10 @@
 #   app                 everything but ui (the command mode is in tessarin_core)
 #   ui                  everything
 #
+# Inside ui the window sits on top: src/ui/view and src/ui/dialogs never
+# include from src/ui/window (what they share with it lives in src/ui/ or
+# src/ui/document).
+#
 # Each format's folder (src/imaging/<format>/) is its own: no other format's
 # folder includes from it, and nothing outside src/imaging reaches into it;
 # the rest of the program meets formats through the registry.
@@ -39,6 +43,7 @@ FNR == 1 {
     n = split(FILENAME, part, "/")
     layer = ""
     qt_free = 0
+    below_window = FILENAME ~ /^src\/ui\/(view|dialogs)\//
     if (part[1] == "src") {
         layer = part[2]
         qt_free = layer != "ui"
@@ -64,6 +69,7 @@ FNR == 1 {
         if (layer != "imaging") { fail(layer " may not reach into a format folder"); next }
         if (n >= 4 && part[3] != inner[2]) { fail("a format may not include the code of another format"); next }
     }
+    if (below_window && name ~ /^ui\/window\//) { fail("ui/" part[3] " may not include ui/window/"); next }
     slash = index(name, "/")
     if (slash == 0) next
     to = substr(name, 1, slash - 1)

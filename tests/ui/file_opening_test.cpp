@@ -21,13 +21,14 @@
 #include <tuple>
 
 #include "dialog_test_support.h"
+#include "imaging/format_registry.h"
 #include "imaging/png/png_test_support.h"
 #include "split/path_list.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/open_file_dialog.h"
 #include "ui/dialogs/result_dialog.h"
+#include "ui/readme_location.h"
 #include "ui/window/command_ids.h"
-#include "ui/window/readme_location.h"
 #include "window_test_support.h"
 
 namespace tessarin::testing {
@@ -199,22 +200,35 @@ PathList ListedNames(QFileDialog& dialog) {
     return names;
 }
 
-TEST_F(FileOpeningTest, OpenDialogListsByTheFourFiltersAndReturnsTheChoice) {
+TEST_F(FileOpeningTest, OpenDialogListsByTheRegistrysFiltersAndReturnsTheChoice) {
+    // A file of every extension of every format, and one of none. Each
+    // format that asks for a filter gets one, in the registry's order,
+    // listing its own files; "every file" comes last and lists them all.
     const std::string folder = MakeFolder("open");
-    const PathList all = {"a.bmp", "b.dib", "c.jpg", "d.jpeg", "e.jpe", "f.jfif",
-                          "g.jfi", "h.jif", "i.png", "j.gif",  "readme"};
-    for (const std::string& name : all) WriteBytes(folder + "/" + name, {1});
     struct Filter {
-        const char* text;
+        std::string text;
         PathList listed;
     };
-    const Filter filters[] = {
-        {"BMP (*.bmp, *.dib)", {"a.bmp", "b.dib"}},
-        {"JPEG (*.jpg, *.jpeg, *.jpe, *.jfif, *.jfi, *.jif)",
-         {"c.jpg", "d.jpeg", "e.jpe", "f.jfif", "g.jfi", "h.jif"}},
-        {"PNG (*.png)", {"i.png"}},
-        {"全て (*.*)", all},
-    };
+    std::vector<Filter> filters;
+    PathList all = {"readme"};
+    for (const ImageFormat* format : ImageFormats()) {
+        Filter filter{std::string(format->name) + " (", {}};
+        for (const char* const* e = format->extensions; *e; ++e) {
+            const std::string name = std::string(format->name) + *e;
+            filter.text += std::string(e == format->extensions ? "*" : ", *") + *e;
+            filter.listed.push_back(name);
+            all.push_back(name);
+        }
+        filter.text += ")";
+        std::sort(filter.listed.begin(), filter.listed.end());
+        if (format->dialogFilter) filters.push_back(filter);
+    }
+    std::sort(all.begin(), all.end());
+    filters.push_back({"全て (*.*)", all});
+    for (const std::string& name : all) WriteBytes(folder + "/" + name, {1});
+    ASSERT_GE(filters.size(), 3u);  // the choice below is the second filter
+    EXPECT_EQ(filters.front().text, "BMP (*.bmp, *.dib)");
+    const std::string first = filters[0].listed.front(), second = filters[1].listed.front();
     OpenFileChoice choice;
     Answering<QFileDialog>(
         [&](QFileDialog& dialog) {
@@ -223,12 +237,13 @@ TEST_F(FileOpeningTest, OpenDialogListsByTheFourFiltersAndReturnsTheChoice) {
             auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
             ASSERT_NE(combo, nullptr);
             EXPECT_EQ(combo->currentIndex(), 2);
-            ASSERT_EQ(combo->count(), 4);
+            ASSERT_EQ(combo->count(), static_cast<int>(filters.size()));
             dialog.setDirectory(QString::fromStdString(folder));
-            for (int i = 0; i < 4; ++i) {
+            for (size_t i = 0; i < filters.size(); ++i) {
+                const int index = static_cast<int>(i);
                 SCOPED_TRACE(filters[i].text);
-                EXPECT_EQ(combo->itemText(i).toStdString(), filters[i].text);
-                dialog.selectNameFilter(OpenFileFilters().at(i));
+                EXPECT_EQ(combo->itemText(index).toStdString(), filters[i].text);
+                dialog.selectNameFilter(OpenFileFilters().at(index));
                 const PathList& listed = filters[i].listed;  // sorted
                 if (!QTest::qWaitFor([&] { return ListedNames(dialog) == listed; }, 5000)) {
                     EXPECT_EQ(ListedNames(dialog), listed);
@@ -237,12 +252,12 @@ TEST_F(FileOpeningTest, OpenDialogListsByTheFourFiltersAndReturnsTheChoice) {
             dialog.selectNameFilter(OpenFileFilters().at(1));
             auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             ASSERT_NE(name, nullptr);
-            name->setText(QStringLiteral("\"c.jpg\" \"a.bmp\""));
+            name->setText(QString::fromStdString("\"" + second + "\" \"" + first + "\""));
             static_cast<QDialog&>(dialog).accept();
         },
         [&] { choice = AskOpenFiles(nullptr, 2); });
     EXPECT_EQ(choice.filterIndex, 1);
-    EXPECT_EQ(choice.paths, (PathList{folder + "/c.jpg", folder + "/a.bmp"}));
+    EXPECT_EQ(choice.paths, (PathList{folder + "/" + second, folder + "/" + first}));
 }
 
 TEST_F(FileOpeningTest, AboutBoxLinkHighlightsUnderThePointerAndOpensTheGuide) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <set>
 
+#include "ui/preferences_model.h"
 #include "ui/view/image_pyramid.h"
 #include "ui/window/command_ids.h"
 #include "window_test_support.h"
@@ -55,7 +56,8 @@ class ViewerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         settings_.scaleChangeRate = 1.3;
-        checked_ = {cmd::kCutLine, cmd::kLineDrag};
+        preferences_.Set(Preference::CutLine, true);
+        preferences_.Set(Preference::LineDrag, true);
     }
 
     ViewerWidget& Show(int width, int height, const Fill& fill, QSize client = {400, 300}) {
@@ -63,8 +65,8 @@ class ViewerTest : public ::testing::Test {
         image_.width = width;
         image_.height = height;
         view_ = std::make_unique<ViewerWidget>();
-        view_->Bind({&settings_, &paths_, &image_, &selection_, &info_,
-                     [this](int id) { return checked_.count(id) > 0; }, [] { return false; }});
+        view_->Bind({&settings_, &paths_, &image_, &selection_, &info_, &preferences_,
+                     [] { return false; }});
         view_->resize(client);
         view_->show();
         view_->SetImage(ImagePyramid::Build(image_.raster));
@@ -78,7 +80,7 @@ class ViewerTest : public ::testing::Test {
     CurrentImage image_;
     SelectionMap selection_;
     std::string info_ = "【 画 像 情 報 】1x1(24bpp)";
-    std::set<int> checked_;
+    PreferencesModel preferences_;
     testing::TempDir dir_;
     std::unique_ptr<ViewerWidget> view_;
 };
@@ -125,7 +127,7 @@ TEST_F(ViewerTest, CutLinePixelsAcrossTheWholeWindow) {
 TEST_F(ViewerTest, CachedPicturesEqualFreshPaintsAfterScrollingAndZooming) {
     auto pattern = [](int x, int y) { return qRgb(x * 7 + y, x ^ y, (x + 3 * y) / 2); };
     for (bool smooth : {false, true}) {
-        if (smooth) checked_.insert(cmd::kHalftone);
+        if (smooth) preferences_.Set(Preference::Halftone, true);
         ViewerWidget& v = Show(733, 517, pattern);
         for (int notch : {120, 120, -120 * 5, 120}) {
             Wheel(&v, notch);
@@ -222,7 +224,8 @@ double White(const QImage& shot, const QRect& r) {
 }
 
 TEST_F(ViewerTest, PanelHidesUnderThePointerAndMovesBesideTheHeaders) {
-    checked_.insert({cmd::kInfo, cmd::kFirstPanelLine + 1});  // the settings-file line only
+    preferences_.Set(Preference::Info, true);
+    preferences_.Set(Preference::SettingsFileInfo, true);  // the settings-file line only
     paths_ = ResolveSettingsPathsIn(dir_ / "config", "bob");
     ViewerWidget& v = Show(20, 20, [](int, int) { return qRgb(0, 0, 0); });
     const QRect firstLine(0, 0, 60, 13);
@@ -243,7 +246,7 @@ TEST_F(ViewerTest, PanelHidesUnderThePointerAndMovesBesideTheHeaders) {
 TEST_F(ViewerTest, ExtremeZoomSizesAndDragsStayWhole) {
     settings_.widthValue[0] = 1;
     settings_.heightValue[0] = 1;
-    checked_.insert(cmd::kInfo);
+    preferences_.Set(Preference::Info, true);
     ViewerWidget& thin = Show(3, 70000, [](int x, int y) { return qRgb(x, y, 7); });
     selection_.Enter(3, 70000);
     for (int notch : {120, -120}) {

@@ -6,14 +6,17 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <algorithm>
+#include <filesystem>
 
 #include "imaging/jpeg/jpeg_test_util.h"
 #include "split/messages.h"
 #include "ui/document/image_loading.h"
+#include "ui/preferences_model.h"
 #include "ui/view/image_pyramid.h"
 #include "ui/view/view_zoom.h"
 #include "ui/view/viewer_widget.h"
 #include "ui/window/command_ids.h"
+#include "ui/window/preference_commands.h"
 #include "window_test_support.h"
 
 namespace tessarin {
@@ -120,6 +123,57 @@ TEST_F(WindowTest, APictureShownBeforeAFailedLoadGoesAgain) {
     EXPECT_EQ(w.Image().viewReduction, 0);
     EXPECT_TRUE(w.Image().raster);
     EXPECT_TRUE(w.View()->Picture()->HasRaster());
+}
+
+// Counts the paints a widget gets.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST_F(WindowTest, TheViewerAndTheCheckMarksFollowThePreferencesModel) {
+    settings_.widthValue[0] = 100;
+    settings_.heightValue[0] = 100;
+    MainWindow& w = OpenWindow();
+    ASSERT_TRUE(Load(WriteBmp("a.bmp", 300, 200)));
+    ViewerWidget* v = w.View();
+    PaintCounter counter;
+    v->installEventFilter(&counter);
+    PreferencesModel& model = w.Preferences();
+    const QImage withPanel = v->grab().toImage();
+
+    // A check mark set by hand draws nothing: the viewer reads the model.
+    w.Action(cmd::kInfo)->setChecked(false);
+    EXPECT_EQ(v->grab().toImage(), withPanel);
+    w.Action(cmd::kInfo)->setChecked(true);
+
+    // Every flag changed in the model alone: its check mark follows, a view
+    // flag repaints the viewer, and nothing is written.
+    for (const PreferenceCommand& entry : kPreferenceCommands) {
+        SCOPED_TRACE(KeyOf(entry.preference).key);
+        const bool on = !model.On(entry.preference);
+        const int paints = counter.paints;
+        model.Set(entry.preference, on);
+        EXPECT_EQ(w.IsChecked(entry.command), on);
+        if (PreferencesModel::IsViewPreference(entry.preference)) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > paints; }, 5000));
+        }
+        model.Set(entry.preference, !on);
+        EXPECT_EQ(w.IsChecked(entry.command), !on);
+    }
+    EXPECT_FALSE(std::filesystem::exists(paths_.mainSettingsPath));
+
+    // The panel goes with the model's flag, and the cut lines with theirs.
+    model.Set(Preference::Info, false);
+    const QImage bare = v->grab().toImage();
+    EXPECT_NE(bare, withPanel);
+    model.Set(Preference::CutLine, false);
+    EXPECT_NE(v->grab().toImage(), bare);
+    model.Set(Preference::CutLine, true);
+    EXPECT_EQ(v->grab().toImage(), bare);
 }
 
 TEST_F(WindowTest, ColourReductionNoticeUnlessTheUserHidIt) {

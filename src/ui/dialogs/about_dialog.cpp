@@ -4,10 +4,10 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "ui/desktop_opener.h"
 #include "ui/dialogs/dialog_frame.h"
+#include "ui/readme_location.h"
 #include "ui/translation.h"
-#include "ui/window/desktop_opener.h"
-#include "ui/window/readme_location.h"
 
 namespace tessarin {
 

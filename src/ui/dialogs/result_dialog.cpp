@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/desktop_opener.h"
 #include "ui/dialogs/dialog_frame.h"
 #include "ui/translation.h"
-#include "ui/window/desktop_opener.h"
 
 namespace tessarin {
 

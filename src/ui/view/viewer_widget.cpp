@@ -10,7 +10,6 @@
 #include "ui/view/cut_lines.h"
 #include "ui/view/image_pyramid.h"
 #include "ui/view/panel_text.h"
-#include "ui/window/command_ids.h"
 
 namespace tessarin {
 
@@ -36,7 +35,15 @@ ViewerWidget::ViewerWidget(QWidget* parent) : QWidget(parent) {
 
 void ViewerWidget::Bind(ViewerBinding binding) {
     binding_ = std::move(binding);
+    disconnect(preferencesChanged_);
+    if (binding_.preferences)
+        preferencesChanged_ = connect(binding_.preferences, &PreferencesModel::changed, this,
+                                      &ViewerWidget::FollowPreference);
     update();
+}
+
+void ViewerWidget::FollowPreference(Preference preference) {
+    if (PreferencesModel::IsViewPreference(preference)) update();
 }
 
 void ViewerWidget::SetImage(std::shared_ptr<const ImagePyramid> pyramid) {
@@ -57,8 +64,8 @@ bool ViewerWidget::HasImage() const {
     return binding_.image && binding_.image->Shown() && pyramid_ && binding_.settings;
 }
 
-bool ViewerWidget::Checked(int command) const {
-    return binding_.isChecked && binding_.isChecked(command);
+bool ViewerWidget::Shows(Preference preference) const {
+    return binding_.preferences && binding_.preferences->On(preference);
 }
 
 bool ViewerWidget::SplitRunning() const { return binding_.splitRunning && binding_.splitRunning(); }
@@ -93,7 +100,7 @@ QRect ViewerWidget::ImageRect() {
 
 void ViewerWidget::ApplyInitialZoom() {
     Sync();
-    model_.ApplyInitialZoom(Checked(cmd::kSameScale));
+    model_.ApplyInitialZoom(Shows(Preference::SameScale));
     update();
 }
 
@@ -128,8 +135,8 @@ void ViewerWidget::paintEvent(QPaintEvent* event) {
         scale = model_.Scale();
         cache_.Draw(painter, event->rect(), QPoint(model_.OriginX(), model_.OriginY()),
                     QSize(model_.DisplayedWidth(), model_.DisplayedHeight()), scale,
-                    ChooseScaleFilter(scale, Checked(cmd::kHalftone)));
-        if (selecting || (Checked(cmd::kCutLine) && !Checked(cmd::kViewerMode)))
+                    ChooseScaleFilter(scale, Shows(Preference::Halftone)));
+        if (selecting || (Shows(Preference::CutLine) && !Shows(Preference::ViewerMode)))
             PaintCutLines(painter, model_, grid, binding_.settings->negativeLine != 0,
                           LosslessBlockGrid(*binding_.image, *binding_.settings));
         if (selecting) {
@@ -138,19 +145,27 @@ void ViewerWidget::paintEvent(QPaintEvent* event) {
                          rightTool_ ? rightTool_->Rectangle() : nullptr, size(), overlayFont_);
         }
     }
-    if (panelHidden_ || !Checked(cmd::kInfo) || !binding_.settings) return;
+    if (panelHidden_ || !Shows(Preference::Info) || !binding_.settings) return;
 
     PanelChoices choices;
-    bool* const lines[] = {&choices.imageInfo, &choices.settingsFile, &choices.saveFolder,
-                           &choices.aspect,    &choices.cutSize,      &choices.offset,
-                           &choices.nameRule,  &choices.scale,        &choices.jpegQuality,
-                           &choices.threads,   &choices.cutCount,     &choices.selectedCount,
-                           &choices.breakdown};
-    static_assert(std::size(lines) == cmd::kLastPanelLine - cmd::kFirstPanelLine + 1);
-    for (int i = 0; i < static_cast<int>(std::size(lines)); ++i)
-        *lines[i] = Checked(cmd::kFirstPanelLine + i);
-    choices.viewerMode = Checked(cmd::kViewerMode);
-    choices.notOverwrite = Checked(cmd::kNotOverwrite);
+    const std::pair<bool*, Preference> lines[] = {
+        {&choices.imageInfo, Preference::ImageInfo},
+        {&choices.settingsFile, Preference::SettingsFileInfo},
+        {&choices.saveFolder, Preference::SaveFolderInfo},
+        {&choices.aspect, Preference::AspectInfo},
+        {&choices.cutSize, Preference::CutSizeInfo},
+        {&choices.offset, Preference::OffsetInfo},
+        {&choices.nameRule, Preference::NameRuleInfo},
+        {&choices.scale, Preference::ScaleInfo},
+        {&choices.jpegQuality, Preference::JpegQualityInfo},
+        {&choices.threads, Preference::ThreadInfo},
+        {&choices.cutCount, Preference::CutCountInfo},
+        {&choices.selectedCount, Preference::SelectedCountInfo},
+        {&choices.breakdown, Preference::BreakdownInfo},
+    };
+    for (const auto& [line, preference] : lines) *line = Shows(preference);
+    choices.viewerMode = Shows(Preference::ViewerMode);
+    choices.notOverwrite = binding_.settings->notOverwrite != 0;
 
     PanelFacts facts;
     facts.imageLoaded = hasImage;
@@ -194,8 +209,8 @@ void ViewerWidget::PointerMoved(QPoint pos) {
         cursorKind_ = kCursorUnknown;
         return;
     }
-    LineHitGate gate{SplitRunning(), Checked(cmd::kLineDrag), Checked(cmd::kViewerMode),
-                     Checked(cmd::kCutLine)};
+    LineHitGate gate{SplitRunning(), Shows(Preference::LineDrag), Shows(Preference::ViewerMode),
+                     Shows(Preference::CutLine)};
     const int kind = HitTestCutLines(model_, Grid(), gate, pos.x(), pos.y());
     if (kind == cursorKind_) return;
     setCursor(kind > 0 ? Qt::SizeHorCursor : kind < 0 ? Qt::SizeVerCursor : Qt::ArrowCursor);
@@ -208,8 +223,8 @@ void ViewerWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         // The hit at the press decides between scrolling and dragging that
         // line for the whole drag.
-        const LineHitGate gate{SplitRunning(), Checked(cmd::kLineDrag), Checked(cmd::kViewerMode),
-                               Checked(cmd::kCutLine)};
+        const LineHitGate gate{SplitRunning(), Shows(Preference::LineDrag),
+                               Shows(Preference::ViewerMode), Shows(Preference::CutLine)};
         const int kind = HitTestCutLines(model_, Grid(), gate, pos.x(), pos.y());
         if (kind != 0)
             leftTool_ = std::make_unique<CutLineTool>(*this, kind);

@@ -3,7 +3,7 @@
 // at its zoom with the cut lines, the selection overlay and the information
 // panel, and turns the mouse into zooming and, through the tools of
 // view_tools.h, scrolling, cut-line dragging, tile selection and swipes. The window keeps the state
-// it shows (settings, image, selection, menu check marks) and hands it over once with Bind().
+// it shows (settings, image, selection, preferences) and hands it over once with Bind().
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -16,6 +16,7 @@
 #include "settings/split_settings.h"
 #include "split/geometry.h"
 #include "split/selection.h"
+#include "ui/preferences_model.h"
 #include "ui/view/overlay_layout.h"
 #include "ui/view/right_button.h"
 #include "ui/view/scaled_image_cache.h"
@@ -33,7 +34,7 @@ struct ViewerBinding {
     const CurrentImage* image = nullptr;  // no image while its raster is null
     SelectionMap* selection = nullptr;
     const std::string* imageInfoLine = nullptr;
-    std::function<bool(int command)> isChecked;  // the menu's check marks
+    const PreferencesModel* preferences = nullptr;  // what to draw; a change repaints
     std::function<bool()> splitRunning;
 };
 
@@ -90,7 +91,8 @@ class ViewerWidget : public QWidget {
     friend class RectangleSelectTool;
 
     bool HasImage() const;
-    bool Checked(int command) const;
+    bool Shows(Preference preference) const;
+    void FollowPreference(Preference preference);
     bool SplitRunning() const;
     bool InSelectionMode() const;
     TileGrid Grid() const;
@@ -105,6 +107,7 @@ class ViewerWidget : public QWidget {
     void StartClickTimer(quint64 pressTime, QPoint pressPos, quint64 releaseTime);
 
     ViewerBinding binding_;
+    QMetaObject::Connection preferencesChanged_;
     std::shared_ptr<const ImagePyramid> pyramid_;
     ViewModel model_;
     ScaledImageCache cache_;

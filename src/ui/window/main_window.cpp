@@ -1,9 +1,7 @@
 #include "ui/window/main_window.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QTimer>
 #include <utility>
 
@@ -11,31 +9,16 @@
 #include "ui/dialogs/message_presenter.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/document/image_loading.h"
+#include "ui/preferences_model.h"
 #include "ui/translation.h"
 #include "ui/view/image_pyramid.h"
 #include "ui/view/viewer_widget.h"
-#include "ui/window/command_actions.h"
+#include "ui/window/action_handler.h"
 #include "ui/window/command_ids.h"
 #include "ui/window/path_expansion.h"
-#include "ui/window/preference_commands.h"
 #include "ui/window/window_placement.h"
 
 namespace tessarin {
-
-namespace {
-
-// The split item's two texts; the first is also its text in the command table.
-const char* const kSplitText = QT_TRANSLATE_NOOP("Tessarin", "分割実行(&E)\tF3");
-const char* const kStopText = QT_TRANSLATE_NOOP("Tessarin", "分割中止(&E)\tF3");
-
-QString Tr(const char* text) { return QCoreApplication::translate("Tessarin", text); }
-
-// The commands that open another file, which a load in hand gives way to.
-bool OpensAnotherFile(int id) {
-    return id == cmd::kOpenFile || id == cmd::kNextFile || id == cmd::kPreviousFile;
-}
-
-}  // namespace
 
 MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
     : settings_(settings),
@@ -43,18 +26,20 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
       messages_(std::make_unique<BoxPresenter>()),
       notifier_(this),
       document_(std::make_unique<ImageDocument>(settings, paths, &notifier_)),
+      preferences_(std::make_unique<PreferencesModel>()),
       loading_(std::make_unique<ImageLoading>()),
       controller_(std::make_unique<SplitController>()),
       expansion_(std::make_unique<PathExpansion>()) {
     setWindowTitle(QStringLiteral("Tessarin"));
     setAcceptDrops(true);
-    actions_ = new CommandActions(this);
-    connect(actions_, &CommandActions::commandTriggered, this, &MainWindow::OnCommand);
+    actions_ = new ActionHandler(*this, *document_, *preferences_);
+    connect(actions_, &ActionHandler::commandAccepted, this, &MainWindow::commandAccepted);
+    connect(actions_, &ActionHandler::windowCommand, this, &MainWindow::RunWindowCommand);
 
     view_ = new ViewerWidget(this);
     setCentralWidget(view_);
     view_->Bind({&settings_, &paths_, &document_->Image(), &document_->Selection(),
-                 &document_->InfoLine(), [this](int id) { return IsChecked(id); },
+                 &document_->InfoLine(), preferences_.get(),
                  [this] { return controller_->Busy(); }});
     connect(view_, &ViewerWidget::rightGesture, this, &MainWindow::OnRightGesture);
     connect(view_, &ViewerWidget::splitSettingsEdited, document_.get(),
@@ -81,9 +66,6 @@ MainWindow::MainWindow(SplitSettings& settings, SettingsPaths& paths)
     connect(splits, &SplitController::singleRead, this, &MainWindow::ShowReadInTitle);
     connect(splits, &SplitController::splitEnded, this, &MainWindow::ShowSplitReport);
 
-    // Split and selection mode need an image.
-    Action(cmd::kSplit)->setEnabled(false);
-    Action(cmd::kSelectionMode)->setEnabled(false);
     RefreshMenu();
     ApplyInitialZoom();
     qApp->installEventFilter(this);
@@ -100,53 +82,43 @@ MainWindow::~MainWindow() {
 
 QAction* MainWindow::Action(int id) const { return actions_->Action(id); }
 
-bool MainWindow::IsChecked(int id) const {
-    QAction* action = Action(id);
-    return action && action->isChecked();
-}
+bool MainWindow::IsChecked(int id) const { return actions_->IsChecked(id); }
 
-QMenu* MainWindow::PopupMenu() const { return actions_->SplitMenu(); }
+QMenu* MainWindow::PopupMenu() const { return actions_->PopupMenu(); }
 
 void MainWindow::SetMessagePresenter(std::unique_ptr<MessagePresenter> presenter) {
     messages_ = std::move(presenter);
 }
 
-void MainWindow::RefreshMenu() {
-    SyncSplitChecks();
-    placement_ = WindowPosMenuValue(ReadWindowPosOnBoot(paths_.mainSettingsPath));
-    Action(cmd::kPosNormal + placement_)->setChecked(true);
+void MainWindow::RefreshMenu() { actions_->RefreshMenu(); }
 
-    ProfileDocument mainFile;
-    ReadProfileFile(paths_.mainSettingsPath, mainFile);
-    for (const PreferenceCommand& entry : kPreferenceCommands)
-        Action(entry.command)->setChecked(ReadPreference(mainFile, entry.preference));
+void MainWindow::ShowBusy(bool busy) { actions_->ShowBusy(busy, busy && LoadInHand()); }
 
-    for (int slot = 0; slot <= cmd::kLastSlot - cmd::kFirstSlot; ++slot) {
-        const QString name = SlotTitle(SlotName(paths_, slot), slot);
-        Action(cmd::kFirstSlot + slot)->setText(QStringLiteral("%1(&%2)").arg(name).arg(slot));
+void MainWindow::RunWindowCommand(int id) {
+    switch (id) {
+        case cmd::kOpenFile:
+            OpenFileCommand();
+            break;
+        case cmd::kNextFile:
+            StepFile(StepDirection::Next);
+            break;
+        case cmd::kPreviousFile:
+            StepFile(StepDirection::Previous);
+            break;
+        case cmd::kExit:
+            close();
+            break;
+        case cmd::kSplit:
+            if (!controller_->Busy())
+                StartSplit();
+            else if (LoadInHand())
+                StopLoad(nullptr);
+            else
+                controller_->RequestStop();
+            break;
+        default:
+            break;
     }
-}
-
-void MainWindow::SyncSplitChecks() {
-    Action(cmd::kAdjustAspect)->setChecked(settings_.adjustAspect != 0);
-    Action(settings_.aspectBaseWidth ? cmd::kAspectWidth : cmd::kAspectHeight)->setChecked(true);
-    Action(cmd::kAllBmp)->setChecked(settings_.allBmp != 0);
-    Action(cmd::kCorrectCut)->setChecked(settings_.correctCut != 0);
-    Action(cmd::kNotOverwrite)->setChecked(settings_.notOverwrite != 0);
-    Action(cmd::kNegativeLine)->setChecked(settings_.negativeLine != 0);
-    Action(cmd::kFirstSlot + paths_.currentSlot)->setChecked(true);
-    Action(cmd::kSelectionMode)->setChecked(document_->InSelectionMode());
-    Action(cmd::kCopyAll + static_cast<int>(settings_.jpegCopy))->setChecked(true);
-}
-
-void MainWindow::ShowBusy(bool busy) {
-    Action(cmd::kSplit)->setText(Tr(busy ? kStopText : kSplitText));
-    const bool loading = busy && LoadInHand();
-    for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
-        if (cmd::IsGatedWhileSplitting(id))
-            Action(id)->setEnabled(!busy || (loading && OpensAnotherFile(id)));
-    // Selection mode without an image would be a mode with nothing to select.
-    if (!busy) Action(cmd::kSelectionMode)->setEnabled(document_->HasImage());
 }
 
 void MainWindow::OpenForViewing(const std::string& path) {
@@ -214,10 +186,7 @@ void MainWindow::ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome) {
 }
 
 void MainWindow::FollowImage() {
-    const bool shown = document_->HasImage();
-    setWindowTitle(shown ? document_->Title() : QStringLiteral("Tessarin"));
-    Action(cmd::kSplit)->setEnabled(shown);
-    if (!controller_->Busy()) Action(cmd::kSelectionMode)->setEnabled(shown);
+    setWindowTitle(document_->HasImage() ? document_->Title() : QStringLiteral("Tessarin"));
 }
 
 void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }
@@ -225,11 +194,6 @@ void MainWindow::ApplyInitialZoom() { view_->ApplyInitialZoom(); }
 const ViewZoom& MainWindow::Zoom() const { return view_->Zoom(); }
 
 void MainWindow::Repaint() { view_->update(); }
-
-void MainWindow::ShowSettingsWriteFailed(const std::string& path) {
-    messages_->ShowError(this, Tessarin::tr("設定ファイルの書き込みに失敗しました\n\n%1")
-                                   .arg(QString::fromStdString(path)));
-}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Write failures here go unreported: the window is going away.

@@ -1,7 +1,9 @@
 #pragma once
-// The program's one top-level window: the menu bar of every command, the
-// image view, the split-running state that greys the commands changing the
-// image or the settings, and the image on view.
+// The program's one top-level window: the image view under the menu bar, the
+// window's state and events, the split-running state that greys the commands
+// changing the image or the settings, and the image on view. The menu
+// commands are the action handler's; the window runs those that open files,
+// split or close it.
 
 #include <QMainWindow>
 #include <functional>
@@ -24,13 +26,14 @@ class QMenu;
 
 namespace tessarin {
 
-class CommandActions;
+class ActionHandler;
 class ImageLoading;
 class ImagePyramid;
 class ProgressDialog;
 class ViewerWidget;
 class MessagePresenter;
 class PathExpansion;
+class PreferencesModel;
 struct LoadOutcome;
 
 class MainWindow : public QMainWindow {
@@ -47,8 +50,11 @@ class MainWindow : public QMainWindow {
     QMenu* PopupMenu() const;
     ViewerWidget* View() const { return view_; }
 
-    // Reads the settings files into every check mark and the slot texts.
+    // Reads the settings files into the preferences, every check mark and
+    // the slot texts.
     void RefreshMenu();
+    // The OPTION and VIEW flags as they are now.
+    PreferencesModel& Preferences() const { return *preferences_; }
 
     // Busy state, entered by whoever starts a split or an open request and
     // left when it ends: the commands that would change the image or the
@@ -128,34 +134,14 @@ class MainWindow : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    // main_window_commands.cpp
-    void OnCommand(int id);
-    void TogglePreference(int id);
-    void SetStartupPlacement(int id);
-    void SelectSlotCommand(int id);
-    void ToggleSplitFlag(int id);
-    void SetAspectBasis(int id);
-    void ToggleSelectionMode();
-    // Moves the cuts of a JPEG cut losslessly onto its block grid, and saves.
-    void SnapToGrid();
-    void StartOrStopSplit();
-    void OpenReadme();
-    void SyncSplitChecks();
+    // A menu command the window carries out itself: opening a file,
+    // stepping to the next or previous one, splitting (or, while busy,
+    // stopping the load or split in hand) and closing.
+    void RunWindowCommand(int id);
 
-    // main_window_dialogs.cpp: the setting dialogs and the settings files
-    void OpenSplitSizeDialog();
-    // The save folder, naming rule, thread count and zoom rate dialogs, and
-    // the JPEG quality dialog for kCorrectCut: OK repaints and saves.
-    void OpenSettingDialog(int id);
-    void OpenSlotRenameDialog();
-    void LoadSettingsFile();
-    void SaveSettingsFileAs();
-
-    // main_window_files.cpp: the open dialog, drops, next and previous
-    // file, and the About box
+    // main_window_files.cpp: the open dialog, drops, next and previous file
     void OpenFileCommand();
     void StepFile(StepDirection direction);
-    void ShowAbout();
     void DropExpanded(std::vector<std::string> paths);
     // Lists the dropped folders off the GUI thread, then opens what they hold.
     void StartDrop(std::vector<std::string> paths);
@@ -167,6 +153,7 @@ class MainWindow : public QMainWindow {
     void OnRightGesture(RightRelease meaning, QPoint globalPos);
 
     // main_window_split.cpp: the single split, the batch and their reports
+    void StartSplit();
     void StartBatch(std::vector<std::string> paths);
     // Busy: the split item becomes the stop item and the gated commands grey.
     void ShowBusy(bool busy);
@@ -179,18 +166,18 @@ class MainWindow : public QMainWindow {
     void CommitLoad(const std::shared_ptr<LoadOutcome>& outcome);
     // Makes a loaded image current and shows it.
     void ShowLoadedImage(const std::shared_ptr<LoadOutcome>& outcome);
-    // The document has a new image: its title, and the commands that need one.
+    // The document has a new image: its title.
     void FollowImage();
     void Repaint();
-    void ShowSettingsWriteFailed(const std::string& path);
 
     SplitSettings& settings_;
     SettingsPaths& paths_;
-    CommandActions* actions_ = nullptr;
     ViewerWidget* view_ = nullptr;
     std::unique_ptr<MessagePresenter> messages_;
     WindowNotifier notifier_;
     std::unique_ptr<ImageDocument> document_;
+    std::unique_ptr<PreferencesModel> preferences_;
+    ActionHandler* actions_ = nullptr;
     std::unique_ptr<ImageLoading> loading_;
     // What was on view before the picture of a load in hand was shown: a
     // load that then fails puts it back.
@@ -212,7 +199,6 @@ class MainWindow : public QMainWindow {
     int openFilterIndex_ = 0;  // the open dialog's filter, kept for the run
 
     std::function<bool()> splitStarter_;
-    int placement_ = 0;  // the start-up placement the radio group shows
 };
 
 }  // namespace tessarin

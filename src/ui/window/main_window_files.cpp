@@ -1,7 +1,6 @@
 // The ways of asking for images in the window: the open dialog, files and
 // folders dropped on it, next and previous file in the folder of the image on
-// view. Each builds a list of paths and hands it to StartOpenRequest. And the
-// About box.
+// view. Each builds a list of paths and hands it to StartOpenRequest.
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -9,7 +8,6 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/message_presenter.h"
 #include "ui/translation.h"
 #include "ui/window/main_window.h"
@@ -56,11 +54,6 @@ void MainWindow::StepFile(StepDirection direction) {
     if (!document_->HasImage()) return;
     std::string target = NeighbourImageFile(document_->Image().path, direction);
     if (!target.empty()) RequestOpen({std::move(target)});
-}
-
-void MainWindow::ShowAbout() {
-    AboutDialog dialog(this);
-    dialog.exec();
 }
 
 // While busy the window refuses drops, so the pointer shows that nothing

@@ -3,6 +3,7 @@
 
 #include <QMenu>
 
+#include "ui/window/action_handler.h"
 #include "ui/window/command_ids.h"
 #include "ui/window/main_window.h"
 
@@ -14,10 +15,10 @@ void MainWindow::OnRightGesture(RightRelease meaning, QPoint globalPos) {
             PopupMenu()->popup(globalPos);
             break;
         case RightRelease::NextFile:
-            OnCommand(cmd::kNextFile);
+            actions_->OnCommand(cmd::kNextFile);
             break;
         case RightRelease::PreviousFile:
-            OnCommand(cmd::kPreviousFile);
+            actions_->OnCommand(cmd::kPreviousFile);
             break;
         case RightRelease::Nothing:
             break;

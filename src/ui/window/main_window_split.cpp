@@ -4,20 +4,18 @@
 // here on the GUI thread before any thread starts; the split controller
 // reports back by signals, so only this thread touches widgets.
 
-#include <QAction>
-
 #include "split/formats.h"
 #include "split/path_list.h"
 #include "split/split_checks.h"
 #include "ui/dialogs/message_presenter.h"
 #include "ui/dialogs/progress_dialog.h"
+#include "ui/preferences_model.h"
 #include "ui/translation.h"
-#include "ui/window/command_ids.h"
 #include "ui/window/main_window.h"
 
 namespace tessarin {
 
-void MainWindow::StartOrStopSplit() {
+void MainWindow::StartSplit() {
     if (!document_->HasImage()) return;
     EnterSplitState();
     PresenterAsker asker(*messages_, this);
@@ -51,7 +49,7 @@ void MainWindow::StartOpenRequest(std::vector<std::string> paths) {
     if (controller_->Busy()) return;
     controller_->ClearStopRequest();
     if (paths.empty()) return;
-    if (paths.size() > 1 || IsChecked(cmd::kAutoCut)) {
+    if (paths.size() > 1 || preferences_->On(Preference::AutoCut)) {
         EnterSplitState();
         PresenterAsker asker(*messages_, this);
         if (CheckSplitReady(settings_, asker)) {

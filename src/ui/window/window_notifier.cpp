@@ -3,8 +3,8 @@
 #include <QThread>
 
 #include "ui/dialogs/message_presenter.h"
+#include "ui/preferences_model.h"
 #include "ui/translation.h"
-#include "ui/window/command_ids.h"
 #include "ui/window/main_window.h"
 
 namespace tessarin {
@@ -32,7 +32,7 @@ void WindowNotifier::ShowError(const std::string& text) {
 void WindowNotifier::ShowNotice(const std::string& text) {
     MainWindow* window = window_;
     OnGuiThread(window, [window, text] {
-        if (!window->IsChecked(cmd::kNoBmp16Notice))
+        if (!window->Preferences().On(Preference::NoBmp16Notice))
             window->Messages().ShowNotice(window, Translated(text));
     });
 }

@@ -1,4 +1,4 @@
-#include "ui/window/desktop_opener.h"
+#include "ui/desktop_opener.h"
 
 #include <QDesktopServices>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "ui/window/readme_location.h"
+#include "ui/readme_location.h"
 
 #include <filesystem>
 
