@@ -4,8 +4,9 @@
 // behaviour, confirmations, cut-line dragging), VIEW (viewer and information
 // panel) and WINDOW_STATE (the window as it was last closed).
 //
-// While the window exists the live value of every OPTION and VIEW flag is the
-// check mark of its menu item; this file only knows the flags by name, their
+// While the window exists the live value of every OPTION and VIEW flag is in
+// its preferences model (ui/preferences_model.h), which the menu's check marks
+// follow; this file only knows the flags by name, their
 // keys, their defaults and how they are read and written. Readers that run
 // without a window read the file directly.
 
