@@ -6,9 +6,9 @@
 //
 // While the window exists the live value of every OPTION and VIEW flag is in
 // its preferences model (ui/preferences_model.h), which the menu's check marks
-// follow; this file only knows the flags by name, their
-// keys, their defaults and how they are read and written. Readers that run
-// without a window read the file directly.
+// follow; this file only knows the flags by name, their keys, their defaults
+// and how they are read and written. Readers that run without a window read
+// the file directly.
 
 #include <climits>
 #include <span>
