@@ -32,7 +32,7 @@ const std::string& InputFile(const uint8_t* data, size_t size, const char* exten
     return path;
 }
 
-void SplitAsCommandMode(const std::string& path, bool allBmp) {
+void SplitAsCommandMode(const std::string& path, bool allBmp, bool exact) {
     SplitJob job;
     job.settings.widthValue[0] = 13;
     job.settings.heightValue[0] = 11;
@@ -40,6 +40,7 @@ void SplitAsCommandMode(const std::string& path, bool allBmp) {
     job.settings.offsetYValue[0] = 3;
     job.settings.threadCount = 2;
     job.settings.allBmp = allBmp;
+    job.settings.correctCut = exact;
     job.settings.savePath = path + ".tiles";
     std::string error;
     std::vector<std::string> notices;

@@ -371,7 +371,6 @@ TEST_F(SplitFlowTest, LosslessReadShowsItsProgressAndStopsOnF3) {
     Key(Qt::Key_F3);
     release.set_value();
     ASSERT_TRUE(finished.wait(20000));
-    w.Runner().SetReadHook({});
     EXPECT_EQ(shown_->results, std::vector<std::string>{"分割処理中止"});
     EXPECT_TRUE(testing::FileNames(out_).empty());
     EXPECT_EQ(Title(), "Tessarin - " + image);
