@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
-#include <thread>
+#include <optional>
 
 #include "imaging/memory_budget.h"
 #include "split/messages.h"
+#include "split/thread_pool.h"
 
 namespace tessarin {
 
@@ -61,7 +62,8 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state,
         state.StoreError(bands.MemoryMessage());
         return;
     }
-    const bool overlap = groups.size() > 1 && FitsSplitMemoryBudget(held, 2 * bandBytes);
+    const bool overlap =
+        plan.pool && groups.size() > 1 && FitsSplitMemoryBudget(held, 2 * bandBytes);
     std::unique_ptr<RowBand> slots[2];
     for (int i = 0; i < (overlap ? 2 : 1); ++i) {
         slots[i] = bands.NewBand(highest);
@@ -78,15 +80,17 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state,
         const bool more = i + 1 < groups.size() && WantsAny(plan, groups[i + 1].rowBegin);
         RowBand& band = *slots[overlap ? i % 2 : 0];
         const char* nextFailure = nullptr;
-        std::thread next;
+        // Declared after what its task writes into: it waits before that goes.
+        std::optional<TaskGroup> next;
+        bool reading = false;
         if (overlap && more) {
+            next.emplace(*plan.pool);
             RowBand& following = *slots[(i + 1) % 2];
             const int rows = groups[i + 1].rows;
-            try {
-                next = std::thread([&bands, &following, rows, &nextFailure] {
-                    nextFailure = bands.ReadRows(following, rows);
-                });
-            } catch (...) {
+            reading = next->Start([&bands, &following, rows, &nextFailure] {
+                nextFailure = bands.ReadRows(following, rows);
+            });
+            if (!reading) {
                 state.StoreError(msg::kThreadFailed);
                 return;
             }
@@ -97,7 +101,7 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state,
             std::string error;
             made = band.Raster() ? rasterTiles(band.Raster(), error) : nullptr;
             if (!made) {
-                if (next.joinable()) next.join();
+                if (next) next->Wait();
                 state.StoreError(error.empty() ? msg::kSaveFailed : error);
                 return;
             }
@@ -108,8 +112,9 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state,
         plan.bandTop = groups[i].top;
         // While the next band is decoded, the workers take one thread fewer,
         // so that the decoder, which every band waits for, keeps a core.
-        RunTileWorkers(plan, contexts, next.joinable() ? std::max(1, plan.threadCount - 1) : 0);
-        if (next.joinable()) next.join();
+        RunTileWorkers(plan, contexts, reading ? std::max(1, plan.threadCount - 1) : 0,
+                       reading ? 1 : 0);
+        if (next) next->Wait();
         if (state.Failed() || (plan.stopped && plan.stopped->load())) return;
         if (!more) break;
         if (plan.stop.stop_requested()) {

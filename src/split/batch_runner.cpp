@@ -6,6 +6,7 @@
 #include "split/geometry.h"
 #include "split/image_loader.h"
 #include "split/messages.h"
+#include "split/thread_pool.h"
 #include "split/tile_name_ledger.h"
 
 namespace tessarin {
@@ -32,7 +33,8 @@ std::string StoppedLine(const std::string& path) {
 }
 
 void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObserver& observer,
-                    SplitResult& result, std::stop_token stop, TileNameLedger* ledger) {
+                    SplitResult& result, std::stop_token stop, TileNameLedger* ledger,
+                    ThreadPool* pool) {
     SplitSettings& settings = *item.settings;
     SplitJob job;
     std::string error;
@@ -55,6 +57,7 @@ void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObs
     job.stop = std::move(stop);
     job.sourceStampSinceOpen = true;
     job.ledger = ledger;
+    job.pool = pool;
     result = RunSplitJob(job, &observer);
 }
 
@@ -63,6 +66,7 @@ BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObse
     BatchResult batch;
     BatchItem item;
     TileNameLedger ledger;
+    ThreadPool pool;
     while (true) {
         if (stop.stop_requested()) {
             batch.stopped = true;
@@ -79,7 +83,7 @@ BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObse
             line = SkippedLine(item.path);
         } else {
             try {
-                SplitFileAsJob(item, options, observer, result, stop, &ledger);
+                SplitFileAsJob(item, options, observer, result, stop, &ledger, &pool);
             } catch (const std::bad_alloc&) {
                 result = SplitResult{};
                 result.message = msg::kMemoryFailed;

@@ -17,6 +17,7 @@
 namespace tessarin {
 
 class Notifier;
+class ThreadPool;
 class TileNameLedger;
 
 // One file of a batch and the settings record it is split with. The runner
@@ -97,10 +98,11 @@ BatchResult RunBatch(BatchSource& source, const BatchOptions& options, BatchObse
 
 // One file: load, match, split. Fills `result`; the image loaded is handed
 // to the observer before the split. `ledger` holds the tile names of the
-// run's earlier files (may be null).
+// run's earlier files (may be null); `pool` is the run's threads (null: the
+// file's own).
 void SplitFileAsJob(const BatchItem& item, const BatchOptions& options, BatchObserver& observer,
                     SplitResult& result, std::stop_token stop = {},
-                    TileNameLedger* ledger = nullptr);
+                    TileNameLedger* ledger = nullptr, ThreadPool* pool = nullptr);
 
 // The result lines.
 std::string SucceededLine(const std::string& path);

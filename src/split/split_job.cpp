@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "platform/atomic_file.h"
@@ -17,6 +18,7 @@
 #include "split/manifest_reader.h"
 #include "split/messages.h"
 #include "split/naming.h"
+#include "split/thread_pool.h"
 #include "split/tile_name_ledger.h"
 #include "split/tile_worker.h"
 
@@ -149,6 +151,8 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
     plan.settings = &job.settings;
     plan.selection = job.selection && job.selection->IsActive() ? job.selection.get() : nullptr;
     plan.threadCount = std::max(1, job.settings.threadCount);
+    std::optional<ThreadPool> ownPool;
+    plan.pool = job.pool ? job.pool : &ownPool.emplace();
     plan.job = &state;
     std::atomic<int64_t> finished{0};
     plan.finished = &finished;

@@ -33,6 +33,8 @@ class TileProgress {
     }
 };
 
+class ThreadPool;
+
 struct SplitJob {
     CurrentImage image;
     SplitSettings settings;
@@ -52,6 +54,8 @@ struct SplitJob {
     // Tile names the run's earlier files wrote; a file whose tiles would
     // take one of them fails (see tile_name_ledger.h). May be null.
     TileNameLedger* ledger = nullptr;
+    // The run's threads; null: the job starts a pool of its own.
+    ThreadPool* pool = nullptr;
 };
 
 struct SplitResult {

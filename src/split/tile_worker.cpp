@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <new>
-#include <thread>
 
 #include "platform/atomic_file.h"
 #include "platform/staging_folder.h"
 #include "split/messages.h"
 #include "split/naming.h"
 #include "split/split_job.h"
+#include "split/thread_pool.h"
 
 namespace tessarin {
 
@@ -89,7 +89,8 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept {
     RunTileWorker(plan, workerIndex, context);
 }
 
-void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts, int threads) {
+void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts, int threads,
+                    int spare) {
     // Worker k writes tiles k, k + threadCount, ... of the grid: workers
     // beyond the number of tiles would write nothing, so they are not started.
     const int64_t tiles = int64_t{plan.grid.columns} * plan.grid.rows;
@@ -100,23 +101,18 @@ void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts, i
         for (int k = first; k < workers; k += running)
             RunTileWorker(plan, k, contexts[static_cast<size_t>(k)]);
     };
-    if (running == 1) {
-        runShare(0);
+    if (running == 1 || !plan.pool) {
+        for (int j = 0; j < running; ++j) runShare(j);
         return;
     }
-    std::vector<std::thread> started;
-    started.reserve(static_cast<size_t>(running));
-    for (int j = 0; j < running; ++j) {
-        // Whatever stops a start (no thread, no memory for it), the threads
-        // already running are waited for below.
-        try {
-            started.emplace_back(runShare, j);
-        } catch (...) {
+    // Whatever stops a start (no thread at all), the shares already started
+    // are waited for when the group goes.
+    TaskGroup group(*plan.pool);
+    for (int j = 0; j < running; ++j)
+        if (!group.Start([&runShare, j] { runShare(j); }, running + spare)) {
             plan.job->StoreError(msg::kThreadFailed);
             break;
         }
-    }
-    for (std::thread& t : started) t.join();
 }
 
 }  // namespace tessarin

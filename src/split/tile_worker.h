@@ -18,6 +18,7 @@
 namespace tessarin {
 
 class StagingFolder;
+class ThreadPool;
 class TileProgress;
 
 // One file's prepared work, shared read-only by its workers (apart from the
@@ -31,6 +32,7 @@ struct SplitPlan {
     const SplitSettings* settings = nullptr;
     const SelectionMap* selection = nullptr;  // null when the selection mode is off
     int threadCount = 1;
+    ThreadPool* pool = nullptr;  // runs the workers beside the calling thread
     JobState* job = nullptr;
     std::atomic<int64_t>* finished = nullptr;  // tiles written by all workers
     int64_t total = 0;                         // tiles the job will write
@@ -76,11 +78,13 @@ void RunTileWorker(const SplitPlan& plan, int workerIndex, TileContext& context)
 // The same with a context of its own.
 void RunTileWorker(const SplitPlan& plan, int workerIndex) noexcept;
 
-// Runs the plan's workers over its rows, each with its context
-// (contexts[k] for worker k), and waits for every one that started. With
+// Runs the plan's workers over its rows on the plan's pool, each with its
+// context (contexts[k] for worker k), and waits for every one. With
 // `threads` fewer than the workers, thread j runs workers j, j + threads, ...
 // one after another: each worker still writes exactly its own tiles, in its
-// order, with its context (0: a thread for each worker).
-void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts, int threads = 0);
+// order, with its context (0: a thread for each worker). `spare` more
+// threads are kept in the pool for work beside the workers (the next band).
+void RunTileWorkers(const SplitPlan& plan, std::vector<TileContext>& contexts, int threads = 0,
+                    int spare = 0);
 
 }  // namespace tessarin

@@ -5,7 +5,7 @@
 
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
-#include "imaging/preview_sink.h"
+#include "imaging/reduced_picture.h"
 #include "imaging/row_bands.h"
 #include "imaging/tile_settings.h"
 #include "split/image_loader.h"
@@ -46,12 +46,18 @@ class ViewSettings final : public TileSettings {
     const ReadWatch* watch_;
 };
 
-// Hands a reader's early picture to the observer as the image's.
-class ObserverSink final : public PreviewSink {
+// The observer as the whole load's watch, handed a reader's early picture
+// as the image's.
+class PreviewWatch final : public ReadWatch {
   public:
-    ObserverSink(ViewLoadObserver& observer, const CurrentImage& image)
+    PreviewWatch(ViewLoadObserver& observer, const CurrentImage& image)
         : observer_(observer), image_(image) {}
-    void Offer(std::shared_ptr<ReducedPicture> picture) override {
+    bool StopRequested() const override { return observer_.StopRequested(); }
+    void ReadProgress(int64_t done, int64_t total) const override {
+        observer_.ReadProgress(done, total);
+    }
+    bool WantsPreview() const override { return true; }
+    void OfferPreview(std::shared_ptr<ReducedPicture> picture) const override {
         observer_.Reduced(image_, std::move(picture), true);
     }
 
@@ -205,7 +211,7 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
     // (a progressive one) offers its first scans' picture while it is read;
     // a baseline file is decoded at 1/8 by the library before it is read whole.
     CurrentImage header;
-    std::unique_ptr<ObserverSink> sink;
+    std::unique_ptr<PreviewWatch> preview;
     if (observer && opened.bands && format->can.earlyPicture &&
         int64_t{opened.header.width} * opened.header.height >= kPreviewPixels) {
         const bool severalScans = opened.bands->HeldBytes() > 0;
@@ -213,7 +219,7 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
         header.viewReduction = kPreviewFactor;
         opened = OpenedBands{};
         if (severalScans) {
-            sink = std::make_unique<ObserverSink>(*observer, header);
+            preview = std::make_unique<PreviewWatch>(*observer, header);
         } else {
             // Read at once, shown when complete: the whole load gives any
             // failure its message.
@@ -225,9 +231,9 @@ bool LoadImageForView(const std::string& path, ViewLoad& out, std::string& error
         }
     }
     opened = OpenedBands{};
-    ScopedPreviewSink listening(sink.get());
     // A load asked to stop fails, even one whose format read it to its end.
-    const bool loaded = LoadImageFrom(file, path, out.image, error, notices, observer);
+    const ReadWatch* watch = preview ? static_cast<const ReadWatch*>(preview.get()) : observer;
+    const bool loaded = LoadImageFrom(file, path, out.image, error, notices, watch);
     if (observer && observer->StopRequested()) {
         out.image = CurrentImage{};
         error.clear();

@@ -7,6 +7,10 @@
 #   app                 everything but ui (the command mode is in tessarin_core)
 #   ui                  everything
 #
+# Each format's folder (src/imaging/<format>/) is its own: no other format's
+# folder includes from it, and nothing outside src/imaging reaches into it;
+# the rest of the program meets formats through the registry.
+#
 # Nothing below ui includes Qt, and neither do the engine's tests (every test
 # outside tests/ui), which build without Qt. src/app/window_main.cpp is the
 # window program's entry, outside tessarin_core: it may include ui.
@@ -55,6 +59,11 @@ FNR == 1 {
         next
     }
     if (name ~ /(^|\/)\.\.\//) { fail("includes through \"..\"; name the header from src/"); next }
+    if (part[1] == "src" && name ~ /^imaging\/[^\/]+\//) {
+        split(name, inner, "/")
+        if (layer != "imaging") { fail(layer " may not reach into a format folder"); next }
+        if (n >= 4 && part[3] != inner[2]) { fail("a format may not include the code of another format"); next }
+    }
     slash = index(name, "/")
     if (slash == 0) next
     to = substr(name, 1, slash - 1)

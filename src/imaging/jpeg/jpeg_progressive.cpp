@@ -39,7 +39,7 @@
 #include <vector>
 
 #include "imaging/jpeg/jpeg_library_check.h"
-#include "imaging/preview_sink.h"
+#include "imaging/reduced_picture.h"
 #ifdef TESSARIN_JPEG_LAYOUT_VERIFIED
 #include <jpegint.h>
 #endif
@@ -455,10 +455,10 @@ bool DcPictureStage(JpegDecoder* decoder, uint8_t* out, int width, int height) {
 }
 
 // Reads the first decompressor's scans up to its last; on the way, when
-// this thread's load has a preview sink, the picture of the DC coefficients
-// is offered as soon as they are all read.
-bool ConsumeFirstScans(JpegDecoder* decoder, int last) {
-    PreviewSink* sink = CurrentPreviewSink();
+// the load's watch wants an early picture, the picture of the DC
+// coefficients is offered as soon as they are all read.
+bool ConsumeFirstScans(JpegDecoder* decoder, int last, const ReadWatch* watch) {
+    const ReadWatch* sink = watch && watch->WantsPreview() ? watch : nullptr;
     jpeg_decompress_struct& codec = decoder->codec;
     const bool colours = codec.jpeg_color_space == JCS_YCbCr || codec.jpeg_color_space == JCS_RGB;
     if (!sink || !colours) return ConsumeStage(decoder, last);
@@ -471,7 +471,7 @@ bool ConsumeFirstScans(JpegDecoder* decoder, int last) {
         if (picture &&
             DcPictureStage(decoder, picture->Row(0), picture->Width(), picture->Height())) {
             picture->SetRowsDone(picture->Height());
-            sink->Offer(std::move(picture));
+            sink->OfferPreview(std::move(picture));
         }
     }
     return ConsumeStage(decoder, last);
@@ -607,7 +607,7 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
             othersRead = ReadOtherComponents(store->others.get(), &store->shared);
         });
         // The first decoder's last scan is read as the rows are.
-        const bool firstRead = ConsumeFirstScans(first.get(), streams.firstScans);
+        const bool firstRead = ConsumeFirstScans(first.get(), streams.firstScans, watch);
         helper.join();
         // Damage is left to the usual decode, which meets it where a single
         // decompressor would and reports it so.
