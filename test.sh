@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test.
-#   ./test.sh             Release build with debug info in build/
+#   ./test.sh             Release build with debug info in build/, and the
+#                         programs' -O3 Release build in build-release-check/
 #   ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   ./test.sh --tsan      ThreadSanitizer build in build-tsan/
 set -euo pipefail
@@ -27,4 +28,14 @@ fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)"
+
+# The programs as the installation builds them (Release, -O3), with warnings
+# as errors: GCC warns about code it only sees inlined at that level. The
+# tests are not built there.
+if [ ${#flags[@]} -eq 0 ]; then
+  cmake -S . -B build-release-check -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
+  cmake --build build-release-check -j "$(nproc)" --target tessarin tessarin-window
+fi
+
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

@@ -8,6 +8,9 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <vector>
+
+#include "imaging/format_registry.h"
 #include "platform/locale.h"
 
 namespace tessarin {
@@ -16,11 +19,45 @@ namespace tessarin {
 #define TESSARIN_TEXT(x) #x
 #define TESSARIN_STRING(x) TESSARIN_TEXT(x)
 
+namespace {
+
+std::string Join(const std::vector<std::string_view>& items, std::string_view separator,
+                 std::string_view lastSeparator) {
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += i + 1 == items.size() ? lastSeparator : separator;
+        text += items[i];
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string FormatNames(std::string_view separator, std::string_view lastSeparator) {
+    std::vector<std::string_view> names;
+    for (const ImageFormat* format : ImageFormats()) names.emplace_back(format->name);
+    return Join(names, separator, lastSeparator);
+}
+
+std::string FormatExtensions(std::string_view separator, std::string_view lastSeparator) {
+    std::vector<std::string_view> extensions;
+    for (const ImageFormat* format : ImageFormats())
+        for (const char* const* e = format->extensions; *e; ++e) extensions.emplace_back(*e);
+    return Join(extensions, separator, lastSeparator);
+}
+
 std::string UsageText() {
-    return Localized(
+    const char* separator = Localized("、", ", ");
+    std::string text = Localized(
         "使い方: tessarin [ファイル|フォルダ]...\n"
         "        tessarin /cmd [オプション]... ファイル|フォルダ...\n"
-        "画像（BMP、JPEG、PNG、GIF）をタイルに分割します。\n"
+        "画像（",
+        "Usage: tessarin [FILE|FOLDER]...\n"
+        "       tessarin /cmd [OPTION]... FILE|FOLDER...\n"
+        "Cut images (");
+    text += FormatNames(separator, separator);
+    text += Localized("）をタイルに分割します。\n", ") into tiles.\n");
+    text += Localized(
         "\n"
         "/cmd なしではウィンドウが開き、最初のファイルを表示します（メニューの設定に\n"
         "よっては、全ファイルをそのまま分割します）。\n"
@@ -42,7 +79,8 @@ std::string UsageText() {
         "  /copy WHICH   --copy WHICH        無劣化 JPEG タイルに残すマーカー\n"
         "                                    （all、comments、none）\n"
         "  /ini FILE     --settings FILE     分割設定ファイルを読み込む\n"
-        "  /manifest     --manifest          タイルの一覧 <画像ファイル名>_tiles.json も出力\n"
+        "  /manifest     --manifest          タイルの一覧 <画像ファイル名>_tiles.json "
+        "も出力\n"
         "  /recurse      --recurse           フォルダの下のフォルダの画像も分割\n"
         "  /progress     --progress          端末でなくても進行状況を表示\n"
         "  tessarin /cmd /help               全オプションの説明を表示\n"
@@ -57,9 +95,6 @@ std::string UsageText() {
         "終了コード: 全ファイルが「○」か「△」なら 0、「×」のファイル、存在しないパス、\n"
         "不明なオプション、出力の書き込みエラーがあれば 1。「--help」という名前の\n"
         "ファイルは ./--help と指定します。\n",
-        "Usage: tessarin [FILE|FOLDER]...\n"
-        "       tessarin /cmd [OPTION]... FILE|FOLDER...\n"
-        "Cut images (BMP, JPEG, PNG, GIF) into tiles.\n"
         "\n"
         "Without /cmd the window opens and shows the first FILE (or, as set in its\n"
         "menus, splits them all at once).\n"
@@ -98,6 +133,7 @@ std::string UsageText() {
         "Exit status: 0 when every file was split (\"○\") or skipped (\"△\"), 1 when a\n"
         "file failed (\"×\"), a path did not exist, an option was unknown or the\n"
         "output could not be written. A file named --help is given as ./--help.\n");
+    return text;
 }
 
 std::string VersionText() {
@@ -107,7 +143,15 @@ std::string VersionText() {
                   TESSARIN_STRING(LIBJPEG_TURBO_VERSION), JPEG_LIB_VERSION,
                   png_get_libpng_ver(nullptr), GIFLIB_MAJOR, GIFLIB_MINOR, GIFLIB_RELEASE,
                   zlibVersion());
-    return std::string("tessarin " TESSARIN_VERSION "\n") + libraries +
+    std::string formats = "Formats, by file name extension:\n";
+    for (const ImageFormat* format : ImageFormats()) {
+        const std::string_view name = format->name;
+        formats.append("  ").append(name).append(name.size() < 6 ? 6 - name.size() : 1, ' ');
+        for (const char* const* e = format->extensions; *e; ++e)
+            formats.append(e == format->extensions ? "" : " ").append(*e);
+        formats += '\n';
+    }
+    return std::string("tessarin " TESSARIN_VERSION "\n") + libraries + formats +
            "Copyright (c) 2026 the Tessarin developers\n"
            "License: MIT\n"
            "This is free software: you are free to change and redistribute it.\n"

@@ -3,14 +3,24 @@
 // answered before anything else, with no display and no window.
 
 #include <string>
+#include <string_view>
 
 namespace tessarin {
+
+// The names of the formats the program reads, in the registry's order,
+// joined by `separator` and the last two by `lastSeparator`:
+// FormatNames(", ", " and ") is "BMP, JPEG, PNG and GIF".
+std::string FormatNames(std::string_view separator, std::string_view lastSeparator);
+
+// Every file name extension those formats are known by, joined the same way.
+std::string FormatExtensions(std::string_view separator, std::string_view lastSeparator);
 
 // A short usage in the locale's language: the window use, "/cmd", where the
 // full option list is, and the exit status.
 std::string UsageText();
 
-// The name, the version and the versions of the image libraries.
+// The name, the version, the versions of the image libraries and the formats
+// with their extensions.
 std::string VersionText();
 
 // Whether the first argument asks for one of them ("--help" or "-h",

@@ -58,8 +58,13 @@ std::string DecodeUtf16(std::string_view bytes, bool littleEndian) {
 std::string EncodeValue(std::string_view value) {
     bool edgeBlank = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
     bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
-    if (edgeBlank || quoted) return "\"" + std::string(value) + "\"";
-    return std::string(value);
+    if (!edgeBlank && !quoted) return std::string(value);
+    std::string text;
+    text.reserve(value.size() + 2);
+    text += '"';
+    text += value;
+    text += '"';
+    return text;
 }
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }

@@ -108,7 +108,9 @@ std::string WithSubFolder(const std::string& base, const std::string& source,
     if (settings.uniqueFolder == 0) return JoinPath(base, kAutoFolder);
     const bool ownFolder = (settings.relative != 0 && settings.dirLevel <= 0) ||
                            AbsolutePath(base) == SourceFolder(source);
-    return JoinPath(base, (ownFolder ? "_" : "") + FileNamePart(source));
+    std::string folder = ownFolder ? "_" : "";
+    folder += FileNamePart(source);
+    return JoinPath(base, folder);
 }
 
 // printf's "%0*lld": zero padded to `width`, the minus sign counting in it.
@@ -199,18 +201,24 @@ std::string BuildTileFileName(const std::string& folder, const std::string& base
     const int64_t first = settings.firstNumber;
     const int width = settings.digits < 0 ? 0 : std::min(settings.digits, kMaxPadding);
     std::string numbers;
+    const auto number = [&](int64_t value) {
+        numbers += '_';
+        numbers += PaddedNumber(value, width);
+    };
     switch (settings.nameFormat) {
         case NameFormat::ColRow:
-            numbers = "_" + PaddedNumber(c + first, width) + "_" + PaddedNumber(r + first, width);
+            number(c + first);
+            number(r + first);
             break;
         case NameFormat::AcrossCount:
-            numbers = "_" + PaddedNumber(r * columns + c + first, width);
+            number(r * columns + c + first);
             break;
         case NameFormat::DownCount:
-            numbers = "_" + PaddedNumber(c * rows + r + first, width);
+            number(c * rows + r + first);
             break;
         default:
-            numbers = "_" + PaddedNumber(r + first, width) + "_" + PaddedNumber(c + first, width);
+            number(r + first);
+            number(c + first);
             break;
     }
     return JoinPath(folder, baseName + numbers + extension);

@@ -2,11 +2,14 @@
 # The documentation as users read it: the manual page rendered without
 # warnings under a UTF-8 locale (with the result marks) and under LANG=C (with
 # their ASCII stand-ins and the menus' English names, since groff's ascii
-# device has no glyph for them), and --help naming the GNU spellings and the
-# default output folder.
+# device has no glyph for them), --help naming the GNU spellings and the
+# default output folder, and every list of the formats naming those of the
+# registry, as --version shows them.
 # Usage: manual_test.sh SOURCE_DIR TESSARIN
+# The documents are those the build made beside TESSARIN.
 source_dir=$1 tessarin=$2
-manpage=$source_dir/resources/tessarin.1
+build=$(dirname "$tessarin")
+manpage=$build/tessarin.1
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
@@ -37,6 +40,39 @@ for locale in en_US.UTF-8 C; do
 done
 LC_ALL=en_US.UTF-8 "$tessarin" --help | grep -qF 'default output folder' ||
   fail "--help does not name the default output folder"
+
+# The registry's formats: "  NAME  .ext .ext" lines under "Formats" in --version.
+formats=$("$tessarin" --version | sed -n '/^Formats/,/^[^ ]/p' | grep '^  ')
+names=$(awk '{print $1}' <<<"$formats" | paste -sd, - | sed 's/,/, /g')
+[ -n "$names" ] || fail "--version lists no format"
+for list in "$source_dir/README.md" "$build/Readme.txt"; do
+  grep -qF "raster images ($names)" "$list" || fail "${list##*/} does not list the formats: $names"
+done
+grep -qF "画像（${names//, /、}）" "$build/Readme.txt" || fail "Readme.txt (Japanese) does not list $names"
+LC_ALL=C "$tessarin" --help | grep -qF "画像（${names//, /、}）" || fail "--help does not list $names"
+LC_ALL=en_US.UTF-8 "$tessarin" --help | grep -qF "Cut images ($names) into tiles." ||
+  fail "--help (English) does not list $names"
+for extension in $(awk '{$1 = ""; print}' <<<"$formats"); do
+  grep -qF -- "$extension" "$manpage" || fail "the manual page lacks the extension $extension"
+done
+for document in Readme.txt tessarin.1 tessarin.desktop io.github.tessarin.tessarin.metainfo.xml; do
+  [ ! -f "$build/$document" ] || ! grep -n '@[A-Z_]*@' "$build/$document" ||
+    fail "$document keeps a placeholder"
+done
+
+# The filler repeats a line per format and refuses a placeholder it does not know.
+lists=$build/tessarin_format_lists
+printf '<@FORMAT_MIME_TYPE@>\nme@example.org @FORMAT_NAMES_AND@.' >"$tmp/good.in"
+if "$lists" "$tmp/good.in" "$tmp/good"; then
+  [ "$(grep -c '^<image/[a-z.+-]*>$' "$tmp/good")" = "$(wc -l <<<"$formats")" ] &&
+    [ "$(tail -n 1 "$tmp/good")" = "me@example.org $(sed 's/\(.*\), /\1 and /' <<<"$names")." ] ||
+    { cat "$tmp/good"; fail "tessarin_format_lists filled the template wrongly"; }
+else
+  fail "tessarin_format_lists failed on a good template"
+fi
+printf 'MimeType=@MIME_TYPE@\n' >"$tmp/bad.in"
+! "$lists" "$tmp/bad.in" "$tmp/bad" 2>/dev/null && [ ! -e "$tmp/bad" ] ||
+  fail "tessarin_format_lists accepted an unknown placeholder"
 
 [ "$failures" = 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "the documentation passed every check"
