@@ -1,19 +1,83 @@
 #include "imaging/format_registry.h"
 
 #include <iterator>
+#include <new>
 
+#include "imaging/memory_budget.h"
+#include "imaging/messages.h"
 #include "platform/text.h"
 
 namespace tessarin {
 
 // Each format's entry, defined in its folder.
-extern const ImageFormat kBmpFormat, kJpegFormat, kPngFormat, kGifFormat;
+#define TESSARIN_FORMAT_ENTRY(kind, number) extern const ImageFormat k##kind##Format;
+TESSARIN_IMAGE_FORMATS(TESSARIN_FORMAT_ENTRY)
+#undef TESSARIN_FORMAT_ENTRY
 
 namespace {
 
-constexpr const ImageFormat* kFormats[] = {&kBmpFormat, &kJpegFormat, &kPngFormat, &kGifFormat};
+#define TESSARIN_FORMAT_ADDRESS(kind, number) &k##kind##Format,
+constexpr const ImageFormat* kFormats[] = {TESSARIN_IMAGE_FORMATS(TESSARIN_FORMAT_ADDRESS)};
+#undef TESSARIN_FORMAT_ADDRESS
+
+// A whole file read as bands of raster rows, damage shown as far as the
+// data goes, as a whole load shows it.
+class WholeSettings final : public TileSettings {
+  public:
+    explicit WholeSettings(const ReadWatch* watch) : watch_(watch) {}
+    int GetInt(std::string_view section, std::string_view key, int fallback) const override {
+        return section == "VIEW" && key == "SHOW_DAMAGE" ? 1 : fallback;
+    }
+    bool RasterTiles() const override { return true; }
+    const ReadWatch* Watch() const override { return watch_; }
+
+  private:
+    const ReadWatch* watch_;
+};
+
+bool LoadFromBands(const ImageFormat& format, const SourceFilePtr& file, LoadedImage& out,
+                   const ReadWatch* watch) {
+    std::unique_ptr<RowBands> bands;
+    if (!format.openBands || !format.openBands(file, WholeSettings(watch), out, bands))
+        return false;
+    if (!bands) {
+        out.error = msg::kInvalidFile;  // a file its rows cannot be read from
+        return false;
+    }
+    const uint64_t bytes = bands->BandBytes(out.height);
+    std::unique_ptr<RowBand> band;
+    if (bytes == 0 || !FitsSplitMemoryBudget(bands->HeldBytes(), bytes) ||
+        !(band = bands->NewBand(out.height))) {
+        out.error = bands->MemoryMessage();
+        return false;
+    }
+    if (const char* failure = bands->ReadRows(*band, out.height)) {
+        out.error = failure;
+        return false;
+    }
+    const std::shared_ptr<const DibImage> rows = band->Raster();
+    out.raster = rows ? CropDibImage(*rows, 0, 0, rows->Width(), rows->AbsHeight()) : nullptr;
+    if (!out.raster) {
+        out.error = bands->MemoryMessage();
+        return false;
+    }
+    if (const char* damage = bands->Damage()) out.damage = damage;
+    out.source = file;
+    return true;
+}
 
 }  // namespace
+
+bool LoadWholeImage(const ImageFormat& format, const SourceFilePtr& file, LoadedImage& out,
+                    const ReadWatch* watch) {
+    try {
+        return format.load ? format.load(file, out, watch)
+                           : LoadFromBands(format, file, out, watch);
+    } catch (const std::bad_alloc&) {
+        out.error = msg::kMemoryFailed;
+        return false;
+    }
+}
 
 std::span<const ImageFormat* const> ImageFormats() { return kFormats; }
 

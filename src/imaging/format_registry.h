@@ -3,8 +3,8 @@
 // its name and extensions, the open dialog's filter, how its files begin, its
 // readers, its tiles and the options they take, its messages. Every other
 // place asks here. A format is added as a folder of its own under imaging/
-// with its entry (<format>/<format>_entry.cpp), its kind below and its line
-// in format_registry.cpp.
+// with its entry (<format>/<format>_entry.cpp) and its line in
+// TESSARIN_IMAGE_FORMATS below.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,13 +23,16 @@
 
 namespace tessarin {
 
+// Every format, in the open dialog's order: X(Kind, number) for the entry
+// k<Kind>Format that its folder defines. A format is added by a line here.
+#define TESSARIN_IMAGE_FORMATS(X) X(Bmp, 1) X(Jpeg, 2) X(Png, 3) X(Gif, 4)
+
 enum class ImageFileKind : int {
     Unsupported = 0,
-    Bmp = 1,
-    Jpeg = 2,
-    Png = 3,
-    Gif = 4,
-    BadPath = 5
+    BadPath = -1,
+#define TESSARIN_FORMAT_KIND(kind, number) kind = number,
+    TESSARIN_IMAGE_FORMATS(TESSARIN_FORMAT_KIND)
+#undef TESSARIN_FORMAT_KIND
 };
 
 // What a format's files and reader can do, beyond reading rows; the engine,
@@ -69,7 +72,8 @@ struct ImageFormat {
     bool (*sniff)(const uint8_t* head, size_t size) = nullptr;
     // Reads the file opened for the load (null when it could not be: the
     // format's message); on failure out.error holds the message. `watch`
-    // (may be null) follows the read and may end it.
+    // (may be null) follows the read and may end it. Null: the load is made
+    // of the format's bands (openBands), one band of every row.
     bool (*load)(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch) = nullptr;
     // Reads only what the format's own tiles need before they are cut, with
     // no raster; null when they are cut from the raster. On failure
@@ -103,6 +107,11 @@ struct ImageFormat {
     // and fuzzed from it.
     std::string_view sample;
 };
+
+// The whole load of a file in `format`: its own, or one made of its bands,
+// held to the memory budget. As ImageFormat::load.
+bool LoadWholeImage(const ImageFormat& format, const SourceFilePtr& file, LoadedImage& out,
+                    const ReadWatch* watch);
 
 // How many bytes of a file's start sniffing looks at.
 inline constexpr size_t kSniffBytes = 16;

@@ -51,8 +51,9 @@ bool Load(const std::string& path, SourceFilePtr file, const SplitSettings* forT
     LoadedImage loaded;
     const bool withoutRaster =
         forTiles && &TileFormatFor(*format, *forTiles) == format && format->loadForTiles;
-    const bool loadedOk = withoutRaster ? format->loadForTiles(file, loaded)
-                                        : format->load(file, loaded, watch) && loaded.raster;
+    const bool loadedOk = withoutRaster
+                              ? format->loadForTiles(file, loaded)
+                              : LoadWholeImage(*format, file, loaded, watch) && loaded.raster;
     notices.insert(notices.end(), std::make_move_iterator(loaded.notices.begin()),
                    std::make_move_iterator(loaded.notices.end()));
     if (!loadedOk) {
