@@ -129,6 +129,10 @@ const char* Reduce(RowBands& bands, int width, int height, int preFactor, Reduce
         read += rows;
         picture.SetRowsDone(out);
         if (observer && shown) observer->RowsFilled();
+        // Past the damage the rows are the reader's filling, not the file's:
+        // the picture ends there (the rows below stay black) rather than
+        // costing the time of a picture the file only claims.
+        if (bands.Damage()) break;
     }
     return nullptr;
 }

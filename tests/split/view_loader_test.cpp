@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "imaging/gif/gif_test_files.h"
 #include "imaging/memory_budget.h"
 #include "split/band_sources.h"
 #include "split/image_loader.h"
@@ -232,6 +233,29 @@ TEST_F(ViewLoaderTest, LargeJpegFilesShowAReducedPictureFirst) {
         EXPECT_EQ(stopping.reduced.size(), 1u);
         EXPECT_EQ(stopping.fills, 0);
     }
+}
+
+// A few bytes that claim a huge picture and break at once: the window shows
+// what the file holds, the damage named, and the picture ends where the data
+// did; the rows the file only claims are not decoded (65,535 x 65,535 of
+// them took the reduction 20 s and more).
+TEST_F(ViewLoaderTest, ADamagedFilesPictureEndsWhereItsDataDoes) {
+    giftest::Gif gif = giftest::OneFrame(8, 8, 4);
+    std::vector<uint8_t> bytes = giftest::Encode(gif);
+    const size_t descriptor = giftest::FindFirstDescriptor(bytes).start;
+    for (const size_t field : {size_t{6}, size_t{7}, size_t{8}, size_t{9}, descriptor + 5,
+                               descriptor + 6, descriptor + 7, descriptor + 8})
+        bytes[field] = 0xFF;
+    const std::string path = dir_ / "claims.gif";
+    testing::WriteBytes(path, bytes);
+    ViewLoad view;
+    std::string error;
+    std::vector<std::string> notices;
+    ASSERT_TRUE(LoadImageForView(path, view, error, notices, nullptr)) << error;
+    EXPECT_EQ(view.image.width, 65535);
+    EXPECT_FALSE(view.image.damage.empty());
+    ASSERT_TRUE(view.picture);
+    EXPECT_LT(view.picture->RowsDone(), view.picture->Height() / 16);
 }
 
 }  // namespace
