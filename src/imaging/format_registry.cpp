@@ -20,25 +20,12 @@ namespace {
 constexpr const ImageFormat* kFormats[] = {TESSARIN_IMAGE_FORMATS(TESSARIN_FORMAT_ADDRESS)};
 #undef TESSARIN_FORMAT_ADDRESS
 
-// A whole file read as bands of raster rows, damage shown as far as the
-// data goes, as a whole load shows it.
-class WholeSettings final : public TileSettings {
-  public:
-    explicit WholeSettings(const ReadWatch* watch) : watch_(watch) {}
-    int GetInt(std::string_view section, std::string_view key, int fallback) const override {
-        return section == "VIEW" && key == "SHOW_DAMAGE" ? 1 : fallback;
-    }
-    bool RasterTiles() const override { return true; }
-    const ReadWatch* Watch() const override { return watch_; }
-
-  private:
-    const ReadWatch* watch_;
-};
-
+// The whole file as one band of raster rows, as the window shows it: a
+// damaged file as far as its data goes.
 bool LoadFromBands(const ImageFormat& format, const SourceFilePtr& file, LoadedImage& out,
                    const ReadWatch* watch) {
     std::unique_ptr<RowBands> bands;
-    if (!format.openBands || !format.openBands(file, WholeSettings(watch), out, bands))
+    if (!format.openBands || !format.openBands(file, ViewSettings(1, watch), out, bands))
         return false;
     if (!bands) {
         out.error = msg::kInvalidFile;  // a file its rows cannot be read from

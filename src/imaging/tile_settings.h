@@ -23,4 +23,24 @@ class TileSettings {
     virtual const ReadWatch* Watch() const { return nullptr; }
 };
 
+// The settings a file is opened with for a picture to show: every format's
+// bands of raster rows, reduced by `scale` where the format's library can
+// (a JPEG file's scaled decode), a damaged file read as far as its data goes.
+class ViewSettings final : public TileSettings {
+  public:
+    explicit ViewSettings(int scale, const ReadWatch* watch = nullptr)
+        : scale_(scale), watch_(watch) {}
+    int GetInt(std::string_view section, std::string_view key, int fallback) const override {
+        if (section == "VIEW" && key == "SCALE") return scale_;
+        if (section == "VIEW" && key == "SHOW_DAMAGE") return 1;
+        return fallback;
+    }
+    bool RasterTiles() const override { return true; }
+    const ReadWatch* Watch() const override { return watch_; }
+
+  private:
+    int scale_;
+    const ReadWatch* watch_;
+};
+
 }  // namespace tessarin

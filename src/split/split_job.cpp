@@ -49,9 +49,11 @@ int64_t CountWantedTiles(const SplitPlan& plan) {
     return count;
 }
 
-// The manifest, kept in the staging folder to be named with the tiles.
+// The manifest, kept in the staging folder to be named with the tiles;
+// `lossless`: the tiles were cut from the file's compressed data.
 bool StageManifest(StagingFolder& staging, const SplitJob& job, const SplitPlan& plan,
-                   const TileSource* source, const std::vector<std::vector<TileRect>>& written) {
+                   const TileSource* source, const std::vector<std::vector<TileRect>>& written,
+                   bool lossless) {
     std::vector<ManifestTile> tiles;
     for (const std::vector<TileRect>& share : written)
         for (const TileRect& rect : share) {
@@ -64,8 +66,6 @@ bool StageManifest(StagingFolder& staging, const SplitJob& job, const SplitPlan&
             tile.fileName = path.substr(path.rfind('/') + 1);
             tiles.push_back(std::move(tile));
         }
-    const ImageFormat* format = FindImageFormat(ClassifyImageFile(job.image.path));
-    const bool lossless = format && CutsLosslessly(*format, job.settings);
     const std::string text = ManifestText(job, plan.grid, lossless, std::move(tiles));
     std::string staged;
     const int fd = staging.CreateFile(staged);
@@ -206,7 +206,8 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
     if (!state.Failed() && image.source && (!image.source->StampNow(after) || after != before))
         state.StoreError(msg::kSourceChanged);
     if (job.writeManifest && !state.Failed() &&
-        !StageManifest(staging, job, plan, source.get(), written))
+        !StageManifest(staging, job, plan, source.get(), written,
+                       CutsLosslessly(*format, job.settings)))
         state.StoreError(msg::kSaveFailed);
     if (state.Failed()) return;
 

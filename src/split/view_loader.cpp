@@ -27,25 +27,6 @@ constexpr int kPreviewFactor = 8;
 // What one band of rows read for a reduced picture may take.
 constexpr uint64_t kReductionBandBytes = uint64_t{16} << 20;
 
-// The settings a file is opened with for its picture: every format's bands
-// of raster rows, a JPEG file's scaled down by the library where it can.
-class ViewSettings final : public TileSettings {
-  public:
-    ViewSettings(int scale, const ReadWatch* watch) : scale_(scale), watch_(watch) {}
-    int GetInt(std::string_view section, std::string_view key, int fallback) const override {
-        if (section == "VIEW" && key == "SCALE") return scale_;
-        // A damaged file is shown as far as its data goes, as when loaded whole.
-        if (section == "VIEW" && key == "SHOW_DAMAGE") return 1;
-        return fallback;
-    }
-    bool RasterTiles() const override { return true; }
-    const ReadWatch* Watch() const override { return watch_; }
-
-  private:
-    int scale_;
-    const ReadWatch* watch_;
-};
-
 // The observer as the whole load's watch, handed a reader's early picture
 // as the image's.
 class PreviewWatch final : public ReadWatch {
