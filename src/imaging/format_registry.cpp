@@ -42,8 +42,7 @@ bool LoadFromBands(const ImageFormat& format, const SourceFilePtr& file, LoadedI
         out.error = failure;
         return false;
     }
-    const std::shared_ptr<const DibImage> rows = band->Raster();
-    out.raster = rows ? CropDibImage(*rows, 0, 0, rows->Width(), rows->AbsHeight()) : nullptr;
+    out.raster = band->Raster();
     if (!out.raster) {
         out.error = bands->MemoryMessage();
         return false;

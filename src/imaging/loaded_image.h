@@ -25,7 +25,7 @@ class TileData {
 };
 
 struct LoadedImage {
-    std::unique_ptr<DibImage> raster;  // null on failure, and in a load without raster
+    std::shared_ptr<const DibImage> raster;  // null on failure, and in a load without raster
     // The picture's size when no raster was made.
     int width = 0;
     int height = 0;
