@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     settings.savePath = (work / "out").string();
     settings.widthValue[0] = settings.heightValue[0] = 256;
     settings.threadCount = threads;
-    settings.correctCut = lossless ? 0 : 1;
+    settings.formatOptions.Set("OPTION", "CORRECT_CUT", lossless ? 0 : 1);
     settings.allBmp = 0;
 
     MainWindow window(settings, paths);

@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     LoadSplitSettings(settings, paths);
     settings.widthValue[0] = settings.heightValue[0] = 1024;
     settings.threadCount = 2;
-    settings.correctCut = 1;
+    settings.formatOptions.Set("OPTION", "CORRECT_CUT", 1);
     settings.allBmp = 0;
     if (!splitDir.empty()) settings.savePath = splitDir;
     MainWindow window(settings, paths);

@@ -40,7 +40,7 @@ void SplitAsCommandMode(const std::string& path, bool allBmp, bool exact) {
     job.settings.offsetYValue[0] = 3;
     job.settings.threadCount = 2;
     job.settings.allBmp = allBmp;
-    job.settings.correctCut = exact;
+    job.settings.formatOptions.Set("OPTION", "CORRECT_CUT", exact);
     job.settings.savePath = path + ".tiles";
     std::string error;
     std::vector<std::string> notices;

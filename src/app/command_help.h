@@ -3,7 +3,7 @@
 
 namespace tessarin {
 
-inline constexpr const char* kCommandHelp =
+inline constexpr const char* kCommandHelpHead =
     "\n"
     "《オプション説明》\n"
     "\n"
@@ -70,21 +70,10 @@ inline constexpr const char* kCommandHelp =
     "    全てBMP形式で出力する指定\n"
     "  /!bmp\n"
     "    画像形式を変えずに出力する指定\n"
-    "\n"
-    "  /jc\n"
-    "    JPEG画像を多少劣化してでも正確な位置で分割する指定\n"
-    "  /!jc\n"
-    "    JPEG画像を分割の位置がずれてでも無劣化で分割する指定\n"
-    "\n"
-    "  /jq 0以上、100以下の整数\n"
-    "    JPEG品質（圧縮レベル）の指定\n"
-    "\n"
-    "  /copy all | comments | none\n"
-    "    無劣化で分割したJPEGタイルに残す分割元のマーカーの指定\n"
-    "    （all：コメントとアプリケーションマーカー全て、comments：コメントのみ、none：無し）\n"
-    "    (the markers a lossless JPEG tile keeps, as jpegtran -copy: all comment\n"
-    "    and application markers (Exif, ICC...), the comments only, or none)\n"
-    "\n"
+    "\n";
+
+// The help of the options the formats declare comes between the two parts.
+inline constexpr const char* kCommandHelpTail =
     "  /t 1以上の整数\n"
     "    分割同時処理（スレッド）数の指定\n"
     "\n"
@@ -115,7 +104,7 @@ inline constexpr const char* kCommandHelp =
     "\n";
 
 // The same in English, for every language but Japanese (see UsesJapaneseTexts).
-inline constexpr const char* kCommandHelpEnglish =
+inline constexpr const char* kCommandHelpHeadEnglish =
     "\n"
     "<Options>\n"
     "\n"
@@ -181,19 +170,9 @@ inline constexpr const char* kCommandHelpEnglish =
     "    writes every tile as BMP\n"
     "  /!bmp\n"
     "    writes the tiles in the source image's format\n"
-    "\n"
-    "  /jc\n"
-    "    cuts JPEG images at the exact position, re-encoding them\n"
-    "  /!jc\n"
-    "    cuts JPEG images without loss, even where a cut moves to the block grid\n"
-    "\n"
-    "  /jq integer from 0 to 100\n"
-    "    the JPEG quality\n"
-    "\n"
-    "  /copy all | comments | none\n"
-    "    the source markers a lossless JPEG tile keeps, as jpegtran -copy: every\n"
-    "    comment and application marker (Exif, ICC...), the comments only, or none\n"
-    "\n"
+    "\n";
+
+inline constexpr const char* kCommandHelpTailEnglish =
     "  /t integer >= 1\n"
     "    the number of tiles written at once (threads)\n"
     "\n"

@@ -6,11 +6,14 @@
 #include <csignal>
 #include <deque>
 #include <filesystem>
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "app/command_help.h"
 #include "app/progress_line.h"
 #include "platform/console.h"
+#include "platform/format_option.h"
 #include "platform/heap.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
@@ -38,17 +41,16 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// "/copy all", "comments" or "none", in any ASCII case; false for anything else.
-bool ParseJpegCopy(const std::string& value, JpegCopy& copy) {
-    static const std::pair<const char*, JpegCopy> kValues[] = {
-        {"all", JpegCopy::All}, {"comments", JpegCopy::Comments}, {"none", JpegCopy::None}};
-    for (const auto& [name, choice] : kValues) {
-        if (EqualsAsciiNoCase(value, name)) {
-            copy = choice;
-            return true;
-        }
+// "/help": the command mode's own options around those the formats declare.
+std::string CommandHelp() {
+    const bool japanese = UsesJapaneseTexts();
+    std::string help = japanese ? kCommandHelpHead : kCommandHelpHeadEnglish;
+    for (const FormatOption& option : DeclaredFormatOptions()) {
+        for (const FormatOptionSpelling& spelling : option.spellings)
+            help += japanese ? spelling.help : spelling.helpEnglish;
+        help += "\n";
     }
-    return false;
+    return help + (japanese ? kCommandHelpTail : kCommandHelpTailEnglish);
 }
 
 // An argument that is neither a file nor a known option: an option mistyped
@@ -98,18 +100,43 @@ class CommandLineFiles final : public BatchSource {
         const char* longName;  // after "--", compared as it is; null for none
         char shortName;        // after "-"; 0 for none
         bool takesValue;
+        // Null for an option a format declares: `declared` and `spelling`.
         void (*apply)(CommandLineFiles&, const std::string& value);
+        const FormatOption* declared = nullptr;
+        const FormatOptionSpelling* spelling = nullptr;
     };
+
+    // The built-in options and, after them, those the formats declare.
+    static std::vector<Option> AllOptions(std::span<const Option> builtIn) {
+        std::vector<Option> all(builtIn.begin(), builtIn.end());
+        for (const FormatOption& option : DeclaredFormatOptions())
+            for (const FormatOptionSpelling& spelling : option.spellings)
+                all.push_back({spelling.name, spelling.longName, 0, spelling.takesValue, nullptr,
+                               &option, &spelling});
+        return all;
+    }
+
+    void Run(const Option& option, const std::string& value) {
+        if (option.apply) return option.apply(*this, value);
+        const FormatOption& declared = *option.declared;
+        int number = option.spelling->value;
+        if (option.takesValue) {
+            number = declared.words ? declared.ValueOfWord(value) : ParseDecimalInt(value);
+            if (number < 0 && declared.words)
+                return Problem(std::string(option.name) + " " + value,
+                               Localized("：不明なオプションです（無視します）",
+                                         ": unknown option (ignored)"));
+        }
+        settings_.formatOptions.Set(declared.section, declared.key, number);
+    }
 
     // Adding an option is adding its line here.
     static const Option* FindOption(std::string_view name, std::string_view longName,
                                     char shortName) {
         using W = CommandLineFiles;
-        static const Option kOptions[] = {
+        static const Option kBuiltIn[] = {
             {"/help", "help", 0, false,
-             [](W&, const std::string&) {
-                 ConsoleWrite(Localized(kCommandHelp, kCommandHelpEnglish));
-             }},
+             [](W&, const std::string&) { ConsoleWrite(CommandHelp()); }},
             {"/ini", "settings", 0, true, [](W& w, const std::string& v) { w.LoadIni(v); }},
             {"/aspw", "aspect-width", 0, false,
              [](W& w, const std::string&) {
@@ -174,15 +201,6 @@ class CommandLineFiles final : public BatchSource {
             {"/bmp", "bmp", 0, false, [](W& w, const std::string&) { w.settings_.allBmp = true; }},
             {"/!bmp", "keep-format", 0, false,
              [](W& w, const std::string&) { w.settings_.allBmp = false; }},
-            {"/jc", "exact", 0, false,
-             [](W& w, const std::string&) { w.settings_.correctCut = true; }},
-            {"/!jc", "lossless", 0, false,
-             [](W& w, const std::string&) { w.settings_.correctCut = false; }},
-            {"/jq", "quality", 0, true,
-             [](W& w, const std::string& v) {
-                 w.settings_.jpegQuality = std::clamp(ParseDecimalInt(v), 0, 100);
-             }},
-            {"/copy", "copy", 0, true, [](W& w, const std::string& v) { w.SetCopy(v); }},
             {"/t", "threads", 'j', true,
              [](W& w, const std::string& v) {
                  w.settings_.threadCount = std::max(1, ParseDecimalInt(v));
@@ -193,6 +211,7 @@ class CommandLineFiles final : public BatchSource {
             // Read before the run starts (WantsProgress): it applies to every file.
             {"/progress", "progress", 0, false, [](W&, const std::string&) {}},
         };
+        static const std::vector<Option> kOptions = AllOptions(kBuiltIn);
         for (const Option& option : kOptions) {
             if ((!name.empty() && EqualsAsciiNoCase(name, option.name)) ||
                 (!longName.empty() && option.longName && longName == option.longName) ||
@@ -231,14 +250,14 @@ class CommandLineFiles final : public BatchSource {
                 Problem(arg, Localized("：このオプションは値を取りません（無視します）",
                                        ": the option takes no value (ignored)"));
             else if (option && equals != std::string::npos)
-                option->apply(*this, arg.substr(equals + 1));
+                Run(*option, arg.substr(equals + 1));
             else
                 Apply(option, arg);
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
             // Short options: "-o DIR" or "-oDIR".
             const Option* option = FindOption({}, {}, arg[1]);
             if (option && option->takesValue && arg.size() > 2)
-                option->apply(*this, arg.substr(2));
+                Run(*option, arg.substr(2));
             else
                 Apply(arg.size() == 2 ? option : nullptr, arg);
         } else if (const Option* option = FindOption(arg, {}, 0)) {
@@ -258,11 +277,11 @@ class CommandLineFiles final : public BatchSource {
             Problem(arg, Localized("：不明なオプションです（無視します）",
                                    ": unknown option (ignored)"));
         } else if (!option->takesValue) {
-            option->apply(*this, {});
+            Run(*option, {});
         } else if (next_ == args_.size()) {
             Problem(arg, Localized("：値が指定されていません", ": missing value"));
         } else {
-            option->apply(*this, args_[next_++]);
+            Run(*option, args_[next_++]);
         }
     }
 
@@ -282,12 +301,6 @@ class CommandLineFiles final : public BatchSource {
             problem_ = true;
             missingSaveFolder_ = "/outdir " + path;
         }
-    }
-
-    void SetCopy(const std::string& value) {
-        if (!ParseJpegCopy(value, settings_.jpegCopy))
-            Problem("/copy " + value, Localized("：不明なオプションです（無視します）",
-                                                ": unknown option (ignored)"));
     }
 
     void Problem(const std::string& what, const char* why) {

@@ -2,6 +2,7 @@
 
 #include <iterator>
 #include <new>
+#include <vector>
 
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
@@ -66,6 +67,16 @@ bool LoadWholeImage(const ImageFormat& format, const SourceFilePtr& file, Loaded
 }
 
 std::span<const ImageFormat* const> ImageFormats() { return kFormats; }
+
+std::span<const FormatOption> DeclaredFormatOptions() {
+    static const std::vector<FormatOption> options = [] {
+        std::vector<FormatOption> all;
+        for (const ImageFormat* format : kFormats)
+            all.insert(all.end(), format->options.begin(), format->options.end());
+        return all;
+    }();
+    return options;
+}
 
 const ImageFormat* FindImageFormat(ImageFileKind kind) {
     for (const ImageFormat* format : kFormats)

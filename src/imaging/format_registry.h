@@ -20,6 +20,7 @@
 #include "imaging/tile_settings.h"
 #include "imaging/tile_source.h"
 #include "platform/file_io.h"
+#include "platform/format_option.h"
 
 namespace tessarin {
 
@@ -103,6 +104,9 @@ struct ImageFormat {
     // message. Null: the format is always loaded whole.
     bool (*openBands)(const SourceFilePtr& file, const TileSettings& settings, LoadedImage& out,
                       std::unique_ptr<RowBands>& bands) = nullptr;
+    // The options of its tiles, read through TileSettings by the section
+    // and key each declares.
+    std::span<const FormatOption> options = {};
     // A small whole file of the format: every registered format is tested
     // and fuzzed from it.
     std::string_view sample;

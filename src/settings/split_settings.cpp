@@ -141,10 +141,10 @@ void LoadSplitSettings(SplitSettings& s, const SettingsPaths& paths) {
     s.firstNumber = ParseDecimalInt(slot.GetString("FNAME_RULE", "FIRST_NO", "1"));
     s.digits = std::max(0, slot.GetInt("FNAME_RULE", "KETA", 0));
 
-    s.jpegQuality = std::clamp(slot.GetInt("JPEG", "QUALITY", 75), 0, 100);
-    s.jpegCopy = static_cast<JpegCopy>(InRangeOrZero(slot.GetInt("JPEG", "COPY", 0), 2));
     s.allBmp = slot.GetInt("OPTION", "ALL_BMP", 0) != 0;
-    s.correctCut = slot.GetInt("OPTION", "CORRECT_CUT", 1) != 0;
+    for (const FormatOption& option : DeclaredFormatOptions())
+        s.formatOptions.Set(option.section, option.key,
+                            slot.GetInt(option.section, option.key, option.fallback));
     s.notOverwrite = slot.GetInt("OPTION", "NOT_OVERWRITE", 0) != 0;
 
     s.negativeLine = ReadFlag(main, "VIEW", "NEGATIVE_LINE", 0);
@@ -182,7 +182,7 @@ bool SaveSplitSettings(const SplitSettings& s, const SettingsPaths& paths, Notif
     const int px = UnitIndex(SizeUnit::Pixel);
     const int pc = UnitIndex(SizeUnit::Percent);
     const int nm = UnitIndex(SizeUnit::Count);
-    const std::vector<ProfileEntry> slotEntries = {
+    std::vector<ProfileEntry> slotEntries = {
         {"SAVE_FOLDER", "PATH", s.savePath},
         {"SAVE_FOLDER", "RELATIVE", flag(s.relative)},
         {"SAVE_FOLDER", "DIR_LEVEL", integer(s.dirLevel)},
@@ -209,8 +209,11 @@ bool SaveSplitSettings(const SplitSettings& s, const SettingsPaths& paths, Notif
         {"FNAME_RULE", "REVERSE", flag(s.reverse)},
         {"FNAME_RULE", "FIRST_NO", integer(s.firstNumber)},
         {"FNAME_RULE", "KETA", integer(s.digits)},
-        {"JPEG", "QUALITY", integer(s.jpegQuality)},
     };
+    for (const FormatOption& option : DeclaredFormatOptions())
+        if (option.savedWithSettings)
+            slotEntries.push_back({option.section, option.key,
+                                   integer(s.formatOptions.Get(option.section, option.key))});
     if (!WriteProfileStrings(paths.slotSettingsPath, slotEntries)) {
         ReportWriteFailure(owner, paths.slotSettingsPath);
         return false;
@@ -250,11 +253,6 @@ bool ToggleAllBmp(SplitSettings& settings, const SettingsPaths& paths, Notifier*
     return WriteToggled(settings.allBmp, settings, paths, "OPTION", "ALL_BMP", owner);
 }
 
-bool ToggleCorrectCut(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner) {
-    settings.correctCut = !settings.correctCut;
-    return WriteToggled(settings.correctCut, settings, paths, "OPTION", "CORRECT_CUT", owner);
-}
-
 bool ToggleAdjustAspect(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner) {
     settings.adjustAspect = !settings.adjustAspect;
     return WriteToggled(settings.adjustAspect, settings, paths, "CUT_SIZE", "ADJUST_ASPECT", owner);
@@ -265,12 +263,12 @@ bool ToggleNotOverwrite(SplitSettings& settings, const SettingsPaths& paths, Not
     return WriteSlotFlag(paths, "OPTION", "NOT_OVERWRITE", settings.notOverwrite, owner);
 }
 
-bool SetJpegCopy(SplitSettings& settings, const SettingsPaths& paths, JpegCopy copy,
-                 Notifier* owner) {
-    settings.jpegCopy = copy;
+bool SetFormatOption(SplitSettings& settings, const SettingsPaths& paths,
+                     const FormatOption& option, int value, Notifier* owner) {
+    settings.formatOptions.Set(option.section, option.key, value);
     if (settings.notOverwrite) return true;
-    if (WriteProfileString(paths.slotSettingsPath, "JPEG", "COPY",
-                           std::to_string(static_cast<int>(copy))))
+    if (WriteProfileString(paths.slotSettingsPath, option.section, option.key,
+                           std::to_string(settings.formatOptions.Get(option.section, option.key))))
         return true;
     ReportWriteFailure(owner, paths.slotSettingsPath);
     return false;

@@ -5,6 +5,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "platform/format_option.h"
+
 namespace tessarin {
 
 class Notifier;
@@ -34,11 +36,6 @@ enum class SizeUnit : int { Pixel = 0, Percent = 1, Count = 2 };
 
 enum class NameFormat : int { RowCol = 0, ColRow = 1, AcrossCount = 2, DownCount = 3 };
 
-// The markers a lossless JPEG tile keeps of its source, as jpegtran's "-copy"
-// names them: every comment and application marker, the comments only, or
-// none. Stored as JPEG / COPY, 0 to 2.
-enum class JpegCopy : int { All = 0, Comments = 1, None = 2 };
-
 inline int UnitIndex(SizeUnit unit) { return static_cast<int>(unit); }
 
 struct SplitSettings {
@@ -65,12 +62,12 @@ struct SplitSettings {
     StoredFlag reverse;
     int firstNumber = 1;
     int digits = 0;
-    // JPEG, OPTION
-    int jpegQuality = 75;
-    JpegCopy jpegCopy = JpegCopy::All;
+    // OPTION
     bool allBmp = false;
-    bool correctCut = true;
     bool notOverwrite = false;
+    // The options the formats declare for their tiles, by the section and
+    // key each is kept under (a JPEG tile's quality is JPEG / QUALITY).
+    FormatOptionValues formatOptions;
     // Application-wide values from the main settings file.
     StoredFlag negativeLine;
     double scaleChangeRate = 1.1;
@@ -132,9 +129,6 @@ std::string SlotName(const SettingsPaths& paths, int slot);
 // path; the field keeps its new value. Return false only for a failed write.
 [[nodiscard]] bool ToggleAllBmp(SplitSettings& settings, const SettingsPaths& paths,
                                 Notifier* owner);
-// The caller opens the JPEG quality dialog when exact cutting was switched on.
-[[nodiscard]] bool ToggleCorrectCut(SplitSettings& settings, const SettingsPaths& paths,
-                                    Notifier* owner);
 // Aspect matching is not applied here: the caller runs MatchAspect afterwards,
 // which derives and saves when matching is on and an image is shown.
 [[nodiscard]] bool ToggleAdjustAspect(SplitSettings& settings, const SettingsPaths& paths,
@@ -143,10 +137,12 @@ std::string SlotName(const SettingsPaths& paths, int slot);
 [[nodiscard]] bool ToggleNotOverwrite(SplitSettings& settings, const SettingsPaths& paths,
                                       Notifier* owner);
 
-// Sets jpegCopy and writes JPEG / COPY into the slot file, unless
-// notOverwrite is set; a failed write is reported like a toggle's.
-[[nodiscard]] bool SetJpegCopy(SplitSettings& settings, const SettingsPaths& paths, JpegCopy copy,
-                               Notifier* owner);
+// Sets a declared format option (see FormatOption) and writes it into the
+// slot file, unless notOverwrite is set; a failed write is reported like a
+// toggle's. The window's menu commands for the options that are not saved
+// with the settings (a check, a choice) set them this way.
+[[nodiscard]] bool SetFormatOption(SplitSettings& settings, const SettingsPaths& paths,
+                                   const FormatOption& option, int value, Notifier* owner);
 
 // The name as the save-as command stores it: ".ini" appended when the file
 // name has no extension (a dot followed by no blank in the last component).

@@ -5,6 +5,7 @@
 
 #include "imaging/current_image.h"
 #include "settings/split_settings.h"
+#include "split/formats.h"
 
 namespace tessarin {
 
@@ -18,7 +19,7 @@ struct BlockGrid {
 // when they are cut losslessly (a JPEG, with exact cutting and BMP tiles
 // off), else none.
 inline BlockGrid LosslessBlockGrid(const CurrentImage& image, const SplitSettings& settings) {
-    if (settings.correctCut || settings.allBmp) return {};
+    if (!CutsLosslesslyOnBlockGrid(image.path, settings)) return {};
     return BlockGrid{image.blockWidth, image.blockHeight};
 }
 

@@ -5,10 +5,7 @@
 namespace tessarin {
 
 int SplitTileSettings::GetInt(std::string_view section, std::string_view key, int fallback) const {
-    if (section == "JPEG" && key == "QUALITY") return settings_.jpegQuality;
-    if (section == "JPEG" && key == "COPY") return static_cast<int>(settings_.jpegCopy);
-    if (section == "OPTION" && key == "CORRECT_CUT") return settings_.correctCut;
-    return fallback;
+    return FindFormatOption(section, key) ? settings_.formatOptions.Get(section, key) : fallback;
 }
 
 ImageFileKind ClassifyImageFile(const std::string& path) {
@@ -25,6 +22,16 @@ ImageFileKind ClassifyImageFile(const std::string& path) {
 bool CutsOnBlockGrid(const std::string& path) {
     const ImageFormat* format = FindImageFormat(ClassifyImageFile(path));
     return format && format->can.blockGrid;
+}
+
+bool CutsLosslesslyOnBlockGrid(const std::string& path, const SplitSettings& settings) {
+    if (!path.empty()) {
+        const ImageFormat* format = FindImageFormat(ClassifyImageFile(path));
+        return format && format->can.blockGrid && CutsLosslessly(*format, settings);
+    }
+    for (const ImageFormat* format : ImageFormats())
+        if (format->can.blockGrid && CutsLosslessly(*format, settings)) return true;
+    return false;
 }
 
 const ImageFormat& TileFormatFor(const ImageFormat& source, const SplitSettings& settings) {

@@ -40,6 +40,11 @@ ImageFileKind ClassifyImageFile(const std::string& path);
 // name, as ClassifyImageFile finds it).
 bool CutsOnBlockGrid(const std::string& path);
 
+// Whether tiles of `path`'s format (by its name) are cut losslessly on its
+// block grid with these settings; with an empty path, whether those of any
+// format that has a block grid are.
+bool CutsLosslesslyOnBlockGrid(const std::string& path, const SplitSettings& settings);
+
 // The format the tiles of a file in `source` format are written in: BMP when
 // the settings ask for every tile as BMP or the source's format writes no
 // tiles of its own; else the source's own.

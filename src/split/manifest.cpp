@@ -98,15 +98,10 @@ const char* NameFormatName(NameFormat format) {
     }
 }
 
-const char* CopyName(JpegCopy copy) {
-    switch (copy) {
-        case JpegCopy::Comments:
-            return "comments";
-        case JpegCopy::None:
-            return "none";
-        default:
-            return "all";
-    }
+// A value of an option given in words (such as JPEG / COPY), as its word.
+const char* OptionWord(const FormatOptionValues& values, const char* section, const char* key) {
+    const FormatOption* option = FindFormatOption(section, key);
+    return option && option->words ? option->words[values.Get(section, key)] : "";
 }
 
 std::string Number(double value) {
@@ -146,8 +141,8 @@ std::string ManifestText(const SplitJob& job, const TileGrid& grid, bool lossles
            ", \"firstNumber\": " + std::to_string(s.firstNumber) +
            ", \"digits\": " + std::to_string(s.digits) +
            ", \"allBmp\": " + (s.allBmp ? "true" : "false") +
-           ", \"exactJpeg\": " + (s.correctCut ? "true" : "false") +
-           ", \"jpegQuality\": " + std::to_string(s.jpegQuality) + "},\n";
+           ", \"exactJpeg\": " + (s.formatOptions.Get("OPTION", "CORRECT_CUT") ? "true" : "false") +
+           ", \"jpegQuality\": " + std::to_string(s.formatOptions.Get("JPEG", "QUALITY")) + "},\n";
     out += "  \"grid\": {\"columns\": " + std::to_string(grid.columns) +
            ", \"rows\": " + std::to_string(grid.rows) +
            ", \"tileWidth\": " + std::to_string(grid.tileWidth) +
@@ -159,7 +154,7 @@ std::string ManifestText(const SplitJob& job, const TileGrid& grid, bool lossles
     if (lossless)
         out += "  \"lossless\": {\"blockWidth\": " + std::to_string(job.image.blockWidth) +
                ", \"blockHeight\": " + std::to_string(job.image.blockHeight) + ", \"copy\": \"" +
-               CopyName(s.jpegCopy) + "\"},\n";
+               OptionWord(s.formatOptions, "JPEG", "COPY") + "\"},\n";
     out += "  \"tiles\": [";
     for (size_t i = 0; i < tiles.size(); ++i) {
         const ManifestTile& t = tiles[i];

@@ -96,6 +96,9 @@ constexpr CatalogueEntry kEntries[] = {
     // Where the tiles go when no save folder is set (the desktop, else home).
     {QT_TRANSLATE_NOOP("Tessarin", "/outdir の指定がないため、タイルは既定のフォルダに保存します"),
      "no /outdir given; the tiles go to the default folder"},
+    // The window's dialogs of the formats' options (FormatOption::dialog).
+    {QT_TRANSLATE_NOOP("Tessarin", "JPEG品質設定"), "JPEG Quality"},
+    {QT_TRANSLATE_NOOP("Tessarin", "（悪 0 ～ 100 良）"), "(worst 0 to 100 best)"},
 };
 
 constexpr std::string_view kOpenBracket = "【";

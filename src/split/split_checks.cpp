@@ -72,7 +72,7 @@ bool CheckSplitReady(const SplitSettings& s, SplitAsker& asker) {
 }
 
 bool CheckJpegLosslessAlignment(const SplitSettings& s, SplitAsker& asker, BlockGrid block) {
-    if (s.allBmp || s.correctCut) return true;
+    if (!CutsLosslesslyOnBlockGrid({}, s)) return true;
     struct Check {
         SizeUnit unit;
         double value;

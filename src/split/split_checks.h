@@ -31,8 +31,8 @@ class SplitAsker {
 [[nodiscard]] bool CheckSplitReady(const SplitSettings& settings, SplitAsker& asker);
 
 // For JPEG sources: whether a lossless cut off the JPEG block grid may go
-// ahead. Asks nothing when the tiles are decoded and encoded anew (allBmp or
-// correctCut). Otherwise asks about each pixel offset and tile size that is
+// ahead. Asks nothing when the tiles are decoded and encoded anew (BMP tiles, or
+// exact JPEG cutting). Otherwise asks about each pixel offset and tile size that is
 // off the grid (16 across, 8 down); No stops at once. With the file's own
 // block grid known, a value on that grid is not asked about either, so
 // settings snapped to it go ahead without a question.

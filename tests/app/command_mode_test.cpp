@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <tuple>
 
 #include "app/command_help.h"
 #include "imaging/bmp/bmp_format.h"
+#include "imaging/format_registry.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_test_util.h"
 #include "platform/text.h"
@@ -186,8 +188,19 @@ TEST_F(CommandModeRun, BannerWithoutTheCommandModeAndTheHelpText) {
     auto help = RunTessarin({"/cmd", "/help"}, home_.Path().string());
     auto lines = Lines(help.output);
     ASSERT_GE(lines.size(), 4u);
-    const std::string expected = lines[0] + "\n" + std::string(kCommandHelp);
+    const std::string expected = lines[0] + "\n" + std::string(kCommandHelpHead);
     EXPECT_EQ(help.output.substr(0, expected.size()), expected);
+    // The formats' options come between the program's own, each with its
+    // lines and a blank line after them.
+    EXPECT_NE(help.output.find("    画像形式を変えずに出力する指定\n\n  /jc\n    "
+                               "JPEG画像を多少劣化してでも正確な位置で分割する指定\n  /!jc\n"),
+              std::string::npos);
+    EXPECT_NE(help.output.find(
+                  "の指定\n\n  /jq 0以上、100以下の整数\n    JPEG品質（圧縮レベル）の指定\n\n"
+                  "  /copy all | comments | none\n"),
+              std::string::npos);
+    EXPECT_NE(help.output.find("the comments only, or none)\n\n" + std::string(kCommandHelpTail)),
+              std::string::npos);
     EXPECT_NE(help.output.find("\n\n《オプション説明》\n\n  /help\n    ヘルプ表示\n"),
               std::string::npos);
     EXPECT_NE(
@@ -315,7 +328,9 @@ TEST_F(CommandModeRun, LanguageFollowsTheLocale) {
         EXPECT_EQ(bodies, inJapanese ? japanese : english);
 
         const auto help = RunTessarin({"/cmd", "/help"}, home_.Path().string(), options);
-        EXPECT_NE(help.output.find(inJapanese ? kCommandHelp : kCommandHelpEnglish),
+        EXPECT_NE(help.output.find(inJapanese ? kCommandHelpHead : kCommandHelpHeadEnglish),
+                  std::string::npos);
+        EXPECT_NE(help.output.find(inJapanese ? kCommandHelpTail : kCommandHelpTailEnglish),
                   std::string::npos);
     }
 }
@@ -743,6 +758,53 @@ TEST_F(CommandModeRun, CopyOptionChoosesTheMarkersOfLosslessTiles) {
                             copy + "\"}"),
                   std::string::npos)
             << name;
+    }
+}
+
+// Every option a format declares is an option of the command mode in each of
+// its spellings, is explained by /help, and changes that format's tiles: its
+// extremes give different files. Options given as words are left to their
+// own tests (the sample has no markers to keep).
+TEST_F(CommandModeRun, EveryDeclaredFormatOptionChangesItsFormatsTiles) {
+    const std::string help = RunTessarin({"/cmd", "/help"}, home_.Path().string()).output;
+    for (const ImageFormat* format : ImageFormats()) {
+        for (const FormatOption& option : format->options) {
+            SCOPED_TRACE(std::string(option.section) + "/" + option.key);
+            std::vector<std::vector<std::string>> ways;
+            for (const FormatOptionSpelling& spelling : option.spellings) {
+                EXPECT_NE(help.find(spelling.help), std::string::npos) << spelling.name;
+                if (!spelling.takesValue) {
+                    ways.push_back({spelling.name});
+                } else if (!option.words) {
+                    ways.push_back({spelling.name, std::to_string(option.minimum)});
+                    ways.push_back({"--" + std::string(spelling.longName) + "=" +
+                                    std::to_string(option.maximum)});
+                }
+            }
+            if (ways.size() < 2) continue;
+            const std::string sample = dir_ / ("sample" + std::string(format->extensions[0]));
+            testing::WriteBytes(sample,
+                                std::vector<uint8_t>(format->sample.begin(), format->sample.end()));
+            std::set<std::string> results;
+            for (size_t i = 0; i < ways.size(); ++i) {
+                const std::string out = dir_ / (std::string(option.key) + std::to_string(i));
+                fs::create_directory(out);
+                std::vector<std::string> args = {"/cmd", "/outdir", out, "/x", "16", "/y", "16"};
+                args.insert(args.end(), ways[i].begin(), ways[i].end());
+                args.push_back(sample);
+                const auto run = RunTessarin(args, home_.Path().string());
+                EXPECT_EQ(run.exitCode, 0) << ways[i][0] << run.output;
+                EXPECT_EQ(run.errors, "") << ways[i][0];
+                std::set<std::string> names;
+                for (const auto& entry : fs::directory_iterator(out))
+                    names.insert(entry.path().string());
+                std::string tiles;
+                for (const std::string& name : names) tiles += jpeg_test::ReadBytes(name);
+                EXPECT_FALSE(names.empty()) << ways[i][0];
+                results.insert(tiles);
+            }
+            EXPECT_EQ(results.size(), ways.size());
+        }
     }
 }
 

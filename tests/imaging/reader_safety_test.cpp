@@ -91,7 +91,7 @@ TEST(Readers, FifosAndDevicesAreRefusedWithoutWaiting) {
             shown.path = path;
             shown.width = shown.height = 8;
             SplitSettings lossless;
-            lossless.correctCut = 0;
+            lossless.formatOptions.Set("OPTION", "CORRECT_CUT", 0);
             const ImageFormat* format = FindImageFormat(ClassifyImageFile(path));
             ASSERT_NE(format, nullptr);
             std::string error;

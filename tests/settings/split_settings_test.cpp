@@ -48,10 +48,10 @@ std::string Describe(const SplitSettings& s) {
       << " offsetYUnit=" << UnitIndex(s.offsetYUnit) << " offsetY=" << s.offsetYValue[0] << ","
       << s.offsetYValue[1] << " nameFormat=" << static_cast<int>(s.nameFormat)
       << " reverse=" << s.reverse << " firstNumber=" << s.firstNumber << " digits=" << s.digits
-      << " jpegQuality=" << s.jpegQuality << " allBmp=" << s.allBmp
-      << " correctCut=" << s.correctCut << " notOverwrite=" << s.notOverwrite
-      << " negativeLine=" << s.negativeLine << " scaleChangeRate=" << s.scaleChangeRate
-      << " threadCount=" << s.threadCount << " ";
+      << " jpegQuality=" << s.formatOptions.Get("JPEG", "QUALITY") << " allBmp=" << s.allBmp
+      << " correctCut=" << s.formatOptions.Get("OPTION", "CORRECT_CUT")
+      << " notOverwrite=" << s.notOverwrite << " negativeLine=" << s.negativeLine
+      << " scaleChangeRate=" << s.scaleChangeRate << " threadCount=" << s.threadCount << " ";
     return o.str();
 }
 
@@ -75,9 +75,9 @@ SplitSettings NonDefault() {
     s.reverse = 1;
     s.firstNumber = -5;
     s.digits = 3;
-    s.jpegQuality = 90;
+    s.formatOptions.Set("JPEG", "QUALITY", 90);
     s.allBmp = 1;
-    s.correctCut = 0;
+    s.formatOptions.Set("OPTION", "CORRECT_CUT", 0);
     s.negativeLine = 1;
     s.scaleChangeRate = 1.25;
     s.threadCount = 4;
@@ -281,7 +281,11 @@ TEST_F(SplitSettingsFiles, MenuTogglesWriteTheirKey) {
     const Toggle toggles[] = {
         {ToggleAllBmp, [](const SplitSettings& s) -> int { return s.allBmp; },
          "[OPTION]\nALL_BMP=", false},
-        {ToggleCorrectCut, [](const SplitSettings& s) -> int { return s.correctCut; },
+        {[](SplitSettings& s, const SettingsPaths& p, Notifier* owner) {
+             return SetFormatOption(s, p, *FindFormatOption("OPTION", "CORRECT_CUT"),
+                                    !s.formatOptions.Get("OPTION", "CORRECT_CUT"), owner);
+         },
+         [](const SplitSettings& s) { return s.formatOptions.Get("OPTION", "CORRECT_CUT"); },
          "[OPTION]\nCORRECT_CUT=", false},
         {ToggleAdjustAspect, [](const SplitSettings& s) -> int { return s.adjustAspect; },
          "[CUT_SIZE]\nADJUST_ASPECT=", false},
@@ -336,7 +340,7 @@ TEST_F(SplitSettingsFiles, SlotNamesAndSwitching) {
     EXPECT_EQ(paths_.currentSlot, 4);
     EXPECT_EQ(paths_.slotSettingsPath, At("alice 4 Tessarin.ini"));
     EXPECT_EQ(Get(paths_.mainSettingsPath), "[INI]\nNO=4\n");
-    EXPECT_EQ(Loaded().jpegQuality, 33);
+    EXPECT_EQ(Loaded().formatOptions.Get("JPEG", "QUALITY"), 33);
     EXPECT_EQ(ResolveSettingsPathsIn(folder_, "alice").currentSlot, 4);
     EXPECT_FALSE(SelectSlot(paths_, 10, nullptr));
     EXPECT_EQ(paths_.currentSlot, 4);
@@ -347,7 +351,7 @@ TEST_F(SplitSettingsFiles, LoadFromNamedFile) {
     Put(paths_.mainSettingsPath, "[OPTION]\nNUM_THREAD=3\n");
     SplitSettings s;
     LoadSplitSettingsFrom(s, paths_, At("other.ini"));
-    EXPECT_EQ(s.jpegQuality, 12);
+    EXPECT_EQ(s.formatOptions.Get("JPEG", "QUALITY"), 12);
     EXPECT_EQ(s.notOverwrite, 1);
     EXPECT_EQ(s.threadCount, 3);
 }
@@ -360,7 +364,7 @@ TEST_F(SplitSettingsFiles, SaveAsCopiesTheSlotFile) {
 
     ASSERT_TRUE(RenameSlot(paths_, "mine", nullptr));
     SplitSettings s;
-    s.jpegQuality = 55;
+    s.formatOptions.Set("JPEG", "QUALITY", 55);
     ASSERT_TRUE(SaveSplitSettingsAs(s, paths_, At("backup"), nullptr));
     EXPECT_EQ(Get(At("backup.ini")), Get(paths_.slotSettingsPath));
     EXPECT_NE(Get(At("backup.ini")).find("NAME=mine\n"), std::string::npos);
@@ -368,7 +372,7 @@ TEST_F(SplitSettingsFiles, SaveAsCopiesTheSlotFile) {
 
     // With notOverwrite the file on disk is copied as it is.
     const std::string onDisk = Get(paths_.slotSettingsPath);
-    s.jpegQuality = 10;
+    s.formatOptions.Set("JPEG", "QUALITY", 10);
     s.notOverwrite = 1;
     ASSERT_TRUE(SaveSplitSettingsAs(s, paths_, At("backup.txt"), nullptr));
     EXPECT_EQ(Get(At("backup.txt")), onDisk);
@@ -436,30 +440,41 @@ TEST_F(SplitSettingsFiles, NumbersIgnoreProcessLocale) {
     EXPECT_EQ(option[1], 7.25);
 }
 
-// JPEG / COPY: all when missing or out of range; the menu's choice is written
-// as its number (unless the slot is write-protected) and read back.
-TEST_F(SplitSettingsFiles, JpegCopyKeyDefaultAndRoundTrip) {
-    EXPECT_EQ(Loaded().jpegCopy, JpegCopy::All);
-    for (auto [text, copy] : {std::pair{"1", JpegCopy::Comments},
-                              {"2", JpegCopy::None},
-                              {"3", JpegCopy::All},
-                              {"-1", JpegCopy::All}}) {
-        Put(paths_.slotSettingsPath, std::string("[JPEG]\nCOPY=") + text + "\n");
-        EXPECT_EQ(Loaded().jpegCopy, copy) << text;
-    }
-    for (JpegCopy copy : {JpegCopy::None, JpegCopy::Comments, JpegCopy::All}) {
+// Every option a format declares: its fallback when missing, its range
+// kept (clamped, or the fallback), its own command's write (unless the slot
+// is write-protected), and a save that writes it only when it is saved with
+// the settings. JPEG / COPY, for one, reads 3 and -1 as 0 (all markers).
+TEST_F(SplitSettingsFiles, EveryDeclaredFormatOptionIsReadCorrectedAndWritten) {
+    ASSERT_FALSE(DeclaredFormatOptions().empty());
+    for (const FormatOption& o : DeclaredFormatOptions()) {
+        SCOPED_TRACE(std::string(o.section) + "/" + o.key);
+        const std::string line = "[" + std::string(o.section) + "]\n" + o.key + "=";
+        fs::remove(paths_.slotSettingsPath);
+        EXPECT_EQ(Loaded().formatOptions.Get(o.section, o.key), o.fallback);
+        for (auto [stored, read] : {std::pair{o.maximum, o.maximum},
+                                    {o.minimum, o.minimum},
+                                    {o.maximum + 1, o.clamps ? o.maximum : o.fallback},
+                                    {o.minimum - 1, o.clamps ? o.minimum : o.fallback}}) {
+            Put(paths_.slotSettingsPath, line + std::to_string(stored) + "\n");
+            EXPECT_EQ(Loaded().formatOptions.Get(o.section, o.key), read) << stored;
+        }
+        const int other = o.fallback == o.maximum ? o.minimum : o.maximum;
+        for (bool notOverwrite : {false, true}) {
+            fs::remove(paths_.slotSettingsPath);
+            SplitSettings s;
+            s.notOverwrite = notOverwrite;
+            ASSERT_TRUE(SetFormatOption(s, paths_, o, other, nullptr));
+            EXPECT_EQ(s.formatOptions.Get(o.section, o.key), other);
+            EXPECT_EQ(Get(paths_.slotSettingsPath),
+                      notOverwrite ? "" : line + std::to_string(other) + "\n");
+        }
         fs::remove(paths_.slotSettingsPath);
         SplitSettings s;
-        ASSERT_TRUE(SetJpegCopy(s, paths_, copy, nullptr));
-        EXPECT_EQ(Get(paths_.slotSettingsPath),
-                  "[JPEG]\nCOPY=" + std::to_string(static_cast<int>(copy)) + "\n");
-        EXPECT_EQ(Loaded().jpegCopy, copy);
+        s.formatOptions.Set(o.section, o.key, other);
+        ASSERT_TRUE(SaveSplitSettings(s, paths_, nullptr));
+        EXPECT_EQ(Loaded().formatOptions.Get(o.section, o.key),
+                  o.savedWithSettings ? other : o.fallback);
     }
-    SplitSettings s;
-    s.notOverwrite = true;
-    ASSERT_TRUE(SetJpegCopy(s, paths_, JpegCopy::None, nullptr));
-    EXPECT_EQ(s.jpegCopy, JpegCopy::None);
-    EXPECT_EQ(Loaded().jpegCopy, JpegCopy::All);
 }
 
 }  // namespace

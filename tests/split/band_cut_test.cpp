@@ -114,7 +114,8 @@ TEST_F(BandCutTest, BandedTilesAreTheWholeRastersTiles) {
                 variant.apply(settings);
                 settings.threadCount = variant.threads;
                 settings.allBmp = allBmp;
-                settings.correctCut = true;  // exact JPEG tiles, from the rows
+                settings.formatOptions.Set("OPTION", "CORRECT_CUT",
+                                           true);  // exact JPEG tiles, from the rows
                 SCOPED_TRACE(std::string(source.name) + ", " + variant.name +
                              (allBmp ? ", as BMP" : ""));
                 const std::string whole = dir_ / ("w" + std::to_string(run));
@@ -161,7 +162,7 @@ TEST_F(BandCutTest, DamagedFilesFailEveryCutWhereTheirDataStops) {
             SplitSettings settings;
             settings.widthValue[0] = settings.heightValue[0] = 64;
             settings.allBmp = kind == 1;
-            settings.correctCut = kind != 2;
+            settings.formatOptions.Set("OPTION", "CORRECT_CUT", kind != 2);
             SCOPED_TRACE(kind);
             CurrentImage image;
             std::string error;

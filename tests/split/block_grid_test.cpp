@@ -76,7 +76,7 @@ TEST(BlockGridSnap, SnappedSettingsAskNothing) {
     for (const BlockGrid block : {BlockGrid{8, 8}, BlockGrid{16, 16}, BlockGrid{32, 8}}) {
         SCOPED_TRACE(block.width);
         SplitSettings s = Parse("11 7 97 61");  // 11 becomes 8 on an 8 x 8 grid
-        s.correctCut = false;
+        s.formatOptions.Set("OPTION", "CORRECT_CUT", false);
         const GridAlignment before = CheckGridAlignment(1000, 700, s, block);
         EXPECT_FALSE(before.offsetX || before.offsetY || before.tileWidth || before.tileHeight);
         ASSERT_TRUE(SnapToBlockGrid(1000, 700, block, s));

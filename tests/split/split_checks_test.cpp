@@ -157,7 +157,7 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
         {"exact cut asks nothing",
          Jpeg,
          [](SplitSettings& s) {
-             s.correctCut = 1;
+             s.formatOptions.Set("OPTION", "CORRECT_CUT", 1);
              s.widthValue[0] = 3;
          },
          {},
@@ -166,7 +166,7 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
         {"all BMP asks nothing",
          Jpeg,
          [](SplitSettings& s) {
-             s.correctCut = 0;
+             s.formatOptions.Set("OPTION", "CORRECT_CUT", 0);
              s.allBmp = 1;
              s.offsetXValue[0] = 3;
          },
@@ -176,7 +176,7 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
         {"offset 8 across is asked, 8 down is not",
          Jpeg,
          [](SplitSettings& s) {
-             s.correctCut = 0;
+             s.formatOptions.Set("OPTION", "CORRECT_CUT", 0);
              s.offsetXValue[0] = 8;
              s.offsetYValue[0] = 8;
              s.widthValue[0] = 32.9;
@@ -188,7 +188,7 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
         {"all four off the grid, every Yes",
          Jpeg,
          [](SplitSettings& s) {
-             s.correctCut = 0;
+             s.formatOptions.Set("OPTION", "CORRECT_CUT", 0);
              s.offsetXValue[0] = 24;
              s.offsetYValue[0] = 4;
              s.widthValue[0] = 100;
@@ -200,7 +200,7 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
         {"No stops at once",
          Jpeg,
          [](SplitSettings& s) {
-             s.correctCut = 0;
+             s.formatOptions.Set("OPTION", "CORRECT_CUT", 0);
              s.offsetYValue[0] = 4;
              s.widthValue[0] = 100;
          },
@@ -210,7 +210,7 @@ TEST(SplitChecks, QuestionsAnswersAndOutcomes) {
         {"percent values are never asked",
          Jpeg,
          [](SplitSettings& s) {
-             s.correctCut = 0;
+             s.formatOptions.Set("OPTION", "CORRECT_CUT", 0);
              s.offsetXUnit = s.offsetYUnit = SizeUnit::Percent;
              s.widthUnit = s.heightUnit = SizeUnit::Percent;
              s.offsetXValue[1] = s.offsetYValue[1] = s.widthValue[1] = s.heightValue[1] = 33;

@@ -282,7 +282,7 @@ TEST_F(SplitJobTest, CommandModeDecodesOnlyWhatTheTilesNeedWithinTheMemoryBudget
     command.withoutViewer = true;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.file) + (c.allBmp ? " as BMP" : ""));
-        settings_.correctCut = c.correctCut;
+        settings_.formatOptions.Set("OPTION", "CORRECT_CUT", c.correctCut);
         settings_.allBmp = c.allBmp;
         Loaded loaded;
         SplitResult result;
@@ -327,7 +327,7 @@ TEST_F(SplitJobTest, TileThatCannotBeCreatedGivesItsFormatsMessage) {
         SCOPED_TRACE(c.source + std::string(c.correctCut ? "" : " lossless"));
         fs::remove_all(settings_.savePath);
         fs::create_directories(fs::path(settings_.savePath) / c.tile);
-        settings_.correctCut = c.correctCut;
+        settings_.formatOptions.Set("OPTION", "CORRECT_CUT", c.correctCut);
         EXPECT_EQ(Split(dir_ / c.source).message, c.message);
         // Nothing but the folder in the way: no temporary file is left.
         EXPECT_EQ(testing::FileNames(settings_.savePath), (std::vector<std::string>{c.tile}));

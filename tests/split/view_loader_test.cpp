@@ -155,7 +155,7 @@ TEST_F(ViewLoaderTest, SplitsOfReducedImagesAreTheCommandModesSplits) {
         SplitSettings settings;
         settings.widthValue[0] = 16;
         settings.heightValue[0] = 12;
-        settings.correctCut = true;
+        settings.formatOptions.Set("OPTION", "CORRECT_CUT", true);
         std::map<std::string, std::map<std::string, std::string>> tiles;
         for (const bool reduced : {false, true}) {
             const std::string folder = dir_ / (std::string(name) + (reduced ? ".r" : ".c"));

@@ -23,7 +23,7 @@ class BlockGridView : public testing::WindowTest {
     // in 40-pixel columns (off the grid at 40 and 120, on it at 80 and 160)
     // without rows.
     MainWindow& ShowJpeg() {
-        settings_.correctCut = false;
+        settings_.formatOptions.Set("OPTION", "CORRECT_CUT", false);
         settings_.widthValue[0] = 40;
         MainWindow& w = OpenWindow();
         BitmapInfoHeader h;
@@ -102,7 +102,7 @@ TEST_F(BlockGridView, PanelAndCutLinesShowTheGridInBothLineModes) {
     // Exact cutting has no grid: no panel line, every cut solid.
     testing::Answering<QDialog>([](QDialog& d) { testing::PressOk(d); },
                                 [this] { Trigger(cmd::kCorrectCut); });
-    ASSERT_TRUE(settings_.correctCut);
+    ASSERT_TRUE(settings_.formatOptions.Get("OPTION", "CORRECT_CUT"));
     EXPECT_FALSE(PanelShows(w, off));
     EXPECT_EQ(CutAt(w, 40).grey, 0);
 }
@@ -119,7 +119,7 @@ TEST_F(BlockGridView, SnapCommandAndCopyChoiceAreSaved) {
 
     EXPECT_TRUE(w.IsChecked(cmd::kCopyAll));
     Trigger(cmd::kCopyComments);
-    EXPECT_EQ(settings_.jpegCopy, JpegCopy::Comments);
+    EXPECT_EQ(settings_.formatOptions.Get("JPEG", "COPY"), 1);
     EXPECT_EQ(SlotValue("JPEG", "COPY"), "1");
     EXPECT_FALSE(w.IsChecked(cmd::kCopyAll));
 }

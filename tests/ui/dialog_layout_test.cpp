@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "ui/dialogs/about_dialog.h"
-#include "ui/dialogs/jpeg_quality_dialog.h"
+#include "ui/dialogs/format_option_dialog.h"
 #include "ui/dialogs/naming_rule_dialog.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/dialogs/result_dialog.h"
@@ -63,7 +63,10 @@ TEST(DialogLayout, EveryTextFitsAndEveryDialogFitsTheScreen) {
     dialogs.emplace_back("save-folder", std::make_unique<SaveFolderDialog>(settings, nullptr));
     dialogs.emplace_back("naming-rule",
                          std::make_unique<NamingRuleDialog>(settings, messages, nullptr));
-    dialogs.emplace_back("jpeg-quality", std::make_unique<JpegQualityDialog>(settings, nullptr));
+    for (const FormatOption& option : DeclaredFormatOptions())
+        if (option.dialog.title)
+            dialogs.emplace_back(option.key,
+                                 std::make_unique<FormatOptionDialog>(settings, option, nullptr));
     dialogs.emplace_back("thread-count", std::make_unique<ThreadCountDialog>(settings, nullptr));
     dialogs.emplace_back("zoom-rate", std::make_unique<ZoomRateDialog>(settings, nullptr));
     dialogs.emplace_back("slot-rename", std::make_unique<SlotRenameDialog>("設定０", nullptr));

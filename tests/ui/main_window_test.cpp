@@ -169,7 +169,7 @@ TEST_F(WindowTest, SlotItemsShowTheSlotNamesAndSwitchTheSettings) {
     EXPECT_FALSE(w.IsChecked(4041));
     EXPECT_EQ(MainValue("INI", "NO"), "3");
     EXPECT_EQ(paths_.slotSettingsPath, slot3);
-    EXPECT_EQ(settings_.jpegQuality, 33);
+    EXPECT_EQ(settings_.formatOptions.Get("JPEG", "QUALITY"), 33);
 }
 
 TEST_F(WindowTest, SplitSettingToggleWritesTheSlotFileUnlessNotToOverwrite) {
@@ -193,7 +193,7 @@ TEST_F(WindowTest, SplitSettingToggleWritesTheSlotFileUnlessNotToOverwrite) {
     Key(Qt::Key_F9);
     Key(Qt::Key_F7);
     EXPECT_EQ(settings_.allBmp, 0);
-    EXPECT_EQ(settings_.correctCut, 0);
+    EXPECT_EQ(settings_.formatOptions.Get("OPTION", "CORRECT_CUT"), 0);
     EXPECT_EQ(settings_.adjustAspect, 1);
     EXPECT_FALSE(w.IsChecked(4012));
     EXPECT_FALSE(w.IsChecked(4011));

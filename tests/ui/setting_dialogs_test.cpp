@@ -59,7 +59,7 @@ TEST_F(SettingDialogsTest, NumbersTypedAreCorrectedAndSavedOnOk) {
     }
     EXPECT_EQ(settings_.threadCount, 3);
     EXPECT_EQ(settings_.scaleChangeRate, 1.0);
-    EXPECT_EQ(settings_.jpegQuality, 100);
+    EXPECT_EQ(settings_.formatOptions.Get("JPEG", "QUALITY"), 100);
     EXPECT_TRUE(errors_->empty());
 }
 
@@ -75,8 +75,9 @@ TEST_F(SettingDialogsTest, CancelChangesNeitherRecordNorFiles) {
             QTest::keyClick(&d, Qt::Key_Escape);
         });
     }
-    EXPECT_EQ(settings_.correctCut, 1);  // switched on again, with the old quality
-    EXPECT_EQ(settings_.jpegQuality, 75);
+    EXPECT_EQ(settings_.formatOptions.Get("OPTION", "CORRECT_CUT"),
+              1);  // switched on again, with the old quality
+    EXPECT_EQ(settings_.formatOptions.Get("JPEG", "QUALITY"), 75);
     EXPECT_EQ(settings_.threadCount, 1);
     EXPECT_EQ(settings_.scaleChangeRate, 1.1);
     EXPECT_EQ(settings_.firstNumber, 1);

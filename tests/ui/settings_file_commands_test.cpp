@@ -46,7 +46,7 @@ class SettingsFileCommandsTest : public testing::WindowTest {
 TEST_F(SettingsFileCommandsTest, SaveAsWritesTheWholeSlotFileUnderTheNameGiven) {
     OpenWindow();
     ASSERT_TRUE(RenameSlot(paths_, "保存用", nullptr));
-    settings_.jpegQuality = 42;
+    settings_.formatOptions.Set("JPEG", "QUALITY", 42);
     SaveAs(dir_ / "backup");
     EXPECT_EQ(FileText(dir_ / "backup.ini"), FileText(paths_.slotSettingsPath));
     EXPECT_EQ(GetProfileString(dir_ / "backup.ini", "INI", "NAME", ""), "保存用");
@@ -57,7 +57,7 @@ TEST_F(SettingsFileCommandsTest, SaveAsWritesTheWholeSlotFileUnderTheNameGiven) 
 
     // Not overwriting: the copy is the slot file as it stands on disk.
     Trigger(4057);
-    settings_.jpegQuality = 9;
+    settings_.formatOptions.Set("JPEG", "QUALITY", 9);
     SaveAs(dir_ / "kept.ini");
     EXPECT_EQ(GetProfileString(dir_ / "kept.ini", "JPEG", "QUALITY", ""), "42");
     EXPECT_EQ(MainValue("OPTION", "NUM_THREAD"), "1");
@@ -85,7 +85,7 @@ TEST_F(SettingsFileCommandsTest, SaveAsThatCannotWriteSaysSoAndKeepsTheOldFile) 
 
 TEST_F(SettingsFileCommandsTest, LoadTakesTheFileIntoTheSlotOrRefusesWhatIsNoSettingsFile) {
     MainWindow& w = OpenWindow();
-    settings_.jpegQuality = 61;
+    settings_.formatOptions.Set("JPEG", "QUALITY", 61);
     ASSERT_TRUE(SaveSplitSettings(settings_, paths_, nullptr));
     const std::string slotBefore = FileText(paths_.slotSettingsPath);
 
@@ -101,7 +101,7 @@ TEST_F(SettingsFileCommandsTest, LoadTakesTheFileIntoTheSlotOrRefusesWhatIsNoSet
         LoadFrom(path);
         EXPECT_EQ(*errors_,
                   std::vector<std::string>{"設定ファイルを読み込めませんでした\n\n" + path});
-        EXPECT_EQ(settings_.jpegQuality, 61);
+        EXPECT_EQ(settings_.formatOptions.Get("JPEG", "QUALITY"), 61);
         EXPECT_EQ(FileText(paths_.slotSettingsPath), slotBefore);
     }
 
@@ -114,7 +114,7 @@ TEST_F(SettingsFileCommandsTest, LoadTakesTheFileIntoTheSlotOrRefusesWhatIsNoSet
     testing::WriteBytes(dir_ / "windows.ini", utf16);
     errors_->clear();
     LoadFrom(dir_ / "windows.ini");
-    EXPECT_EQ(settings_.jpegQuality, 33);
+    EXPECT_EQ(settings_.formatOptions.Get("JPEG", "QUALITY"), 33);
     EXPECT_EQ(SlotValue("JPEG", "QUALITY"), "33");
     EXPECT_TRUE(w.IsChecked(4013));
 
@@ -123,12 +123,12 @@ TEST_F(SettingsFileCommandsTest, LoadTakesTheFileIntoTheSlotOrRefusesWhatIsNoSet
     for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7919 >> 3);
     testing::WriteBytes(dir_ / "noise.bin", noise);
     LoadFrom(dir_ / "noise.bin");
-    EXPECT_EQ(settings_.jpegQuality, 75);
+    EXPECT_EQ(settings_.formatOptions.Get("JPEG", "QUALITY"), 75);
     EXPECT_EQ(SlotValue("JPEG", "QUALITY"), "75");
     EXPECT_TRUE(errors_->empty());
 
     LoadFrom("");  // cancelled
-    EXPECT_EQ(settings_.jpegQuality, 75);
+    EXPECT_EQ(settings_.formatOptions.Get("JPEG", "QUALITY"), 75);
 }
 
 }  // namespace

@@ -168,7 +168,7 @@ TEST_F(SplitFlowTest, ImagesTooLargeToHoldAreShownReducedAndSplitFromTheirFile) 
     jpeg_test::WriteSource(image, {.width = 300, .height = 200, .progressive = true});
     settings_.widthValue[0] = 64;
     settings_.heightValue[0] = 48;
-    settings_.correctCut = 1;  // exact tiles, cut from the rows
+    settings_.formatOptions.Set("OPTION", "CORRECT_CUT", 1);  // exact tiles, cut from the rows
     jpeg_test::ScopedSplitBudget budget(300 * 200 * 5);
     ASSERT_TRUE(Load(image));
     EXPECT_EQ(w.Image().viewReduction, 2);
@@ -240,7 +240,8 @@ TEST_F(SplitFlowTest, OneFileIsOpenedOrSplitByAutoCut) {
 
 TEST_F(SplitFlowTest, DeclinedJpegQuestionsSkipEveryJpeg) {
     OpenWindow();
-    settings_.correctCut = 0;  // lossless: 20 is off the 16-pixel grid
+    settings_.formatOptions.Set("OPTION", "CORRECT_CUT",
+                                0);  // lossless: 20 is off the 16-pixel grid
     const std::string j1 = Jpeg("j1.jpg"), p = Png("p.png"), j2 = Jpeg("j2.JPG");
     shown_->answers = {false};
     Open({j1, p, j2});
@@ -354,7 +355,7 @@ TEST_F(SplitFlowTest, LosslessReadShowsItsProgressAndStopsOnF3) {
     MainWindow& w = OpenWindow();
     const std::string image = dir_ / "photo.jpg";
     jpeg_test::WriteSource(image, {.width = 320, .height = 480});
-    settings_.correctCut = 0;
+    settings_.formatOptions.Set("OPTION", "CORRECT_CUT", 0);
     settings_.widthValue[0] = settings_.heightValue[0] = 32;  // on the block grid
     ASSERT_TRUE(Load(image));
     // The read is held at its first step until the stop is in.

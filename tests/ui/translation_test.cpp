@@ -179,7 +179,7 @@ TEST_F(EnglishWindow, MenusDialogsAndPanelSpeakEnglish) {
     facts.colorKind = ColorKind::Indexed;
     facts.scale = 1;
     facts.grid = ComputeGridCounts(4000, 3000, settings_);
-    settings_.correctCut = 1;
+    settings_.formatOptions.Set("OPTION", "CORRECT_CUT", 1);
     const std::vector<PanelLine> lines = BuildPanelLines(settings_, all, facts);
     ASSERT_GE(lines.size(), 12u);
     for (const PanelLine& line : lines) {

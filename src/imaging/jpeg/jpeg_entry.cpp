@@ -30,6 +30,73 @@ bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* wat
 
 bool CutsLosslessly(const TileSettings& settings) { return !JpegTileOptions::From(settings).exact; }
 
+// The options of JPEG tiles (JpegTileOptions::From reads them).
+constexpr FormatOptionSpelling kExactSpellings[] = {
+    {.name = "/jc",
+     .longName = "exact",
+     .value = 1,
+     .help = "  /jc\n    JPEG画像を多少劣化してでも正確な位置で分割する指定\n",
+     .helpEnglish = "  /jc\n    cuts JPEG images at the exact position, re-encoding them\n"},
+    {.name = "/!jc",
+     .longName = "lossless",
+     .value = 0,
+     .help = "  /!jc\n    JPEG画像を分割の位置がずれてでも無劣化で分割する指定\n",
+     .helpEnglish =
+         "  /!jc\n    cuts JPEG images without loss, even where a cut moves to the block "
+         "grid\n"},
+};
+constexpr FormatOptionSpelling kQualitySpellings[] = {
+    {.name = "/jq",
+     .longName = "quality",
+     .takesValue = true,
+     .help = "  /jq 0以上、100以下の整数\n    JPEG品質（圧縮レベル）の指定\n",
+     .helpEnglish = "  /jq integer from 0 to 100\n    the JPEG quality\n"},
+};
+constexpr const char* kCopyWords[] = {"all", "comments", "none", nullptr};
+constexpr FormatOptionSpelling kCopySpellings[] = {
+    {.name = "/copy",
+     .longName = "copy",
+     .takesValue = true,
+     .help =
+         "  /copy all | comments | none\n"
+         "    無劣化で分割したJPEGタイルに残す分割元のマーカーの指定\n"
+         "    （all：コメントとアプリケーションマーカー全て、comments：コメントのみ、none：無し）\n"
+         "    (the markers a lossless JPEG tile keeps, as jpegtran -copy: all comment\n"
+         "    and application markers (Exif, ICC...), the comments only, or none)\n",
+     .helpEnglish = "  /copy all | comments | none\n"
+                    "    the source markers a lossless JPEG tile keeps, as jpegtran -copy: every\n"
+                    "    comment and application marker (Exif, ICC...), the comments only, or "
+                    "none\n"},
+};
+constexpr FormatOption kOptions[] = {
+    // Exact (re-encoded) or lossless tiles: the window's F9 check.
+    {.section = "OPTION",
+     .key = "CORRECT_CUT",
+     .fallback = 1,
+     .minimum = 0,
+     .maximum = 1,
+     .clamps = false,
+     .savedWithSettings = false,
+     .spellings = kExactSpellings},
+    {.section = "JPEG",
+     .key = "QUALITY",
+     .fallback = 75,
+     .minimum = 0,
+     .maximum = 100,
+     .dialog = {.title = "JPEG品質設定", .rangeText = "（悪 0 ～ 100 良）", .editId = 1018},
+     .spellings = kQualitySpellings},
+    // The markers lossless tiles keep: the window's radio items.
+    {.section = "JPEG",
+     .key = "COPY",
+     .fallback = 0,
+     .minimum = 0,
+     .maximum = 2,
+     .clamps = false,
+     .savedWithSettings = false,
+     .words = kCopyWords,
+     .spellings = kCopySpellings},
+};
+
 // A whole file of the format (24 x 16, baseline, 4:2:0): every registered
 // format is tested and fuzzed from its own.
 constexpr char kSample[] =
@@ -66,6 +133,7 @@ extern const ImageFormat kJpegFormat = {
     .cutsLosslessly = &CutsLosslessly,
     .messages = kMessages,
     .openBands = &OpenJpegBands,
+    .options = kOptions,
     .sample = {kSample, sizeof kSample - 1},
 };
 

@@ -166,8 +166,10 @@ std::vector<PanelLine> BuildPanelLines(const SplitSettings& settings, const Pane
         add(Format(S(Tessarin::tr("%s 振始番号：%d")), kIndent16, settings.firstNumber));
         add(Format(S(Tessarin::tr("%s　 最小桁：%d")), kIndent16, settings.digits));
     }
-    if (choices.jpegQuality && settings.correctCut != 0 && settings.allBmp == 0)
-        add(Format(S(Tessarin::tr("【 JPEG 品 質 】%d")), settings.jpegQuality));
+    if (choices.jpegQuality && settings.formatOptions.Get("OPTION", "CORRECT_CUT") != 0 &&
+        settings.allBmp == 0)
+        add(Format(S(Tessarin::tr("【 JPEG 品 質 】%d")),
+                   settings.formatOptions.Get("JPEG", "QUALITY")));
     if (choices.threads) add(Format(S(Tessarin::tr("【 同時処理数 】%d")), settings.threadCount));
     if (showScale) add(scaleLine);
     return lines;

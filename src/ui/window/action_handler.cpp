@@ -89,12 +89,12 @@ void ActionHandler::SyncSplitChecks() {
     Action(cmd::kAdjustAspect)->setChecked(settings.adjustAspect != 0);
     Action(settings.aspectBaseWidth ? cmd::kAspectWidth : cmd::kAspectHeight)->setChecked(true);
     Action(cmd::kAllBmp)->setChecked(settings.allBmp != 0);
-    Action(cmd::kCorrectCut)->setChecked(settings.correctCut != 0);
+    Action(cmd::kCorrectCut)->setChecked(settings.formatOptions.Get("OPTION", "CORRECT_CUT") != 0);
     Action(cmd::kNotOverwrite)->setChecked(settings.notOverwrite != 0);
     Action(cmd::kNegativeLine)->setChecked(settings.negativeLine != 0);
     Action(cmd::kFirstSlot + Paths().currentSlot)->setChecked(true);
     Action(cmd::kSelectionMode)->setChecked(document_.InSelectionMode());
-    Action(cmd::kCopyAll + static_cast<int>(settings.jpegCopy))->setChecked(true);
+    Action(cmd::kCopyAll + settings.formatOptions.Get("JPEG", "COPY"))->setChecked(true);
 }
 
 void ActionHandler::ShowBusy(bool busy, bool loading) {
@@ -102,6 +102,7 @@ void ActionHandler::ShowBusy(bool busy, bool loading) {
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id)
         if (cmd::IsGatedWhileSplitting(id))
             Action(id)->setEnabled(!busy || (loading && OpensAnotherFile(id)));
+    for (int id : actions_->FormatOptionIds()) Action(id)->setEnabled(!busy);
     // Selection mode without an image would be a mode with nothing to select.
     if (!busy) Action(cmd::kSelectionMode)->setEnabled(document_.HasImage());
 }
@@ -143,7 +144,9 @@ void ActionHandler::OnCommand(int id) {
                 break;
             case cmd::kCorrectCut:
                 ToggleSplitFlag(id);
-                if (Settings().correctCut) OpenSettingDialog(id);
+                // Exact cutting re-encodes the tiles: their quality is asked.
+                if (Settings().formatOptions.Get("OPTION", "CORRECT_CUT"))
+                    OpenFormatOptionDialog(*FindFormatOption("JPEG", "QUALITY"));
                 break;
             case cmd::kNegativeLine:
             case cmd::kAllBmp:
@@ -164,8 +167,8 @@ void ActionHandler::OnCommand(int id) {
             case cmd::kCopyAll:
             case cmd::kCopyComments:
             case cmd::kCopyNone:
-                (void)SetJpegCopy(Settings(), Paths(), static_cast<JpegCopy>(id - cmd::kCopyAll),
-                                  window_.GuiNotifier());
+                (void)SetFormatOption(Settings(), Paths(), *FindFormatOption("JPEG", "COPY"),
+                                      id - cmd::kCopyAll, window_.GuiNotifier());
                 SyncSplitChecks();
                 Repaint();
                 break;
@@ -191,6 +194,9 @@ void ActionHandler::OnCommand(int id) {
                 ShowAbout();
                 break;
             default:
+                if (const size_t option = static_cast<size_t>(id - cmd::kFirstFormatOption);
+                    id >= cmd::kFirstFormatOption && option < DeclaredFormatOptions().size())
+                    OpenFormatOptionDialog(DeclaredFormatOptions()[option]);
                 break;
         }
     }
@@ -237,7 +243,9 @@ void ActionHandler::ToggleSplitFlag(int id) {
             document_.SaveSettings();
             return;
         case cmd::kCorrectCut:
-            (void)ToggleCorrectCut(settings, Paths(), notifier);
+            (void)SetFormatOption(settings, Paths(), *FindFormatOption("OPTION", "CORRECT_CUT"),
+                                  settings.formatOptions.Get("OPTION", "CORRECT_CUT") ? 0 : 1,
+                                  notifier);
             break;
         case cmd::kAllBmp:
             (void)ToggleAllBmp(settings, Paths(), notifier);

@@ -18,6 +18,7 @@ class QMenu;
 namespace tessarin {
 
 class CommandActions;
+struct FormatOption;
 class ImageDocument;
 class MainWindow;
 class PreferencesModel;
@@ -78,9 +79,11 @@ class ActionHandler : public QObject {
     // action_handler_dialogs.cpp: the setting dialogs, the settings files
     // and the About box
     void OpenSplitSizeDialog();
-    // The save folder, naming rule, thread count and zoom rate dialogs, and
-    // the JPEG quality dialog for kCorrectCut: OK repaints and saves.
+    // The save folder, naming rule, thread count and zoom rate dialogs: OK
+    // repaints and saves.
     void OpenSettingDialog(int id);
+    // The dialog of a format's option (its dialog): OK repaints and saves.
+    void OpenFormatOptionDialog(const FormatOption& option);
     void OpenSlotRenameDialog();
     void LoadSettingsFile();
     void SaveSettingsFileAs();

@@ -9,7 +9,7 @@
 #include "platform/profile.h"
 #include "split/block_grid.h"
 #include "ui/dialogs/about_dialog.h"
-#include "ui/dialogs/jpeg_quality_dialog.h"
+#include "ui/dialogs/format_option_dialog.h"
 #include "ui/dialogs/message_presenter.h"
 #include "ui/dialogs/naming_rule_dialog.h"
 #include "ui/dialogs/save_folder_dialog.h"
@@ -55,9 +55,6 @@ void ActionHandler::OpenSettingDialog(int id) {
         case cmd::kNamingRule:
             dialog = std::make_unique<NamingRuleDialog>(Settings(), window_.Messages(), &window_);
             break;
-        case cmd::kCorrectCut:
-            dialog = std::make_unique<JpegQualityDialog>(Settings(), &window_);
-            break;
         case cmd::kThreadCount:
             dialog = std::make_unique<ThreadCountDialog>(Settings(), &window_);
             break;
@@ -69,6 +66,13 @@ void ActionHandler::OpenSettingDialog(int id) {
     }
     if (dialog->exec() != QDialog::Accepted) return;
     if (id == cmd::kZoomRate) window_.ApplyInitialZoom();
+    Repaint();
+    document_.SaveSettings();
+}
+
+void ActionHandler::OpenFormatOptionDialog(const FormatOption& option) {
+    FormatOptionDialog dialog(Settings(), option, &window_);
+    if (dialog.exec() != QDialog::Accepted) return;
     Repaint();
     document_.SaveSettings();
 }

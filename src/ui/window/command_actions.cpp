@@ -5,7 +5,9 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <span>
 
+#include "platform/format_option.h"
 #include "ui/window/command_ids.h"
 
 namespace tessarin {
@@ -98,7 +100,9 @@ const CommandEntry kCommands[] = {
 // The menu bar as a flat list: a menu starts with its title and ends with
 // kEnd; menus nest.
 struct MenuEntry {
-    enum Type { kMenu, kEnd, kItem, kSeparator } type;
+    // kFormatOptions: the items of the formats' options, after a separator
+    // (none when no format declares one).
+    enum Type { kMenu, kEnd, kItem, kSeparator, kFormatOptions } type;
     int id = 0;
     const char* title = nullptr;
 };
@@ -107,6 +111,7 @@ constexpr MenuEntry Menu(const char* title) { return {MenuEntry::kMenu, 0, title
 constexpr MenuEntry End() { return {MenuEntry::kEnd}; }
 constexpr MenuEntry Item(int id) { return {MenuEntry::kItem, id}; }
 constexpr MenuEntry Separator() { return {MenuEntry::kSeparator}; }
+constexpr MenuEntry FormatOptions() { return {MenuEntry::kFormatOptions}; }
 
 // clang-format off
 const MenuEntry kMenuBar[] = {
@@ -134,6 +139,7 @@ const MenuEntry kMenuBar[] = {
         Menu(QT_TRANSLATE_NOOP("Tessarin", "無劣化JPEGタイルのメタデータ(&M)")),
             Item(cmd::kCopyAll), Item(cmd::kCopyComments), Item(cmd::kCopyNone),
         End(),
+        FormatOptions(),
     End(),
     Menu(QT_TRANSLATE_NOOP("Tessarin", "表示(&V)")),
         Item(cmd::kViewerMode), Item(cmd::kSameScale), Item(cmd::kHalftone), Separator(),
@@ -198,6 +204,16 @@ void CommandActions::CreateActions(QMainWindow* window) {
         connect(action, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
         actions_[id] = action;
     }
+    const std::span<const FormatOption> options = DeclaredFormatOptions();
+    for (size_t i = 0; i < options.size(); ++i) {
+        if (!options[i].dialog.menuText) continue;
+        auto* action = new QAction(Tr(options[i].dialog.menuText), window);
+        const int id = cmd::kFirstFormatOption + static_cast<int>(i);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
+        actions_[id] = action;
+        formatOptionIds_.push_back(id);
+    }
 }
 
 void CommandActions::BuildMenuBar(QMainWindow* window) {
@@ -220,6 +236,10 @@ void CommandActions::BuildMenuBar(QMainWindow* window) {
                 break;
             case MenuEntry::kSeparator:
                 open.back()->addSeparator();
+                break;
+            case MenuEntry::kFormatOptions:
+                if (!formatOptionIds_.empty()) open.back()->addSeparator();
+                for (int id : formatOptionIds_) open.back()->addAction(Action(id));
                 break;
         }
     }

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <map>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -22,6 +23,8 @@ class CommandActions : public QObject {
     QAction* Action(int id) const;
     // The menu bar's second menu, "分割(&B)", which is also the popup menu.
     QMenu* SplitMenu() const { return splitMenu_; }
+    // The ids of the formats' option items (cmd::kFirstFormatOption...).
+    const std::vector<int>& FormatOptionIds() const { return formatOptionIds_; }
 
   signals:
     // An action was triggered; checkable actions have already flipped.
@@ -32,6 +35,7 @@ class CommandActions : public QObject {
     void BuildMenuBar(QMainWindow* window);
 
     std::map<int, QAction*> actions_;
+    std::vector<int> formatOptionIds_;
     QMenu* splitMenu_ = nullptr;
 };
 

@@ -70,6 +70,11 @@ inline constexpr int kCopyNone = 4062;
 inline constexpr int kFirst = 4000;
 inline constexpr int kLast = 4062;
 
+// The menu items of the options the formats declare with a dialog of their
+// own (FormatOptionDialog::menuText): this id plus the option's place among
+// DeclaredFormatOptions().
+inline constexpr int kFirstFormatOption = 4100;
+
 // Commands that would change the image or the split settings: greyed and
 // ignored while a split (or an open request) runs.
 constexpr bool IsGatedWhileSplitting(int id) {
@@ -94,7 +99,7 @@ constexpr bool IsGatedWhileSplitting(int id) {
         case kCopyNone:
             return true;
         default:
-            return id >= kFirstSlot && id <= kLastSlot;
+            return (id >= kFirstSlot && id <= kLastSlot) || id >= kFirstFormatOption;
     }
 }
 

@@ -32,7 +32,7 @@ TEST(JpegBands, PicturesPastTheRasterLimitAreHeldToTheMemoryBudgetAlone) {
     for (const bool exact : {false, true}) {
         SCOPED_TRACE(exact ? "exact" : "lossless");
         SplitSettings settings;
-        settings.correctCut = exact;
+        settings.formatOptions.Set("OPTION", "CORRECT_CUT", exact);
         settings.widthValue[0] = settings.heightValue[0] = 1024;
         settings.savePath = dir / (exact ? "exact" : "lossless");
         fs::create_directories(settings.savePath);
@@ -91,7 +91,7 @@ TEST(JpegBands, UncheckedLibraryVersionsDecodeOnOneThread) {
 // `bandRows` rows each: one file per band in `folder`.
 void WriteBandTiles(const std::string& path, const std::string& folder, int bandRows) {
     SplitSettings settings;
-    settings.correctCut = true;
+    settings.formatOptions.Set("OPTION", "CORRECT_CUT", true);
     settings.allBmp = true;
     settings.widthValue[0] = settings.heightValue[0] = 64;
     settings.savePath = folder;
