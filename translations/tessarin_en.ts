@@ -295,6 +295,18 @@
         <translation>(worst 0 to 100 best)</translation>
     </message>
     <message>
+        <source>PNG圧縮レベル設定(&amp;P)...</source>
+        <translation>&amp;PNG Compression Level...</translation>
+    </message>
+    <message>
+        <source>PNG圧縮レベル設定</source>
+        <translation>PNG Compression Level</translation>
+    </message>
+    <message>
+        <source>（無圧縮 0 ～ 9 最小）</source>
+        <translation>(none 0 to 9 smallest)</translation>
+    </message>
+    <message>
         <source>ファイル名の後に「_行番_列番」を付ける</source>
         <translation>Append "_row_column" to the file name</translation>
     </message>

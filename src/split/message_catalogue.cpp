@@ -99,6 +99,9 @@ constexpr CatalogueEntry kEntries[] = {
     // The window's dialogs of the formats' options (FormatOption::dialog).
     {QT_TRANSLATE_NOOP("Tessarin", "JPEG品質設定"), "JPEG Quality"},
     {QT_TRANSLATE_NOOP("Tessarin", "（悪 0 ～ 100 良）"), "(worst 0 to 100 best)"},
+    {QT_TRANSLATE_NOOP("Tessarin", "PNG圧縮レベル設定(&P)..."), "&PNG Compression Level..."},
+    {QT_TRANSLATE_NOOP("Tessarin", "PNG圧縮レベル設定"), "PNG Compression Level"},
+    {QT_TRANSLATE_NOOP("Tessarin", "（無圧縮 0 ～ 9 最小）"), "(none 0 to 9 smallest)"},
 };
 
 constexpr std::string_view kOpenBracket = "【";

@@ -196,10 +196,11 @@ TEST_F(CommandModeRun, BannerWithoutTheCommandModeAndTheHelpText) {
                                "JPEG画像を多少劣化してでも正確な位置で分割する指定\n  /!jc\n"),
               std::string::npos);
     EXPECT_NE(help.output.find(
-                  "の指定\n\n  /jq 0以上、100以下の整数\n    JPEG品質（圧縮レベル）の指定\n\n"
+                  "分割する指定\n\n  /jq 0以上、100以下の整数\n    JPEG品質（圧縮レベル）の指定\n\n"
                   "  /copy all | comments | none\n"),
               std::string::npos);
-    EXPECT_NE(help.output.find("the comments only, or none)\n\n" + std::string(kCommandHelpTail)),
+    EXPECT_NE(help.output.find(std::string(DeclaredFormatOptions().back().spellings.back().help) +
+                               "\n" + kCommandHelpTail),
               std::string::npos);
     EXPECT_NE(help.output.find("\n\n《オプション説明》\n\n  /help\n    ヘルプ表示\n"),
               std::string::npos);

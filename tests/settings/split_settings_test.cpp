@@ -205,7 +205,8 @@ TEST_F(SplitSettingsFiles, SaveWritesExactText) {
               "WIDTH_NUM=4\nWIDTH_UNIT=1\nHEIGHT=480\nHEIGHT_PER=33.333333\nHEIGHT_NUM=3\n"
               "HEIGHT_UNIT=2\nOFFSET_X=10\nOFFSET_X_PER=2.250000\nOFFSET_X_UNIT=1\nOFFSET_Y=20\n"
               "OFFSET_Y_PER=100.000000\nOFFSET_Y_UNIT=1\n"
-              "[FNAME_RULE]\nFORMAT=3\nREVERSE=1\nFIRST_NO=-5\nKETA=3\n[JPEG]\nQUALITY=90\n");
+              "[FNAME_RULE]\nFORMAT=3\nREVERSE=1\nFIRST_NO=-5\nKETA=3\n[JPEG]\nQUALITY=90\n"
+              "[PNG]\nCOMPRESSION=1\n");
 }
 
 TEST_F(SplitSettingsFiles, SaveThenLoadKeepsEveryField) {

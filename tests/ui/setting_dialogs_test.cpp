@@ -2,8 +2,10 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <span>
 
 #include "dialog_test_support.h"
+#include "platform/format_option.h"
 #include "window_test_support.h"
 
 namespace tessarin {
@@ -56,6 +58,21 @@ TEST_F(SettingDialogsTest, NumbersTypedAreCorrectedAndSavedOnOk) {
             QTest::keyClick(ControlOf(d, c.editId), Qt::Key_Enter);
         });
         EXPECT_EQ(c.mainFile ? MainValue(c.section, c.key) : SlotValue(c.section, c.key), c.saved);
+    }
+    // The formats' options with a menu item of their own (4100 and on, by
+    // their place among the declared ones): a number past the range is kept
+    // at its end.
+    const std::span<const FormatOption> options = DeclaredFormatOptions();
+    for (size_t i = 0; i < options.size(); ++i) {
+        const FormatOption& o = options[i];
+        if (!o.dialog.menuText) continue;
+        SCOPED_TRACE(o.key);
+        Run(4100 + static_cast<int>(i), [&](QDialog& d) {
+            Retype(ControlOf(d, o.dialog.editId), QString::number(o.maximum + 3));
+            QTest::keyClick(ControlOf(d, o.dialog.editId), Qt::Key_Enter);
+        });
+        EXPECT_EQ(SlotValue(o.section, o.key), std::to_string(o.maximum));
+        EXPECT_EQ(settings_.formatOptions.Get(o.section, o.key), o.maximum);
     }
     EXPECT_EQ(settings_.threadCount, 3);
     EXPECT_EQ(settings_.scaleChangeRate, 1.0);

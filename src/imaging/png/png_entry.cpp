@@ -33,6 +33,31 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
     return MakePngTileSource(image, error);
 }
 
+// The compression of PNG tiles: zlib's level, 1 (the fastest that
+// compresses, with the filter chosen for speed) unless the user asks.
+constexpr FormatOptionSpelling kCompressionSpellings[] = {
+    {.name = "/pc",
+     .longName = "png-compression",
+     .takesValue = true,
+     .help = "  /pc 0以上、9以下の整数\n"
+             "    PNGタイルの圧縮レベルの指定（0：無圧縮、1：最速（既定）、9：最小）\n",
+     .helpEnglish = "  /pc integer from 0 to 9\n"
+                    "    the compression level of PNG tiles: 0 stores them uncompressed, 1 is the\n"
+                    "    fastest (the default), 9 the smallest\n"},
+};
+constexpr FormatOption kOptions[] = {
+    {.section = "PNG",
+     .key = "COMPRESSION",
+     .fallback = 1,
+     .minimum = 0,
+     .maximum = 9,
+     .dialog = {.menuText = "PNG圧縮レベル設定(&P)...",
+                .title = "PNG圧縮レベル設定",
+                .rangeText = "（無圧縮 0 ～ 9 最小）",
+                .editId = 1018},
+     .spellings = kCompressionSpellings},
+};
+
 // A whole file of the format (32 x 32, 2-bit palette; PngSuite's basn3p02):
 // every registered format is tested and fuzzed from its own.
 constexpr char kSample[] =
@@ -57,6 +82,7 @@ extern const ImageFormat kPngFormat = {
     .makeSource = &MakeTiles,
     .messages = kMessages,
     .openBands = &OpenPngBands,
+    .options = kOptions,
     .sample = {kSample, sizeof kSample - 1},
 };
 
