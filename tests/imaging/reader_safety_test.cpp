@@ -148,7 +148,7 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
     CurrentImage shown;
     {
         LoadedImage loaded;
-        ASSERT_TRUE(LoadJpegFile(dir / "rgb.jpg", loaded));
+        ASSERT_TRUE(jpeg_test::LoadJpeg(dir / "rgb.jpg", loaded));
         SetCurrentImage(shown, std::move(loaded), dir / "rgb.jpg");
     }
     auto sourceOf = [&](const std::string& path, int width, int height) {
@@ -197,11 +197,11 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
              LoadedImage out;
              return DecodeBmp(pal8Bytes.data(), pal8Bytes.size(), out);
          }},
-        {"jpeg", true, load(&LoadJpegFile, rgbPath)},
-        {"jpeg cmyk", true, load(&LoadJpegFile, cmykPath)},
+        {"jpeg", true, load(&jpeg_test::LoadJpeg, rgbPath)},
+        {"jpeg cmyk", true, load(&jpeg_test::LoadJpeg, cmykPath)},
         {"png", true, load(&LoadPngFile, pngPath)},
         {"gif", true, load(&LoadGifFile, gifPath)},
-        {"jpeg header", true, load(&LoadJpegHeader, rgbPath)},
+        {"jpeg header", true, load(&jpeg_test::LoadJpegHeaderOf, rgbPath)},
         {"png samples", true, load(&LoadPngSamples, pngPath)},
         {"gif indices", true, load(&LoadGifIndices, gifPath)},
         {"bmp tiles", true, [&](std::string& e) { return MakeBmpTileSource(shown, e) != nullptr; }},
