@@ -176,6 +176,25 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
             return ok;
         };
     };
+    // The same for a file opened beforehand, as the loader opens it.
+    const ImageFormat& jpegFormat = *FindImageFormat(ImageFileKind::Jpeg);
+    const SourceFilePtr rgbFile = SourceFile::Open(rgbPath), cmykFile = SourceFile::Open(cmykPath);
+    auto loadWhole = [&jpegFormat](const SourceFilePtr& file) {
+        return [&jpegFormat, &file](std::string& error) {
+            LoadedImage out;
+            const bool ok = LoadWholeImage(jpegFormat, file, out, nullptr);
+            error.swap(out.error);
+            return ok;
+        };
+    };
+    auto loadHeader = [](const SourceFilePtr& file) {
+        return [&file](std::string& error) {
+            LoadedImage out;
+            const bool ok = LoadJpegHeader(file, out);
+            error.swap(out.error);
+            return ok;
+        };
+    };
     struct Probe {
         const char* name;
         bool saysWhy;  // the BMP readers have no messages of their own
@@ -197,11 +216,11 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
              LoadedImage out;
              return DecodeBmp(pal8Bytes.data(), pal8Bytes.size(), out);
          }},
-        {"jpeg", true, load(&jpeg_test::LoadJpeg, rgbPath)},
-        {"jpeg cmyk", true, load(&jpeg_test::LoadJpeg, cmykPath)},
+        {"jpeg", true, loadWhole(rgbFile)},
+        {"jpeg cmyk", true, loadWhole(cmykFile)},
         {"png", true, load(&LoadPngFile, pngPath)},
         {"gif", true, load(&LoadGifFile, gifPath)},
-        {"jpeg header", true, load(&jpeg_test::LoadJpegHeaderOf, rgbPath)},
+        {"jpeg header", true, loadHeader(rgbFile)},
         {"png samples", true, load(&LoadPngSamples, pngPath)},
         {"gif indices", true, load(&LoadGifIndices, gifPath)},
         {"bmp tiles", true, [&](std::string& e) { return MakeBmpTileSource(shown, e) != nullptr; }},

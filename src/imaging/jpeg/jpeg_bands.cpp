@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "imaging/checked_size.h"
+#include "imaging/failure_text.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_lossless.h"
 #include "imaging/jpeg/jpeg_messages.h"
@@ -195,7 +196,7 @@ class JpegBands final : public RowBands {
 };
 
 bool Fail(LoadedImage& out, const char* message) {
-    out.error = message;
+    SetFailureText(out.error, message);
     return false;
 }
 
