@@ -1,10 +1,11 @@
-// Lossless JPEG tiles cut in-process from whatever LoadJpegFile accepted: the
+// Lossless JPEG tiles cut in-process from whatever the whole load accepted: the
 // coefficient read, the markers (Exif among them) and one tile off the block
 // grid and one at the corner.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "imaging/current_image.h"
+#include "imaging/format_registry.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "support.h"
 
@@ -12,7 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tessarin;
     const std::string path = fuzz::InputFile(data, size, ".jpg");
     LoadedImage loaded;
-    if (!LoadJpegFile(path, loaded) || !loaded.raster) return 0;
+    if (!LoadWholeImage(*FindImageFormat(ImageFileKind::Jpeg), SourceFile::Open(path), loaded,
+                        nullptr) ||
+        !loaded.raster)
+        return 0;
     CurrentImage image;
     SetCurrentImage(image, std::move(loaded), path);
     JpegTileOptions options;

@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "imaging/failure_text.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 #include "platform/text.h"
@@ -61,7 +62,7 @@ bool LoadWholeImage(const ImageFormat& format, const SourceFilePtr& file, Loaded
         return format.load ? format.load(file, out, watch)
                            : LoadFromBands(format, file, out, watch);
     } catch (const std::bad_alloc&) {
-        out.error = msg::kMemoryFailed;
+        SetFailureText(out.error, msg::kMemoryFailed);  // memory may have run out
         return false;
     }
 }

@@ -15,6 +15,8 @@
 
 namespace tessarin {
 
+class TaskRunner;
+
 // Rows of the picture, and the tiles cut from them. The rectangles its tile
 // source is given count their y from the band's top row, so a band's tiles
 // are written as if the band were the whole picture; the split names them by
@@ -52,6 +54,10 @@ class RowBands {
     // "SHOW_DAMAGE" 1): they then go on as the whole load does, the rows the
     // data lacks filled in, and Damage() tells.
     virtual const char* ReadRows(RowBand& band, int rows) = 0;
+    // The threads the reader may hand part of its reading to (a progressive
+    // JPEG file's second decoder): the run's, which outlive the reading.
+    // Null, or never told: threads of its own.
+    virtual void RunOn(TaskRunner* runner) { (void)runner; }
     // The damage met so far by bands opened for a view; null when none.
     virtual const char* Damage() const { return nullptr; }
     // The message for a band that the memory budget cannot hold.

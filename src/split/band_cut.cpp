@@ -73,6 +73,13 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state,
         }
     }
 
+    // The reader's own threads are the run's too, while it reads for this cut.
+    struct Runner {
+        RowBands& bands;
+        ~Runner() { bands.RunOn(nullptr); }
+    } runner{bands};
+    bands.RunOn(plan.pool);
+
     std::vector<TileContext> contexts(static_cast<size_t>(plan.threadCount));
     const char* readFailure = bands.ReadRows(*slots[0], groups[0].rows);
     for (size_t i = 0; i < groups.size() && !readFailure; ++i) {

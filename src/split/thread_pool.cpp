@@ -35,12 +35,30 @@ void ThreadPool::Post(std::function<void()> task) {
     wake_.notify_one();
 }
 
+bool ThreadPool::Run(std::function<void()> task) {
+    {
+        std::lock_guard lock(mutex_);
+        try {
+            // Each queued task takes one of the idle threads.
+            if (static_cast<size_t>(idle_) <= tasks_.size())
+                threads_.emplace_back(&ThreadPool::Work, this);
+            tasks_.push_back(std::move(task));
+        } catch (...) {
+            return false;  // no thread, or no memory for one
+        }
+    }
+    wake_.notify_one();
+    return true;
+}
+
 void ThreadPool::Work() {
     for (;;) {
         std::function<void()> task;
         {
             std::unique_lock lock(mutex_);
+            ++idle_;
             wake_.wait(lock, [this] { return closing_ || !tasks_.empty(); });
+            --idle_;
             if (tasks_.empty()) return;
             task = std::move(tasks_.front());
             tasks_.pop_front();

@@ -13,9 +13,11 @@
 #include <thread>
 #include <vector>
 
+#include "imaging/task_runner.h"
+
 namespace tessarin {
 
-class ThreadPool {
+class ThreadPool final : public TaskRunner {
   public:
     ThreadPool() = default;
     ~ThreadPool();
@@ -26,6 +28,10 @@ class ThreadPool {
     // (those that were stay).
     bool Reserve(int count);
     int Threads() const;
+    // Runs `task` on an idle thread, or on one started for it: a task that
+    // other threads wait for (a reader's second decoder) never waits in the
+    // queue behind theirs.
+    bool Run(std::function<void()> task) override;
 
   private:
     friend class TaskGroup;
@@ -36,6 +42,7 @@ class ThreadPool {
     std::condition_variable wake_;
     std::deque<std::function<void()>> tasks_;
     std::vector<std::thread> threads_;
+    int idle_ = 0;  // threads waiting for a task
     bool closing_ = false;
 };
 

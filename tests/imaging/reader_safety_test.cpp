@@ -148,7 +148,7 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
     CurrentImage shown;
     {
         LoadedImage loaded;
-        ASSERT_TRUE(LoadJpegFile(dir / "rgb.jpg", loaded));
+        ASSERT_TRUE(jpeg_test::LoadJpeg(dir / "rgb.jpg", loaded));
         SetCurrentImage(shown, std::move(loaded), dir / "rgb.jpg");
     }
     auto sourceOf = [&](const std::string& path, int width, int height) {
@@ -176,6 +176,25 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
             return ok;
         };
     };
+    // The same for a file opened beforehand, as the loader opens it.
+    const ImageFormat& jpegFormat = *FindImageFormat(ImageFileKind::Jpeg);
+    const SourceFilePtr rgbFile = SourceFile::Open(rgbPath), cmykFile = SourceFile::Open(cmykPath);
+    auto loadWhole = [&jpegFormat](const SourceFilePtr& file) {
+        return [&jpegFormat, &file](std::string& error) {
+            LoadedImage out;
+            const bool ok = LoadWholeImage(jpegFormat, file, out, nullptr);
+            error.swap(out.error);
+            return ok;
+        };
+    };
+    auto loadHeader = [](const SourceFilePtr& file) {
+        return [&file](std::string& error) {
+            LoadedImage out;
+            const bool ok = LoadJpegHeader(file, out);
+            error.swap(out.error);
+            return ok;
+        };
+    };
     struct Probe {
         const char* name;
         bool saysWhy;  // the BMP readers have no messages of their own
@@ -197,11 +216,11 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
              LoadedImage out;
              return DecodeBmp(pal8Bytes.data(), pal8Bytes.size(), out);
          }},
-        {"jpeg", true, load(&LoadJpegFile, rgbPath)},
-        {"jpeg cmyk", true, load(&LoadJpegFile, cmykPath)},
+        {"jpeg", true, loadWhole(rgbFile)},
+        {"jpeg cmyk", true, loadWhole(cmykFile)},
         {"png", true, load(&LoadPngFile, pngPath)},
         {"gif", true, load(&LoadGifFile, gifPath)},
-        {"jpeg header", true, load(&LoadJpegHeader, rgbPath)},
+        {"jpeg header", true, loadHeader(rgbFile)},
         {"png samples", true, load(&LoadPngSamples, pngPath)},
         {"gif indices", true, load(&LoadGifIndices, gifPath)},
         {"bmp tiles", true, [&](std::string& e) { return MakeBmpTileSource(shown, e) != nullptr; }},

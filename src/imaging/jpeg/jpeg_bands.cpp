@@ -1,27 +1,57 @@
-// JPEG files cut band by band: one decompressor reads the rows from top to
-// bottom into each band in turn, the same decompressor and output settings as
-// the whole-file read, so every band holds exactly those rows of the raster it
-// would make. A file of several scans (every progressive file) keeps the
-// coefficients of the whole image: the library reads all its scans into them
-// before the first row comes out, a progressive file's on two threads where
-// it can be (jpeg_progressive.h), into the same one set. The split holds that
-// set, and the bands. A damaged file fails at the band whose rows meet the
-// damage. Lossless tiles are cut from the file's coefficients, not from rows:
-// they are not cut by bands.
+// The one reader of JPEG files: one decompressor reads the rows from top to
+// bottom into each band in turn. Everything that shows or cuts a file's
+// pixels reads them here: the whole load is one band of every row, whose
+// raster becomes the image's; the window's reduced view reads bands the
+// library decodes at 1/2 to 1/8 of the size; a split cuts its exact tiles,
+// or tiles as BMP, band by band. A file of several scans (every progressive
+// file) keeps the coefficients of the whole image: the library reads all its
+// scans into them before the first row comes out, a progressive file's on two
+// threads where it can be (jpeg_progressive.h), into the same one set, and
+// offers the picture of its first scans on the way to a watch that wants it.
+// The reader holds that set, and the bands. A damaged file fails at the band
+// whose rows meet the damage, or, opened for a view, is read on as the
+// library fills it in. Lossless tiles are cut from the file's coefficients,
+// not from rows: they are not cut by bands.
 
 #include <algorithm>
 #include <thread>
 #include <vector>
 
 #include "imaging/checked_size.h"
+#include "imaging/failure_text.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_lossless.h"
+#include "imaging/jpeg/jpeg_messages.h"
 #include "imaging/jpeg/jpeg_progressive.h"
-#include "imaging/jpeg/jpeg_raster_decode.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 
 namespace tessarin {
+
+namespace jpeg {
+
+int RasterDepth(const jpeg_decompress_struct& codec) {
+    const int depth = codec.out_color_space == JCS_CMYK ? 24 : 8 * codec.out_color_components;
+    return depth == 8 || depth == 16 || depth == 24 || depth == 32 ? depth : 0;
+}
+
+std::unique_ptr<DibImage> NewRaster(const jpeg_decompress_struct& codec, int rows) {
+    BitmapInfoHeader header;
+    header.biWidth = static_cast<int>(codec.output_width);
+    header.biHeight = rows;  // bottom-up
+    header.biBitCount = static_cast<uint16_t>(RasterDepth(codec));
+    RgbQuad grey[256];
+    const bool isGrey = codec.output_components == 1;
+    if (isGrey) {
+        for (int i = 0; i < 256; ++i) {
+            const auto level = static_cast<uint8_t>(i);
+            grey[i] = RgbQuad{level, level, level, 0};
+        }
+    }
+    return DibImage::Create(header, isGrey ? grey : nullptr, isGrey ? 256 : 0);
+}
+
+}  // namespace jpeg
 
 namespace {
 
@@ -86,6 +116,7 @@ class JpegBands final : public RowBands {
     }
     const char* MemoryMessage() const override { return msg::kMemoryFailed; }
     const char* Damage() const override { return damage_; }
+    void RunOn(TaskRunner* runner) override { runner_ = runner; }
 
   private:
     const char* Read(JpegBand& band, int rows) {
@@ -116,8 +147,9 @@ class JpegBands final : public RowBands {
             return rowsFrom_->scanLimit.exceeded ? jpeg::kExpandFailed : jpeg::kImageDataFailed;
         if (rowsFrom_->errors.damaged) damage_ = jpeg::kImageDataFailed;
         top_ = end;
-        // The last rows count once the decompression has ended well, as in
-        // the whole-file read.
+        // The last rows count once the decompression has ended well: a file
+        // with more after its picture (a second scan of a single-scan file)
+        // fails here.
         if (top_ == codec.output_height && !jpeg::FinishStage(rowsFrom_))
             return jpeg::kImageDataFailed;
         if (!rasterRows_) band.tiles_ = jpeg::MakeExactJpegTiles(band.raster_, quality_);
@@ -127,13 +159,13 @@ class JpegBands final : public RowBands {
     // A progressive file's scans are decoded on two threads where they can
     // be; when that declines, the usual decode gives any failure its
     // message. It reads the file again: one rewritten in place since the
-    // header was read fails here, as in the whole-file read.
+    // header was read fails here.
     const char* Start() {
         const jpeg_decompress_struct& codec = decoder_->codec;
         // The two-thread decode makes rows of the file's own size only.
         if (codec.progressive_mode && codec.scale_denom == 1 &&
             std::thread::hardware_concurrency() >= 2) {
-            split_ = jpeg::StartProgressiveOnTwoThreads(*source_, codec, watch_);
+            split_ = jpeg::StartProgressiveOnTwoThreads(*source_, codec, watch_, runner_);
             if (split_.changed) return msg::kReadFailed;
         }
         if (split_.decoder) {
@@ -146,6 +178,7 @@ class JpegBands final : public RowBands {
     }
 
     const ReadWatch* watch_;
+    TaskRunner* runner_ = nullptr;  // runs the second decoder of a progressive file
     SourceFilePtr source_;
     FilePtr file_;                  // what the decoder reads; closed after it
     jpeg::DecoderPointer decoder_;  // reads the header, and the rows unless split_ does
@@ -163,8 +196,38 @@ class JpegBands final : public RowBands {
 };
 
 bool Fail(LoadedImage& out, const char* message) {
-    out.error = message;
+    SetFailureText(out.error, message);
     return false;
+}
+
+// Reads the header of `source` into a new decoder (`file` is what it reads),
+// refusing files whose rows no raster takes. Returns the failure message, or
+// null.
+const char* ReadHeader(const SourceFilePtr& source, const ReadWatch* watch,
+                       jpeg::DecoderPointer& decoder, FilePtr& file) {
+    decoder = jpeg::NewDecoder();
+    if (!decoder || !jpeg::CreateStage(decoder.get())) return msg::kMemoryFailed;
+    decoder->scanLimit.watch = watch;
+    if (!source) return msg::kReadFailed;
+    file.reset(source->OpenStream());
+    if (!file) return msg::kReadFailed;
+    if (!jpeg::HeaderStage(decoder.get(), file.get())) return jpeg::kHeaderFailed;
+    if (jpeg::RasterDepth(decoder->codec) == 0) return jpeg::kRasterFailed;
+    return nullptr;
+}
+
+// The picture's size, depth and grid as the header gives them.
+void Describe(const jpeg_decompress_struct& codec, const SourceFilePtr& source, LoadedImage& out) {
+    out.width = static_cast<int>(codec.image_width);
+    out.height = static_cast<int>(codec.image_height);
+    // The depth the file stores, whatever the raster becomes.
+    out.displayDepth = 8 * codec.output_components;
+    out.colorKind = codec.output_components == 1 ? ColorKind::Grey : ColorKind::None;
+    out.interlaced = false;
+    const jpeg::JpegCropGrid grid = jpeg::CropGridOf(codec);
+    out.blockWidth = grid.width;
+    out.blockHeight = grid.height;
+    out.source = source;
 }
 
 bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage& out,
@@ -173,22 +236,18 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     const bool rasterRows = settings.RasterTiles();
     if (!options.exact && !rasterRows) return true;  // cut from the coefficients
 
-    jpeg::DecoderPointer decoder = jpeg::NewDecoder();
-    if (!decoder || !jpeg::CreateStage(decoder.get())) return Fail(out, msg::kMemoryFailed);
-    decoder->scanLimit.watch = settings.Watch();
-    if (!source) return Fail(out, msg::kReadFailed);
-    FilePtr file(source->OpenStream());
-    if (!file) return Fail(out, msg::kReadFailed);
-    if (!jpeg::HeaderStage(decoder.get(), file.get())) return Fail(out, jpeg::kHeaderFailed);
+    jpeg::DecoderPointer decoder;
+    FilePtr file;
+    if (const char* failure = ReadHeader(source, settings.Watch(), decoder, file))
+        return Fail(out, failure);
     jpeg_decompress_struct& codec = decoder->codec;
     // Bands for a reduced view may come scaled down.
     const int scale = settings.GetInt("VIEW", "SCALE", 1);
     if ((scale == 2 || scale == 4 || scale == 8) && !ScaleStage(decoder.get(), scale))
         return Fail(out, jpeg::kHeaderFailed);
-    // The rows must make a raster the whole-file read could make; its height
-    // no longer matters, a band's rows are all that is ever held.
-    const int depth = jpeg::RasterDepth(codec);
-    if (depth == 0 || !DibSizeAcceptable(codec.output_width, 1, depth))
+    // The rows must make a raster; its height is checked with the bands
+    // asked for, a band's rows are all that is ever held.
+    if (!DibSizeAcceptable(codec.output_width, 1, jpeg::RasterDepth(codec)))
         return Fail(out, jpeg::kRasterFailed);
     bool multipleScans = false;
     if (!MultipleScansStage(decoder.get(), &multipleScans)) return Fail(out, jpeg::kHeaderFailed);
@@ -201,16 +260,8 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
     if (held + kLibraryWorkingBytes > jpeg::kLibraryMemoryLimit && FitsSplitMemoryBudget(held, 0))
         codec.mem->max_memory_to_use = static_cast<long>(held + kLibraryWorkingBytes);
 
-    out.width = static_cast<int>(codec.image_width);
-    out.height = static_cast<int>(codec.image_height);
+    Describe(codec, source, out);
     out.bandReduction = static_cast<int>(codec.scale_denom);
-    out.displayDepth = 8 * codec.output_components;
-    out.colorKind = codec.output_components == 1 ? ColorKind::Grey : ColorKind::None;
-    out.interlaced = false;
-    const jpeg::JpegCropGrid grid = jpeg::CropGridOf(codec);
-    out.blockWidth = grid.width;
-    out.blockHeight = grid.height;
-    out.source = source;
     bands = std::make_unique<JpegBands>(std::move(decoder), source, std::move(file), held,
                                         rasterRows, options.quality, settings.Watch(),
                                         settings.GetInt("VIEW", "SHOW_DAMAGE", 0) != 0);
@@ -225,6 +276,19 @@ bool OpenJpegBands(const SourceFilePtr& file, const TileSettings& settings, Load
         return Open(file, settings, out, bands);
     } catch (...) {
         bands.reset();
+        return Fail(out, msg::kMemoryFailed);
+    }
+}
+
+bool LoadJpegHeader(const SourceFilePtr& file, LoadedImage& out) {
+    try {
+        jpeg::DecoderPointer decoder;
+        FilePtr stream;
+        if (const char* failure = ReadHeader(file, nullptr, decoder, stream))
+            return Fail(out, failure);
+        Describe(decoder->codec, file, out);
+        return true;
+    } catch (...) {
         return Fail(out, msg::kMemoryFailed);
     }
 }

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "imaging/dib_image.h"
 #include "imaging/jpeg/jpeg_coefficient_release.h"
 #include "imaging/jpeg/jpeg_private.h"
 
@@ -45,6 +46,13 @@ struct RowTarget {
     JDIMENSION width;
     JDIMENSION firstRow = 0;
 };
+
+// The depth of the raster `codec`'s rows go into (CMYK and YCCK files become
+// 24-bit colour); 0 when no raster takes them.
+int RasterDepth(const jpeg_decompress_struct& codec);
+// A bottom-up raster for `rows` of `codec`'s output rows (a grey file's with
+// its table of greys); null when it cannot be made.
+std::unique_ptr<DibImage> NewRaster(const jpeg_decompress_struct& codec, int rows);
 
 // The colour space rows are decoded in, set after the header is read: the
 // raster's blue, green, red for colour; CMYK for CMYK and YCCK files, which

@@ -24,10 +24,6 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
     return MakeJpegTileSource(image, JpegTileOptions::From(settings), error, settings.Watch());
 }
 
-bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch) {
-    return LoadJpegFile(file, out, watch);
-}
-
 bool CutsLosslessly(const TileSettings& settings) { return !JpegTileOptions::From(settings).exact; }
 
 // The options of JPEG tiles (JpegTileOptions::From reads them).
@@ -127,7 +123,6 @@ extern const ImageFormat kJpegFormat = {
     .mimeTypes = kMimeTypes,
     .can = {.earlyPicture = true, .blockGrid = true, .lossyTiles = true},
     .sniff = &Sniff,
-    .load = &LoadWhole,
     .loadForTiles = &LoadJpegHeader,
     .makeSource = &MakeTiles,
     .cutsLosslessly = &CutsLosslessly,

@@ -16,17 +16,10 @@
 
 namespace tessarin {
 
-// Reads the open file (null: not opened, the read message) from its start;
-// `watch`, when given, follows the decode and may end it.
-[[nodiscard]] bool LoadJpegFile(const SourceFilePtr& file, LoadedImage& out,
-                                const ReadWatch* watch = nullptr);
-// The size and depth from the header alone, no raster: all that tiles need
-// where nothing shows the image. Lossless tiles are cut from the file's
-// coefficients; exact ones from a raster decoded beside the tile workers.
+// The size and depth from the header alone, no raster: all that lossless
+// tiles need, which are cut from the file's coefficients. The pixels are read
+// by the bands (OpenJpegBands), the whole load too.
 [[nodiscard]] bool LoadJpegHeader(const SourceFilePtr& file, LoadedImage& out);
-// The same for the file opened by name.
-[[nodiscard]] bool LoadJpegFile(const std::string& path, LoadedImage& out);
-[[nodiscard]] bool LoadJpegHeader(const std::string& path, LoadedImage& out);
 // Baseline JPEG of an 8-bit grey or 24-bit raster at `quality` (0..100).
 [[nodiscard]] bool SaveJpegFile(const std::string& path, const DibImage& image, int quality);
 
@@ -53,8 +46,9 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
                                                const JpegTileOptions& options, std::string& error,
                                                const ReadWatch* watch = nullptr);
 
-// Opens a file to be cut band by band (see ImageFormat::openBands): exact
-// tiles and tiles as BMP; lossless tiles are cut from the whole file.
+// Opens a file to be read band by band (see ImageFormat::openBands): the
+// whole load, the reduced view, exact tiles and tiles as BMP; lossless tiles
+// are cut from the whole file's coefficients.
 [[nodiscard]] bool OpenJpegBands(const SourceFilePtr& file, const TileSettings& settings,
                                  LoadedImage& out, std::unique_ptr<RowBands>& bands);
 

@@ -505,6 +505,35 @@ struct SharedStore {
     DecoderPointer others;
 };
 
+// The second decompressor's work, on a thread of the run's runner when it
+// gives one, else on one of its own; waited for before it goes.
+class OtherComponents {
+  public:
+    OtherComponents(std::shared_ptr<SharedStore> store, TaskRunner* runner) {
+        auto work = [this, store = std::move(store)] {
+            read_ = ReadOtherComponents(store->others.get(), &store->shared);
+            done_.store(true, std::memory_order_release);
+            done_.notify_all();
+        };
+        if (!runner || !runner->Run(work)) own_ = std::jthread(std::move(work));
+    }
+    ~OtherComponents() { Wait(); }
+    OtherComponents(const OtherComponents&) = delete;
+    OtherComponents& operator=(const OtherComponents&) = delete;
+
+    // Whether it read every AC coefficient of its components (see
+    // ReadOtherComponents), once it has ended.
+    bool Wait() {
+        done_.wait(false, std::memory_order_acquire);
+        return read_;
+    }
+
+  private:
+    std::atomic<bool> done_{false};
+    bool read_ = false;
+    std::jthread own_;
+};
+
 bool StartOutputStage(JpegDecoder* decoder) {
     if (setjmp(decoder->errors.recovery)) return false;
     return jpeg_start_output(&decoder->codec, decoder->codec.input_scan_number) != FALSE;
@@ -558,7 +587,7 @@ bool SameHeader(const jpeg_decompress_struct& first, const jpeg_decompress_struc
 
 ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
                                               const jpeg_decompress_struct& header,
-                                              const ReadWatch* watch) {
+                                              const ReadWatch* watch, TaskRunner* runner) {
     try {
         if (!header.progressive_mode || header.num_components < 2 || !PrivateLayoutVerified())
             return {};
@@ -601,14 +630,11 @@ ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& source,
         store->others = std::move(others);
 
         // Declared after the first decoder: whichever way this ends, the
-        // thread that writes into the rows it reads is joined before it goes.
-        bool othersRead = false;
-        std::jthread helper([&othersRead, store] {
-            othersRead = ReadOtherComponents(store->others.get(), &store->shared);
-        });
+        // thread that writes into the rows it reads is done before it goes.
+        OtherComponents helper(store, runner);
         // The first decoder's last scan is read as the rows are.
         const bool firstRead = ConsumeFirstScans(first.get(), streams.firstScans, watch);
-        helper.join();
+        const bool othersRead = helper.Wait();
         // Damage is left to the usual decode, which meets it where a single
         // decompressor would and reports it so.
         if (!firstRead || !othersRead || first->errors.damaged ||

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "imaging/jpeg/jpeg_decoder.h"
+#include "imaging/task_runner.h"
 #include "platform/file_io.h"
 
 namespace tessarin::jpeg {
@@ -37,9 +38,12 @@ struct ProgressiveStart {
     DecoderPointer decoder;
     bool changed = false;
 };
-// `watch` (may be null) may end it: the decoder is then null.
+// `watch` (may be null) may end it: the decoder is then null. The second
+// decompressor runs on a thread of `runner`, when it gives one (the run's
+// pool), else on a thread of its own.
 ProgressiveStart StartProgressiveOnTwoThreads(const SourceFile& file,
                                               const jpeg_decompress_struct& header,
-                                              const ReadWatch* watch = nullptr);
+                                              const ReadWatch* watch = nullptr,
+                                              TaskRunner* runner = nullptr);
 
 }  // namespace tessarin::jpeg

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "imaging/failure_text.h"
+#include "imaging/format_registry.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_lossless.h"
-#include "imaging/jpeg/jpeg_row_feed.h"
 #include "imaging/jpeg/jpeg_writer.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
@@ -28,22 +28,17 @@ constexpr uint64_t kMaxJpegtranRuns = 256;
 
 // Every worker encodes its tiles from the one shared raster, which it only
 // reads; each call has its own compressor and a few rows of buffer, and no
-// tile raster is made. Where nothing shows the image, the raster is decoded
-// while the tiles are cut: a tile waits for the rows it needs.
+// tile raster is made.
 class ExactJpegTileSource final : public TileSource {
   public:
     ExactJpegTileSource(std::shared_ptr<const DibImage> raster, int quality)
-        : keep_(std::move(raster)), raster_(*keep_), quality_(quality) {}
-    ExactJpegTileSource(std::unique_ptr<jpeg::JpegRowFeed> feed, int quality)
-        : feed_(std::move(feed)), raster_(feed_->Raster()), quality_(quality) {}
+        : raster_(std::move(raster)), quality_(quality) {}
 
     const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_.Width(),
-                          raster_.AbsHeight()))
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_->Width(),
+                          raster_->AbsHeight()))
             return msg::kClipFailed;
-        if (feed_)
-            if (const char* failure = feed_->WaitForRows(rect.y + rect.height)) return failure;
-        if (!jpeg::EncodeJpegRegion(file.fd, raster_, rect.x, rect.y, rect.width, rect.height,
+        if (!jpeg::EncodeJpegRegion(file.fd, *raster_, rect.x, rect.y, rect.width, rect.height,
                                     quality_))
             return msg::kSaveFailed;
         return nullptr;
@@ -51,11 +46,33 @@ class ExactJpegTileSource final : public TileSource {
     const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
   private:
-    std::shared_ptr<const DibImage> keep_;
-    std::unique_ptr<jpeg::JpegRowFeed> feed_;
-    const DibImage& raster_;
+    std::shared_ptr<const DibImage> raster_;
     int quality_;
 };
+
+// The raster of an image loaded without one (null, with the message in
+// `error`, when it cannot be had): the file it was loaded from read whole, as
+// the window reads it, and the same picture still.
+std::shared_ptr<const DibImage> RasterOf(const CurrentImage& image, std::string& error,
+                                         const ReadWatch* watch) {
+    LoadedImage loaded;
+    if (!LoadWholeImage(*FindImageFormat(ImageFileKind::Jpeg), SourceFileOf(image), loaded,
+                        watch)) {
+        SetFailureText(error, loaded.error.empty() ? jpeg::kImageDataFailed : loaded.error.c_str());
+        return nullptr;
+    }
+    // Tiles are never cut from rows the decoder made up.
+    if (!loaded.damage.empty()) {
+        error = loaded.damage;
+        return nullptr;
+    }
+    if (loaded.width != image.width || loaded.height != image.height ||
+        (image.displayDepth != 0 && loaded.displayDepth != image.displayDepth)) {
+        error = msg::kClipFailed;
+        return nullptr;
+    }
+    return loaded.raster;
+}
 
 // Runs "jpegtran -copy <copy> -crop WxH+X+Y -outfile <tile>" per tile, for a
 // file whose coefficients are too large to hold in-process. The tool reads
@@ -177,11 +194,10 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
                 }
                 return jpeg::MakeExactJpegTiles(image.raster, options.quality);
             }
-            // Loaded without a raster: decoded now, beside the tile workers.
-            std::unique_ptr<jpeg::JpegRowFeed> feed = jpeg::JpegRowFeed::Start(
-                SourceFileOf(image), image.width, image.height, image.displayDepth, error);
-            if (!feed) return nullptr;
-            return std::make_unique<ExactJpegTileSource>(std::move(feed), options.quality);
+            // Loaded without a raster: the file is read whole now.
+            std::shared_ptr<const DibImage> raster = RasterOf(image, error, watch);
+            if (!raster) return nullptr;
+            return jpeg::MakeExactJpegTiles(std::move(raster), options.quality);
         }
         // Only a regular file is opened: a FIFO would block the read (and
         // jpegtran) for ever.

@@ -9,6 +9,7 @@
 #include "jpeg_test_util.h"
 #include "split/image_loader.h"
 #include "split/split_job.h"
+#include "split/thread_pool.h"
 
 namespace tessarin {
 namespace {
@@ -25,9 +26,12 @@ TEST(JpegBands, PicturesPastTheRasterLimitAreHeldToTheMemoryBudgetAlone) {
     WriteBytes(path, WithFrameSize(ReadBytes(dir / "small.jpg"), 32769, 32768));
     constexpr uint64_t kCoefficients = 3'222'798'336;
 
-    LoadedImage whole;
-    EXPECT_FALSE(LoadJpegFile(path, whole));
-    EXPECT_EQ(whole.error, "BMPオブジェクトの作成に失敗しました");
+    {
+        const ScopedSplitBudget budget(uint64_t{1} << 40);  // the raster's own limit decides
+        LoadedImage whole;
+        EXPECT_FALSE(LoadJpeg(path, whole));
+        EXPECT_EQ(whole.error, "BMPオブジェクトの作成に失敗しました");
+    }
 
     for (const bool exact : {false, true}) {
         SCOPED_TRACE(exact ? "exact" : "lossless");
@@ -82,8 +86,33 @@ TEST(JpegBands, UncheckedLibraryVersionsDecodeOnOneThread) {
         EXPECT_EQ(jpeg::StartProgressiveOnTwoThreads(*file, header->codec).decoder != nullptr,
                   checked);
         LoadedImage loaded;
-        ASSERT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
+        ASSERT_TRUE(LoadJpeg(path, loaded)) << loaded.error;
         EXPECT_EQ(RasterSamples(*loaded.raster).data, library.data);
+    }
+}
+
+// A progressive file's second decoder runs on the run's threads when the
+// bands are given them (a split's pool), and on one of its own otherwise:
+// the same rows either way.
+TEST(JpegBands, TheSecondDecoderRunsOnTheRunsThreads) {
+    if (!jpeg::PrivateLayoutVerified())
+        GTEST_SKIP() << "a libjpeg-turbo version whose decoder layout was not checked: one thread";
+    TempDir dir;
+    const std::string path = dir / "p.jpg";
+    WriteSource(path, {.width = 90, .height = 70, .progressive = true});
+    const Samples library = DecodeLibraryJpeg(path);
+    for (const bool pooled : {true, false}) {
+        SCOPED_TRACE(pooled ? "the run's threads" : "its own");
+        ThreadPool pool;
+        LoadedImage header;
+        std::unique_ptr<RowBands> bands;
+        ASSERT_TRUE(OpenJpegBands(SourceFile::Open(path), ViewSettings(1), header, bands));
+        ASSERT_NE(bands, nullptr);
+        if (pooled) bands->RunOn(&pool);
+        const std::unique_ptr<RowBand> band = bands->NewBand(70);
+        ASSERT_EQ(bands->ReadRows(*band, 70), nullptr);
+        EXPECT_EQ(RasterSamples(*band->Raster()).data, library.data);
+        EXPECT_EQ(pool.Threads(), pooled ? 1 : 0);
     }
 }
 

@@ -34,7 +34,7 @@ TEST(JpegCoefficientRelease, PassedRowsGoBackAndEveryRowIsTheLibrarys) {
             jpeg::CoefficientBytes(ReadHeader(*SourceFile::Open(path))->codec);
         const uint64_t before = jpeg::ReleasedCoefficientBytes();
         LoadedImage loaded;
-        ASSERT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
+        ASSERT_TRUE(LoadJpeg(path, loaded)) << loaded.error;
         EXPECT_EQ(RasterSamples(*loaded.raster).data, library.data);
         // All but the last few iMCU rows (three when smoothed) and part pages.
         if (jpeg::PrivateLayoutVerified()) {

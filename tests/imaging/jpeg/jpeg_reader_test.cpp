@@ -57,7 +57,7 @@ TEST_P(JpegReaderKinds, RasterHoldsTheLibrarySamples) {
     ASSERT_EQ(expected.components, k.components);
 
     LoadedImage loaded;
-    ASSERT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
+    ASSERT_TRUE(LoadJpeg(path, loaded)) << loaded.error;
     const DibImage& raster = *loaded.raster;
     EXPECT_EQ(raster.Width(), 45);
     EXPECT_EQ(raster.Height(), 31);  // positive: bottom-up
@@ -92,7 +92,7 @@ TEST(JpegReader, PureRedIsStoredBlueGreenRed) {
     WriteLibraryJpeg(path,
                      MakeSamples(16, 16, 3, [](int, int, int c) { return c == 0 ? 255 : 0; }));
     LoadedImage loaded;
-    ASSERT_TRUE(LoadJpegFile(path, loaded));
+    ASSERT_TRUE(LoadJpeg(path, loaded));
     const uint8_t* pixel = loaded.raster->Row(8) + 8 * 3;
     EXPECT_LT(pixel[0], 16);   // blue
     EXPECT_LT(pixel[1], 16);   // green
@@ -106,7 +106,7 @@ TEST(JpegReader, RowsRunTopDownInTheImage) {
     WriteLibraryJpeg(path,
                      MakeSamples(16, 32, 1, [](int, int y, int) { return y < 16 ? 255 : 0; }));
     LoadedImage loaded;
-    ASSERT_TRUE(LoadJpegFile(path, loaded));
+    ASSERT_TRUE(LoadJpeg(path, loaded));
     EXPECT_GT(loaded.raster->Row(0)[0], 240);
     EXPECT_LT(loaded.raster->Row(31)[0], 16);
     EXPECT_LT(loaded.raster->Bits()[0], 16);  // memory starts with the bottom row
@@ -128,17 +128,17 @@ TEST(JpegReader, BadFilesGiveTheirMessages) {
     for (const auto& [bytes, message] : cases) {
         WriteBytes(dir / "bad.jpg", bytes);
         LoadedImage loaded;
-        EXPECT_FALSE(LoadJpegFile(dir / "bad.jpg", loaded)) << bytes.size();
+        EXPECT_FALSE(LoadJpeg(dir / "bad.jpg", loaded)) << bytes.size();
         EXPECT_EQ(loaded.error, message) << bytes.size();
         EXPECT_EQ(loaded.raster, nullptr);
     }
     // Noise behind a valid start marker fails somewhere, cleanly.
     WriteBytes(dir / "bad.jpg", noiseAfterSoi);
     LoadedImage loaded;
-    EXPECT_FALSE(LoadJpegFile(dir / "bad.jpg", loaded));
+    EXPECT_FALSE(LoadJpeg(dir / "bad.jpg", loaded));
     EXPECT_FALSE(loaded.error.empty());
 
-    EXPECT_FALSE(LoadJpegFile(dir / "missing.jpg", loaded));
+    EXPECT_FALSE(LoadJpeg(dir / "missing.jpg", loaded));
     EXPECT_EQ(loaded.error, "ファイルの読み込みに失敗しました");
 }
 
@@ -160,7 +160,7 @@ TEST(JpegReader, TruncatedFilesLoadOrFailCleanly) {
              cut += cut + 8 >= scanStart && cut < headerEnd + 16 ? 1 : 5) {
             WriteBytes(dir / "cut.jpg", bytes.substr(0, cut));
             LoadedImage loaded;
-            const bool ok = LoadJpegFile(dir / "cut.jpg", loaded);
+            const bool ok = LoadJpeg(dir / "cut.jpg", loaded);
             if (ok) {
                 EXPECT_EQ(loaded.raster->Width(), 40);
                 EXPECT_EQ(loaded.raster->Height(), 24);
@@ -191,10 +191,19 @@ std::string WithSize(std::string bytes, int width, int height) {
 }
 
 // A small file claiming a huge picture is refused before anything is
-// allocated for it, as a raster that cannot be made; a zero size is a header
-// error.
+// allocated for it: as a raster that cannot be made, or, beyond the memory
+// budget, with the memory message; a zero size is a header error.
 TEST(JpegReader, AbsurdDimensionsAreRefused) {
     TempDir dir;
+    for (bool progressive : {false, true}) {
+        WriteLibraryJpeg(dir / "small.jpg", Pattern(16, 16, 3), 90, progressive);
+        WriteBytes(dir / "big.jpg", WithSize(ReadBytes(dir / "small.jpg"), 3000, 2000));
+        const ScopedSplitBudget tight(uint64_t{8} << 20);
+        LoadedImage loaded;
+        EXPECT_FALSE(LoadJpeg(dir / "big.jpg", loaded));
+        EXPECT_EQ(loaded.error, "メモリ領域の確保に失敗しました");
+    }
+    const ScopedSplitBudget budget(uint64_t{1} << 40);  // the raster's own limit decides
     for (bool progressive : {false, true}) {
         WriteLibraryJpeg(dir / "small.jpg", Pattern(16, 16, 3), 90, progressive);
         const std::string bytes = ReadBytes(dir / "small.jpg");
@@ -206,7 +215,7 @@ TEST(JpegReader, AbsurdDimensionsAreRefused) {
         for (const auto& [width, height, message] : cases) {
             WriteBytes(dir / "huge.jpg", WithSize(bytes, width, height));
             LoadedImage loaded;
-            EXPECT_FALSE(LoadJpegFile(dir / "huge.jpg", loaded)) << width << "x" << height;
+            EXPECT_FALSE(LoadJpeg(dir / "huge.jpg", loaded)) << width << "x" << height;
             EXPECT_EQ(loaded.error, message) << width << "x" << height;
         }
     }
@@ -223,7 +232,7 @@ TEST(JpegReader, SecondScanOfASingleScanFileFails) {
     bytes.resize(bytes.size() - 2);  // drop EOI
     WriteBytes(dir / "two.jpg", bytes + scanHeader + std::string(64, '\0') + "\xFF\xD9");
     LoadedImage loaded;
-    EXPECT_FALSE(LoadJpegFile(dir / "two.jpg", loaded));
+    EXPECT_FALSE(LoadJpeg(dir / "two.jpg", loaded));
     EXPECT_EQ(loaded.error, kImageDataFailed);
 }
 
@@ -291,7 +300,7 @@ TEST(JpegReader, ProgressiveFilesDecodeOnTwoThreadsAsTheLibraryDoes) {
         WriteSource(path, kind);
         EXPECT_EQ(DecodeOnTwoThreads(path, kind.width, kind.height).components, 0);
         LoadedImage loaded;
-        ASSERT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
+        ASSERT_TRUE(LoadJpeg(path, loaded)) << loaded.error;
         EXPECT_EQ(RasterSamples(*loaded.raster).data, DecodeLibraryJpeg(path).data);
     }
 }
@@ -306,7 +315,7 @@ TEST(JpegReader, FourComponentFilesLoadAsTheirPrintedColours) {
         const std::string path = dir / (std::string(name) + ".jpg");
         WriteCmykJpeg(path, PrintedColourInks(), coding);
         LoadedImage loaded;
-        ASSERT_TRUE(LoadJpegFile(path, loaded)) << name << " " << loaded.error;
+        ASSERT_TRUE(LoadJpeg(path, loaded)) << name << " " << loaded.error;
         const DibImage& raster = *loaded.raster;
         EXPECT_EQ(raster.BitCount(), 24) << name;
         EXPECT_EQ(loaded.displayDepth, 32) << name;
@@ -335,7 +344,7 @@ TEST(JpegReader, ScanCountIsLimited) {
         for (int i = 0; i < scans; ++i) many += emptyScan;
         WriteBytes(dir / "many.jpg", many + "\xFF\xD9");
         LoadedImage loaded;
-        EXPECT_EQ(LoadJpegFile(dir / "many.jpg", loaded), loads) << scans;
+        EXPECT_EQ(LoadJpeg(dir / "many.jpg", loaded), loads) << scans;
         EXPECT_EQ(loaded.error, loads ? "" : kExpandFailed) << scans;
     }
 }

@@ -21,6 +21,7 @@
 // clang-format on
 
 #include "imaging/current_image.h"
+#include "imaging/format_registry.h"
 #include "imaging/jpeg/jpeg_decoder.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_lossless.h"
@@ -299,19 +300,31 @@ inline Samples RasterSamples(const DibImage& image) {
                        [&](int x, int y, int c) { return RasterSample(image, x, y, c); });
 }
 
+// The whole load of the file, as the window makes it.
+inline bool LoadJpeg(const std::string& path, LoadedImage& out) {
+    return LoadWholeImage(*FindImageFormat(ImageFileKind::Jpeg), SourceFile::Open(path), out,
+                          nullptr);
+}
+
+// The header alone, as the file is loaded for lossless tiles.
+inline bool LoadJpegHeaderOf(const std::string& path, LoadedImage& out) {
+    return LoadJpegHeader(SourceFile::Open(path), out);
+}
+
 inline CurrentImage LoadCurrent(const std::string& path) {
     LoadedImage loaded;
-    EXPECT_TRUE(LoadJpegFile(path, loaded)) << loaded.error;
+    EXPECT_TRUE(LoadJpeg(path, loaded)) << loaded.error;
     CurrentImage image;
     if (!loaded.raster) return image;
     SetCurrentImage(image, std::move(loaded), path);
     return image;
 }
 
-// The image as the command mode loads it for tiles: the header alone.
+// The image as the command mode loads it for lossless tiles: the header
+// alone.
 inline CurrentImage LoadHeaderOnly(const std::string& path) {
     LoadedImage loaded;
-    EXPECT_TRUE(LoadJpegHeader(path, loaded)) << loaded.error;
+    EXPECT_TRUE(LoadJpegHeaderOf(path, loaded)) << loaded.error;
     CurrentImage image;
     SetCurrentImage(image, std::move(loaded), path);
     return image;
