@@ -72,6 +72,13 @@ TEST(BmpReader, Converts565To555AndNotesTheColourReduction) {
     ASSERT_EQ(owner.notices.size(), 1u);
     EXPECT_EQ(owner.notices[0],
               "緑の情報量を「6bit」から「5bit」に減らします\n\n" + dir / "in.bmp");
+    // Pixels said to start inside the header: the file is decoded whole, and
+    // noted all the same.
+    std::vector<uint8_t> inside = bytes;
+    inside[10] = 40;
+    RecordingNotifier held;
+    ASSERT_NE(LoadBytes(dir, inside, &held).raster, nullptr);
+    EXPECT_EQ(held.notices, owner.notices);
 
     // 5-5-5 masks: no conversion, no notice.
     RecordingNotifier quiet;
