@@ -65,16 +65,16 @@ class GifBands final : public RowBands {
         const GifImageInfo& info = Info();
         if (rows <= 0) return 0;
         if (info.interlaced && !DibSizeAcceptable(info.width, info.height, 8)) return 0;
-        // A band of every row of an interlaced image takes the held picture.
-        const bool taken = info.interlaced && rows >= info.height;
+        // GIF tiles of an interlaced image are cut from the held picture, and
+        // a band of every row of it takes that picture.
         if (!rasterRows_) {
-            if (taken) return 1;
+            if (info.interlaced) return 1;
             return CheckedSize(static_cast<uint64_t>(info.width), static_cast<uint64_t>(rows))
                 .value_or(0);
         }
         // The 8-bit rows, and those of a small table's reduced raster.
         if (!DibSizeAcceptable(info.width, rows, 8)) return 0;
-        uint64_t bytes = taken ? 0 : DibStride(info.width, 8);
+        uint64_t bytes = info.interlaced && rows >= info.height ? 0 : DibStride(info.width, 8);
         if (info.colorBits <= 4) bytes += DibStride(info.width, ReducedDepth());
         if (bytes == 0) return 1;
         return CheckedSize(bytes, static_cast<uint64_t>(rows)).value_or(0);
@@ -82,7 +82,7 @@ class GifBands final : public RowBands {
     std::unique_ptr<RowBand> NewBand(int rows) override {
         std::unique_ptr<GifBand> band(new (std::nothrow) GifBand);
         const GifImageInfo& info = Info();
-        if (!band || rasterRows_ || (info.interlaced && rows >= info.height)) return band;
+        if (!band || rasterRows_ || info.interlaced) return band;
         const uint64_t bytes = BandBytes(rows);
         if (bytes == 0) return nullptr;
         try {
@@ -112,6 +112,7 @@ class GifBands final : public RowBands {
             }
             if (info.interlaced && next_ == 0 && !held_)
                 if (const char* failure = DecodeHeld()) return failure;
+            if (info.interlaced && !rasterRows_) return ServeHeld(gifBand, rows);
             if (whole && held_) return TakeHeld(gifBand);
             return rasterRows_ ? ReadRaster(gifBand, rows, whole) : ReadIndices(gifBand, rows);
         } catch (...) {
@@ -153,18 +154,23 @@ class GifBands final : public RowBands {
         return nullptr;
     }
 
-    // A band of every row gets the held picture itself.
+    // A band of raster rows for every row gets the held picture itself.
     const char* TakeHeld(GifBand& band) {
-        std::shared_ptr<DibImage> picture = std::move(held_);
         next_ = Info().height;
-        if (rasterRows_) {
-            band.raster_ = Shown(std::move(picture), true);
-            return band.raster_ ? nullptr : msg::kReadFailed;
+        band.raster_ = Shown(std::move(held_), true);
+        return band.raster_ ? nullptr : msg::kReadFailed;
+    }
+
+    // Bands of GIF tiles cut their rows from the held picture in place.
+    const char* ServeHeld(GifBand& band, int rows) {
+        if (!heldTiles_) {
+            heldTiles_ = std::make_shared<GifSplitData>();
+            heldTiles_->info = Info();
+            heldTiles_->indices = held_;
         }
-        band.indices_ = std::make_shared<GifSplitData>();
-        band.indices_->info = Info();
-        band.indices_->indices = std::move(picture);
-        band.tiles_ = MakeGifPixelTiles(band.indices_);
+        band.indices_ = heldTiles_;
+        band.tiles_ = MakeGifPixelTiles(heldTiles_, next_);
+        next_ += rows;
         return nullptr;
     }
 
@@ -184,10 +190,6 @@ class GifBands final : public RowBands {
     }
 
     const char* ReadIndices(GifBand& band, int rows) {
-        if (!band.indices_) {  // a band made for every row of an interlaced image
-            band.indices_ = std::make_shared<GifSplitData>();
-            band.indices_->info = Info();
-        }
         GifSplitData& data = *band.indices_;
         const auto width = static_cast<size_t>(data.info.width);
         data.info.height = rows;
@@ -214,9 +216,10 @@ class GifBands final : public RowBands {
     bool rasterRows_;
     bool showDamage_;
     std::shared_ptr<GifSplitData> shown_;
-    std::shared_ptr<DibImage> held_;  // an interlaced image, until a band takes it
-    int next_ = 0;                    // the picture row the next band starts at
-    bool cut_ = false;                // refused as too short for its picture
+    std::shared_ptr<DibImage> held_;           // an interlaced image, until a band takes it
+    std::shared_ptr<GifSplitData> heldTiles_;  // GIF tiles cut from it
+    int next_ = 0;                             // the picture row the next band starts at
+    bool cut_ = false;                         // refused as too short for its picture
 };
 
 // Opens `file` for bands; returns nullptr or the failure message.

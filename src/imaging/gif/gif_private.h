@@ -75,8 +75,10 @@ struct GifSplitData final : TileData {
     std::shared_ptr<const DibImage> indices;
 };
 
-// GIF tiles cut from `data` (its pixels, info.height rows of them).
-std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data);
+// GIF tiles cut from `data` (its pixels, info.height rows of them, or its
+// indices), whose rectangles count their y from row `top` of them.
+std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data,
+                                              int top = 0);
 
 // The whole first image's indices, read by the bands for GIF tiles into
 // `out`. `heldBytes` is what the split holds already (the raster); indices

@@ -13,18 +13,21 @@ namespace {
 
 class GifTileSource final : public TileSource {
   public:
-    // `raster` holds the indices when `data` has no pixels of its own.
-    GifTileSource(std::shared_ptr<const GifSplitData> data, std::shared_ptr<const DibImage> raster)
-        : data_(std::move(data)), raster_(std::move(raster)) {}
+    // `raster` holds the indices when `data` has no pixels of its own; the
+    // rectangles count their y from row `top` of the picture.
+    GifTileSource(std::shared_ptr<const GifSplitData> data, std::shared_ptr<const DibImage> raster,
+                  int top = 0)
+        : data_(std::move(data)), raster_(std::move(raster)), top_(top) {}
     const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         const DibImage* rows = data_->indices ? data_->indices.get() : raster_.get();
-        return WriteGifTile(*data_, rows, rect.x, rect.y, rect.width, rect.height, file.fd);
+        return WriteGifTile(*data_, rows, rect.x, top_ + rect.y, rect.width, rect.height, file.fd);
     }
     const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
   private:
     std::shared_ptr<const GifSplitData> data_;
     std::shared_ptr<const DibImage> raster_;
+    int top_;
 };
 
 // Whether what the loader kept can be cut as it stands.
@@ -37,8 +40,8 @@ bool Usable(const GifSplitData& data, const CurrentImage& image) {
 
 }  // namespace
 
-std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data) {
-    return std::make_unique<GifTileSource>(std::move(data), nullptr);
+std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data, int top) {
+    return std::make_unique<GifTileSource>(std::move(data), nullptr, top);
 }
 
 }  // namespace gif
