@@ -16,6 +16,7 @@
 #include "imaging/jpeg/jpeg_test_util.h"
 #include "platform/text.h"
 #include "support/test_files.h"
+#include "support/whole_load.h"
 
 namespace tessarin {
 namespace {
@@ -123,7 +124,7 @@ TEST_F(CommandModeRun, SplitsBmpIntoExactTilesAndLogsOneLinePerFile) {
             std::string name =
                 "picture_" + std::to_string(r + 1) + "_" + std::to_string(c + 1) + ".bmp";
             LoadedImage tile;
-            ASSERT_TRUE(LoadBmpFile(dir_ / ("out/" + name), tile)) << name;
+            ASSERT_TRUE(testing::LoadBmp(dir_ / ("out/" + name), tile)) << name;
             const int w = c < 2 ? 256 : 88, h = r < 1 ? 256 : 44;
             ASSERT_EQ(tile.raster->Width(), w);
             ASSERT_EQ(tile.raster->Height(), h);
@@ -404,13 +405,13 @@ TEST_F(CommandModeRun, RunsAtOnceIntoOneFolder) {
     EXPECT_EQ(names.size(), 5u * 64u);
     for (const std::string& name : names) {
         LoadedImage tile;
-        ASSERT_TRUE(LoadBmpFile(dir_ / ("out/" + name), tile)) << name;
+        ASSERT_TRUE(testing::LoadBmp(dir_ / ("out/" + name), tile)) << name;
         ASSERT_EQ(tile.raster->Width(), 8) << name;
         ASSERT_EQ(tile.raster->Height(), 8) << name;
     }
     // The shared image's tiles, written by two runs at once, are its pixels.
     LoadedImage last;
-    ASSERT_TRUE(LoadBmpFile(dir_ / "out/shared_8_8.bmp", last));
+    ASSERT_TRUE(testing::LoadBmp(dir_ / "out/shared_8_8.bmp", last));
     for (int y = 0; y < 8; ++y)
         EXPECT_EQ(0, std::memcmp(last.raster->Row(y), shared->Row(56 + y) + 3 * 56, 3 * 8));
 }

@@ -125,6 +125,10 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
     for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) testing::Le32(bits565.extra, mask);
     bits565.pixels.assign(4, 0xFF);
     testing::WriteBytes(dir / "565.bmp", testing::BuildBmp(bits565));
+    testing::BmpLayout rle = pal8;
+    rle.compression = 1;
+    rle.pixels = {5, 1, 0, 0, 3, 2, 0, 0, 0, 1};
+    testing::WriteBytes(dir / "rle.bmp", testing::BuildBmp(rle));
 
     using jpeg_test::MakeSamples;
     jpeg_test::WriteLibraryJpeg(dir / "rgb.jpg", MakeSamples(24, 16, 3, [](int x, int y, int c) {
@@ -144,6 +148,7 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
     giftest::Gif gif = giftest::OneFrame(7, 5, 4);
     gif.frames[0].graphicControls = {{0x01, 0x00, 0x00, 0x02}};
     testing::WriteBytes(dir / "t.gif", giftest::Encode(gif));
+    testing::WriteBytes(dir / "i.gif", giftest::Encode(giftest::OneFrame(7, 9, 16, true)));
 
     CurrentImage shown;
     {
@@ -164,14 +169,25 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
     exact.exact = true;
     lossless.exact = false;
     const std::string pal8Path = dir / "pal8.bmp", bits565Path = dir / "565.bmp",
-                      rgbPath = dir / "rgb.jpg", cmykPath = dir / "cmyk.jpg",
-                      pngPath = dir / "text.png", gifPath = dir / "t.gif";
+                      rlePath = dir / "rle.bmp", rgbPath = dir / "rgb.jpg",
+                      cmykPath = dir / "cmyk.jpg", pngPath = dir / "text.png",
+                      gifPath = dir / "t.gif", interlacedGifPath = dir / "i.gif";
 
     // Each call keeps its message in `error` without copying it.
     auto load = [](bool (*reader)(const std::string&, LoadedImage&), const std::string& path) {
         return [reader, &path](std::string& error) {
             LoadedImage out;
             const bool ok = reader(path, out);
+            error.swap(out.error);
+            return ok;
+        };
+    };
+    // The whole load the registry makes of a format's reader.
+    auto whole = [](ImageFileKind kind, const std::string& path) {
+        return [kind, &path](std::string& error) {
+            LoadedImage out;
+            const bool ok =
+                LoadWholeImage(*FindImageFormat(kind), SourceFile::Open(path), out, nullptr);
             error.swap(out.error);
             return ok;
         };
@@ -201,28 +217,16 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
         std::function<bool(std::string&)> run;
     };
     const Probe probes[] = {
-        {"bmp general", false,
-         [&](std::string&) {
-             LoadedImage out;
-             return LoadBmpFile(pal8Path, out);
-         }},
-        {"bmp 5-6-5 with notice", false,
-         [&](std::string&) {
-             LoadedImage out;
-             return LoadBmpFile(bits565Path, out);
-         }},
-        {"bmp memory", false,
-         [&](std::string&) {
-             LoadedImage out;
-             return DecodeBmp(pal8Bytes.data(), pal8Bytes.size(), out);
-         }},
+        {"bmp general", false, whole(ImageFileKind::Bmp, pal8Path)},
+        {"bmp 5-6-5 with notice", false, whole(ImageFileKind::Bmp, bits565Path)},
+        {"bmp rle", false, whole(ImageFileKind::Bmp, rlePath)},
         {"jpeg", true, loadWhole(rgbFile)},
         {"jpeg cmyk", true, loadWhole(cmykFile)},
         {"png", true, load(&LoadPngFile, pngPath)},
-        {"gif", true, load(&LoadGifFile, gifPath)},
+        {"gif", true, whole(ImageFileKind::Gif, gifPath)},
+        {"gif interlaced", true, whole(ImageFileKind::Gif, interlacedGifPath)},
         {"jpeg header", true, loadHeader(rgbFile)},
         {"png samples", true, load(&LoadPngSamples, pngPath)},
-        {"gif indices", true, load(&LoadGifIndices, gifPath)},
         {"bmp tiles", true, [&](std::string& e) { return MakeBmpTileSource(shown, e) != nullptr; }},
         {"jpeg exact tiles", true,
          [&](std::string& e) { return MakeJpegTileSource(shown, exact, e) != nullptr; }},

@@ -233,6 +233,48 @@ TEST_F(BandCutTest, BandsThatDoNotFitTheBudget) {
     EXPECT_TRUE(fs::is_empty(dir_ / "none"));
 }
 
+// A file its bands decode whole (an interlaced GIF, an RLE BMP, pixels said
+// to start inside the colour table) holds that picture besides its bands: a
+// budget that cannot hold it fails the cut before any tile is written, and
+// the window's load too; one that can gives the usual tiles.
+TEST_F(BandCutTest, PicturesDecodedWholeCountAgainstTheBudget) {
+    for (const Source& source : Sources()) {
+        const std::string name = source.name;
+        if (name != "interlaced.gif" && name != "rle.bmp" && name != "offset-in-table.bmp")
+            continue;
+        SCOPED_TRACE(name);
+        const std::string path = dir_ / name;
+        source.write(path);
+        SplitSettings settings;
+        settings.widthValue[0] = 8;
+        settings.heightValue[0] = 8;
+        settings.threadCount = 2;
+        CurrentImage image;
+        std::string error;
+        std::vector<std::string> notices;
+        ASSERT_TRUE(LoadImageForTiles(path, settings, image, error, notices)) << error;
+        ASSERT_TRUE(image.bands);
+        const uint64_t held = image.bands->HeldBytes();
+        EXPECT_GE(held, uint64_t(image.width) * uint64_t(image.height));  // 8-bit pictures
+        const std::string memoryMessage = image.bands->MemoryMessage();
+        bool banded = false;
+        const SplitResult whole = Split(path, settings, true, dir_ / (name + "-whole"), banded);
+        ASSERT_TRUE(whole.ok) << whole.message;
+        {
+            jpeg_test::ScopedSplitBudget short_(held - 1);
+            const SplitResult got = Split(path, settings, false, dir_ / (name + "-none"), banded);
+            EXPECT_EQ(got.message, memoryMessage);
+            EXPECT_TRUE(fs::is_empty(dir_ / (name + "-none")));
+            CurrentImage shown;
+            EXPECT_FALSE(LoadImageFile(path, shown, error, notices));
+        }
+        jpeg_test::ScopedSplitBudget enough(2 * held);
+        const SplitResult got = Split(path, settings, false, dir_ / (name + "-held"), banded);
+        EXPECT_TRUE(got.ok) << got.message;
+        EXPECT_TRUE(ReadTiles(dir_ / (name + "-held")) == ReadTiles(dir_ / (name + "-whole")));
+    }
+}
+
 // Counts the rows a split reads from its bands.
 class CountingBands final : public RowBands {
   public:

@@ -89,6 +89,15 @@ inline std::vector<Source> Sources() {
     for (int y = 0; y < 19; ++y)
         rle.pixels.insert(rle.pixels.end(), {7, uint8_t(y % 4), 13, 2, 0, 0});
     rle.pixels.insert(rle.pixels.end(), {0, 1});
+    // RLE4 rows of a run, an absolute run and a delta, one row left to the
+    // end-of-bitmap mark.
+    testing::BmpLayout rle4 = Bmp(21, 13, 4, 9);
+    rle4.compression = 2;
+    rle4.pixels.clear();
+    for (int y = 0; y < 12; ++y)
+        rle4.pixels.insert(rle4.pixels.end(), {5, uint8_t(0x12 + y % 7), 0, 4, 0x34, uint8_t(y % 9),
+                                               0, 2, 3, 0, 0, 0});
+    rle4.pixels.insert(rle4.pixels.end(), {0, 1});
     testing::BmpLayout truncated = Bmp(40, 30, 24);
     truncated.pixels.resize(truncated.pixels.size() / 2);
 
@@ -154,7 +163,9 @@ inline std::vector<Source> Sources() {
         // Pixels said to start inside the header, or inside the colour table.
         {"offset-in-header.bmp", BmpWithOffset(Bmp(21, 17, 24), 30)},
         {"offset-in-table.bmp", BmpWithOffset(Bmp(37, 33, 8), 14 + 40 + 100)},
+        {"565-in-header.bmp", BmpWithOffset(Masked(16, 3, {0xF800, 0x07E0, 0x001F}), 40)},
         {"rle.bmp", bmp(rle)},
+        {"rle4.bmp", bmp(rle4)},
         {"truncated.bmp", bmp(truncated)},
         {"grey1.png", png("basn0g01.png")},
         {"grey2.png", png("basn0g02.png")},

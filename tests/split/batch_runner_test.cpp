@@ -29,6 +29,7 @@
 #include "split/messages.h"
 #include "split/path_list.h"
 #include "support/test_files.h"
+#include "support/whole_load.h"
 
 namespace tessarin {
 namespace {
@@ -254,7 +255,7 @@ TEST_F(BatchTest, SameNamedSourcesFromTwoFoldersNeverMix) {
         const auto tiles = Contents(out_);
         EXPECT_EQ(tiles.size(), 30u + manifest);
         LoadedImage tile;
-        ASSERT_TRUE(LoadBmpFile(out_ + "/p1_1_1.bmp", tile));
+        ASSERT_TRUE(testing::LoadBmp(out_ + "/p1_1_1.bmp", tile));
         EXPECT_EQ(tile.raster->Width(), 13);
 
         if (!manifest) continue;
@@ -442,7 +443,7 @@ TEST_F(BatchTest, TilesAndProgressAreTheSameAtAnyThreadCount) {
         // The tile holds its rectangle of the source.
         const Probe& p = *c.probe;
         LoadedImage tile;
-        ASSERT_TRUE(LoadBmpFile(out_ + "/" + p.file, tile)) << p.file;
+        ASSERT_TRUE(testing::LoadBmp(out_ + "/" + p.file, tile)) << p.file;
         ASSERT_EQ(tile.raster->Width(), p.width);
         ASSERT_EQ(tile.raster->Height(), p.height);
         for (int row = 0; row < p.height; ++row)

@@ -23,6 +23,7 @@
 #include "split/image_loader.h"
 #include "split/messages.h"
 #include "support/test_files.h"
+#include "support/whole_load.h"
 
 namespace tessarin {
 namespace {
@@ -410,7 +411,7 @@ TEST_F(SplitJobTest, PlantedLinksAreNeverFollowed) {
     EXPECT_EQ(testing::ReadBytes(dir_ / "victim"), (std::vector<uint8_t>{'v'}));
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out / "pic.bmp_tiles.json")));
     LoadedImage tile;
-    ASSERT_TRUE(LoadBmpFile((out / "pic_1_1.bmp").string(), tile));
+    ASSERT_TRUE(testing::LoadBmp((out / "pic_1_1.bmp").string(), tile));
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out / "pic_1_1.bmp")));
     EXPECT_EQ(0, std::memcmp(tile.raster->Row(0), raster_->Row(0), 20 * 3));
 

@@ -4,10 +4,12 @@
 // rows alone (the same headers with the band's height, then those rows'
 // pixel data), so every band comes out exactly as those rows of the whole
 // raster do. RLE files, and files whose pixel data overlaps their headers or
-// colour table, are loaded whole.
+// colour table, are decoded whole into a raster the bands hold and serve
+// their rows from; a band of every row takes that raster.
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "imaging/bmp/bmp_format.h"
 #include "imaging/bmp/bmp_private.h"
@@ -149,13 +151,112 @@ class BmpBands final : public RowBands {
     int64_t top_ = 0;
 };
 
+// A file decoded whole, at the first band's read.
+class HeldBands final : public RowBands {
+  public:
+    HeldBands(SourceFilePtr file, const BitmapInfoHeader& raster, uint64_t besides, bool showDamage)
+        : file_(std::move(file)), header_(raster), showDamage_(showDamage) {
+        height_ = header_.biHeight < 0 ? -int64_t{header_.biHeight} : header_.biHeight;
+        stride_ = DibStride(header_.biWidth, header_.biBitCount);
+        heldBytes_ = CheckedSize(stride_, static_cast<uint64_t>(height_), 1, besides).value_or(0);
+    }
+
+    uint64_t HeldBytes() const override { return heldBytes_; }
+    uint64_t BandBytes(int rows) const override {
+        if (heldBytes_ == 0 || rows <= 0) return 0;
+        if (rows >= height_) return 1;  // the held raster itself
+        return CheckedSize(stride_, static_cast<uint64_t>(rows)).value_or(0);
+    }
+    std::unique_ptr<RowBand> NewBand(int) override { return std::make_unique<BmpBand>(); }
+    const char* ReadRows(RowBand& band, int rows) override {
+        auto& bmpBand = static_cast<BmpBand&>(band);
+        bmpBand.raster_.reset();
+        if (top_ == 0 && !picture_ && !Decode()) return msg::kInvalidFile;
+        if (damaged_ && !showDamage_) return msg::kInvalidFile;
+        if (!picture_ || rows <= 0 || rows > height_ - top_) return msg::kInvalidFile;
+        if (top_ == 0 && rows == height_) {
+            bmpBand.raster_ = std::move(picture_);
+            top_ = height_;
+            return nullptr;
+        }
+        BitmapInfoHeader header = picture_->Header();
+        header.biHeight = header.biHeight < 0 ? -rows : rows;
+        const std::vector<RgbQuad>& colors = picture_->Colors();
+        std::unique_ptr<DibImage> raster =
+            DibImage::Create(header, colors.data(), static_cast<int>(colors.size()));
+        if (!raster) return msg::kMemoryFailed;
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(raster->Row(y), picture_->Row(static_cast<int>(top_) + y), stride_);
+        top_ += rows;
+        if (top_ == height_) picture_.reset();
+        bmpBand.raster_ = std::move(raster);
+        return nullptr;
+    }
+    const char* Damage() const override { return damaged_ ? msg::kInvalidFile : nullptr; }
+    const char* MemoryMessage() const override { return msg::kMemoryFailed; }
+
+  private:
+    // The whole file, as the headers read at its opening promised it.
+    bool Decode() {
+        LoadedImage whole;
+        try {
+            if (!bmp::LoadBmpFrom(bmp::FileSource(*file_), file_->Path(), whole)) return false;
+        } catch (...) {
+            return false;
+        }
+        const BitmapInfoHeader& got = whole.raster->Header();
+        if (got.biWidth != header_.biWidth || got.biHeight != header_.biHeight ||
+            got.biBitCount != header_.biBitCount)
+            return false;  // the file changed since it was opened
+        damaged_ = !whole.damage.empty();
+        picture_ = std::move(whole.raster);
+        return true;
+    }
+
+    SourceFilePtr file_;
+    BitmapInfoHeader header_;
+    bool showDamage_;
+    int64_t height_ = 0;
+    uint64_t stride_ = 0;
+    uint64_t heldBytes_ = 0;
+    std::shared_ptr<const DibImage> picture_;  // until the bands have served every row
+    bool damaged_ = false;
+    int64_t top_ = 0;
+};
+
+// Opens a file whose rows are not at fixed places for bands of its raster
+// decoded whole.
+bool OpenHeld(const SourceFilePtr& file, const TileSettings& settings, LoadedImage& out,
+              std::unique_ptr<RowBands>& bands) {
+    LoadedImage planned;
+    BitmapInfoHeader raster;
+    uint64_t besides = 0;
+    if (!bmp::PlanBmpLoad(bmp::FileSource(*file), file->Path(), planned, raster, besides)) {
+        out.error = msg::kInvalidFile;
+        return false;
+    }
+    out.width = raster.biWidth;
+    out.height = raster.biHeight < 0 ? -raster.biHeight : raster.biHeight;
+    out.displayDepth = planned.displayDepth;
+    out.colorKind = planned.colorKind;
+    out.notices = std::move(planned.notices);
+    out.source = file;
+    bands = std::make_unique<HeldBands>(file, raster, besides,
+                                        settings.GetInt("VIEW", "SHOW_DAMAGE", 0) != 0);
+    return true;
+}
+
 }  // namespace
 
-bool OpenBmpBands(const SourceFilePtr& file, const TileSettings&, LoadedImage& out,
+bool OpenBmpBands(const SourceFilePtr& file, const TileSettings& settings, LoadedImage& out,
                   std::unique_ptr<RowBands>& bands) {
     try {
         RowLayout layout;
-        if (!file || !ReadRowLayout(*file, layout)) return true;  // loaded whole
+        if (!file) {
+            out.error = msg::kInvalidFile;
+            return false;
+        }
+        if (!ReadRowLayout(*file, layout)) return OpenHeld(file, settings, out, bands);
         // The readers refuse a file that does not hold all the rows it
         // promises, before anything is cut.
         const int64_t height = layout.height < 0 ? -layout.height : layout.height;

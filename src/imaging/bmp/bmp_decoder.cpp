@@ -212,10 +212,20 @@ bool DecodeRle(const std::vector<uint8_t>& data, int bitCount, DibImage& raster)
 
 }  // namespace
 
-bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
+namespace {
+
+// What the decoder makes of a file, read from its headers and colour table.
+struct Plan {
+    Header h;
+    std::vector<RgbQuad> colors;
+    uint64_t dataOffset = 0;
+    BitmapInfoHeader raster;  // the raster's header
+};
+
+bool PlanDecode(const ByteSource& in, Plan& plan) {
     uint8_t fileHeader[14];
     if (!in.ReadAt(0, fileHeader, 14) || fileHeader[0] != 'B' || fileHeader[1] != 'M') return false;
-    Header h;
+    Header& h = plan.h;
     if (!ReadHeader(in, h) || !HeaderIsSupported(h)) return false;
 
     const bool masked = h.compression == kBitFields || h.compression == kAlphaBitFields;
@@ -224,7 +234,7 @@ bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
     if (!DibSizeAcceptable(h.width, absHeight, rasterDepth)) return false;
 
     // Colour table.
-    std::vector<RgbQuad> colors;
+    std::vector<RgbQuad>& colors = plan.colors;
     const uint64_t tableOffset = 14 + uint64_t{h.size} + h.maskBytes;
     uint64_t tableBytes = 0;
     if (h.bitCount <= 8) {
@@ -240,18 +250,18 @@ bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
             colors[e] = RgbQuad{p[0], p[1], p[2], 0};
         }
     }
-    uint64_t dataOffset = U32(fileHeader + 10);
-    if (dataOffset == 0) dataOffset = tableOffset + tableBytes;
-    if (dataOffset >= in.Size()) return false;
+    plan.dataOffset = U32(fileHeader + 10);
+    if (plan.dataOffset == 0) plan.dataOffset = tableOffset + tableBytes;
+    if (plan.dataOffset >= in.Size()) return false;
 
     // Uncompressed pixel data must all be there: refuse a short file before
     // allocating its raster.
     if (!IsRle(h.compression) &&
         !CheckedSize(DibStride(h.width, h.bitCount), static_cast<uint64_t>(absHeight), 1, 0,
-                     in.Size() - dataOffset))
+                     in.Size() - plan.dataOffset))
         return false;
 
-    BitmapInfoHeader info;
+    BitmapInfoHeader& info = plan.raster;
     info.biWidth = static_cast<int32_t>(h.width);
     info.biHeight = static_cast<int32_t>(h.height);
     info.biBitCount = static_cast<uint16_t>(rasterDepth);
@@ -261,44 +271,58 @@ bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
         info.biClrUsed = h.clrUsed ? static_cast<uint32_t>(colors.size()) : 0;
         info.biClrImportant = std::min(h.clrImportant, static_cast<uint32_t>(colors.size()));
     }
+    return true;
+}
+
+// A core header's depth, which the own reader took none from.
+void TakeDepth(const Header& h, LoadedImage& out) {
+    if (out.displayDepth != 0) return;
+    out.displayDepth = h.bitCount;
+    if (h.bitCount <= 8 && out.colorKind == ColorKind::None) out.colorKind = ColorKind::Indexed;
+}
+
+}  // namespace
+
+bool DecodeBmpFrom(const ByteSource& in, LoadedImage& out) {
+    Plan plan;
+    if (!PlanDecode(in, plan)) return false;
+    const Header& h = plan.h;
     const bool rle = IsRle(h.compression);
-    auto raster = DibImage::Create(info, colors.data(), static_cast<int>(colors.size()), rle);
+    auto raster = DibImage::Create(plan.raster, plan.colors.data(),
+                                   static_cast<int>(plan.colors.size()), rle);
     if (!raster) return false;
 
-    if (masked) {
-        if (!DecodeBitFields(in, h, dataOffset, *raster)) return false;
+    if (h.compression == kBitFields || h.compression == kAlphaBitFields) {
+        if (!DecodeBitFields(in, h, plan.dataOffset, *raster)) return false;
     } else if (rle) {
         std::vector<uint8_t> data;
         try {
-            data.resize(static_cast<size_t>(in.Size() - dataOffset));
+            data.resize(static_cast<size_t>(in.Size() - plan.dataOffset));
         } catch (const std::bad_alloc&) {
             return false;
         }
-        if (!in.ReadAt(dataOffset, data.data(), data.size())) return false;
+        if (!in.ReadAt(plan.dataOffset, data.data(), data.size())) return false;
         if (!DecodeRle(data, h.bitCount, *raster)) out.damage = msg::kInvalidFile;
-    } else if (!in.ReadAt(dataOffset, raster->Bits(), raster->ImageSize())) {
+    } else if (!in.ReadAt(plan.dataOffset, raster->Bits(), raster->ImageSize())) {
         return false;  // pixel data cut short
     }
     out.raster = std::move(raster);
-    if (out.displayDepth == 0) {  // a core header: the own reader took no depth from it
-        out.displayDepth = h.bitCount;
-        if (h.bitCount <= 8 && out.colorKind == ColorKind::None) out.colorKind = ColorKind::Indexed;
-    }
+    TakeDepth(h, out);
+    return true;
+}
+
+bool PlanDecodeBmp(const ByteSource& in, LoadedImage& out, BitmapInfoHeader& raster,
+                   uint64_t& besides) {
+    Plan plan;
+    if (!PlanDecode(in, plan)) return false;
+    raster = plan.raster;
+    const Header& h = plan.h;
+    besides = IsRle(h.compression) ? in.Size() - plan.dataOffset
+              : h.compression == kBitFields || h.compression == kAlphaBitFields
+                  ? DibStride(h.width, h.bitCount)
+                  : 0;
+    TakeDepth(h, out);
     return true;
 }
 
 }  // namespace tessarin::bmp
-
-namespace tessarin {
-
-bool DecodeBmp(const uint8_t* data, size_t size, LoadedImage& out) {
-    try {
-        bmp::MemorySource source(data, size);
-        return bmp::DecodeBmpFrom(source, out);
-    } catch (...) {
-        out.raster.reset();
-        return false;
-    }
-}
-
-}  // namespace tessarin

@@ -19,11 +19,6 @@ bool Sniff(const uint8_t* head, size_t size) {
     return size >= 2 && std::memcmp(head, "BM", 2) == 0;
 }
 
-// Bitmaps are read in one go: nothing to follow.
-bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch*) {
-    return LoadBmpFile(file, out);
-}
-
 std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
                                       std::string& error) {
     return MakeBmpTileSource(image, error);
@@ -52,7 +47,6 @@ extern const ImageFormat kBmpFormat = {
     .extensions = kExtensions,
     .mimeTypes = kMimeTypes,
     .sniff = &Sniff,
-    .load = &LoadWhole,
     .makeSource = &MakeTiles,
     .loadFailed = msg::kInvalidFile,
     .messages = kMessages,

@@ -14,16 +14,6 @@
 
 namespace tessarin {
 
-// Our own reader first (16-bit 5-5-5 and 5-6-5 with bit fields, 1-bit with two
-// colours), then the general decoder. A 5-6-5 file's colour reduction is
-// noted in out.notices. Read from the open file (null: not opened).
-[[nodiscard]] bool LoadBmpFile(const SourceFilePtr& file, LoadedImage& out);
-// The same for the file opened by name.
-[[nodiscard]] bool LoadBmpFile(const std::string& path, LoadedImage& out);
-
-// The general decoder alone, over bytes in memory (what the system loader reads).
-[[nodiscard]] bool DecodeBmp(const uint8_t* data, size_t size, LoadedImage& out);
-
 // Writes one rectangle of the raster as a BMP file, bottom-up, as a crop of
 // it would be written, without making the crop, into the open file `fd`
 // (which stays open). False when the rectangle is not inside the raster or a
@@ -42,7 +32,9 @@ std::unique_ptr<TileSource> MakeBmpTileSource(const CurrentImage& image, std::st
 // BMP tiles cut from `raster`, whatever image it holds the rows of.
 std::unique_ptr<TileSource> MakeBmpRasterTiles(std::shared_ptr<const DibImage> raster);
 
-// Opens a file to be cut band by band (see ImageFormat::openBands).
+// Opens a file to be cut band by band (see ImageFormat::openBands); the
+// whole load is made of its bands. A 5-6-5 file's colour reduction is noted
+// in out.notices.
 [[nodiscard]] bool OpenBmpBands(const SourceFilePtr& file, const TileSettings& settings,
                                 LoadedImage& out, std::unique_ptr<RowBands>& bands);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "imaging/dib_image.h"
 #include "imaging/loaded_image.h"
 #include "platform/file_io.h"
 
@@ -30,7 +31,7 @@ inline void Put32(uint8_t* p, uint32_t v) {
     Put16(p + 2, v >> 16);
 }
 
-// Positioned reads from a file or from memory.
+// Positioned reads from a file, or from a window of it.
 class ByteSource {
   public:
     virtual ~ByteSource() = default;
@@ -50,28 +51,25 @@ class FileSource : public ByteSource {
     const SourceFile& file_;
 };
 
-class MemorySource : public ByteSource {
-  public:
-    MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    uint64_t Size() const override { return size_; }
-    bool ReadAt(uint64_t offset, void* buffer, size_t n) const override {
-        if (offset > size_ || n > size_ - offset) return false;
-        if (n) std::memcpy(buffer, data_ + offset, n);
-        return true;
-    }
-
-  private:
-    const uint8_t* data_;
-    size_t size_;
-};
-
 // The general decoder: every BMP variant the system loader reads. Fills
 // out.raster (no message; the caller reports "ファイルが不正です"), and
 // out.damage for RLE data that runs out before the picture does.
 bool DecodeBmpFrom(const ByteSource& source, LoadedImage& out);
 
+// What DecodeBmpFrom makes of `source`, from its headers alone: the raster's
+// header, and the bytes the decode takes besides the raster (RLE data, a
+// row of a file with masks). False when it refuses the file.
+bool PlanDecodeBmp(const ByteSource& source, LoadedImage& out, BitmapInfoHeader& raster,
+                   uint64_t& besides);
+
 // Our own reader, then the general decoder, over `source`; `path` names the
 // file in notices.
 bool LoadBmpFrom(const ByteSource& source, const std::string& path, LoadedImage& out);
+
+// What LoadBmpFrom makes of `source`, from its headers alone: the raster's
+// header, the bytes the decode takes besides, and out's depth, colour kind
+// and notices. False when the file is refused.
+bool PlanBmpLoad(const ByteSource& source, const std::string& path, LoadedImage& out,
+                 BitmapInfoHeader& raster, uint64_t& besides);
 
 }  // namespace tessarin::bmp

@@ -1,6 +1,6 @@
-// The decoding step shared by the viewer's reader, the tile source and the
-// banded split: the first image of a file and the records before it, nothing
-// after it, so an animation costs no more than its first frame.
+// The decoding step under every read of a GIF file: the first image of a
+// file and the records before it, nothing after it, so an animation costs no
+// more than its first frame.
 
 #include <algorithm>
 #include <cstdio>
@@ -19,14 +19,12 @@ namespace {
 // (768 bytes) and the code size byte.
 constexpr size_t kCaptureSize = 1024;
 
-// What giflib reads from: an open file or a buffer. While `capturing` is set
+// What giflib reads from: an open file. While `capturing` is set
 // the bytes handed out are also kept, so the image descriptor can be read
 // even when the library gives up on the data right after it.
 struct GifInput {
     FILE* file = nullptr;
-    const uint8_t* data = nullptr;
-    uint64_t size = 0;  // of the file or the buffer
-    size_t position = 0;
+    uint64_t size = 0;  // of the file
     bool capturing = false;
     size_t captured = 0;
     uint8_t capture[kCaptureSize] = {};
@@ -35,15 +33,7 @@ struct GifInput {
 int ReadInput(GifFileType* gif, GifByteType* buffer, int length) {
     auto* input = static_cast<GifInput*>(gif->UserData);
     if (length <= 0) return 0;
-    size_t n = 0;
-    if (input->file) {
-        n = std::fread(buffer, 1, static_cast<size_t>(length), input->file);
-    } else {
-        n = std::min(static_cast<size_t>(length),
-                     static_cast<size_t>(input->size) - input->position);
-        if (n > 0) std::memcpy(buffer, input->data + input->position, n);
-        input->position += n;
-    }
+    const size_t n = std::fread(buffer, 1, static_cast<size_t>(length), input->file);
     if (input->capturing && n > 0) {
         size_t keep = std::min(n, kCaptureSize - input->captured);
         std::memcpy(input->capture + input->captured, buffer, keep);
@@ -124,16 +114,6 @@ const char* GifImageReader::Open(const SourceFile* source) {
     if (!state_->file) return msg::kOpenFailed;
     state_->input.file = state_->file.get();
     state_->input.size = source->Size();
-    return Start();
-}
-
-const char* GifImageReader::OpenMemory(const uint8_t* data, size_t size) {
-    state_->input.data = data;
-    state_->input.size = data ? size : 0;
-    return Start();
-}
-
-const char* GifImageReader::Start() {
     GifInput& input = state_->input;
     GifImageInfo& info = state_->info;
     int error = 0;
@@ -178,58 +158,13 @@ bool GifImageReader::Damaged() const { return state_->damaged; }
 
 bool GifImageReader::TooShortForImage() const {
     const GifInput& input = state_->input;
-    uint64_t position = input.position;
-    if (input.file) {
-        const long at = std::ftell(input.file);
-        position = at < 0 ? 0 : static_cast<uint64_t>(at);
-    }
+    const long at = std::ftell(input.file);
+    const uint64_t position = at < 0 ? 0 : static_cast<uint64_t>(at);
     const uint64_t left = input.size > position ? input.size - position : 0;
     constexpr uint64_t kMostPixelsPerByte = 8 / 2 * 4096;
     const uint64_t pixels =
         static_cast<uint64_t>(state_->info.width) * static_cast<uint64_t>(state_->info.height);
     return !state_->decoding || pixels / kMostPixelsPerByte > left;
-}
-
-namespace {
-
-const char* DecodeFirstImage(GifImageReader& reader, GifImageInfo& info, GifRowSink& sink) {
-    info = reader.Info();
-    if (!DibSizeAcceptable(info.width, info.height, 8)) return msg::kReadFailed;
-    const bool keepDamaged = sink.KeepsDamagedImage();
-    if (!keepDamaged && reader.TooShortForImage()) {
-        info.damaged = true;
-        return nullptr;
-    }
-    if (!sink.Prepare(info)) return msg::kReadFailed;
-    ForEachGifRow(info.height, info.interlaced, [&](int y) {
-        if (keepDamaged || !reader.Damaged()) reader.ReadRow(sink.Row(y));
-    });
-    info.damaged = reader.Damaged();
-    return nullptr;
-}
-
-// Opens the reader with `open` and decodes the image into `sink`.
-template <class OpenReader>
-const char* Decode(OpenReader&& open, GifImageInfo& info, GifRowSink& sink) {
-    try {
-        GifImageReader reader;
-        if (const char* failure = open(reader)) return failure;
-        return DecodeFirstImage(reader, info, sink);
-    } catch (...) {
-        return msg::kReadFailed;  // as for a buffer that cannot be had
-    }
-}
-
-}  // namespace
-
-const char* DecodeGifFile(const SourceFile* source, GifImageInfo& info, GifRowSink& sink) {
-    return Decode([source](GifImageReader& reader) { return reader.Open(source); }, info, sink);
-}
-
-const char* DecodeGifMemory(const uint8_t* data, size_t size, GifImageInfo& info,
-                            GifRowSink& sink) {
-    return Decode([data, size](GifImageReader& reader) { return reader.OpenMemory(data, size); },
-                  info, sink);
 }
 
 }  // namespace tessarin::gif

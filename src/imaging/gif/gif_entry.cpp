@@ -18,18 +18,6 @@ bool Sniff(const uint8_t* head, size_t size) {
            (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0);
 }
 
-// A GIF image is indexed whatever its table holds, loaded either way.
-template <bool (*Load)(const SourceFilePtr&, LoadedImage&)>
-bool LoadIndexed(const SourceFilePtr& file, LoadedImage& out) {
-    if (!Load(file, out)) return false;
-    out.colorKind = ColorKind::Indexed;
-    return true;
-}
-
-bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch*) {
-    return LoadIndexed<&LoadGifFile>(file, out);
-}
-
 std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
                                       std::string& error) {
     return MakeGifTileSource(image, error);
@@ -54,8 +42,6 @@ extern const ImageFormat kGifFormat = {
     .mimeTypes = kMimeTypes,
     .dialogFilter = false,
     .sniff = &Sniff,
-    .load = &LoadWhole,
-    .loadForTiles = &LoadIndexed<&LoadGifIndices>,
     .makeSource = &MakeTiles,
     .messages = kMessages,
     .openBands = &OpenGifBands,

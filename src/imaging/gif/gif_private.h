@@ -30,25 +30,6 @@ struct GifImageInfo {
     // Data of the first graphic control extension before the image that has
     // the transparent colour flag set, as stored; empty when there is none.
     std::vector<uint8_t> transparency;
-    // Set by a decode whose pixel data ended or broke (cut short, an invalid
-    // code) before the image's last row: the rows from there on are the
-    // background index.
-    bool damaged = false;
-};
-
-// Where decoded rows go. Prepare is called once the size and colour table are
-// known and checked; it returns false when memory cannot be had.
-class GifRowSink {
-  public:
-    virtual ~GifRowSink() = default;
-    virtual bool Prepare(const GifImageInfo& info) = 0;
-    // Picture row y from the top: info.width bytes, one colour index each.
-    virtual uint8_t* Row(int y) = 0;
-    // Whether a damaged image is still wanted, with the background in the
-    // rows its data does not reach (the viewer shows it). Otherwise the
-    // decode stops at the damage, and before Prepare when the data plainly
-    // cannot hold the image: nothing is cut from a damaged image.
-    virtual bool KeepsDamagedImage() const { return true; }
 };
 
 // Reads a file's first image a row at a time, in the order the file stores
@@ -61,10 +42,9 @@ class GifImageReader {
     GifImageReader& operator=(const GifImageReader&) = delete;
 
     // Reads the records up to the first image and its descriptor, from the
-    // open file's start (null: not opened) or from a buffer. Returns nullptr
-    // on success, else the failure message.
+    // open file's start (null: not opened). Returns nullptr on success, else
+    // the failure message.
     const char* Open(const SourceFile* file);
-    const char* OpenMemory(const uint8_t* data, size_t size);
     const GifImageInfo& Info() const;
     // The next row (Info().width bytes); the background index once the file
     // holds no more (cut short, corrupt data).
@@ -79,21 +59,9 @@ class GifImageReader {
     bool TooShortForImage() const;
 
   private:
-    const char* Start();
     struct State;
     std::unique_ptr<State> state_;
 };
-
-// A zeroed 8-bit bottom-up raster `rows` high with the image's width and
-// colour table, as the viewer's reader makes it; null when it cannot be had.
-std::unique_ptr<DibImage> CreateGifRaster(const GifImageInfo& info, int rows);
-
-// Decodes the first image of `file` (null: not opened) into `sink`. Returns nullptr on
-// success, else the failure message. Rows the file does not hold (cut short,
-// corrupt data) come out as the background index, with info.damaged set.
-const char* DecodeGifFile(const SourceFile* file, GifImageInfo& info, GifRowSink& sink);
-// The same over a buffer in memory (fuzzing, tests).
-const char* DecodeGifMemory(const uint8_t* data, size_t size, GifImageInfo& info, GifRowSink& sink);
 
 // A file's first image as the tile source keeps it. The indices are either
 // decoded for the split (`pixels`: picture order, width bytes per row, rows
@@ -104,16 +72,20 @@ const char* DecodeGifMemory(const uint8_t* data, size_t size, GifImageInfo& info
 struct GifSplitData final : TileData {
     GifImageInfo info;
     std::vector<uint8_t> pixels;
-    std::unique_ptr<const DibImage> indices;
+    std::shared_ptr<const DibImage> indices;
 };
 
-// GIF tiles cut from `data` (its pixels, info.height rows of them).
-std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data);
+// GIF tiles cut from `data` (its pixels, info.height rows of them, or its
+// indices), whose rectangles count their y from row `top` of them.
+std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data,
+                                              int top = 0);
 
-// `heldBytes` is what the split holds already (the raster); indices that
-// would take it over its memory budget are not decoded. Damaged pixel data
-// fails the read where it shows, with the load's message.
-const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t heldBytes = 0);
+// The whole first image's indices, read by the bands for GIF tiles into
+// `out`. `heldBytes` is what the split holds already (the raster); indices
+// that would take it over its memory budget are not decoded. Damaged pixel
+// data fails the read, with the load's message.
+const char* ReadGifForSplit(const SourceFilePtr& file, uint64_t heldBytes,
+                            std::shared_ptr<const GifSplitData>& out);
 
 // The mask the library applies to a tile's indices: the table's depth, at
 // least 2 bits.

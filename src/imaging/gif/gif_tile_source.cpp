@@ -1,59 +1,33 @@
 // The GIF tile source: the file's first image is decoded once per file (by
-// the viewer's load, whose raster then holds the indices, or by a load for
+// the window's load, whose raster then holds the indices, or by the bands for
 // the tiles alone), and every worker writes its tiles from those indices.
 
-#include <new>
-
-#include "imaging/checked_size.h"
 #include "imaging/failure_text.h"
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_private.h"
-#include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 
 namespace tessarin {
 namespace gif {
 namespace {
 
-class PixelBufferSink final : public GifRowSink {
-  public:
-    PixelBufferSink(std::vector<uint8_t>& pixels, uint64_t heldBytes)
-        : pixels_(pixels), heldBytes_(heldBytes) {}
-    bool Prepare(const GifImageInfo& info) override {
-        width_ = static_cast<size_t>(info.width);
-        const std::optional<uint64_t> bytes =
-            CheckedSize(static_cast<uint64_t>(info.width), static_cast<uint64_t>(info.height));
-        if (!bytes || !FitsSplitMemoryBudget(heldBytes_, *bytes)) return false;
-        try {
-            pixels_.assign(*bytes, 0);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        return true;
-    }
-    uint8_t* Row(int y) override { return pixels_.data() + static_cast<size_t>(y) * width_; }
-    bool KeepsDamagedImage() const override { return false; }
-
-  private:
-    std::vector<uint8_t>& pixels_;
-    uint64_t heldBytes_;
-    size_t width_ = 0;
-};
-
 class GifTileSource final : public TileSource {
   public:
-    // `raster` holds the indices when `data` has no pixels of its own.
-    GifTileSource(std::shared_ptr<const GifSplitData> data, std::shared_ptr<const DibImage> raster)
-        : data_(std::move(data)), raster_(std::move(raster)) {}
+    // `raster` holds the indices when `data` has no pixels of its own; the
+    // rectangles count their y from row `top` of the picture.
+    GifTileSource(std::shared_ptr<const GifSplitData> data, std::shared_ptr<const DibImage> raster,
+                  int top = 0)
+        : data_(std::move(data)), raster_(std::move(raster)), top_(top) {}
     const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         const DibImage* rows = data_->indices ? data_->indices.get() : raster_.get();
-        return WriteGifTile(*data_, rows, rect.x, rect.y, rect.width, rect.height, file.fd);
+        return WriteGifTile(*data_, rows, rect.x, top_ + rect.y, rect.width, rect.height, file.fd);
     }
     const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
   private:
     std::shared_ptr<const GifSplitData> data_;
     std::shared_ptr<const DibImage> raster_;
+    int top_;
 };
 
 // Whether what the loader kept can be cut as it stands.
@@ -66,15 +40,8 @@ bool Usable(const GifSplitData& data, const CurrentImage& image) {
 
 }  // namespace
 
-std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data) {
-    return std::make_unique<GifTileSource>(std::move(data), nullptr);
-}
-
-const char* ReadGifForSplit(const SourceFile* file, GifSplitData& out, uint64_t heldBytes) {
-    PixelBufferSink sink(out.pixels, heldBytes);
-    const char* failure = DecodeGifFile(file, out.info, sink);
-    // Stopped at the damage: the pixels are not all there.
-    return failure || !out.info.damaged ? failure : msg::kReadFailed;
+std::unique_ptr<TileSource> MakeGifPixelTiles(std::shared_ptr<const GifSplitData> data, int top) {
+    return std::make_unique<GifTileSource>(std::move(data), nullptr, top);
 }
 
 }  // namespace gif
@@ -84,9 +51,9 @@ std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, std::st
         if (auto kept = std::dynamic_pointer_cast<const gif::GifSplitData>(image.tileData);
             kept && gif::Usable(*kept, image))
             return std::make_unique<gif::GifTileSource>(kept, image.raster);
-        auto data = std::make_shared<gif::GifSplitData>();
+        std::shared_ptr<const gif::GifSplitData> data;
         const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
-        if (const char* failure = gif::ReadGifForSplit(SourceFileOf(image).get(), *data, held)) {
+        if (const char* failure = gif::ReadGifForSplit(SourceFileOf(image), held, data)) {
             error = failure;
             return nullptr;
         }

@@ -8,6 +8,7 @@
 #include "imaging/bmp/bmp_format.h"
 #include "support/recording_notifier.h"
 #include "support/test_files.h"
+#include "support/whole_load.h"
 
 namespace tessarin {
 namespace {
@@ -27,7 +28,7 @@ LoadedImage LoadBytes(const TempDir& dir, const std::vector<uint8_t>& bytes,
     WriteBytes(dir / name, bytes);
     LoadedImage out;
     // A failed load leaves no raster, which the callers check.
-    (void)LoadBmpFile(dir / name, out);
+    (void)testing::LoadBmp(dir / name, out);
     // What the caller of a load does with its notices.
     if (owner)
         for (const std::string& notice : out.notices) owner->ShowNotice(notice);
@@ -71,6 +72,13 @@ TEST(BmpReader, Converts565To555AndNotesTheColourReduction) {
     ASSERT_EQ(owner.notices.size(), 1u);
     EXPECT_EQ(owner.notices[0],
               "緑の情報量を「6bit」から「5bit」に減らします\n\n" + dir / "in.bmp");
+    // Pixels said to start inside the header: the file is decoded whole, and
+    // noted all the same.
+    std::vector<uint8_t> inside = bytes;
+    inside[10] = 40;
+    RecordingNotifier held;
+    ASSERT_NE(LoadBytes(dir, inside, &held).raster, nullptr);
+    EXPECT_EQ(held.notices, owner.notices);
 
     // 5-5-5 masks: no conversion, no notice.
     RecordingNotifier quiet;
@@ -189,7 +197,7 @@ TEST(BmpWriter, RoundTripsPixelsOfEveryDepthAtOddOffsets) {
         for (size_t i = 0; i < raster->ImageSize(); ++i) raster->Bits()[i] = uint8_t(rng());
         ASSERT_TRUE(SaveBmpRegion(dir / "t.bmp", *raster, 3, 1, 11, 5));
         LoadedImage back;
-        ASSERT_TRUE(LoadBmpFile(dir / "t.bmp", back)) << depth;
+        ASSERT_TRUE(testing::LoadBmp(dir / "t.bmp", back)) << depth;
         auto expected = CropDibImage(*raster, 3, 1, 11, 5);
         ASSERT_EQ(back.raster->BitCount(), depth);
         for (int y = 0; y < 5; ++y) {
@@ -305,6 +313,7 @@ TEST(BmpDecoder, CoreHeaderRleAndBitFieldVariants) {
 // right edge is dropped up to the end of the line, and nothing is written
 // outside the raster.
 TEST(BmpDecoder, RleColumnFarPastTheEdgeEndsTheRow) {
+    TempDir dir;
     constexpr size_t kDeltas = (size_t{1} << 31) / 255 + 16;
     for (const uint16_t bitCount : std::initializer_list<uint16_t>{8, 4}) {
         const uint8_t five = bitCount == 8 ? 0x05 : 0x55, nine = bitCount == 8 ? 0x09 : 0x99,
@@ -325,8 +334,8 @@ TEST(BmpDecoder, RleColumnFarPastTheEdgeEndsTheRow) {
         const std::vector<uint8_t> bytes = BuildBmp(layout);
         layout.pixels = {};
 
-        LoadedImage image;
-        ASSERT_TRUE(DecodeBmp(bytes.data(), bytes.size(), image)) << bitCount;
+        LoadedImage image = LoadBytes(dir, bytes);
+        ASSERT_TRUE(image.raster) << bitCount;
         const DibImage& r = *image.raster;
         const size_t rowBytes = bitCount == 8 ? 8 : 4;
         const std::vector<uint8_t> bottom(r.Row(1), r.Row(1) + rowBytes);
@@ -382,7 +391,7 @@ TEST(BmpReader, BadInputIsRefusedWithoutACrash) {
     // Not a bitmap at all, and a folder.
     EXPECT_EQ(LoadBytes(dir, {'h', 'e', 'l', 'l', 'o'}).raster, nullptr);
     LoadedImage folder;
-    EXPECT_FALSE(LoadBmpFile(dir.Path().string(), folder));
+    EXPECT_FALSE(testing::LoadBmp(dir.Path().string(), folder));
 }
 
 }  // namespace

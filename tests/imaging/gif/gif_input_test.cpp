@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_private.h"
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/messages.h"
+#include "support/whole_load.h"
 
 namespace tessarin {
 namespace {
@@ -11,6 +11,7 @@ namespace {
 using giftest::Frame;
 using giftest::Gif;
 using giftest::OneFrame;
+using testing::LoadGif;
 
 int IndexAt(const DibImage& image, int x, int y) {
     const uint8_t* row = image.Row(y);
@@ -25,7 +26,7 @@ class GifLoad : public ::testing::Test {
     LoadedImage Load(const std::vector<uint8_t>& bytes) {
         testing::WriteBytes(dir_ / "source.gif", bytes);
         LoadedImage out;
-        const bool loaded = LoadGifFile(dir_ / "source.gif", out);
+        const bool loaded = LoadGif(dir_ / "source.gif", out);
         EXPECT_EQ(loaded, out.raster != nullptr);
         return out;
     }
@@ -148,7 +149,7 @@ TEST_F(GifLoad, MalformedFilesAreRefusedWithTheirMessage) {
         EXPECT_EQ(out.error, c.message) << c.name;
     }
     LoadedImage missing;
-    EXPECT_FALSE(LoadGifFile(dir_ / "missing.gif", missing));
+    EXPECT_FALSE(LoadGif(dir_ / "missing.gif", missing));
     EXPECT_EQ(missing.error, msg::kOpenFailed);
 }
 
@@ -240,27 +241,18 @@ TEST_F(GifLoad, NoiseAfterAValidHeaderNeverCrashes) {
     }
 }
 
-TEST(GifDecodeMemory, KeepsTheFirstControlBlockWithTheTransparentFlag) {
+// What the tiles keep of the picture: the first control block with the
+// transparent colour flag, as stored, and the table's depth.
+TEST_F(GifLoad, KeepsTheFirstControlBlockWithTheTransparentFlag) {
     Gif gif = OneFrame(9, 6, 32, true, 2);
     gif.frames[0].graphicControls = {{0x00, 1, 0, 0}, {0x09, 5, 0, 17}, {0x01, 0, 0, 3}};
-    const auto bytes = giftest::Encode(gif);
-    struct Sink : gif::GifRowSink {
-        std::vector<uint8_t> pixels;
-        int width = 0;
-        bool Prepare(const gif::GifImageInfo& info) override {
-            width = info.width;
-            pixels.assign(static_cast<size_t>(info.width * info.height), 0);
-            return true;
-        }
-        uint8_t* Row(int y) override { return pixels.data() + y * width; }
-    } sink;
-    gif::GifImageInfo info;
-    ASSERT_EQ(gif::DecodeGifMemory(bytes.data(), bytes.size(), info, sink), nullptr);
-    EXPECT_EQ(sink.pixels, gif.frames[0].pixels);
-    EXPECT_EQ(info.colorBits, 5);
-    // The first block with the transparent colour flag, as stored.
-    EXPECT_EQ(info.transparency, (std::vector<uint8_t>{0x09, 5, 0, 17}));
-    EXPECT_STREQ(gif::DecodeGifMemory(nullptr, 0, info, sink), msg::kOpenFailed);
+    LoadedImage out = Load(giftest::Encode(gif));
+    ASSERT_TRUE(out.raster);
+    ExpectPixels(*out.raster, gif.frames[0]);
+    auto kept = std::dynamic_pointer_cast<const gif::GifSplitData>(out.tileData);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->info.colorBits, 5);
+    EXPECT_EQ(kept->info.transparency, (std::vector<uint8_t>{0x09, 5, 0, 17}));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "imaging/gif/gif_test_files.h"
 #include "imaging/messages.h"
 #include "support/tile_writing.h"
+#include "support/whole_load.h"
 
 namespace tessarin {
 namespace {
@@ -15,6 +16,7 @@ namespace {
 using giftest::Frame;
 using giftest::Gif;
 using giftest::OneFrame;
+using testing::LoadGif;
 
 // The tiles of a W x H image: an offset strip of ox / oy, then tw x th tiles,
 // clipped at the right and bottom edges.
@@ -45,7 +47,7 @@ class GifTiles : public ::testing::Test {
     // Loads the file as the program does and prepares its tile source.
     std::unique_ptr<TileSource> Prepare(const std::string& path) {
         LoadedImage loaded;
-        EXPECT_TRUE(LoadGifFile(path, loaded)) << loaded.error;
+        EXPECT_TRUE(LoadGif(path, loaded)) << loaded.error;
         if (!loaded.raster) return nullptr;
         SetCurrentImage(image_, std::move(loaded), path);
         std::string error;
@@ -203,9 +205,8 @@ TEST_F(GifTiles, IndicesBeyondTheTableDoNotCrash) {
 
 // A file is decoded once, whichever way it was loaded: for the window (the
 // tiles are cut from its 1-, 4- or 8-bit raster, or from the 8-bit indices
-// kept beside it where that raster shows some pixel by another index), for
-// the command mode (the indices alone, no raster), or not at all (the split
-// decodes the file). The three give the same tile bytes.
+// kept beside it where that raster shows some pixel by another index), or
+// not at all (the split decodes the file). Both give the same tile bytes.
 TEST_F(GifTiles, TilesAreTheSameBytesFromTheRasterTheIndicesAndTheFile) {
     struct Case {
         std::vector<uint8_t> bytes;
@@ -232,24 +233,20 @@ TEST_F(GifTiles, TilesAreTheSameBytesFromTheRasterTheIndicesAndTheFile) {
         const std::string path = dir_ / (std::to_string(c) + ".gif");
         testing::WriteBytes(path, cases[c].bytes);
         LoadedImage loaded;
-        ASSERT_TRUE(LoadGifFile(path, loaded)) << loaded.error;
+        ASSERT_TRUE(LoadGif(path, loaded)) << loaded.error;
         CurrentImage shown;
         SetCurrentImage(shown, std::move(loaded), path);
         auto kept = std::dynamic_pointer_cast<const gif::GifSplitData>(shown.tileData);
         ASSERT_TRUE(kept);
         EXPECT_TRUE(kept->pixels.empty());
         EXPECT_EQ(kept->indices != nullptr, cases[c].keepsIndices);
-        ASSERT_TRUE(LoadGifIndices(path, loaded)) << loaded.error;
-        CurrentImage indices;
-        SetCurrentImage(indices, std::move(loaded), path);
-        EXPECT_FALSE(indices.raster);
         CurrentImage fileOnly;
         fileOnly.path = path;
         fileOnly.width = shown.width;
         fileOnly.height = shown.height;
 
         std::vector<std::unique_ptr<TileSource>> sources;
-        for (const CurrentImage* image : {&fileOnly, &shown, &indices}) {
+        for (const CurrentImage* image : {&fileOnly, &shown}) {
             std::string error;
             sources.push_back(MakeGifTileSource(*image, error));
             ASSERT_TRUE(sources.back()) << error;
@@ -263,7 +260,6 @@ TEST_F(GifTiles, TilesAreTheSameBytesFromTheRasterTheIndicesAndTheFile) {
                 tiles.push_back(testing::ReadBytes(tile));
             }
             ASSERT_EQ(tiles[1], tiles[0]) << rect.column << "," << rect.row;
-            ASSERT_EQ(tiles[2], tiles[0]) << rect.column << "," << rect.row;
         }
     }
 }
