@@ -3,6 +3,7 @@
 #include <iterator>
 #include <new>
 
+#include "imaging/failure_text.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 #include "platform/text.h"
@@ -60,7 +61,7 @@ bool LoadWholeImage(const ImageFormat& format, const SourceFilePtr& file, Loaded
         return format.load ? format.load(file, out, watch)
                            : LoadFromBands(format, file, out, watch);
     } catch (const std::bad_alloc&) {
-        out.error = msg::kMemoryFailed;
+        SetFailureText(out.error, msg::kMemoryFailed);
         return false;
     }
 }

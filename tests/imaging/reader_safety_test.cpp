@@ -159,6 +159,12 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
         return image;
     };
     const CurrentImage pngImage = sourceOf(dir / "text.png", 6, 6);
+    CurrentImage pngShown;
+    {
+        LoadedImage loaded;
+        ASSERT_TRUE(pngtest::LoadPngWhole(dir / "text.png", loaded));
+        SetCurrentImage(pngShown, std::move(loaded), dir / "text.png");
+    }
     const CurrentImage gifImage = sourceOf(dir / "t.gif", 7, 5);
     JpegTileOptions exact, lossless;
     exact.exact = true;
@@ -199,10 +205,9 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
          }},
         {"jpeg", true, load(&LoadJpegFile, rgbPath)},
         {"jpeg cmyk", true, load(&LoadJpegFile, cmykPath)},
-        {"png", true, load(&LoadPngFile, pngPath)},
+        {"png", true, load(&pngtest::LoadPngWhole, pngPath)},
         {"gif", true, load(&LoadGifFile, gifPath)},
         {"jpeg header", true, load(&LoadJpegHeader, rgbPath)},
-        {"png samples", true, load(&LoadPngSamples, pngPath)},
         {"gif indices", true, load(&LoadGifIndices, gifPath)},
         {"bmp tiles", true, [&](std::string& e) { return MakeBmpTileSource(shown, e) != nullptr; }},
         {"jpeg exact tiles", true,
@@ -211,6 +216,8 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
          [&](std::string& e) { return MakeJpegTileSource(shown, lossless, e) != nullptr; }},
         {"png tiles", true,
          [&](std::string& e) { return MakePngTileSource(pngImage, e) != nullptr; }},
+        {"png tiles from the raster", true,
+         [&](std::string& e) { return MakePngTileSource(pngShown, e) != nullptr; }},
         {"gif tiles", true,
          [&](std::string& e) { return MakeGifTileSource(gifImage, e) != nullptr; }},
     };
