@@ -1,6 +1,6 @@
 #pragma once
-// Private glue between the PNG reader, the split reader and the tile writer
-// and libpng: file access, the library's error handlers, the messages.
+// Private glue between the PNG band reader, the tile writer and libpng:
+// file access, the library's error handlers, the messages.
 //
 // Fatal library errors longjmp back into the function that armed the
 // structure's jump buffer. Those functions (the Png…Guarded ones) keep only
