@@ -164,6 +164,12 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
         return image;
     };
     const CurrentImage pngImage = sourceOf(dir / "text.png", 6, 6);
+    CurrentImage pngShown;
+    {
+        LoadedImage loaded;
+        ASSERT_TRUE(pngtest::LoadPngWhole(dir / "text.png", loaded));
+        SetCurrentImage(pngShown, std::move(loaded), dir / "text.png");
+    }
     const CurrentImage gifImage = sourceOf(dir / "t.gif", 7, 5);
     JpegTileOptions exact, lossless;
     exact.exact = true;
@@ -173,16 +179,8 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
                       cmykPath = dir / "cmyk.jpg", pngPath = dir / "text.png",
                       gifPath = dir / "t.gif", interlacedGifPath = dir / "i.gif";
 
-    // Each call keeps its message in `error` without copying it.
-    auto load = [](bool (*reader)(const std::string&, LoadedImage&), const std::string& path) {
-        return [reader, &path](std::string& error) {
-            LoadedImage out;
-            const bool ok = reader(path, out);
-            error.swap(out.error);
-            return ok;
-        };
-    };
-    // The whole load the registry makes of a format's reader.
+    // Each call keeps its message in `error` without copying it: the whole
+    // load the registry makes of a format's reader.
     auto whole = [](ImageFileKind kind, const std::string& path) {
         return [kind, &path](std::string& error) {
             LoadedImage out;
@@ -222,11 +220,10 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
         {"bmp rle", false, whole(ImageFileKind::Bmp, rlePath)},
         {"jpeg", true, loadWhole(rgbFile)},
         {"jpeg cmyk", true, loadWhole(cmykFile)},
-        {"png", true, load(&LoadPngFile, pngPath)},
+        {"png", true, whole(ImageFileKind::Png, pngPath)},
         {"gif", true, whole(ImageFileKind::Gif, gifPath)},
         {"gif interlaced", true, whole(ImageFileKind::Gif, interlacedGifPath)},
         {"jpeg header", true, loadHeader(rgbFile)},
-        {"png samples", true, load(&LoadPngSamples, pngPath)},
         {"bmp tiles", true, [&](std::string& e) { return MakeBmpTileSource(shown, e) != nullptr; }},
         {"jpeg exact tiles", true,
          [&](std::string& e) { return MakeJpegTileSource(shown, exact, e) != nullptr; }},
@@ -234,6 +231,8 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
          [&](std::string& e) { return MakeJpegTileSource(shown, lossless, e) != nullptr; }},
         {"png tiles", true,
          [&](std::string& e) { return MakePngTileSource(pngImage, e) != nullptr; }},
+        {"png tiles from the raster", true,
+         [&](std::string& e) { return MakePngTileSource(pngShown, e) != nullptr; }},
         {"gif tiles", true,
          [&](std::string& e) { return MakeGifTileSource(gifImage, e) != nullptr; }},
     };

@@ -6,7 +6,9 @@
 // headers), so nothing is decompressed twice. Damaged image data fails the
 // band that would hold rows from it: a chunk's CRC is checked before libpng
 // reads the chunk, the compressed stream and its checksum where libpng meets
-// them. Interlaced files are loaded whole.
+// them. The rows of an interlaced file come only once every pass is read: it
+// is decoded whole, first, into a picture the bands hold and serve their rows
+// from (one band of every row shares it).
 
 #include <algorithm>
 #include <cstring>
@@ -14,16 +16,16 @@
 #include <optional>
 
 #include "imaging/checked_size.h"
+#include "imaging/failure_text.h"
 #include "imaging/memory_budget.h"
 #include "imaging/messages.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_private.h"
 #include "imaging/png/png_split_read.h"
+#include "imaging/read_watch.h"
 
-namespace tessarin {
+namespace tessarin::png {
 namespace {
-
-using namespace png;
 
 // The largest side a PNG file may state.
 constexpr png_uint_32 kPngSideLimit = PNG_UINT_31_MAX;
@@ -171,21 +173,17 @@ class CheckedInput {
 // before it, at the widest pixel any transform makes.
 std::optional<uint64_t> LibraryRowBytes(png_uint_32 width) { return CheckedSize(width, 8, 2, 256); }
 
-// How the chunk pass ended.
-enum class ChunkPass { kRead, kInterlaced, kFailed };
-
 // Reads the file's header and the chunks on both sides of its image data as
 // the whole load reads them: all of them under the tiles' budget when
-// `keep`, else without the chunks only tiles carry. `capture` keeps them in
-// `file`. `infoFailed`: the failure came before the image data.
-ChunkPass ReadChunks(const SourceFile& source, const ImageDataRun& run, bool keep, bool capture,
-                     PngSplitImage& file, const char*& error, bool& infoFailed) {
+// `keep`, else without the chunks only tiles carry. They are kept in `file`
+// for PNG tiles, not for `rasterRows`. `infoFailed`: the failure came before
+// the image data. Returns nullptr on success, else the message.
+const char* ReadChunks(const SourceFile& source, const ImageDataRun& run, bool keep,
+                       bool rasterRows, PngSplitImage& file, bool& infoFailed) {
+    const bool capture = !rasterRows;
     infoFailed = false;
     PngReadHandles handles;
-    if (!CreatePngReader(handles, keep, kPngSideLimit)) {
-        error = kPrepareReadFailed;
-        return ChunkPass::kFailed;
-    }
+    if (!CreatePngReader(handles, keep, kPngSideLimit)) return kPrepareReadFailed;
     ChunkPassInput input(source, run);
     PngChunkTrace trace;
     PngAncillaryBudget budget;
@@ -199,63 +197,60 @@ ChunkPass ReadChunks(const SourceFile& source, const ImageDataRun& run, bool kee
     }
     if (!PngReadInfoGuarded(handles.png, handles.info, &stream)) {
         infoFailed = true;
-        error = budget.Exceeded() ? msg::kReadFailed : msg::kOpenFailed;
-        return ChunkPass::kFailed;
+        return budget.Exceeded() ? msg::kReadFailed : msg::kOpenFailed;
     }
     png_uint_32 width = 0, height = 0;
     png_get_IHDR(handles.png, handles.info, &width, &height, &file.bitDepth, &file.colorType,
                  &file.interlaceMethod, nullptr, nullptr);
     const int depth = file.bitDepth;
-    if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) {
-        error = kBadBitDepth;
-        return ChunkPass::kFailed;
-    }
-    if (file.interlaceMethod == PNG_INTERLACE_ADAM7) return ChunkPass::kInterlaced;
-    if (file.interlaceMethod != PNG_INTERLACE_NONE) {
-        error = kBadInterlace;
-        return ChunkPass::kFailed;
-    }
+    if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) return kBadBitDepth;
+    if (file.interlaceMethod != PNG_INTERLACE_NONE && file.interlaceMethod != PNG_INTERLACE_ADAM7)
+        return kBadInterlace;
     const int channels = png_get_channels(handles.png, handles.info);
     file.width = static_cast<int>(width);
     file.height = static_cast<int>(height);
     file.bytesPerPixel = static_cast<size_t>(channels) * (depth == 16 ? 2 : 1);
     file.rowBytes = static_cast<size_t>(width) * file.bytesPerPixel;
     if (capture) CapturePngChunks(handles.png, handles.info, trace, false, file.beforeImageData);
-    if (!run.endKnown) return ChunkPass::kRead;  // the rows fail before the end
+    // Too wide for a raster: the same answer libpng gives for its own limits.
+    if (rasterRows && !DibSizeAcceptable(width, 1, 8)) return msg::kOpenFailed;
+    if (!run.endKnown) return nullptr;  // the rows fail before the end
 
     // libpng reads what follows the image data once it has started its rows.
     const std::optional<uint64_t> libraryRows = LibraryRowBytes(width);
-    if (!libraryRows || !FitsSplitMemoryBudget(0, *libraryRows)) {
-        error = kPrepareReadFailed;
-        return ChunkPass::kFailed;
-    }
+    if (!libraryRows || !FitsSplitMemoryBudget(0, *libraryRows)) return kPrepareReadFailed;
     int passes = 1;
     size_t rowBytes = 0;
     if (!PngStartRowsGuarded(handles.png, handles.info, 0, false, &passes, &rowBytes) ||
-        !PngReadEndGuarded(handles.png, keep ? handles.endInfo : nullptr)) {
-        error = budget.Exceeded() ? msg::kReadFailed : msg::kOpenFailed;
-        return ChunkPass::kFailed;
-    }
+        !PngReadEndGuarded(handles.png, keep ? handles.endInfo : nullptr))
+        return budget.Exceeded() ? msg::kReadFailed : msg::kOpenFailed;
     if (capture) CapturePngChunks(handles.png, handles.endInfo, trace, true, file.afterImageData);
-    return ChunkPass::kRead;
+    return nullptr;
 }
+
+// What a band that only points into the picture the bands hold takes.
+constexpr uint64_t kHeldBandBytes = 1;
 
 class PngBand final : public RowBand {
   public:
     const TileSource* Tiles() const override { return tiles_.get(); }
     std::shared_ptr<const DibImage> Raster() const override { return raster_; }
     std::unique_ptr<uint8_t[]> samples_;      // PNG tiles
+    std::shared_ptr<const uint8_t[]> held_;   // the bands' whole picture its tiles point into
     std::shared_ptr<const DibImage> raster_;  // raster rows
     std::unique_ptr<TileSource> tiles_;
 };
 
 class PngBands final : public RowBands {
   public:
-    PngBands(SourceFilePtr source, std::shared_ptr<const PngSplitImage> file, bool rasterRows)
+    PngBands(SourceFilePtr source, std::shared_ptr<const PngSplitImage> file, bool rasterRows,
+             const ReadWatch* watch)
         : source_(std::move(source)),
           input_(*source_),
           file_(std::move(file)),
           rasterRows_(rasterRows),
+          interlaced_(file_->interlaceMethod == PNG_INTERLACE_ADAM7),
+          watch_(watch),
           plan_(PlanPngRaster(file_->colorType, file_->bitDepth)) {}
 
     // Opens the file for its rows; the message of the whole load on failure.
@@ -272,15 +267,14 @@ class PngBands final : public RowBands {
         // The file changed since its chunks were read.
         if (static_cast<int>(width) != file_->width || static_cast<int>(height) != file_->height ||
             depth != file_->bitDepth || colorType != file_->colorType ||
-            interlace != PNG_INTERLACE_NONE)
+            interlace != file_->interlaceMethod)
             return msg::kOpenFailed;
         const std::optional<uint64_t> libraryRows = LibraryRowBytes(width);
         if (!libraryRows || !FitsSplitMemoryBudget(0, *libraryRows)) return kPrepareReadFailed;
         if (rasterRows_) shape_ = ShapePngRaster(handles_.png, handles_.info, plan_, width);
         const unsigned transforms = rasterRows_ ? plan_.transforms : depth < 8 ? kPngPacking : 0u;
-        int passes = 1;
         size_t rowBytes = 0;
-        if (!PngStartRowsGuarded(handles_.png, handles_.info, transforms, false, &passes,
+        if (!PngStartRowsGuarded(handles_.png, handles_.info, transforms, interlaced_, &passes_,
                                  &rowBytes))
             return msg::kOpenFailed;
         if (rasterRows_ ? rowBytes > DibStride(width, plan_.readDepth)
@@ -290,20 +284,29 @@ class PngBands final : public RowBands {
     }
 
     uint64_t HeldBytes() const override {
-        return LibraryRowBytes(static_cast<png_uint_32>(file_->width)).value_or(0);
+        const uint64_t library =
+            LibraryRowBytes(static_cast<png_uint_32>(file_->width)).value_or(0);
+        // A picture that no raster could hold is refused before it is read.
+        return interlaced_ ? library + PictureBytes(file_->height) : library;
     }
     uint64_t BandBytes(int rows) const override {
-        if (!rasterRows_)
-            return CheckedSize(file_->rowBytes, static_cast<uint64_t>(rows)).value_or(0);
-        // The rows as read, and those of the 2-bit files' reduced raster.
-        if (!DibSizeAcceptable(file_->width, rows, plan_.readDepth)) return 0;
-        uint64_t bytes = DibStride(file_->width, plan_.readDepth);
-        if (plan_.finalDepth != plan_.readDepth) bytes += DibStride(file_->width, plan_.finalDepth);
-        return CheckedSize(bytes, static_cast<uint64_t>(rows)).value_or(0);
+        if (interlaced_) {
+            // Rows of samples point into the picture held; raster rows are
+            // copied from it, unless the band has them all.
+            if (!rasterRows_ || rows >= file_->height) return kHeldBandBytes;
+            return CheckedSize(DibStride(file_->width, plan_.finalDepth),
+                               static_cast<uint64_t>(rows))
+                .value_or(0);
+        }
+        const uint64_t bytes = PictureBytes(rows);
+        // A band of every row of a picture no raster holds is its whole load,
+        // refused as libpng refuses a picture beyond its limits.
+        if (bytes == 0 && rows >= file_->height) beyondRaster_ = true;
+        return bytes;
     }
     std::unique_ptr<RowBand> NewBand(int rows) override {
         auto band = std::make_unique<PngBand>();
-        if (!rasterRows_) {
+        if (!rasterRows_ && !interlaced_) {
             const uint64_t bytes = BandBytes(rows);
             if (bytes == 0) return nullptr;
             band->samples_.reset(new (std::nothrow) uint8_t[bytes]);
@@ -315,25 +318,47 @@ class PngBands final : public RowBands {
         auto& pngBand = static_cast<PngBand&>(band);
         pngBand.tiles_.reset();
         pngBand.raster_.reset();
+        pngBand.held_.reset();
         if (failure_) return failure_;
         try {
-            failure_ = rasterRows_ ? ReadRaster(pngBand, rows) : ReadSamples(pngBand, rows);
+            if (interlaced_ && top_ == 0) failure_ = ReadWhole();
+            if (!failure_)
+                failure_ = interlaced_   ? ServeHeld(pngBand, rows)
+                           : rasterRows_ ? ReadRaster(pngBand, rows)
+                                         : ReadSamples(pngBand, rows);
         } catch (...) {
             failure_ = kPrepareReadFailed;
         }
         if (!failure_) top_ += rows;
         // What follows the image data is checked as the whole load does.
-        if (!failure_ && top_ == file_->height && !PngReadEndGuarded(handles_.png, nullptr))
+        if (!failure_ && !interlaced_ && top_ == file_->height &&
+            !PngReadEndGuarded(handles_.png, nullptr))
             failure_ = msg::kOpenFailed;
         if (failure_) pngBand.tiles_.reset();
+        // The last rows are served: a raster held is the bands' no longer.
+        if (failure_ || top_ >= file_->height) heldRaster_.reset();
         return failure_;
     }
-    const char* MemoryMessage() const override { return kPrepareReadFailed; }
+    const char* MemoryMessage() const override {
+        return beyondRaster_ ? msg::kOpenFailed : kPrepareReadFailed;
+    }
 
   private:
+    // The bytes `rows` rows take as the bands read them: samples, or the
+    // raster rows as read and those of the 2-bit files' reduced raster. 0
+    // when they cannot be had.
+    uint64_t PictureBytes(int rows) const {
+        if (!rasterRows_)
+            return CheckedSize(file_->rowBytes, static_cast<uint64_t>(rows)).value_or(0);
+        if (!DibSizeAcceptable(file_->width, rows, plan_.readDepth)) return 0;
+        uint64_t bytes = DibStride(file_->width, plan_.readDepth);
+        if (plan_.finalDepth != plan_.readDepth) bytes += DibStride(file_->width, plan_.finalDepth);
+        return CheckedSize(bytes, static_cast<uint64_t>(rows)).value_or(0);
+    }
+
     const char* ReadSamples(PngBand& band, int rows) {
         if (!PngReadSomeRowsGuarded(handles_.png, band.samples_.get(),
-                                    static_cast<ptrdiff_t>(file_->rowBytes), rows))
+                                    static_cast<ptrdiff_t>(file_->rowBytes), rows, watch_))
             return msg::kOpenFailed;
         band.tiles_ = MakePngRowTiles(file_, band.samples_.get(), rows);
         return nullptr;
@@ -343,7 +368,7 @@ class PngBands final : public RowBands {
         if (!raster) return kPrepareReadFailed;
         // Bottom-up: picture row i + 1 lies one stride below row i.
         if (!PngReadSomeRowsGuarded(handles_.png, raster->Row(0),
-                                    -static_cast<ptrdiff_t>(raster->Stride()), rows))
+                                    -static_cast<ptrdiff_t>(raster->Stride()), rows, watch_))
             return msg::kOpenFailed;
         if (plan_.finalDepth != plan_.readDepth) {
             raster = ReduceDibDepth(*raster, plan_.finalDepth);
@@ -353,43 +378,130 @@ class PngBands final : public RowBands {
         return nullptr;
     }
 
+    // Decodes every pass of an interlaced file into the picture the bands
+    // hold, then what follows its image data.
+    const char* ReadWhole() {
+        const int height = file_->height;
+        // Too large for a raster: the same answer libpng gives for its own
+        // limits.
+        const uint64_t bytes = PictureBytes(height);
+        if (bytes == 0 || !CheckedSize(static_cast<uint64_t>(file_->width),
+                                       static_cast<uint64_t>(height), 1, 0, kMaxRasterPixels))
+            return msg::kOpenFailed;
+        if (!FitsSplitMemoryBudget(0, HeldBytes())) return kPrepareReadFailed;
+        if (!rasterRows_) {
+            std::shared_ptr<uint8_t[]> samples(new (std::nothrow) uint8_t[bytes]);
+            if (!samples) return kPrepareReadFailed;
+            if (!PngReadRowsGuarded(handles_.png, nullptr, samples.get(),
+                                    static_cast<ptrdiff_t>(file_->rowBytes), height, passes_,
+                                    watch_))
+                return msg::kOpenFailed;
+            heldSamples_ = std::move(samples);
+            return nullptr;
+        }
+        std::unique_ptr<DibImage> raster = CreatePngRaster(shape_, height);
+        if (!raster) return kPrepareReadFailed;
+        if (!PngReadRowsGuarded(handles_.png, nullptr, raster->Row(0),
+                                -static_cast<ptrdiff_t>(raster->Stride()), height, passes_, watch_))
+            return msg::kOpenFailed;
+        if (plan_.finalDepth != plan_.readDepth) {
+            raster = ReduceDibDepth(*raster, plan_.finalDepth);
+            if (!raster) return kPrepareReadFailed;
+        }
+        heldRaster_ = std::move(raster);
+        return nullptr;
+    }
+    // Rows from the picture held, from the next one down.
+    const char* ServeHeld(PngBand& band, int rows) {
+        if (!rasterRows_) {
+            band.held_ = heldSamples_;
+            band.tiles_ = MakePngRowTiles(
+                file_, heldSamples_.get() + static_cast<size_t>(top_) * file_->rowBytes, rows);
+            return nullptr;
+        }
+        if (!heldRaster_) return kPrepareReadFailed;
+        if (top_ == 0 && rows == file_->height) {
+            band.raster_ = heldRaster_;
+            return nullptr;
+        }
+        BitmapInfoHeader header = heldRaster_->Header();
+        header.biHeight = rows;
+        std::unique_ptr<DibImage> copy = DibImage::Create(
+            header, heldRaster_->Colors().data(), static_cast<int>(heldRaster_->Colors().size()));
+        if (!copy) return kPrepareReadFailed;
+        for (int i = 0; i < rows; ++i)
+            std::memcpy(copy->Row(i), heldRaster_->Row(top_ + i), copy->Stride());
+        band.raster_ = std::move(copy);
+        return nullptr;
+    }
+
     SourceFilePtr source_;
     CheckedInput input_;
     std::shared_ptr<const PngSplitImage> file_;
     bool rasterRows_;
+    bool interlaced_;
+    const ReadWatch* watch_;
     PngRasterPlan plan_;
     PngRasterShape shape_;
     PngReadHandles handles_;
     PngReadStream stream_;
+    int passes_ = 1;
+    std::shared_ptr<const DibImage> heldRaster_;    // interlaced files' raster rows
+    std::shared_ptr<const uint8_t[]> heldSamples_;  // interlaced files' samples
     int top_ = 0;
     const char* failure_ = nullptr;
+    mutable bool beyondRaster_ = false;
 };
 
-bool Open(const SourceFilePtr& source, bool rasterRows, LoadedImage& out,
+}  // namespace
+
+const char* ReadPngChunks(const SourceFile& source, PngSplitImage& file) {
+    try {
+        ImageDataRun run;
+        if (!FindImageData(source, run)) return msg::kOpenFailed;
+        bool infoFailed = false;
+        return ReadChunks(source, run, true, false, file, infoFailed);
+    } catch (...) {
+        return kPrepareReadFailed;
+    }
+}
+
+}  // namespace tessarin::png
+
+namespace tessarin {
+namespace {
+
+using namespace png;
+
+bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage& out,
           std::unique_ptr<RowBands>& bands) {
+    const bool rasterRows = settings.RasterTiles();
     const char* error = nullptr;
     if (!OpenPngFile(source.get(), error)) {
         out.error = error;
         return false;
     }
     ImageDataRun run;
-    if (!FindImageData(*source, run)) return true;  // loaded whole: its own message
+    if (!FindImageData(*source, run)) {
+        out.error = msg::kOpenFailed;  // as libpng says of a file without image data
+        return false;
+    }
 
-    // The chunks, kept for PNG tiles. BMP tiles need none, but the load for
-    // them reads them all the same, and reads the file again without them
-    // when they fail it before its image data or take more than their budget.
+    // The chunks, kept for PNG tiles. Raster rows need none, but the load
+    // for them reads them all the same, and reads the file again without
+    // them when they fail it before its image data or take more than their
+    // budget.
     auto file = std::make_shared<PngSplitImage>();
     bool infoFailed = false;
-    ChunkPass pass = ReadChunks(*source, run, true, !rasterRows, *file, error, infoFailed);
-    if (pass == ChunkPass::kFailed && rasterRows && (infoFailed || error == msg::kReadFailed))
-        pass = ReadChunks(*source, run, false, false, *file, error, infoFailed);
-    if (pass == ChunkPass::kInterlaced) return true;  // loaded whole
-    if (pass == ChunkPass::kFailed) {
+    error = ReadChunks(*source, run, true, rasterRows, *file, infoFailed);
+    if (error && rasterRows && (infoFailed || error == msg::kReadFailed))
+        error = ReadChunks(*source, run, false, true, *file, infoFailed);
+    if (error) {
         out.error = error;
         return false;
     }
 
-    auto opened = std::make_unique<PngBands>(source, file, rasterRows);
+    auto opened = std::make_unique<PngBands>(source, file, rasterRows, settings.Watch());
     if (const char* failure = opened->Start()) {
         out.error = failure;
         return false;
@@ -402,7 +514,7 @@ bool Open(const SourceFilePtr& source, bool rasterRows, LoadedImage& out,
     out.displayDepth =
         rasterRows ? channels * file->bitDepth : static_cast<int>(file->bytesPerPixel * 8);
     out.colorKind = PngColorKind(file->colorType);
-    out.interlaced = false;
+    out.interlaced = file->interlaceMethod == PNG_INTERLACE_ADAM7;
     out.source = source;
     bands = std::move(opened);
     return true;
@@ -413,10 +525,10 @@ bool Open(const SourceFilePtr& source, bool rasterRows, LoadedImage& out,
 bool OpenPngBands(const SourceFilePtr& file, const TileSettings& settings, LoadedImage& out,
                   std::unique_ptr<RowBands>& bands) {
     try {
-        return Open(file, settings.RasterTiles(), out, bands);
+        return Open(file, settings, out, bands);
     } catch (...) {
         bands.reset();
-        out.error = kPrepareReadFailed;
+        SetFailureText(out.error, kPrepareReadFailed);
         return false;
     }
 }

@@ -24,10 +24,6 @@ bool Sniff(const uint8_t* head, size_t size) {
     return size >= 8 && std::memcmp(head, "\x89PNG\r\n\x1A\n", 8) == 0;
 }
 
-bool LoadWhole(const SourceFilePtr& file, LoadedImage& out, const ReadWatch* watch) {
-    return LoadPngFile(file, out, watch);
-}
-
 std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
                                       std::string& error) {
     return MakePngTileSource(image, error);
@@ -77,8 +73,6 @@ extern const ImageFormat kPngFormat = {
     .extensions = kExtensions,
     .mimeTypes = kMimeTypes,
     .sniff = &Sniff,
-    .load = &LoadWhole,
-    .loadForTiles = &LoadPngSamples,
     .makeSource = &MakeTiles,
     .messages = kMessages,
     .openBands = &OpenPngBands,

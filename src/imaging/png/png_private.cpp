@@ -246,9 +246,13 @@ bool PngStartRowsGuarded(png_structp png, png_infop info, unsigned transforms, b
     return true;
 }
 
-bool PngReadSomeRowsGuarded(png_structp png, uint8_t* firstRow, ptrdiff_t rowStep, int rows) {
+bool PngReadSomeRowsGuarded(png_structp png, uint8_t* firstRow, ptrdiff_t rowStep, int rows,
+                            const ReadWatch* watch) {
     if (setjmp(png_jmpbuf(png))) return false;
-    for (int i = 0; i < rows; ++i) png_read_row(png, firstRow + i * rowStep, nullptr);
+    for (int i = 0; i < rows; ++i) {
+        if (watch && watch->StopRequested()) return false;
+        png_read_row(png, firstRow + i * rowStep, nullptr);
+    }
     return !Damaged(png);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Private glue between the PNG reader, the split reader and the tile writer
-// and libpng: file access, the library's error handlers, the messages.
+// Private glue between the PNG band reader, the tile writer and libpng:
+// file access, the library's error handlers, the messages.
 //
 // Fatal library errors longjmp back into the function that armed the
 // structure's jump buffer. Those functions (the Png…Guarded ones) keep only
@@ -152,9 +152,10 @@ enum PngTransform : unsigned {
                                        bool interlaced, int* passes, size_t* rowBytes);
 
 // Reads the next `rows` rows of a file that is not interlaced, row i to
-// firstRow + i * rowStep. False on a library error or damaged image data.
+// firstRow + i * rowStep. False on a library error, damaged image data, or
+// when `watch` (may be null) asks for a stop between two rows.
 [[nodiscard]] bool PngReadSomeRowsGuarded(png_structp png, uint8_t* firstRow, ptrdiff_t rowStep,
-                                          int rows);
+                                          int rows, const ReadWatch* watch = nullptr);
 // Reads what follows the image data, into `endInfo` (may be null). False on
 // a library error, or when the end of the image data shows damage.
 [[nodiscard]] bool PngReadEndGuarded(png_structp png, png_infop endInfo);

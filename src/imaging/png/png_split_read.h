@@ -1,8 +1,8 @@
 #pragma once
 // The PNG source of a split: the file's own samples, with the chunks its
 // tiles carry over. Shared read-only by every worker of the file. The samples
-// are either decoded for the split, or they are the viewer's raster itself
-// where that holds them unchanged (every depth but 16), so a file that was
+// are either decoded for the split by the file's bands, or they are the
+// viewer's raster itself where that holds them unchanged, so a file that was
 // loaded for viewing is not decoded again.
 
 #include <cstddef>
@@ -21,42 +21,33 @@ namespace tessarin::png {
 
 // How the rows of the viewer's raster hold the file's samples.
 enum class PngRasterRows {
-    kNone,       // the raster does not serve: `samples` holds the rows
+    kNone,       // the raster does not serve
     kIndices,    // 8 bits: palette indices or grey levels, one byte each
     kPacked,     // 1 or 4 bits: indices or grey levels, unpacked per row
     kBgr,        // 24 or 32 bits: the colours in blue-green-red(-alpha) order
     kGreyAlpha,  // 32 bits: grey copied into blue, green and red, then alpha
 };
 
-struct PngSplitImage final : TileData {
+struct PngSplitImage {
     int width = 0;
     int height = 0;
     int bitDepth = 0;  // as in the file: 1, 2, 4, 8 or 16
     int colorType = 0;
     int interlaceMethod = PNG_INTERLACE_NONE;
-    // Rows from the top, one after another: one byte per sample for depths up
-    // to 8 (smaller samples unpacked), two big-endian bytes for 16. Samples in
-    // file order (red, green, blue); palette files keep their indices.
+    // The samples' layout: rows from the top, one after another, one byte
+    // per sample for depths up to 8 (smaller samples unpacked), two
+    // big-endian bytes for 16. Samples in file order (red, green, blue);
+    // palette files keep their indices.
     size_t bytesPerPixel = 0;
     size_t rowBytes = 0;
-    // Null when the raster serves.
-    std::unique_ptr<uint8_t[]> samples;
     PngRasterRows rasterRows = PngRasterRows::kNone;
-    // The 8-bit indices of a 2-bit file, kept when the 4-bit raster shown
-    // could not hold them all unchanged (a palette with repeated colours);
-    // the tiles are then cut from these (kIndices).
-    std::unique_ptr<const DibImage> indices;
     PngChunkSet beforeImageData;
     PngChunkSet afterImageData;
 };
 
-// Decodes `file` (null: not opened) into `out`: the samples and the chunks. `heldBytes` is what
-// the split holds already (the raster); samples that would take the split
-// over its memory budget are not decoded. Returns nullptr on success, else
-// the message; `libraryError` is the one for a library error or a file too
-// large to decode.
-const char* ReadPngForSplit(const SourceFile* file, PngSplitImage& out, uint64_t heldBytes = 0,
-                            const char* libraryError = msg::kReadFailed);
+// Reads the header of `file` and the chunks its tiles carry, without its
+// image data, into `out`. Returns nullptr on success, else the message.
+const char* ReadPngChunks(const SourceFile& file, PngSplitImage& out);
 
 // Tiles cut from `rows` rows of samples in `file`'s layout, with its chunks
 // (`file` itself holds no samples). `samples` stays the caller's and must

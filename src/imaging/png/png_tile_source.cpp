@@ -6,13 +6,17 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
+#include "imaging/checked_size.h"
 #include "imaging/dib_image.h"
 #include "imaging/failure_text.h"
 #include "imaging/memory_budget.h"
 #include "imaging/png/png_format.h"
+#include "imaging/png/png_private.h"
 #include "imaging/png/png_split_read.h"
+#include "imaging/tile_settings.h"
 #include "platform/file_io.h"
 
 namespace tessarin {
@@ -131,13 +135,10 @@ bool PngWriteTileGuarded(png_structp png, png_infop info, png_infop endInfo,
 
 class PngTileSource final : public TileSource {
   public:
-    // `raster` is where the rows are when the source has no samples of its own.
+    // The rows of `raster`, which holds the samples as `source` says.
     PngTileSource(std::shared_ptr<const PngSplitImage> source,
                   std::shared_ptr<const DibImage> raster)
-        : source_(std::move(source)),
-          raster_(std::move(raster)),
-          samples_(source_->samples.get()),
-          height_(source_->height) {}
+        : source_(std::move(source)), raster_(std::move(raster)), height_(source_->height) {}
     // Rows of samples the source does not hold itself.
     PngTileSource(std::shared_ptr<const PngSplitImage> source, const uint8_t* samples, int rows)
         : source_(std::move(source)), samples_(samples), height_(rows) {}
@@ -163,8 +164,8 @@ class PngTileSource final : public TileSource {
         feed.width = rect.width;
         std::unique_ptr<uint8_t[]> scratch;
         if (!samples_) {
-            feed.raster = source.indices ? source.indices.get() : raster_.get();
-            feed.layout = source.indices ? PngRasterRows::kIndices : source.rasterRows;
+            feed.raster = raster_.get();
+            feed.layout = source.rasterRows;
             scratch.reset(new (std::nothrow)
                               uint8_t[static_cast<size_t>(rect.width) * source.bytesPerPixel]);
             if (!scratch) return kPrepareWriteFailed;
@@ -204,30 +205,109 @@ class PngTileSource final : public TileSource {
     int height_ = 0;
 };
 
-// The depth of the raster whose rows hold the samples as `source` says.
-int RasterDepthFor(const PngSplitImage& source) {
-    switch (source.rasterRows) {
-        case PngRasterRows::kIndices:
-            return 8;
-        case PngRasterRows::kPacked:
-            return source.bitDepth == 2 ? 4 : source.bitDepth;
-        case PngRasterRows::kBgr:
-            return static_cast<int>(source.bytesPerPixel) * 8;
-        case PngRasterRows::kGreyAlpha:
-            return 32;
+// How `raster` holds the samples of a file of `source`'s kind, or kNone when
+// it does not hold them unchanged: 16-bit samples are cut to 8, and a 2-bit
+// palette with a repeated colour among its first four entries is shown by
+// fewer indices.
+PngRasterRows RasterRowsFor(const PngSplitImage& source, const DibImage& raster) {
+    if (source.bitDepth == 16 || raster.Width() != source.width ||
+        raster.AbsHeight() != source.height)
+        return PngRasterRows::kNone;
+    const int depth = raster.BitCount();
+    switch (source.colorType) {
+        case PNG_COLOR_TYPE_GRAY:
+        case PNG_COLOR_TYPE_PALETTE:
+            if (depth == 8 && source.bitDepth == 8) return PngRasterRows::kIndices;
+            if (source.bitDepth == 2) {
+                if (depth != 4) return PngRasterRows::kNone;
+                for (int i = 0; i < 4; ++i)
+                    for (int j = 0; j < i; ++j)
+                        if (std::memcmp(&raster.Colors()[static_cast<size_t>(i)],
+                                        &raster.Colors()[static_cast<size_t>(j)],
+                                        sizeof(RgbQuad)) == 0)
+                            return PngRasterRows::kNone;
+                return PngRasterRows::kPacked;
+            }
+            return depth == source.bitDepth ? PngRasterRows::kPacked : PngRasterRows::kNone;
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            return depth == 32 ? PngRasterRows::kGreyAlpha : PngRasterRows::kNone;
         default:
-            return 0;
+            return depth == static_cast<int>(source.bytesPerPixel) * 8 ? PngRasterRows::kBgr
+                                                                       : PngRasterRows::kNone;
     }
 }
 
-// Whether what the loader kept for the tiles can be cut as it stands.
-bool Usable(const PngSplitImage& source, const CurrentImage& image) {
-    if (source.width != image.width || source.height != image.height) return false;
-    if (source.samples) return true;
-    const DibImage* rows = source.indices ? source.indices.get() : image.raster.get();
-    const int depth = source.indices ? 8 : RasterDepthFor(source);
-    return rows && depth != 0 && rows->BitCount() == depth && rows->Width() == image.width &&
-           rows->AbsHeight() == image.height;
+// The settings the file's own bands are opened with: rows of samples.
+class SampleSettings final : public TileSettings {
+  public:
+    int GetInt(std::string_view, std::string_view, int fallback) const override { return fallback; }
+};
+
+// Tiles from one band of every row of the file, which it keeps.
+class WholeBandTiles final : public TileSource {
+  public:
+    WholeBandTiles(std::unique_ptr<RowBands> bands, std::unique_ptr<RowBand> band)
+        : bands_(std::move(bands)), band_(std::move(band)) {}
+    const char* WriteTile(const TileRect& rect, const TileFile& tileFile,
+                          TileContext& context) const override {
+        return band_->Tiles()->WriteTile(rect, tileFile, context);
+    }
+    const char* SaveFailedMessage() const override { return kWriteFailed; }
+
+  private:
+    std::unique_ptr<RowBands> bands_;
+    std::unique_ptr<RowBand> band_;
+};
+
+// The tile source's message for a reader's: a file that no longer reads is
+// the split's read failure.
+const char* SplitMessage(const char* failure) {
+    return std::strcmp(failure, msg::kOpenFailed) == 0 ? msg::kReadFailed : failure;
+}
+
+std::unique_ptr<TileSource> Make(const CurrentImage& image, std::string& error) {
+    const SourceFilePtr file = SourceFileOf(image);
+    auto fail = [&error](const char* message) {
+        error = message;
+        return nullptr;
+    };
+    // The tile grid comes from the loaded image; a file changed since then
+    // must not be cut with it.
+    if (image.raster) {
+        // The raster holds the samples of most files: only the chunks are read.
+        const char* openError = nullptr;
+        if (!OpenPngFile(file.get(), openError)) return fail(openError);
+        auto source = std::make_shared<PngSplitImage>();
+        if (const char* failure = ReadPngChunks(*file, *source)) return fail(SplitMessage(failure));
+        if (source->width != image.width || source->height != image.height)
+            return fail(msg::kReadFailed);
+        source->rasterRows = RasterRowsFor(*source, *image.raster);
+        if (source->rasterRows != PngRasterRows::kNone)
+            return std::make_unique<PngTileSource>(std::move(source), image.raster);
+    }
+    // Otherwise the file's samples are decoded by its bands, one band of
+    // every row, beside the raster the split holds. Nothing larger than a
+    // raster could hold is decoded (the file was shown before it is split,
+    // so this only trips when it changed meanwhile).
+    if (image.width <= 0 || image.height <= 0 ||
+        !CheckedSize(static_cast<uint64_t>(image.width), static_cast<uint64_t>(image.height), 1, 0,
+                     kMaxRasterPixels))
+        return fail(msg::kReadFailed);
+    LoadedImage header;
+    std::unique_ptr<RowBands> bands;
+    if (!OpenPngBands(file, SampleSettings(), header, bands) || !bands)
+        return fail(SplitMessage(header.error.empty() ? msg::kReadFailed : header.error.c_str()));
+    if (header.width != image.width || header.height != image.height) return fail(msg::kReadFailed);
+    const uint64_t held = (image.raster ? image.raster->ImageSize() : 0) + bands->HeldBytes();
+    const uint64_t bytes = bands->BandBytes(header.height);
+    std::unique_ptr<RowBand> band;
+    if (bytes == 0 || !FitsSplitMemoryBudget(held, bytes) ||
+        !(band = bands->NewBand(header.height)))
+        return fail(bands->MemoryMessage());
+    if (const char* failure = bands->ReadRows(*band, header.height))
+        return fail(SplitMessage(failure));
+    if (!band->Tiles()) return fail(msg::kReadFailed);
+    return std::make_unique<WholeBandTiles>(std::move(bands), std::move(band));
 }
 
 }  // namespace
@@ -243,26 +323,7 @@ std::unique_ptr<TileSource> MakePngRowTiles(std::shared_ptr<const PngSplitImage>
 
 std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error) {
     try {
-        // Loaded with its samples, or with a raster that holds them: nothing
-        // is decoded again.
-        if (auto kept = std::dynamic_pointer_cast<const PngSplitImage>(image.tileData);
-            kept && Usable(*kept, image))
-            return std::make_unique<PngTileSource>(kept, kept->samples ? nullptr : image.raster);
-        // Otherwise (16-bit samples, which the raster cuts to 8) the file is
-        // decoded for the split, beside the raster the split holds.
-        auto source = std::make_shared<PngSplitImage>();
-        const uint64_t held = image.raster ? image.raster->ImageSize() : 0;
-        if (const char* failure = ReadPngForSplit(SourceFileOf(image).get(), *source, held)) {
-            error = failure;
-            return nullptr;
-        }
-        // The tile grid comes from the loaded image; a file changed since then
-        // must not be cut with it.
-        if (source->width != image.width || source->height != image.height) {
-            error = msg::kReadFailed;
-            return nullptr;
-        }
-        return std::make_unique<PngTileSource>(std::move(source), nullptr);
+        return Make(image, error);
     } catch (...) {
         SetFailureText(error, kPrepareReadFailed);
         return nullptr;

@@ -6,6 +6,7 @@
 
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_test_files.h"
+#include "imaging/memory_budget.h"
 #include "imaging/png/png_format.h"
 #include "imaging/png/png_test_support.h"
 #include "split/band_cut.h"
@@ -116,6 +117,47 @@ TEST_F(PngBandsTest, DamagedFilesLeaveNoTile) {
             EXPECT_TRUE(ReadTiles(banded).empty());
             EXPECT_TRUE(ReadTiles(whole).empty());
         }
+    }
+}
+
+// An interlaced file is decoded whole before its first row, into a picture
+// its bands hold within the memory budget like any load, and its whole load
+// stops when asked, as a streamed file's does. 32 x 32 RGB: 3072 bytes of
+// raster, 512 of library rows.
+TEST_F(PngBandsTest, InterlacedPicturesAreHeldWithinTheBudgetAndShared) {
+    struct Budget {
+        explicit Budget(uint64_t bytes) { SetSplitMemoryBudget(bytes); }
+        ~Budget() { SetSplitMemoryBudget(0); }
+    };
+    struct Stop final : ReadWatch {
+        bool StopRequested() const override { return true; }
+    } stop;
+    const ImageFormat& png = *FindImageFormat(ImageFileKind::Png);
+    settings_.widthValue[0] = settings_.heightValue[0] = 8;
+    int run = 0;
+    for (const bool interlaced : {false, true}) {
+        const std::string path = std::string(TESSARIN_TEST_DATA) + "/pngsuite/" +
+                                 (interlaced ? "basi2c08.png" : "basn2c08.png");
+        SCOPED_TRACE(path);
+        LoadedImage stopped;
+        EXPECT_FALSE(LoadWholeImage(png, SourceFile::Open(path), stopped, &stop));
+        {
+            // The raster and the picture held are one: a copy would not fit.
+            Budget budget(4096);
+            LoadedImage whole;
+            EXPECT_TRUE(LoadWholeImage(png, SourceFile::Open(path), whole, nullptr)) << whole.error;
+        }
+        // Bands of 8 rows fit, the whole picture does not: the whole loads,
+        // and the split of the interlaced file, are refused before any tile.
+        Budget budget(2048);
+        LoadedImage refused;
+        EXPECT_FALSE(LoadWholeImage(png, SourceFile::Open(path), refused, nullptr));
+        EXPECT_EQ(refused.error, "読み込みの準備に失敗しました");
+        const std::string folder = dir_ / ("t" + std::to_string(run++));
+        const SplitResult split = Split(path, false, folder);
+        EXPECT_EQ(split.ok, !interlaced);
+        EXPECT_EQ(split.message, interlaced ? "読み込みの準備に失敗しました" : "");
+        EXPECT_EQ(ReadTiles(folder).size(), interlaced ? 0u : 16u);
     }
 }
 

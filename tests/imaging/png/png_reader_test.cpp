@@ -74,7 +74,7 @@ Bgra RasterColor(const DibImage& raster, int x, int y) {
 // Every pixel of every valid suite image shows the colour its samples mean,
 // interlaced or not, whatever the colour type and depth (grey with alpha
 // included: grey in blue, green and red, alpha kept).
-TEST(LoadPngFile, EverySuiteImageHasTheColoursOfItsSamples) {
+TEST(PngWholeLoad, EverySuiteImageHasTheColoursOfItsSamples) {
     const std::vector<std::string> names = ValidSuiteImages();
     ASSERT_GE(names.size(), 100u) << SuiteDir();
     for (const std::string& name : names) {
@@ -83,7 +83,7 @@ TEST(LoadPngFile, EverySuiteImageHasTheColoursOfItsSamples) {
         RawPng raw;
         ASSERT_TRUE(ReadRawPng(path, raw));
         LoadedImage loaded;
-        ASSERT_TRUE(LoadPngFile(path, loaded)) << loaded.error;
+        ASSERT_TRUE(LoadPngWhole(path, loaded)) << loaded.error;
         const DibImage& raster = *loaded.raster;
         ASSERT_EQ(raster.Width(), static_cast<int>(raw.width));
         ASSERT_EQ(raster.Height(), static_cast<int>(raw.height));  // bottom-up
@@ -102,7 +102,7 @@ TEST(LoadPngFile, EverySuiteImageHasTheColoursOfItsSamples) {
     }
 }
 
-TEST(LoadPngFile, RasterDepthTableAndKindFollowColourTypeAndDepth) {
+TEST(PngWholeLoad, RasterDepthTableAndKindFollowColourTypeAndDepth) {
     struct Case {
         const char* file;
         int depth;
@@ -127,7 +127,7 @@ TEST(LoadPngFile, RasterDepthTableAndKindFollowColourTypeAndDepth) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         LoadedImage loaded;
-        ASSERT_TRUE(LoadPngFile(SuiteDir() + "/" + c.file, loaded)) << loaded.error;
+        ASSERT_TRUE(LoadPngWhole(SuiteDir() + "/" + c.file, loaded)) << loaded.error;
         EXPECT_EQ(loaded.raster->BitCount(), c.depth);
         EXPECT_EQ(loaded.displayDepth, c.displayDepth);
         EXPECT_EQ(loaded.colorKind, c.colorKind);
@@ -138,7 +138,7 @@ TEST(LoadPngFile, RasterDepthTableAndKindFollowColourTypeAndDepth) {
 
 // A 2-bit palette file 10 pixels wide: a 4-bit raster whose table is the
 // file's palette and whose indices are the file's.
-TEST(LoadPngFile, TwoBitPaletteOfOddWidthBecomesFourBit) {
+TEST(PngWholeLoad, TwoBitPaletteOfOddWidthBecomesFourBit) {
     TempDir dir;
     PngLayout layout;
     layout.width = 10;
@@ -152,7 +152,7 @@ TEST(LoadPngFile, TwoBitPaletteOfOddWidthBecomesFourBit) {
     ASSERT_TRUE(ReadRawPng(dir / "p2.png", raw));
 
     LoadedImage loaded;
-    ASSERT_TRUE(LoadPngFile(dir / "p2.png", loaded)) << loaded.error;
+    ASSERT_TRUE(LoadPngWhole(dir / "p2.png", loaded)) << loaded.error;
     const DibImage& raster = *loaded.raster;
     EXPECT_EQ(raster.BitCount(), 4);
     EXPECT_EQ(raster.Width(), 10);
@@ -167,7 +167,7 @@ TEST(LoadPngFile, TwoBitPaletteOfOddWidthBecomesFourBit) {
                       raw.Sample(static_cast<size_t>(y), static_cast<size_t>(x), 0));
 }
 
-TEST(LoadPngFile, GreyWithAlphaBecomesBgra) {
+TEST(PngWholeLoad, GreyWithAlphaBecomesBgra) {
     TempDir dir;
     PngLayout layout;
     layout.width = 3;
@@ -176,7 +176,7 @@ TEST(LoadPngFile, GreyWithAlphaBecomesBgra) {
     layout.rows = {{10, 255, 128, 0, 250, 77}};
     ASSERT_TRUE(WritePng(dir / "ga.png", layout));
     LoadedImage loaded;
-    ASSERT_TRUE(LoadPngFile(dir / "ga.png", loaded)) << loaded.error;
+    ASSERT_TRUE(LoadPngWhole(dir / "ga.png", loaded)) << loaded.error;
     ASSERT_EQ(loaded.raster->BitCount(), 32);
     const uint8_t* row = loaded.raster->Row(0);
     EXPECT_EQ(std::vector<uint8_t>(row, row + 12),
@@ -188,19 +188,19 @@ TEST(LoadPngFile, GreyWithAlphaBecomesBgra) {
 
 std::string LoadError(const std::string& path) {
     LoadedImage loaded;
-    EXPECT_FALSE(LoadPngFile(path, loaded));
+    EXPECT_FALSE(LoadPngWhole(path, loaded));
     EXPECT_EQ(loaded.raster, nullptr);
     return loaded.error;
 }
 
-TEST(LoadPngFile, BrokenSuiteFilesGiveTheirMessages) {
+TEST(PngWholeLoad, BrokenSuiteFilesGiveTheirMessages) {
     for (const char* file : kSuiteNotPng)
         EXPECT_EQ(LoadError(SuiteDir() + "/" + file), "PNGファイルではありません") << file;
     for (const char* file : kSuiteRefused)
         EXPECT_EQ(LoadError(SuiteDir() + "/" + file), msg::kOpenFailed) << file;
 }
 
-TEST(LoadPngFile, MissingEmptyNoiseAndDamagedSignatureFail) {
+TEST(PngWholeLoad, MissingEmptyNoiseAndDamagedSignatureFail) {
     TempDir dir;
     EXPECT_EQ(LoadError(dir / "absent.png"), msg::kReadFailed);
     WriteBytes(dir / "empty.png", {});
@@ -222,7 +222,7 @@ TEST(LoadPngFile, MissingEmptyNoiseAndDamagedSignatureFail) {
     EXPECT_EQ(LoadError(dir / "damaged.png"), msg::kOpenFailed);
 }
 
-TEST(LoadPngFile, TruncatedFilesFailAtEveryCut) {
+TEST(PngWholeLoad, TruncatedFilesFailAtEveryCut) {
     TempDir dir;
     for (const char* name : {"basn2c16.png", "basi3p02.png", "ctzn0g04.png", "tbbn3p08.png"}) {
         std::vector<uint8_t> bytes = ReadBytes(SuiteDir() + "/" + name);
@@ -237,7 +237,7 @@ TEST(LoadPngFile, TruncatedFilesFailAtEveryCut) {
     }
 }
 
-TEST(LoadPngFile, AbsurdDimensionsAreRefusedBeforeAllocating) {
+TEST(PngWholeLoad, AbsurdDimensionsAreRefusedBeforeAllocating) {
     TempDir dir;
     // 100000 x 100000 RGBA at 16 bits would need 80 GB (an attempt would fail
     // with the allocation message, or abort under AddressSanitizer); 40000 x

@@ -16,9 +16,17 @@
 #include <string>
 #include <vector>
 
+#include "imaging/format_registry.h"
+
 namespace tessarin::pngtest {
 
 namespace fs = std::filesystem;
+
+// The PNG whole load, as the registry makes it.
+inline bool LoadPngWhole(const std::string& path, LoadedImage& out) {
+    return LoadWholeImage(*FindImageFormat(ImageFileKind::Png), SourceFile::Open(path), out,
+                          nullptr);
+}
 
 inline std::string SuiteDir() { return std::string(TESSARIN_TEST_DATA) + "/pngsuite"; }
 
