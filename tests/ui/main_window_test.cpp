@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <span>
 
+#include "platform/format_option.h"
 #include "settings/app_preferences.h"
 #include "ui/window/command_actions.h"
 #include "ui/window/command_ids.h"
@@ -38,7 +40,17 @@ TEST_F(WindowTest, MenuBarHoldsEveryCommandOnceWithItsAcceleratorAndGroup) {
         ASSERT_EQ(found.count(id), 1u) << id;
         EXPECT_EQ(found.find(id)->second, w.Action(id)) << id;
     }
-    EXPECT_EQ(found.size(), static_cast<size_t>(cmd::kLast - cmd::kFirst + 1));
+    // And one item for each format option with a dialog of its own.
+    size_t optionItems = 0;
+    const std::span<const FormatOption> options = DeclaredFormatOptions();
+    for (size_t i = 0; i < options.size(); ++i) {
+        if (!options[i].dialog.menuText) continue;
+        const int id = cmd::kFirstFormatOption + static_cast<int>(i);
+        ASSERT_EQ(found.count(id), 1u) << options[i].key;
+        EXPECT_EQ(Text(found.find(id)->second), options[i].dialog.menuText);  // Japanese here
+        ++optionItems;
+    }
+    EXPECT_EQ(found.size(), static_cast<size_t>(cmd::kLast - cmd::kFirst + 1) + optionItems);
 
     // The accelerators; a menu text names its accelerator after a tab.
     // clang-format off

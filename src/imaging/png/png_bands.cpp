@@ -500,6 +500,7 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
         out.error = error;
         return false;
     }
+    file->compression = settings.GetInt("PNG", "COMPRESSION", kDefaultPngCompression);
 
     auto opened = std::make_unique<PngBands>(source, file, rasterRows, settings.Watch());
     if (const char* failure = opened->Start()) {

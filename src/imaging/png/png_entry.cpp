@@ -24,9 +24,9 @@ bool Sniff(const uint8_t* head, size_t size) {
     return size >= 8 && std::memcmp(head, "\x89PNG\r\n\x1A\n", 8) == 0;
 }
 
-std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
+std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings& settings,
                                       std::string& error) {
-    return MakePngTileSource(image, error);
+    return MakePngTileSource(image, error, settings.GetInt("PNG", "COMPRESSION", 1));
 }
 
 // The compression of PNG tiles: zlib's level, 1 (the fastest that

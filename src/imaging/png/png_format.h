@@ -17,7 +17,9 @@ namespace tessarin {
 
 // The file's PNG tiles, cut from the image's raster where it holds the
 // samples unchanged, else from the samples its bands decode.
-std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error);
+// `compression`: the zlib level of the tiles, 0 to 9 (PNG / COMPRESSION).
+std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error,
+                                              int compression = 1);
 
 // Opens a file to be cut band by band (see ImageFormat::openBands); its
 // whole load is made of these bands.

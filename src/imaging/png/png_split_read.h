@@ -28,6 +28,8 @@ enum class PngRasterRows {
     kGreyAlpha,  // 32 bits: grey copied into blue, green and red, then alpha
 };
 
+inline constexpr int kDefaultPngCompression = 1;
+
 struct PngSplitImage {
     int width = 0;
     int height = 0;
@@ -41,6 +43,9 @@ struct PngSplitImage {
     size_t bytesPerPixel = 0;
     size_t rowBytes = 0;
     PngRasterRows rasterRows = PngRasterRows::kNone;
+    // The zlib level its tiles are written at (the PNG format's option
+    // PNG / COMPRESSION, 0 to 9).
+    int compression = kDefaultPngCompression;
     PngChunkSet beforeImageData;
     PngChunkSet afterImageData;
 };

@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -103,18 +104,25 @@ bool PngWriteTileGuarded(png_structp png, png_infop info, png_infop endInfo,
     // tile instead of failing it.
     png_set_benign_errors(png, 1);
     png_set_write_fn(png, job->file, WriteToFile, FlushNothing);
-#ifndef TESSARIN_PNG_LIBRARY_DEFAULTS
-    // Fast compression: level 1, and for 8- and 16-bit samples the Up filter
-    // with run-length matching instead of trying every filter per row. On a
-    // large photograph this takes about a third of the time of the library's
-    // defaults for files about a tenth larger. Palette and low-depth images
-    // stay unfiltered, as by default.
-    png_set_compression_level(png, 1);
-    if (source.colorType != PNG_COLOR_TYPE_PALETTE && source.bitDepth >= 8) {
-        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
-        png_set_compression_strategy(png, Z_RLE);
-    }
+    bool fast = source.compression == kDefaultPngCompression;
+#ifdef TESSARIN_PNG_LIBRARY_DEFAULTS
+    fast = false;
 #endif
+    if (fast) {
+        // Fast compression, the default: level 1, and for 8- and 16-bit
+        // samples the Up filter with run-length matching instead of trying
+        // every filter per row. On a large photograph this takes about a
+        // third of the time of the library's defaults for files about a
+        // tenth larger. Palette and low-depth images stay unfiltered, as by
+        // default.
+        png_set_compression_level(png, 1);
+        if (source.colorType != PNG_COLOR_TYPE_PALETTE && source.bitDepth >= 8) {
+            png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+            png_set_compression_strategy(png, Z_RLE);
+        }
+    } else {
+        png_set_compression_level(png, std::clamp(source.compression, 0, 9));  // its own filters
+    }
     png_set_IHDR(png, info, job->width, job->height, source.bitDepth, source.colorType,
                  source.interlaceMethod, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     SetPngChunks(png, info, source.beforeImageData, *job->beforeViews);
@@ -237,10 +245,17 @@ PngRasterRows RasterRowsFor(const PngSplitImage& source, const DibImage& raster)
     }
 }
 
-// The settings the file's own bands are opened with: rows of samples.
+// The settings the file's own bands are opened with: rows of samples, for
+// tiles at the split's compression.
 class SampleSettings final : public TileSettings {
   public:
-    int GetInt(std::string_view, std::string_view, int fallback) const override { return fallback; }
+    explicit SampleSettings(int compression) : compression_(compression) {}
+    int GetInt(std::string_view section, std::string_view key, int fallback) const override {
+        return section == "PNG" && key == "COMPRESSION" ? compression_ : fallback;
+    }
+
+  private:
+    int compression_;
 };
 
 // Tiles from one band of every row of the file, which it keeps.
@@ -265,7 +280,7 @@ const char* SplitMessage(const char* failure) {
     return std::strcmp(failure, msg::kOpenFailed) == 0 ? msg::kReadFailed : failure;
 }
 
-std::unique_ptr<TileSource> Make(const CurrentImage& image, std::string& error) {
+std::unique_ptr<TileSource> Make(const CurrentImage& image, int compression, std::string& error) {
     const SourceFilePtr file = SourceFileOf(image);
     auto fail = [&error](const char* message) {
         error = message;
@@ -282,6 +297,7 @@ std::unique_ptr<TileSource> Make(const CurrentImage& image, std::string& error) 
         if (source->width != image.width || source->height != image.height)
             return fail(msg::kReadFailed);
         source->rasterRows = RasterRowsFor(*source, *image.raster);
+        source->compression = compression;
         if (source->rasterRows != PngRasterRows::kNone)
             return std::make_unique<PngTileSource>(std::move(source), image.raster);
     }
@@ -295,7 +311,7 @@ std::unique_ptr<TileSource> Make(const CurrentImage& image, std::string& error) 
         return fail(msg::kReadFailed);
     LoadedImage header;
     std::unique_ptr<RowBands> bands;
-    if (!OpenPngBands(file, SampleSettings(), header, bands) || !bands)
+    if (!OpenPngBands(file, SampleSettings(compression), header, bands) || !bands)
         return fail(SplitMessage(header.error.empty() ? msg::kReadFailed : header.error.c_str()));
     if (header.width != image.width || header.height != image.height) return fail(msg::kReadFailed);
     const uint64_t held = (image.raster ? image.raster->ImageSize() : 0) + bands->HeldBytes();
@@ -321,9 +337,10 @@ std::unique_ptr<TileSource> MakePngRowTiles(std::shared_ptr<const PngSplitImage>
 
 }  // namespace png
 
-std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error) {
+std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error,
+                                              int compression) {
     try {
-        return Make(image, error);
+        return Make(image, compression, error);
     } catch (...) {
         SetFailureText(error, kPrepareReadFailed);
         return nullptr;
