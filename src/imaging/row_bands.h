@@ -38,7 +38,9 @@ class RowBands {
   public:
     virtual ~RowBands() = default;
     // What the split holds for the whole file besides its bands (a JPEG
-    // file's coefficients), already allocated when the file was opened.
+    // file's coefficients, a picture that cannot stream decoded whole):
+    // allocated when the file was opened or, once the caller has checked it
+    // with the band against the memory budget, at the first band's read.
     virtual uint64_t HeldBytes() const { return 0; }
     // The bytes a band of `rows` rows takes; 0 when it cannot be had at all
     // (the size overflows).
