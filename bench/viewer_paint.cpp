@@ -22,12 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "settings/app_preferences.h"
 #include "split/image_loader.h"
 #include "split/selection.h"
+#include "ui/preferences_model.h"
 #include "ui/view/cut_lines.h"
 #include "ui/view/image_pyramid.h"
 #include "ui/view/viewer_widget.h"
-#include "ui/window/command_ids.h"
 
 using namespace tessarin;
 
@@ -49,14 +50,14 @@ double Median(std::vector<double> v) {
 double CpuMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 double PeakRssMiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
 // A 24-bit raster with a pattern that does not compress to nothing.
@@ -143,7 +144,7 @@ int main(int argc, char** argv) {
         }
     }
     const double loadMs = Ms(start);
-    const double rasterMiB = image.raster->ImageSize() / 1048576.0;
+    const double rasterMiB = static_cast<double>(image.raster->ImageSize()) / 1048576.0;
 
     // The viewer's pyramid, or for the naive paint the whole image converted
     // once (and a pyramid without levels, which the widget needs to paint).
@@ -168,11 +169,15 @@ int main(int argc, char** argv) {
     SelectionMap selection;
     const std::string info = "【 画 像 情 報 】" + std::to_string(image.width) + "x" +
                              std::to_string(image.height) + "(24bpp)";
-    auto checked = [](int id) {
-        return id != cmd::kViewerMode && id != cmd::kSameScale && id != cmd::kFirstPanelLine + 1;
-    };
+    // Everything drawn but the viewer mode, the first zoom at 1:1 and the
+    // settings file's panel line.
+    PreferencesModel preferences;
+    for (const PreferenceKey& key : PreferenceKeys())
+        preferences.Set(key.preference, key.preference != Preference::ViewerMode &&
+                                            key.preference != Preference::SameScale &&
+                                            key.preference != Preference::SettingsFileInfo);
     ViewerWidget view;
-    view.Bind({&settings, &paths, &image, &selection, &info, checked, [] { return false; }});
+    view.Bind({&settings, &paths, &image, &selection, &info, &preferences, [] { return false; }});
     view.resize(viewW, viewH);
     view.SetImage(pyramid);
     view.ApplyInitialZoom();
@@ -251,7 +256,8 @@ int main(int argc, char** argv) {
         loadMs, prepareMs, firstMs, Median(repaint.wall), Median(repaint.cpu), Median(scroll.wall),
         Median(scroll.cpu), Median(zoom.wall), Median(zoom.cpu),
         *std::max_element(zoom.wall.begin(), zoom.wall.end()), rasterMiB,
-        pyramid->LevelBytes() / 1048576.0, view.Cache().Bytes() / 1048576.0, PeakRssMiB(),
+        static_cast<double>(pyramid->LevelBytes()) / 1048576.0,
+        static_cast<double>(view.Cache().Bytes()) / 1048576.0, PeakRssMiB(),
         PeakRssMiB() / rasterMiB);
     return 0;
 }
