@@ -61,7 +61,7 @@ void RasterRowColours(const DibImage& raster, const uint32_t palette[256], int y
             return;
         case 16:
             for (const uint8_t* p = row + static_cast<size_t>(x) * 2; count-- > 0; p += 2) {
-                const unsigned v = p[0] | (p[1] << 8);
+                const unsigned v = static_cast<unsigned>(p[0] | (p[1] << 8));
                 *out++ = Rgb(Expand5((v >> 10) & 31), Expand5((v >> 5) & 31), Expand5(v & 31));
             }
             return;

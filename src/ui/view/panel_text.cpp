@@ -1,6 +1,5 @@
 #include "ui/view/panel_text.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -17,12 +16,11 @@ constexpr const char* kIndent16 = "　　　　　　　　";
 
 std::string S(const QString& text) { return text.toStdString(); }
 
-std::string Format(const std::string& format, ...) {
+// A printf format from the translations, with its values.
+template <typename... Values>
+std::string Format(const std::string& format, Values... values) {
     char buffer[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format.c_str(), args);
-    va_end(args);
+    std::snprintf(buffer, sizeof buffer, format.c_str(), values...);
     return buffer;
 }
 
