@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "imaging/failure_text.h"
-#include "imaging/memory_budget.h"
 #include "imaging/messages.h"
+#include "imaging/whole_band.h"
 #include "platform/text.h"
 
 namespace tessarin {
@@ -33,14 +33,9 @@ bool LoadFromBands(const ImageFormat& format, const SourceFilePtr& file, LoadedI
         out.error = msg::kInvalidFile;  // a file its rows cannot be read from
         return false;
     }
-    const uint64_t bytes = bands->BandBytes(out.height);
-    std::unique_ptr<RowBand> band;
-    if (bytes == 0 || !FitsSplitMemoryBudget(bands->HeldBytes(), bytes) ||
-        !(band = bands->NewBand(out.height))) {
-        out.error = bands->MemoryMessage();
-        return false;
-    }
-    if (const char* failure = bands->ReadRows(*band, out.height)) {
+    const char* failure = nullptr;
+    const std::unique_ptr<RowBand> band = ReadEveryRow(*bands, out.height, 0, failure);
+    if (!band) {
         out.error = failure;
         return false;
     }

@@ -18,12 +18,6 @@ int FormatOption::ValueOfWord(std::string_view word) const {
     return -1;
 }
 
-const FormatOption* FindFormatOption(std::string_view section, std::string_view key) {
-    for (const FormatOption& option : DeclaredFormatOptions())
-        if (section == option.section && key == option.key) return &option;
-    return nullptr;
-}
-
 namespace {
 
 constexpr size_t kNone = static_cast<size_t>(-1);
@@ -37,6 +31,11 @@ size_t IndexOf(std::string_view section, std::string_view key) {
 }
 
 }  // namespace
+
+const FormatOption* FindFormatOption(std::string_view section, std::string_view key) {
+    const size_t index = IndexOf(section, key);
+    return index == kNone ? nullptr : &DeclaredFormatOptions()[index];
+}
 
 int FormatOptionValues::Get(std::string_view section, std::string_view key) const {
     const size_t index = IndexOf(section, key);

@@ -11,8 +11,8 @@
 #include "imaging/checked_size.h"
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_private.h"
-#include "imaging/memory_budget.h"
 #include "imaging/messages.h"
+#include "imaging/whole_band.h"
 
 namespace tessarin {
 namespace gif {
@@ -239,13 +239,10 @@ const char* ReadGifForSplit(const SourceFilePtr& file, uint64_t heldBytes,
     try {
         std::unique_ptr<GifBands> bands;
         if (const char* failure = Open(file, false, false, nullptr, bands)) return failure;
-        const int height = bands->Info().height;
-        const uint64_t bytes = bands->BandBytes(height);
-        if (bytes == 0 || !FitsSplitMemoryBudget(heldBytes + bands->HeldBytes(), bytes))
-            return bands->MemoryMessage();
-        std::unique_ptr<RowBand> band = bands->NewBand(height);
-        if (!band) return bands->MemoryMessage();
-        if (const char* failure = bands->ReadRows(*band, height)) return failure;
+        const char* failure = nullptr;
+        const std::unique_ptr<RowBand> band =
+            ReadEveryRow(*bands, bands->Info().height, heldBytes, failure);
+        if (!band) return failure;
         out = static_cast<GifBand&>(*band).indices_;
         return nullptr;
     } catch (...) {

@@ -18,6 +18,7 @@
 #include "imaging/png/png_private.h"
 #include "imaging/png/png_split_read.h"
 #include "imaging/tile_settings.h"
+#include "imaging/whole_band.h"
 #include "platform/file_io.h"
 
 namespace tessarin {
@@ -314,14 +315,10 @@ std::unique_ptr<TileSource> Make(const CurrentImage& image, int compression, std
     if (!OpenPngBands(file, SampleSettings(compression), header, bands) || !bands)
         return fail(SplitMessage(header.error.empty() ? msg::kReadFailed : header.error.c_str()));
     if (header.width != image.width || header.height != image.height) return fail(msg::kReadFailed);
-    const uint64_t held = (image.raster ? image.raster->ImageSize() : 0) + bands->HeldBytes();
-    const uint64_t bytes = bands->BandBytes(header.height);
-    std::unique_ptr<RowBand> band;
-    if (bytes == 0 || !FitsSplitMemoryBudget(held, bytes) ||
-        !(band = bands->NewBand(header.height)))
-        return fail(bands->MemoryMessage());
-    if (const char* failure = bands->ReadRows(*band, header.height))
-        return fail(SplitMessage(failure));
+    const char* failure = nullptr;
+    std::unique_ptr<RowBand> band =
+        ReadEveryRow(*bands, header.height, image.raster ? image.raster->ImageSize() : 0, failure);
+    if (!band) return fail(SplitMessage(failure));
     if (!band->Tiles()) return fail(msg::kReadFailed);
     return std::make_unique<WholeBandTiles>(std::move(bands), std::move(band));
 }
