@@ -30,6 +30,8 @@ struct CurrentImage {
     int displayDepth = 0;
     ColorKind colorKind = ColorKind::None;
     bool interlaced = false;
+    bool alpha = false;                          // see LoadedImage
+    std::shared_ptr<const IccProfile> iccProfile;  // see LoadedImage
     int blockWidth = 0;  // see LoadedImage
     int blockHeight = 0;
     // Set for an image the window shows reduced by this factor because its
@@ -55,6 +57,8 @@ inline void SetCurrentImage(CurrentImage& image, LoadedImage&& loaded, const std
     image.displayDepth = loaded.displayDepth;
     image.colorKind = loaded.colorKind;
     image.interlaced = loaded.interlaced;
+    image.alpha = loaded.alpha;
+    image.iccProfile = std::move(loaded.iccProfile);
     image.blockWidth = loaded.blockWidth;
     image.blockHeight = loaded.blockHeight;
     image.viewReduction = 0;

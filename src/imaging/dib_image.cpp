@@ -187,4 +187,38 @@ bool ReductionKeepsIndices(const DibImage& source, const DibImage& reduced, unsi
     return true;
 }
 
+void RowAsColours(const DibImage& source, bool sourceAlpha, int x, int y, int width,
+                  ColourOrder order, uint8_t* out) {
+    const uint8_t* row = source.Row(y);
+    const int depth = source.BitCount();
+    const bool red = order == ColourOrder::kRgb || order == ColourOrder::kRgba;
+    const bool four = order == ColourOrder::kBgra || order == ColourOrder::kRgba;
+    const size_t step = four ? 4 : 3;
+    for (int i = 0; i < width; ++i, out += step) {
+        const int at = x + i;
+        uint8_t b = 0, g = 0, r = 0, a = 255;
+        if (depth <= 8) {
+            const RgbQuad c = source.ColorAt(IndexAt(row, depth, at));
+            b = c.blue;
+            g = c.green;
+            r = c.red;
+        } else if (depth == 16) {  // 5-5-5, as a plain 16-bit section holds it
+            const unsigned v = row[2 * at] | (unsigned{row[2 * at + 1]} << 8);
+            b = static_cast<uint8_t>(((v & 31u) * 255u + 15u) / 31u);
+            g = static_cast<uint8_t>((((v >> 5) & 31u) * 255u + 15u) / 31u);
+            r = static_cast<uint8_t>((((v >> 10) & 31u) * 255u + 15u) / 31u);
+        } else {
+            const uint8_t* p = row + static_cast<size_t>(at) * static_cast<size_t>(depth / 8);
+            b = p[0];
+            g = p[1];
+            r = p[2];
+            if (depth == 32 && sourceAlpha) a = p[3];
+        }
+        out[0] = red ? r : b;
+        out[1] = g;
+        out[2] = red ? b : r;
+        if (four) out[3] = a;
+    }
+}
+
 }  // namespace tessarin

@@ -125,6 +125,17 @@ std::unique_ptr<DibImage> ReduceDibDepth(const DibImage& source, int bitCount);
 // the index of its pixel in the 8-bit `source`, both masked with `mask`.
 bool ReductionKeepsIndices(const DibImage& source, const DibImage& reduced, unsigned mask);
 
+// The orders RowAsColours writes a pixel's colour in.
+enum class ColourOrder { kBgr, kRgb, kBgra, kRgba };
+
+// Pixels x .. x + width - 1 of row y (from the top) of `source`, whatever its
+// depth, as colours in `order`: three or four bytes a pixel. Palette and grey
+// rasters give their table's colours. The alpha of a 32-bit raster is its
+// fourth byte when `sourceAlpha` says it is one, else 255, as for every other
+// depth. `out` must hold width x 3 (or 4) bytes.
+void RowAsColours(const DibImage& source, bool sourceAlpha, int x, int y, int width,
+                  ColourOrder order, uint8_t* out);
+
 // Pixel x of a 1-, 4- or 8-bit row.
 inline uint8_t IndexAt(const uint8_t* row, int bitCount, int x) {
     if (bitCount == 8) return row[x];

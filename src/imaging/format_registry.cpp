@@ -87,6 +87,12 @@ const ImageFormat* FindImageFormatByExtension(std::string_view extension) {
     return nullptr;
 }
 
+const ImageFormat* FindImageFormatByName(std::string_view name) {
+    for (const ImageFormat* format : kFormats)
+        if (EqualsAsciiNoCase(name, format->name)) return format;
+    return nullptr;
+}
+
 const ImageFormat* SniffImageFormat(const uint8_t* head, size_t size) {
     for (const ImageFormat* format : kFormats)
         if (format->sniff(head, size)) return format;

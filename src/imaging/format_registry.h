@@ -86,6 +86,17 @@ struct ImageFormat {
     std::unique_ptr<TileSource> (*makeSource)(const CurrentImage& image,
                                               const TileSettings& settings,
                                               std::string& error) = nullptr;
+    // Prepares tiles in this format of a file in another (the split's tile
+    // format setting): cut from `rows`, which holds a raster of the picture
+    // (or of a band of it: rows.raster, its size in rows.width and
+    // rows.height) and what the raster lacks (rows.alpha, rows.colorKind,
+    // rows.iccProfile); nothing else of the file. A lossless format keeps
+    // the raster's pixels exactly, its alpha where it has some, and the
+    // profile where it can. On failure returns null with the message in
+    // error. Null when the format writes no tiles of other files.
+    std::unique_ptr<TileSource> (*makeRasterSource)(const CurrentImage& rows,
+                                                    const TileSettings& settings,
+                                                    std::string& error) = nullptr;
     // Whether tiles with these settings are cut losslessly from the file's
     // compressed data rather than from the raster; null: never.
     bool (*cutsLosslessly)(const TileSettings& settings) = nullptr;
@@ -129,6 +140,10 @@ const ImageFormat* FindImageFormat(ImageFileKind kind);
 // The format whose extension `extension` (with its dot) is, in any ASCII
 // case; null when none.
 const ImageFormat* FindImageFormatByExtension(std::string_view extension);
+
+// The format named `name` (ImageFormat::name, in any ASCII case: "webp");
+// null when none.
+const ImageFormat* FindImageFormatByName(std::string_view name);
 
 // The format whose files start as `head` does; null when none.
 const ImageFormat* SniffImageFormat(const uint8_t* head, size_t size);

@@ -1,6 +1,7 @@
 #pragma once
 // What a format reader hands back to the image loader.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,9 @@
 namespace tessarin {
 
 class SourceFile;
+
+// A colour profile's bytes (an ICC profile).
+using IccProfile = std::vector<uint8_t>;
 
 // What the panel says about the colours beyond the bit depth.
 enum class ColorKind : int { None = 0, Indexed = 1, Grey = 2 };
@@ -33,6 +37,12 @@ struct LoadedImage {
     int displayDepth = 0;                      // bits per pixel as the file stores them
     ColorKind colorKind = ColorKind::None;
     bool interlaced = false;
+    // Whether the fourth byte of a 32-bit raster's pixels is their alpha
+    // (a PNG or TIFF with alpha); otherwise it means nothing.
+    bool alpha = false;
+    // The file's colour profile (ICC), as it holds it; null when none. Every
+    // tile format that can carry one carries it.
+    std::shared_ptr<const IccProfile> iccProfile;
     // The grid a lossless cut of the file starts on (a JPEG's blocks, 8 or 16
     // pixels by its sampling); 0 x 0 for formats that have none.
     int blockWidth = 0;

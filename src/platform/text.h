@@ -16,6 +16,7 @@ namespace tessarin {
 int ParseDecimalInt(std::string_view text);
 
 char AsciiLower(char c);
+std::string AsciiLower(std::string_view text);
 bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
 
 // Characters of UTF-8 text: every byte that does not continue a sequence.

@@ -142,6 +142,8 @@ void LoadSplitSettings(SplitSettings& s, const SettingsPaths& paths) {
     s.digits = std::max(0, slot.GetInt("FNAME_RULE", "KETA", 0));
 
     s.allBmp = slot.GetInt("OPTION", "ALL_BMP", 0) != 0;
+    s.tileFormat = AsciiLower(slot.GetString("OPTION", "FORMAT", "same"));
+    if (s.allBmp || s.tileFormat == "same" || s.tileFormat == "bmp") s.tileFormat.clear();
     for (const FormatOption& option : DeclaredFormatOptions())
         s.formatOptions.Set(option.section, option.key,
                             slot.GetInt(option.section, option.key, option.fallback));
@@ -251,6 +253,25 @@ bool RenameSlot(const SettingsPaths& paths, const std::string& name, Notifier* o
 bool ToggleAllBmp(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner) {
     settings.allBmp = !settings.allBmp;
     return WriteToggled(settings.allBmp, settings, paths, "OPTION", "ALL_BMP", owner);
+}
+
+std::string TileFormatName(const SplitSettings& settings) {
+    if (settings.allBmp) return "bmp";
+    return settings.tileFormat.empty() ? "same" : settings.tileFormat;
+}
+
+bool SetTileFormat(SplitSettings& settings, const SettingsPaths& paths, std::string_view name,
+                   Notifier* owner) {
+    const std::string word = AsciiLower(name);
+    settings.allBmp = word == "bmp";
+    settings.tileFormat = settings.allBmp || word == "same" ? std::string() : word;
+    if (settings.notOverwrite) return true;
+    if (WriteProfileStrings(paths.slotSettingsPath,
+                            {{"OPTION", "ALL_BMP", settings.allBmp ? "1" : "0"},
+                             {"OPTION", "FORMAT", TileFormatName(settings)}}))
+        return true;
+    ReportWriteFailure(owner, paths.slotSettingsPath);
+    return false;
 }
 
 bool ToggleAdjustAspect(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner) {

@@ -63,7 +63,13 @@ struct SplitSettings {
     int firstNumber = 1;
     int digits = 0;
     // OPTION
+    // Every tile as BMP (ALL_BMP); otherwise in `tileFormat` (FORMAT): a
+    // format by its name in lower case ("png"), or empty for the source's
+    // own. The slot file's FORMAT is "same" or a name; "bmp" there counts
+    // only while ALL_BMP is set, so that a program that knows only ALL_BMP
+    // can still turn BMP off.
     bool allBmp = false;
+    std::string tileFormat;
     bool notOverwrite = false;
     // The options the formats declare for their tiles, by the section and
     // key each is kept under (a JPEG tile's quality is JPEG / QUALITY).
@@ -129,6 +135,14 @@ std::string SlotName(const SettingsPaths& paths, int slot);
 // path; the field keeps its new value. Return false only for a failed write.
 [[nodiscard]] bool ToggleAllBmp(SplitSettings& settings, const SettingsPaths& paths,
                                 Notifier* owner);
+// Sets the tiles' format from its name ("same", "bmp", "png", ...; any
+// ASCII case) and writes ALL_BMP and FORMAT into the slot file, unless
+// notOverwrite is set; a failed write is reported like a toggle's.
+[[nodiscard]] bool SetTileFormat(SplitSettings& settings, const SettingsPaths& paths,
+                                 std::string_view name, Notifier* owner);
+// The tiles' format as the slot file's FORMAT and "/format" name it: "same",
+// "bmp" or the format's name.
+std::string TileFormatName(const SplitSettings& settings);
 // Aspect matching is not applied here: the caller runs MatchAspect afterwards,
 // which derives and saves when matching is on and an image is shown.
 [[nodiscard]] bool ToggleAdjustAspect(SplitSettings& settings, const SettingsPaths& paths,

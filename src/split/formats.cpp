@@ -1,5 +1,6 @@
 #include "split/formats.h"
 
+#include "imaging/messages.h"
 #include "split/naming.h"
 
 namespace tessarin {
@@ -34,8 +35,16 @@ bool CutsLosslesslyOnBlockGrid(const std::string& path, const SplitSettings& set
     return false;
 }
 
+const ImageFormat* ChosenTileFormat(const SplitSettings& settings) {
+    if (settings.allBmp) return FindImageFormat(ImageFileKind::Bmp);
+    if (settings.tileFormat.empty()) return nullptr;
+    const ImageFormat* format = FindImageFormatByName(settings.tileFormat);
+    return format && format->makeRasterSource ? format : nullptr;
+}
+
 const ImageFormat& TileFormatFor(const ImageFormat& source, const SplitSettings& settings) {
-    if (!settings.allBmp && source.can.writesTiles && source.makeSource) return source;
+    if (const ImageFormat* chosen = ChosenTileFormat(settings)) return *chosen;
+    if (source.can.writesTiles && source.makeSource) return source;
     return *FindImageFormat(ImageFileKind::Bmp);
 }
 
@@ -54,7 +63,13 @@ std::unique_ptr<TileSource> MakeTileSource(const ImageFormat& format, const Curr
                                            const SplitSettings& settings, std::string& error,
                                            const ReadWatch* watch) {
     const ImageFormat& writer = TileFormatFor(format, settings);
-    return writer.makeSource(image, TileSettingsFor(format, settings, watch), error);
+    const SplitTileSettings tileSettings = TileSettingsFor(format, settings, watch);
+    if (&writer == &format) return writer.makeSource(image, tileSettings, error);
+    if (!image.raster) {
+        error = msg::kClipFailed;  // a file loaded without its raster is not cut by another
+        return nullptr;
+    }
+    return writer.makeRasterSource(image, tileSettings, error);
 }
 
 bool CutsLosslessly(const ImageFormat& source, const SplitSettings& settings) {

@@ -45,9 +45,14 @@ bool CutsOnBlockGrid(const std::string& path);
 // format that has a block grid are.
 bool CutsLosslesslyOnBlockGrid(const std::string& path, const SplitSettings& settings);
 
-// The format the tiles of a file in `source` format are written in: BMP when
-// the settings ask for every tile as BMP or the source's format writes no
-// tiles of its own; else the source's own.
+// The format the settings choose for every file's tiles (FORMAT, or BMP
+// for ALL_BMP); null for each source's own, or a name no format that writes
+// other files' tiles has.
+const ImageFormat* ChosenTileFormat(const SplitSettings& settings);
+
+// The format the tiles of a file in `source` format are written in: the one
+// the settings choose; else the source's own, or BMP when the source's
+// format writes no tiles.
 const ImageFormat& TileFormatFor(const ImageFormat& source, const SplitSettings& settings);
 
 // The settings a file in `source` format is read with for its tiles.

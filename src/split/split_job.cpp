@@ -180,7 +180,11 @@ void Cut(const SplitJob& job, TileProgress* progress, JobState& state, SplitResu
                           rows.width = raster->Width();
                           rows.height = raster->AbsHeight();
                           rows.raster = std::move(raster);
-                          return writer.makeSource(rows, tileSettings, error);
+                          rows.path = image.path;
+                          rows.colorKind = image.colorKind;
+                          rows.alpha = image.alpha;
+                          rows.iccProfile = image.iccProfile;
+                          return writer.makeRasterSource(rows, tileSettings, error);
                       });
     } else {
         std::string error;

@@ -48,6 +48,7 @@ extern const ImageFormat kBmpFormat = {
     .mimeTypes = kMimeTypes,
     .sniff = &Sniff,
     .makeSource = &MakeTiles,
+    .makeRasterSource = &MakeTiles,
     .loadFailed = msg::kInvalidFile,
     .messages = kMessages,
     .openBands = &OpenBmpBands,
