@@ -3,6 +3,7 @@
 tessarin_packages=(
   cmake ninja-build g++ pkg-config locales
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev zlib1g-dev libgif-dev libicu-dev
+  libtiff-dev libwebp-dev
   libgtest-dev libgmock-dev clang-format
   qt6-base-dev qt6-translations-l10n fonts-noto-cjk
   xvfb xauth x11-utils xdotool
