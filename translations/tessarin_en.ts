@@ -793,6 +793,10 @@
         <translation>Not a PNG file</translation>
     </message>
     <message>
+        <source>GIFのタイルには256色以下のパレットが必要です</source>
+        <translation>GIF tiles need a palette of at most 256 colours</translation>
+    </message>
+    <message>
         <source>読み込みの準備に失敗しました</source>
         <translation>Could not prepare reading</translation>
     </message>
@@ -921,6 +925,18 @@ Set at least one of them so that the image is split.</translation>
     <message>
         <source>コピーしない(&amp;N)</source>
         <translation>&amp;None (-copy none)</translation>
+    </message>
+    <message>
+        <source>カラープロファイルのみ(&amp;I)</source>
+        <translation>Colour Profile Only (-copy &amp;icc)</translation>
+    </message>
+    <message>
+        <source>タイルの形式(&amp;T)</source>
+        <translation>&amp;Tile Format</translation>
+    </message>
+    <message>
+        <source>分割元と同じ形式(&amp;O)</source>
+        <translation>The Source's &amp;Own Format</translation>
     </message>
     <message>
         <source>【ブロック】%1x%2（分割位置はすべてブロック境界上）</source>

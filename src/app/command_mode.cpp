@@ -12,6 +12,7 @@
 
 #include "app/command_help.h"
 #include "app/progress_line.h"
+#include "imaging/format_registry.h"
 #include "platform/console.h"
 #include "platform/format_option.h"
 #include "platform/heap.h"
@@ -45,6 +46,14 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 std::string CommandHelp() {
     const bool japanese = UsesJapaneseTexts();
     std::string help = japanese ? kCommandHelpHead : kCommandHelpHeadEnglish;
+    // The tile formats, as the registry has them.
+    std::string names = "same";
+    for (const ImageFormat* format : ImageFormats())
+        if (format->makeRasterSource) names += " | " + AsciiLower(format->name);
+    help += "  /format " + names + "\n" +
+            (japanese ? "    タイルの画像形式の指定（same：分割元と同じ形式、bmp は /bmp と同じ）\n"
+                      : "    the format of the tiles (same: the source image's; bmp is /bmp)\n") +
+            "\n";
     for (const FormatOption& option : DeclaredFormatOptions()) {
         for (const FormatOptionSpelling& spelling : option.spellings)
             help += japanese ? spelling.help : spelling.helpEnglish;
@@ -198,9 +207,10 @@ class CommandLineFiles final : public BatchSource {
              [](W& w, const std::string& v) {
                  w.settings_.digits = std::max(0, ParseDecimalInt(v));
              }},
-            {"/bmp", "bmp", 0, false, [](W& w, const std::string&) { w.settings_.allBmp = true; }},
+            {"/bmp", "bmp", 0, false, [](W& w, const std::string&) { w.SetFormat("bmp"); }},
             {"/!bmp", "keep-format", 0, false,
-             [](W& w, const std::string&) { w.settings_.allBmp = false; }},
+             [](W& w, const std::string&) { w.SetFormat("same"); }},
+            {"/format", "format", 0, true, [](W& w, const std::string& v) { w.SetFormat(v); }},
             {"/t", "threads", 'j', true,
              [](W& w, const std::string& v) {
                  w.settings_.threadCount = std::max(1, ParseDecimalInt(v));
@@ -283,6 +293,16 @@ class CommandLineFiles final : public BatchSource {
         } else {
             Run(*option, args_[next_++]);
         }
+    }
+
+    // "/format NAME": a tile format by its name, or "same".
+    void SetFormat(const std::string& name) {
+        const ImageFormat* format = FindImageFormatByName(name);
+        if (!EqualsAsciiNoCase(name, "same") && !(format && format->makeRasterSource))
+            return Problem("/format " + name, Localized("：不明な形式です（無視します）",
+                                                        ": unknown format (ignored)"));
+        settings_.allBmp = format && format->kind == ImageFileKind::Bmp;
+        settings_.tileFormat = format && !settings_.allBmp ? AsciiLower(format->name) : "";
     }
 
     void LoadIni(const std::string& path) {

@@ -30,9 +30,9 @@ struct CurrentImage {
     int displayDepth = 0;
     ColorKind colorKind = ColorKind::None;
     bool interlaced = false;
-    bool alpha = false;                          // see LoadedImage
+    bool alpha = false;                            // see LoadedImage
     std::shared_ptr<const IccProfile> iccProfile;  // see LoadedImage
-    int blockWidth = 0;  // see LoadedImage
+    int blockWidth = 0;                            // see LoadedImage
     int blockHeight = 0;
     // Set for an image the window shows reduced by this factor because its
     // raster would not fit in memory: it has no raster, and a split reads

@@ -187,6 +187,18 @@ bool ReductionKeepsIndices(const DibImage& source, const DibImage& reduced, unsi
     return true;
 }
 
+bool HasGreyRamp(const DibImage& image) {
+    const int depth = image.BitCount();
+    if (depth != 1 && depth != 4 && depth != 8) return false;
+    const int last = (1 << depth) - 1;
+    for (int i = 0; i <= last; ++i) {
+        const RgbQuad c = image.ColorAt(i);
+        const int level = i * 255 / last;
+        if (c.red != level || c.green != level || c.blue != level) return false;
+    }
+    return true;
+}
+
 void RowAsColours(const DibImage& source, bool sourceAlpha, int x, int y, int width,
                   ColourOrder order, uint8_t* out) {
     const uint8_t* row = source.Row(y);

@@ -125,6 +125,10 @@ std::unique_ptr<DibImage> ReduceDibDepth(const DibImage& source, int bitCount);
 // the index of its pixel in the 8-bit `source`, both masked with `mask`.
 bool ReductionKeepsIndices(const DibImage& source, const DibImage& reduced, unsigned mask);
 
+// Whether a 1-, 4- or 8-bit raster's table is the grey ramp of its depth
+// (black to white in even steps), so that its indices are grey levels.
+bool HasGreyRamp(const DibImage& image);
+
 // The orders RowAsColours writes a pixel's colour in.
 enum class ColourOrder { kBgr, kRgb, kBgra, kRgba };
 

@@ -251,8 +251,7 @@ bool RenameSlot(const SettingsPaths& paths, const std::string& name, Notifier* o
 }
 
 bool ToggleAllBmp(SplitSettings& settings, const SettingsPaths& paths, Notifier* owner) {
-    settings.allBmp = !settings.allBmp;
-    return WriteToggled(settings.allBmp, settings, paths, "OPTION", "ALL_BMP", owner);
+    return SetTileFormat(settings, paths, settings.allBmp ? "same" : "bmp", owner);
 }
 
 std::string TileFormatName(const SplitSettings& settings) {

@@ -21,6 +21,8 @@ constexpr CatalogueEntry kEntries[] = {
     {QT_TRANSLATE_NOOP("Tessarin", "ファイルを開くのに失敗しました"), "Could not open the file"},
     {QT_TRANSLATE_NOOP("Tessarin", "メモリ領域の確保に失敗しました"), "Could not allocate memory"},
     {QT_TRANSLATE_NOOP("Tessarin", "PNGファイルではありません"), "Not a PNG file"},
+    {QT_TRANSLATE_NOOP("Tessarin", "GIFのタイルには256色以下のパレットが必要です"),
+     "GIF tiles need a palette of at most 256 colours"},
     {QT_TRANSLATE_NOOP("Tessarin", "読み込みの準備に失敗しました"), "Could not prepare reading"},
     {QT_TRANSLATE_NOOP("Tessarin", "非対応のビット深度です"), "Unsupported bit depth"},
     {QT_TRANSLATE_NOOP("Tessarin", "非対応のインターレース形式です"),

@@ -193,12 +193,14 @@ TEST_F(CommandModeRun, BannerWithoutTheCommandModeAndTheHelpText) {
     EXPECT_EQ(help.output.substr(0, expected.size()), expected);
     // The formats' options come between the program's own, each with its
     // lines and a blank line after them.
-    EXPECT_NE(help.output.find("    画像形式を変えずに出力する指定\n\n  /jc\n    "
+    EXPECT_NE(help.output.find("    画像形式を変えずに出力する指定\n\n  /format same | bmp | "),
+              std::string::npos);
+    EXPECT_NE(help.output.find("bmp は /bmp と同じ）\n\n  /jc\n    "
                                "JPEG画像を多少劣化してでも正確な位置で分割する指定\n  /!jc\n"),
               std::string::npos);
     EXPECT_NE(help.output.find(
                   "分割する指定\n\n  /jq 0以上、100以下の整数\n    JPEG品質（圧縮レベル）の指定\n\n"
-                  "  /copy all | comments | none\n"),
+                  "  /copy all | comments | none | icc\n"),
               std::string::npos);
     EXPECT_NE(help.output.find(std::string(DeclaredFormatOptions().back().spellings.back().help) +
                                "\n" + kCommandHelpTail),

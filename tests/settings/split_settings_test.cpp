@@ -278,10 +278,11 @@ TEST_F(SplitSettingsFiles, MenuTogglesWriteTheirKey) {
         int (*field)(const SplitSettings&);
         const char* line;
         bool always;
+        const char* tail = "";  // what the toggle writes after its key, turned on
     };
     const Toggle toggles[] = {
         {ToggleAllBmp, [](const SplitSettings& s) -> int { return s.allBmp; },
-         "[OPTION]\nALL_BMP=", false},
+         "[OPTION]\nALL_BMP=", false, "FORMAT=bmp\n"},
         {[](SplitSettings& s, const SettingsPaths& p, Notifier* owner) {
              return SetFormatOption(s, p, *FindFormatOption("OPTION", "CORRECT_CUT"),
                                     !s.formatOptions.Get("OPTION", "CORRECT_CUT"), owner);
@@ -302,7 +303,9 @@ TEST_F(SplitSettingsFiles, MenuTogglesWriteTheirKey) {
             ASSERT_TRUE(t.fn(s, paths_, nullptr)) << t.line;
             EXPECT_EQ(t.field(s), 1 - before) << t.line;
             const std::string expected =
-                (t.always || !notOverwrite) ? t.line + std::to_string(1 - before) + "\n" : "";
+                (t.always || !notOverwrite)
+                    ? t.line + std::to_string(1 - before) + "\n" + (before ? "" : t.tail)
+                    : "";
             EXPECT_EQ(Get(paths_.slotSettingsPath), expected) << t.line << notOverwrite;
         }
         Put(At("plain"), "x");
@@ -315,6 +318,32 @@ TEST_F(SplitSettingsFiles, MenuTogglesWriteTheirKey) {
         EXPECT_EQ(t.field(s), 1 - before);
         EXPECT_EQ(notifier.errors,
                   std::vector<std::string>{SettingsWriteFailedText(unwritable.slotSettingsPath)});
+    }
+}
+
+// FORMAT names the tiles' format; ALL_BMP, which older programs still turn
+// on and off, decides BMP.
+TEST_F(SplitSettingsFiles, TileFormatFollowsAllBmpThenFormat) {
+    const struct {
+        const char* slot;
+        const char* format;
+    } cases[] = {
+        {"", "same"},
+        {"[OPTION]\nALL_BMP=1\n", "bmp"},
+        {"[OPTION]\nFORMAT=WebP\n", "webp"},
+        {"[OPTION]\nALL_BMP=1\nFORMAT=png\n", "bmp"},
+        {"[OPTION]\nALL_BMP=0\nFORMAT=bmp\n", "same"},
+        {"[OPTION]\nFORMAT=same\n", "same"},
+    };
+    for (const auto& c : cases) {
+        Put(paths_.slotSettingsPath, c.slot);
+        EXPECT_EQ(TileFormatName(Loaded()), c.format) << c.slot;
+    }
+    for (const char* name : {"png", "bmp", "same", "tiff"}) {
+        SplitSettings s;
+        ASSERT_TRUE(SetTileFormat(s, paths_, name, nullptr));
+        EXPECT_EQ(TileFormatName(s), name);
+        EXPECT_EQ(TileFormatName(Loaded()), name);
     }
 }
 

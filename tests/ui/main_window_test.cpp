@@ -7,6 +7,7 @@
 #include <set>
 #include <span>
 
+#include "imaging/format_registry.h"
 #include "platform/format_option.h"
 #include "settings/app_preferences.h"
 #include "ui/window/command_actions.h"
@@ -50,7 +51,22 @@ TEST_F(WindowTest, MenuBarHoldsEveryCommandOnceWithItsAcceleratorAndGroup) {
         EXPECT_EQ(Text(found.find(id)->second), options[i].dialog.menuText);  // Japanese here
         ++optionItems;
     }
-    EXPECT_EQ(found.size(), static_cast<size_t>(cmd::kLast - cmd::kFirst + 1) + optionItems);
+    // And a radio item for each format that writes other files' tiles, in a
+    // group with the source's own format.
+    int tileFormats = 1;
+    ASSERT_EQ(found.count(cmd::kFirstTileFormat), 1u);
+    for (const ImageFormat* format : ImageFormats()) {
+        if (!format->makeRasterSource) continue;
+        const int id = cmd::kFirstTileFormat + static_cast<int>(format->kind);
+        ASSERT_EQ(found.count(id), 1u) << format->name;
+        EXPECT_EQ(Text(found.find(id)->second).erase(0, 1), format->name);  // "&PNG"
+        EXPECT_EQ(found.find(id)->second->actionGroup(),
+                  w.Action(cmd::kFirstTileFormat)->actionGroup());
+        ++tileFormats;
+    }
+    EXPECT_EQ(w.Action(cmd::kFirstTileFormat)->actionGroup()->actions().size(), tileFormats);
+    EXPECT_EQ(found.size(), static_cast<size_t>(cmd::kLast - cmd::kFirst + 1) + optionItems +
+                                static_cast<size_t>(tileFormats));
 
     // The accelerators; a menu text names its accelerator after a tab.
     // clang-format off
@@ -79,7 +95,7 @@ TEST_F(WindowTest, MenuBarHoldsEveryCommandOnceWithItsAcceleratorAndGroup) {
     const auto groupOf = [&](int id) { return w.Action(id)->actionGroup(); };
     for (int id = cmd::kFirst; id <= cmd::kLast; ++id) {
         const bool radio = (id >= 4031 && id <= 4033) || (id >= 4041 && id <= 4050) || id == 4052 ||
-                           id == 4053 || (id >= 4060 && id <= 4062);
+                           id == 4053 || (id >= 4060 && id <= 4063);
         EXPECT_EQ(w.Action(id)->isCheckable(), radio || checks.count(id) == 1) << id;
         EXPECT_EQ(groupOf(id) != nullptr, radio) << id;
     }
@@ -87,7 +103,7 @@ TEST_F(WindowTest, MenuBarHoldsEveryCommandOnceWithItsAcceleratorAndGroup) {
     EXPECT_EQ(groupOf(4031)->actions().size(), 3);
     EXPECT_EQ(groupOf(4052)->actions().size(), 2);
     EXPECT_EQ(groupOf(4041)->actions().size(), 10);
-    EXPECT_EQ(groupOf(4060)->actions().size(), 3);
+    EXPECT_EQ(groupOf(4060)->actions().size(), 4);
 
     // The popup menu is the second menu of the bar, "分割(&B)".
     ASSERT_GE(w.menuBar()->actions().size(), 2);

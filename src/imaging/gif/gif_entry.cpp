@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char* kExtensions[] = {".gif", nullptr};
 constexpr const char* kMimeTypes[] = {"image/gif", nullptr};
-constexpr const char* kMessages[] = {nullptr};
+constexpr const char* kMessages[] = {gif::kTooManyColours, nullptr};
 
 bool Sniff(const uint8_t* head, size_t size) {
     return size >= 6 &&
@@ -21,6 +21,11 @@ bool Sniff(const uint8_t* head, size_t size) {
 std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings&,
                                       std::string& error) {
     return MakeGifTileSource(image, error);
+}
+
+std::unique_ptr<TileSource> MakeRasterTiles(const CurrentImage& rows, const TileSettings&,
+                                            std::string& error) {
+    return MakeGifRasterTiles(rows, error);
 }
 
 // A whole file of the format (13 x 11, 4 colours): every registered format is
@@ -43,6 +48,7 @@ extern const ImageFormat kGifFormat = {
     .dialogFilter = false,
     .sniff = &Sniff,
     .makeSource = &MakeTiles,
+    .makeRasterSource = &MakeRasterTiles,
     .messages = kMessages,
     .openBands = &OpenGifBands,
     .sample = {kSample, sizeof kSample - 1},

@@ -69,4 +69,34 @@ std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, std::st
     }
 }
 
+std::unique_ptr<TileSource> MakeGifRasterTiles(const CurrentImage& rows, std::string& error) {
+    try {
+        const DibImage* raster = rows.raster.get();
+        if (!raster) {
+            error = msg::kClipFailed;
+            return nullptr;
+        }
+        const int bits = raster->BitCount();
+        if (bits != 1 && bits != 4 && bits != 8) {
+            error = gif::kTooManyColours;
+            return nullptr;
+        }
+        auto data = std::make_shared<gif::GifSplitData>();
+        gif::GifImageInfo& info = data->info;
+        info.width = raster->Width();
+        info.height = raster->AbsHeight();
+        info.colorBits = bits;
+        info.colorResolution = 8;
+        info.colors.resize(size_t{1} << bits);
+        for (size_t i = 0; i < info.colors.size(); ++i) {
+            const RgbQuad c = raster->ColorAt(static_cast<int>(i));
+            info.colors[i] = {c.red, c.green, c.blue};
+        }
+        return std::make_unique<gif::GifTileSource>(std::move(data), rows.raster);
+    } catch (...) {
+        SetFailureText(error, msg::kMemoryFailed);
+        return nullptr;
+    }
+}
+
 }  // namespace tessarin

@@ -86,7 +86,8 @@ class JpegBand final : public RowBand {
 class JpegBands final : public RowBands {
   public:
     JpegBands(jpeg::DecoderPointer decoder, SourceFilePtr source, FilePtr file, uint64_t held,
-              bool rasterRows, int quality, const ReadWatch* watch, bool showDamage)
+              bool rasterRows, int quality, std::shared_ptr<const IccProfile> profile,
+              const ReadWatch* watch, bool showDamage)
         : watch_(watch),
           source_(std::move(source)),
           file_(std::move(file)),
@@ -94,7 +95,8 @@ class JpegBands final : public RowBands {
           held_(held),
           rasterRows_(rasterRows),
           showDamage_(showDamage),
-          quality_(quality) {
+          quality_(quality),
+          profile_(std::move(profile)) {
         const jpeg_decompress_struct& codec = decoder_->codec;
         stride_ = DibStride(codec.output_width, jpeg::RasterDepth(codec));
         if (codec.out_color_space == JCS_CMYK) cmykRow_.resize(size_t{4} * codec.output_width);
@@ -152,7 +154,7 @@ class JpegBands final : public RowBands {
         // fails here.
         if (top_ == codec.output_height && !jpeg::FinishStage(rowsFrom_))
             return jpeg::kImageDataFailed;
-        if (!rasterRows_) band.tiles_ = jpeg::MakeExactJpegTiles(band.raster_, quality_);
+        if (!rasterRows_) band.tiles_ = jpeg::MakeExactJpegTiles(band.raster_, quality_, profile_);
         return nullptr;
     }
 
@@ -189,6 +191,7 @@ class JpegBands final : public RowBands {
     bool showDamage_;
     const char* damage_ = nullptr;
     int quality_;
+    std::shared_ptr<const IccProfile> profile_;
     uint64_t stride_ = 0;
     std::vector<JSAMPLE> cmykRow_;
     std::vector<JSAMPROW> rowPointers_;
@@ -261,10 +264,11 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
         codec.mem->max_memory_to_use = static_cast<long>(held + kLibraryWorkingBytes);
 
     Describe(codec, source, out);
+    if (!jpeg::ProfileStage(decoder.get(), out.iccProfile)) return Fail(out, jpeg::kHeaderFailed);
     out.bandReduction = static_cast<int>(codec.scale_denom);
-    bands = std::make_unique<JpegBands>(std::move(decoder), source, std::move(file), held,
-                                        rasterRows, options.quality, settings.Watch(),
-                                        settings.GetInt("VIEW", "SHOW_DAMAGE", 0) != 0);
+    bands = std::make_unique<JpegBands>(
+        std::move(decoder), source, std::move(file), held, rasterRows, options.quality,
+        out.iccProfile, settings.Watch(), settings.GetInt("VIEW", "SHOW_DAMAGE", 0) != 0);
     return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include "imaging/jpeg/jpeg_decoder.h"
 
+#include <cstdlib>
 #include <new>
 
 namespace tessarin::jpeg {
@@ -33,9 +34,25 @@ bool HeaderStage(JpegDecoder* decoder, std::FILE* file) {
     if (setjmp(decoder->errors.recovery)) return false;
     jpeg_decompress_struct* codec = &decoder->codec;
     jpeg_stdio_src(codec, file);
+    jpeg_save_markers(codec, JPEG_APP0 + 2, 0xFFFF);  // the colour profile
     jpeg_read_header(codec, TRUE);
     ChooseOutputSpace(codec);
     jpeg_calc_output_dimensions(codec);
+    return true;
+}
+
+bool ProfileStage(JpegDecoder* decoder, std::shared_ptr<const IccProfile>& profile) {
+    if (setjmp(decoder->errors.recovery)) return false;
+    JOCTET* data = nullptr;
+    unsigned int length = 0;
+    if (jpeg_read_icc_profile(&decoder->codec, &data, &length) && data) {
+        try {
+            profile = std::make_shared<const IccProfile>(data, data + length);
+        } catch (...) {
+            profile.reset();  // a file is shown without its profile rather than not at all
+        }
+        std::free(data);
+    }
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "imaging/dib_image.h"
 #include "imaging/jpeg/jpeg_coefficient_release.h"
 #include "imaging/jpeg/jpeg_private.h"
+#include "imaging/loaded_image.h"
 
 namespace tessarin::jpeg {
 
@@ -64,6 +65,9 @@ void ChooseOutputSpace(jpeg_decompress_struct* codec);
 [[nodiscard]] bool CreateStage(JpegDecoder* decoder);
 // Reads the header from `file` and chooses the output space and size.
 [[nodiscard]] bool HeaderStage(JpegDecoder* decoder, std::FILE* file);
+// The colour profile of a decoder whose header is read (its APP2 markers);
+// null when it has none or it is broken.
+[[nodiscard]] bool ProfileStage(JpegDecoder* decoder, std::shared_ptr<const IccProfile>& profile);
 // Starts the decompression of a decoder whose header is read; a file of
 // several scans gives back its coefficient rows as the output passes them.
 [[nodiscard]] bool StartStage(JpegDecoder* decoder);

@@ -3,6 +3,7 @@
 #include "imaging/format_registry.h"
 #include "imaging/jpeg/jpeg_format.h"
 #include "imaging/jpeg/jpeg_messages.h"
+#include "imaging/messages.h"
 
 namespace tessarin {
 
@@ -22,6 +23,18 @@ bool Sniff(const uint8_t* head, size_t size) {
 std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSettings& settings,
                                       std::string& error) {
     return MakeJpegTileSource(image, JpegTileOptions::From(settings), error, settings.Watch());
+}
+
+// JPEG tiles of another file's raster: re-encoded at the quality setting,
+// with its colour profile.
+std::unique_ptr<TileSource> MakeRasterTiles(const CurrentImage& rows, const TileSettings& settings,
+                                            std::string& error) {
+    if (!rows.raster) {
+        error = msg::kClipFailed;
+        return nullptr;
+    }
+    return jpeg::MakeExactJpegTiles(rows.raster, JpegTileOptions::From(settings).quality,
+                                    rows.iccProfile);
 }
 
 bool CutsLosslessly(const TileSettings& settings) { return !JpegTileOptions::From(settings).exact; }
@@ -48,21 +61,24 @@ constexpr FormatOptionSpelling kQualitySpellings[] = {
      .help = "  /jq 0以上、100以下の整数\n    JPEG品質（圧縮レベル）の指定\n",
      .helpEnglish = "  /jq integer from 0 to 100\n    the JPEG quality\n"},
 };
-constexpr const char* kCopyWords[] = {"all", "comments", "none", nullptr};
+constexpr const char* kCopyWords[] = {"all", "comments", "none", "icc", nullptr};
 constexpr FormatOptionSpelling kCopySpellings[] = {
     {.name = "/copy",
      .longName = "copy",
      .takesValue = true,
      .help =
-         "  /copy all | comments | none\n"
+         "  /copy all | comments | none | icc\n"
          "    無劣化で分割したJPEGタイルに残す分割元のマーカーの指定\n"
-         "    （all：コメントとアプリケーションマーカー全て、comments：コメントのみ、none：無し）\n"
+         "    （all：コメントとアプリケーションマーカー全て、comments：コメントのみ、none：無し、\n"
+         "    icc：カラープロファイルのみ）\n"
          "    (the markers a lossless JPEG tile keeps, as jpegtran -copy: all comment\n"
-         "    and application markers (Exif, ICC...), the comments only, or none)\n",
-     .helpEnglish = "  /copy all | comments | none\n"
+         "    and application markers (Exif, ICC...), the comments only, none, or the\n"
+         "    colour profile only)\n",
+     .helpEnglish = "  /copy all | comments | none | icc\n"
                     "    the source markers a lossless JPEG tile keeps, as jpegtran -copy: every\n"
-                    "    comment and application marker (Exif, ICC...), the comments only, or "
-                    "none\n"},
+                    "    comment and application marker (Exif, ICC...), the comments only, "
+                    "none,\n"
+                    "    or the colour profile only\n"},
 };
 constexpr FormatOption kOptions[] = {
     // Exact (re-encoded) or lossless tiles: the window's F9 check.
@@ -86,7 +102,7 @@ constexpr FormatOption kOptions[] = {
      .key = "COPY",
      .fallback = 0,
      .minimum = 0,
-     .maximum = 2,
+     .maximum = 3,
      .clamps = false,
      .savedWithSettings = false,
      .words = kCopyWords,
@@ -125,6 +141,7 @@ extern const ImageFormat kJpegFormat = {
     .sniff = &Sniff,
     .loadForTiles = &LoadJpegHeader,
     .makeSource = &MakeTiles,
+    .makeRasterSource = &MakeRasterTiles,
     .cutsLosslessly = &CutsLosslessly,
     .messages = kMessages,
     .openBands = &OpenJpegBands,

@@ -27,7 +27,7 @@ namespace tessarin {
 struct JpegTileOptions {
     // The source's markers a lossless tile carries, as jpegtran's "-copy all",
     // "-copy comments" and "-copy none" choose them.
-    enum class Copy : int { All = 0, Comments = 1, None = 2 };
+    enum class Copy : int { All = 0, Comments = 1, None = 2, Icc = 3 };
 
     bool exact = true;  // re-encoded from the raster; false cuts them losslessly
     int quality = 75;   // 0..100, for re-encoded tiles
@@ -54,8 +54,9 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
 
 namespace jpeg {
 // Exact tiles re-encoded at `quality` from `raster`, the whole picture or a
-// band of its rows.
-std::unique_ptr<TileSource> MakeExactJpegTiles(std::shared_ptr<const DibImage> raster, int quality);
+// band of its rows, each with the colour profile `profile` (may be null).
+std::unique_ptr<TileSource> MakeExactJpegTiles(std::shared_ptr<const DibImage> raster, int quality,
+                                               std::shared_ptr<const IccProfile> profile);
 }  // namespace jpeg
 
 }  // namespace tessarin

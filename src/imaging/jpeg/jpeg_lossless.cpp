@@ -100,6 +100,9 @@ bool Kept(const jpeg_saved_marker_ptr marker, JpegTileOptions::Copy copy) {
             return true;
         case JpegTileOptions::Copy::Comments:
             return marker->marker == JPEG_COM;
+        case JpegTileOptions::Copy::Icc:  // the colour profile's APP2 markers
+            return marker->marker == JPEG_APP0 + 2 && marker->data_length >= 12 &&
+                   std::memcmp(marker->data, "ICC_PROFILE", 12) == 0;
         case JpegTileOptions::Copy::None:
             break;
     }

@@ -31,15 +31,16 @@ constexpr uint64_t kMaxJpegtranRuns = 256;
 // tile raster is made.
 class ExactJpegTileSource final : public TileSource {
   public:
-    ExactJpegTileSource(std::shared_ptr<const DibImage> raster, int quality)
-        : raster_(std::move(raster)), quality_(quality) {}
+    ExactJpegTileSource(std::shared_ptr<const DibImage> raster, int quality,
+                        std::shared_ptr<const IccProfile> profile)
+        : raster_(std::move(raster)), quality_(quality), profile_(std::move(profile)) {}
 
     const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
         if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_->Width(),
                           raster_->AbsHeight()))
             return msg::kClipFailed;
         if (!jpeg::EncodeJpegRegion(file.fd, *raster_, rect.x, rect.y, rect.width, rect.height,
-                                    quality_))
+                                    quality_, profile_.get()))
             return msg::kSaveFailed;
         return nullptr;
     }
@@ -48,6 +49,7 @@ class ExactJpegTileSource final : public TileSource {
   private:
     std::shared_ptr<const DibImage> raster_;
     int quality_;
+    std::shared_ptr<const IccProfile> profile_;
 };
 
 // The raster of an image loaded without one (null, with the message in
@@ -156,8 +158,9 @@ std::unique_ptr<TileSource> MakeJpegtranSource(SourceFilePtr file, const jpeg::L
 }  // namespace
 
 std::unique_ptr<TileSource> jpeg::MakeExactJpegTiles(std::shared_ptr<const DibImage> raster,
-                                                     int quality) {
-    return std::make_unique<ExactJpegTileSource>(std::move(raster), quality);
+                                                     int quality,
+                                                     std::shared_ptr<const IccProfile> profile) {
+    return std::make_unique<ExactJpegTileSource>(std::move(raster), quality, std::move(profile));
 }
 
 const char* JpegTileOptions::CopyName(Copy copy) {
@@ -166,6 +169,8 @@ const char* JpegTileOptions::CopyName(Copy copy) {
             return "comments";
         case Copy::None:
             return "none";
+        case Copy::Icc:
+            return "icc";
         case Copy::All:
             break;
     }
@@ -177,7 +182,7 @@ JpegTileOptions JpegTileOptions::From(const TileSettings& settings) {
     options.exact = settings.GetInt("OPTION", "CORRECT_CUT", 1) != 0;
     options.quality = settings.GetInt("JPEG", "QUALITY", options.quality);
     const int copy = settings.GetInt("JPEG", "COPY", 0);
-    options.copy = copy >= 0 && copy <= 2 ? static_cast<Copy>(copy) : Copy::All;
+    options.copy = copy >= 0 && copy <= 3 ? static_cast<Copy>(copy) : Copy::All;
     return options;
 }
 
@@ -192,12 +197,12 @@ std::unique_ptr<TileSource> MakeJpegTileSource(const CurrentImage& image,
                     error = msg::kClipFailed;
                     return nullptr;
                 }
-                return jpeg::MakeExactJpegTiles(image.raster, options.quality);
+                return jpeg::MakeExactJpegTiles(image.raster, options.quality, image.iccProfile);
             }
             // Loaded without a raster: the file is read whole now.
             std::shared_ptr<const DibImage> raster = RasterOf(image, error, watch);
             if (!raster) return nullptr;
-            return jpeg::MakeExactJpegTiles(std::move(raster), options.quality);
+            return jpeg::MakeExactJpegTiles(std::move(raster), options.quality, image.iccProfile);
         }
         // Only a regular file is opened: a FIFO would block the read (and
         // jpegtran) for ever.

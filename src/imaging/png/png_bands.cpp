@@ -516,6 +516,9 @@ bool Open(const SourceFilePtr& source, const TileSettings& settings, LoadedImage
         rasterRows ? channels * file->bitDepth : static_cast<int>(file->bytesPerPixel * 8);
     out.colorKind = PngColorKind(file->colorType);
     out.interlaced = file->interlaceMethod == PNG_INTERLACE_ADAM7;
+    out.alpha = (file->colorType & PNG_COLOR_MASK_ALPHA) != 0;
+    if (const auto& icc = file->beforeImageData.iccProfile; icc && !icc->profile.empty())
+        out.iccProfile = std::make_shared<const IccProfile>(icc->profile);
     out.source = source;
     bands = std::move(opened);
     return true;

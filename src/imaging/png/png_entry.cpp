@@ -29,6 +29,11 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, const TileSetti
     return MakePngTileSource(image, error, settings.GetInt("PNG", "COMPRESSION", 1));
 }
 
+std::unique_ptr<TileSource> MakeRasterTiles(const CurrentImage& rows, const TileSettings& settings,
+                                            std::string& error) {
+    return MakePngRasterTiles(rows, error, settings.GetInt("PNG", "COMPRESSION", 1));
+}
+
 // The compression of PNG tiles: zlib's level, 1 (the fastest that
 // compresses, with the filter chosen for speed) unless the user asks.
 constexpr FormatOptionSpelling kCompressionSpellings[] = {
@@ -74,6 +79,7 @@ extern const ImageFormat kPngFormat = {
     .mimeTypes = kMimeTypes,
     .sniff = &Sniff,
     .makeSource = &MakeTiles,
+    .makeRasterSource = &MakeRasterTiles,
     .messages = kMessages,
     .openBands = &OpenPngBands,
     .options = kOptions,

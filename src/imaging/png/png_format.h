@@ -21,6 +21,11 @@ namespace tessarin {
 std::unique_ptr<TileSource> MakePngTileSource(const CurrentImage& image, std::string& error,
                                               int compression = 1);
 
+// PNG tiles of another file's raster (rows.raster, with rows.alpha and
+// rows.iccProfile): its pixels exactly.
+std::unique_ptr<TileSource> MakePngRasterTiles(const CurrentImage& rows, std::string& error,
+                                               int compression = 1);
+
 // Opens a file to be cut band by band (see ImageFormat::openBands); its
 // whole load is made of these bands.
 [[nodiscard]] bool OpenPngBands(const SourceFilePtr& file, const TileSettings& settings,

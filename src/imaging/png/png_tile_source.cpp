@@ -97,15 +97,8 @@ void WriteToFile(png_structp png, png_bytep data, size_t length) {
 
 void FlushNothing(png_structp) {}
 
-bool PngWriteTileGuarded(png_structp png, png_infop info, png_infop endInfo,
-                         const PngTileJob* job) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    const PngSplitImage& source = *job->source;
-    // Chunks the library doubts (an odd ICC profile, say) are left out of the
-    // tile instead of failing it.
-    png_set_benign_errors(png, 1);
-    png_set_write_fn(png, job->file, WriteToFile, FlushNothing);
-    bool fast = source.compression == kDefaultPngCompression;
+void SetTileCompression(png_structp png, int compression, int colorType, int bitDepth) {
+    bool fast = compression == kDefaultPngCompression;
 #ifdef TESSARIN_PNG_LIBRARY_DEFAULTS
     fast = false;
 #endif
@@ -117,13 +110,24 @@ bool PngWriteTileGuarded(png_structp png, png_infop info, png_infop endInfo,
         // tenth larger. Palette and low-depth images stay unfiltered, as by
         // default.
         png_set_compression_level(png, 1);
-        if (source.colorType != PNG_COLOR_TYPE_PALETTE && source.bitDepth >= 8) {
+        if (colorType != PNG_COLOR_TYPE_PALETTE && bitDepth >= 8) {
             png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
             png_set_compression_strategy(png, Z_RLE);
         }
     } else {
-        png_set_compression_level(png, std::clamp(source.compression, 0, 9));  // its own filters
+        png_set_compression_level(png, std::clamp(compression, 0, 9));  // its own filters
     }
+}
+
+bool PngWriteTileGuarded(png_structp png, png_infop info, png_infop endInfo,
+                         const PngTileJob* job) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    const PngSplitImage& source = *job->source;
+    // Chunks the library doubts (an odd ICC profile, say) are left out of the
+    // tile instead of failing it.
+    png_set_benign_errors(png, 1);
+    png_set_write_fn(png, job->file, WriteToFile, FlushNothing);
+    SetTileCompression(png, source.compression, source.colorType, source.bitDepth);
     png_set_IHDR(png, info, job->width, job->height, source.bitDepth, source.colorType,
                  source.interlaceMethod, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     SetPngChunks(png, info, source.beforeImageData, *job->beforeViews);
@@ -323,7 +327,157 @@ std::unique_ptr<TileSource> Make(const CurrentImage& image, int compression, std
     return std::make_unique<WholeBandTiles>(std::move(bands), std::move(band));
 }
 
+// How a raster of another file's is written as PNG.
+struct RasterLayout {
+    int colorType = PNG_COLOR_TYPE_RGB;
+    int bitDepth = 8;
+    bool packed = false;      // 1-, 4- or 8-bit indices or grey levels, copied as they are
+    bool direct = false;      // 24- or 32-bit rows handed over in blue-green-red order
+    bool filler = false;      // a 32-bit row whose fourth byte is not alpha, stripped
+    size_t scratchBytes = 0;  // per pixel, for rows converted first
+};
+
+RasterLayout LayoutOf(const DibImage& raster, bool alpha) {
+    RasterLayout layout;
+    const int depth = raster.BitCount();
+    if (depth <= 8) {
+        layout.colorType = HasGreyRamp(raster) ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
+        layout.bitDepth = depth;
+        layout.packed = true;
+    } else if (depth == 24 || depth == 32) {
+        layout.colorType = depth == 32 && alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+        layout.direct = true;
+        layout.filler = depth == 32 && !alpha;
+    } else {
+        layout.scratchBytes = 3;  // 16-bit colours, widened
+    }
+    return layout;
+}
+
+struct RasterTileJob {
+    std::FILE* file = nullptr;
+    const DibImage* raster = nullptr;
+    const IccProfile* profile = nullptr;
+    RasterLayout layout;
+    int compression = kDefaultPngCompression;
+    TileRect rect;
+    uint8_t* scratch = nullptr;
+};
+
+bool WriteRasterTileGuarded(png_structp png, png_infop info, const RasterTileJob* job) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    const DibImage& raster = *job->raster;
+    const RasterLayout& layout = job->layout;
+    const TileRect& rect = job->rect;
+    png_set_benign_errors(png, 1);  // a profile the library doubts is left out
+    png_set_write_fn(png, job->file, WriteToFile, FlushNothing);
+    SetTileCompression(png, job->compression, layout.colorType, layout.bitDepth);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(rect.width),
+                 static_cast<png_uint_32>(rect.height), layout.bitDepth, layout.colorType,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    if (layout.colorType == PNG_COLOR_TYPE_PALETTE) {
+        png_color palette[256];
+        const int count = 1 << layout.bitDepth;
+        for (int i = 0; i < count; ++i) {
+            const RgbQuad c = raster.ColorAt(i);
+            palette[i] = {c.red, c.green, c.blue};
+        }
+        png_set_PLTE(png, info, palette, count);
+    }
+    const BitmapInfoHeader& header = raster.Header();
+    if (header.biXPelsPerMeter > 0 && header.biYPelsPerMeter > 0)
+        png_set_pHYs(png, info, static_cast<png_uint_32>(header.biXPelsPerMeter),
+                     static_cast<png_uint_32>(header.biYPelsPerMeter), PNG_RESOLUTION_METER);
+    if (job->profile && !job->profile->empty())
+        png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, job->profile->data(),
+                     static_cast<png_uint_32>(job->profile->size()));
+    png_write_info(png, info);
+    if (layout.direct) png_set_bgr(png);
+    if (layout.filler) png_set_filler(png, 0, PNG_FILLER_AFTER);
+    const size_t pixelBytes = static_cast<size_t>(raster.BitCount() / 8);
+    for (int i = 0; i < rect.height; ++i) {
+        const int y = rect.y + i;
+        if (layout.direct) {
+            png_write_row(png, raster.Row(y) + static_cast<size_t>(rect.x) * pixelBytes);
+        } else {
+            if (layout.packed)
+                CopyRowSegment(raster, rect.x, y, rect.width, job->scratch);
+            else
+                RowAsColours(raster, false, rect.x, y, rect.width, ColourOrder::kRgb, job->scratch);
+            png_write_row(png, job->scratch);
+        }
+    }
+    png_write_end(png, info);
+    return true;
+}
+
+// PNG tiles of another file's raster: its pixels exactly, its alpha, its
+// resolution and colour profile.
+class RasterTiles final : public TileSource {
+  public:
+    RasterTiles(const CurrentImage& rows, int compression)
+        : raster_(rows.raster),
+          profile_(rows.iccProfile),
+          layout_(LayoutOf(*raster_, rows.alpha)),
+          compression_(compression) {}
+
+    const char* WriteTile(const TileRect& rect, const TileFile& tileFile,
+                          TileContext&) const override {
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_->Width(),
+                          raster_->AbsHeight()))
+            return kWriteFailed;
+        RasterTileJob job;
+        job.raster = raster_.get();
+        job.profile = profile_.get();
+        job.layout = layout_;
+        job.compression = compression_;
+        job.rect = rect;
+        std::unique_ptr<uint8_t[]> scratch;
+        if (!layout_.direct) {
+            const size_t bytes = layout_.packed ? DibStride(rect.width, raster_->BitCount())
+                                                : static_cast<size_t>(rect.width) * 3;
+            scratch.reset(new (std::nothrow) uint8_t[bytes]);
+            if (!scratch) return kPrepareWriteFailed;
+            job.scratch = scratch.get();
+        }
+        FilePtr file(OpenWriteStream(tileFile.fd));
+        if (!file) return kWriteFailed;
+        job.file = file.get();
+        PngWriteHandles handles;
+        handles.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorSilently,
+                                              PngWarningSilently);
+        if (!handles.png) return kPrepareWriteFailed;
+        handles.info = png_create_info_struct(handles.png);
+        if (!handles.info) return kPrepareWriteFailed;
+        if (!WriteRasterTileGuarded(handles.png, handles.info, &job)) return kWriteFailed;
+        if (std::fclose(file.release()) != 0) return kWriteFailed;
+        return nullptr;
+    }
+
+    const char* SaveFailedMessage() const override { return kWriteFailed; }
+
+  private:
+    std::shared_ptr<const DibImage> raster_;
+    std::shared_ptr<const IccProfile> profile_;
+    RasterLayout layout_;
+    int compression_;
+};
+
 }  // namespace
+
+std::unique_ptr<TileSource> MakePngRasterTiles(const CurrentImage& rows, std::string& error,
+                                               int compression) {
+    try {
+        if (!rows.raster) {
+            error = msg::kClipFailed;
+            return nullptr;
+        }
+        return std::make_unique<RasterTiles>(rows, compression);
+    } catch (...) {
+        SetFailureText(error, kPrepareReadFailed);
+        return nullptr;
+    }
+}
 
 namespace png {
 

@@ -5,7 +5,10 @@
 #include <QAction>
 #include <QCoreApplication>
 
+#include "imaging/format_registry.h"
+#include "platform/text.h"
 #include "split/block_grid.h"
+#include "split/formats.h"
 #include "split/geometry.h"
 #include "ui/desktop_opener.h"
 #include "ui/dialogs/message_presenter.h"
@@ -95,6 +98,10 @@ void ActionHandler::SyncSplitChecks() {
     Action(cmd::kFirstSlot + Paths().currentSlot)->setChecked(true);
     Action(cmd::kSelectionMode)->setChecked(document_.InSelectionMode());
     Action(cmd::kCopyAll + settings.formatOptions.Get("JPEG", "COPY"))->setChecked(true);
+    const ImageFormat* tiles = ChosenTileFormat(settings);
+    QAction* tileFormat =
+        tiles ? Action(cmd::kFirstTileFormat + static_cast<int>(tiles->kind)) : nullptr;
+    (tileFormat ? tileFormat : Action(cmd::kFirstTileFormat))->setChecked(true);
 }
 
 void ActionHandler::ShowBusy(bool busy, bool loading) {
@@ -103,6 +110,7 @@ void ActionHandler::ShowBusy(bool busy, bool loading) {
         if (cmd::IsGatedWhileSplitting(id))
             Action(id)->setEnabled(!busy || (loading && OpensAnotherFile(id)));
     for (int id : actions_->FormatOptionIds()) Action(id)->setEnabled(!busy);
+    for (int id : actions_->TileFormatIds()) Action(id)->setEnabled(!busy);
     // Selection mode without an image would be a mode with nothing to select.
     if (!busy) Action(cmd::kSelectionMode)->setEnabled(document_.HasImage());
 }
@@ -167,6 +175,7 @@ void ActionHandler::OnCommand(int id) {
             case cmd::kCopyAll:
             case cmd::kCopyComments:
             case cmd::kCopyNone:
+            case cmd::kCopyIcc:
                 (void)SetFormatOption(Settings(), Paths(), *FindFormatOption("JPEG", "COPY"),
                                       id - cmd::kCopyAll, window_.GuiNotifier());
                 SyncSplitChecks();
@@ -194,6 +203,10 @@ void ActionHandler::OnCommand(int id) {
                 ShowAbout();
                 break;
             default:
+                if (id >= cmd::kFirstTileFormat && id <= cmd::kLastTileFormat) {
+                    SetTileFormatCommand(id);
+                    break;
+                }
                 if (const size_t option = static_cast<size_t>(id - cmd::kFirstFormatOption);
                     id >= cmd::kFirstFormatOption && option < DeclaredFormatOptions().size())
                     OpenFormatOptionDialog(DeclaredFormatOptions()[option]);
@@ -270,6 +283,15 @@ void ActionHandler::SetAspectBasis(int id) {
     Settings().aspectBaseWidth = id == cmd::kAspectWidth ? 1 : 0;
     SyncSplitChecks();
     document_.SaveSettings();
+}
+
+void ActionHandler::SetTileFormatCommand(int id) {
+    const ImageFormat* format =
+        FindImageFormat(static_cast<ImageFileKind>(id - cmd::kFirstTileFormat));
+    (void)SetTileFormat(Settings(), Paths(), format ? AsciiLower(format->name) : "same",
+                        window_.GuiNotifier());
+    SyncSplitChecks();
+    Repaint();
 }
 
 void ActionHandler::SnapToGrid() {

@@ -71,6 +71,8 @@ class ActionHandler : public QObject {
     void SelectSlotCommand(int id);
     void ToggleSplitFlag(int id);
     void SetAspectBasis(int id);
+    // A tile format's radio item (cmd::kFirstTileFormat...).
+    void SetTileFormatCommand(int id);
     void ToggleSelectionMode();
     // Moves the cuts of a JPEG cut losslessly onto its block grid, and saves.
     void SnapToGrid();

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <span>
 
+#include "imaging/format_registry.h"
 #include "platform/format_option.h"
 #include "ui/window/command_ids.h"
 
@@ -19,7 +20,7 @@ constexpr const char* kContext = "Tessarin";
 QString Tr(const char* text) { return QCoreApplication::translate(kContext, text); }
 
 enum class Kind { Plain, Check, Radio };
-enum Group { kNoGroup, kPlacementGroup, kSlotGroup, kAspectGroup, kCopyGroup };
+enum Group { kNoGroup, kPlacementGroup, kSlotGroup, kAspectGroup, kCopyGroup, kTileFormatGroup };
 
 struct CommandEntry {
     int id;
@@ -94,6 +95,8 @@ const CommandEntry kCommands[] = {
     {cmd::kCopyAll, QT_TRANSLATE_NOOP("Tessarin", "全てのマーカー(&A)"), 0, Kind::Radio, kCopyGroup},
     {cmd::kCopyComments, QT_TRANSLATE_NOOP("Tessarin", "コメントのみ(&C)"), 0, Kind::Radio, kCopyGroup},
     {cmd::kCopyNone, QT_TRANSLATE_NOOP("Tessarin", "コピーしない(&N)"), 0, Kind::Radio, kCopyGroup},
+    {cmd::kCopyIcc, QT_TRANSLATE_NOOP("Tessarin", "カラープロファイルのみ(&I)"), 0, Kind::Radio, kCopyGroup},
+    {cmd::kFirstTileFormat, QT_TRANSLATE_NOOP("Tessarin", "分割元と同じ形式(&O)"), 0, Kind::Radio, kTileFormatGroup},
 };
 // clang-format on
 
@@ -101,8 +104,9 @@ const CommandEntry kCommands[] = {
 // kEnd; menus nest.
 struct MenuEntry {
     // kFormatOptions: the items of the formats' options, after a separator
-    // (none when no format declares one).
-    enum Type { kMenu, kEnd, kItem, kSeparator, kFormatOptions } type;
+    // (none when no format declares one). kTileFormats: a radio item for
+    // each format that writes other files' tiles.
+    enum Type { kMenu, kEnd, kItem, kSeparator, kFormatOptions, kTileFormats } type;
     int id = 0;
     const char* title = nullptr;
 };
@@ -112,6 +116,7 @@ constexpr MenuEntry End() { return {MenuEntry::kEnd}; }
 constexpr MenuEntry Item(int id) { return {MenuEntry::kItem, id}; }
 constexpr MenuEntry Separator() { return {MenuEntry::kSeparator}; }
 constexpr MenuEntry FormatOptions() { return {MenuEntry::kFormatOptions}; }
+constexpr MenuEntry TileFormats() { return {MenuEntry::kTileFormats}; }
 
 // clang-format off
 const MenuEntry kMenuBar[] = {
@@ -138,6 +143,10 @@ const MenuEntry kMenuBar[] = {
         Item(cmd::kSnapToGrid),
         Menu(QT_TRANSLATE_NOOP("Tessarin", "無劣化JPEGタイルのメタデータ(&M)")),
             Item(cmd::kCopyAll), Item(cmd::kCopyComments), Item(cmd::kCopyNone),
+            Item(cmd::kCopyIcc),
+        End(),
+        Menu(QT_TRANSLATE_NOOP("Tessarin", "タイルの形式(&T)")),
+            Item(cmd::kFirstTileFormat), Separator(), TileFormats(),
         End(),
         FormatOptions(),
     End(),
@@ -214,6 +223,28 @@ void CommandActions::CreateActions(QMainWindow* window) {
         actions_[id] = action;
         formatOptionIds_.push_back(id);
     }
+    QActionGroup* tileFormats = Action(cmd::kFirstTileFormat)->actionGroup();
+    QString taken = QStringLiteral("O");  // the source's own format's
+    for (const ImageFormat* format : ImageFormats()) {
+        if (!format->makeRasterSource) continue;
+        // The format's own name, the same in every language, with the first
+        // of its letters that no item before it has for its mnemonic.
+        QString text = QString::fromUtf8(format->name);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (!text[i].isLetter() || taken.contains(text[i].toUpper())) continue;
+            taken += text[i].toUpper();
+            text.insert(i, u'&');
+            break;
+        }
+        auto* action = new QAction(text, window);
+        const int id = cmd::kFirstTileFormat + static_cast<int>(format->kind);
+        action->setData(id);
+        action->setCheckable(true);
+        tileFormats->addAction(action);
+        connect(action, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
+        actions_[id] = action;
+        tileFormatIds_.push_back(id);
+    }
 }
 
 void CommandActions::BuildMenuBar(QMainWindow* window) {
@@ -240,6 +271,9 @@ void CommandActions::BuildMenuBar(QMainWindow* window) {
             case MenuEntry::kFormatOptions:
                 if (!formatOptionIds_.empty()) open.back()->addSeparator();
                 for (int id : formatOptionIds_) open.back()->addAction(Action(id));
+                break;
+            case MenuEntry::kTileFormats:
+                for (int id : tileFormatIds_) open.back()->addAction(Action(id));
                 break;
         }
     }

@@ -25,6 +25,9 @@ class CommandActions : public QObject {
     QMenu* SplitMenu() const { return splitMenu_; }
     // The ids of the formats' option items (cmd::kFirstFormatOption...).
     const std::vector<int>& FormatOptionIds() const { return formatOptionIds_; }
+    // The ids of the tile formats' radio items besides the source's own
+    // (cmd::kFirstTileFormat + kind).
+    const std::vector<int>& TileFormatIds() const { return tileFormatIds_; }
 
   signals:
     // An action was triggered; checkable actions have already flipped.
@@ -36,6 +39,7 @@ class CommandActions : public QObject {
 
     std::map<int, QAction*> actions_;
     std::vector<int> formatOptionIds_;
+    std::vector<int> tileFormatIds_;
     QMenu* splitMenu_ = nullptr;
 };
 

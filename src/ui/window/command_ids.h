@@ -66,14 +66,20 @@ inline constexpr int kSnapToGrid = 4059;
 inline constexpr int kCopyAll = 4060;
 inline constexpr int kCopyComments = 4061;
 inline constexpr int kCopyNone = 4062;
+inline constexpr int kCopyIcc = 4063;
 
 inline constexpr int kFirst = 4000;
-inline constexpr int kLast = 4062;
+inline constexpr int kLast = 4063;
 
 // The menu items of the options the formats declare with a dialog of their
 // own (FormatOptionDialog::menuText): this id plus the option's place among
 // DeclaredFormatOptions().
 inline constexpr int kFirstFormatOption = 4100;
+
+// The tiles' format, a radio group: this id for each source's own format,
+// plus a format's kind number (ImageFileKind) for that format.
+inline constexpr int kFirstTileFormat = 4200;
+inline constexpr int kLastTileFormat = 4299;
 
 // Commands that would change the image or the split settings: greyed and
 // ignored while a split (or an open request) runs.
@@ -97,6 +103,7 @@ constexpr bool IsGatedWhileSplitting(int id) {
         case kCopyAll:
         case kCopyComments:
         case kCopyNone:
+        case kCopyIcc:
             return true;
         default:
             return (id >= kFirstSlot && id <= kLastSlot) || id >= kFirstFormatOption;

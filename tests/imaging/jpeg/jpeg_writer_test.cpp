@@ -18,17 +18,29 @@ std::unique_ptr<DibImage> MakeRaster(int width, int height, int depth) {
     h.biWidth = width;
     h.biHeight = height;
     h.biBitCount = static_cast<uint16_t>(depth);
-    auto image = DibImage::Create(h, nullptr, 0, true);
-    // Smooth ramps: red across, green down, blue constant (grey: across).
+    // An 8-bit raster is grey, a 4-bit one a palette of its own colours.
+    RgbQuad table[256];
+    for (int i = 0; i < 256; ++i) {
+        const auto v = static_cast<uint8_t>(i);
+        table[i] = depth == 8 ? RgbQuad{v, v, v, 0}
+                              : RgbQuad{100, static_cast<uint8_t>(255 - i * 16),
+                                        static_cast<uint8_t>(i * 16), 0};
+    }
+    auto image = DibImage::Create(h, table, depth <= 8 ? 1 << depth : 0, true);
+    // Smooth ramps: red across, green down, blue constant (grey: across;
+    // a palette: its colours across, in turn).
     for (int y = 0; y < height; ++y) {
         uint8_t* row = image->Row(y);
         for (int x = 0; x < width; ++x) {
             if (depth == 8) {
                 row[x] = static_cast<uint8_t>(x * 4);
-            } else if (depth == 24) {
-                row[x * 3 + 0] = 60;
-                row[x * 3 + 1] = static_cast<uint8_t>(y * 4);
-                row[x * 3 + 2] = static_cast<uint8_t>(x * 4);
+            } else if (depth == 4) {
+                row[x / 2] |= static_cast<uint8_t>((x / 4 % 16) << (x % 2 ? 0 : 4));
+            } else if (depth == 24 || depth == 32) {
+                uint8_t* pixel = row + x * depth / 8;
+                pixel[0] = 60;
+                pixel[1] = static_cast<uint8_t>(y * 4);
+                pixel[2] = static_cast<uint8_t>(x * 4);
             }
         }
     }
@@ -66,11 +78,27 @@ TEST(JpegWriter, GreyRasterWritesOneComponent) {
         for (int x = 0; x < 33; ++x) ASSERT_NEAR(decoded.At(x, y, 0), x * 4, 3) << x << "," << y;
 }
 
-TEST(JpegWriter, OtherDepthsAndUnwritablePlacesFail) {
+// Tiles of other files' rasters: a palette gives its colours, a 32-bit
+// raster its colours without the fourth byte.
+TEST(JpegWriter, PaletteAndFourByteRastersGiveTheirColours) {
     TempDir dir;
-    for (int depth : {1, 4, 16, 32}) {
-        EXPECT_FALSE(SaveJpegFile(dir / "x.jpg", *MakeRaster(8, 8, depth), 75)) << depth;
+    for (int depth : {4, 32}) {
+        auto raster = MakeRaster(64, 40, depth);
+        ASSERT_TRUE(SaveJpegFile(dir / "x.jpg", *raster, 100)) << depth;
+        const Samples decoded = DecodeLibraryJpeg(dir / "x.jpg");
+        ASSERT_EQ(decoded.components, 3);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 1; x < 63; x += 4) {
+                uint8_t colour[3];
+                RowAsColours(*raster, false, x, y, 1, ColourOrder::kRgb, colour);
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(decoded.At(x, y, c), colour[c], 6) << depth << " " << x << "," << y;
+            }
     }
+}
+
+TEST(JpegWriter, UnwritablePlacesFail) {
+    TempDir dir;
     auto raster = MakeRaster(64, 64, 24);
     EXPECT_FALSE(SaveJpegFile(dir / "no/such/folder/x.jpg", *raster, 75));
     // The disk fills up while writing.
