@@ -11,6 +11,7 @@
 //   @FORMAT_NAMES_JA@       BMP、JPEG、PNG、GIF
 //   @FORMAT_EXTENSIONS_OR@  .bmp, .dib, ... or .gif
 //   @MIME_TYPES@            every media type, each followed by ";"
+//   @TILE_FORMATS@          what /format takes: same|bmp|jpeg|...
 //   @FORMAT_MIME_TYPE@      the line holding it is repeated for each format,
 //                           with the format's first (canonical) media type;
 //                           a format without one is left out
@@ -45,6 +46,7 @@ std::map<std::string, std::string> Replacements() {
         {"@FORMAT_NAMES_JA@", tessarin::FormatNames("、", "、")},
         {"@FORMAT_EXTENSIONS_OR@", tessarin::FormatExtensions(", ", " or ")},
         {"@MIME_TYPES@", mimeTypes},
+        {"@TILE_FORMATS@", tessarin::TileFormatWords("|")},
     };
 }
 

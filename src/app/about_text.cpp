@@ -6,12 +6,15 @@
 // clang-format on
 #include <gif_lib.h>
 #include <png.h>
+#include <tiffvers.h>
+#include <webp/decode.h>
 #include <zlib.h>
 
 #include <vector>
 
 #include "imaging/format_registry.h"
 #include "platform/locale.h"
+#include "platform/text.h"
 
 namespace tessarin {
 
@@ -44,6 +47,13 @@ std::string FormatExtensions(std::string_view separator, std::string_view lastSe
     for (const ImageFormat* format : ImageFormats())
         for (const char* const* e = format->extensions; *e; ++e) extensions.emplace_back(*e);
     return Join(extensions, separator, lastSeparator);
+}
+
+std::string TileFormatWords(std::string_view separator) {
+    std::string words = "same";
+    for (const ImageFormat* format : ImageFormats())
+        if (format->makeRasterSource) words.append(separator).append(AsciiLower(format->name));
+    return words;
 }
 
 std::string UsageText() {
@@ -138,11 +148,14 @@ std::string UsageText() {
 
 std::string VersionText() {
     char libraries[256];
+    const int webp = WebPGetDecoderVersion();
     std::snprintf(libraries, sizeof libraries,
-                  "libjpeg-turbo %s (libjpeg %d), libpng %s, giflib %d.%d.%d, zlib %s\n",
+                  "libjpeg-turbo %s (libjpeg %d), libpng %s, giflib %d.%d.%d, zlib %s,\n"
+                  "libtiff %d.%d.%d, libwebp %d.%d.%d\n",
                   TESSARIN_STRING(LIBJPEG_TURBO_VERSION), JPEG_LIB_VERSION,
                   png_get_libpng_ver(nullptr), GIFLIB_MAJOR, GIFLIB_MINOR, GIFLIB_RELEASE,
-                  zlibVersion());
+                  zlibVersion(), TIFFLIB_MAJOR_VERSION, TIFFLIB_MINOR_VERSION,
+                  TIFFLIB_MICRO_VERSION, webp >> 16, (webp >> 8) & 0xFF, webp & 0xFF);
     std::string formats = "Formats, by file name extension:\n";
     for (const ImageFormat* format : ImageFormats()) {
         const std::string_view name = format->name;

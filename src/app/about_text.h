@@ -15,6 +15,10 @@ std::string FormatNames(std::string_view separator, std::string_view lastSeparat
 // Every file name extension those formats are known by, joined the same way.
 std::string FormatExtensions(std::string_view separator, std::string_view lastSeparator);
 
+// What "/format" takes: "same", then the name in lower case of every format
+// that writes other files' tiles, joined by `separator`.
+std::string TileFormatWords(std::string_view separator);
+
 // A short usage in the locale's language: the window use, "/cmd", where the
 // full option list is, and the exit status.
 std::string UsageText();

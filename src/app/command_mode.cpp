@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/about_text.h"
 #include "app/command_help.h"
 #include "app/progress_line.h"
 #include "imaging/format_registry.h"
@@ -46,11 +47,7 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 std::string CommandHelp() {
     const bool japanese = UsesJapaneseTexts();
     std::string help = japanese ? kCommandHelpHead : kCommandHelpHeadEnglish;
-    // The tile formats, as the registry has them.
-    std::string names = "same";
-    for (const ImageFormat* format : ImageFormats())
-        if (format->makeRasterSource) names += " | " + AsciiLower(format->name);
-    help += "  /format " + names + "\n" +
+    help += "  /format " + TileFormatWords(" | ") + "\n" +
             (japanese ? "    タイルの画像形式の指定（same：分割元と同じ形式、bmp は /bmp と同じ）\n"
                       : "    the format of the tiles (same: the source image's; bmp is /bmp)\n") +
             "\n";

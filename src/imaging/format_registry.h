@@ -53,6 +53,9 @@ struct FormatCapabilities {
     // Its own tiles are encoded anew with loss (JPEG): they keep the
     // picture, not every sample of it.
     bool lossyTiles = false;
+    // Its files carry a colour profile, and every tile it writes carries the
+    // source's (what its reader gives as LoadedImage::iccProfile).
+    bool keepsProfile = false;
 };
 
 struct ImageFormat {

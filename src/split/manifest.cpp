@@ -6,6 +6,8 @@
 
 #include "platform/profile.h"
 #include "platform/text.h"
+#include "split/formats.h"
+#include "split/naming.h"
 #include "split/split_job.h"
 
 namespace tessarin {
@@ -140,9 +142,18 @@ std::string ManifestText(const SplitJob& job, const TileGrid& grid, bool lossles
            ", \"reverse\": " + (s.reverse ? "true" : "false") +
            ", \"firstNumber\": " + std::to_string(s.firstNumber) +
            ", \"digits\": " + std::to_string(s.digits) +
-           ", \"allBmp\": " + (s.allBmp ? "true" : "false") +
+           ", \"allBmp\": " + (s.allBmp ? "true" : "false") + ", \"format\": \"" +
+           TileFormatName(s) + "\"" +
            ", \"exactJpeg\": " + (s.formatOptions.Get("OPTION", "CORRECT_CUT") ? "true" : "false") +
            ", \"jpegQuality\": " + std::to_string(s.formatOptions.Get("JPEG", "QUALITY")) + "},\n";
+    // The format the tiles are written in, by its name and their extension.
+    std::string extension;
+    if (const ImageFormat* source = FindImageFormat(ClassifyImageFile(job.image.path))) {
+        std::string base;
+        (void)SplitFileName(job.image.path, base, extension);
+        out += "  \"tileFormat\": {\"name\": " + Quoted(TileFormatFor(*source, s).name) +
+               ", \"extension\": " + Quoted(TileExtension(*source, extension, s)) + "},\n";
+    }
     out += "  \"grid\": {\"columns\": " + std::to_string(grid.columns) +
            ", \"rows\": " + std::to_string(grid.rows) +
            ", \"tileWidth\": " + std::to_string(grid.tileWidth) +

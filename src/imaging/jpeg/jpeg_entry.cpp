@@ -137,7 +137,7 @@ extern const ImageFormat kJpegFormat = {
     .name = "JPEG",
     .extensions = kExtensions,
     .mimeTypes = kMimeTypes,
-    .can = {.earlyPicture = true, .blockGrid = true, .lossyTiles = true},
+    .can = {.earlyPicture = true, .blockGrid = true, .lossyTiles = true, .keepsProfile = true},
     .sniff = &Sniff,
     .loadForTiles = &LoadJpegHeader,
     .makeSource = &MakeTiles,

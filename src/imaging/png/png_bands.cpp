@@ -211,7 +211,19 @@ const char* ReadChunks(const SourceFile& source, const ImageDataRun& run, bool k
     file.height = static_cast<int>(height);
     file.bytesPerPixel = static_cast<size_t>(channels) * (depth == 16 ? 2 : 1);
     file.rowBytes = static_cast<size_t>(width) * file.bytesPerPixel;
-    if (capture) CapturePngChunks(handles.png, handles.info, trace, false, file.beforeImageData);
+    if (capture) {
+        CapturePngChunks(handles.png, handles.info, trace, false, file.beforeImageData);
+    } else {
+        // Raster rows keep no chunks but the colour profile, which tiles of
+        // other formats carry.
+        png_charp name = nullptr;
+        int compression = 0;
+        png_bytep profile = nullptr;
+        png_uint_32 length = 0;
+        if (png_get_iCCP(handles.png, handles.info, &name, &compression, &profile, &length) != 0 &&
+            profile)
+            file.beforeImageData.iccProfile.emplace().profile.assign(profile, profile + length);
+    }
     // Too wide for a raster: the same answer libpng gives for its own limits.
     if (rasterRows && !DibSizeAcceptable(width, 1, 8)) return msg::kOpenFailed;
     if (!run.endKnown) return nullptr;  // the rows fail before the end

@@ -77,6 +77,7 @@ extern const ImageFormat kPngFormat = {
     .name = "PNG",
     .extensions = kExtensions,
     .mimeTypes = kMimeTypes,
+    .can = {.keepsProfile = true},
     .sniff = &Sniff,
     .makeSource = &MakeTiles,
     .makeRasterSource = &MakeRasterTiles,

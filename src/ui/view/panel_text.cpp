@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "split/formats.h"
 #include "ui/translation.h"
 #include "ui/view/view_model.h"
 
@@ -164,8 +165,11 @@ std::vector<PanelLine> BuildPanelLines(const SplitSettings& settings, const Pane
         add(Format(S(Tessarin::tr("%s 振始番号：%d")), kIndent16, settings.firstNumber));
         add(Format(S(Tessarin::tr("%s　 最小桁：%d")), kIndent16, settings.digits));
     }
-    if (choices.jpegQuality && settings.formatOptions.Get("OPTION", "CORRECT_CUT") != 0 &&
-        settings.allBmp == 0)
+    // The quality counts where tiles are encoded with loss: exact JPEG tiles
+    // of JPEG files, or every tile in a format chosen that does so.
+    const ImageFormat* chosen = ChosenTileFormat(settings);
+    if (choices.jpegQuality && (chosen ? chosen->can.lossyTiles
+                                       : settings.formatOptions.Get("OPTION", "CORRECT_CUT") != 0))
         add(Format(S(Tessarin::tr("【 JPEG 品 質 】%d")),
                    settings.formatOptions.Get("JPEG", "QUALITY")));
     if (choices.threads) add(Format(S(Tessarin::tr("【 同時処理数 】%d")), settings.threadCount));
