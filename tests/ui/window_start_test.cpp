@@ -20,6 +20,7 @@
 #include <random>
 
 #include "app/command_mode.h"
+#include "imaging/format_registry.h"
 #include "platform/paths.h"
 #include "settings/app_preferences.h"
 #include "ui/window/command_ids.h"
@@ -315,6 +316,40 @@ TEST_F(WindowTest, RealProgramTitleDropsTheSplitProgressOnceAnswered) {
     EXPECT_NE(out.find("\"Tessarin - " + image + "\": (\"tessarin\""), std::string::npos) << out;
     EXPECT_EQ(out.find("タイル"), std::string::npos) << out;
     EXPECT_EQ(testing::FileNames(tiles).size(), 120u * 120u);
+}
+
+// The tile format chosen from the keyboard in the settings menu: the slot
+// file keeps it, and F3 writes every tile in it.
+TEST_F(WindowTest, RealProgramWritesTilesInTheFormatChosenInItsMenu) {
+    const std::string image = WriteBmp("picture.bmp", 64, 32);
+    const std::string tiles = dir_ / "tiles";
+    fs::create_directory(tiles);
+    const std::string config = dir_ / "xdg";
+    const SettingsPaths files = ResolveSettingsPathsIn(config + "/tessarin", UserName());
+    WriteTileSlot(files, tiles, "32");
+    // 分割設定(&S) → タイルの形式(&T) → &PNG, then F3 and the answer.
+    const std::string script =
+        std::string(kStartAndWaitForTheWindow) +
+        "w=$(xdotool search --onlyvisible --name \"Tessarin - \" | head -1); "
+        "xdotool windowfocus --sync $w key alt+s; sleep 0.5; xdotool key t; sleep 0.5; "
+        "xdotool key p; sleep 0.5; "
+        "xdotool windowfocus --sync $w key F3; "
+        "i=0; while [ $i -lt 300 ]; do "
+        "  if xdotool search --onlyvisible --name \"^確認$\" >/dev/null 2>&1; then "
+        "    echo answered; break; fi; "
+        "  sleep 0.1; i=$((i+1)); "
+        "done; "
+        "xdotool search --onlyvisible --name \"^確認$\" windowfocus --sync key Return "
+        "  >/dev/null 2>&1; sleep 0.5; kill $pid; wait $pid";
+    const std::string out = RunUnderXvfb(config, script, {image});
+    EXPECT_NE(out.find("answered"), std::string::npos) << out;
+    EXPECT_EQ(GetProfileString(files.slotSettingsPath, "OPTION", "FORMAT", ""), "png") << out;
+    EXPECT_EQ(testing::FileNames(tiles),
+              (std::vector<std::string>{"picture_1_1.png", "picture_1_2.png"}))
+        << out;
+    const std::vector<uint8_t> bytes = testing::ReadBytes(tiles + "/picture_1_1.png");
+    ASSERT_GE(bytes.size(), kSniffBytes);
+    EXPECT_EQ(SniffImageFormat(bytes.data(), bytes.size()), FindImageFormatByName("PNG"));
 }
 
 // The end-to-end run of an image larger than a raster may be: the program
