@@ -793,8 +793,8 @@
         <translation>Not a PNG file</translation>
     </message>
     <message>
-        <source>GIFのタイルには256色以下のパレットが必要です</source>
-        <translation>GIF tiles need a palette of at most 256 colours</translation>
+        <source>GIFのタイルは256色までです</source>
+        <translation>A GIF tile holds at most 256 colours</translation>
     </message>
     <message>
         <source>読み込みの準備に失敗しました</source>

@@ -17,13 +17,14 @@ namespace tessarin {
 std::unique_ptr<TileSource> MakeGifTileSource(const CurrentImage& image, std::string& error);
 
 namespace gif {
-// A picture of more colours than a GIF file's table holds.
-inline constexpr const char* kTooManyColours = "GIFのタイルには256色以下のパレットが必要です";
+// A tile of more colours than a GIF file's table holds.
+inline constexpr const char* kTooManyColours = "GIFのタイルは256色までです";
 }  // namespace gif
 
 // GIF tiles of another file's raster (rows.raster): its indices and colour
-// table as they are for 1-, 4- and 8-bit rasters. Other rasters fail with
-// gif::kTooManyColours.
+// table as they are for 1-, 4- and 8-bit rasters; for others, each tile's
+// colours in a table of its own, and gif::kTooManyColours for a tile of more
+// than 256.
 std::unique_ptr<TileSource> MakeGifRasterTiles(const CurrentImage& rows, std::string& error);
 
 // Opens a file to be cut band by band (see ImageFormat::openBands); the

@@ -2,6 +2,9 @@
 // the window's load, whose raster then holds the indices, or by the bands for
 // the tiles alone), and every worker writes its tiles from those indices.
 
+#include <unordered_map>
+#include <vector>
+
 #include "imaging/failure_text.h"
 #include "imaging/gif/gif_format.h"
 #include "imaging/gif/gif_private.h"
@@ -28,6 +31,53 @@ class GifTileSource final : public TileSource {
     std::shared_ptr<const GifSplitData> data_;
     std::shared_ptr<const DibImage> raster_;
     int top_;
+};
+
+// GIF tiles of a raster of colours (more than 8 bits): each tile with a
+// table of its own colours, when it has 256 at most (alpha is left out).
+class GifColourTiles final : public TileSource {
+  public:
+    explicit GifColourTiles(std::shared_ptr<const DibImage> raster) : raster_(std::move(raster)) {}
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_->Width(),
+                          raster_->AbsHeight()))
+            return msg::kClipFailed;
+        BitmapInfoHeader header;
+        header.biWidth = rect.width;
+        header.biHeight = -rect.height;
+        header.biBitCount = 8;
+        const std::unique_ptr<DibImage> indices = DibImage::Create(header);
+        if (!indices) return msg::kMemoryFailed;
+        GifSplitData data;
+        std::unordered_map<uint32_t, uint8_t> lookup;
+        std::vector<uint8_t> colours(static_cast<size_t>(rect.width) * 3);
+        for (int y = 0; y < rect.height; ++y) {
+            RowAsColours(*raster_, false, rect.x, rect.y + y, rect.width, ColourOrder::kRgb,
+                         colours.data());
+            uint8_t* row = indices->Row(y);
+            for (int x = 0; x < rect.width; ++x) {
+                const uint8_t* c = colours.data() + static_cast<size_t>(x) * 3;
+                const uint32_t key = (uint32_t{c[0]} << 16) | (uint32_t{c[1]} << 8) | c[2];
+                auto [at, added] = lookup.try_emplace(key, static_cast<uint8_t>(lookup.size()));
+                if (added) {
+                    if (lookup.size() > 256) return kTooManyColours;
+                    data.info.colors.push_back({c[0], c[1], c[2]});
+                }
+                row[x] = at->second;
+            }
+        }
+        GifImageInfo& info = data.info;
+        info.width = rect.width;
+        info.height = rect.height;
+        info.colorResolution = 8;
+        while ((size_t{1} << info.colorBits) < info.colors.size()) ++info.colorBits;
+        info.colors.resize(size_t{1} << info.colorBits);
+        return WriteGifTile(data, indices.get(), 0, 0, rect.width, rect.height, file.fd);
+    }
+    const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
+
+  private:
+    std::shared_ptr<const DibImage> raster_;
 };
 
 // Whether what the loader kept can be cut as it stands.
@@ -77,10 +127,8 @@ std::unique_ptr<TileSource> MakeGifRasterTiles(const CurrentImage& rows, std::st
             return nullptr;
         }
         const int bits = raster->BitCount();
-        if (bits != 1 && bits != 4 && bits != 8) {
-            error = gif::kTooManyColours;
-            return nullptr;
-        }
+        if (bits != 1 && bits != 4 && bits != 8)
+            return std::make_unique<gif::GifColourTiles>(rows.raster);
         auto data = std::make_shared<gif::GifSplitData>();
         gif::GifImageInfo& info = data->info;
         info.width = raster->Width();

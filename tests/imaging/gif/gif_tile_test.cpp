@@ -316,6 +316,52 @@ TEST_F(GifTiles, FailuresGiveTheirMessages) {
     EXPECT_EQ(error, msg::kInvalidFile);
 }
 
+// Tiles of another file's colours: each tile gets a table of its own
+// colours, and a tile of more than 256 fails with the message that says so.
+TEST_F(GifTiles, ColourRastersGiveEachTileItsOwnTable) {
+    BitmapInfoHeader header;
+    header.biWidth = 40;
+    header.biHeight = 20;
+    header.biBitCount = 24;
+    std::shared_ptr<DibImage> raster = DibImage::Create(header);
+    ASSERT_TRUE(raster);
+    // Columns 0-19: 10 x 20 colours by position; columns 20-39: 3 colours.
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x) {
+            uint8_t* p = raster->Row(y) + x * 3;
+            p[0] = static_cast<uint8_t>(x < 20 ? x * 12 : 0);
+            p[1] = static_cast<uint8_t>(x < 20 ? y * 12 : 200);
+            p[2] = static_cast<uint8_t>(x < 20 ? 7 : (x % 3) * 100);
+        }
+    CurrentImage rows;
+    rows.raster = raster;
+    rows.width = 40;
+    rows.height = 20;
+    std::string error;
+    auto source = MakeGifRasterTiles(rows, error);
+    ASSERT_TRUE(source) << error;
+    for (const TileRect& rect : {TileRect{0, 0, 0, 0, 15, 17}, TileRect{1, 0, 20, 3, 20, 17}}) {
+        const giftest::Decoded tile = WriteAndRead(*source, rect);
+        const std::vector<GifColorType>& table =
+            tile.localColors.empty() ? tile.globalColors : tile.localColors;
+        ASSERT_EQ(tile.width, rect.width);
+        ASSERT_EQ(tile.height, rect.height);
+        for (int y = 0; y < rect.height; ++y)
+            for (int x = 0; x < rect.width; ++x) {
+                const GifColorType c =
+                    table.at(tile.pixels[static_cast<size_t>(y * rect.width + x)]);
+                const uint8_t* p = raster->Row(rect.y + y) + (rect.x + x) * 3;
+                ASSERT_EQ(std::vector<int>({c.Red, c.Green, c.Blue}),
+                          std::vector<int>({p[2], p[1], p[0]}))
+                    << x << "," << y;
+            }
+    }
+    TileContext context;
+    EXPECT_STREQ(
+        testing::WriteTileAt(*source, TileRect{0, 0, 0, 0, 20, 20}, dir_ / "many.gif", context),
+        gif::kTooManyColours);
+}
+
 // The command mode end to end, with Japanese and an emoji in the folder and
 // file names: GIF tiles named after the source, each holding its indices.
 TEST_F(GifTiles, CommandModeSplitsAGifWithANonAsciiName) {
