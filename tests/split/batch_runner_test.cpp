@@ -330,6 +330,10 @@ TEST_F(BatchTest, ManifestTilesCoverTheImageExactlyOnce) {
     ASSERT_TRUE(result.ok) << result.message;
     const std::string text = ReadText(out_ + "/a.bmp_tiles.json");
     EXPECT_NE(text.find("\"width\": 97, \"height\": 61"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"format\": \"same\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"tileFormat\": {\"name\": \"BMP\", \"extension\": \".bmp\"}"),
+              std::string::npos)
+        << text;
     std::vector<int> cover(97 * 61, 0);
     const std::regex tile(
         R"re(\{"file": "([^"]+)", "column": (\d+), "row": (\d+), "x": (\d+), "y": (\d+), "width": (\d+), "height": (\d+), "lossless": false\})re");
