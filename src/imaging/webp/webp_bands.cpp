@@ -25,7 +25,7 @@ namespace tessarin {
 namespace webp {
 namespace {
 
-// The bytes each append hands the decoder.
+// The bytes read for the decoder at a time.
 constexpr size_t kReadChunk = size_t{256} << 10;
 // The chunks a file may have before its picture: more is not a picture
 // anybody wrote, and each costs a read.
@@ -184,8 +184,7 @@ class WebpBands final : public RowBands {
         const auto pixels =
             static_cast<uint64_t>(picture_.width) * static_cast<uint64_t>(picture_.height);
         const uint64_t decoder = picture_.lossless ? 4 * pixels : picture_.alpha ? pixels : 0;
-        return stride_ * static_cast<uint64_t>(picture_.height) + decoder +
-               std::min(picture_.imageEnd, file_->Size());
+        return stride_ * static_cast<uint64_t>(picture_.height) + decoder + DataEnd();
     }
     uint64_t BandBytes(int rows) const override {
         if (rows <= 0) return 0;
@@ -259,7 +258,8 @@ class WebpBands final : public RowBands {
         header.biHeight = -picture_.height;  // top-down: the decoder's row order
         header.biBitCount = static_cast<uint16_t>(picture_.Depth());
         std::shared_ptr<DibImage> held = DibImage::Create(header);
-        if (!held) return MemoryMessage();
+        data_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(DataEnd())]);
+        if (!held || !data_) return MemoryMessage();
         output_.colorspace = picture_.alpha ? MODE_BGRA : MODE_BGR;
         output_.is_external_memory = 1;
         output_.u.RGBA.rgba = held->Bits();
@@ -275,19 +275,19 @@ class WebpBands final : public RowBands {
     // ends or breaks: that fails the band, unless the bands are for a view,
     // which gets the rows the data lacks black.
     const char* DecodeTo(int rows) {
-        std::vector<uint8_t> chunk;
         while (decoded_ < rows && !ended_) {
             if (watch_ && watch_->StopRequested()) return msg::kReadFailed;
-            const uint64_t end = file_->Size();
+            const uint64_t end = DataEnd();
             const auto want = static_cast<size_t>(std::min<uint64_t>(kReadChunk, end - offset_));
-            chunk.resize(want);
-            const size_t got = want > 0 ? file_->ReadSomeAt(offset_, chunk.data(), want) : 0;
+            const size_t got =
+                want > 0 ? file_->ReadSomeAt(offset_, data_.get() + offset_, want) : 0;
             if (got == 0) {
                 ended_ = damaged_ = true;
                 break;
             }
             offset_ += got;
-            const VP8StatusCode status = WebPIAppend(decoder_, chunk.data(), got);
+            const VP8StatusCode status =
+                WebPIUpdate(decoder_, data_.get(), static_cast<size_t>(offset_));
             if (watch_)
                 watch_->ReadProgress(static_cast<int64_t>(offset_), static_cast<int64_t>(end));
             int lastY = 0;
@@ -314,7 +314,12 @@ class WebpBands final : public RowBands {
         ended_ = true;
         if (decoder_) WebPIDelete(decoder_);
         decoder_ = nullptr;
+        data_.reset();
     }
+
+    // The file's bytes up to the end of its picture, or of the file when
+    // that comes first.
+    uint64_t DataEnd() const { return std::min(picture_.imageEnd, file_->Size()); }
 
     SourceFilePtr file_;
     WebpPicture picture_;
@@ -325,6 +330,9 @@ class WebpBands final : public RowBands {
     uint64_t stride_;
     WebPDecBuffer output_;
     WebPIDecoder* decoder_ = nullptr;
+    // The file's data as far as it is read: the decoder reads it in place,
+    // so that no append copies what came before.
+    std::unique_ptr<uint8_t[]> data_;
     std::shared_ptr<DibImage> held_;
     uint64_t offset_ = 0;  // the next byte the decoder is given
     int decoded_ = 0;      // the rows the decoder has written
