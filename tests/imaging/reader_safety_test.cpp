@@ -67,6 +67,7 @@ TEST(Readers, FifosAndDevicesAreRefusedWithoutWaiting) {
         {".jpg", msg::kReadFailed, "jpegtranを使った分割処理に失敗しました"},
         {".png", msg::kReadFailed, msg::kReadFailed},
         {".gif", msg::kOpenFailed, msg::kOpenFailed},
+        {".webp", msg::kOpenFailed, nullptr},
     };
     for (const Case& c : cases) {
         for (const bool fifo : {true, false}) {
