@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imaging/checked_size.h"
+#include "imaging/failure_text.h"
 #include "imaging/messages.h"
 #include "imaging/webp/webp_format.h"
 #include "platform/file_io.h"
@@ -151,7 +152,7 @@ std::unique_ptr<TileSource> MakeTiles(const CurrentImage& image, webp::WebpTileK
         kind.alpha = image.alpha && image.raster->BitCount() == 32;
         return webp::MakeWebpRasterTiles(image.raster, kind, image.iccProfile);
     } catch (...) {
-        error.clear();
+        SetFailureText(error, msg::kMemoryFailed);
         return nullptr;
     }
 }
