@@ -841,6 +841,14 @@
         <translation>Green is reduced from 6 bits to 5 bits</translation>
     </message>
     <message>
+        <source>アニメーションWebPには対応していません</source>
+        <translation>Animated WebP files are not supported</translation>
+    </message>
+    <message>
+        <source>WebPのタイルは幅・高さとも16383ピクセルまでです</source>
+        <translation>WebP tiles can be at most 16383 pixels wide and high</translation>
+    </message>
+    <message>
         <source>ファイルのパスが不正です</source>
         <translation>The file path is invalid</translation>
     </message>

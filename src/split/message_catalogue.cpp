@@ -41,6 +41,10 @@ constexpr CatalogueEntry kEntries[] = {
      "Could not get the image data"},
     {QT_TRANSLATE_NOOP("Tessarin", "緑の情報量を「6bit」から「5bit」に減らします"),
      "Green is reduced from 6 bits to 5 bits"},
+    {QT_TRANSLATE_NOOP("Tessarin", "アニメーションWebPには対応していません"),
+     "Animated WebP files are not supported"},
+    {QT_TRANSLATE_NOOP("Tessarin", "WebPのタイルは幅・高さとも16383ピクセルまでです"),
+     "WebP tiles can be at most 16383 pixels wide and high"},
     // The loader and the split job (split/messages.h).
     {QT_TRANSLATE_NOOP("Tessarin", "ファイルのパスが不正です"), "The file path is invalid"},
     {QT_TRANSLATE_NOOP("Tessarin", "非対応のファイル形式です"), "Unsupported file format"},

@@ -67,6 +67,7 @@ TEST(Readers, FifosAndDevicesAreRefusedWithoutWaiting) {
         {".jpg", msg::kReadFailed, "jpegtranを使った分割処理に失敗しました"},
         {".png", msg::kReadFailed, msg::kReadFailed},
         {".gif", msg::kOpenFailed, msg::kOpenFailed},
+        {".webp", msg::kOpenFailed, nullptr},
     };
     for (const Case& c : cases) {
         for (const bool fifo : {true, false}) {
@@ -150,6 +151,15 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
     testing::WriteBytes(dir / "t.gif", giftest::Encode(gif));
     testing::WriteBytes(dir / "i.gif", giftest::Encode(giftest::OneFrame(7, 9, 16, true)));
 
+    const ImageFormat& webpFormat = *FindImageFormat(ImageFileKind::Webp);
+    const std::string webpPath = dir / "s.webp";
+    testing::WriteBytes(webpPath, {webpFormat.sample.begin(), webpFormat.sample.end()});
+    CurrentImage webpShown;
+    {
+        LoadedImage loaded;
+        ASSERT_TRUE(LoadWholeImage(webpFormat, SourceFile::Open(webpPath), loaded, nullptr));
+        SetCurrentImage(webpShown, std::move(loaded), webpPath);
+    }
     CurrentImage shown;
     {
         LoadedImage loaded;
@@ -235,6 +245,11 @@ TEST(Readers, AllocationFailuresEndInAMessage) {
          [&](std::string& e) { return MakePngTileSource(pngShown, e) != nullptr; }},
         {"gif tiles", true,
          [&](std::string& e) { return MakeGifTileSource(gifImage, e) != nullptr; }},
+        {"webp", true, whole(ImageFileKind::Webp, webpPath)},
+        {"webp tiles", true,
+         [&](std::string& e) {
+             return webpFormat.makeSource(webpShown, ViewSettings(1), e) != nullptr;
+         }},
     };
     for (const Probe& probe : probes) {
         std::string error;
