@@ -40,6 +40,7 @@ extern const ImageFormat kWebpFormat = {
     .name = "WebP",
     .extensions = kExtensions,
     .mimeTypes = kMimeTypes,
+    .can = {.keepsProfile = true},
     .sniff = &Sniff,
     .makeSource = &MakeWebpTileSource,
     .makeRasterSource = &MakeWebpRasterSource,
