@@ -125,6 +125,14 @@ void CopyBits(const uint8_t* source, uint64_t from, uint64_t bits, uint8_t* out)
 // How many rows of `rowBytes` make a tile's strip: about 256 KiB of them.
 uint32_t StripRows(uint64_t rowBytes, uint32_t height);
 
+// `size` bytes as TIFF LZW codes, into `out`. False when memory cannot be
+// had.
+bool EncodeLzw(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
+
+// The horizontal predictor's differences, in place, of `count` rows of
+// `rowBytes` with samples of `bits` (8 or 16), `step` samples a pixel.
+void DifferenceRows(uint8_t* rows, uint32_t count, uint64_t rowBytes, int bits, int step);
+
 // Tiles of `layout`'s image cut from `rows` rows of its decoded samples:
 // plane after plane, each `rows` rows of layout.rowBytes. `samples` stays
 // the caller's and must outlive the tile source.

@@ -48,14 +48,29 @@ const char* WriteStrips(int fd, const TiffLayout& layout, uint32_t width, uint32
     TIFF* tif = writer.Get();
     if (!tiff::SetTiffTileTags(tif, layout, width, height, stripRows)) return msg::kSaveFailed;
     const uint32_t strips = (height + stripRows - 1) / stripRows;
+    // LZW strips are encoded here, faster than by the library.
+    const bool lzw = layout.tileCompression == COMPRESSION_LZW &&
+                     (layout.tilePredictor == PREDICTOR_NONE || layout.bitsPerSample >= 8);
+    std::vector<uint8_t> encoded;
     for (int p = 0; p < layout.planes; ++p)
         for (uint32_t s = 0; s < strips; ++s) {
             const uint32_t top = s * stripRows;
             const uint32_t rows = std::min(stripRows, height - top);
             fill(context, p, top, rows, rowBytes, strip.get());
-            if (TIFFWriteEncodedStrip(tif, static_cast<uint32_t>(p) * strips + s, strip.get(),
-                                      static_cast<tmsize_t>(rowBytes * rows)) < 0)
+            const uint32_t index = static_cast<uint32_t>(p) * strips + s;
+            if (lzw) {
+                if (layout.tilePredictor == PREDICTOR_HORIZONTAL)
+                    tiff::DifferenceRows(strip.get(), rows, rowBytes, layout.bitsPerSample,
+                                         layout.planes > 1 ? 1 : layout.samplesPerPixel);
+                if (!tiff::EncodeLzw(strip.get(), rowBytes * rows, encoded))
+                    return msg::kMemoryFailed;
+                if (TIFFWriteRawStrip(tif, index, encoded.data(),
+                                      static_cast<tmsize_t>(encoded.size())) < 0)
+                    return msg::kSaveFailed;
+            } else if (TIFFWriteEncodedStrip(tif, index, strip.get(),
+                                             static_cast<tmsize_t>(rowBytes * rows)) < 0) {
                 return msg::kSaveFailed;
+            }
         }
     return writer.Finish() ? nullptr : msg::kSaveFailed;
 }
