@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "imaging/tiff/tiff_private.h"
 
@@ -20,36 +21,41 @@ constexpr unsigned kFirst = 258;
 constexpr unsigned kFull = 4094;  // the table is cleared when its next code would be this
 constexpr int kMinBits = 9;
 
-// The string table: the code of string `code` followed by byte `c` at
-// [code * 256 + c], 0 when there is none; with the places filled, to empty
-// them again at a clear without touching the rest.
+// The string table: the code of string `code` followed by byte `c`, kept
+// under the key code * 256 + c in a hash table small enough to stay in the
+// processor's nearest caches (a quarter full at most), with the slots
+// filled, to empty them again at a clear without touching the rest.
 struct Table {
-    uint16_t next[4096 * 256];
-    uint32_t filled[4096];
+    static constexpr unsigned kSlotBits = 14;
+    uint32_t slots[1u << kSlotBits];  // key << 12 | code; 0 when empty
+    uint16_t filled[4096];
     unsigned count = 0;
+    static unsigned SlotOf(uint32_t key) { return (key * 2654435761u) >> (32 - kSlotBits); }
     void Clear() {
-        for (unsigned i = 0; i < count; ++i) next[filled[i]] = 0;
+        for (unsigned i = 0; i < count; ++i) slots[filled[i]] = 0;
         count = 0;
     }
 };
 
+// Codes into bytes, most significant bit first.
 class BitWriter {
   public:
-    explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
+    explicit BitWriter(uint8_t* out) : out_(out) {}
     void Put(unsigned code, int bits) {
         data_ = (data_ << bits) | code;
         count_ += bits;
         while (count_ >= 8) {
             count_ -= 8;
-            out_.push_back(static_cast<uint8_t>(data_ >> count_));
+            *out_++ = static_cast<uint8_t>(data_ >> count_);
         }
     }
-    void Finish() {
-        if (count_ > 0) out_.push_back(static_cast<uint8_t>(data_ << (8 - count_)));
+    uint8_t* Finish() {
+        if (count_ > 0) *out_++ = static_cast<uint8_t>(data_ << (8 - count_));
+        return out_;
     }
 
   private:
-    std::vector<uint8_t>& out_;
+    uint8_t* out_;
     uint64_t data_ = 0;
     int count_ = 0;
 };
@@ -61,12 +67,12 @@ bool EncodeLzw(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
     if (!held) {
         held.reset(new (std::nothrow) Table);
         if (!held) return false;
-        std::memset(held->next, 0, sizeof held->next);
+        std::memset(held->slots, 0, sizeof held->slots);
     }
     Table& table = *held;
-    out.clear();
-    out.reserve(size + size / 2 + 16);
-    BitWriter writer(out);
+    // At most a code of 12 bits a byte, and a clear for every 3836 codes.
+    out.resize(size + size / 2 + size / 1024 + 16);
+    BitWriter writer(out.data());
     int bits = kMinBits;
     unsigned top = (1u << bits) - 1;  // the last code `bits` can write
     unsigned free = kFirst;
@@ -74,14 +80,20 @@ bool EncodeLzw(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
     if (size > 0) {
         unsigned code = data[0];
         for (size_t i = 1; i < size; ++i) {
-            const unsigned index = (code << 8) | data[i];
-            if (const unsigned found = table.next[index]) {
-                code = found;
-                continue;
-            }
+            const uint32_t key = (code << 8) | data[i];
+            unsigned slot = Table::SlotOf(key);
+            bool found = false;
+            for (uint32_t entry; (entry = table.slots[slot]) != 0;
+                 slot = (slot + 1) & ((1u << Table::kSlotBits) - 1))
+                if (entry >> 12 == key) {
+                    code = entry & 0xFFF;
+                    found = true;
+                    break;
+                }
+            if (found) continue;
             writer.Put(code, bits);
-            table.next[index] = static_cast<uint16_t>(free++);
-            table.filled[table.count++] = index;
+            table.slots[slot] = (key << 12) | free++;
+            table.filled[table.count++] = static_cast<uint16_t>(slot);
             code = data[i];
             if (free == kFull) {
                 writer.Put(kClear, bits);
@@ -105,24 +117,29 @@ bool EncodeLzw(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
         table.Clear();
     }
     writer.Put(kEnd, bits);
-    writer.Finish();
+    out.resize(static_cast<size_t>(writer.Finish() - out.data()));
     return true;
 }
 
 void DifferenceRows(uint8_t* rows, uint32_t count, uint64_t rowBytes, int bits, int step) {
+    // Each row is copied first, so that the differences are taken forward
+    // from the copy, which the compiler vectorises.
+    std::vector<uint8_t> copy(rowBytes);
+    const auto bytes = static_cast<uint64_t>(step) * static_cast<unsigned>(bits / 8);
     for (uint32_t r = 0; r < count; ++r) {
-        uint8_t* row = rows + rowBytes * r;
+        uint8_t* __restrict row = rows + rowBytes * r;
+        const uint8_t* __restrict from = copy.data();
+        std::memcpy(copy.data(), row, rowBytes);
         if (bits == 8) {
-            for (uint64_t i = rowBytes; i-- > static_cast<uint64_t>(step);)
-                row[i] = static_cast<uint8_t>(row[i] - row[i - static_cast<uint64_t>(step)]);
+            for (uint64_t i = bytes; i < rowBytes; ++i)
+                row[i] = static_cast<uint8_t>(from[i] - from[i - bytes]);
         } else {
-            const uint64_t values = rowBytes / 2;
-            for (uint64_t i = values; i-- > static_cast<uint64_t>(step);) {
+            for (uint64_t i = bytes; i + 1 < rowBytes; i += 2) {
                 uint16_t value, before;
-                std::memcpy(&value, row + 2 * i, 2);
-                std::memcpy(&before, row + 2 * (i - static_cast<uint64_t>(step)), 2);
+                std::memcpy(&value, from + i, 2);
+                std::memcpy(&before, from + i - bytes, 2);
                 value = static_cast<uint16_t>(value - before);
-                std::memcpy(row + 2 * i, &value, 2);
+                std::memcpy(row + i, &value, 2);
             }
         }
     }

@@ -15,6 +15,7 @@
 
 #include "imaging/format_registry.h"
 #include "imaging/messages.h"
+#include "imaging/tiff/tiff_private.h"
 #include "split/band_cut.h"
 #include "split/image_loader.h"
 #include "split/naming.h"
@@ -306,6 +307,44 @@ TEST_F(TiffTiles, EveryLayoutsTilesHoldTheSourcesRectangleWithItsTags) {
                     EXPECT_EQ(tile.rows[r], Bytes(from.begin() + at, from.begin() + end));
                 }
             }
+    }
+}
+
+// The program's own LZW codes, over data that fills the string table many
+// times, that never repeats and that is one run: libtiff
+// decodes every strip back into its bytes.
+TEST(TiffLzw, LibtiffDecodesEveryStripBack) {
+    testing::TempDir dir;
+    std::vector<Bytes> inputs(3);
+    uint32_t seed = 5;
+    for (size_t i = 0; i < 300000; ++i) {
+        seed = seed * 1103515245 + 12345;
+        inputs[0].push_back(static_cast<uint8_t>((i / 97) % 5 + ((seed >> 16) & 3)));
+        inputs[1].push_back(static_cast<uint8_t>(seed >> 24));
+    }
+    inputs[2].assign(70000, 0x5A);
+    for (size_t n = 0; n < inputs.size(); ++n) {
+        SCOPED_TRACE(n);
+        const Bytes& input = inputs[n];
+        Bytes codes;
+        ASSERT_TRUE(tiff::EncodeLzw(input.data(), input.size(), codes));
+        const std::string path = dir / (std::to_string(n) + ".tif");
+        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH,
+                     std::max<uint32_t>(1, static_cast<uint32_t>(input.size())));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
+        ASSERT_GE(TIFFWriteRawStrip(tif, 0, codes.data(), static_cast<tmsize_t>(codes.size())), 0);
+        TIFFClose(tif);
+        tif = TIFFOpen(path.c_str(), "r");
+        Bytes back(input.size(), 0);
+        EXPECT_EQ(TIFFReadEncodedStrip(tif, 0, back.data(), static_cast<tmsize_t>(back.size())),
+                  static_cast<tmsize_t>(input.size()));
+        TIFFClose(tif);
+        EXPECT_TRUE(back == input);
     }
 }
 
