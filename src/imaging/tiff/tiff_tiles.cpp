@@ -25,15 +25,35 @@ using tiff::TiffWriter;
 // Tiles over 2 GiB of samples are written as BigTIFF.
 constexpr uint64_t kBigTiffBytes = uint64_t{1} << 31;
 
-// Fills `out` with rows [top, top + rows) of plane `plane` of a tile of
-// `layout`, its rows tileRowBytes apart.
-using RowFill = void (*)(const void* context, int plane, uint32_t top, uint32_t rows,
-                         uint64_t tileRowBytes, uint8_t* out);
+// Tiles written in strips of rows of one layout, each strip filled from
+// what the tiles are cut from.
+class StripTiles : public TileSource {
+  public:
+    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
+        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, Width(), Height()))
+            return msg::kClipFailed;
+        return WriteStrips(file.fd, rect);
+    }
+    const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
 
-// Writes a tile of width x height of `layout` into `fd`, its strips made by
-// `fill`. nullptr on success, else the message.
-const char* WriteStrips(int fd, const TiffLayout& layout, uint32_t width, uint32_t height,
-                        RowFill fill, const void* context) {
+  protected:
+    virtual const TiffLayout& Layout() const = 0;
+    virtual int64_t Width() const = 0;
+    virtual int64_t Height() const = 0;
+    // Rows [top, top + rows) of plane `plane` of the tile of `rect` into
+    // `out`, tileRowBytes apart.
+    virtual void FillRows(const TileRect& rect, int plane, uint32_t top, uint32_t rows,
+                          uint64_t tileRowBytes, uint8_t* out) const = 0;
+
+  private:
+    const char* WriteStrips(int fd, const TileRect& rect) const;
+};
+
+// Writes the tile of `rect` into `fd`. nullptr on success, else the message.
+const char* StripTiles::WriteStrips(int fd, const TileRect& rect) const {
+    const TiffLayout& layout = Layout();
+    const auto width = static_cast<uint32_t>(rect.width);
+    const auto height = static_cast<uint32_t>(rect.height);
     const std::optional<uint64_t> rowBits = CheckedSize(width, layout.bitsPerPlanePixel, 1, 7);
     if (!rowBits) return msg::kSaveFailed;
     const uint64_t rowBytes = *rowBits / 8;
@@ -56,7 +76,7 @@ const char* WriteStrips(int fd, const TiffLayout& layout, uint32_t width, uint32
         for (uint32_t s = 0; s < strips; ++s) {
             const uint32_t top = s * stripRows;
             const uint32_t rows = std::min(stripRows, height - top);
-            fill(context, p, top, rows, rowBytes, strip.get());
+            FillRows(rect, p, top, rows, rowBytes, strip.get());
             const uint32_t index = static_cast<uint32_t>(p) * strips + s;
             if (lzw) {
                 if (layout.tilePredictor == PREDICTOR_HORIZONTAL)
@@ -76,39 +96,25 @@ const char* WriteStrips(int fd, const TiffLayout& layout, uint32_t width, uint32
 }
 
 // Tiles cut from rows of a file's decoded samples.
-class SampleTiles final : public TileSource {
+class SampleTiles final : public StripTiles {
   public:
     SampleTiles(std::shared_ptr<const TiffLayout> layout, const uint8_t* samples, int rows)
         : layout_(std::move(layout)), samples_(samples), rows_(rows) {}
 
-    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
-        const TiffLayout& layout = *layout_;
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, layout.width, rows_))
-            return msg::kClipFailed;
-        const Cut cut{this, rect};
-        return WriteStrips(file.fd, layout, static_cast<uint32_t>(rect.width),
-                           static_cast<uint32_t>(rect.height), &Fill, &cut);
-    }
-    const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
-
   private:
-    struct Cut {
-        const SampleTiles* tiles;
-        TileRect rect;
-    };
-    static void Fill(const void* context, int plane, uint32_t top, uint32_t rows,
-                     uint64_t tileRowBytes, uint8_t* out) {
-        const auto& cut = *static_cast<const Cut*>(context);
-        const TiffLayout& layout = *cut.tiles->layout_;
+    const TiffLayout& Layout() const override { return *layout_; }
+    int64_t Width() const override { return layout_->width; }
+    int64_t Height() const override { return rows_; }
+    void FillRows(const TileRect& rect, int plane, uint32_t top, uint32_t rows,
+                  uint64_t tileRowBytes, uint8_t* out) const override {
+        const TiffLayout& layout = *layout_;
         const uint64_t bits = layout.bitsPerPlanePixel;
-        const uint8_t* planeStart =
-            cut.tiles->samples_ + layout.rowBytes * static_cast<uint64_t>(cut.tiles->rows_) *
-                                      static_cast<uint64_t>(plane);
+        const uint8_t* planeStart = samples_ + layout.rowBytes * static_cast<uint64_t>(rows_) *
+                                                   static_cast<uint64_t>(plane);
         for (uint32_t i = 0; i < rows; ++i)
-            tiff::CopyBits(
-                planeStart + layout.rowBytes * (static_cast<uint64_t>(cut.rect.y) + top + i),
-                static_cast<uint64_t>(cut.rect.x) * bits,
-                static_cast<uint64_t>(cut.rect.width) * bits, out + tileRowBytes * i);
+            tiff::CopyBits(planeStart + layout.rowBytes * (static_cast<uint64_t>(rect.y) + top + i),
+                           static_cast<uint64_t>(rect.x) * bits,
+                           static_cast<uint64_t>(rect.width) * bits, out + tileRowBytes * i);
     }
 
     std::shared_ptr<const TiffLayout> layout_;
@@ -161,44 +167,29 @@ std::unique_ptr<TileSource> MakeFromFile(const CurrentImage& image, std::string&
 enum class RasterSamples { kIndices, kRgb, kRgba };
 
 // Tiles of another file's raster.
-class RasterTiles final : public TileSource {
+class RasterTiles final : public StripTiles {
   public:
     RasterTiles(std::shared_ptr<const DibImage> raster, TiffLayout layout, RasterSamples samples)
         : raster_(std::move(raster)), layout_(std::move(layout)), samples_(samples) {}
 
-    const char* WriteTile(const TileRect& rect, const TileFile& file, TileContext&) const override {
-        if (!RegionInside(rect.x, rect.y, rect.width, rect.height, raster_->Width(),
-                          raster_->AbsHeight()))
-            return msg::kClipFailed;
-        const Cut cut{this, rect};
-        return WriteStrips(file.fd, layout_, static_cast<uint32_t>(rect.width),
-                           static_cast<uint32_t>(rect.height), &Fill, &cut);
-    }
-    const char* SaveFailedMessage() const override { return msg::kSaveFailed; }
-
   private:
-    struct Cut {
-        const RasterTiles* tiles;
-        TileRect rect;
-    };
-    static void Fill(const void* context, int, uint32_t top, uint32_t rows, uint64_t tileRowBytes,
-                     uint8_t* out) {
-        const auto& cut = *static_cast<const Cut*>(context);
-        const DibImage& raster = *cut.tiles->raster_;
+    const TiffLayout& Layout() const override { return layout_; }
+    int64_t Width() const override { return raster_->Width(); }
+    int64_t Height() const override { return raster_->AbsHeight(); }
+    void FillRows(const TileRect& rect, int, uint32_t top, uint32_t rows, uint64_t tileRowBytes,
+                  uint8_t* out) const override {
         for (uint32_t i = 0; i < rows; ++i) {
-            const int y = cut.rect.y + static_cast<int>(top + i);
+            const int y = rect.y + static_cast<int>(top + i);
             uint8_t* row = out + tileRowBytes * i;
-            switch (cut.tiles->samples_) {
+            switch (samples_) {
                 case RasterSamples::kIndices:
-                    CopyRowSegment(raster, cut.rect.x, y, cut.rect.width, row);
+                    CopyRowSegment(*raster_, rect.x, y, rect.width, row);
                     break;
                 case RasterSamples::kRgb:
-                    RowAsColours(raster, false, cut.rect.x, y, cut.rect.width, ColourOrder::kRgb,
-                                 row);
+                    RowAsColours(*raster_, false, rect.x, y, rect.width, ColourOrder::kRgb, row);
                     break;
                 case RasterSamples::kRgba:
-                    RowAsColours(raster, true, cut.rect.x, y, cut.rect.width, ColourOrder::kRgba,
-                                 row);
+                    RowAsColours(*raster_, true, rect.x, y, rect.width, ColourOrder::kRgba, row);
                     break;
             }
         }
@@ -208,18 +199,6 @@ class RasterTiles final : public TileSource {
     TiffLayout layout_;
     RasterSamples samples_;
 };
-
-// Whether the colour table of a 1-, 4- or 8-bit raster is the grey ramp of
-// its depth (entry i the grey i of 2^depth - 1).
-bool GreyRamp(const DibImage& raster) {
-    const int top = (1 << raster.BitCount()) - 1;
-    for (int i = 0; i <= top; ++i) {
-        const auto grey = static_cast<uint8_t>(i * 255 / top);
-        const RgbQuad c = raster.ColorAt(i);
-        if (c.red != grey || c.green != grey || c.blue != grey) return false;
-    }
-    return true;
-}
 
 std::unique_ptr<TileSource> MakeFromRaster(const CurrentImage& rows, std::string& error) {
     if (!rows.raster) {
@@ -234,7 +213,7 @@ std::unique_ptr<TileSource> MakeFromRaster(const CurrentImage& rows, std::string
     if (depth == 1 || depth == 4 || depth == 8) {
         samples = RasterSamples::kIndices;
         layout.bitsPerSample = static_cast<uint16_t>(depth);
-        if (GreyRamp(raster)) {
+        if (HasGreyRamp(raster)) {
             layout.photometric = PHOTOMETRIC_MINISBLACK;
         } else {
             layout.photometric = PHOTOMETRIC_PALETTE;

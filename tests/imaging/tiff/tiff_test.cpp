@@ -17,10 +17,12 @@
 #include "imaging/messages.h"
 #include "imaging/tiff/tiff_private.h"
 #include "split/band_cut.h"
+#include "split/formats.h"
 #include "split/image_loader.h"
 #include "split/naming.h"
 #include "split/split_job.h"
 #include "support/test_files.h"
+#include "support/tile_writing.h"
 
 namespace tessarin {
 namespace {
@@ -366,6 +368,27 @@ TEST_F(TiffTiles, BrokenDataFailsEveryCut) {
             EXPECT_EQ(got.message, msg::kReadFailed);
             EXPECT_TRUE(fs::is_empty(folder));
         }
+    }
+}
+
+// A tile that cannot be written whole (a full disk) fails, in the source's
+// layout and cut from another file's raster.
+TEST_F(TiffTiles, AFullDiskFailsTheTile) {
+    const std::string path = dir_ / "full.tif";
+    WriteSource(path, kLayouts[3]);
+    CurrentImage image;
+    std::string error;
+    std::vector<std::string> notices;
+    ASSERT_TRUE(LoadImageFile(path, image, error, notices)) << error;
+    const ImageFormat& tiff = *FindImageFormat(ImageFileKind::Tiff);
+    SplitSettings settings;
+    const SplitTileSettings tileSettings(settings, false, nullptr);
+    for (auto* make : {tiff.makeSource, tiff.makeRasterSource}) {
+        const std::unique_ptr<TileSource> source = make(image, tileSettings, error);
+        ASSERT_NE(source, nullptr) << error;
+        TileContext context;
+        EXPECT_STREQ(testing::WriteTileInto(*source, {0, 0, 0, 0, 60, 40}, "/dev/full", context),
+                     msg::kSaveFailed);
     }
 }
 
