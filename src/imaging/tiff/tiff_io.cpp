@@ -326,7 +326,8 @@ void CopyBits(const uint8_t* source, uint64_t from, uint64_t bits, uint8_t* out)
         const uint64_t end = from + bits;  // the bit after the last one copied
         for (uint64_t i = 0; i < bytes; ++i) {
             unsigned byte = static_cast<unsigned>(at[i]) << shift;
-            if ((from / 8 + i + 1) * 8 < end) byte |= at[i + 1] >> (8 - shift);
+            if ((from / 8 + i + 1) * 8 < end)
+                byte |= static_cast<unsigned>(at[i + 1]) >> (8 - shift);
             out[i] = static_cast<uint8_t>(byte);
         }
     }
