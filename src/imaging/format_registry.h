@@ -26,7 +26,7 @@ namespace tessarin {
 
 // Every format, in the open dialog's order: X(Kind, number) for the entry
 // k<Kind>Format that its folder defines. A format is added by a line here.
-#define TESSARIN_IMAGE_FORMATS(X) X(Bmp, 1) X(Jpeg, 2) X(Png, 3) X(Gif, 4) X(Webp, 6)
+#define TESSARIN_IMAGE_FORMATS(X) X(Bmp, 1) X(Jpeg, 2) X(Png, 3) X(Gif, 4) X(Tiff, 5) X(Webp, 6)
 
 enum class ImageFileKind : int {
     Unsupported = 0,

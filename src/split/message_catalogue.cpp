@@ -27,6 +27,8 @@ constexpr CatalogueEntry kEntries[] = {
     {QT_TRANSLATE_NOOP("Tessarin", "非対応のビット深度です"), "Unsupported bit depth"},
     {QT_TRANSLATE_NOOP("Tessarin", "非対応のインターレース形式です"),
      "Unsupported interlace method"},
+    {QT_TRANSLATE_NOOP("Tessarin", "このTIFFファイルの形式には対応していません"),
+     "This kind of TIFF file is not supported"},
     {QT_TRANSLATE_NOOP("Tessarin", "ファイルの書き込みに失敗しました"), "Could not write the file"},
     {QT_TRANSLATE_NOOP("Tessarin", "書き込みの準備に失敗しました"), "Could not prepare writing"},
     {QT_TRANSLATE_NOOP("Tessarin", "jpegtranを使った分割処理に失敗しました"),

@@ -140,17 +140,17 @@ TEST_F(CommandModeRun, SplitsBmpIntoExactTilesAndLogsOneLinePerFile) {
 TEST_F(CommandModeRun, OptionsApplyOnlyToFilesOnTheirRight) {
     MakeSource("a.bmp", 300, 100);
     MakeSource("b.dib", 300, 100);
-    testing::WriteBytes(dir_ / "c.tif", {'x'});
+    testing::WriteBytes(dir_ / "c.tga", {'x'});
     fs::create_directory(dir_ / "out");
     auto run = RunTessarin(
-        {"/CMD", "/outdir", dir_ / "out", "a.bmp", "/x", "100", "b.dib", "c.tif", "/keta"},
+        {"/CMD", "/outdir", dir_ / "out", "a.bmp", "/x", "100", "b.dib", "c.tga", "/keta"},
         home_.Path().string(), dir_.Path().string());
     EXPECT_EQ(run.exitCode, 1);  // a file gave "×"
     auto lines = Lines(run.output);
     ASSERT_EQ(lines.size(), 5u) << run.output;
     EXPECT_EQ(Body(lines[1]), "○：a.bmp");
     EXPECT_EQ(Body(lines[2]), "○：b.dib");
-    EXPECT_EQ(Body(lines[3]), "×：c.tif【非対応のファイル形式です】");
+    EXPECT_EQ(Body(lines[3]), "×：c.tga【非対応のファイル形式です】");
     EXPECT_TRUE(fs::exists(dir_ / "out/a_1_1.bmp"));
     EXPECT_FALSE(fs::exists(dir_ / "out/a_1_2.bmp"));  // no width yet: one tile
     EXPECT_TRUE(fs::exists(dir_ / "out/b_1_3.dib"));   // a .dib source gives .dib tiles
