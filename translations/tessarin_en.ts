@@ -797,6 +797,10 @@
         <translation>A GIF tile holds at most 256 colours</translation>
     </message>
     <message>
+        <source>このTIFFファイルの形式には対応していません</source>
+        <translation>This kind of TIFF file is not supported</translation>
+    </message>
+    <message>
         <source>読み込みの準備に失敗しました</source>
         <translation>Could not prepare reading</translation>
     </message>
