@@ -22,6 +22,7 @@
 #include "split/image_loader.h"
 #include "split/naming.h"
 #include "split/split_job.h"
+#include "support/split_file.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -51,36 +52,13 @@ RgbQuad ColourAt(const DibImage& image, int x, int y) {
     }
 }
 
-Files ReadFolder(const std::string& folder) {
-    Files files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        files[entry.path().filename().string()] = testing::ReadBytes(entry.path().string());
-    return files;
-}
-
-// Cuts `path` into 5 x 4 tiles in `folder`, as the window cuts a loaded image
-// (`banded` false) or as the command mode does, band by band where the
-// format reads so.
-SplitResult Cut(const std::string& path, const SplitSettings& chosen, bool banded,
+// Cuts `path` into 5 x 4 tiles in `folder`, whole or band by band.
+SplitResult Cut(const std::string& path, SplitSettings settings, bool banded,
                 const std::string& folder) {
-    SplitSettings settings = chosen;
     settings.widthValue[0] = 5;
     settings.heightValue[0] = 4;
     settings.threadCount = 3;
-    settings.savePath = folder;
-    fs::create_directories(folder);
-    SplitJob job;
-    std::string error;
-    std::vector<std::string> notices;
-    const bool loaded = banded ? LoadImageForTiles(path, settings, job.image, error, notices)
-                               : LoadImageFile(path, job.image, error, notices);
-    if (!loaded) {
-        SplitResult failed;
-        failed.message = error;
-        return failed;
-    }
-    job.settings = settings;
-    return RunSplitJob(job);
+    return testing::CutFile(path, settings, banded, folder);
 }
 
 // "same", then every format that writes other files' tiles, by its name.
@@ -127,8 +105,8 @@ TEST_F(FormatTiles, EveryTileIsOfItsExtensionsFormatAndHoldsTheSourcesPixels) {
             }
             ASSERT_TRUE(fromWhole.ok) << fromWhole.message;
             ASSERT_TRUE(fromBands.ok) << fromBands.message;
-            const Files tiles = ReadFolder(whole);
-            EXPECT_EQ(ReadFolder(banded), tiles);
+            const Files tiles = testing::ReadFolder(whole);
+            EXPECT_EQ(testing::ReadFolder(banded), tiles);
 
             const int columns = (image.width + 4) / 5, rows = (image.height + 3) / 4;
             ASSERT_EQ(tiles.size(), static_cast<size_t>(columns * rows));
@@ -240,7 +218,7 @@ TEST_F(FormatTiles, EveryTileKeepsTheSourcesColourProfile) {
                                                    choice + std::to_string(exact));
                 const SplitResult result = Cut(from, settings, true, folder);
                 ASSERT_TRUE(result.ok) << result.message;
-                const Files tiles = ReadFolder(folder);
+                const Files tiles = testing::ReadFolder(folder);
                 ASSERT_EQ(tiles.size(), 20u);
                 for (const auto& [name, bytes] : tiles) {
                     CurrentImage tile;

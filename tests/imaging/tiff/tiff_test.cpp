@@ -22,6 +22,7 @@
 #include "split/image_loader.h"
 #include "split/naming.h"
 #include "split/split_job.h"
+#include "support/split_file.h"
 #include "support/test_files.h"
 #include "support/tile_writing.h"
 
@@ -232,29 +233,12 @@ std::string Tags(const std::string& path, bool decodedJpeg) {
     return tags;
 }
 
-std::map<std::string, Bytes> ReadFolder(const std::string& folder) {
-    std::map<std::string, Bytes> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        files[entry.path().filename().string()] = testing::ReadBytes(entry.path().string());
-    return files;
-}
-
 SplitResult Cut(const std::string& path, SplitSettings settings, bool banded,
                 const std::string& folder) {
     settings.widthValue[0] = kTileWidth;
     settings.heightValue[0] = kTileHeight;
     settings.threadCount = 3;
-    settings.savePath = folder;
-    fs::create_directories(folder);
-    SplitJob job;
-    std::string error;
-    std::vector<std::string> notices;
-    const bool loaded = banded ? LoadImageForTiles(path, settings, job.image, error, notices)
-                               : LoadImageFile(path, job.image, error, notices);
-    if (!loaded) return SplitResult{false, error, "", 0, false};
-    if (!job.image.damage.empty()) return SplitResult{false, job.image.damage, "", 0, false};
-    job.settings = settings;
-    return RunSplitJob(job);
+    return testing::CutFile(path, settings, banded, folder);
 }
 
 class TiffTiles : public ::testing::Test {
@@ -305,7 +289,7 @@ TEST_F(TiffTiles, EveryLayoutsTilesHoldTheSourcesRectangleWithItsTags) {
         ASSERT_TRUE(fromWhole.ok) << fromWhole.message;
         const SplitResult fromBands = Cut(path, SplitSettings(), true, banded);
         ASSERT_TRUE(fromBands.ok) << fromBands.message;
-        EXPECT_EQ(ReadFolder(banded), ReadFolder(whole));
+        EXPECT_EQ(testing::ReadFolder(banded), testing::ReadFolder(whole));
 
         for (int row = 0; row < rows; ++row)
             for (int column = 0; column < columns; ++column) {

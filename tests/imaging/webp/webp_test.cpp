@@ -23,6 +23,7 @@
 #include "split/image_loader.h"
 #include "split/naming.h"
 #include "split/split_job.h"
+#include "support/split_file.h"
 #include "support/test_files.h"
 
 namespace tessarin {
@@ -105,13 +106,6 @@ Decoded Decode(const Bytes& file) {
     return d;
 }
 
-std::map<std::string, Bytes> ReadFolder(const std::string& folder) {
-    std::map<std::string, Bytes> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        files[entry.path().filename().string()] = testing::ReadBytes(entry.path().string());
-    return files;
-}
-
 SplitResult Cut(const std::string& path, int tileWidth, int tileHeight, const std::string& format,
                 bool banded, const std::string& folder) {
     SplitSettings settings;
@@ -119,20 +113,8 @@ SplitResult Cut(const std::string& path, int tileWidth, int tileHeight, const st
     settings.widthValue[0] = tileWidth;
     settings.heightValue[0] = tileHeight;
     settings.threadCount = 3;
-    settings.savePath = folder;
     settings.formatOptions.Set("JPEG", "QUALITY", 90);
-    fs::create_directories(folder);
-    SplitJob job;
-    std::string error;
-    std::vector<std::string> notices;
-    SplitResult failed;
-    if (!(banded ? LoadImageForTiles(path, settings, job.image, error, notices)
-                 : LoadImageFile(path, job.image, error, notices))) {
-        failed.message = error;
-        return failed;
-    }
-    job.settings = settings;
-    return RunSplitJob(job);
+    return testing::CutFile(path, settings, banded, folder);
 }
 
 class WebpTiles : public ::testing::Test {
@@ -184,8 +166,8 @@ TEST_F(WebpTiles, EachTileDecodesToItsRectangleOfTheSourceWholeOrBanded) {
         ASSERT_TRUE(fromWhole.ok) << fromWhole.message;
         const SplitResult fromBands = Cut(source, 16, 12, format, true, banded);
         ASSERT_TRUE(fromBands.ok) << fromBands.message;
-        const auto tiles = ReadFolder(whole);
-        EXPECT_EQ(ReadFolder(banded), tiles);
+        const auto tiles = testing::ReadFolder(whole);
+        EXPECT_EQ(testing::ReadFolder(banded), tiles);
         ASSERT_EQ(tiles.size(), 12u);
 
         for (int row = 0; row < 4; ++row)
