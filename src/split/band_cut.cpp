@@ -81,12 +81,16 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state,
     bands.RunOn(plan.pool);
 
     std::vector<TileContext> contexts(static_cast<size_t>(plan.threadCount));
+    // Whether the last band's workers finished after the read of the band
+    // after it: the workers, not the decoder, hold the cut up.
+    bool readerAhead = false;
     const char* readFailure = bands.ReadRows(*slots[0], groups[0].rows);
     for (size_t i = 0; i < groups.size() && !readFailure; ++i) {
         // The rows below the last band with a tile to write are never read.
         const bool more = i + 1 < groups.size() && WantsAny(plan, groups[i + 1].rowBegin);
         RowBand& band = *slots[overlap ? i % 2 : 0];
         const char* nextFailure = nullptr;
+        std::atomic<bool> read{false};  // set when the next band's read ends
         // Declared after what its task writes into: it waits before that goes.
         std::optional<TaskGroup> next;
         bool reading = false;
@@ -94,8 +98,9 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state,
             next.emplace(*plan.pool);
             RowBand& following = *slots[(i + 1) % 2];
             const int rows = groups[i + 1].rows;
-            reading = next->Start([&bands, &following, rows, &nextFailure] {
+            reading = next->Start([&bands, &following, rows, &nextFailure, &read] {
                 nextFailure = bands.ReadRows(following, rows);
+                read.store(true);
             });
             if (!reading) {
                 state.StoreError(msg::kThreadFailed);
@@ -118,9 +123,13 @@ void CutBandByBand(SplitPlan& plan, RowBands& bands, JobState& state,
         plan.rowEnd = groups[i].rowEnd;
         plan.bandTop = groups[i].top;
         // While the next band is decoded, the workers take one thread fewer,
-        // so that the decoder, which every band waits for, keeps a core.
-        RunTileWorkers(plan, contexts, reading ? std::max(1, plan.threadCount - 1) : 0,
+        // so that the decoder, which every band waits for, keeps a core;
+        // unless the decoder kept ahead of them last time (slow tiles, such
+        // as LZW's), when they share every core with it.
+        const bool yieldCore = reading && !readerAhead;
+        RunTileWorkers(plan, contexts, yieldCore ? std::max(1, plan.threadCount - 1) : 0,
                        reading ? 1 : 0);
+        readerAhead = reading && read.load();
         if (next) next->Wait();
         if (state.Failed() || (plan.stopped && plan.stopped->load())) return;
         if (!more) break;
