@@ -216,9 +216,9 @@ void RowAsColours(const DibImage& source, bool sourceAlpha, int x, int y, int wi
             r = c.red;
         } else if (depth == 16) {  // 5-5-5, as a plain 16-bit section holds it
             const unsigned v = row[2 * at] | (unsigned{row[2 * at + 1]} << 8);
-            b = static_cast<uint8_t>(((v & 31u) * 255u + 15u) / 31u);
-            g = static_cast<uint8_t>((((v >> 5) & 31u) * 255u + 15u) / 31u);
-            r = static_cast<uint8_t>((((v >> 10) & 31u) * 255u + 15u) / 31u);
+            b = static_cast<uint8_t>(ExpandFiveBits(v & 31u));
+            g = static_cast<uint8_t>(ExpandFiveBits((v >> 5) & 31u));
+            r = static_cast<uint8_t>(ExpandFiveBits((v >> 10) & 31u));
         } else {
             const uint8_t* p = row + static_cast<size_t>(at) * static_cast<size_t>(depth / 8);
             b = p[0];

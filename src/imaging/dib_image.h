@@ -140,6 +140,9 @@ enum class ColourOrder { kBgr, kRgb, kBgra, kRgba };
 void RowAsColours(const DibImage& source, bool sourceAlpha, int x, int y, int width,
                   ColourOrder order, uint8_t* out);
 
+// A 5-bit channel of a 16-bit (5-5-5) pixel as 8 bits, as the screen shows it.
+inline unsigned ExpandFiveBits(unsigned v) { return (v << 3) | (v >> 2); }
+
 // Pixel x of a 1-, 4- or 8-bit row.
 inline uint8_t IndexAt(const uint8_t* row, int bitCount, int x) {
     if (bitCount == 8) return row[x];

@@ -11,8 +11,6 @@ namespace {
 
 uint32_t Rgb(unsigned r, unsigned g, unsigned b) { return 0xFF000000u | (r << 16) | (g << 8) | b; }
 
-unsigned Expand5(unsigned v) { return (v << 3) | (v >> 2); }
-
 int64_t Reduced(int64_t size, int factor) { return (size + factor - 1) / factor; }
 
 }  // namespace
@@ -62,7 +60,8 @@ void RasterRowColours(const DibImage& raster, const uint32_t palette[256], int y
         case 16:
             for (const uint8_t* p = row + static_cast<size_t>(x) * 2; count-- > 0; p += 2) {
                 const unsigned v = static_cast<unsigned>(p[0] | (p[1] << 8));
-                *out++ = Rgb(Expand5((v >> 10) & 31), Expand5((v >> 5) & 31), Expand5(v & 31));
+                *out++ = Rgb(ExpandFiveBits((v >> 10) & 31), ExpandFiveBits((v >> 5) & 31),
+                             ExpandFiveBits(v & 31));
             }
             return;
         case 8:

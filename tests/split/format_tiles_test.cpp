@@ -34,22 +34,9 @@ using Files = std::map<std::string, Bytes>;
 
 // The colour of pixel (x, y) of a raster of any depth a reader makes.
 RgbQuad ColourAt(const DibImage& image, int x, int y) {
-    const uint8_t* row = image.Row(y);
-    switch (image.BitCount()) {
-        case 1:
-        case 4:
-        case 8:
-            return image.ColorAt(IndexAt(row, image.BitCount(), x));
-        case 16: {
-            const unsigned v = row[2 * x] | (unsigned{row[2 * x + 1]} << 8);
-            const auto five = [](unsigned c) { return static_cast<uint8_t>((c << 3) | (c >> 2)); };
-            return {five(v & 31), five((v >> 5) & 31), five((v >> 10) & 31), 0};
-        }
-        default: {
-            const uint8_t* p = row + x * (image.BitCount() / 8);
-            return {p[0], p[1], p[2], 0};
-        }
-    }
+    uint8_t c[3];
+    RowAsColours(image, false, x, y, 1, ColourOrder::kBgr, c);
+    return {c[0], c[1], c[2], 0};
 }
 
 // Cuts `path` into 5 x 4 tiles in `folder`, whole or band by band.
